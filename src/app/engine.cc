@@ -1,0 +1,96 @@
+#include "app/engine.h"
+
+#include <csignal>
+#include <memory>
+#include <optional>
+
+#include <spdlog/sinks/stdout_color_sinks.h>
+#include <spdlog/spdlog.h>
+#include <asio/co_spawn.hpp>
+#include <asio/detached.hpp>
+#include <asio/experimental/as_tuple.hpp>
+#include <asio/io_context.hpp>
+#include <asio/signal_set.hpp>
+#include <asio/steady_timer.hpp>
+#include <asio/use_awaitable.hpp>
+
+#include "app/instance_guard.h"
+#include "app/ui_launcher.h"
+#include "commands/commands.h"
+#include "link/flex_link.h"
+
+namespace parley {
+namespace {
+
+void SetUpLogging(const std::string& level) {
+  auto logger = spdlog::stderr_color_st("parley");
+  logger->set_pattern("%Y-%m-%d %H:%M:%S.%e %^%l%$ %v");
+  spdlog::set_default_logger(logger);
+  spdlog::set_level(spdlog::level::from_str(level));
+}
+
+// Every `seconds`, ends the engine when the UI program is no longer running.
+asio::awaitable<void> Watchdog(asio::io_context& io, int seconds) {
+  asio::steady_timer timer(io);
+  for (;;) {
+    timer.expires_after(std::chrono::seconds(seconds));
+    auto [ec] = co_await timer.async_wait(asio::experimental::as_tuple(asio::use_awaitable));
+    if (ec) co_return;
+    if (!IsProcessRunning(kUiProgramName)) {
+      spdlog::info("watchdog: {} is not running; ending the engine", kUiProgramName);
+      io.stop();
+      co_return;
+    }
+  }
+}
+
+}  // namespace
+
+int RunEngine(const EngineOptions& options) {
+  SetUpLogging(options.log_level);
+  std::signal(SIGPIPE, SIG_IGN);
+  const EngineConfig& config = options.config;
+
+  std::optional<InstanceGuard> guard;
+  if (config.link_port != 0) {
+    guard.emplace(config.link_port);
+    if (!guard->acquired()) {
+      spdlog::info("an engine already serves port {}; launching the UI program and ending",
+                   config.link_port);
+      LaunchUiProgram(config.UiProgram());
+      return 0;
+    }
+  }
+
+  asio::io_context io(1);
+  CFlexLink link(io, config);
+  InstallCommandHandlers(link);
+  link.SetUiLauncher([program = config.UiProgram()] { LaunchUiProgram(program); });
+  link.SetOnExit([&io] { io.stop(); });
+
+  if (std::error_code ec = link.CreateServer()) {
+    spdlog::error("UI link: cannot listen on {}:{}: {}", config.link_address, config.link_port,
+                  ec.message());
+    return 1;
+  }
+  spdlog::info("Parley listening on {}:{} (UI link); gateway {}:{}, web {} port {}",
+               config.link_address, link.link_port(), config.gateway_host, config.gateway_port,
+               config.web_base, config.web_port);
+
+  asio::signal_set signals(io, SIGINT, SIGTERM);
+  signals.async_wait([&io](const std::error_code& ec, int signal_number) {
+    if (ec) return;
+    spdlog::info("signal {}: ending the engine", signal_number);
+    io.stop();
+  });
+  if (config.watchdog_seconds > 0) {
+    asio::co_spawn(io, Watchdog(io, config.watchdog_seconds), asio::detached);
+  }
+
+  link.LaunchUi();
+  io.run();
+  spdlog::info("engine ended");
+  return 0;
+}
+
+}  // namespace parley

@@ -1,0 +1,180 @@
+// End-to-end tests: the real engine binary, talked to over TCP.
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "link/message.h"
+#include "qx/link_client.h"
+#include "testing/engine_process.h"
+
+namespace parley {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::ChildProcess;
+
+// The engine with a home of its own, whose UI program is a script that counts its launches.
+class EngineTest : public ::testing::Test {
+ protected:
+  EngineTest() : port_(testing::FreePort()) {
+    testing::WriteScript(home() / "QX_Flex" / "QXv1.exe",
+                         "echo launched >> '" + launches_file().string() + "'");
+  }
+
+  std::filesystem::path home() const { return dir_.path() / "home"; }
+  std::filesystem::path launches_file() const { return dir_.path() / "launches"; }
+
+  std::unique_ptr<ChildProcess> Start(std::vector<std::string> extra = {}) {
+    std::vector<std::string> args{"--link-port",   std::to_string(port_), "--home",
+                                  home().string(), "--log-level",         "debug"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    auto engine =
+        std::make_unique<ChildProcess>(testing::EngineBinary(), args, dir_.path() / "engine.log");
+    // Waiting for the log line rather than probing the port: a probe's closed connection would
+    // launch the UI program once more.
+    EXPECT_TRUE(engine->WaitForLog("listening on", 10000)) << engine->Log();
+    return engine;
+  }
+
+  int Launches(int expected_at_least) {
+    int count = 0;
+    for (int i = 0; i < 200; ++i) {
+      std::ifstream in(launches_file());
+      std::string line;
+      count = 0;
+      while (std::getline(in, line)) ++count;
+      if (count >= expected_at_least) break;
+      std::this_thread::sleep_for(20ms);
+    }
+    return count;
+  }
+
+  RawMessage Exchange(LinkClient& c, std::string_view code, std::string_view body) {
+    std::string error;
+    RawMessage m;
+    EXPECT_TRUE(c.SendMessage(code, body, &error)) << error;
+    EXPECT_TRUE(c.ReadMessage(&m, 10000, &error)) << error;
+    return m;
+  }
+
+  void Connect(LinkClient& c) {
+    std::string error;
+    ASSERT_TRUE(c.Connect("127.0.0.1", port_, &error)) << error;
+  }
+
+  testing::TempDir dir_;
+  uint16_t port_;
+};
+
+TEST_F(EngineTest, AnswersOverTheLinkAndRelaunchesTheUiAfterAClose) {
+  auto engine = Start();
+  EXPECT_EQ(Launches(1), 1) << "launched at start";
+  {
+    LinkClient c;
+    Connect(c);
+    RawMessage m = Exchange(c, "INIT", "");
+    EXPECT_EQ(m.header, "INITQX0.10         ");
+    EXPECT_EQ(m.body, "");
+    m = Exchange(c, "login", "a<QX>b");
+    EXPECT_EQ(m.header, "INITQX0.10         ");
+    m = Exchange(c, "ENDQX", "0");
+    EXPECT_EQ(m.header, "ENDQXQX0.10         ");
+    EXPECT_EQ(m.body, "");
+  }
+  EXPECT_EQ(Launches(2), 2) << "launched again after the connection closed";
+  LinkClient again;
+  Connect(again);
+  EXPECT_EQ(Exchange(again, "XXXXX", "").header, "INITQX0.10         ");
+  EXPECT_TRUE(engine->Running());
+}
+
+TEST_F(EngineTest, EndqxOneAnswersExitAndEndsTheProcess) {
+  auto engine = Start();
+  LinkClient c;
+  Connect(c);
+  auto sent = std::chrono::steady_clock::now();
+  RawMessage m = Exchange(c, "ENDQX", "1");
+  EXPECT_EQ(m.header + m.body, "ENDQXQX0.14         EXIT");
+  // Nothing after it: a message sent now is not answered, and the engine ends with status 0.
+  std::string error;
+  c.SendMessage("INIT", "", &error);
+  EXPECT_TRUE(c.WaitForClose(10000));
+  int status = -1;
+  ASSERT_TRUE(engine->Wait(10000, &status)) << engine->Log();
+  EXPECT_EQ(status, 0);
+  EXPECT_GE(std::chrono::steady_clock::now() - sent, 1400ms);
+}
+
+TEST_F(EngineTest, ASecondCopyOnThePortLaunchesTheUiAndEnds) {
+  auto engine = Start();
+  EXPECT_EQ(Launches(1), 1);
+  ChildProcess second(testing::EngineBinary(),
+                      {"--link-port", std::to_string(port_), "--home", home().string()},
+                      dir_.path() / "second.log");
+  int status = -1;
+  ASSERT_TRUE(second.Wait(10000, &status));
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(Launches(2), 2);
+  LinkClient c;
+  Connect(c);
+  EXPECT_EQ(Exchange(c, "INIT", "").header, "INITQX0.10         ");
+}
+
+TEST_F(EngineTest, SigtermEndsCleanly) {
+  auto engine = Start({"--ui-program", "none"});
+  engine->Signal(SIGTERM);
+  int status = -1;
+  ASSERT_TRUE(engine->Wait(10000, &status));
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(Launches(0), 0) << "--ui-program none launches nothing";
+}
+
+TEST_F(EngineTest, WatchdogEndsTheEngineOnceTheUiProgramHasGone) {
+  // The UI program lives for two seconds.
+  testing::WriteScript(home() / "QX_Flex" / "QXv1.exe", "exec sleep 2");
+  auto start = std::chrono::steady_clock::now();
+  auto engine = Start({"--watchdog", "1"});
+  int status = -1;
+  ASSERT_TRUE(engine->Wait(15000, &status)) << engine->Log();
+  EXPECT_EQ(status, 0);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 1900ms) << "ended while the UI ran";
+}
+
+TEST_F(EngineTest, VersionAndBadFlags) {
+  ChildProcess version(testing::EngineBinary(), {"--version"}, dir_.path() / "version.log");
+  int status = -1;
+  ASSERT_TRUE(version.Wait(5000, &status));
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(version.Log(), "Parley, Version 1.0\n");
+  ChildProcess bad(testing::EngineBinary(), {"--gateway", "nohost"}, dir_.path() / "bad.log");
+  ASSERT_TRUE(bad.Wait(5000, &status));
+  EXPECT_EQ(status, 2);
+}
+
+TEST_F(EngineTest, ABusyPortIsReportedAndEndsWithStatus1) {
+  int holder = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(port_);
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::bind(holder, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  ASSERT_EQ(::listen(holder, 1), 0);
+  ChildProcess engine(testing::EngineBinary(),
+                      {"--link-port", std::to_string(port_), "--ui-program", "none"},
+                      dir_.path() / "busy.log");
+  int status = -1;
+  ASSERT_TRUE(engine.Wait(5000, &status));
+  EXPECT_EQ(status, 1);
+  EXPECT_NE(engine.Log().find("cannot listen"), std::string::npos) << engine.Log();
+  ::close(holder);
+}
+
+}  // namespace
+}  // namespace parley

@@ -1,0 +1,20 @@
+// Launching the UI program and looking for it among the running processes.
+#ifndef PARLEY_APP_UI_LAUNCHER_H_
+#define PARLEY_APP_UI_LAUNCHER_H_
+
+#include <filesystem>
+#include <string_view>
+
+namespace parley {
+
+// Starts `program` detached from the engine: it inherits no descriptor but the standard ones,
+// and the engine never has to reap it. A missing or non-executable program is ignored (logged at
+// debug level); an empty path launches nothing. Returns true when a process was started.
+bool LaunchUiProgram(const std::filesystem::path& program);
+
+// True when a process whose name is exactly `name` (case-sensitive) is running.
+bool IsProcessRunning(std::string_view name);
+
+}  // namespace parley
+
+#endif  // PARLEY_APP_UI_LAUNCHER_H_

@@ -1,0 +1,18 @@
+// ENDQX: log out, or end the engine.
+#ifndef PARLEY_COMMANDS_END_COMMAND_H_
+#define PARLEY_COMMANDS_END_COMMAND_H_
+
+#include <asio/awaitable.hpp>
+
+namespace parley {
+
+class CFlexLink;
+
+// The ENDQX handler with the body's integer value. 0 logs out of the web service; the
+// dispatcher then answers with an empty ENDQX reply. Any other value answers "EXIT" by itself
+// and ends the engine about 1.5 seconds later; the call never returns.
+asio::awaitable<void> OnEnd(CFlexLink& link, int value);
+
+}  // namespace parley
+
+#endif  // PARLEY_COMMANDS_END_COMMAND_H_

@@ -1,0 +1,7 @@
+#include "commands/recent_numbers.h"
+
+namespace parley {
+
+void SaveRecentList(CFlexLink& /*link*/) {}
+
+}  // namespace parley

@@ -1,0 +1,44 @@
+// The command table: the twelve command codes of the UI link, numbered in table order.
+#ifndef PARLEY_LINK_COMMAND_TABLE_H_
+#define PARLEY_LINK_COMMAND_TABLE_H_
+
+#include <array>
+#include <string_view>
+
+namespace parley {
+
+enum CommandNumber : int {
+  kCmdInit = 0,  // no handler: answered with an empty "INIT" reply
+  kCmdLogin = 1,
+  kCmdMyMsg = 2,
+  kCmdEmotn = 3,
+  kCmdExcel = 4,
+  kCmdSendL = 5,
+  kCmdCashL = 6,
+  kCmdAddrB = 7,
+  kCmdDSend = 8,
+  kCmdESend = 9,
+  kCmdASend = 10,
+  kCmdEndQx = 11,
+};
+
+inline constexpr int kCommandCount = 12;
+
+inline constexpr std::array<std::string_view, kCommandCount> kCommandCodes = {
+    "INIT",  "LOGIN", "MYMSG", "EMOTN", "EXCEL", "SENDL",
+    "CASHL", "ADDRB", "DSEND", "ESEND", "ASEND", "ENDQX",
+};
+
+// Returns the command number of a message header: the first five characters (all of the header
+// when shorter) compared exactly, case-sensitively, with the codes 1 to 11. A header that matches
+// none of them, "INIT" included, gives kCmdInit.
+int FindCommand(std::string_view header);
+
+// True for the three send commands, after which the recent-numbers list is stored.
+inline bool IsSendCommand(int number) {
+  return number == kCmdDSend || number == kCmdESend || number == kCmdASend;
+}
+
+}  // namespace parley
+
+#endif  // PARLEY_LINK_COMMAND_TABLE_H_

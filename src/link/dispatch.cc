@@ -1,0 +1,35 @@
+#include "link/dispatch.h"
+
+#include <cassert>
+
+#include "link/message.h"
+#include "text/mbcs.h"
+
+namespace parley {
+
+CommandHandler SyncHandler(std::function<std::string(const std::string& body)> handler) {
+  return [handler = std::move(handler)](std::string body) -> asio::awaitable<std::string> {
+    co_return handler(body);
+  };
+}
+
+void CommandDispatcher::SetHandler(int number, CommandHandler handler) {
+  assert(number > kCmdInit && number < kCmdEndQx);
+  handlers_[static_cast<size_t>(number)] = std::move(handler);
+}
+
+asio::awaitable<std::string> CommandDispatcher::Dispatch(std::string header, std::string body) {
+  const int n = FindCommand(header);
+  std::string reply_body;
+  if (n == kCmdEndQx) {
+    // The handler's text is not used: an ENDQX reply has an empty body. A non-zero value ends
+    // the engine inside the handler, which then never returns here.
+    if (end_handler_) co_await end_handler_(Atoi(body));
+  } else if (n != kCmdInit && handlers_[static_cast<size_t>(n)]) {
+    reply_body = co_await handlers_[static_cast<size_t>(n)](std::move(body));
+  }
+  if (IsSendCommand(n) && after_send_) after_send_();
+  co_return MakeMessage(kCommandCodes[static_cast<size_t>(n)], reply_body);
+}
+
+}  // namespace parley

@@ -1,0 +1,48 @@
+// Command dispatch: runs the handler of a message's command and frames its text as the reply.
+#ifndef PARLEY_LINK_DISPATCH_H_
+#define PARLEY_LINK_DISPATCH_H_
+
+#include <array>
+#include <functional>
+#include <string>
+
+#include <asio/awaitable.hpp>
+
+#include "link/command_table.h"
+
+namespace parley {
+
+// A command handler takes the message body (CP949) and returns the reply body. Handlers are
+// coroutines: one that waits (for the message gateway) lets the link serve other messages
+// meanwhile. A handler that throws leaves its message without a reply.
+using CommandHandler = std::function<asio::awaitable<std::string>(std::string body)>;
+
+// The ENDQX handler gets the body's integer value; its result is never part of a reply.
+using EndHandler = std::function<asio::awaitable<void>(int value)>;
+
+// Wraps a handler that never waits.
+CommandHandler SyncHandler(std::function<std::string(const std::string& body)> handler);
+
+class CommandDispatcher {
+ public:
+  // Installs the handler of a command number from kCmdLogin to kCmdASend. A number without a
+  // handler answers with an empty body.
+  void SetHandler(int number, CommandHandler handler);
+  void SetEndHandler(EndHandler handler) { end_handler_ = std::move(handler); }
+  // Runs after every DSEND, ESEND and ASEND, also those whose handler refused to send.
+  void SetAfterSend(std::function<void()> hook) { after_send_ = std::move(hook); }
+
+  // Returns the complete reply (header and body) to a message, or an empty text when there is no
+  // reply to send (the ENDQX handler ended the engine and answered by itself). `header` and `body`
+  // are the decoded CP949 texts.
+  asio::awaitable<std::string> Dispatch(std::string header, std::string body);
+
+ private:
+  std::array<CommandHandler, kCommandCount> handlers_;
+  EndHandler end_handler_;
+  std::function<void()> after_send_;
+};
+
+}  // namespace parley
+
+#endif  // PARLEY_LINK_DISPATCH_H_

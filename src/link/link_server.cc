@@ -1,0 +1,280 @@
+#include "link/link_server.h"
+
+#include <deque>
+#include <limits>
+#include <utility>
+#include <vector>
+
+#include <spdlog/spdlog.h>
+#include <asio/co_spawn.hpp>
+#include <asio/detached.hpp>
+#include <asio/experimental/as_tuple.hpp>
+#include <asio/experimental/awaitable_operators.hpp>
+#include <asio/io_context.hpp>
+#include <asio/ip/tcp.hpp>
+#include <asio/steady_timer.hpp>
+#include <asio/use_awaitable.hpp>
+#include <asio/write.hpp>
+
+#include "link/message.h"
+#include "text/cp949.h"
+
+namespace parley {
+namespace {
+
+using asio::awaitable;
+using asio::ip::tcp;
+using namespace asio::experimental::awaitable_operators;
+constexpr auto use_tuple = asio::experimental::as_tuple(asio::use_awaitable);
+
+constexpr size_t kReadChunk = 64 * 1024;
+// Messages taken from the connection whose replies are not written yet. Past this the server
+// stops reading until one is written, so a client that sends without reading cannot make the
+// engine buffer without bound.
+constexpr int kMaxInFlight = 256;
+// How much of a body the debug log shows.
+constexpr size_t kLoggedBodyBytes = 200;
+
+// Waits until Wake() is called. Wake() before the wait has started is not remembered: callers
+// check their condition before waiting.
+class Signal {
+ public:
+  explicit Signal(const asio::any_io_executor& ex) : timer_(ex) {}
+  awaitable<void> Wait() {
+    timer_.expires_at(asio::steady_timer::time_point::max());
+    co_await timer_.async_wait(use_tuple);
+  }
+  void Wake() { timer_.cancel(); }
+
+ private:
+  asio::steady_timer timer_;
+};
+
+std::string Printable(std::string_view cp949, size_t max) {
+  std::string text = AnsiToUtf8(cp949.substr(0, max));
+  if (cp949.size() > max) text += "...";
+  return text;
+}
+
+}  // namespace
+
+// What the server shares with its sessions, which may outlive it by a pending handler.
+struct LinkServerState {
+  LinkServer::MessageHandler handler;
+  bool stopped = false;  // no further messages are handled
+};
+
+// One accepted connection: a reader that cuts messages and starts their handlers, and a writer
+// that sends the queued replies in the order they became ready.
+class Session : public std::enable_shared_from_this<Session> {
+ public:
+  Session(tcp::socket socket, std::shared_ptr<const LinkServerState> state)
+      : socket_(std::move(socket)),
+        state_(std::move(state)),
+        writer_signal_(socket_.get_executor()),
+        slot_signal_(socket_.get_executor()) {}
+
+  awaitable<void> Run() {
+    co_await (Reader() && Writer());
+    open_ = false;
+    DropQueue();
+    std::error_code ignored;
+    socket_.shutdown(tcp::socket::shutdown_both, ignored);
+    socket_.close(ignored);
+  }
+
+  // Queues a whole message. `counted` marks a reply of a message taken by the reader.
+  void Enqueue(std::string message, bool counted) {
+    if (!open_ || closing_write_) {
+      if (counted) ReleaseSlot();
+      return;
+    }
+    queue_.emplace_back(std::move(message), counted);
+    writer_signal_.Wake();
+  }
+
+ private:
+  awaitable<void> Reader() {
+    std::vector<char> buffer(kReadChunk);
+    FrameParser parser;
+    RawMessage message;
+    std::string error;
+    for (bool done = false; !done;) {
+      auto [ec, n] = co_await socket_.async_read_some(asio::buffer(buffer), use_tuple);
+      if (ec) {
+        if (ec != asio::error::eof && ec != asio::error::operation_aborted) {
+          spdlog::debug("UI link: read failed: {}", ec.message());
+        }
+        break;
+      }
+      parser.Append(std::string_view(buffer.data(), n));
+      for (;;) {
+        FrameParser::Status status = parser.Next(&message, &error);
+        if (status == FrameParser::Status::kNeedMore) break;
+        if (status == FrameParser::Status::kError) {
+          spdlog::error("UI link: {}; closing the connection", error);
+          done = true;
+          break;
+        }
+        if (state_->stopped) continue;
+        while (in_flight_ >= kMaxInFlight && socket_.is_open()) co_await slot_signal_.Wait();
+        ++in_flight_;
+        asio::co_spawn(socket_.get_executor(), Handle(std::move(message)), asio::detached);
+      }
+    }
+    // Replies of messages already handled still go out; later ones are dropped.
+    closing_ = true;
+    writer_signal_.Wake();
+  }
+
+  awaitable<void> Handle(RawMessage raw) {
+    auto self = shared_from_this();
+    std::string header = Utf8ToAnsi(raw.header);
+    std::string body = Utf8ToAnsi(raw.body);
+    raw = RawMessage{};
+    if (spdlog::should_log(spdlog::level::debug)) {
+      spdlog::debug("Header:{} Body:{}", Printable(header, kHeaderSize),
+                    Printable(body, kLoggedBodyBytes));
+    }
+    std::string code = header.substr(0, kCommandCodeSize);
+    std::string reply;
+    try {
+      reply = co_await state_->handler(std::move(header), std::move(body));
+    } catch (const std::exception& e) {
+      spdlog::error("UI link: command {} failed: {}; no reply", AnsiToUtf8(code), e.what());
+    }
+    if (reply.empty()) {
+      ReleaseSlot();
+      co_return;
+    }
+    Enqueue(std::move(reply), true);
+  }
+
+  awaitable<void> Writer() {
+    for (;;) {
+      while (!queue_.empty()) {
+        auto [ec, n] =
+            co_await asio::async_write(socket_, asio::buffer(queue_.front().first), use_tuple);
+        bool counted = queue_.front().second;
+        queue_.pop_front();
+        if (counted) ReleaseSlot();
+        if (ec) {
+          spdlog::debug("UI link: write failed: {}", ec.message());
+          closing_write_ = true;
+          DropQueue();
+          std::error_code ignored;
+          socket_.close(ignored);
+          co_return;
+        }
+      }
+      if (closing_) co_return;
+      co_await writer_signal_.Wait();
+    }
+  }
+
+  void ReleaseSlot() {
+    --in_flight_;
+    slot_signal_.Wake();
+  }
+
+  void DropQueue() {
+    for (auto& entry : queue_) {
+      if (entry.second) ReleaseSlot();
+    }
+    queue_.clear();
+  }
+
+  tcp::socket socket_;
+  std::shared_ptr<const LinkServerState> state_;
+  Signal writer_signal_;
+  Signal slot_signal_;
+  std::deque<std::pair<std::string, bool>> queue_;
+  int in_flight_ = 0;
+  bool open_ = true;            // until Run() has finished
+  bool closing_ = false;        // the reader has ended
+  bool closing_write_ = false;  // a write failed
+};
+
+class LinkServer::Impl : public std::enable_shared_from_this<LinkServer::Impl> {
+ public:
+  Impl(asio::io_context& io, MessageHandler handler)
+      : acceptor_(io), state_(std::make_shared<LinkServerState>()) {
+    state_->handler = std::move(handler);
+  }
+
+  awaitable<void> AcceptLoop() {
+    auto self = shared_from_this();
+    for (;;) {
+      auto [ec, socket] = co_await acceptor_.async_accept(use_tuple);
+      if (ec == asio::error::operation_aborted || !acceptor_.is_open()) co_return;
+      if (ec) {
+        // Out of descriptors and the like: wait a moment rather than spin.
+        spdlog::error("UI link: accept failed: {}", ec.message());
+        asio::steady_timer pause(acceptor_.get_executor(), std::chrono::milliseconds(200));
+        co_await pause.async_wait(use_tuple);
+        continue;
+      }
+      std::error_code ignored;
+      socket.set_option(tcp::no_delay(true), ignored);
+      auto remote = socket.remote_endpoint(ignored);
+      spdlog::debug("UI link: connected from {}:{}", remote.address().to_string(), remote.port());
+      session_ = std::make_shared<Session>(std::move(socket), state_);
+      co_await session_->Run();
+      session_.reset();
+      spdlog::debug("UI link: connection closed");
+      if (on_closed_ && !state_->stopped) on_closed_();
+    }
+  }
+
+  tcp::acceptor acceptor_;
+  std::shared_ptr<LinkServerState> state_;
+  std::function<void()> on_closed_;
+  std::shared_ptr<Session> session_;
+};
+
+LinkServer::LinkServer(asio::io_context& io, MessageHandler handler)
+    : impl_(std::make_shared<Impl>(io, std::move(handler))) {}
+
+LinkServer::~LinkServer() {
+  std::error_code ignored;
+  impl_->acceptor_.close(ignored);
+}
+
+void LinkServer::SetOnClosed(std::function<void()> on_closed) {
+  impl_->on_closed_ = std::move(on_closed);
+}
+
+std::error_code LinkServer::Listen(const std::string& address, uint16_t port) {
+  std::error_code ec;
+  auto ip = asio::ip::make_address(address, ec);
+  if (ec) return ec;
+  tcp::endpoint endpoint(ip, port);
+  tcp::acceptor& acceptor = impl_->acceptor_;
+  acceptor.open(endpoint.protocol(), ec);
+  if (!ec) acceptor.set_option(tcp::acceptor::reuse_address(true), ec);
+  if (!ec) acceptor.bind(endpoint, ec);
+  if (!ec) acceptor.listen(5, ec);
+  if (ec) {
+    std::error_code ignored;
+    acceptor.close(ignored);
+  }
+  return ec;
+}
+
+uint16_t LinkServer::port() const {
+  std::error_code ec;
+  auto endpoint = impl_->acceptor_.local_endpoint(ec);
+  return ec ? 0 : endpoint.port();
+}
+
+void LinkServer::Start() {
+  asio::co_spawn(impl_->acceptor_.get_executor(), impl_->AcceptLoop(), asio::detached);
+}
+
+void LinkServer::Send(std::string message) {
+  if (impl_->session_) impl_->session_->Enqueue(std::move(message), false);
+}
+
+void LinkServer::StopHandling() { impl_->state_->stopped = true; }
+
+}  // namespace parley

@@ -1,0 +1,57 @@
+// The UI-link server: listens for the UI program, reads framed messages from one connection at
+// a time, hands each to a message handler and writes the replies back whole.
+#ifndef PARLEY_LINK_LINK_SERVER_H_
+#define PARLEY_LINK_LINK_SERVER_H_
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <system_error>
+
+#include <asio/awaitable.hpp>
+
+namespace asio {
+class io_context;
+}
+
+namespace parley {
+
+class LinkServer {
+ public:
+  // Handles one message (header and body decoded to CP949) and returns the complete reply, or an
+  // empty text for none. While a handler waits, the server goes on reading and handling the
+  // next messages; a reply is queued when its handler returns and written whole, never
+  // interleaved with another.
+  using MessageHandler = std::function<asio::awaitable<std::string>(std::string, std::string)>;
+
+  LinkServer(asio::io_context& io, MessageHandler handler);
+  ~LinkServer();
+  LinkServer(const LinkServer&) = delete;
+  LinkServer& operator=(const LinkServer&) = delete;
+
+  // Called after a connection has ended, before the next one is accepted.
+  void SetOnClosed(std::function<void()> on_closed);
+
+  // Binds and listens; port 0 picks a free port. Returns the error on failure.
+  std::error_code Listen(const std::string& address, uint16_t port);
+  uint16_t port() const;
+
+  // Starts accepting. A connection that arrives while one is open waits in the listen queue
+  // until the open one ends.
+  void Start();
+
+  // Queues a complete message on the open connection; dropped when none is open.
+  void Send(std::string message);
+
+  // Stops handling further messages (the engine is ending); replies already queued still go.
+  void StopHandling();
+
+ private:
+  class Impl;
+  std::shared_ptr<Impl> impl_;
+};
+
+}  // namespace parley
+
+#endif  // PARLEY_LINK_LINK_SERVER_H_

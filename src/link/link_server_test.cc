@@ -1,0 +1,153 @@
+#include "link/link_server.h"
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include <gtest/gtest.h>
+#include <asio/executor_work_guard.hpp>
+#include <asio/io_context.hpp>
+#include <asio/steady_timer.hpp>
+#include <asio/this_coro.hpp>
+#include <asio/use_awaitable.hpp>
+
+#include "link/message.h"
+#include "qx/link_client.h"
+#include "text/cp949.h"
+
+namespace parley {
+namespace {
+
+using namespace std::chrono_literals;
+
+// A server whose handler answers "got:" and the body it received (CP949). DSEND waits 300 ms
+// first, as a send waits for the gateway; ENDQX answers nothing.
+class LinkServerTest : public ::testing::Test {
+ protected:
+  LinkServerTest() : server_(io_, Handler()) {
+    server_.SetOnClosed([this] { ++closed_; });
+    EXPECT_FALSE(server_.Listen("127.0.0.1", 0));
+    server_.Start();
+    thread_ = std::thread([this] { io_.run(); });
+  }
+  ~LinkServerTest() override {
+    io_.stop();
+    thread_.join();
+  }
+
+  static LinkServer::MessageHandler Handler() {
+    return [](std::string header, std::string body) -> asio::awaitable<std::string> {
+      std::string code = header.substr(0, 5);
+      if (code == "DSEND") {
+        asio::steady_timer timer(co_await asio::this_coro::executor, 300ms);
+        co_await timer.async_wait(asio::use_awaitable);
+      }
+      if (code == "ENDQX") co_return std::string();
+      co_return MakeMessage(code, "got:" + body);
+    };
+  }
+
+  void Connect(LinkClient& client) {
+    std::string error;
+    ASSERT_TRUE(client.Connect("127.0.0.1", server_.port(), &error)) << error;
+  }
+
+  // Reads one reply and returns its body ("" with a failure on error).
+  std::string Reply(LinkClient& client, int timeout_ms = 5000) {
+    RawMessage m;
+    std::string error;
+    if (!client.ReadMessage(&m, timeout_ms, &error)) {
+      ADD_FAILURE() << error;
+      return "";
+    }
+    return m.header.substr(0, 5) + " " + m.body;
+  }
+
+  asio::io_context io_;
+  LinkServer server_;
+  std::atomic<int> closed_{0};
+  std::thread thread_;
+};
+
+TEST_F(LinkServerTest, HeaderAndBodyArrivingInPiecesAreJoined) {
+  LinkClient c;
+  Connect(c);
+  // "안녕" in UTF-8 is EC 95 88 EB 85 95; split the body inside the first character, and the
+  // header in three pieces.
+  std::string message = MakeMessage("LOGIN", "\xEC\x95\x88\xEB\x85\x95");
+  std::string error;
+  for (auto [from, to] : {std::pair{0, 3}, {3, 14}, {14, 21}, {21, 26}}) {
+    ASSERT_TRUE(c.Write(message.substr(from, to - from), &error));
+    std::this_thread::sleep_for(30ms);
+  }
+  EXPECT_EQ(Reply(c), "LOGIN got:" + Utf8ToAnsi("안녕"));
+}
+
+TEST_F(LinkServerTest, BodiesAroundTheOldReadSizeAreAnswered) {
+  LinkClient c;
+  Connect(c);
+  std::string error;
+  for (size_t length : {0u, 999u, 1000u, 1001u, 12345u, 2000000u}) {
+    std::string body(length, 'q');
+    ASSERT_TRUE(c.SendMessage("MYMSG", body, &error));
+    EXPECT_EQ(Reply(c), "MYMSG got:" + body) << length;
+  }
+}
+
+TEST_F(LinkServerTest, PipelinedMessagesAreAnsweredInOrder) {
+  LinkClient c;
+  Connect(c);
+  std::string stream;
+  for (int i = 0; i < 1000; ++i) stream += MakeMessage("SENDL", std::to_string(i));
+  std::string error;
+  ASSERT_TRUE(c.Write(stream, &error));
+  for (int i = 0; i < 1000; ++i) ASSERT_EQ(Reply(c), "SENDL got:" + std::to_string(i));
+}
+
+TEST_F(LinkServerTest, MessagesAreServedWhileAHandlerWaits) {
+  LinkClient c;
+  Connect(c);
+  std::string error;
+  ASSERT_TRUE(c.Write(MakeMessage("DSEND", "first") + MakeMessage("LOGIN", "second"), &error));
+  EXPECT_EQ(Reply(c), "LOGIN got:second");
+  EXPECT_EQ(Reply(c), "DSEND got:first");
+  // A message without a reply does not hold up the next one.
+  ASSERT_TRUE(c.Write(MakeMessage("ENDQX", "0") + MakeMessage("CASHL", ""), &error));
+  EXPECT_EQ(Reply(c), "CASHL got:");
+}
+
+TEST_F(LinkServerTest, BadFramingClosesTheConnectionAndRearms) {
+  for (std::string bad : {"LOGINQX0.1abc       ", "LOGINQX0.199999999  "}) {
+    LinkClient c;
+    Connect(c);
+    std::string error;
+    ASSERT_TRUE(c.Write(MakeMessage("INIT", "") + bad + "xyz", &error));
+    EXPECT_EQ(Reply(c), "INITQ got:");  // the good message before it is answered
+    EXPECT_TRUE(c.WaitForClose(5000)) << bad;
+  }
+  LinkClient next;
+  Connect(next);
+  std::string error;
+  ASSERT_TRUE(next.SendMessage("LOGIN", "ok", &error));
+  EXPECT_EQ(Reply(next), "LOGIN got:ok");
+  EXPECT_EQ(closed_.load(), 2);
+}
+
+TEST_F(LinkServerTest, ASecondClientWaitsUntilTheFirstCloses) {
+  auto first = std::make_unique<LinkClient>();
+  LinkClient second;
+  Connect(*first);
+  Connect(second);
+  std::string error;
+  ASSERT_TRUE(second.SendMessage("LOGIN", "second", &error));
+  RawMessage m;
+  EXPECT_FALSE(second.ReadMessage(&m, 300, &error)) << "served while the first is open";
+  ASSERT_TRUE(first->SendMessage("LOGIN", "first", &error));
+  EXPECT_EQ(Reply(*first), "LOGIN got:first");
+  first.reset();
+  EXPECT_EQ(Reply(second), "LOGIN got:second");
+  EXPECT_EQ(closed_.load(), 1);
+}
+
+}  // namespace
+}  // namespace parley
