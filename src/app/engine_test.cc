@@ -138,7 +138,7 @@ TEST_F(EngineTest, SigtermEndsCleanly) {
 
 TEST_F(EngineTest, WatchdogEndsTheEngineOnceTheUiProgramHasGone) {
   // The UI program lives for two seconds.
-  testing::WriteScript(home() / "QX_Flex" / "QXv1.exe", "exec sleep 2");
+  testing::WriteScript(home() / "QX_Flex" / "QXv1.exe", "sleep 2");
   auto start = std::chrono::steady_clock::now();
   auto engine = Start({"--watchdog", "1"});
   int status = -1;
