@@ -1,0 +1,238 @@
+#include "db/address_book.h"
+
+#include <spdlog/spdlog.h>
+
+#include <charconv>
+#include <cstdint>
+#include <optional>
+
+#include "db/recordset.h"
+#include "text/cp949.h"
+#include "text/mbcs.h"
+
+namespace parley {
+namespace {
+
+constexpr std::string_view kUserTablePrefix = "USER_";
+
+// The tables a new file gets. Groups and addresses are filled outside the engine.
+constexpr const char* kSchema[] = {
+    "CREATE TABLE IF NOT EXISTS USER_TB (ID INTEGER, LOGID TEXT, LOGDATE TEXT)",
+    "CREATE TABLE IF NOT EXISTS GROUPADDR_TB "
+    "(GPNAME TEXT, LEV INTEGER, ADDRNUM INTEGER, ORGSEQ INTEGER)",
+    "CREATE TABLE IF NOT EXISTS ADDRESS_TB (ADDRNAME TEXT, ADDRPHONE TEXT, GPSEQ INTEGER)",
+};
+
+constexpr char kUserTableColumns[] =
+    "ID INTEGER, RECVPHONE VARCHAR, SENDPHONE VARCHAR, MSG VARCHAR";
+
+std::string UserTable(std::string_view login_id) {
+  std::string name(kUserTablePrefix);
+  name += login_id;
+  return name;
+}
+
+// A group key: a decimal integer, blanks around it allowed. Anything else is no key.
+std::optional<int64_t> ParseGroupKey(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  int64_t key = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), key);
+  if (text.empty() || ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return key;
+}
+
+// Runs the statements between its construction and Commit() as one transaction; rolls them back
+// if Commit() is never reached.
+class Transaction {
+ public:
+  explicit Transaction(CExcelDatabase& db) : db_(db), open_(db.BeginTrans()) {}
+  ~Transaction() {
+    if (open_) db_.Rollback();
+  }
+  Transaction(const Transaction&) = delete;
+  Transaction& operator=(const Transaction&) = delete;
+
+  bool active() const { return open_; }
+
+  bool Commit() {
+    if (!open_) return false;
+    open_ = false;
+    if (db_.CommitTrans()) return true;
+    db_.Rollback();
+    return false;
+  }
+
+ private:
+  CExcelDatabase& db_;
+  bool open_;
+};
+
+}  // namespace
+
+AddressBook::AddressBook(std::filesystem::path path) : path_(std::move(path)) {}
+
+bool AddressBook::OpenAddressBook() {
+  if (opened_) return db_.IsOpen();
+  opened_ = true;
+  if (!db_.OpenMDB(path_, /*create=*/true)) {
+    spdlog::error(
+        "Address book: {}. The file is left as it is; no login id or recent numbers are "
+        "kept and no groups are read until it is replaced by an SQLite database.",
+        AnsiToUtf8(db_.last_error()));
+    return false;
+  }
+  Transaction transaction(db_);
+  bool ok = transaction.active();
+  for (const char* statement : kSchema) ok = ok && db_.ExecuteWithParam(statement);
+  if (!ok || !transaction.Commit()) {
+    spdlog::warn("Address book {}: cannot add its tables: {}", path_.string(),
+                 AnsiToUtf8(db_.last_error()));
+  }
+  db_.RefreshTables();
+  return true;
+}
+
+std::string AddressBook::SaveIDLoad() {
+  OpenAddressBook();
+  CRecordset rs(db_);
+  rs.Open("SELECT LOGID FROM USER_TB");
+  std::string id = rs.IsEOF() ? std::string() : rs.GetFieldValue(0);
+  rs.Close();
+  return id;
+}
+
+void AddressBook::SaveID(std::string_view login_id) {
+  if (!OpenAddressBook()) return;
+  Transaction transaction(db_);
+  if (!transaction.active() || !db_.DeleteAllUsers()) return;
+  if (!db_.InsertRow("USER_TB", "ID, LOGID, LOGDATE", "1, ?, Now()", {std::string(login_id)})) {
+    return;
+  }
+  transaction.Commit();
+}
+
+void AddressBook::SaveID_Reset() {
+  if (!OpenAddressBook()) return;
+  Transaction transaction(db_);
+  if (!transaction.active() || !db_.DeleteAllUsers()) return;
+  if (!db_.InsertRow("USER_TB", "LOGID, LOGDATE", "'NULL', Now()")) return;
+  transaction.Commit();
+}
+
+void AddressBook::EnsureUserTable(std::string_view login_id) {
+  if (!OpenAddressBook()) return;
+  std::string table = UserTable(login_id);
+  std::vector<std::string> tables;
+  if (!db_.GetTables(&tables)) return;
+  for (const std::string& name : tables) {
+    if (name == table) return;
+  }
+  Transaction transaction(db_);
+  if (!transaction.active() || !db_.CreateTable(table, kUserTableColumns)) return;
+  for (int id = 1; id <= kRecentRows; ++id) {
+    if (!db_.InsertRow(table, "ID, RECVPHONE, SENDPHONE, MSG", "?, '', '', ''", {int64_t{id}})) {
+      return;
+    }
+  }
+  transaction.Commit();
+}
+
+void AddressBook::SaveRecentNumbers(int count, std::string_view login_id,
+                                    std::string_view numbers) {
+  if (count <= 0 || !OpenAddressBook()) return;
+  std::vector<std::string_view> fields = SplitFields(numbers, ',');
+  std::string sql =
+      "UPDATE " + QuoteIdentifier(UserTable(login_id)) + " SET RECVPHONE = ? WHERE ID = ?";
+  Transaction transaction(db_);
+  if (!transaction.active()) return;
+  // Fields past the end of the text are empty and change nothing, so the walk can stop there.
+  for (int k = 0; k < count && static_cast<size_t>(k) < fields.size(); ++k) {
+    std::string_view number = fields[static_cast<size_t>(k)];
+    if (number.empty()) continue;
+    if (!db_.ExecuteWithParam(sql, {std::string(number), int64_t{count - k}})) return;
+  }
+  transaction.Commit();
+}
+
+std::string AddressBook::LoadRecentNumbers(std::string_view login_id) {
+  OpenAddressBook();
+  std::string table = UserTable(login_id);
+  CRecordset rs(db_);
+  // SQLite's table names ignore ASCII case, so the lookup does too.
+  rs.Open("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE", {table});
+  bool exists = !rs.IsEOF();
+  rs.Close();
+  if (!exists) return std::string();
+
+  std::string text;
+  rs.Open("SELECT RECVPHONE FROM " + QuoteIdentifier(table) + " ORDER BY ID");
+  while (!rs.IsEOF()) {
+    std::string number = rs.GetFieldValue(0);
+    if (number.empty()) break;
+    if (number[0] >= '1' && number[0] <= '9') text += '0';
+    text += number;
+    text += ',';
+    rs.MoveNext();
+  }
+  rs.Close();
+  return text;
+}
+
+std::string AddressBook::SendFirstAddrData(int code) {
+  OpenAddressBook();
+  std::string text = std::to_string(code) + "<QX>";
+  CRecordset rs(db_);
+  rs.Open("SELECT GPNAME, LEV, ADDRNUM, ORGSEQ FROM GROUPADDR_TB");
+  while (!rs.IsEOF()) {
+    // ADDRNUM goes before LEV.
+    text += "<GROUP>" + rs.GetFieldValue(0) + "::" + rs.GetFieldValue(2) +
+            "::" + rs.GetFieldValue(1) + "::" + rs.GetFieldValue(3);
+    rs.MoveNext();
+  }
+  rs.Close();
+  text += "<QX>";
+  return text;
+}
+
+std::string AddressBook::SendAddrData(int code, std::string_view args) {
+  OpenAddressBook();
+  std::string text = std::to_string(code) + "<QX>";
+  std::optional<int64_t> key = ParseGroupKey(ExtractSubString(args, 1, '`'));
+  if (!key) return text;
+  CRecordset rs(db_);
+  rs.Open("SELECT ADDRNAME, ADDRPHONE FROM ADDRESS_TB WHERE GPSEQ = ?", {*key});
+  while (!rs.IsEOF()) {
+    text += "<ADDR>" + rs.GetFieldValue(0) + " " + rs.GetFieldValue(1);
+    rs.MoveNext();
+  }
+  rs.Close();
+  return text;
+}
+
+std::string AddressBook::FindGroupSeq(std::string_view group_name) {
+  OpenAddressBook();
+  CRecordset rs(db_);
+  rs.Open("SELECT ORGSEQ FROM GROUPADDR_TB WHERE GPNAME LIKE ?", {std::string(group_name)});
+  std::string seq = rs.IsEOF() ? std::string() : rs.GetFieldValue(0);
+  rs.Close();
+  return seq;
+}
+
+std::vector<std::string> AddressBook::GroupMembers(std::string_view group_seq) {
+  OpenAddressBook();
+  std::vector<std::string> numbers;
+  std::optional<int64_t> key = ParseGroupKey(group_seq);
+  if (!key) return numbers;
+  CRecordset rs(db_);
+  rs.Open("SELECT ADDRPHONE FROM ADDRESS_TB WHERE GPSEQ = ?", {*key});
+  while (!rs.IsEOF()) {
+    numbers.push_back(rs.GetFieldValue(0));
+    rs.MoveNext();
+  }
+  rs.Close();
+  return numbers;
+}
+
+}  // namespace parley
