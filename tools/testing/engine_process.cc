@@ -133,10 +133,13 @@ bool ChildProcess::WaitForLog(std::string_view text, int timeout_ms) const {
   }
 }
 
-std::string EngineBinary() {
-  const char* bin = std::getenv("PARLEY_BIN");
-  return bin ? bin : "build/parley";
+std::string BuiltBinary(const char* env_var, const char* name) {
+  const char* bin = std::getenv(env_var);
+  if (bin && *bin) return bin;
+  return std::string(PARLEY_BUILD_DIR) + "/" + name;
 }
+
+std::string EngineBinary() { return BuiltBinary("PARLEY_BIN", "parley"); }
 
 void WriteScript(const std::filesystem::path& path, const std::string& body) {
   std::filesystem::create_directories(path.parent_path());

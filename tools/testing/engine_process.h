@@ -58,7 +58,11 @@ class ChildProcess {
   std::filesystem::path log_path_;
 };
 
-// The engine binary under test (PARLEY_BIN, set by the build).
+// A program of this build: the environment variable `env_var` when set, else `name` in the build
+// directory.
+std::string BuiltBinary(const char* env_var, const char* name);
+
+// The engine binary under test (PARLEY_BIN, else build/parley).
 std::string EngineBinary();
 
 // Writes an executable shell script.
