@@ -58,6 +58,10 @@ std::optional<EngineOptions> ParseOptions(int argc, char** argv, const std::stri
   app.add_option("--web-port", c.web_port, "Port every web request goes to")
       ->capture_default_str()
       ->check(CLI::Range(1, 65535));
+  app.add_option("--web-timeout", c.web_timeout_seconds,
+                 "Seconds a web request may take in all (connecting: at most 10)")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 600));
   app.add_option("--home", home,
                  "Engine directory (UI program, TempIMG); default: the "
                  "executable's folder");

@@ -1,6 +1,9 @@
 #include "commands/commands.h"
 
+#include "commands/address_commands.h"
+#include "commands/content_commands.h"
 #include "commands/end_command.h"
+#include "commands/login_command.h"
 #include "commands/recent_numbers.h"
 #include "link/flex_link.h"
 
@@ -8,6 +11,15 @@ namespace parley {
 
 void InstallCommandHandlers(CFlexLink& link) {
   CommandDispatcher& d = link.dispatcher();
+  auto sync = [&link](std::string (*handler)(CFlexLink&, const std::string&)) {
+    return SyncHandler([&link, handler](const std::string& body) { return handler(link, body); });
+  };
+  d.SetHandler(kCmdLogin, sync(&OnLogin));
+  d.SetHandler(kCmdAddrB, sync(&OnAddrB));
+  d.SetHandler(kCmdMyMsg, sync(&OnMyMsg));
+  d.SetHandler(kCmdEmotn, sync(&OnEmotn));
+  d.SetHandler(kCmdSendL, sync(&OnSendL));
+  d.SetHandler(kCmdCashL, sync(&OnCashL));
   d.SetEndHandler([&link](int value) { return OnEnd(link, value); });
   d.SetAfterSend([&link] { SaveRecentList(link); });
 }

@@ -3,12 +3,16 @@
 #include "link/command_table.h"
 #include "link/flex_link.h"
 #include "link/message.h"
+#include "web/account_calls.h"
 
 namespace parley {
 
 asio::awaitable<void> OnEnd(CFlexLink& link, int value) {
   if (value == 0) {
-    // Logging out of the web service comes with the web client.
+    // Ends the login at the web service only; the reply is not read and the engine keeps its
+    // login id and password.
+    const WebTarget logout = BuildLogout(link.config().web_base);
+    link.web.GetPage(logout.server, logout.object);
     co_return;
   }
   link.SendToUi(MakeMessage(kCommandCodes[kCmdEndQx], "EXIT"));

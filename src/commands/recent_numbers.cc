@@ -2,6 +2,13 @@
 
 #include <vector>
 
+#include <spdlog/spdlog.h>
+
+#include "db/db_exception.h"
+#include "link/flex_link.h"
+#include "text/cp949.h"
+#include "text/mbcs.h"
+
 namespace parley {
 
 void RecentNumberList::Add(std::string_view number) {
@@ -49,6 +56,27 @@ RecentNumberList& RecentNumbers() {
   return list;
 }
 
-void SaveRecentList(CFlexLink& /*link*/) {}
+void SaveRecentList(CFlexLink& link) {
+  if (link.login_id.empty()) return;
+  int count = 0;
+  std::string numbers = RecentNumbers().Joined(&count);
+  link.address_book.SaveRecentNumbers(count, link.login_id, numbers);
+}
+
+void LoadRecentList(CFlexLink& link) {
+  std::string stored;
+  try {
+    stored = link.address_book.LoadRecentNumbers(link.login_id);
+  } catch (const CDBException& e) {
+    spdlog::error("address book: cannot load the recent numbers: {}", AnsiToUtf8(e.what()));
+    return;
+  }
+  if (stored.empty() || stored == ",") return;
+  std::vector<std::string_view> fields = SplitFields(stored, ',');
+  for (size_t i = 0; i < fields.size() && i < RecentNumberList::kSlots; ++i) {
+    if (fields[i].empty()) break;
+    AddRecentNumber(fields[i]);
+  }
+}
 
 }  // namespace parley

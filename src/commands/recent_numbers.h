@@ -43,9 +43,13 @@ inline void AddRecentNumber(std::string_view number) { RecentNumbers().Add(numbe
 inline std::string RecentNumberAt(int i) { return RecentNumbers().At(i); }
 inline std::string RecentNumbersText() { return RecentNumbers().Text(); }
 
-// Stores the list for the logged-in user in the address book. Runs after every send command.
-// Until the address book exists it stores nothing.
+// Stores the list for the logged-in user in the address book. Runs after every send command;
+// before any login there is no user and nothing is stored.
 void SaveRecentList(CFlexLink& link);
+
+// Adds the numbers stored for the logged-in user to the list (on top of what it holds), the
+// number stored last ending in front. A database error is logged and adds nothing.
+void LoadRecentList(CFlexLink& link);
 
 }  // namespace parley
 

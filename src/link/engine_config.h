@@ -17,6 +17,7 @@ inline constexpr uint16_t kDefaultGatewayPort = 4001;
 inline constexpr char kDefaultWebBase[] = "http://www.parley.example";
 inline constexpr uint16_t kDefaultWebPort = 80;
 inline constexpr int kDefaultGatewayTimeoutSeconds = 30;
+inline constexpr int kDefaultWebTimeoutSeconds = 30;
 // The UI program, relative to the engine directory.
 inline constexpr char kUiProgramPath[] = "QX_Flex/QXv1.exe";
 inline constexpr char kUiProgramName[] = "QXv1.exe";
@@ -30,6 +31,8 @@ struct EngineConfig {
   std::string web_base = kDefaultWebBase;
   // Every web request goes to this port, whatever port an endpoint URL names.
   uint16_t web_port = kDefaultWebPort;
+  // The longest a web request may take in all; connecting alone gets at most 10 seconds.
+  int web_timeout_seconds = kDefaultWebTimeoutSeconds;
   // The engine directory: the base of the UI program, TempIMG and the LOGIN reply.
   std::filesystem::path home;
   int gateway_timeout_seconds = kDefaultGatewayTimeoutSeconds;

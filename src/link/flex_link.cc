@@ -1,5 +1,6 @@
 #include "link/flex_link.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include <spdlog/spdlog.h>
@@ -14,10 +15,19 @@ namespace parley {
 namespace {
 // The final reply gets this long to leave before the engine ends.
 constexpr std::chrono::milliseconds kExitDelay(1500);
+// Connecting to the web service never takes longer than this, whatever the total time-out.
+constexpr std::chrono::seconds kWebConnectTimeout(10);
+
+WebTimeouts WebTimeoutsOf(const EngineConfig& config) {
+  WebTimeouts t;
+  t.total = std::chrono::seconds(config.web_timeout_seconds);
+  t.connect = std::min<std::chrono::milliseconds>(kWebConnectTimeout, t.total);
+  return t;
+}
 }  // namespace
 
 CFlexLink::CFlexLink(asio::io_context& io, EngineConfig config)
-    : io_(io), config_(std::move(config)) {
+    : web(config.web_port, WebTimeoutsOf(config)), io_(io), config_(std::move(config)) {
   server_ = std::make_unique<LinkServer>(
       io_, [this](std::string header, std::string body) -> asio::awaitable<std::string> {
         return dispatcher_.Dispatch(std::move(header), std::move(body));

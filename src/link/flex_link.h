@@ -11,8 +11,10 @@
 
 #include <asio/awaitable.hpp>
 
+#include "db/address_book.h"
 #include "link/dispatch.h"
 #include "link/engine_config.h"
+#include "web/web_client.h"
 
 namespace asio {
 class io_context;
@@ -53,6 +55,11 @@ class CFlexLink {
   CommandDispatcher& dispatcher() { return dispatcher_; }
   // The engine directory with a trailing "/".
   std::string GetModuleDir() const { return config_.GetModuleDir(); }
+
+  // The one client of the web service; its session cookies carry the login.
+  CWebClient web;
+  // The address book, "QXBOOK.mdb" in the current directory; opened on first use.
+  AddressBook address_book{AddressBook::kFileName};
 
   // State shared by the command handlers (CP949 text).
   std::string login_id;       // set by every LOGIN that takes the login path

@@ -79,6 +79,8 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
       ::dup2(log, 1);
       ::dup2(log, 2);
     }
+    // Files a program makes in its current directory (the address book) stay in the test's folder.
+    if (log_path.has_parent_path() && ::chdir(log_path.parent_path().c_str()) != 0) ::_exit(126);
     std::vector<char*> argv;
     for (auto& a : all) argv.push_back(a.data());
     argv.push_back(nullptr);

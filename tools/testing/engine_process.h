@@ -34,7 +34,8 @@ class TempDir {
 // A child process with its standard output and error in a file.
 class ChildProcess {
  public:
-  // Starts `program` with `args`; stdout and stderr go to `log_path` (appended).
+  // Starts `program` with `args` in the folder of `log_path`; stdout and stderr go to
+  // `log_path` (appended).
   ChildProcess(const std::string& program, const std::vector<std::string>& args,
                const std::filesystem::path& log_path);
   ~ChildProcess();  // kills the child if it still runs

@@ -1,0 +1,183 @@
+#include "web/web_client.h"
+
+#include <curl/curl.h>
+
+#include <mutex>
+
+#include <spdlog/spdlog.h>
+
+#include "text/cp949.h"
+#include "web/reply_text.h"
+
+namespace parley {
+namespace {
+
+// The two request headers of a form POST, as the web service has always received them.
+constexpr char kFormContentType[] = "Content-Type: application/x-www-form-urlencoded";
+constexpr char kFormUserAgent[] =
+    "User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1; .NET CLR 1.1.4322)";
+// A GET names the application.
+constexpr char kPageUserAgent[] = "Parley";
+// libcurl's own headers that the web service never got from us; an empty value removes one.
+constexpr char kNoAccept[] = "Accept:";
+constexpr char kNoExpect[] = "Expect:";
+
+CURL* Handle(void* p) { return static_cast<CURL*>(p); }
+
+// Collects the response body. For a POST only the first line matters: reading stops after it.
+struct BodySink {
+  std::string* body;
+  bool first_line_only = false;
+  bool got_line = false;
+  bool too_long = false;
+};
+
+size_t WriteBody(char* data, size_t size, size_t count, void* user) {
+  auto* sink = static_cast<BodySink*>(user);
+  std::string_view chunk(data, size * count);
+  if (sink->first_line_only) {
+    const size_t lf = chunk.find('\n');
+    if (lf != std::string_view::npos) {
+      chunk = chunk.substr(0, lf + 1);
+      sink->got_line = true;
+    }
+  }
+  if (sink->body->size() + chunk.size() > kMaxWebReplyBytes) {
+    sink->too_long = true;
+    return 0;
+  }
+  sink->body->append(chunk);
+  // Returning less than was offered ends the transfer; after the first line of a POST that is
+  // the point.
+  return sink->got_line ? 0 : size * count;
+}
+
+// The object as it goes into the request line. Bytes that would break the line (white space,
+// control characters, DEL) are percent-encoded; everything else, CP949 included, goes as it is.
+std::string RequestTarget(std::string_view object) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(object.size());
+  for (char ch : object) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c <= 0x20 || c == 0x7F) {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 0x0F];
+    } else {
+      out += ch;
+    }
+  }
+  if (out.empty() || out.front() != '/') out.insert(out.begin(), '/');
+  return out;
+}
+
+std::string ServerUrl(std::string_view server, uint16_t port) {
+  std::string host(server);
+  if (host.find(':') != std::string::npos) host = "[" + host + "]";
+  return "http://" + host + ":" + std::to_string(port);
+}
+
+// Frees a header list when the request ends.
+struct HeaderList {
+  curl_slist* list = nullptr;
+  ~HeaderList() { curl_slist_free_all(list); }
+  void Add(const char* line) { list = curl_slist_append(list, line); }
+};
+
+}  // namespace
+
+CWebClient::CWebClient(uint16_t port, WebTimeouts timeouts)
+    : curl_(nullptr), port_(port), timeouts_(timeouts) {
+  static std::once_flag global_init;
+  std::call_once(global_init, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+  curl_ = curl_easy_init();
+  if (curl_ == nullptr) spdlog::error("web client: libcurl could not create a handle");
+}
+
+CWebClient::~CWebClient() {
+  if (curl_ != nullptr) curl_easy_cleanup(Handle(curl_));
+}
+
+bool CWebClient::Perform(Method method, std::string_view server, std::string_view object,
+                         std::string_view form, std::string* body) {
+  const char* verb = method == Method::kPost ? "POST" : "GET";
+  const std::string url = ServerUrl(server, port_);
+  const std::string target = RequestTarget(object);
+  if (curl_ == nullptr) {
+    spdlog::error("web {} {}{} failed: no libcurl handle", verb, AnsiToUtf8(url),
+                  AnsiToUtf8(target));
+    return false;
+  }
+  CURL* h = Handle(curl_);
+  // Options stick to the handle: start from none and set every one for this request. The
+  // cookies stay through the reset.
+  curl_easy_reset(h);
+
+  char error[CURL_ERROR_SIZE] = {};
+  BodySink sink{body};
+  sink.first_line_only = method == Method::kPost;
+  HeaderList headers;
+
+  curl_easy_setopt(h, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(h, CURLOPT_REQUEST_TARGET, target.c_str());
+  curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http");
+  curl_easy_setopt(h, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
+  curl_easy_setopt(h, CURLOPT_COOKIEFILE, "");  // the cookie engine, in memory only
+  curl_easy_setopt(h, CURLOPT_FRESH_CONNECT, 1L);
+  curl_easy_setopt(h, CURLOPT_FORBID_REUSE, 1L);
+  curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeouts_.connect.count()));
+  curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(timeouts_.total.count()));
+  curl_easy_setopt(h, CURLOPT_ERRORBUFFER, error);
+  curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &WriteBody);
+  curl_easy_setopt(h, CURLOPT_WRITEDATA, &sink);
+  if (method == Method::kPost) {
+    headers.Add(kFormContentType);
+    headers.Add(kFormUserAgent);
+    headers.Add(kNoAccept);
+    headers.Add(kNoExpect);
+    curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(form.size()));
+    curl_easy_setopt(h, CURLOPT_POSTFIELDS, form.empty() ? "" : form.data());
+  } else {
+    headers.Add(kNoAccept);
+    curl_easy_setopt(h, CURLOPT_USERAGENT, kPageUserAgent);
+    curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
+  }
+  curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.list);
+
+  const CURLcode rc = curl_easy_perform(h);
+  // Nothing may keep pointing at this call's buffers once it returns.
+  curl_easy_setopt(h, CURLOPT_ERRORBUFFER, nullptr);
+  curl_easy_setopt(h, CURLOPT_HTTPHEADER, nullptr);
+
+  const bool stopped_after_line = rc == CURLE_WRITE_ERROR && sink.got_line && !sink.too_long;
+  if (rc != CURLE_OK && !stopped_after_line) {
+    std::string why =
+        sink.too_long ? "the reply is longer than " + std::to_string(kMaxWebReplyBytes) + " bytes"
+                      : std::string(error[0] != '\0' ? error : curl_easy_strerror(rc));
+    spdlog::error("web {} {}{} failed: {}", verb, AnsiToUtf8(url), AnsiToUtf8(target), why);
+    return false;
+  }
+  long status = 0;
+  curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+  spdlog::debug("web {} {}{}: status {}, {} bytes", verb, AnsiToUtf8(url), AnsiToUtf8(target),
+                status, body->size());
+  return true;
+}
+
+bool CWebClient::PostForm(std::string_view form, std::string_view server, std::string_view object) {
+  std::string body;
+  const bool ok = Perform(Method::kPost, server, object, form, &body);
+  reply_ = ok ? FirstLine(body) : std::string();
+  return ok;
+}
+
+bool CWebClient::GetPage(std::string_view server, std::string_view object) {
+  std::string body;
+  const bool ok = Perform(Method::kGet, server, object, std::string_view(), &body);
+  reply_ = ok ? NormalizeGetReply(std::move(body)) : std::string();
+  return ok;
+}
+
+}  // namespace parley

@@ -1,0 +1,217 @@
+// The web client against the web service simulator on 127.0.0.1.
+#include "web/web_client.h"
+
+#include <chrono>
+#include <memory>
+#include <sstream>
+
+#include <gtest/gtest.h>
+#include <spdlog/sinks/ostream_sink.h>
+#include <spdlog/spdlog.h>
+
+#include "testing/engine_process.h"
+#include "web/account_calls.h"
+#include "web/send_calls.h"
+#include "websim/web_sim_process.h"
+
+namespace parley {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr char kPostHeaders[] =
+    "Content-Type: application/x-www-form-urlencoded\r\n"
+    "User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1; .NET CLR 1.1.4322)\r\n";
+
+// Collects what is logged while it lives.
+class LogCapture {
+ public:
+  LogCapture() : previous_(spdlog::default_logger()) {
+    auto sink = std::make_shared<spdlog::sinks::ostream_sink_st>(out_);
+    sink->set_pattern("%l %v");
+    spdlog::set_default_logger(std::make_shared<spdlog::logger>("capture", sink));
+  }
+  ~LogCapture() { spdlog::set_default_logger(previous_); }
+  std::string text() const { return out_.str(); }
+  int ErrorLines() const {
+    std::istringstream in(out_.str());
+    int n = 0;
+    for (std::string line; std::getline(in, line);) n += line.starts_with("error ");
+    return n;
+  }
+
+ private:
+  std::ostringstream out_;
+  std::shared_ptr<spdlog::logger> previous_;
+};
+
+// Removes the value of the "Cookie:" header so that a request can be compared whole.
+std::string MaskCookie(std::string request) {
+  const size_t at = request.find("\r\nCookie: ");
+  if (at == std::string::npos) return request;
+  const size_t value = at + 10;
+  request.replace(value, request.find("\r\n", value) - value, "*");
+  return request;
+}
+
+class WebClientTest : public ::testing::Test {
+ protected:
+  WebClientTest() : sim_(dir_.path()), web_(sim_.port(), WebTimeouts{2000ms, 2000ms}) {}
+
+  std::string host() const { return "Host: 127.0.0.1:" + std::to_string(sim_.port()) + "\r\n"; }
+  std::string LastRequest() const {
+    const std::vector<std::string> all = sim_.Requests();
+    return all.empty() ? std::string() : all.back();
+  }
+
+  void Login(const char* args = "qxuser<QX>qxpass") {
+    LoginRequest login;
+    login.ParseLoginArgs(args);
+    login.BuildLogin(sim_.base_url());
+    EXPECT_TRUE(web_.PostForm(login.form, login.target.server, login.target.object));
+  }
+
+  testing::TempDir dir_;
+  testing::WebSim sim_;
+  CWebClient web_;
+};
+
+TEST_F(WebClientTest, PostAndGetGoOutByteForByte) {
+  Login();
+  EXPECT_EQ(LastRequest(), "POST /QX/loginok.asp HTTP/1.0\r\n" + host() + kPostHeaders +
+                               "Content-Length: 52\r\n\r\n"
+                               "loginid=qxuser&loginpass=qxpass&lmode=QX&Ver=1.0.0.0");
+  // Only the first line of the reply, without its CR.
+  EXPECT_EQ(CheckUser(web_.reply()), '1');
+  EXPECT_EQ(web_.reply().find_first_of("\r\n"), std::string::npos) << web_.reply();
+
+  LoginRequest info;
+  info.BuildUserInfo(sim_.base_url());
+  ASSERT_EQ(info.target.port, 443);  // named in the URL, but the request goes to the sim's port
+  EXPECT_TRUE(web_.GetPage(info.target.server, info.target.object));
+  EXPECT_EQ(MaskCookie(LastRequest()), "GET /Ajax/GetUserInfo.asp HTTP/1.0\r\n" + host() +
+                                           "User-Agent: Parley\r\nCookie: *\r\n\r\n");
+  EXPECT_EQ(web_.reply().substr(0, 11), "qxuser<COL>");
+}
+
+TEST_F(WebClientTest, TheLoginCookieGoesWithLaterRequests) {
+  LoginRequest info;
+  info.BuildUserInfo(sim_.base_url());
+  // Before the login: no cookie, and the service answers "2", which reads as empty.
+  EXPECT_TRUE(web_.GetPage(info.target.server, info.target.object));
+  EXPECT_EQ(LastRequest().find("Cookie:"), std::string::npos);
+  EXPECT_EQ(web_.reply(), "");
+
+  Login("qxuser<QX>wrong");
+  EXPECT_EQ(CheckUser(web_.reply()), '0');
+  EXPECT_TRUE(web_.GetPage(info.target.server, info.target.object));
+  EXPECT_EQ(web_.reply(), "");
+
+  Login();
+  // Every request of the handle, reset in between, carries the session.
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_TRUE(web_.GetPage(info.target.server, info.target.object));
+    EXPECT_NE(LastRequest().find("\r\nCookie: ASPSESSIONID"), std::string::npos);
+    EXPECT_EQ(FormatUserInfo(web_.reply()).substr(0, 10), "<QX>qxuser") << web_.reply();
+  }
+  // Another client has a cookie jar of its own.
+  CWebClient other(sim_.port());
+  EXPECT_TRUE(other.GetPage(info.target.server, info.target.object));
+  EXPECT_EQ(other.reply(), "");
+
+  const WebTarget logout = BuildLogout(sim_.base_url());
+  EXPECT_TRUE(web_.GetPage(logout.server, logout.object));
+  EXPECT_EQ(LastRequest().substr(0, 45), "GET /Member/logout.asp?lmode=QX HTTP/1.0\r\nHos");
+  EXPECT_TRUE(web_.GetPage(info.target.server, info.target.object));
+  EXPECT_EQ(web_.reply(), "") << "logged out";
+}
+
+TEST_F(WebClientTest, AStalledServiceTimesOutWithOneErrorLineAndAnEmptyReply) {
+  Login();
+  ASSERT_FALSE(web_.reply().empty());
+  sim_.Control("/_sim/stall?seconds=6&count=2");
+  LoginRequest info;
+  info.BuildUserInfo(sim_.base_url());
+  for (bool post : {false, true}) {
+    LogCapture log;
+    const auto start = std::chrono::steady_clock::now();
+    const bool ok = post ? web_.PostForm("a=1", info.target.server, info.target.object)
+                         : web_.GetPage(info.target.server, info.target.object);
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(web_.reply(), "") << "no reply is left over from before";
+    EXPECT_GE(took, 1900ms);
+    EXPECT_LT(took, 4s);
+    EXPECT_EQ(log.ErrorLines(), 1) << log.text();
+    EXPECT_NE(log.text().find("/Ajax/GetUserInfo.asp"), std::string::npos) << log.text();
+  }
+  // The stall is over: the client works as before.
+  EXPECT_TRUE(web_.GetPage(info.target.server, info.target.object));
+  EXPECT_EQ(web_.reply().substr(0, 6), "qxuser");
+}
+
+TEST_F(WebClientTest, BrokenRepliesFailSoundly) {
+  Login();
+  LoginRequest info;
+  info.BuildUserInfo(sim_.base_url());
+  struct Case {
+    const char* mode;
+    bool ok;
+  };
+  // A connection closed without a reply and bytes that are no HTTP reply fail; an error status
+  // is a reply like any other.
+  for (const Case& c : {Case{"close", false}, Case{"garbage", false}, Case{"500", true}}) {
+    sim_.Control(std::string("/_sim/fail?mode=") + c.mode + "&count=1");
+    LogCapture log;
+    EXPECT_EQ(web_.GetPage(info.target.server, info.target.object), c.ok) << c.mode;
+    EXPECT_EQ(log.ErrorLines(), c.ok ? 0 : 1) << c.mode << log.text();
+    EXPECT_EQ(web_.reply().empty(), !c.ok) << c.mode;
+  }
+  // Nothing listening at all.
+  CWebClient nowhere(testing::FreePort());
+  LogCapture log;
+  EXPECT_FALSE(nowhere.PostForm("a=1", "127.0.0.1", "/QX/sended.asp"));
+  EXPECT_EQ(log.ErrorLines(), 1) << log.text();
+}
+
+TEST_F(WebClientTest, SendCheckAndReport) {
+  Login();
+  struct Case {
+    const char* kind;
+    const char* count;
+    const char* form;
+    bool allowed;
+  };
+  const Case cases[] = {
+      {"1", "5", "type=SMS&totcnt=5&reserdate=", true},
+      {"2", "5", "type=LMS&totcnt=5&reserdate=", true},
+      {"3", "5", "type=MMS&totcnt=5&reserdate=", true},
+      {"x", "5", "type=MMS&totcnt=5&reserdate=", true},
+      {"1", "20000", "type=SMS&totcnt=20000&reserdate=", false},  // above the balance
+  };
+  for (const Case& c : cases) {
+    std::string answer = "left over";
+    EXPECT_EQ(CheckSendable(web_, sim_.base_url(), c.kind, c.count, "", &answer), c.allowed)
+        << c.form;
+    const std::string request = LastRequest();
+    EXPECT_EQ(request.substr(0, 37), "POST /QX/sendablecheck.asp HTTP/1.0\r\n");
+    EXPECT_EQ(request.substr(request.find("\r\n\r\n") + 4), c.form);
+    EXPECT_EQ(answer, web_.reply());
+    EXPECT_EQ(answer.find("<COL>"), std::string::npos) << answer;
+    EXPECT_EQ(answer.find("<BR>"), std::string::npos) << answer;
+    EXPECT_NE(answer.find("<QX>"), std::string::npos) << answer;
+  }
+
+  // A long report goes whole.
+  std::string report = "jobid=J1&type=SMS&totcnt=1&title=t&msg=" + std::string(5000, 'm') +
+                       "&resflag=1&reserdate=&fromnumber=0212345678";
+  EXPECT_TRUE(ReportSent(web_, sim_.base_url(), report));
+  const std::string request = LastRequest();
+  EXPECT_EQ(request.substr(0, 30), "POST /QX/sended.asp HTTP/1.0\r\n");
+  EXPECT_EQ(request.substr(request.find("\r\n\r\n") + 4), report);
+  EXPECT_NE(request.find("Content-Length: " + std::to_string(report.size()) + "\r\n"),
+            std::string::npos);
+}
+
+}  // namespace
+}  // namespace parley
