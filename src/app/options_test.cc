@@ -27,6 +27,7 @@ TEST(Options, DefaultsAreTheBuiltInConstants) {
   EXPECT_EQ(c.web_port, 80);
   EXPECT_EQ(c.gateway_timeout_seconds, 30);
   EXPECT_EQ(c.watchdog_seconds, 0);
+  EXPECT_EQ(c.web_timeout_seconds, 30);
   EXPECT_EQ(c.GetModuleDir(), "/opt/parley/");
   EXPECT_EQ(c.UiProgram(), "/opt/parley/QX_Flex/QXv1.exe");
 }
@@ -67,6 +68,7 @@ TEST(Options, EveryFlagSetsItsValue) {
   EXPECT_EQ(c.watchdog_seconds, 5);
   EXPECT_TRUE(c.UiProgram().empty());
   EXPECT_EQ(o->log_level, "debug");
+  EXPECT_EQ(c.web_timeout_seconds, 7);
 }
 
 TEST(Options, InvalidValuesEndWithStatus2) {
