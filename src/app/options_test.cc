@@ -48,6 +48,8 @@ TEST(Options, EveryFlagSetsItsValue) {
                   "/srv/qx/",
                   "--gateway-timeout",
                   "2",
+                  "--web-timeout",
+                  "7",
                   "--watchdog",
                   "5",
                   "--ui-program",
