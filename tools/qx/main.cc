@@ -7,6 +7,7 @@
 #include <CLI/CLI.hpp>
 
 #include "link/message.h"
+#include "qx/book_command.h"
 #include "qx/link_client.h"
 #include "text/cp949.h"
 
@@ -40,7 +41,10 @@ int main(int argc, char** argv) {
   raw->add_option("CODE", code, "Command code, e.g. LOGIN")->required();
   raw->add_option("BODY", body, "Message body (fields separated by <QX>)");
 
+  CLI::App* book = parley::AddBookCommand(app);
+
   CLI11_PARSE(app, argc, argv);
+  if (book->parsed()) return 0;  // done while parsing
 
   parley::LinkClient client;
   std::string error;

@@ -1,0 +1,319 @@
+#include "qx/book_command.h"
+
+#include <fstream>
+#include <iostream>
+#include <istream>
+#include <ostream>
+
+#include <CLI/CLI.hpp>
+
+#include "db/address_book.h"
+#include "db/db_exception.h"
+#include "db/recordset.h"
+#include "text/cp949.h"
+#include "text/mbcs.h"
+
+namespace parley {
+namespace {
+
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+// Groups the tool adds sit at this level of the group tree.
+constexpr int64_t kTopLevel = 1;
+
+// The fields of one CSV line. A field may be written in double quotes, with "" for a quote
+// inside; blanks around unquoted fields are dropped.
+std::vector<std::string> SplitCsvLine(std::string_view line) {
+  std::vector<std::string> fields(1);
+  bool quoted = false;
+  for (size_t i = 0; i < line.size(); ++i) {
+    const char c = line[i];
+    if (quoted) {
+      if (c != '"') {
+        fields.back() += c;
+      } else if (i + 1 < line.size() && line[i + 1] == '"') {
+        fields.back() += '"';
+        ++i;
+      } else {
+        quoted = false;
+      }
+    } else if (c == '"') {
+      quoted = true;
+    } else if (c == ',') {
+      fields.emplace_back();
+    } else {
+      fields.back() += c;
+    }
+  }
+  for (std::string& f : fields) {
+    const size_t begin = f.find_first_not_of(" \t");
+    const size_t end = f.find_last_not_of(" \t");
+    f = begin == std::string::npos ? std::string() : f.substr(begin, end - begin + 1);
+  }
+  return fields;
+}
+
+// The phone number with hyphens and blanks removed; empty when anything but digits is left.
+std::string CleanPhone(std::string_view text) {
+  std::string digits;
+  for (char c : text) {
+    if (c == '-' || c == ' ' || c == '\t') continue;
+    if (c < '0' || c > '9') return std::string();
+    digits += c;
+  }
+  return digits;
+}
+
+std::string CsvField(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return quoted + "\"";
+}
+
+bool DbError(CExcelDatabase& db, std::string* error) {
+  *error = AnsiToUtf8(db.last_error());
+  return false;
+}
+
+// Runs the statements between its construction and Commit() as one transaction.
+class Transaction {
+ public:
+  explicit Transaction(CExcelDatabase& db) : db_(db), open_(db.BeginTrans()) {}
+  ~Transaction() {
+    if (open_) db_.Rollback();
+  }
+  Transaction(const Transaction&) = delete;
+  Transaction& operator=(const Transaction&) = delete;
+  bool active() const { return open_; }
+  bool Commit() {
+    open_ = false;
+    if (db_.CommitTrans()) return true;
+    db_.Rollback();
+    return false;
+  }
+
+ private:
+  CExcelDatabase& db_;
+  bool open_;
+};
+
+}  // namespace
+
+BookFile::BookFile() = default;
+BookFile::~BookFile() = default;
+
+bool BookFile::Open(const std::filesystem::path& path, std::string* error, bool create) {
+  std::error_code ec;
+  if (!create && !std::filesystem::exists(path, ec)) {
+    *error = path.string() + ": no such file";
+    return false;
+  }
+  book_ = std::make_unique<AddressBook>(path);
+  if (!book_->OpenAddressBook()) {
+    *error = AnsiToUtf8(book_->database().last_error());
+    book_.reset();
+    return false;
+  }
+  return true;
+}
+
+bool BookFile::Groups(std::vector<BookGroup>* groups, std::string* error) {
+  try {
+    CRecordset rs(book_->database());
+    rs.Open("SELECT GPNAME, LEV, ADDRNUM, ORGSEQ FROM GROUPADDR_TB");
+    for (; !rs.IsEOF(); rs.MoveNext()) {
+      groups->push_back(BookGroup{AnsiToUtf8(rs.GetFieldValue(0)), Atoi(rs.GetFieldValue(1)),
+                                  Atoi(rs.GetFieldValue(2)), Atoi(rs.GetFieldValue(3))});
+    }
+  } catch (const CDBException& e) {
+    *error = AnsiToUtf8(e.what());
+    return false;
+  }
+  return true;
+}
+
+bool BookFile::FindKey(std::string_view name, int64_t* key, std::string* error) {
+  try {
+    CRecordset rs(book_->database());
+    rs.Open("SELECT ORGSEQ FROM GROUPADDR_TB WHERE GPNAME = ?", {Utf8ToAnsi(name)});
+    if (rs.IsEOF()) {
+      *error = "no group named \"" + std::string(name) + "\"";
+      return false;
+    }
+    *key = Atoi(rs.GetFieldValue(0));
+  } catch (const CDBException& e) {
+    *error = AnsiToUtf8(e.what());
+    return false;
+  }
+  return true;
+}
+
+bool BookFile::AddGroup(std::string_view name, std::string* error) {
+  if (name.empty()) {
+    *error = "a group needs a name";
+    return false;
+  }
+  int64_t key = 0;
+  if (FindKey(name, &key, error)) {
+    *error = "a group named \"" + std::string(name) + "\" exists already";
+    return false;
+  }
+  CExcelDatabase& db = book_->database();
+  // The next key: one past the highest key in use by groups and addresses alike, so a new group
+  // never picks up addresses left over from a group removed by other means.
+  if (!db.InsertRow("GROUPADDR_TB", "GPNAME, LEV, ADDRNUM, ORGSEQ",
+                    "?, ?, 0, 1 + MAX(COALESCE((SELECT MAX(ORGSEQ) FROM GROUPADDR_TB), 0), "
+                    "COALESCE((SELECT MAX(GPSEQ) FROM ADDRESS_TB), 0))",
+                    {Utf8ToAnsi(name), kTopLevel})) {
+    return DbError(db, error);
+  }
+  return true;
+}
+
+bool BookFile::RemoveGroup(std::string_view name, std::string* error) {
+  int64_t key = 0;
+  if (!FindKey(name, &key, error)) return false;
+  CExcelDatabase& db = book_->database();
+  Transaction transaction(db);
+  if (!transaction.active() ||
+      !db.ExecuteWithParam("DELETE FROM ADDRESS_TB WHERE GPSEQ = ?", {key}) ||
+      !db.ExecuteWithParam("DELETE FROM GROUPADDR_TB WHERE ORGSEQ = ?", {key}) ||
+      !transaction.Commit()) {
+    return DbError(db, error);
+  }
+  return true;
+}
+
+bool BookFile::Import(std::string_view group, std::istream& csv, int* added, std::string* error,
+                      std::ostream* warnings) {
+  *added = 0;
+  int64_t key = 0;
+  if (!FindKey(group, &key, error)) return false;
+  CExcelDatabase& db = book_->database();
+  Transaction transaction(db);
+  if (!transaction.active()) return DbError(db, error);
+  std::string line;
+  for (int number = 1; std::getline(csv, line); ++number) {
+    if (number == 1 && line.starts_with(kUtf8Bom)) line.erase(0, kUtf8Bom.size());
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.find_first_not_of(" \t,") == std::string::npos) continue;
+    const std::vector<std::string> fields = SplitCsvLine(line);
+    const std::string phone = fields.size() >= 2 ? CleanPhone(fields[1]) : std::string();
+    if (phone.empty()) {
+      if (warnings) *warnings << "line " << number << " skipped: no phone number\n";
+      continue;
+    }
+    if (!db.InsertRow("ADDRESS_TB", "ADDRNAME, ADDRPHONE, GPSEQ", "?, ?, ?",
+                      {Utf8ToAnsi(fields[0]), phone, key})) {
+      return DbError(db, error);
+    }
+    ++*added;
+  }
+  if (!db.ExecuteWithParam("UPDATE GROUPADDR_TB SET ADDRNUM = "
+                           "(SELECT COUNT(*) FROM ADDRESS_TB WHERE GPSEQ = ?) WHERE ORGSEQ = ?",
+                           {key, key}) ||
+      !transaction.Commit()) {
+    *added = 0;
+    return DbError(db, error);
+  }
+  return true;
+}
+
+bool BookFile::Export(std::string_view group, std::ostream& out, std::string* error) {
+  int64_t key = 0;
+  if (!FindKey(group, &key, error)) return false;
+  try {
+    CRecordset rs(book_->database());
+    rs.Open("SELECT ADDRNAME, ADDRPHONE FROM ADDRESS_TB WHERE GPSEQ = ?", {key});
+    for (; !rs.IsEOF(); rs.MoveNext()) {
+      out << CsvField(AnsiToUtf8(rs.GetFieldValue(0))) << ','
+          << CsvField(AnsiToUtf8(rs.GetFieldValue(1))) << '\n';
+    }
+  } catch (const CDBException& e) {
+    *error = AnsiToUtf8(e.what());
+    return false;
+  }
+  return true;
+}
+
+CLI::App* AddBookCommand(CLI::App& app) {
+  struct Options {
+    std::string file = AddressBook::kFileName;
+    std::string group;
+    std::string csv;
+  };
+  auto options = std::make_shared<Options>();
+  CLI::App* book = app.add_subcommand("book", "Edit an address book file (QXBOOK.mdb) directly");
+  book->require_subcommand(1);
+  book->add_option("--file", options->file, "Address book file")->capture_default_str();
+
+  // Opens the file and runs work on it; a failure ends qx with status 1.
+  // Only add-group and import create a missing file.
+  auto run = [options](std::function<bool(BookFile&, std::string*)> work, bool create = false) {
+    BookFile file;
+    std::string error;
+    if (!file.Open(options->file, &error, create) || !work(file, &error)) {
+      std::cerr << "qx book: " << error << "\n";
+      throw CLI::RuntimeError(1);
+    }
+  };
+
+  book->add_subcommand("groups", "List the groups: name, address count, level, key")
+      ->callback([run] {
+        run([](BookFile& file, std::string* error) {
+          std::vector<BookGroup> groups;
+          if (!file.Groups(&groups, error)) return false;
+          for (const BookGroup& g : groups) {
+            std::cout << g.name << '\t' << g.addrnum << '\t' << g.lev << '\t' << g.orgseq << '\n';
+          }
+          return true;
+        });
+      });
+
+  CLI::App* add = book->add_subcommand("add-group", "Add an empty group");
+  add->add_option("NAME", options->group, "Group name")->required();
+  add->callback([run, options] {
+    run([options](BookFile& file,
+                  std::string* error) { return file.AddGroup(options->group, error); },
+        /*create=*/true);
+  });
+
+  CLI::App* remove = book->add_subcommand("remove-group", "Remove a group and its addresses");
+  remove->add_option("NAME", options->group, "Group name")->required();
+  remove->callback([run, options] {
+    run([options](BookFile& file, std::string* error) {
+      return file.RemoveGroup(options->group, error);
+    });
+  });
+
+  CLI::App* import = book->add_subcommand("import", "Add the contacts of a CSV file to a group");
+  import->add_option("GROUP", options->group, "Group name")->required();
+  import->add_option("FILE", options->csv, "CSV file, UTF-8, one name,phone per line")
+      ->required()
+      ->check(CLI::ExistingFile);
+  import->callback([run, options] {
+    run([options](BookFile& file, std::string* error) {
+      std::ifstream in(options->csv, std::ios::binary);
+  if (!in) {
+    *error = "cannot read " + options->csv;
+    return false;
+  }
+  int added = 0;
+  if (!file.Import(options->group, in, &added, error, &std::cerr)) return false;
+  std::cout << added << " contacts added to " << options->group << "\n";
+  return true;
+});
+}  // namespace parley
+);
+
+CLI::App* exp = book->add_subcommand("export", "Write a group's contacts as CSV to stdout");
+exp->add_option("GROUP", options->group, "Group name")->required();
+exp->callback([run, options] {
+  run([options](BookFile& file, std::string* error) {
+    return file.Export(options->group, std::cout, error);
+  });
+});
+return book;
+}
+
+}  // namespace parley
