@@ -2,6 +2,7 @@
 
 #include "commands/address_commands.h"
 #include "commands/content_commands.h"
+#include "commands/dsend_command.h"
 #include "commands/end_command.h"
 #include "commands/login_command.h"
 #include "commands/recent_numbers.h"
@@ -20,6 +21,7 @@ void InstallCommandHandlers(CFlexLink& link) {
   d.SetHandler(kCmdEmotn, sync(&OnEmotn));
   d.SetHandler(kCmdSendL, sync(&OnSendL));
   d.SetHandler(kCmdCashL, sync(&OnCashL));
+  d.SetHandler(kCmdDSend, [&link](std::string body) { return OnDSend(link, std::move(body)); });
   d.SetEndHandler([&link](int value) { return OnEnd(link, value); });
   d.SetAfterSend([&link] { SaveRecentList(link); });
 }

@@ -9,6 +9,7 @@
 #include "link/message.h"
 #include "qx/book_command.h"
 #include "qx/link_client.h"
+#include "qx/send_command.h"
 #include "text/cp949.h"
 
 namespace {
@@ -42,9 +43,14 @@ int main(int argc, char** argv) {
   raw->add_option("BODY", body, "Message body (fields separated by <QX>)");
 
   CLI::App* book = parley::AddBookCommand(app);
+  parley::SendOptions send_options;
+  CLI::App* send = parley::AddSendCommand(app, &send_options);
 
   CLI11_PARSE(app, argc, argv);
   if (book->parsed()) return 0;  // done while parsing
+  if (send->parsed()) {
+    return parley::RunSendCommand(send_options, host, port, timeout, std::cout, std::cerr);
+  }
 
   parley::LinkClient client;
   std::string error;

@@ -1,0 +1,78 @@
+#include "commands/dsend_command.h"
+
+#include <chrono>
+#include <string_view>
+
+#include <asio/io_context.hpp>
+
+#include "commands/login_command.h"
+#include "commands/recent_numbers.h"
+#include "link/flex_link.h"
+#include "send/direct_send.h"
+#include "text/mbcs.h"
+#include "web/send_calls.h"
+
+namespace parley {
+namespace {
+
+constexpr std::string_view kSep = "<QX>";
+constexpr std::string_view kSendCheckTag = "QXSENDABLECHECK";
+
+enum DSendMode { kModeSms = 1, kModeLongText = 2, kModePicture = 3, kModeCheck = 4 };
+
+DirectSendSetup MakeSetup(CFlexLink& link) {
+  const EngineConfig& config = link.config();
+  DirectSendSetup setup;
+  setup.executor = link.io().get_executor();
+  setup.gateway_host = config.gateway_host;
+  setup.gateway_port = config.gateway_port;
+  setup.timeout = std::chrono::seconds(config.gateway_timeout_seconds);
+  setup.module_dir = link.GetModuleDir();
+  setup.login_id = link.login_id;
+  setup.password = link.password;
+  return setup;
+}
+
+}  // namespace
+
+std::string SendCheck(CFlexLink& link, const std::string& body) {
+  const std::vector<std::string_view> f = SplitFields(body, '`');
+  auto at = [&f](size_t i) { return i < f.size() ? f[i] : std::string_view(); };
+  std::string answer;
+  const bool allowed =
+      CheckSendable(link.web, link.config().web_base, at(2), at(1), at(3), &answer);
+  link.send_permission = allowed ? 1 : 0;
+  std::string reply(kSendCheckTag);
+  reply += kSep;
+  reply += answer;
+  reply += kSep;
+  reply += at(2);
+  reply += kSep;
+  reply += at(1);
+  reply += RefreshUserInfo(link);
+  return reply;
+}
+
+asio::awaitable<std::string> OnDSend(CFlexLink& link, std::string body) {
+  ReplaceAll(body, kSep, "`");
+  const int mode = Atoi(ExtractSubString(body, 0, '`'));
+  if (mode == kModeCheck) co_return SendCheck(link, body);
+
+  std::string result;
+  DirectSendOutput sent;
+  const bool sends = mode == kModeSms || mode == kModeLongText || mode == kModePicture;
+  if (sends && link.send_permission == 1) {
+    const DirectSendSetup setup = MakeSetup(link);
+    if (mode == kModeSms) {
+      result = co_await SendDirectSms(setup, body, &sent);
+    } else {
+      result = co_await SendDirectMms(setup, body, &sent);
+    }
+    for (const std::string& number : sent.recent) AddRecentNumber(number);
+  }
+  ReportSent(link.web, link.config().web_base, sent.report);
+  result += RefreshUserInfo(link);
+  co_return result;
+}
+
+}  // namespace parley

@@ -1,0 +1,28 @@
+// DSEND: the send check, and the direct sends of the recipients a request lists.
+#ifndef PARLEY_COMMANDS_DSEND_COMMAND_H_
+#define PARLEY_COMMANDS_DSEND_COMMAND_H_
+
+#include <string>
+
+#include <asio/awaitable.hpp>
+
+namespace parley {
+
+class CFlexLink;
+
+// The send check of DSEND and ESEND (mode 4). `body` has its "<QX>" replaced by backticks:
+// field 1 the total count, 2 the type code ("1" SMS, "2" LMS, else MMS), 3 the reservation date.
+// Asks the web service, stores 1 (the answer starts with '1') or 0 in the link's send permission
+// and returns "QXSENDABLECHECK<QX>" + answer + "<QX>" + field 2 + "<QX>" + field 1 followed by
+// the user information string.
+std::string SendCheck(CFlexLink& link, const std::string& body);
+
+// The DSEND handler. Mode (field 0) 4 is the send check; modes 1 (SMS) and 2 or 3 (MMS) run a
+// direct send while the send permission is 1, then post the sent report (also an empty one) and
+// answer the send's user text followed by the user information string; any other mode, or a
+// send without permission, sends nothing and answers the user information string alone.
+asio::awaitable<std::string> OnDSend(CFlexLink& link, std::string body);
+
+}  // namespace parley
+
+#endif  // PARLEY_COMMANDS_DSEND_COMMAND_H_

@@ -1,0 +1,75 @@
+// The direct send pipelines: one gateway job that sends a short text (SendDirectSms) or an SKN
+// package (SendDirectMms) to the recipients listed in a DSEND request.
+//
+// The request is the DSEND body with every "<QX>" already replaced by a backtick. Fields:
+//   0 kind, 1 recipient count, 2 title, 3 reservation text, 4 recipients separated by commas,
+//   5 callback number, 6 message text escaped for the UI link, 7 "<IMG>" and picture names (MMS).
+// Both return the text shown to the user: kSendFailedText, or kSentText with the count.
+#ifndef PARLEY_SEND_DIRECT_SEND_H_
+#define PARLEY_SEND_DIRECT_SEND_H_
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <asio/any_io_executor.hpp>
+#include <asio/awaitable.hpp>
+
+namespace parley {
+
+// "메시지 전송에 실패하였습니다\n메시지를 다시 확인해주세요" (CP949).
+inline constexpr std::string_view kSendFailedText =
+    "\xB8\xDE\xBD\xC3\xC1\xF6 \xC0\xFC\xBC\xDB\xBF\xA1 \xBD\xC7\xC6\xD0\xC7\xCF\xBF\xB4\xBD\xC0"
+    "\xB4\xCF\xB4\xD9\n\xB8\xDE\xBD\xC3\xC1\xF6\xB8\xA6 \xB4\xD9\xBD\xC3 \xC8\xAE\xC0\xCE\xC7\xD8"
+    "\xC1\xD6\xBC\xBC\xBF\xE4";
+// "총 %d건이\n성공적으로 전송되었습니다" (CP949), a printf format.
+inline constexpr char kSentFormat[] =
+    "\xC3\xD1 %d\xB0\xC7\xC0\xCC\n\xBC\xBA\xB0\xF8\xC0\xFB\xC0\xB8\xB7\xCE \xC0\xFC\xBC\xDB"
+    "\xB5\xC7\xBE\xFA\xBD\xC0\xB4\xCF\xB4\xD9";
+// "멀티메시지" (CP949): the title of an MMS job that was given none.
+inline constexpr std::string_view kMmsDefaultTitle = "\xB8\xD6\xC6\xBC\xB8\xDE\xBD\xC3\xC1\xF6";
+
+// The success text for `count` messages.
+std::string SentText(int64_t count);
+
+// Where and as whom a job is sent.
+struct DirectSendSetup {
+  asio::any_io_executor executor;     // the engine's io_context
+  std::string gateway_host;           // name or dotted address
+  uint16_t gateway_port = 0;          //
+  std::chrono::milliseconds timeout;  // each reply wait, connect and write
+  std::string module_dir;             // engine directory (UTF-8) ending in "/"; MMS only
+  std::string login_id;               // CP949
+  std::string password;               // CP949
+};
+
+// What a job leaves besides its user text.
+struct DirectSendOutput {
+  // The form body of the sent report; empty unless every message was submitted.
+  std::string report;
+  // The last five recipients (hyphens removed) in sending order, for the recent-numbers list;
+  // empty unless the job was opened.
+  std::vector<std::string> recent;
+};
+
+// Sends the message text of `request` as one SMS per recipient. The job is refused with
+// kSendFailedText, before the gateway is contacted, when the count (field 1) is over 999999 or
+// names more recipients than field 4 lists, any recipient within the count is empty or over 19
+// bytes, the callback is over 19 bytes, or the decoded text is over 99 bytes. Otherwise returns
+// kSendFailedText when the gateway refuses the job, fails to answer within the time-out, sends a
+// negative acknowledgement or drops the connection, and kSentText when all messages were written.
+asio::awaitable<std::string> SendDirectSms(const DirectSendSetup& setup, std::string request,
+                                           DirectSendOutput* out);
+
+// Sends one SKN package (the text and up to three pictures read from <module_dir>TempIMG/) per
+// recipient. The package is also written to <module_dir>TempIMG/qx.SKN, but every job sends the
+// bytes it built itself, so jobs running at once never mix packages. Refusals and results as
+// SendDirectSms, without the limit on the text.
+asio::awaitable<std::string> SendDirectMms(const DirectSendSetup& setup, std::string request,
+                                           DirectSendOutput* out);
+
+}  // namespace parley
+
+#endif  // PARLEY_SEND_DIRECT_SEND_H_

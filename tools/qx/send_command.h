@@ -1,0 +1,47 @@
+// qx send: the send check and a direct SMS, long-text or picture send through the engine, as the
+// UI program runs them (DSEND 4, then DSEND 1, 2 or 3). Text in and out is UTF-8.
+#ifndef PARLEY_QX_SEND_COMMAND_H_
+#define PARLEY_QX_SEND_COMMAND_H_
+
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace CLI {
+class App;
+}
+
+namespace parley {
+
+struct SendOptions {
+  std::vector<std::string> to;      // recipient numbers
+  std::string text;                 // message text
+  std::vector<std::string> images;  // picture files (at most three)
+  std::string title;
+  std::string callback;
+  std::string reserve;  // reservation date-time text; empty sends now
+  std::string home;     // the engine's home, whose TempIMG/ receives the pictures
+  std::string login;    // log in first when set
+  std::string password;
+  bool check_only = false;
+};
+
+// Adds the "send" subcommand to app, filling *options when it is parsed.
+CLI::App* AddSendCommand(CLI::App& app, SendOptions* options);
+
+// The DSEND mode of a send: 3 with pictures, 2 for a text over 99 bytes in CP949, else 1.
+int SendMode(const SendOptions& options);
+
+// The DSEND body of the send (fields after the mode as the engine reads them; the text escaped).
+std::string SendBody(const SendOptions& options, int mode);
+
+// Runs the send against the engine at host:port, printing the engine's answers to out and
+// failures to err. Returns the process exit status: 0 when the check passed and (unless only the
+// check was asked for) the engine reported the messages sent, 1 otherwise.
+int RunSendCommand(const SendOptions& options, const std::string& host, uint16_t port,
+                   int timeout_seconds, std::ostream& out, std::ostream& err);
+
+}  // namespace parley
+
+#endif  // PARLEY_QX_SEND_COMMAND_H_

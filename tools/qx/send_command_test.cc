@@ -1,0 +1,86 @@
+// qx send: the request it builds, and a check plus picture send through the engine binary against
+// the web service and gateway simulators.
+#include "qx/send_command.h"
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "gatesim/gate_sim_process.h"
+#include "testing/engine_process.h"
+#include "websim/web_sim_process.h"
+
+namespace parley {
+namespace {
+
+TEST(SendCommandTest, ModeAndBody) {
+  struct Case {
+    std::string text;
+    std::vector<std::string> images;
+    int mode;
+  };
+  const Case cases[] = {
+      {std::string(99, 'x'), {}, 1},
+      {std::string(100, 'x'), {}, 2},
+      {std::string(97, 'a') + "\xEA\xB0\x80", {}, 1},  // "가" is 2 bytes in CP949
+      {std::string(98, 'a') + "\xEA\xB0\x80", {}, 2},
+      {"hi", {"a.jpg"}, 3},
+  };
+  for (const Case& c : cases) {
+    SendOptions o;
+    o.text = c.text;
+    o.images = c.images;
+    EXPECT_EQ(SendMode(o), c.mode) << c.text.size();
+  }
+  SendOptions o;
+  o.to = {"010-1111-2222", "01033334444"};
+  o.title = "T";
+  o.callback = "021";
+  o.text = "a<b>c`d";
+  EXPECT_EQ(SendBody(o, 1),
+            "1<QX>2<QX>T<QX><QX>010-1111-2222,01033334444<QX>021<QX>a&lt;b&gt;c&gacct;d");
+}
+
+TEST(SendCommandTest, ChecksAndSendsPicturesThroughTheEngine) {
+  testing::TempDir dir;
+  testing::WebSim web(dir.path());
+  testing::GateSim gate(dir.path());
+  const uint16_t link_port = testing::FreePort();
+  testing::ChildProcess engine(
+      testing::EngineBinary(),
+      {"--link-port", std::to_string(link_port), "--ui-program", "none", "--home",
+       dir.path().string(), "--web-base", web.base_url(), "--web-port", std::to_string(web.port()),
+       "--gateway", "127.0.0.1:" + std::to_string(gate.port()), "--gateway-timeout", "2"},
+      dir.path() / "engine.log");
+  ASSERT_TRUE(engine.WaitForLog("listening on", 10000)) << engine.Log();
+  const std::filesystem::path picture = dir.path() / "pic.jpg";
+  std::ofstream(picture, std::ios::binary) << std::string(1234, 'P');
+
+  SendOptions o;
+  o.to = {"01011112222", "01033334444"};
+  o.text = "hello";
+  o.callback = "021";
+  o.images = {picture.string()};
+  o.home = dir.path().string();
+  o.login = "qxuser";
+  o.password = "qxpass";
+  std::ostringstream out;
+  std::ostringstream err;
+  ASSERT_EQ(RunSendCommand(o, "127.0.0.1", link_port, 20, out, err), 0) << out.str() << err.str();
+  EXPECT_TRUE(std::filesystem::exists(dir.path() / "TempIMG" / "pic.jpg"));
+  const std::vector<testing::GateJob> jobs = gate.WaitForJobs(1);
+  ASSERT_EQ(jobs.size(), 1u);
+  EXPECT_EQ(jobs[0].header.type_code, "IMT");
+  EXPECT_EQ(jobs[0].messages.size(), 2u);
+
+  // Pictures without the engine's home cannot be staged: nothing is asked of the engine.
+  o.home.clear();
+  EXPECT_EQ(RunSendCommand(o, "127.0.0.1", link_port, 20, out, err), 1);
+  EXPECT_NE(err.str().find("--home"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace parley
