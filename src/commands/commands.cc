@@ -1,6 +1,7 @@
 #include "commands/commands.h"
 
 #include "commands/address_commands.h"
+#include "commands/asend_command.h"
 #include "commands/content_commands.h"
 #include "commands/dsend_command.h"
 #include "commands/end_command.h"
@@ -22,6 +23,7 @@ void InstallCommandHandlers(CFlexLink& link) {
   d.SetHandler(kCmdSendL, sync(&OnSendL));
   d.SetHandler(kCmdCashL, sync(&OnCashL));
   d.SetHandler(kCmdDSend, [&link](std::string body) { return OnDSend(link, std::move(body)); });
+  d.SetHandler(kCmdASend, [&link](std::string body) { return OnASend(link, std::move(body)); });
   d.SetEndHandler([&link](int value) { return OnEnd(link, value); });
   d.SetAfterSend([&link] { SaveRecentList(link); });
 }

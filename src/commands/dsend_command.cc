@@ -20,7 +20,9 @@ constexpr std::string_view kSendCheckTag = "QXSENDABLECHECK";
 
 enum DSendMode { kModeSms = 1, kModeLongText = 2, kModePicture = 3, kModeCheck = 4 };
 
-DirectSendSetup MakeSetup(CFlexLink& link) {
+}  // namespace
+
+DirectSendSetup MakeSendSetup(CFlexLink& link) {
   const EngineConfig& config = link.config();
   DirectSendSetup setup;
   setup.executor = link.io().get_executor();
@@ -32,8 +34,6 @@ DirectSendSetup MakeSetup(CFlexLink& link) {
   setup.password = link.password;
   return setup;
 }
-
-}  // namespace
 
 std::string SendCheck(CFlexLink& link, const std::string& body) {
   const std::vector<std::string_view> f = SplitFields(body, '`');
@@ -62,7 +62,7 @@ asio::awaitable<std::string> OnDSend(CFlexLink& link, std::string body) {
   DirectSendOutput sent;
   const bool sends = mode == kModeSms || mode == kModeLongText || mode == kModePicture;
   if (sends && link.send_permission == 1) {
-    const DirectSendSetup setup = MakeSetup(link);
+    const DirectSendSetup setup = MakeSendSetup(link);
     if (mode == kModeSms) {
       result = co_await SendDirectSms(setup, body, &sent);
     } else {

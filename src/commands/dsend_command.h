@@ -6,9 +6,15 @@
 
 #include <asio/awaitable.hpp>
 
+#include "send/direct_send.h"
+
 namespace parley {
 
 class CFlexLink;
+
+// Where and as whom the engine's sends go: the gateway of the engine's configuration, the engine
+// directory, and the logged-in user's id and password.
+DirectSendSetup MakeSendSetup(CFlexLink& link);
 
 // The send check of DSEND and ESEND (mode 4). `body` has its "<QX>" replaced by backticks:
 // field 1 the total count, 2 the type code ("1" SMS, "2" LMS, else MMS), 3 the reservation date.

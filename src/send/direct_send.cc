@@ -210,20 +210,19 @@ asio::awaitable<std::string> SendDirectSms(const DirectSendSetup& setup, std::st
   co_return result;
 }
 
-asio::awaitable<std::string> SendDirectMms(const DirectSendSetup& setup, std::string request,
-                                           DirectSendOutput* out) {
-  const JobFields job = ReadFields(request, kMmsDefaultTitle);
+JobPackage BuildJobPackage(const std::string& module_dir, std::string_view title,
+                           std::string_view text, std::string_view request, int picture_field) {
   std::string pictures;
   const size_t marker = request.find(kImageMarker);
   if (marker != std::string::npos && marker > 0) {
-    pictures = ExtractSubString(request, 7, kFieldSep);
+    pictures = ExtractSubString(request, picture_field, kFieldSep);
     pictures.erase(0, std::min(pictures.size(), kImageMarker.size()));
   }
 
-  const std::filesystem::path folder = std::filesystem::path(setup.module_dir) / kImageFolder;
+  const std::filesystem::path folder = std::filesystem::path(module_dir) / kImageFolder;
   CSKNBuilder builder;
-  builder.SetSubject(job.title);
-  builder.AddItem("TXT", "", job.text);
+  builder.SetSubject(title);
+  builder.AddItem("TXT", "", text);
   builder.GetTypeCode("TXT");
   for (int k = 0; k < kMaxPictures; ++k) {
     const std::string name = ExtractSubString(pictures, k, ',');
@@ -239,11 +238,21 @@ asio::awaitable<std::string> SendDirectMms(const DirectSendSetup& setup, std::st
       spdlog::warn("picture {} left out: cannot be read", file.string());
     }
   }
-  const std::string package = builder.BuildPackage();
+  JobPackage package;
+  package.bytes = builder.BuildPackage();
   if (!builder.WritePackage(folder / kPackageFileName)) {
     spdlog::warn("package {} not written", (folder / kPackageFileName).string());
   }
-  std::string result = co_await RunJob(setup, job, builder.GetTypeCode(""), &package, out);
+  package.type_code = builder.GetTypeCode("");
+  return package;
+}
+
+asio::awaitable<std::string> SendDirectMms(const DirectSendSetup& setup, std::string request,
+                                           DirectSendOutput* out) {
+  const JobFields job = ReadFields(request, kMmsDefaultTitle);
+  const JobPackage package =
+      BuildJobPackage(setup.module_dir, job.title, job.text, request, /*picture_field=*/7);
+  std::string result = co_await RunJob(setup, job, package.type_code, &package.bytes, out);
   co_return result;
 }
 

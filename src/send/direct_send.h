@@ -54,6 +54,20 @@ struct DirectSendOutput {
   std::vector<std::string> recent;
 };
 
+// The SKN package of one MMS job and its type code ("TXT", "IMT", ...).
+struct JobPackage {
+  std::string bytes;
+  std::string type_code;
+};
+
+// Builds the package of an MMS job: the subject `title`, the decoded text and the pictures named
+// in field `picture_field` of `request` ("<IMG>" and up to three comma-separated file names read
+// from <module_dir>TempIMG/). A picture that is no plain file name or cannot be read is left out
+// (logged). The package is also written to <module_dir>TempIMG/qx.SKN; a failed write is logged,
+// and the returned bytes are what the job sends.
+JobPackage BuildJobPackage(const std::string& module_dir, std::string_view title,
+                           std::string_view text, std::string_view request, int picture_field);
+
 // Sends the message text of `request` as one SMS per recipient. The job is refused with
 // kSendFailedText, before the gateway is contacted, when the count (field 1) is over 999999 or
 // names more recipients than field 4 lists, any recipient within the count is empty or over 19

@@ -92,7 +92,9 @@ bool StagePictures(const SendOptions& options, std::vector<std::string>* names, 
 
 CLI::App* AddSendCommand(CLI::App& app, SendOptions* options) {
   CLI::App* send = app.add_subcommand("send", "Run the send check and send a message");
-  send->add_option("--to", options->to, "Recipient numbers")->required()->delimiter(',');
+  send->add_option("--to", options->to, "Recipient numbers")->delimiter(',');
+  send->add_option("--group", options->groups, "Address-book group names (sends with ASEND)")
+      ->delimiter(',');
   send->add_option("--text", options->text, "Message text")->required();
   send->add_option("--image", options->images, "Picture file (up to three)");
   send->add_option("--title", options->title, "Title");
@@ -112,9 +114,17 @@ int SendMode(const SendOptions& options) {
 
 std::string SendBody(const SendOptions& options, int mode) {
   std::string body = std::to_string(mode);
-  for (const std::string& field :
-       {std::to_string(options.to.size()), options.title, options.reserve, Join(options.to, ','),
-        options.callback, EscapeUiText(options.text)}) {
+  std::vector<std::string> fields;
+  if (options.groups.empty()) {
+    fields = {std::to_string(options.to.size()), options.title, options.reserve,
+              Join(options.to, ',')};
+  } else {
+    fields = {std::to_string(options.groups.size() + options.to.size()), options.title,
+              options.reserve, Utf8ToAnsi(Join(options.groups, ',')), Join(options.to, ',')};
+  }
+  fields.push_back(options.callback);
+  fields.push_back(EscapeUiText(options.text));
+  for (const std::string& field : fields) {
     body += kSep;
     body += field;
   }
@@ -124,6 +134,11 @@ std::string SendBody(const SendOptions& options, int mode) {
 int RunSendCommand(const SendOptions& options, const std::string& host, uint16_t port,
                    int timeout_seconds, std::ostream& out, std::ostream& err) {
   const int mode = SendMode(options);
+  if (options.to.empty() && options.groups.empty()) {
+    err << "qx: name recipients with --to or --group\n";
+    return 1;
+  }
+  const bool group_send = !options.groups.empty() && !options.check_only;
   std::vector<std::string> pictures;
   if (!options.check_only && !StagePictures(options, &pictures, err)) return 1;
 
@@ -143,6 +158,16 @@ int RunSendCommand(const SendOptions& options, const std::string& host, uint16_t
     }
   }
 
+  std::string body = SendBody(options, mode);
+  if (!pictures.empty()) body += std::string(kSep) + "<IMG>" + Join(pictures, ',');
+  if (group_send) {
+    err << "sending to " << options.groups.size() << " group(s) and " << options.to.size()
+        << " number(s)...\n";
+    if (!Exchange(client, "ASEND", body, timeout_seconds, &reply, err)) return 1;
+    out << "account: " << AnsiToUtf8(Replaced(reply, kSep, " | ")) << "\n";
+    return 0;
+  }
+
   const std::string check = "4" + std::string(kSep) + std::to_string(options.to.size()) +
                             std::string(kSep) + std::to_string(mode) + std::string(kSep) +
                             options.reserve;
@@ -156,8 +181,6 @@ int RunSendCommand(const SendOptions& options, const std::string& host, uint16_t
   }
   if (options.check_only) return 0;
 
-  std::string body = SendBody(options, mode);
-  if (!pictures.empty()) body += std::string(kSep) + "<IMG>" + Join(pictures, ',');
   err << "sending " << options.to.size() << " message(s)...\n";
   if (!Exchange(client, "DSEND", body, timeout_seconds, &reply, err)) return 1;
   const std::string text = reply.substr(0, reply.find(kSep));

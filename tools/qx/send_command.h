@@ -1,5 +1,6 @@
 // qx send: the send check and a direct SMS, long-text or picture send through the engine, as the
-// UI program runs them (DSEND 4, then DSEND 1, 2 or 3). Text in and out is UTF-8.
+// UI program runs them (DSEND 4, then DSEND 1, 2 or 3); or, with --group, a send to address-book
+// groups plus numbers (ASEND 1, 2 or 3, without a check). Text in and out is UTF-8.
 #ifndef PARLEY_QX_SEND_COMMAND_H_
 #define PARLEY_QX_SEND_COMMAND_H_
 
@@ -16,6 +17,7 @@ namespace parley {
 
 struct SendOptions {
   std::vector<std::string> to;      // recipient numbers
+  std::vector<std::string> groups;  // address-book group names; non-empty sends with ASEND
   std::string text;                 // message text
   std::vector<std::string> images;  // picture files (at most three)
   std::string title;
@@ -33,12 +35,15 @@ CLI::App* AddSendCommand(CLI::App& app, SendOptions* options);
 // The DSEND mode of a send: 3 with pictures, 2 for a text over 99 bytes in CP949, else 1.
 int SendMode(const SendOptions& options);
 
-// The DSEND body of the send (fields after the mode as the engine reads them; the text escaped).
+// The DSEND body of the send (fields after the mode as the engine reads them; the text escaped),
+// or with groups the ASEND body: the count of groups plus numbers, and the group names (in CP949)
+// before the numbers.
 std::string SendBody(const SendOptions& options, int mode);
 
 // Runs the send against the engine at host:port, printing the engine's answers to out and
 // failures to err. Returns the process exit status: 0 when the check passed and (unless only the
-// check was asked for) the engine reported the messages sent, 1 otherwise.
+// check was asked for) the engine reported the messages sent, 1 otherwise. A group send runs no
+// check and gets only the account figures back: 0 when the engine answered it.
 int RunSendCommand(const SendOptions& options, const std::string& host, uint16_t port,
                    int timeout_seconds, std::ostream& out, std::ostream& err);
 

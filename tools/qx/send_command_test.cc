@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "db/address_book.h"
 #include "gatesim/gate_sim_process.h"
 #include "testing/engine_process.h"
 #include "websim/web_sim_process.h"
@@ -42,6 +43,11 @@ TEST(SendCommandTest, ModeAndBody) {
   o.text = "a<b>c`d";
   EXPECT_EQ(SendBody(o, 1),
             "1<QX>2<QX>T<QX><QX>010-1111-2222,01033334444<QX>021<QX>a&lt;b&gt;c&gacct;d");
+  // Group names go before the numbers, in CP949, and count with them.
+  o.groups = {"\xEC\xB9\x9C\xEA\xB5\xAC", "Work"};  // "친구"
+  EXPECT_EQ(SendBody(o, 1),
+            "1<QX>4<QX>T<QX><QX>\xC4\xA3\xB1\xB8,Work<QX>010-1111-2222,01033334444"
+            "<QX>021<QX>a&lt;b&gt;c&gacct;d");
 }
 
 TEST(SendCommandTest, ChecksAndSendsPicturesThroughTheEngine) {
@@ -76,7 +82,29 @@ TEST(SendCommandTest, ChecksAndSendsPicturesThroughTheEngine) {
   EXPECT_EQ(jobs[0].header.type_code, "IMT");
   EXPECT_EQ(jobs[0].messages.size(), 2u);
 
+  // A group send: the group's members, then the numbers, in one ASEND job.
+  {
+    AddressBook book(dir.path() / AddressBook::kFileName);
+    ASSERT_TRUE(book.OpenAddressBook());
+    ASSERT_TRUE(book.database().InsertRow("GROUPADDR_TB", "GPNAME, ORGSEQ", "?, ?",
+                                          {std::string("Work"), int64_t{5}}));
+    ASSERT_TRUE(book.database().InsertRow("ADDRESS_TB", "ADDRPHONE, GPSEQ", "?, ?",
+                                          {std::string("01055556666"), int64_t{5}}));
+  }
+  o.groups = {"Work"};
+  o.to = {"01011112222"};
+  o.images.clear();
+  o.login.clear();
+  ASSERT_EQ(RunSendCommand(o, "127.0.0.1", link_port, 20, out, err), 0) << out.str() << err.str();
+  const std::vector<testing::GateJob> group_jobs = gate.WaitForJobs(2);
+  ASSERT_EQ(group_jobs.size(), 2u);
+  EXPECT_EQ(group_jobs[1].header.count, 2);
+  ASSERT_EQ(group_jobs[1].messages.size(), 2u);
+  EXPECT_EQ(group_jobs[1].messages[0].recipient, "01055556666");
+  EXPECT_EQ(group_jobs[1].messages[1].recipient, "01011112222");
+
   // Pictures without the engine's home cannot be staged: nothing is asked of the engine.
+  o.images = {picture.string()};
   o.home.clear();
   EXPECT_EQ(RunSendCommand(o, "127.0.0.1", link_port, 20, out, err), 1);
   EXPECT_NE(err.str().find("--home"), std::string::npos);
