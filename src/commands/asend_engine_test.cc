@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "commands/send_engine_fixture.h"
 #include "db/address_book.h"
 #include "db/test_util.h"
 #include "gatesim/gate_sim_process.h"
@@ -69,28 +70,11 @@ class ASendEngineTest : public ::testing::Test {
   void Start(std::vector<std::string> gate_args = {}) {
     PrepareBook();
     gate_ = std::make_unique<testing::GateSim>(dir_.path(), std::move(gate_args));
-    const uint16_t link_port = testing::FreePort();
-    engine_ = std::make_unique<testing::ChildProcess>(
-        testing::EngineBinary(),
-        std::vector<std::string>{"--link-port", std::to_string(link_port), "--ui-program", "none",
-                                 "--home", dir_.path().string(), "--web-base", web_.base_url(),
-                                 "--web-port", std::to_string(web_.port()), "--gateway",
-                                 "127.0.0.1:" + std::to_string(gate_->port()), "--gateway-timeout",
-                                 "2", "--log-level", "debug"},
-        dir_.path() / "engine.log");
-    ASSERT_TRUE(engine_->WaitForLog("listening on", 10000)) << engine_->Log();
-    std::string error;
-    client_ = std::make_unique<LinkClient>();
-    ASSERT_TRUE(client_->Connect("127.0.0.1", link_port, &error)) << error;
-    ASSERT_EQ(Exchange("LOGIN", "qxuser<QX>qxpass").substr(0, 6), "2<QX>1");
+    ASSERT_NO_FATAL_FAILURE(engine_.Start(dir_.path(), dir_.path(), web_, *gate_));
   }
 
   std::string Exchange(std::string_view code, std::string_view body) {
-    std::string error;
-    RawMessage m;
-    EXPECT_TRUE(client_->SendMessage(code, body, &error)) << error;
-    EXPECT_TRUE(client_->ReadMessage(&m, 20000, &error)) << error;
-    return m.body;
+    return engine_.Exchange(code, body);
   }
 
   // Sends an ASEND and checks that its reply is the user information string alone (what DSEND
@@ -114,8 +98,7 @@ class ASendEngineTest : public ::testing::Test {
   testing::TempDir dir_;
   testing::WebSim web_;
   std::unique_ptr<testing::GateSim> gate_;
-  std::unique_ptr<testing::ChildProcess> engine_;
-  std::unique_ptr<LinkClient> client_;
+  testing::SendEngine engine_;
 };
 
 std::vector<std::string> Concat(std::initializer_list<std::vector<std::string>> parts) {
@@ -234,7 +217,7 @@ TEST_F(ASendEngineTest, AddressBookFailureEndsTheJobAndTheEngineGoesOn) {
   ASSERT_EQ(jobs.size(), 1u);
   EXPECT_EQ(jobs[0].received, 0);
   EXPECT_EQ(jobs[0].end, "client closed");
-  EXPECT_TRUE(engine_->WaitForLog("address book failed", 5000)) << engine_->Log();
+  EXPECT_TRUE(engine_.process().WaitForLog("address book failed", 5000)) << engine_.process().Log();
   // Without groups the next job runs as usual.
   jobs = ASend("1<QX>2<QX>T<QX><QX><QX>" + Numbers(2) + "<QX>021<QX>x", 2);
   ASSERT_EQ(jobs.size(), 2u);

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "commands/recent_numbers.h"
+#include "commands/send_engine_fixture.h"
 #include "gatesim/gate_sim_process.h"
 #include "link/message.h"
 #include "qx/link_client.h"
@@ -44,28 +45,11 @@ class DSendEngineTest : public ::testing::Test {
     const std::filesystem::path gate_dir = dir_.path() / ("gate" + std::to_string(++starts_));
     std::filesystem::create_directories(gate_dir);
     gate_ = std::make_unique<testing::GateSim>(gate_dir, std::move(gate_args));
-    const uint16_t link_port = testing::FreePort();
-    engine_ = std::make_unique<testing::ChildProcess>(
-        testing::EngineBinary(),
-        std::vector<std::string>{"--link-port", std::to_string(link_port), "--ui-program", "none",
-                                 "--home", dir_.path().string(), "--web-base", web_.base_url(),
-                                 "--web-port", std::to_string(web_.port()), "--gateway",
-                                 "127.0.0.1:" + std::to_string(gate_->port()), "--gateway-timeout",
-                                 "2", "--log-level", "debug"},
-        gate_dir / "engine.log");
-    ASSERT_TRUE(engine_->WaitForLog("listening on", 10000)) << engine_->Log();
-    std::string error;
-    client_ = std::make_unique<LinkClient>();
-    ASSERT_TRUE(client_->Connect("127.0.0.1", link_port, &error)) << error;
-    ASSERT_EQ(Exchange("LOGIN", "qxuser<QX>qxpass").substr(0, 6), "2<QX>1");
+    ASSERT_NO_FATAL_FAILURE(engine_.Start(dir_.path(), gate_dir, web_, *gate_));
   }
 
   std::string Exchange(std::string_view code, std::string_view body) {
-    std::string error;
-    RawMessage m;
-    EXPECT_TRUE(client_->SendMessage(code, body, &error)) << error;
-    EXPECT_TRUE(client_->ReadMessage(&m, 20000, &error)) << error;
-    return m.body;
+    return engine_.Exchange(code, body);
   }
 
   // Runs the send check for `count` messages of kind `kind`; returns the check text's first byte.
@@ -101,8 +85,7 @@ class DSendEngineTest : public ::testing::Test {
   testing::TempDir dir_;
   testing::WebSim web_;
   std::unique_ptr<testing::GateSim> gate_;
-  std::unique_ptr<testing::ChildProcess> engine_;
-  std::unique_ptr<LinkClient> client_;
+  testing::SendEngine engine_;
   int starts_ = 0;
 };
 
@@ -213,15 +196,14 @@ TEST_F(DSendEngineTest, FailedJobsAnswerTheFailureTextAndReportNothing) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.body.substr(0, 40));
     gate_.reset();
-    engine_.reset();
-    client_.reset();
+    engine_.Stop();
     Start(c.gate_args);
     ASSERT_EQ(Check(120), '1');
     EXPECT_EQ(Send(c.body), kSendFailedText);
     EXPECT_EQ(LastReport(), "");
     gate_->WaitForJobs(c.gate_jobs, 5000);
     const std::string log = gate_->Stop();
-    ASSERT_EQ(gate_->Jobs().size(), c.gate_jobs) << log << engine_->Log();
+    ASSERT_EQ(gate_->Jobs().size(), c.gate_jobs) << log << engine_.process().Log();
     if (c.gate_jobs > 0) {
       EXPECT_EQ(gate_->Jobs().back().received, c.received);
     }
