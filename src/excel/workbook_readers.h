@@ -1,0 +1,29 @@
+// The readers of each workbook format. Each hands the cells of every sheet to a SheetSink and
+// returns false, with a readable reason (UTF-8) in *error, when the file cannot be read.
+#ifndef PARLEY_EXCEL_WORKBOOK_READERS_H_
+#define PARLEY_EXCEL_WORKBOOK_READERS_H_
+
+#include <filesystem>
+#include <string>
+
+#include "excel/sheet_sink.h"
+
+namespace parley {
+
+// Office Open XML (.xlsx, .xlsm): streamed from the zip, never a whole part in memory.
+bool ReadXlsx(const std::filesystem::path& path, SheetSink& sink, std::string* error);
+
+// OpenDocument spreadsheet (.ods): streamed from the zip like ReadXlsx.
+bool ReadOds(const std::filesystem::path& path, SheetSink& sink, std::string* error);
+
+// Excel 97-2003 (.xls), through freexl.
+bool ReadXls(const std::filesystem::path& path, SheetSink& sink, std::string* error);
+
+// Comma-separated values: one sheet named after the file without its extension. RFC 4180
+// quoting, CRLF or LF, an optional UTF-8 byte order mark; a file that is not valid UTF-8 is read
+// as CP949.
+bool ReadCsv(const std::filesystem::path& path, SheetSink& sink, std::string* error);
+
+}  // namespace parley
+
+#endif  // PARLEY_EXCEL_WORKBOOK_READERS_H_
