@@ -5,6 +5,7 @@
 #include "commands/content_commands.h"
 #include "commands/dsend_command.h"
 #include "commands/end_command.h"
+#include "commands/excel_commands.h"
 #include "commands/login_command.h"
 #include "commands/recent_numbers.h"
 #include "link/flex_link.h"
@@ -24,6 +25,8 @@ void InstallCommandHandlers(CFlexLink& link) {
   d.SetHandler(kCmdCashL, sync(&OnCashL));
   d.SetHandler(kCmdDSend, [&link](std::string body) { return OnDSend(link, std::move(body)); });
   d.SetHandler(kCmdASend, [&link](std::string body) { return OnASend(link, std::move(body)); });
+  d.SetHandler(kCmdExcel, sync(&OnExcel));
+  d.SetHandler(kCmdESend, [&link](std::string body) { return OnESend(link, std::move(body)); });
   d.SetEndHandler([&link](int value) { return OnEnd(link, value); });
   d.SetAfterSend([&link] { SaveRecentList(link); });
 }

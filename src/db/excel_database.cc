@@ -66,7 +66,11 @@ void NowFunction(sqlite3_context* context, int /*argc*/, sqlite3_value** /*argv*
 CExcelDatabase::~CExcelDatabase() { Close(); }
 
 void CExcelDatabase::Close() {
-  if (db_ != nullptr) sqlite3_close_v2(db_);
+  if (shared_) {
+    shared_.reset();
+  } else if (db_ != nullptr) {
+    sqlite3_close_v2(db_);
+  }
   db_ = nullptr;
   table_names_.clear();
 }
@@ -148,6 +152,21 @@ bool CExcelDatabase::Adopt(sqlite3* db) {
   db_ = db;
   if (!Prepare(db)) return false;
   return RefreshTables();
+}
+
+bool CExcelDatabase::AdoptShared(std::shared_ptr<sqlite3> db) {
+  Close();
+  db_ = db.get();
+  shared_ = std::move(db);
+  if (!Prepare(db_)) return false;
+  return RefreshTables();
+}
+
+bool CExcelDatabase::CheckQuery(std::string_view sql) {
+  Statement statement;
+  SqlError error;
+  if (!statement.Prepare(db_, sql, {}, &error)) return Fail(error.message);
+  return true;
 }
 
 bool CExcelDatabase::RefreshTables() {

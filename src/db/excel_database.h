@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,6 +49,15 @@ class CExcelDatabase {
   // connection open before, and fills table_names(). The connection is closed with this object.
   // Returns the result of RefreshTables. REQUIRES: db is not null.
   bool Adopt(sqlite3* db);
+
+  // Shares db, an open connection that others may hold too (the Excel reader's cached workbook),
+  // closing any connection open before, and fills table_names(). The connection stays open
+  // until the last holder lets go. Returns the result of RefreshTables. REQUIRES: db not null.
+  bool AdoptShared(std::shared_ptr<sqlite3> db);
+
+  // Compiles sql without running it. False, with the driver's message in last_error(), when the
+  // text names a missing table or column, is not valid SQL or is not allowed.
+  bool CheckQuery(std::string_view sql);
 
   // Closes the connection, if any, and empties table_names().
   void Close();
@@ -111,6 +121,7 @@ class CExcelDatabase {
   bool Fail(std::string message);
 
   sqlite3* db_ = nullptr;
+  std::shared_ptr<sqlite3> shared_;  // set when the connection is shared, which then closes it
   std::vector<std::string> table_names_;
   std::string last_error_;
 };

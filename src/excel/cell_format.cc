@@ -41,6 +41,13 @@ std::string FormatDate(double serial, bool date1904) {
   long long seconds = std::llround(serial * 86400.0);
   long long days = seconds / 86400;
   long long time = seconds % 86400;
+  char buffer[40];
+  if (days == 0 && !date1904) {
+    // A time of day without a date, as a time cell holds it.
+    std::snprintf(buffer, sizeof buffer, "%02lld:%02lld:%02lld", time / 3600, time / 60 % 60,
+                  time % 60);
+    return buffer;
+  }
   int year = 0;
   unsigned month = 0, day = 0;
   if (!date1904 && days == 60) {
@@ -56,7 +63,6 @@ std::string FormatDate(double serial, bool date1904) {
     }
     CivilFromDays(unix_days, &year, &month, &day);
   }
-  char buffer[40];
   if (time == 0) {
     std::snprintf(buffer, sizeof buffer, "%04d-%02u-%02u", year, month, day);
   } else {

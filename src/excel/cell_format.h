@@ -13,7 +13,8 @@ std::string FormatNumber(double value);
 // A date serial number (days since the workbook's epoch, the fraction the time of day) as
 // "YYYY-MM-DD", with " HH:MM:SS" when the time, rounded to the second, is not midnight.
 // date1904 selects the 1904 date system; otherwise the 1900 system, including its phantom
-// 1900-02-29 (serial 60). A serial outside years 1900-9999 is formatted as a plain number.
+// 1900-02-29 (serial 60). A serial under 1 in the 1900 system is a time of day alone,
+// "HH:MM:SS". A serial outside years 1900-9999 is formatted as a plain number.
 std::string FormatDate(double serial, bool date1904 = false);
 
 // True when an Excel number format code formats dates or times: one of the built-in formats

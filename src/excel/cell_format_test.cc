@@ -34,6 +34,7 @@ TEST(CellFormatTest, Dates) {
       {45000.99999999, false, "2023-03-16"},
       {0, true, "1904-01-01"},
       {43538, true, "2023-03-15"},
+      {0.75, false, "18:00:00"},
       {44927.2541666667, false, "2023-01-01 06:06:00"},
   };
   for (const Case& c : cases) EXPECT_EQ(FormatDate(c.serial, c.date1904), c.text) << c.serial;

@@ -1,1 +1,238 @@
-// (being written)
+// Comma-separated values, read in two passes over fixed-size chunks: the first decides the text
+// encoding (UTF-8 when every byte sequence is valid UTF-8, else CP949), the second parses.
+// CP949 needs no care while parsing: its trail bytes never take the values of '"', ',', CR or LF.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "excel/workbook_readers.h"
+#include "text/cp949.h"
+
+namespace parley {
+namespace {
+
+constexpr size_t kChunkBytes = 64 * 1024;
+// A field longer than this keeps only its start; the table takes less anyway.
+constexpr size_t kMaxFieldBytes = 64 * 1024;
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+// Checks UTF-8 fed in pieces: shortest forms only, no surrogates, nothing above U+10FFFF.
+class Utf8Validator {
+ public:
+  // False once any invalid sequence has been seen.
+  bool Feed(const unsigned char* data, size_t size) {
+    for (size_t i = 0; i < size && valid_; ++i) Byte(data[i]);
+    return valid_;
+  }
+  // True when the text fed was valid and did not end inside a sequence.
+  bool Complete() const { return valid_ && need_ == 0; }
+
+ private:
+  void Byte(unsigned char b) {
+    if (need_ == 0) {
+      if (b < 0x80) return;
+      if (b >= 0xC2 && b <= 0xDF) {
+        need_ = 1, low_ = 0x80, high_ = 0xBF;
+      } else if (b >= 0xE0 && b <= 0xEF) {
+        need_ = 2;
+        low_ = b == 0xE0 ? 0xA0 : 0x80;
+        high_ = b == 0xED ? 0x9F : 0xBF;
+      } else if (b >= 0xF0 && b <= 0xF4) {
+        need_ = 3;
+        low_ = b == 0xF0 ? 0x90 : 0x80;
+        high_ = b == 0xF4 ? 0x8F : 0xBF;
+      } else {
+        valid_ = false;
+      }
+      return;
+    }
+    if (b < low_ || b > high_) {
+      valid_ = false;
+      return;
+    }
+    low_ = 0x80, high_ = 0xBF;
+    --need_;
+  }
+
+  bool valid_ = true;
+  int need_ = 0;
+  unsigned char low_ = 0x80;
+  unsigned char high_ = 0xBF;
+};
+
+// Splits bytes into fields and records and hands the non-empty fields to the sink.
+class CsvParser {
+ public:
+  CsvParser(SheetSink& sink, bool cp949) : sink_(sink), cp949_(cp949) {}
+
+  // False when the sink refused a cell.
+  bool Feed(const char* data, size_t size) {
+    for (size_t i = 0; i < size; ++i) {
+      char c = data[i];
+      if (after_cr_) {
+        after_cr_ = false;
+        if (c == '\n') continue;
+      }
+      switch (state_) {
+        case State::kFieldStart:
+          if (c == '"') {
+            state_ = State::kQuoted;
+            started_ = true;
+            continue;
+          }
+          state_ = State::kUnquoted;
+          [[fallthrough]];
+        case State::kUnquoted:
+          if (c == ',') {
+            if (!EndField()) return false;
+          } else if (c == '\r' || c == '\n') {
+            after_cr_ = c == '\r';
+            if (!EndRecord()) return false;
+          } else {
+            Append(c);
+          }
+          continue;
+        case State::kQuoted:
+          if (c == '"') {
+            state_ = State::kQuoteInQuoted;
+          } else {
+            Append(c);
+          }
+          continue;
+        case State::kQuoteInQuoted:
+          if (c == '"') {
+            Append('"');
+            state_ = State::kQuoted;
+          } else if (c == ',') {
+            if (!EndField()) return false;
+          } else if (c == '\r' || c == '\n') {
+            after_cr_ = c == '\r';
+            if (!EndRecord()) return false;
+          } else {
+            // Text after a closing quote: kept, as most readers do.
+            Append(c);
+            state_ = State::kUnquoted;
+          }
+          continue;
+      }
+    }
+    return true;
+  }
+
+  // Ends the last record; an unterminated quoted field keeps what was read.
+  bool Finish() {
+    if (state_ == State::kFieldStart && column_ == 0 && !started_) return true;
+    return EndRecord();
+  }
+
+ private:
+  enum class State { kFieldStart, kUnquoted, kQuoted, kQuoteInQuoted };
+
+  void Append(char c) {
+    started_ = true;
+    if (field_.size() < kMaxFieldBytes) field_.push_back(c);
+  }
+
+  bool EndField() {
+    bool ok = true;
+    if (!field_.empty()) {
+      if (cp949_ && !IsAscii(field_)) {
+        ok = sink_.Cell(row_, column_, AnsiToUtf8(field_));
+      } else {
+        ok = sink_.Cell(row_, column_, field_);
+      }
+    }
+    field_.clear();
+    started_ = false;
+    state_ = State::kFieldStart;
+    if (column_ < UINT32_MAX) ++column_;
+    return ok;
+  }
+
+  bool EndRecord() {
+    if (!EndField()) return false;
+    column_ = 0;
+    if (row_ < UINT32_MAX) ++row_;
+    return true;
+  }
+
+  static bool IsAscii(const std::string& text) {
+    for (char c : text) {
+      if (static_cast<unsigned char>(c) >= 0x80) return false;
+    }
+    return true;
+  }
+
+  SheetSink& sink_;
+  bool cp949_;
+  State state_ = State::kFieldStart;
+  bool after_cr_ = false;
+  bool started_ = false;
+  std::string field_;
+  uint32_t row_ = 0;
+  uint32_t column_ = 0;
+};
+
+std::string SystemReason(const char* what, const std::filesystem::path& path) {
+  return std::string(what) + " " + path.string() + ": " + std::strerror(errno);
+}
+
+}  // namespace
+
+bool ReadCsv(const std::filesystem::path& path, SheetSink& sink, std::string* error) {
+  File file(std::fopen(path.c_str(), "rb"));
+  if (file == nullptr) {
+    *error = SystemReason("cannot open", path);
+    return false;
+  }
+  std::unique_ptr<char[]> buffer(new char[kChunkBytes]);
+
+  Utf8Validator validator;
+  size_t n;
+  while ((n = std::fread(buffer.get(), 1, kChunkBytes, file.get())) > 0) {
+    if (!validator.Feed(reinterpret_cast<const unsigned char*>(buffer.get()), n)) break;
+  }
+  if (std::ferror(file.get())) {
+    *error = SystemReason("cannot read", path);
+    return false;
+  }
+  bool cp949 = !validator.Complete();
+
+  std::rewind(file.get());
+  std::string name = path.stem().string();
+  std::string stopped = "reading stopped at sheet \"" + name + "\"";
+  if (!sink.BeginSheet(name)) {
+    *error = stopped;
+    return false;
+  }
+  CsvParser parser(sink, cp949);
+  bool first = true;
+  while ((n = std::fread(buffer.get(), 1, kChunkBytes, file.get())) > 0) {
+    std::string_view chunk(buffer.get(), n);
+    if (first && chunk.substr(0, kUtf8Bom.size()) == kUtf8Bom) chunk.remove_prefix(kUtf8Bom.size());
+    first = false;
+    if (!parser.Feed(chunk.data(), chunk.size())) {
+      *error = stopped;
+      return false;
+    }
+  }
+  if (std::ferror(file.get())) {
+    *error = SystemReason("cannot read", path);
+    return false;
+  }
+  if (!parser.Finish() || !sink.EndSheet()) {
+    *error = stopped;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace parley

@@ -1,1 +1,211 @@
-// (being written)
+#include "excel/sheet_table_sink.h"
+
+#include <spdlog/spdlog.h>
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <utility>
+
+#include "db/sql_text.h"
+
+namespace parley {
+namespace {
+
+// SQLite compares identifiers with ASCII case folding only.
+std::string FoldCase(std::string_view name) {
+  std::string key(name);
+  for (char& c : key) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return key;
+}
+
+// value cut to at most limit bytes without splitting a UTF-8 sequence.
+std::string_view CutUtf8(std::string_view value, size_t limit) {
+  if (value.size() <= limit) return value;
+  size_t end = limit;
+  while (end > 0 && (static_cast<unsigned char>(value[end]) & 0xC0) == 0x80) --end;
+  return value.substr(0, end);
+}
+
+// A NUL would end the SQL text early; names never need one.
+std::string WithoutNul(std::string_view name) {
+  std::string out(name);
+  out.erase(std::remove(out.begin(), out.end(), '\0'), out.end());
+  return out;
+}
+
+std::string GeneratedName(uint32_t column) { return "F" + std::to_string(column + 1); }
+
+}  // namespace
+
+SheetTableSink::SheetTableSink(sqlite3* db) : db_(db) {}
+
+SheetTableSink::~SheetTableSink() {
+  sqlite3_finalize(insert_);
+  if (in_sheet_ && !skip_sheet_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+bool SheetTableSink::Fail(std::string message) {
+  error_ = std::move(message);
+  return false;
+}
+
+bool SheetTableSink::Exec(const std::string& sql) {
+  char* message = nullptr;
+  if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message) == SQLITE_OK) return true;
+  std::string reason = message != nullptr ? message : sqlite3_errmsg(db_);
+  sqlite3_free(message);
+  return Fail(reason);
+}
+
+bool SheetTableSink::BeginSheet(std::string_view name) {
+  if (in_sheet_) return Fail("a sheet was begun inside another");
+  in_sheet_ = true;
+  table_created_ = false;
+  table_ = WithoutNul(name) + "$";
+  header_.clear();
+  columns_.clear();
+  column_keys_.clear();
+  row_ = -1;
+  values_.clear();
+  filled_.clear();
+  has_value_.clear();
+  std::string key = FoldCase(table_);
+  // SQLite keeps names starting with "sqlite_" for itself.
+  skip_sheet_ = table_keys_.count(key) != 0 || key.rfind("sqlite_", 0) == 0;
+  if (skip_sheet_) {
+    spdlog::warn("workbook: sheet \"{}\" skipped, its name is taken",
+                 table_.substr(0, table_.size() - 1));
+    return true;
+  }
+  return Exec("BEGIN");
+}
+
+bool SheetTableSink::Cell(uint32_t row, uint32_t column, std::string_view value) {
+  if (!in_sheet_) return Fail("a cell came outside a sheet");
+  if (skip_sheet_ || column >= kMaxColumns || value.empty()) return true;
+  value = CutUtf8(value, kMaxCellBytes);
+  if (row == 0) {
+    if (header_.size() <= column) header_.resize(column + 1);
+    header_[column].assign(value);
+    return true;
+  }
+  if (row_ != static_cast<int64_t>(row)) {
+    if (!FlushRow()) return false;
+    row_ = row;
+  }
+  if (!table_created_ && !CreateTable()) return false;
+  if (column >= columns_.size() && !GrowColumns(column + 1)) return false;
+  if (!has_value_[column]) {
+    has_value_[column] = true;
+    filled_.push_back(column);
+  }
+  values_[column].assign(value);
+  return true;
+}
+
+bool SheetTableSink::EndSheet() {
+  if (!in_sheet_) return Fail("a sheet was ended that was not begun");
+  if (skip_sheet_) {
+    in_sheet_ = false;
+    return true;
+  }
+  if (!FlushRow()) return false;
+  if (!table_created_ && !CreateTable()) return false;
+  sqlite3_finalize(insert_);
+  insert_ = nullptr;
+  if (!Exec("COMMIT")) return false;
+  in_sheet_ = false;
+  tables_.push_back(table_);
+  table_keys_.insert(FoldCase(table_));
+  return true;
+}
+
+bool SheetTableSink::Finish() {
+  for (const std::string& table : tables_) {
+    if (table.find(' ') == std::string::npos) continue;
+    std::string view = "'" + table + "'";
+    if (table_keys_.count(FoldCase(view)) != 0) continue;
+    if (!Exec("CREATE VIEW " + QuoteIdentifier(view) + " AS SELECT * FROM " +
+              QuoteIdentifier(table))) {
+      return false;
+    }
+    table_keys_.insert(FoldCase(view));
+  }
+  return true;
+}
+
+std::string SheetTableSink::UniqueColumnName(const std::string& wanted, uint32_t column) {
+  std::string name = wanted.empty() ? GeneratedName(column) : WithoutNul(wanted);
+  if (column_keys_.count(FoldCase(name)) == 0) return name;
+  std::string base = GeneratedName(column);
+  name = base;
+  for (int suffix = 2; column_keys_.count(FoldCase(name)) != 0; ++suffix) {
+    name = base + "_" + std::to_string(suffix);
+  }
+  return name;
+}
+
+bool SheetTableSink::CreateTable() {
+  size_t count = std::max<size_t>(header_.size(), 1);
+  std::string sql = "CREATE TABLE " + QuoteIdentifier(table_) + " (";
+  for (uint32_t column = 0; column < count; ++column) {
+    std::string name = UniqueColumnName(column < header_.size() ? header_[column] : "", column);
+    column_keys_.insert(FoldCase(name));
+    if (column > 0) sql += ", ";
+    sql += QuoteIdentifier(name) + " TEXT";
+    columns_.push_back(std::move(name));
+  }
+  sql += ")";
+  if (!Exec(sql)) return false;
+  table_created_ = true;
+  values_.resize(columns_.size());
+  has_value_.resize(columns_.size());
+  return true;
+}
+
+bool SheetTableSink::GrowColumns(uint32_t count) {
+  sqlite3_finalize(insert_);
+  insert_ = nullptr;
+  for (auto column = static_cast<uint32_t>(columns_.size()); column < count; ++column) {
+    std::string name = UniqueColumnName("", column);
+    if (!Exec("ALTER TABLE " + QuoteIdentifier(table_) + " ADD COLUMN " + QuoteIdentifier(name) +
+              " TEXT")) {
+      return false;
+    }
+    column_keys_.insert(FoldCase(name));
+    columns_.push_back(std::move(name));
+  }
+  values_.resize(columns_.size());
+  has_value_.resize(columns_.size());
+  return true;
+}
+
+bool SheetTableSink::FlushRow() {
+  if (filled_.empty()) return true;
+  if (insert_ == nullptr) {
+    std::string sql = "INSERT INTO " + QuoteIdentifier(table_) + " VALUES (?";
+    for (size_t i = 1; i < columns_.size(); ++i) sql += ",?";
+    sql += ")";
+    if (sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &insert_, nullptr) !=
+        SQLITE_OK) {
+      return Fail(sqlite3_errmsg(db_));
+    }
+  }
+  // Unfilled columns keep the NULL that sqlite3_clear_bindings leaves.
+  for (uint32_t column : filled_) {
+    const std::string& value = values_[column];
+    sqlite3_bind_text(insert_, static_cast<int>(column) + 1, value.data(),
+                      static_cast<int>(value.size()), SQLITE_STATIC);
+  }
+  int rc = sqlite3_step(insert_);
+  sqlite3_reset(insert_);
+  sqlite3_clear_bindings(insert_);
+  for (uint32_t column : filled_) has_value_[column] = false;
+  filled_.clear();
+  if (rc != SQLITE_DONE) return Fail(sqlite3_errmsg(db_));
+  return true;
+}
+
+}  // namespace parley

@@ -26,7 +26,9 @@ class WorkbookCache {
  public:
   // The database of the workbook at path: the cached one while the path, size and modification
   // time are those it was loaded from, else a fresh LoadWorkbook (which then replaces the cache).
-  // Null with the reason in *error when loading fails (the cache is then emptied).
+  // Null with the reason in *error when loading fails (the cache is then emptied). A rewrite that
+  // keeps both the size and the modification time (within the file system's time resolution) is
+  // not noticed.
   std::shared_ptr<sqlite3> Open(const std::filesystem::path& path, std::string* error);
 
   // Drops the cached database.

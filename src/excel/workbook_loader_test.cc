@@ -1,1 +1,278 @@
-// (being written)
+#include "excel/workbook_loader.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "db/excel_database.h"
+#include "db/sql_text.h"
+#include "excel/sheet_table_sink.h"
+
+namespace parley {
+namespace {
+
+namespace fs = std::filesystem;
+using Rows = std::vector<std::vector<std::string>>;
+
+const fs::path kBook = fs::path(PARLEY_EXCEL_TESTDATA) / "book.xls";
+
+// Runs sql and returns its rows ("<NULL>" for NULL), or one row holding "error: <reason>".
+Rows Query(sqlite3* db, const std::string& sql) {
+  sqlite3_stmt* stmt = nullptr;
+  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+    return {{std::string("error: ") + sqlite3_errmsg(db)}};
+  }
+  Rows rows;
+  int rc;
+  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    std::vector<std::string> row;
+    for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
+      const unsigned char* text = sqlite3_column_text(stmt, i);
+      row.push_back(text == nullptr ? "<NULL>" : reinterpret_cast<const char*>(text));
+    }
+    rows.push_back(std::move(row));
+  }
+  sqlite3_finalize(stmt);
+  if (rc != SQLITE_DONE) return {{std::string("error: ") + sqlite3_errmsg(db)}};
+  return rows;
+}
+
+std::vector<std::string> Columns(sqlite3* db, const std::string& table) {
+  std::vector<std::string> names;
+  sqlite3_stmt* stmt = nullptr;
+  std::string sql = "SELECT * FROM " + QuoteIdentifier(table);
+  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) return names;
+  for (int i = 0; i < sqlite3_column_count(stmt); ++i)
+    names.push_back(sqlite3_column_name(stmt, i));
+  sqlite3_finalize(stmt);
+  return names;
+}
+
+class WorkbookLoaderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("workbook_loader_test_" + std::to_string(::getpid()));
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  fs::path Write(const std::string& name, const std::string& bytes) {
+    fs::path path = dir_ / name;
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+  }
+
+  std::shared_ptr<sqlite3> Load(const fs::path& path) {
+    std::string error;
+    std::shared_ptr<sqlite3> db = LoadWorkbook(path, &error);
+    EXPECT_NE(db, nullptr) << error;
+    return db;
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(WorkbookLoaderTest, XlsSheetsBecomeTables) {
+  auto db = Load(kBook);
+  ASSERT_NE(db, nullptr);
+  EXPECT_EQ(Query(db.get(), "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY rowid"),
+            (Rows{{"Sheet1$"}, {"Phone list$"}, {"Empty$"}}));
+  EXPECT_EQ(Columns(db.get(), "Sheet1$"),
+            (std::vector<std::string>{"이름", "phone", "F3", "joined", "memo"}));
+  EXPECT_EQ(Query(db.get(), "select * from [Sheet1$]"),
+            (Rows{{"김철수", "1012345678", "x", "2024-03-05", "<NULL>"},
+                  {"Lee", "01012345678", "<NULL>", "2024-03-05 13:45:00", "2.5"},
+                  {"Park", "1012345678", "<NULL>", "2024-03-06", "<NULL>"}}));
+  EXPECT_EQ(Query(db.get(), "select count(*) from [Sheet1$] "), (Rows{{"3"}}));
+  // Numbers are stored as text, so a number and its text are one value.
+  EXPECT_EQ(Query(db.get(),
+                  "SELECT count(*) from (SELECT DISTINCT phone from [Sheet1$] where phone is not "
+                  "null)"),
+            (Rows{{"2"}}));
+  EXPECT_EQ(Query(db.get(), "select count(*) from [Sheet1$] where phone = 1012345678"),
+            (Rows{{"2"}}));
+  EXPECT_EQ(Query(db.get(), "select distinct typeof(memo) from [Sheet1$] where memo is not null"),
+            (Rows{{"text"}}));
+  // A spaced sheet name answers under the apostrophe form too.
+  EXPECT_EQ(Query(db.get(), "select * from ['Phone list$']"), (Rows{{"홍길동", "010-1234-5678"}}));
+  EXPECT_EQ(Columns(db.get(), "Empty$"), std::vector<std::string>{"F1"});
+  EXPECT_EQ(Query(db.get(), "select count(*) from [Empty$]"), (Rows{{"0"}}));
+}
+
+TEST_F(WorkbookLoaderTest, ColumnNaming) {
+  struct Case {
+    const char* name;
+    std::string csv;
+    std::vector<std::string> columns;
+  } cases[] = {
+      {"empty first header", ",phone\nKim,010\n", {"F1", "phone"}},
+      {"duplicates, case folded", "a,A,b,a\n1\n", {"a", "F2", "b", "F4"}},
+      {"duplicate of a generated name", "F2,,x\n1\n", {"F2", "F2_2", "x"}},
+      {"cells right of the header", "a\n1,2,,4\n", {"a", "F2", "F3", "F4"}},
+      {"no header row", "\n1,2\n", {"F1", "F2"}},
+      {"no cells at all", "", {"F1"}},
+  };
+  for (const Case& c : cases) {
+    auto db = Load(Write("s.csv", c.csv));
+    ASSERT_NE(db, nullptr) << c.name;
+    EXPECT_EQ(Columns(db.get(), "s$"), c.columns) << c.name;
+  }
+}
+
+TEST_F(WorkbookLoaderTest, CsvRowsAndNames) {
+  auto db = Load(Write("a]b\"c d.csv", "h,i\n1,\n\n,2\n3,4,5\n"));
+  ASSERT_NE(db, nullptr);
+  // The blank line is not a row; the cell right of the header added column F3.
+  EXPECT_EQ(Query(db.get(), "select * from " + QuoteIdentifier("a]b\"c d$")),
+            (Rows{{"1", "<NULL>", "<NULL>"}, {"<NULL>", "2", "<NULL>"}, {"3", "4", "5"}}));
+  EXPECT_EQ(Query(db.get(), "select count(*) from " + QuoteIdentifier("'a]b\"c d$'")),
+            (Rows{{"3"}}));
+}
+
+TEST_F(WorkbookLoaderTest, Limits) {
+  std::string wide;
+  for (int i = 0; i < 300; ++i) wide += "c" + std::to_string(i) + ",";
+  std::string long_text;
+  for (int i = 0; i < 20000; ++i) long_text += "가";  // 3 bytes each
+  auto db = Load(Write("big.csv", wide + "\n" + long_text + "\n"));
+  ASSERT_NE(db, nullptr);
+  EXPECT_EQ(Columns(db.get(), "big$").size(), 256u);
+  // Cut at a character boundary: 32 KiB holds 10922 whole characters.
+  EXPECT_EQ(Query(db.get(), "select length(c0), length(CAST(c0 AS BLOB)) from [big$]"),
+            (Rows{{"10922", "32766"}}));
+}
+
+TEST_F(WorkbookLoaderTest, ConnectionOnlyReads) {
+  auto db = Load(kBook);
+  ASSERT_NE(db, nullptr);
+  for (const char* sql :
+       {"PRAGMA query_only=0", "INSERT INTO [Sheet1$] (phone) VALUES ('1')",
+        "UPDATE [Sheet1$] SET phone = '1'", "DELETE FROM [Sheet1$]", "DROP TABLE [Sheet1$]",
+        "CREATE TABLE t (x)", "ATTACH ':memory:' AS x", "BEGIN", "SELECT load_extension('x')"}) {
+    Rows rows = Query(db.get(), sql);
+    ASSERT_FALSE(rows.empty()) << sql;
+    EXPECT_EQ(rows[0][0].rfind("error: ", 0), 0u) << sql;
+  }
+  EXPECT_EQ(Query(db.get(), "select count(*) from [Sheet1$]"), (Rows{{"3"}}));
+  // The caller still adds its own functions afterwards.
+  auto answer = [](sqlite3_context* context, int, sqlite3_value**) {
+    sqlite3_result_text(context, "now", -1, SQLITE_STATIC);
+  };
+  ASSERT_EQ(sqlite3_create_function_v2(db.get(), "Now", 0, SQLITE_UTF8, nullptr, answer, nullptr,
+                                       nullptr, nullptr),
+            SQLITE_OK);
+  EXPECT_EQ(Query(db.get(), "select Now()"), (Rows{{"now"}}));
+}
+
+// The database layer lists sheets and columns through the locked connection.
+TEST_F(WorkbookLoaderTest, DatabaseLayerReadsTheCatalogue) {
+  CExcelDatabase database;
+  ASSERT_TRUE(database.AdoptShared(Load(kBook))) << database.last_error();
+  EXPECT_EQ(database.table_names(), (std::vector<std::string>{"Sheet1$", "Phone list$", "Empty$"}));
+  std::vector<std::string> fields;
+  ASSERT_TRUE(database.GetFields("'Phone list$'", &fields)) << database.last_error();
+  EXPECT_EQ(fields, (std::vector<std::string>{"name", "phone"}));
+}
+
+TEST_F(WorkbookLoaderTest, UnreadableFiles) {
+  fs::path missing = dir_ / "none.xlsx";
+  struct Case {
+    const char* name;
+    fs::path path;
+    std::string reason;
+  } cases[] = {
+      {"missing", missing, "cannot open " + missing.string() + ": No such file or directory"},
+      {"empty path", fs::path(), "no workbook was given"},
+      {"directory", dir_, "Is a directory"},
+      {"random bytes as .xlsx", Write("r.xlsx", "\x7F\x01garbage\xFF"), "not a workbook"},
+      {"empty .xls", Write("e.xls", ""), "not a workbook"},
+      {"other extension", Write("notes.pdf", "name,phone\n"), "not a workbook"},
+      {"broken zip", Write("z.xlsx", std::string("PK\x03\x04", 4) + std::string(100, '\x01')), ""},
+      {"broken compound file",
+       Write("c.xls", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(600, 'x')),
+       "not an Excel workbook"},
+  };
+  for (const Case& c : cases) {
+    std::string error;
+    EXPECT_EQ(LoadWorkbook(c.path, &error), nullptr) << c.name;
+    EXPECT_FALSE(error.empty()) << c.name;
+    EXPECT_NE(error.find(c.reason), std::string::npos) << c.name << ": " << error;
+  }
+}
+
+TEST_F(WorkbookLoaderTest, CacheFollowsTheFile) {
+  fs::path path = Write("list.csv", "phone\n010\n");
+  WorkbookCache cache;
+  std::string error;
+  auto first = cache.Open(path, &error);
+  ASSERT_NE(first, nullptr) << error;
+  EXPECT_EQ(cache.Open(path, &error), first);
+
+  // Same size, new modification time.
+  Write("list.csv", "phone\n011\n");
+  fs::last_write_time(path, fs::last_write_time(path) + std::chrono::seconds(5));
+  auto touched = cache.Open(path, &error);
+  ASSERT_NE(touched, nullptr) << error;
+  EXPECT_NE(touched, first);
+  EXPECT_EQ(Query(touched.get(), "select phone from [list$]"), (Rows{{"011"}}));
+
+  // New size.
+  Write("list.csv", "phone\n011\n012\n");
+  auto grown = cache.Open(path, &error);
+  ASSERT_NE(grown, nullptr) << error;
+  EXPECT_EQ(Query(grown.get(), "select count(*) from [list$]"), (Rows{{"2"}}));
+
+  fs::remove(path);
+  EXPECT_EQ(cache.Open(path, &error), nullptr);
+  EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
+  Write("list.csv", "phone\n011\n012\n");
+  fs::last_write_time(path, fs::last_write_time(path) + std::chrono::seconds(5));
+  auto again = cache.Open(path, &error);
+  ASSERT_NE(again, nullptr) << error;
+  EXPECT_NE(again, grown);
+}
+
+// Sheet names that SQLite would take for the same table, or keeps for itself, are left out, and a
+// view never takes the name of a table.
+TEST(SheetTableSinkTest, NameClashes) {
+  sqlite3* raw = nullptr;
+  ASSERT_EQ(sqlite3_open(":memory:", &raw), SQLITE_OK);
+  std::shared_ptr<sqlite3> db(raw, sqlite3_close_v2);
+  {
+    SheetTableSink sink(raw);
+    for (const char* name : {"A b", "a B", "'A b$'", "SQLite_master"}) {
+      ASSERT_TRUE(sink.BeginSheet(name)) << sink.error();
+      ASSERT_TRUE(sink.Cell(0, 0, "h")) << sink.error();
+      ASSERT_TRUE(sink.Cell(1, 0, name)) << sink.error();
+      ASSERT_TRUE(sink.EndSheet()) << sink.error();
+    }
+    ASSERT_TRUE(sink.Finish()) << sink.error();
+    EXPECT_EQ(sink.tables(), (std::vector<std::string>{"A b$", "'A b$'$"}));
+  }
+  EXPECT_EQ(
+      Query(raw, "SELECT type, name FROM sqlite_master ORDER BY rowid"),
+      (Rows{{"table", "A b$"}, {"table", "'A b$'$"}, {"view", "'A b$'"}, {"view", "''A b$'$'"}}));
+  EXPECT_EQ(Query(raw, "select h from ['A b$']"), (Rows{{"A b"}}));
+}
+
+// A sheet left unfinished, as when its reader fails, leaves no table behind.
+TEST(SheetTableSinkTest, UnfinishedSheetIsRolledBack) {
+  sqlite3* raw = nullptr;
+  ASSERT_EQ(sqlite3_open(":memory:", &raw), SQLITE_OK);
+  std::shared_ptr<sqlite3> db(raw, sqlite3_close_v2);
+  {
+    SheetTableSink sink(raw);
+    ASSERT_TRUE(sink.BeginSheet("S"));
+    ASSERT_TRUE(sink.Cell(1, 0, "x"));
+  }
+  EXPECT_EQ(Query(raw, "SELECT count(*) FROM sqlite_master"), (Rows{{"0"}}));
+}
+
+}  // namespace
+}  // namespace parley

@@ -1,1 +1,581 @@
-// (being written)
+// Office Open XML workbooks: the package relationships lead to the workbook part, which lists
+// the sheets in order; shared strings and styles are read whole, each worksheet is streamed.
+#include <charconv>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "excel/cell_format.h"
+#include "excel/workbook_readers.h"
+#include "excel/zip_stream.h"
+
+namespace parley {
+
+namespace {
+
+constexpr uint32_t kMaxRows = 1048576;   // rows of an Excel sheet
+constexpr uint32_t kMaxColumns = 16384;  // columns A..XFD
+constexpr size_t kMaxSharedBytes = 256u << 20;
+constexpr int kFirstCustomFormat = 164;
+
+bool EndsWith(std::string_view text, std::string_view tail) {
+  return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
+}
+
+bool ParseUint(std::string_view text, uint32_t* value) {
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), *value);
+  return ec == std::errc() && end == text.data() + text.size();
+}
+
+bool IsTrue(const char* text) {
+  return text != nullptr && (std::string_view(text) == "1" || std::string_view(text) == "true");
+}
+
+void AppendUtf8(uint32_t code, std::string* out) {
+  if (code < 0x80) {
+    out->push_back(static_cast<char>(code));
+  } else if (code < 0x800) {
+    out->push_back(static_cast<char>(0xC0 | (code >> 6)));
+    out->push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  } else {
+    out->push_back(static_cast<char>(0xE0 | (code >> 12)));
+    out->push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  }
+}
+
+// Excel writes characters that XML cannot carry (a carriage return, control characters) as
+// "_xHHHH_", and a literal "_x" as "_x005F_x". Decodes them in place.
+void DecodeEscapes(std::string* text) {
+  if (text->find("_x") == std::string::npos) return;
+  std::string out;
+  out.reserve(text->size());
+  for (size_t i = 0; i < text->size();) {
+    uint32_t code = 0;
+    if (text->compare(i, 2, "_x") == 0 && i + 7 <= text->size() && (*text)[i + 6] == '_') {
+      const char* digits = text->data() + i + 2;
+      auto [end, ec] = std::from_chars(digits, digits + 4, code, 16);
+      if (ec == std::errc() && end == digits + 4) {
+        AppendUtf8(code, &out);
+        i += 7;
+        continue;
+      }
+    }
+    out.push_back((*text)[i++]);
+  }
+  text->swap(out);
+}
+
+// "dir/" of a part name ("xl/" for "xl/workbook.xml").
+std::string DirectoryOf(std::string_view part) {
+  size_t slash = part.rfind('/');
+  return slash == std::string_view::npos ? std::string() : std::string(part.substr(0, slash + 1));
+}
+
+// The relationships part of a part: "xl/_rels/workbook.xml.rels" for "xl/workbook.xml".
+std::string RelsOf(std::string_view part) {
+  size_t slash = part.rfind('/');
+  size_t start = slash == std::string_view::npos ? 0 : slash + 1;
+  return std::string(part.substr(0, start)) + "_rels/" + std::string(part.substr(start)) + ".rels";
+}
+
+// A relationship target as a package part name: absolute targets ("/xl/worksheets/sheet1.xml")
+// lose their slash, relative ones are taken from base_dir; "." and ".." segments are resolved.
+std::string ResolveTarget(std::string_view base_dir, std::string_view target) {
+  std::string joined = !target.empty() && target.front() == '/'
+                           ? std::string(target.substr(1))
+                           : std::string(base_dir) + std::string(target);
+  std::vector<std::string_view> segments;
+  std::string_view rest = joined;
+  while (!rest.empty()) {
+    size_t slash = rest.find('/');
+    std::string_view segment = rest.substr(0, slash);
+    rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+    if (segment.empty() || segment == ".") continue;
+    if (segment == "..") {
+      if (!segments.empty()) segments.pop_back();
+      continue;
+    }
+    segments.push_back(segment);
+  }
+  std::string out;
+  for (std::string_view segment : segments) {
+    if (!out.empty()) out.push_back('/');
+    out.append(segment);
+  }
+  return out;
+}
+
+// A number format id and its code formats dates. Beyond the formats IsDateFormat knows, the
+// built-in ids 27-36 and 50-58 are the East Asian (Korean, Japanese, Chinese) date formats.
+bool IsDateStyle(int format_id, const std::string& code) {
+  if (!code.empty()) {
+    return IsDateFormat(format_id < kFirstCustomFormat && IsDateFormat(format_id, "")
+                            ? format_id
+                            : kFirstCustomFormat,
+                        code);
+  }
+  return IsDateFormat(format_id, code) || (format_id >= 27 && format_id <= 36) ||
+         (format_id >= 50 && format_id <= 58);
+}
+
+struct Relationship {
+  std::string type;
+  std::string target;  // resolved part name
+};
+
+// Reads a relationships part into Id -> relationship.
+class RelsHandler : public XmlHandler {
+ public:
+  explicit RelsHandler(std::string base_dir) : base_dir_(std::move(base_dir)) {}
+  bool StartElement(std::string_view name, const char** attributes) override {
+    if (name != "Relationship") return true;
+    const char* id = FindAttribute(attributes, "Id");
+    const char* type = FindAttribute(attributes, "Type");
+    const char* target = FindAttribute(attributes, "Target");
+    const char* mode = FindAttribute(attributes, "TargetMode");
+    if (id == nullptr || target == nullptr) return true;
+    if (mode != nullptr && std::string_view(mode) == "External") return true;
+    relationships[id] = {type ? type : "", ResolveTarget(base_dir_, target)};
+    return true;
+  }
+  bool EndElement(std::string_view) override { return true; }
+  bool Text(std::string_view) override { return true; }
+
+  // The target of the first relationship whose type ends in "/<kind>", or empty.
+  std::string TargetOfType(std::string_view kind) const {
+    std::string tail = "/" + std::string(kind);
+    for (const auto& [id, rel] : relationships) {
+      if (EndsWith(rel.type, tail)) return rel.target;
+    }
+    return {};
+  }
+
+  std::map<std::string, Relationship, std::less<>> relationships;
+
+ private:
+  std::string base_dir_;
+};
+
+struct SheetEntry {
+  std::string name;
+  std::string rel_id;
+};
+
+class WorkbookHandler : public XmlHandler {
+ public:
+  bool StartElement(std::string_view name, const char** attributes) override {
+    if (name == "sheet") {
+      const char* sheet_name = FindAttribute(attributes, "name");
+      const char* id = FindAttribute(attributes, "id");
+      sheets.push_back({sheet_name ? sheet_name : "", id ? id : ""});
+    } else if (name == "workbookPr") {
+      date1904 = IsTrue(FindAttribute(attributes, "date1904"));
+    }
+    return true;
+  }
+  bool EndElement(std::string_view) override { return true; }
+  bool Text(std::string_view) override { return true; }
+
+  std::vector<SheetEntry> sheets;
+  bool date1904 = false;
+};
+
+// Collects the shared strings: the text runs of each <si>, phonetic runs left out.
+class SharedStringsHandler : public XmlHandler {
+ public:
+  SharedStringsHandler(std::vector<std::string>* strings, std::string* error)
+      : strings_(strings), error_(error) {}
+  bool StartElement(std::string_view name, const char** attributes) override {
+    if (name == "si") {
+      in_item_ = true;
+      current_.clear();
+    } else if (name == "t") {
+      capture_ = in_item_ && phonetic_depth_ == 0;
+    } else if (name == "rPh") {
+      ++phonetic_depth_;
+    } else if (name == "sst") {
+      uint32_t count = 0;
+      const char* unique = FindAttribute(attributes, "uniqueCount");
+      if (unique != nullptr && ParseUint(unique, &count))
+        strings_->reserve(std::min(count, 1u << 20));
+    }
+    return true;
+  }
+  bool EndElement(std::string_view name) override {
+    if (name == "t") {
+      capture_ = false;
+    } else if (name == "rPh") {
+      --phonetic_depth_;
+    } else if (name == "si") {
+      in_item_ = false;
+      DecodeEscapes(&current_);
+      total_ += current_.size();
+      if (total_ > kMaxSharedBytes) {
+        *error_ = "the shared strings are larger than 256 MiB";
+        return false;
+      }
+      strings_->push_back(current_);
+    }
+    return true;
+  }
+  bool Text(std::string_view text) override {
+    if (capture_) current_.append(text);
+    return true;
+  }
+
+ private:
+  std::vector<std::string>* strings_;
+  std::string* error_;
+  std::string current_;
+  size_t total_ = 0;
+  int phonetic_depth_ = 0;
+  bool in_item_ = false;
+  bool capture_ = false;
+};
+
+// Reads which cell formats (the xf of cellXfs, by index) show dates.
+class StylesHandler : public XmlHandler {
+ public:
+  bool StartElement(std::string_view name, const char** attributes) override {
+    if (name == "numFmt") {
+      const char* id = FindAttribute(attributes, "numFmtId");
+      const char* code = FindAttribute(attributes, "formatCode");
+      uint32_t value = 0;
+      if (id != nullptr && code != nullptr && ParseUint(id, &value)) codes_[value] = code;
+    } else if (name == "cellXfs") {
+      in_cell_xfs_ = true;
+    } else if (name == "xf" && in_cell_xfs_) {
+      const char* id = FindAttribute(attributes, "numFmtId");
+      uint32_t value = 0;
+      format_ids_.push_back(id != nullptr && ParseUint(id, &value) ? value : 0);
+    }
+    return true;
+  }
+  bool EndElement(std::string_view name) override {
+    if (name == "cellXfs") in_cell_xfs_ = false;
+    return true;
+  }
+  bool Text(std::string_view) override { return true; }
+
+  // One flag per cell format: true when it formats dates.
+  std::vector<bool> DateStyles() const {
+    std::vector<bool> dates;
+    dates.reserve(format_ids_.size());
+    for (uint32_t id : format_ids_) {
+      auto code = codes_.find(id);
+      dates.push_back(
+          IsDateStyle(static_cast<int>(id), code == codes_.end() ? std::string() : code->second));
+    }
+    return dates;
+  }
+
+ private:
+  std::map<uint32_t, std::string> codes_;
+  std::vector<uint32_t> format_ids_;
+  bool in_cell_xfs_ = false;
+};
+
+// The shared parts every worksheet refers to.
+struct WorkbookParts {
+  std::vector<std::string> shared_strings;
+  std::vector<bool> date_styles;
+  bool date1904 = false;
+};
+
+// "2024-03-05T10:20:30Z" -> "2024-03-05 10:20:30"; a midnight time is dropped. Text in another
+// shape is kept as it is.
+std::string IsoDateText(std::string_view text) {
+  auto digits = [](std::string_view s) {
+    for (char c : s) {
+      if (c < '0' || c > '9') return false;
+    }
+    return true;
+  };
+  if (text.size() < 10 || text[4] != '-' || text[7] != '-' || !digits(text.substr(0, 4)) ||
+      !digits(text.substr(5, 2)) || !digits(text.substr(8, 2))) {
+    return std::string(text);
+  }
+  std::string out(text.substr(0, 10));
+  if (text.size() >= 16 && text[10] == 'T' && text[13] == ':') {
+    std::string time(text.substr(11, 5));
+    time += text.size() >= 19 && text[16] == ':' ? std::string(text.substr(16, 3)) : ":00";
+    if (time != "00:00:00") out += " " + time;
+  }
+  return out;
+}
+
+// Streams one worksheet's cells to the sink.
+class SheetHandler : public XmlHandler {
+ public:
+  SheetHandler(const WorkbookParts& parts, std::string part, SheetSink& sink, std::string* error)
+      : parts_(parts), part_(std::move(part)), sink_(sink), error_(error) {}
+
+  bool StartElement(std::string_view name, const char** attributes) override {
+    if (!in_data_) {
+      in_data_ = name == "sheetData";
+      return true;
+    }
+    if (name == "c") return StartCell(attributes);
+    if (name == "row") return StartRow(attributes);
+    if (!in_cell_) return true;
+    if (name == "v") {
+      capture_ = true;
+    } else if (name == "is") {
+      in_inline_ = true;
+      has_inline_ = true;
+    } else if (name == "t") {
+      capture_ = in_inline_ && phonetic_depth_ == 0;
+    } else if (name == "rPh") {
+      ++phonetic_depth_;
+    }
+    return true;
+  }
+
+  bool EndElement(std::string_view name) override {
+    if (!in_data_) return true;
+    if (name == "c") return EndCell();
+    if (name == "v" || name == "t") {
+      capture_ = false;
+    } else if (name == "is") {
+      in_inline_ = false;
+    } else if (name == "rPh") {
+      --phonetic_depth_;
+    } else if (name == "sheetData") {
+      in_data_ = false;
+    }
+    return true;
+  }
+
+  bool Text(std::string_view text) override {
+    if (capture_) value_.append(text);
+    return true;
+  }
+
+ private:
+  enum class Type { kNumber, kShared, kText, kInline, kBool, kError, kDate };
+
+  bool Fail(std::string reason) {
+    *error_ = reason + " in " + part_;
+    return false;
+  }
+
+  bool StartRow(const char** attributes) {
+    uint32_t number = 0;
+    const char* r = FindAttribute(attributes, "r");
+    uint32_t row = next_row_;
+    if (r != nullptr && ParseUint(r, &number) && number > 0) {
+      if (number - 1 < next_row_) return Fail("row " + std::string(r) + " out of order");
+      row = number - 1;
+    }
+    if (row >= kMaxRows) return Fail("row number out of range");
+    row_ = row;
+    next_row_ = row + 1;
+    next_column_ = 0;
+    return true;
+  }
+
+  bool StartCell(const char** attributes) {
+    in_cell_ = true;
+    has_inline_ = false;
+    value_.clear();
+    type_ = Type::kNumber;
+    style_ = 0;
+    uint32_t column = next_column_;
+    for (const char** a = attributes; a[0] != nullptr; a += 2) {
+      std::string_view key = a[0];
+      std::string_view value = a[1];
+      if (key == "r") {
+        uint32_t letters = 0;
+        uint32_t index = 0;
+        while (letters < value.size() && value[letters] >= 'A' && value[letters] <= 'Z' &&
+               index <= kMaxColumns) {
+          index = index * 26 + static_cast<uint32_t>(value[letters] - 'A' + 1);
+          ++letters;
+        }
+        if (letters == 0) continue;  // no column letters: take the next column
+        if (index > kMaxColumns)
+          return Fail("cell reference " + std::string(value) + " out of range");
+        if (index - 1 < next_column_) {
+          return Fail("cell " + std::string(value) + " out of order");
+        }
+        column = index - 1;
+      } else if (key == "t") {
+        if (value == "s") {
+          type_ = Type::kShared;
+        } else if (value == "str") {
+          type_ = Type::kText;
+        } else if (value == "inlineStr") {
+          type_ = Type::kInline;
+        } else if (value == "b") {
+          type_ = Type::kBool;
+        } else if (value == "e") {
+          type_ = Type::kError;
+        } else if (value == "d") {
+          type_ = Type::kDate;
+        }
+      } else if (key == "s") {
+        ParseUint(value, &style_);
+      }
+    }
+    if (column >= kMaxColumns) return Fail("too many columns");
+    column_ = column;
+    next_column_ = column + 1;
+    return true;
+  }
+
+  bool EndCell() {
+    in_cell_ = false;
+    capture_ = false;
+    std::string_view out;
+    std::string formatted;
+    switch (type_) {
+      case Type::kShared: {
+        if (value_.empty()) return true;
+        uint32_t index = 0;
+        if (!ParseUint(value_, &index) || index >= parts_.shared_strings.size()) {
+          return Fail("shared string index " + value_ + " out of range");
+        }
+        out = parts_.shared_strings[index];
+        break;
+      }
+      case Type::kText:
+      case Type::kInline:
+        DecodeEscapes(&value_);
+        out = value_;
+        break;
+      case Type::kBool:
+        if (value_ == "1" || value_ == "true") {
+          out = "TRUE";
+        } else if (value_ == "0" || value_ == "false") {
+          out = "FALSE";
+        } else {
+          out = value_;
+        }
+        break;
+      case Type::kError:
+        return true;
+      case Type::kDate:
+        formatted = IsoDateText(value_);
+        out = formatted;
+        break;
+      case Type::kNumber: {
+        if (has_inline_) {  // an inline string without t="inlineStr"
+          DecodeEscapes(&value_);
+          out = value_;
+          break;
+        }
+        double number = 0;
+        const char* begin = value_.data();
+        const char* end = begin + value_.size();
+        while (begin < end && (*begin == ' ' || *begin == '+')) ++begin;
+        while (end > begin && end[-1] == ' ') --end;
+        auto [stop, ec] = std::from_chars(begin, end, number);
+        if (begin == end || ec != std::errc() || stop != end) {
+          out = value_;
+          break;
+        }
+        bool is_date = style_ < parts_.date_styles.size() && parts_.date_styles[style_];
+        formatted = is_date ? FormatDate(number, parts_.date1904) : FormatNumber(number);
+        out = formatted;
+        break;
+      }
+    }
+    if (out.empty()) return true;
+    if (!sink_.Cell(row_, column_, out)) return Fail("reading stopped at cell");
+    return true;
+  }
+
+  const WorkbookParts& parts_;
+  std::string part_;
+  SheetSink& sink_;
+  std::string* error_;
+
+  std::string value_;  // reused for every cell
+  Type type_ = Type::kNumber;
+  uint32_t style_ = 0;
+  uint32_t row_ = 0;
+  uint32_t column_ = 0;
+  uint32_t next_row_ = 0;
+  uint32_t next_column_ = 0;
+  int phonetic_depth_ = 0;
+  bool in_data_ = false;
+  bool in_cell_ = false;
+  bool in_inline_ = false;
+  bool has_inline_ = false;
+  bool capture_ = false;
+};
+
+// The workbook part named by the package relationships, "xl/workbook.xml" by default.
+std::string WorkbookPartName(const ZipReader& zip, std::string* error) {
+  const std::string package_rels = "_rels/.rels";
+  if (zip.Contains(package_rels)) {
+    RelsHandler rels("");
+    if (!zip.ParseXml(package_rels, rels, error)) return {};
+    std::string target = rels.TargetOfType("officeDocument");
+    if (!target.empty() && zip.Contains(target)) return target;
+  }
+  return "xl/workbook.xml";
+}
+
+}  // namespace
+
+bool ReadXlsx(const std::filesystem::path& path, SheetSink& sink, std::string* error) {
+  std::unique_ptr<ZipReader> zip = ZipReader::Open(path, error);
+  if (!zip) return false;
+
+  std::string workbook_part = WorkbookPartName(*zip, error);
+  if (workbook_part.empty()) return false;
+  if (!zip->Contains(workbook_part)) {
+    *error = "not an xlsx workbook: missing " + workbook_part;
+    return false;
+  }
+  WorkbookHandler workbook;
+  if (!zip->ParseXml(workbook_part, workbook, error)) return false;
+
+  const std::string rels_part = RelsOf(workbook_part);
+  RelsHandler rels(DirectoryOf(workbook_part));
+  if (!zip->Contains(rels_part)) {
+    *error = "not an xlsx workbook: missing " + rels_part;
+    return false;
+  }
+  if (!zip->ParseXml(rels_part, rels, error)) return false;
+
+  WorkbookParts parts;
+  parts.date1904 = workbook.date1904;
+  std::string shared = rels.TargetOfType("sharedStrings");
+  if (!shared.empty() && zip->Contains(shared)) {
+    SharedStringsHandler handler(&parts.shared_strings, error);
+    if (!zip->ParseXml(shared, handler, error)) return false;
+  }
+  std::string styles_part = rels.TargetOfType("styles");
+  if (!styles_part.empty() && zip->Contains(styles_part)) {
+    StylesHandler styles;
+    if (!zip->ParseXml(styles_part, styles, error)) return false;
+    parts.date_styles = styles.DateStyles();
+  }
+
+  for (const SheetEntry& sheet : workbook.sheets) {
+    auto rel = rels.relationships.find(sheet.rel_id);
+    if (rel == rels.relationships.end()) {
+      *error = "sheet \"" + sheet.name + "\" has no part in " + workbook_part;
+      return false;
+    }
+    if (!EndsWith(rel->second.type, "/worksheet")) continue;  // chart, dialog or macro sheet
+    if (!sink.BeginSheet(sheet.name)) {
+      *error = "reading stopped at sheet \"" + sheet.name + "\"";
+      return false;
+    }
+    SheetHandler handler(parts, rel->second.target, sink, error);
+    if (!zip->ParseXml(rel->second.target, handler, error)) return false;
+    if (!sink.EndSheet()) {
+      *error = "reading stopped at sheet \"" + sheet.name + "\"";
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace parley

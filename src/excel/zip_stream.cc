@@ -1,1 +1,159 @@
-// (being written)
+#include "excel/zip_stream.h"
+
+#include <expat.h>
+#include <zip.h>
+
+#include <cstring>
+
+namespace parley {
+
+namespace {
+
+std::string_view StripSlash(std::string_view name) {
+  if (!name.empty() && name.front() == '/') name.remove_prefix(1);
+  return name;
+}
+
+// The state shared with expat's callbacks during one parse.
+struct ParseState {
+  XML_Parser parser = nullptr;
+  XmlHandler* handler = nullptr;
+  int depth = 0;
+  bool handler_stopped = false;
+  bool too_deep = false;
+};
+
+void Stop(ParseState* state) { XML_StopParser(state->parser, XML_FALSE); }
+
+void OnStart(void* data, const XML_Char* name, const XML_Char** attributes) {
+  auto* state = static_cast<ParseState*>(data);
+  if (++state->depth > ZipReader::kMaxXmlDepth) {
+    state->too_deep = true;
+    return Stop(state);
+  }
+  if (!state->handler->StartElement(LocalName(name), attributes)) {
+    state->handler_stopped = true;
+    Stop(state);
+  }
+}
+
+void OnEnd(void* data, const XML_Char* name) {
+  auto* state = static_cast<ParseState*>(data);
+  --state->depth;
+  if (!state->handler->EndElement(LocalName(name))) {
+    state->handler_stopped = true;
+    Stop(state);
+  }
+}
+
+void OnText(void* data, const XML_Char* text, int length) {
+  auto* state = static_cast<ParseState*>(data);
+  if (!state->handler->Text(std::string_view(text, static_cast<size_t>(length)))) {
+    state->handler_stopped = true;
+    Stop(state);
+  }
+}
+
+struct ParserCloser {
+  void operator()(XML_Parser parser) const { XML_ParserFree(parser); }
+};
+struct FileCloser {
+  void operator()(zip_file_t* file) const { zip_fclose(file); }
+};
+
+}  // namespace
+
+std::string_view LocalName(std::string_view name) {
+  size_t colon = name.rfind(':');
+  return colon == std::string_view::npos ? name : name.substr(colon + 1);
+}
+
+const char* FindAttribute(const char** attributes, std::string_view local) {
+  for (; attributes[0] != nullptr; attributes += 2) {
+    if (LocalName(attributes[0]) == local) return attributes[1];
+  }
+  return nullptr;
+}
+
+ZipReader::~ZipReader() { zip_discard(archive_); }
+
+std::unique_ptr<ZipReader> ZipReader::Open(const std::filesystem::path& path, std::string* error) {
+  int code = 0;
+  zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY, &code);
+  if (archive == nullptr) {
+    if (code == ZIP_ER_NOZIP || code == ZIP_ER_INCONS) {
+      *error = "not a zip archive: " + path.string();
+    } else {
+      zip_error_t reason;
+      zip_error_init_with_code(&reason, code);
+      *error = "cannot open " + path.string() + ": " + zip_error_strerror(&reason);
+      zip_error_fini(&reason);
+    }
+    return nullptr;
+  }
+  return std::unique_ptr<ZipReader>(new ZipReader(archive));
+}
+
+int64_t ZipReader::Locate(std::string_view name) const {
+  std::string key(StripSlash(name));
+  return zip_name_locate(archive_, key.c_str(), 0);
+}
+
+bool ZipReader::Contains(std::string_view name) const { return Locate(name) >= 0; }
+
+bool ZipReader::ParseXml(std::string_view name, XmlHandler& handler, std::string* error) const {
+  const std::string entry(StripSlash(name));
+  int64_t index = Locate(entry);
+  if (index < 0) {
+    *error = "missing " + entry;
+    return false;
+  }
+  std::unique_ptr<zip_file_t, FileCloser> file(
+      zip_fopen_index(archive_, static_cast<zip_uint64_t>(index), 0));
+  if (!file) {
+    *error = "cannot read " + entry + ": " + zip_strerror(archive_);
+    return false;
+  }
+  std::unique_ptr<XML_ParserStruct, ParserCloser> parser(XML_ParserCreate("UTF-8"));
+  if (!parser) {
+    *error = "out of memory parsing " + entry;
+    return false;
+  }
+  ParseState state;
+  state.parser = parser.get();
+  state.handler = &handler;
+  XML_SetUserData(parser.get(), &state);
+  XML_SetElementHandler(parser.get(), OnStart, OnEnd);
+  XML_SetCharacterDataHandler(parser.get(), OnText);
+
+  uint64_t total = 0;
+  for (;;) {
+    void* buffer = XML_GetBuffer(parser.get(), static_cast<int>(kChunkBytes));
+    if (buffer == nullptr) {
+      *error = "out of memory parsing " + entry;
+      return false;
+    }
+    zip_int64_t got = zip_fread(file.get(), buffer, kChunkBytes);
+    if (got < 0) {
+      *error = "cannot read " + entry + ": " + zip_file_strerror(file.get());
+      return false;
+    }
+    total += static_cast<uint64_t>(got);
+    if (total > kMaxEntryBytes) {
+      *error = entry + " inflates to more than 2 GiB";
+      return false;
+    }
+    const bool last = got == 0;
+    if (XML_ParseBuffer(parser.get(), static_cast<int>(got), last) != XML_STATUS_OK) {
+      if (state.handler_stopped) return false;
+      const char* reason = state.too_deep ? "elements nested too deeply"
+                                          : XML_ErrorString(XML_GetErrorCode(parser.get()));
+      *error = "bad XML in " + entry + " at line " +
+               std::to_string(XML_GetCurrentLineNumber(parser.get())) + ": " + reason;
+      return false;
+    }
+    if (last) return true;
+  }
+}
+
+}  // namespace parley

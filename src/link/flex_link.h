@@ -12,6 +12,7 @@
 #include <asio/awaitable.hpp>
 
 #include "db/address_book.h"
+#include "excel/workbook_loader.h"
 #include "link/dispatch.h"
 #include "link/engine_config.h"
 #include "web/web_client.h"
@@ -65,6 +66,7 @@ class CFlexLink {
   std::string login_id;       // set by every LOGIN that takes the login path
   std::string password;       // set together with the login id
   std::string workbook_path;  // the workbook chosen by the EXCEL listing
+  WorkbookCache workbooks;    // the last workbook read, kept while its file is unchanged
   int send_permission = 0;    // set by the send check of DSEND and ESEND
 
  private:

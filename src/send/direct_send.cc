@@ -101,26 +101,6 @@ std::string CheckJob(const JobFields& job, bool text_in_packet) {
   return std::string();
 }
 
-std::string FormatReport(std::string_view job_id, const JobFields& job, std::string_view callback) {
-  std::string r;
-  r.reserve(160 + job.title.size() + job.text.size());
-  r += "jobid=";
-  r += job_id;
-  r += "&type=SMS&totcnt=";
-  r += std::to_string(job.count);
-  r += "&title=";
-  r += EncodeFormValue(job.title);
-  r += "&msg=";
-  r += EncodeFormValue(job.text);
-  r += "&resflag=";
-  r += job.reserve_date.empty() ? "1" : "2";
-  r += "&reserdate=";
-  r += job.reserve_date;
-  r += "&fromnumber=";
-  r += callback;
-  return r;
-}
-
 // Runs one job: header, reply, a message per recipient with the acknowledgement wait after the
 // messages with index 50, 100, ..., then the report. `package` is empty for an SMS job.
 asio::awaitable<std::string> RunJob(const DirectSendSetup& setup, const JobFields& job,
@@ -135,18 +115,8 @@ asio::awaitable<std::string> RunJob(const DirectSendSetup& setup, const JobField
   }
 
   CMMSBulkSocket socket(setup.executor);
-  socket.SetServer(setup.gateway_host, setup.gateway_port);
-  socket.SetIoTimeout(setup.timeout);
-  JobHeader header;
-  header.login_id = setup.login_id;
-  header.password = setup.password;
-  header.title = job.title;
-  header.type_code = std::move(type_code);
-  header.count = job.count;
-  header.interval = kAckInterval;
-  header.reserve_date = job.reserve_date;
-  std::error_code ec = co_await socket.SendJobHeader(header);
-  if (!ec) ec = co_await socket.WaitReply(setup.timeout);
+  std::error_code ec =
+      co_await OpenJob(socket, setup, job.title, std::move(type_code), job.count, job.reserve_date);
   if (ec || !socket.JobAccepted()) {
     spdlog::warn("gateway job not accepted: {}", ec ? ec.message() : "refused");
     co_return std::string(kSendFailedText);
@@ -184,18 +154,57 @@ asio::awaitable<std::string> RunJob(const DirectSendSetup& setup, const JobField
     out->recent.clear();
     co_return std::string(kSendFailedText);
   }
-  out->report = FormatReport(job_id, job, callback);
+  out->report = SentReport(job_id, job.count, job.title, job.text, job.reserve_date, callback);
   spdlog::info("gateway job {}: {} messages sent", job_id, job.count);
   co_return SentText(job.count);
 }
 
-// A picture name is a plain file name inside the picture folder.
-bool IsPlainFileName(std::string_view name) {
-  return name != "." && name != ".." && name.find('/') == std::string_view::npos &&
-         name.find('\\') == std::string_view::npos && name.find('\0') == std::string_view::npos;
+}  // namespace
+
+asio::awaitable<std::error_code> OpenJob(CMMSBulkSocket& socket, const DirectSendSetup& setup,
+                                         std::string title, std::string type_code, int64_t count,
+                                         std::string reserve_date) {
+  socket.SetServer(setup.gateway_host, setup.gateway_port);
+  socket.SetIoTimeout(setup.timeout);
+  JobHeader header;
+  header.login_id = setup.login_id;
+  header.password = setup.password;
+  header.title = std::move(title);
+  header.type_code = std::move(type_code);
+  header.count = count;
+  header.interval = kAckInterval;
+  header.reserve_date = std::move(reserve_date);
+  std::error_code ec = co_await socket.SendJobHeader(header);
+  if (!ec) ec = co_await socket.WaitReply(setup.timeout);
+  co_return ec;
 }
 
-}  // namespace
+std::string SentReport(std::string_view job_id, int64_t count, std::string_view title,
+                       std::string_view text, std::string_view reserve_date,
+                       std::string_view from_number) {
+  std::string r;
+  r.reserve(160 + title.size() + text.size());
+  r += "jobid=";
+  r += job_id;
+  r += "&type=SMS&totcnt=";
+  r += std::to_string(count);
+  r += "&title=";
+  r += EncodeFormValue(title);
+  r += "&msg=";
+  r += EncodeFormValue(text);
+  r += "&resflag=";
+  r += reserve_date.empty() ? "1" : "2";
+  r += "&reserdate=";
+  r += reserve_date;
+  r += "&fromnumber=";
+  r += from_number;
+  return r;
+}
+
+bool IsPlainFileName(std::string_view name) {
+  return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos &&
+         name.find('\\') == std::string_view::npos && name.find('\0') == std::string_view::npos;
+}
 
 std::string SentText(int64_t count) {
   char text[sizeof(kSentFormat) + 24];

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include <asio/any_io_executor.hpp>
@@ -59,6 +60,25 @@ struct JobPackage {
   std::string bytes;
   std::string type_code;
 };
+
+class CMMSBulkSocket;
+
+// Connects socket to the gateway of setup, sends the header of a job of `count` messages as the
+// user of setup (acknowledgement interval 50) and awaits the job reply. The caller then reads
+// JobAccepted() and JobId().
+asio::awaitable<std::error_code> OpenJob(CMMSBulkSocket& socket, const DirectSendSetup& setup,
+                                         std::string title, std::string type_code, int64_t count,
+                                         std::string reserve_date);
+
+// The form body of a sent report: "jobid=..&type=SMS&totcnt=..&title=..&msg=..&resflag=..
+// &reserdate=..&fromnumber=..", title and text encoded with EncodeFormValue, resflag 1 without a
+// reservation and 2 with one.
+std::string SentReport(std::string_view job_id, int64_t count, std::string_view title,
+                       std::string_view text, std::string_view reserve_date,
+                       std::string_view from_number);
+
+// True when name is a plain file name (no folder, not "." or ".."), safe to look up in TempIMG.
+bool IsPlainFileName(std::string_view name);
 
 // Builds the package of an MMS job: the subject `title`, the decoded text and the pictures named
 // in field `picture_field` of `request` ("<IMG>" and up to three comma-separated file names read

@@ -101,18 +101,8 @@ asio::awaitable<std::string> RunGroupJob(const DirectSendSetup& setup, AddressBo
   }
 
   CMMSBulkSocket socket(setup.executor);
-  socket.SetServer(setup.gateway_host, setup.gateway_port);
-  socket.SetIoTimeout(setup.timeout);
-  JobHeader header;
-  header.login_id = setup.login_id;
-  header.password = setup.password;
-  header.title = job.title;
-  header.type_code = std::move(type_code);
-  header.count = count;
-  header.interval = kAckInterval;
-  header.reserve_date = job.reserve_date;
-  std::error_code ec = co_await socket.SendJobHeader(header);
-  if (!ec) ec = co_await socket.WaitReply(setup.timeout);
+  std::error_code ec =
+      co_await OpenJob(socket, setup, job.title, std::move(type_code), count, job.reserve_date);
   if (ec) {
     spdlog::warn("group send: gateway job not opened: {}", ec.message());
     co_return std::string();

@@ -6,8 +6,14 @@
 //
 // Prints "gatesim listening on 127.0.0.1:PORT" once listening, a line per finished job, and a
 // summary line when it ends on SIGTERM or SIGINT.
+//
+//   gatesim --summary jobs.jsonl [--samples N]
+//
+// prints a readable summary of a record file (see record_summary.h) and ends.
 #include <csignal>
 #include <cstdio>
+#include <fstream>
+#include <iostream>
 #include <string>
 
 #include <CLI/CLI.hpp>
@@ -15,6 +21,7 @@
 #include <asio/signal_set.hpp>
 
 #include "gatesim/gate_server.h"
+#include "gatesim/record_summary.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"gatesim: a message gateway simulator on 127.0.0.1."};
@@ -39,7 +46,26 @@ int main(int argc, char** argv) {
       ->capture_default_str();
   app.add_option("--job-id-width", options.job_id_width, "Characters of a job id (2-40)")
       ->capture_default_str();
+  std::string summary_path;
+  size_t samples = 3;
+  app.add_option("--summary", summary_path, "Print a summary of this record file and end");
+  app.add_option("--samples", samples, "Messages shown per job in the summary")
+      ->capture_default_str();
   CLI11_PARSE(app, argc, argv);
+
+  if (!summary_path.empty()) {
+    std::ifstream in(summary_path);
+    if (!in) {
+      std::fprintf(stderr, "gatesim: cannot read %s\n", summary_path.c_str());
+      return 1;
+    }
+    int64_t bad_lines = 0;
+    std::vector<parley::gatesim::GateJob> jobs = parley::gatesim::ReadRecord(in, &bad_lines);
+    parley::gatesim::WriteSummary(jobs, samples, std::cout);
+    if (bad_lines > 0)
+      std::fprintf(stderr, "gatesim: %lld lines skipped\n", static_cast<long long>(bad_lines));
+    return 0;
+  }
 
   asio::io_context io(1);
   parley::gatesim::GateServer server(io, options);

@@ -2,6 +2,9 @@
 
 #include <fstream>
 #include <iostream>
+#include <sstream>
+
+#include <sqlite3.h>
 #include <istream>
 #include <ostream>
 
@@ -10,6 +13,7 @@
 #include "db/address_book.h"
 #include "db/db_exception.h"
 #include "db/recordset.h"
+#include "excel/workbook_loader.h"
 #include "text/cp949.h"
 #include "text/mbcs.h"
 
@@ -61,6 +65,16 @@ std::string CleanPhone(std::string_view text) {
     digits += c;
   }
   return digits;
+}
+
+// A phone number as a workbook may hold it: a number cell loses the leading zero every Korean
+// area and mobile number has, and can read back with ".0" ("1012345678.0" is 01012345678,
+// "212345678" is 0212345678). Eight digits (1588-1234) are a number of their own.
+std::string PhoneCell(std::string text) {
+  if (text.ends_with(".0")) text.resize(text.size() - 2);
+  const bool digits = !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+  if (digits && text[0] != '0' && (text.size() == 9 || text.size() == 10)) text.insert(0, "0");
+  return text;
 }
 
 std::string CsvField(const std::string& text) {
@@ -219,6 +233,52 @@ bool BookFile::Import(std::string_view group, std::istream& csv, int* added, std
   return true;
 }
 
+bool BookFile::ImportWorkbook(std::string_view group, const std::filesystem::path& path, int* added,
+                              std::string* error, std::ostream* warnings) {
+  *added = 0;
+  std::shared_ptr<sqlite3> db = LoadWorkbook(path, error);
+  if (!db) return false;
+  // The first two columns of the first sheet, the heading line included: a heading whose second
+  // cell is no phone number is skipped by Import like any such line.
+  std::ostringstream csv;
+  sqlite3_stmt* stmt = nullptr;
+  const char* first_table =
+      "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY rowid LIMIT 1";
+  std::string table;
+  if (sqlite3_prepare_v2(db.get(), first_table, -1, &stmt, nullptr) == SQLITE_OK &&
+      sqlite3_step(stmt) == SQLITE_ROW) {
+    table = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+  }
+  sqlite3_finalize(stmt);
+  stmt = nullptr;
+  if (table.empty()) {
+    *error = "no sheet in " + path.string();
+    return false;
+  }
+  std::string quoted = "\"";
+  for (char c : table) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  quoted += "\"";
+  if (sqlite3_prepare_v2(db.get(), ("SELECT * FROM " + quoted).c_str(), -1, &stmt, nullptr) !=
+      SQLITE_OK) {
+    *error = sqlite3_errmsg(db.get());
+    return false;
+  }
+  auto cell = [&stmt](int i) {
+    const unsigned char* text = sqlite3_column_text(stmt, i);
+    return text ? std::string(reinterpret_cast<const char*>(text)) : std::string();
+  };
+  if (sqlite3_column_count(stmt) >= 2) {
+    csv << CsvField(sqlite3_column_name(stmt, 0)) << ','
+        << CsvField(PhoneCell(sqlite3_column_name(stmt, 1))) << '\n';
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+      csv << CsvField(cell(0)) << ',' << CsvField(PhoneCell(cell(1))) << '\n';
+    }
+  }
+  sqlite3_finalize(stmt);
+  std::istringstream in(csv.str());
+  return Import(group, in, added, error, warnings);
+}
+
 bool BookFile::Export(std::string_view group, std::ostream& out, std::string* error) {
   int64_t key = 0;
   if (!FindKey(group, &key, error)) return false;
@@ -286,14 +346,28 @@ CLI::App* AddBookCommand(CLI::App& app) {
     });
   });
 
-  CLI::App* import = book->add_subcommand("import", "Add the contacts of a CSV file to a group");
+  CLI::App* import =
+      book->add_subcommand("import", "Add the contacts of a CSV or workbook file to a group");
   import->add_option("GROUP", options->group, "Group name")->required();
-  import->add_option("FILE", options->csv, "CSV file, UTF-8, one name,phone per line")
+  import
+      ->add_option("FILE", options->csv,
+                   "CSV file (UTF-8, one name,phone per line), or a workbook (.xlsx, .xls, "
+                   ".ods) whose first sheet holds names and phone numbers in its first two "
+                   "columns")
       ->required()
       ->check(CLI::ExistingFile);
   import->callback([run, options] {
     run([options](BookFile& file, std::string* error) {
-      std::ifstream in(options->csv, std::ios::binary);
+      const std::string extension = std::filesystem::path(options->csv).extension().string();
+  if (extension != ".csv" && extension != ".CSV" && extension != ".txt") {
+    int added = 0;
+    if (!file.ImportWorkbook(options->group, options->csv, &added, error, &std::cerr)) {
+      return false;
+    }
+    std::cout << added << " contacts added to " << options->group << "\n";
+    return true;
+  }
+  std::ifstream in(options->csv, std::ios::binary);
   if (!in) {
     *error = "cannot read " + options->csv;
     return false;

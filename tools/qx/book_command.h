@@ -59,6 +59,12 @@ class BookFile {
   bool Import(std::string_view group, std::istream& csv, int* added, std::string* error,
               std::ostream* warnings = nullptr);
 
+  // Adds the contacts of a workbook (.xlsx, .xls, .ods or .csv): the first two columns of its
+  // first sheet, names and phone numbers, the heading line included when its second cell is a
+  // phone number. Otherwise as Import.
+  bool ImportWorkbook(std::string_view group, const std::filesystem::path& path, int* added,
+                      std::string* error, std::ostream* warnings = nullptr);
+
   // Writes the group's contacts as CSV lines "name,phone", in stored order.
   bool Export(std::string_view group, std::ostream& out, std::string* error);
 

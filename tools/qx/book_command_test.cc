@@ -7,6 +7,7 @@
 
 #include "db/address_book.h"
 #include "db/test_util.h"
+#include "excel/workbook_writer.h"
 #include "testing/engine_process.h"
 
 namespace parley {
@@ -95,6 +96,34 @@ TEST_F(BookFileTest, CsvLinesRoundTrip) {
   ASSERT_TRUE(file_.AddGroup("copy", &error)) << error;
   EXPECT_EQ(Import("copy", exported), 3);
   EXPECT_EQ(Export("copy"), exported);
+}
+
+TEST_F(BookFileTest, WorkbookContactsImport) {
+  std::string error;
+  ASSERT_TRUE(file_.AddGroup("고객", &error)) << error;
+  // Phones as numbers (their leading zero lost) and as text; with and without a heading line.
+  const std::vector<SheetData> with_heading = {
+      {"연락처",
+       {{std::string("이름"), std::string("전화")},
+        {std::string("홍길동"), 1012345678.0},
+        {std::string("김철수"), std::string("010-9999-8888")},
+        {std::string("빈칸"), std::nullopt}}},
+      {"other", {{std::string("x"), std::string("01000000000")}}}};
+  const std::vector<SheetData> without_heading = {
+      {"Sheet1", {{std::string("박영희"), 1011112222.0}, {std::string("이순신"), 212345678.0}}}};
+  const std::filesystem::path a = dir_.path() / "a.xlsx";
+  const std::filesystem::path b = dir_.path() / "b.ods";
+  ASSERT_TRUE(WriteXlsx(a, with_heading, XlsxOptions{}, &error)) << error;
+  ASSERT_TRUE(WriteOds(b, without_heading, &error)) << error;
+  int added = 0;
+  ASSERT_TRUE(file_.ImportWorkbook("고객", a, &added, &error)) << error;
+  EXPECT_EQ(added, 2);
+  ASSERT_TRUE(file_.ImportWorkbook("고객", b, &added, &error)) << error;
+  EXPECT_EQ(added, 2);
+  EXPECT_EQ(Export("고객"),
+            "홍길동,01012345678\n김철수,01099998888\n박영희,01011112222\n이순신,0212345678\n");
+  EXPECT_FALSE(file_.ImportWorkbook("고객", dir_.path() / "missing.xlsx", &added, &error));
+  EXPECT_FALSE(error.empty());
 }
 
 TEST_F(BookFileTest, RefusalsLeaveTheFileAsItWas) {

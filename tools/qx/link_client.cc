@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -68,9 +69,12 @@ bool LinkClient::SendMessage(std::string_view code, std::string_view body, std::
   return Write(MakeMessage(code, body), error);
 }
 
-bool LinkClient::ReadMessage(RawMessage* out, int timeout_ms, std::string* error) {
+bool LinkClient::ReadMessage(RawMessage* out, int timeout_ms, std::string* error,
+                             const std::function<void(int64_t)>& on_wait) {
   using Clock = std::chrono::steady_clock;
-  const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+  constexpr int kTickMs = 200;
+  const auto start = Clock::now();
+  const auto deadline = start + std::chrono::milliseconds(timeout_ms);
   char buffer[64 * 1024];
   for (;;) {
     switch (parser_.Next(out, error)) {
@@ -89,6 +93,10 @@ bool LinkClient::ReadMessage(RawMessage* out, int timeout_ms, std::string* error
         return false;
       }
       wait = static_cast<int>(left.count());
+    }
+    if (on_wait) {
+      wait = wait < 0 ? kTickMs : std::min(wait, kTickMs);
+      on_wait(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
     }
     pollfd p{fd_, POLLIN, 0};
     int ready = ::poll(&p, 1, wait);

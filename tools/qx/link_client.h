@@ -3,6 +3,7 @@
 #define PARLEY_QX_LINK_CLIENT_H_
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -28,8 +29,10 @@ class LinkClient {
 
   // Reads the next whole message, waiting at most timeout_ms milliseconds in all (negative:
   // forever). Returns false with *error set on a time-out, a closed connection or a framing
-  // error.
-  bool ReadMessage(RawMessage* out, int timeout_ms, std::string* error);
+  // error. While it waits, on_wait (when set) is called about every 200 ms with the milliseconds
+  // waited so far.
+  bool ReadMessage(RawMessage* out, int timeout_ms, std::string* error,
+                   const std::function<void(int64_t)>& on_wait = {});
 
   // True when the peer has closed the connection within timeout_ms and sent nothing more.
   bool WaitForClose(int timeout_ms);

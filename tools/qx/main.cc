@@ -1,14 +1,24 @@
 // qx: a command-line front end of the engine, talking to it over the UI link as the UI program
-// does. Text in and out is UTF-8.
+// does: one connection per command. Text in and out is UTF-8.
 #include <cstdlib>
+#include <functional>
 #include <iostream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
-#include "link/message.h"
 #include "qx/book_command.h"
-#include "qx/link_client.h"
+#include "qx/check_command.h"
+#include "qx/end_command.h"
+#include "qx/excel_command.h"
+#include "qx/exit_codes.h"
+#include "qx/link_session.h"
+#include "qx/login_command.h"
+#include "qx/messages_command.h"
+#include "qx/reply_text.h"
+#include "qx/results_command.h"
 #include "qx/send_command.h"
 #include "text/cp949.h"
 
@@ -23,43 +33,83 @@ uint16_t DefaultPort() {
   return 12012;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  CLI::App app{"qx: talk to the Parley engine over the UI link."};
-  app.require_subcommand(1);
-  std::string host = "127.0.0.1";
-  uint16_t port = DefaultPort();
-  int timeout = 120;
-  app.add_option("--host", host, "Engine address")->capture_default_str();
-  app.add_option("--port", port, "UI-link port (default: $QX_PORT or 12012)")
-      ->capture_default_str();
-  app.add_option("--timeout", timeout, "Seconds to wait for the reply")->capture_default_str();
-
-  std::string code;
-  std::string body;
-  CLI::App* raw = app.add_subcommand("raw", "Send one message and print the reply");
-  raw->add_option("CODE", code, "Command code, e.g. LOGIN")->required();
-  raw->add_option("BODY", body, "Message body (fields separated by <QX>)");
-
-  CLI::App* book = parley::AddBookCommand(app);
-  parley::SendOptions send_options;
-  CLI::App* send = parley::AddSendCommand(app, &send_options);
-
-  CLI11_PARSE(app, argc, argv);
-  if (book->parsed()) return 0;  // done while parsing
-  if (send->parsed()) {
-    return parley::RunSendCommand(send_options, host, port, timeout, std::cout, std::cerr);
-  }
-
+// qx raw: one message as given, the reply header and body printed.
+int RunRaw(const std::string& code, const std::string& body, const parley::LinkTarget& target) {
   parley::LinkClient client;
   std::string error;
   parley::RawMessage reply;
-  if (!client.Connect(host, port, &error) || !client.SendMessage(code, body, &error) ||
-      !client.ReadMessage(&reply, timeout * 1000, &error)) {
+  if (!client.Connect(target.host, target.port, &error) ||
+      !client.SendMessage(code, body, &error) ||
+      !client.ReadMessage(&reply, target.timeout_seconds * 1000, &error)) {
     std::cerr << "qx: " << error << "\n";
-    return 1;
+    return parley::kExitNoEngine;
   }
   std::cout << reply.header << "\n" << parley::AnsiToUtf8(reply.body) << "\n";
-  return 0;
+  return parley::kExitOk;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"qx: talk to the Parley engine over the UI link, as the UI program does."};
+  app.require_subcommand(1);
+  app.footer(parley::kExitCodesHelp);
+  parley::LinkTarget target;
+  target.port = DefaultPort();
+  app.add_option("--host", target.host, "Engine address")->capture_default_str();
+  app.add_option("--port", target.port, "UI-link port (default: $QX_PORT or 12012)")
+      ->capture_default_str();
+  app.add_option("--timeout", target.timeout_seconds, "Seconds to wait for a reply")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 86400));
+
+  std::string code;
+  std::string body;
+  CLI::App* raw = app.add_subcommand("raw", "Send one message and print the reply as it comes");
+  raw->add_option("CODE", code, "Command code, e.g. LOGIN")->required();
+  raw->add_option("BODY", body, "Message body (fields separated by <QX>)");
+  raw->footer(parley::kExitCodesHelp);
+
+  CLI::App* book = parley::AddBookCommand(app);
+  parley::LoginOptions login_options;
+  parley::CheckOptions check_options;
+  parley::SendOptions send_options;
+  parley::MessagesOptions messages_options;
+  parley::ResultsOptions results_options;
+  parley::StatsOptions stats_options;
+  parley::ExcelOptions excel_options;
+  std::ostream& out = std::cout;
+  std::ostream& err = std::cerr;
+  const std::vector<std::pair<CLI::App*, std::function<int()>>> commands = {
+      {raw, [&] { return RunRaw(code, body, target); }},
+      {parley::AddLoginCommand(app, &login_options),
+       [&] { return parley::RunLoginCommand(login_options, target, out, err); }},
+      {parley::AddLogoutCommand(app), [&] { return parley::RunEndCommand(0, target, out, err); }},
+      {parley::AddCheckCommand(app, &check_options),
+       [&] { return parley::RunCheckCommand(check_options, target, out, err); }},
+      {parley::AddSendCommand(app, &send_options),
+       [&] { return parley::RunSendCommand(send_options, target, out, err); }},
+      {parley::AddExcelCommand(app, &excel_options),
+       [&] { return parley::RunExcelCommand(excel_options, target, out, err); }},
+      {parley::AddMessagesCommand(app, &messages_options),
+       [&] { return parley::RunMessagesCommand(messages_options, target, out, err); }},
+      {parley::AddResultsCommand(app, &results_options),
+       [&] { return parley::RunResultsCommand(results_options, target, out, err); }},
+      {parley::AddStatsCommand(app, &stats_options),
+       [&] { return parley::RunStatsCommand(stats_options, target, out, err); }},
+      {parley::AddQuitCommand(app), [&] { return parley::RunEndCommand(1, target, out, err); }},
+  };
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::RuntimeError& e) {
+    return e.get_exit_code();  // qx book reports its own failures
+  } catch (const CLI::ParseError& e) {
+    return app.exit(e) == 0 ? parley::kExitOk : parley::kExitUsage;
+  }
+  if (book->parsed()) return parley::kExitOk;  // done while parsing
+  for (const auto& [command, run] : commands) {
+    if (command->parsed()) return run();
+  }
+  return parley::kExitUsage;
 }

@@ -8,7 +8,10 @@
 #include <CLI/CLI.hpp>
 
 #include "link/message.h"
-#include "qx/link_client.h"
+#include "qx/check_command.h"
+#include "qx/exit_codes.h"
+#include "qx/link_session.h"
+#include "qx/reply_text.h"
 #include "send/direct_send.h"
 #include "send/gateway_records.h"
 #include "text/cp949.h"
@@ -29,53 +32,30 @@ std::string Join(const std::vector<std::string>& parts, char sep) {
   return out;
 }
 
-// Codes the characters the UI link reserves, as the UI program does.
-std::string EscapeUiText(std::string_view text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '<') {
-      out += "&lt;";
-    } else if (c == '>') {
-      out += "&gt;";
-    } else if (c == '`') {
-      out += "&gacct;";
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
+}  // namespace
 
-bool Exchange(LinkClient& client, std::string_view code, std::string_view body, int timeout_s,
-              std::string* reply, std::ostream& err) {
-  std::string error;
-  RawMessage m;
-  if (!client.SendMessage(code, body, &error) ||
-      !client.ReadMessage(&m, timeout_s * 1000, &error)) {
-    err << "qx: " << error << "\n";
-    return false;
-  }
-  *reply = m.body;
-  return true;
-}
-
-// Copies the pictures into <home>/TempIMG/ and returns their file names.
-bool StagePictures(const SendOptions& options, std::vector<std::string>* names, std::ostream& err) {
-  if (options.images.empty()) return true;
-  if (options.images.size() > kMaxPictures) {
+bool StagePictures(const std::vector<std::string>& images, const std::string& home,
+                   std::vector<std::string>* names, std::ostream& err) {
+  if (images.empty()) return true;
+  if (images.size() > kMaxPictures) {
     err << "qx: at most " << kMaxPictures << " pictures\n";
     return false;
   }
-  if (options.home.empty()) {
+  if (home.empty()) {
     err << "qx: pictures are read from the engine's TempIMG folder: pass --home <engine home> "
            "or copy them to <engine home>/TempIMG/ yourself\n";
     return false;
   }
-  const std::filesystem::path folder = std::filesystem::path(options.home) / "TempIMG";
+  const std::filesystem::path folder = std::filesystem::path(home) / "TempIMG";
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
-  for (const std::string& image : options.images) {
+  for (const std::string& image : images) {
     const std::filesystem::path source(image);
+    std::error_code same_ec;
+    if (std::filesystem::equivalent(source, folder / source.filename(), same_ec)) {
+      names->push_back(source.filename().string());  // already in place
+      continue;
+    }
     std::filesystem::copy_file(source, folder / source.filename(),
                                std::filesystem::copy_options::overwrite_existing, ec);
     if (ec) {
@@ -87,8 +67,6 @@ bool StagePictures(const SendOptions& options, std::vector<std::string>* names, 
   }
   return true;
 }
-
-}  // namespace
 
 CLI::App* AddSendCommand(CLI::App& app, SendOptions* options) {
   CLI::App* send = app.add_subcommand("send", "Run the send check and send a message");
@@ -104,6 +82,7 @@ CLI::App* AddSendCommand(CLI::App& app, SendOptions* options) {
   send->add_option("--login", options->login, "Log in with this id first");
   send->add_option("--password", options->password, "Password for --login");
   send->add_flag("--check", options->check_only, "Only run the send check");
+  send->footer(kExitCodesHelp);
   return send;
 }
 
@@ -120,7 +99,7 @@ std::string SendBody(const SendOptions& options, int mode) {
               Join(options.to, ',')};
   } else {
     fields = {std::to_string(options.groups.size() + options.to.size()), options.title,
-              options.reserve, Utf8ToAnsi(Join(options.groups, ',')), Join(options.to, ',')};
+              options.reserve, Join(options.groups, ','), Join(options.to, ',')};
   }
   fields.push_back(options.callback);
   fields.push_back(EscapeUiText(options.text));
@@ -131,61 +110,61 @@ std::string SendBody(const SendOptions& options, int mode) {
   return body;
 }
 
-int RunSendCommand(const SendOptions& options, const std::string& host, uint16_t port,
-                   int timeout_seconds, std::ostream& out, std::ostream& err) {
+int RunSendCommand(const SendOptions& options, const LinkTarget& target, std::ostream& out,
+                   std::ostream& err) {
   const int mode = SendMode(options);
   if (options.to.empty() && options.groups.empty()) {
-    err << "qx: name recipients with --to or --group\n";
-    return 1;
+    err << "qx send: name recipients with --to or --group\n";
+    return kExitUsage;
   }
   const bool group_send = !options.groups.empty() && !options.check_only;
   std::vector<std::string> pictures;
-  if (!options.check_only && !StagePictures(options, &pictures, err)) return 1;
+  if (!options.check_only && !StagePictures(options.images, options.home, &pictures, err))
+    return kExitUsage;
 
-  LinkClient client;
-  std::string error;
-  if (!client.Connect(host, port, &error)) {
-    err << "qx: " << error << "\n";
-    return 1;
-  }
+  LinkSession session(target, err);
+  if (!session.Open()) return kExitNoEngine;
   std::string reply;
   if (!options.login.empty()) {
     const std::string login = options.login + std::string(kSep) + options.password;
-    if (!Exchange(client, "LOGIN", login, timeout_seconds, &reply, err)) return 1;
+    if (!session.Ask("LOGIN", login, &reply)) return kExitNoEngine;
     if (!reply.starts_with("2<QX>1")) {
-      err << "qx: login refused\n";
-      return 1;
+      err << "qx send: login refused\n";
+      return kExitRefused;
     }
   }
 
   std::string body = SendBody(options, mode);
   if (!pictures.empty()) body += std::string(kSep) + "<IMG>" + Join(pictures, ',');
+  AccountInfo info;
   if (group_send) {
-    err << "sending to " << options.groups.size() << " group(s) and " << options.to.size()
-        << " number(s)...\n";
-    if (!Exchange(client, "ASEND", body, timeout_seconds, &reply, err)) return 1;
-    out << "account: " << AnsiToUtf8(Replaced(reply, kSep, " | ")) << "\n";
-    return 0;
+    const std::string label = "sending to " + std::to_string(options.groups.size()) +
+                              " group(s) and " + std::to_string(options.to.size()) +
+                              " number(s)...";
+    if (!session.Ask("ASEND", body, &reply, label)) return kExitNoEngine;
+    out << "group send handed to the gateway\n";
+    if (ParseAccountTail(reply, &info)) PrintAccount(info, out);
+    return kExitOk;
   }
 
-  const std::string check = "4" + std::string(kSep) + std::to_string(options.to.size()) +
-                            std::string(kSep) + std::to_string(mode) + std::string(kSep) +
-                            options.reserve;
-  if (!Exchange(client, "DSEND", check, timeout_seconds, &reply, err)) return 1;
-  // "QXSENDABLECHECK<QX>" + the check text + "<QX>" + kind + "<QX>" + count + account figures.
-  const size_t text_at = std::min(reply.size(), reply.find(kSep) + kSep.size());
-  out << "check: " << AnsiToUtf8(Replaced(reply.substr(text_at), kSep, " | ")) << "\n";
-  if (reply.compare(text_at, 1, "1") != 0) {
-    err << "qx: the send check did not pass\n";
-    return 1;
+  bool passed = false;
+  if (!RunSendCheck(session, "DSEND", static_cast<int64_t>(options.to.size()), std::to_string(mode),
+                    options.reserve, out, &passed)) {
+    return kExitNoEngine;
   }
-  if (options.check_only) return 0;
+  if (!passed) {
+    err << "qx send: the send check did not pass\n";
+    return kExitRefused;
+  }
+  if (options.check_only) return kExitOk;
 
-  err << "sending " << options.to.size() << " message(s)...\n";
-  if (!Exchange(client, "DSEND", body, timeout_seconds, &reply, err)) return 1;
+  const std::string label = "sending " + std::to_string(options.to.size()) + " message(s)...";
+  if (!session.Ask("DSEND", body, &reply, label)) return kExitNoEngine;
+  // The pipeline's text, then the six account fields.
   const std::string text = reply.substr(0, reply.find(kSep));
-  out << AnsiToUtf8(text) << "\n";
-  return text.empty() || text == kSendFailedText ? 1 : 0;
+  out << (text.empty() ? std::string("nothing sent") : AnsiToUtf8(text)) << "\n";
+  if (ParseAccountTail(reply, &info)) PrintAccount(info, out);
+  return text.empty() || text == kSendFailedText ? kExitRefused : kExitOk;
 }
 
 }  // namespace parley

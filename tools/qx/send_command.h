@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "qx/link_session.h"
+
 namespace CLI {
 class App;
 }
@@ -36,16 +38,24 @@ CLI::App* AddSendCommand(CLI::App& app, SendOptions* options);
 int SendMode(const SendOptions& options);
 
 // The DSEND body of the send (fields after the mode as the engine reads them; the text escaped),
-// or with groups the ASEND body: the count of groups plus numbers, and the group names (in CP949)
+// or with groups the ASEND body: the count of groups plus numbers, and the group names
 // before the numbers.
 std::string SendBody(const SendOptions& options, int mode);
 
-// Runs the send against the engine at host:port, printing the engine's answers to out and
-// failures to err. Returns the process exit status: 0 when the check passed and (unless only the
-// check was asked for) the engine reported the messages sent, 1 otherwise. A group send runs no
-// check and gets only the account figures back: 0 when the engine answered it.
-int RunSendCommand(const SendOptions& options, const std::string& host, uint16_t port,
-                   int timeout_seconds, std::ostream& out, std::ostream& err);
+// Copies the picture files into <home>/TempIMG/, where the engine reads them, and returns their
+// file names. False, with a line on err, for more than three pictures, an empty home or a copy
+// that fails.
+bool StagePictures(const std::vector<std::string>& images, const std::string& home,
+                   std::vector<std::string>* names, std::ostream& err);
+
+// Runs the send against the engine at target, printing the engine's answers to out and failures
+// to err, with a progress line while the engine sends. Returns kExitOk when the check passed and
+// (unless only the check was asked for) the engine reported the messages sent; kExitRefused when
+// the login or the check was refused or the send failed; kExitUsage for missing recipients or
+// pictures that cannot be staged; kExitNoEngine. A group send runs no check and gets only the
+// account figures back: kExitOk when the engine answered it.
+int RunSendCommand(const SendOptions& options, const LinkTarget& target, std::ostream& out,
+                   std::ostream& err);
 
 }  // namespace parley
 

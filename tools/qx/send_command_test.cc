@@ -1,6 +1,7 @@
 // qx send: the request it builds, and a check plus picture send through the engine binary against
 // the web service and gateway simulators.
 #include "qx/send_command.h"
+#include "qx/exit_codes.h"
 
 #include <filesystem>
 #include <fstream>
@@ -11,6 +12,7 @@
 
 #include "db/address_book.h"
 #include "gatesim/gate_sim_process.h"
+#include "qx/book_command.h"
 #include "testing/engine_process.h"
 #include "websim/web_sim_process.h"
 
@@ -43,10 +45,10 @@ TEST(SendCommandTest, ModeAndBody) {
   o.text = "a<b>c`d";
   EXPECT_EQ(SendBody(o, 1),
             "1<QX>2<QX>T<QX><QX>010-1111-2222,01033334444<QX>021<QX>a&lt;b&gt;c&gacct;d");
-  // Group names go before the numbers, in CP949, and count with them.
-  o.groups = {"\xEC\xB9\x9C\xEA\xB5\xAC", "Work"};  // "친구"
+  // Group names go before the numbers, as UTF-8 like the rest of the body, and count with them.
+  o.groups = {"친구", "Work"};
   EXPECT_EQ(SendBody(o, 1),
-            "1<QX>4<QX>T<QX><QX>\xC4\xA3\xB1\xB8,Work<QX>010-1111-2222,01033334444"
+            "1<QX>4<QX>T<QX><QX>친구,Work<QX>010-1111-2222,01033334444"
             "<QX>021<QX>a&lt;b&gt;c&gacct;d");
 }
 
@@ -75,27 +77,31 @@ TEST(SendCommandTest, ChecksAndSendsPicturesThroughTheEngine) {
   o.password = "qxpass";
   std::ostringstream out;
   std::ostringstream err;
-  ASSERT_EQ(RunSendCommand(o, "127.0.0.1", link_port, 20, out, err), 0) << out.str() << err.str();
+  ASSERT_EQ(RunSendCommand(o, LinkTarget{"127.0.0.1", link_port, 20}, out, err), 0)
+      << out.str() << err.str();
   EXPECT_TRUE(std::filesystem::exists(dir.path() / "TempIMG" / "pic.jpg"));
   const std::vector<testing::GateJob> jobs = gate.WaitForJobs(1);
   ASSERT_EQ(jobs.size(), 1u);
   EXPECT_EQ(jobs[0].header.type_code, "IMT");
   EXPECT_EQ(jobs[0].messages.size(), 2u);
 
-  // A group send: the group's members, then the numbers, in one ASEND job.
+  // A group send: the group's members, then the numbers, in one ASEND job. The group is made
+  // as users make it, with qx book, under a Korean name.
   {
-    AddressBook book(dir.path() / AddressBook::kFileName);
-    ASSERT_TRUE(book.OpenAddressBook());
-    ASSERT_TRUE(book.database().InsertRow("GROUPADDR_TB", "GPNAME, ORGSEQ", "?, ?",
-                                          {std::string("Work"), int64_t{5}}));
-    ASSERT_TRUE(book.database().InsertRow("ADDRESS_TB", "ADDRPHONE, GPSEQ", "?, ?",
-                                          {std::string("01055556666"), int64_t{5}}));
+    BookFile book;
+    std::string error;
+    ASSERT_TRUE(book.Open(dir.path() / AddressBook::kFileName, &error)) << error;
+    ASSERT_TRUE(book.AddGroup("친구", &error)) << error;
+    std::istringstream csv("김민준,010-5555-6666\n");
+    int added = 0;
+    ASSERT_TRUE(book.Import("친구", csv, &added, &error)) << error;
   }
-  o.groups = {"Work"};
+  o.groups = {"친구"};
   o.to = {"01011112222"};
   o.images.clear();
   o.login.clear();
-  ASSERT_EQ(RunSendCommand(o, "127.0.0.1", link_port, 20, out, err), 0) << out.str() << err.str();
+  ASSERT_EQ(RunSendCommand(o, LinkTarget{"127.0.0.1", link_port, 20}, out, err), 0)
+      << out.str() << err.str();
   const std::vector<testing::GateJob> group_jobs = gate.WaitForJobs(2);
   ASSERT_EQ(group_jobs.size(), 2u);
   EXPECT_EQ(group_jobs[1].header.count, 2);
@@ -106,7 +112,7 @@ TEST(SendCommandTest, ChecksAndSendsPicturesThroughTheEngine) {
   // Pictures without the engine's home cannot be staged: nothing is asked of the engine.
   o.images = {picture.string()};
   o.home.clear();
-  EXPECT_EQ(RunSendCommand(o, "127.0.0.1", link_port, 20, out, err), 1);
+  EXPECT_EQ(RunSendCommand(o, LinkTarget{"127.0.0.1", link_port, 20}, out, err), kExitUsage);
   EXPECT_NE(err.str().find("--home"), std::string::npos);
 }
 

@@ -1,0 +1,168 @@
+// Measures the Excel path on a generated workbook: loading, listing, counting and previewing it,
+// and an Excel SMS send of every row to the gateway simulator on loopback; beside Debian's
+// xlsx2csv converting the same file, when it is installed.
+//
+//   excel_bench [--rows N] [--keep FILE]
+//
+// Prints each time, the send's messages/s and the peak RSS of this process.
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <asio/co_spawn.hpp>
+#include <asio/detached.hpp>
+#include <asio/io_context.hpp>
+
+#include "excel/excel_send.h"
+#include "excel/excel_workbook.h"
+#include "excel/workbook_loader.h"
+#include "excel/workbook_writer.h"
+#include "gatesim/gate_sim_process.h"
+#include "testing/engine_process.h"
+#include "text/cp949.h"
+
+namespace parley {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(const std::function<void()>& work) {
+  const auto start = Clock::now();
+  work();
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+int64_t PeakRssKb() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
+}
+
+// rows data rows of five columns: a Korean name, the phone as a number, the phone as text with
+// hyphens, an amount, and a Korean note.
+SheetData MakeSheet(int64_t rows) {
+  const char* family[] = {"김", "이", "박", "최", "정", "강", "조", "윤"};
+  const char* given[] = {"민준", "서연", "도윤", "하은", "시우", "지유", "주원", "서윤"};
+  SheetData sheet;
+  sheet.name = "고객 목록";
+  sheet.rows.reserve(static_cast<size_t>(rows) + 1);
+  sheet.rows.push_back({std::string("name"), std::string("phone"), std::string("mobile"),
+                        std::string("amount"), std::string("note")});
+  for (int64_t i = 0; i < rows; ++i) {
+    const std::string digits = std::to_string(100000000 + i % 100000000).substr(1);
+    sheet.rows.push_back({std::string(family[i % 8]) + given[(i / 8) % 8] + std::to_string(i),
+                          static_cast<double>(1000000000 + i),
+                          "010-" + digits.substr(0, 4) + "-" + digits.substr(4),
+                          static_cast<double>((i * 7919) % 1000000) / 100.0,
+                          std::string("이번 달 주문 ") + std::to_string(i % 97) + "건"});
+  }
+  return sheet;
+}
+
+}  // namespace
+}  // namespace parley
+
+int main(int argc, char** argv) {
+  using namespace parley;
+  int64_t rows = 200000;
+  std::string keep;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::string flag = argv[i];
+    if (flag == "--rows") rows = std::atoll(argv[i + 1]);
+    if (flag == "--keep") keep = argv[i + 1];
+  }
+  testing::TempDir dir;
+  const std::filesystem::path file =
+      keep.empty() ? dir.path() / "bench.xlsx" : std::filesystem::path(keep);
+  std::string error;
+  {
+    const std::vector<SheetData> sheets = {MakeSheet(rows)};
+    const double write = Seconds([&] { WriteXlsx(file, sheets, XlsxOptions{}, &error); });
+    std::printf("workbook: %lld rows x 5 columns, %.1f MB, written in %.2f s\n",
+                static_cast<long long>(rows), std::filesystem::file_size(file) / 1e6, write);
+  }
+
+  double xlsx2csv = 0;
+  if (std::system("command -v xlsx2csv >/dev/null 2>&1") == 0) {
+    const std::string command = "xlsx2csv '" + file.string() + "' '" +
+                                (dir.path() / "bench.csv").string() + "' >/dev/null 2>&1";
+    xlsx2csv = Seconds([&] { (void)std::system(command.c_str()); });
+  }
+
+  std::shared_ptr<sqlite3> loaded;
+  const double load = Seconds([&] { loaded = LoadWorkbook(file, &error); });
+  if (!loaded) {
+    std::fprintf(stderr, "load failed: %s\n", error.c_str());
+    return 1;
+  }
+  loaded.reset();
+  std::printf("load into SQLite:        %8.3f s\n", load);
+  if (xlsx2csv > 0) {
+    std::printf("xlsx2csv, same file:     %8.3f s  (%.1fx the load time)\n", xlsx2csv,
+                xlsx2csv / load);
+  } else {
+    std::printf("xlsx2csv: not installed (apt-get install xlsx2csv)\n");
+  }
+
+  // The commands as the engine runs them: a fresh working object each, the cache kept.
+  WorkbookCache cache;
+  const std::string path = Utf8ToAnsi(file.string());
+  const std::string sheet = Utf8ToAnsi("'고객 목록$'");
+  std::string out;
+  auto command = [&](const std::function<std::string(ExcelWorkbook&)>& run) {
+    return Seconds([&] {
+      ExcelWorkbook wb;
+      wb.OpenWorkbook(path, &cache);
+      out = run(wb);
+    });
+  };
+  const double first = command([](ExcelWorkbook& wb) { return wb.ListSheets(); });
+  const double listing = command([](ExcelWorkbook& wb) { return wb.ListSheets(); });
+  const double count =
+      command([&](ExcelWorkbook& wb) { return wb.CountDistinct("2<QX>" + sheet + "<QX>phone"); });
+  const std::string distinct = out;
+  const std::string preview_body = Utf8ToAnsi("3`") + sheet + "`phone`0212345678`name<Q>[name:12]" +
+                                   Utf8ToAnsi("님 안녕하세요") + "`11";
+  const double preview = command([&](ExcelWorkbook& wb) { return wb.Preview(preview_body); });
+  std::printf("listing, first (loads):  %8.3f s\n", first);
+  std::printf("listing, cached:         %8.3f s\n", listing);
+  std::printf("count distinct, cached:  %8.3f s  (%s distinct phones)\n", count, distinct.c_str());
+  std::printf("preview, cached:         %8.3f s\n", preview);
+
+  // An Excel SMS send of every row.
+  const std::filesystem::path gate_dir = dir.path() / "gate";
+  std::filesystem::create_directories(gate_dir);
+  testing::GateSim gate(gate_dir);
+  asio::io_context io(1);
+  DirectSendSetup setup;
+  setup.executor = io.get_executor();
+  setup.gateway_host = "127.0.0.1";
+  setup.gateway_port = gate.port();
+  setup.timeout = std::chrono::seconds(30);
+  setup.module_dir = dir.path().string() + "/";
+  setup.login_id = "qxuser";
+  setup.password = "qxpass";
+  const std::string request = "1`" + std::to_string(rows) + "`bench``" + sheet +
+                              "`phone`0212345678`name<Q>[name:12]" + Utf8ToAnsi("님 안녕하세요") +
+                              "`11";
+  std::string result, report;
+  ExcelWorkbook wb;
+  wb.OpenWorkbook(path, &cache);
+  const double send = Seconds([&] {
+    auto job = [&]() -> asio::awaitable<void> {
+      result = co_await SendExcelSms(setup, wb, request, "SMS", &report);
+    };
+    asio::co_spawn(io, job(), asio::detached);
+    io.run();
+  });
+  std::printf("excel SMS send:          %8.3f s  %10.0f messages/s  (%s)\n", send, rows / send,
+              report.empty() ? "FAILED" : "ok");
+  std::printf("peak RSS: %lld KB\n", static_cast<long long>(PeakRssKb()));
+  return report.empty() ? 1 : 0;
+}

@@ -1,0 +1,87 @@
+#include "commands/excel_commands.h"
+
+#include <string_view>
+
+#include <spdlog/spdlog.h>
+
+#include "commands/dsend_command.h"
+#include "commands/login_command.h"
+#include "db/db_exception.h"
+#include "excel/excel_send.h"
+#include "excel/excel_workbook.h"
+#include "link/flex_link.h"
+#include "text/cp949.h"
+#include "text/mbcs.h"
+#include "web/send_calls.h"
+
+namespace parley {
+namespace {
+
+constexpr std::string_view kSep = "<QX>";
+
+enum ESendMode { kModeSms = 1, kModeLongText = 2, kModePicture = 3, kModeCheck = 4 };
+
+// Runs one EXCEL sub-command on a freshly opened workbook; a database failure becomes the
+// "Exception:[...]" answer instead of leaving the UI program without a reply.
+template <typename Query>
+std::string Answer(CFlexLink& link, std::string_view prefix, Query query) {
+  std::string reply(prefix);
+  try {
+    ExcelWorkbook workbook;
+    workbook.OpenWorkbook(link.workbook_path, &link.workbooks);
+    reply += query(workbook);
+  } catch (const CDBException& e) {
+    spdlog::error("EXCEL: workbook {}: {}", AnsiToUtf8(link.workbook_path), AnsiToUtf8(e.what()));
+    reply += ExceptionText(e.what());
+  }
+  return reply;
+}
+
+}  // namespace
+
+std::string OnExcel(CFlexLink& link, const std::string& body) {
+  if (!body.empty() && body[0] == '1') {
+    link.workbook_path = body.size() > 5 ? body.substr(5) : std::string();
+    return Answer(link, "1<QX>", [](ExcelWorkbook& wb) { return wb.ListSheets(); });
+  }
+  if (!body.empty() && body[0] == '2') {
+    return Answer(link, "2<QX>", [&body](ExcelWorkbook& wb) { return wb.CountDistinct(body); });
+  }
+  const std::string fields = Replaced(body, kSep, "`");
+  return Answer(link, "3<QX>", [&fields](ExcelWorkbook& wb) { return wb.Preview(fields); });
+}
+
+asio::awaitable<std::string> OnESend(CFlexLink& link, std::string body) {
+  ReplaceAll(body, kSep, "`");
+  const int mode = Atoi(ExtractSubString(body, 0, '`'));
+  if (mode == kModeCheck) co_return SendCheck(link, body);
+
+  std::string result;
+  std::string report;
+  const bool sends = mode == kModeSms || mode == kModeLongText || mode == kModePicture;
+  if (sends && link.send_permission == 1) {
+    ExcelWorkbook workbook;
+    std::string failure;
+    try {
+      workbook.OpenWorkbook(link.workbook_path, &link.workbooks);
+    } catch (const CDBException& e) {
+      failure = e.what();
+    }
+    if (!failure.empty()) {
+      spdlog::error("ESEND: workbook {}: {}", AnsiToUtf8(link.workbook_path), AnsiToUtf8(failure));
+      result = ExceptionText(failure);
+    } else {
+      const DirectSendSetup setup = MakeSendSetup(link);
+      if (mode == kModeSms) {
+        result = co_await SendExcelSms(setup, workbook, body, "SMS", &report);
+      } else {
+        result = co_await SendExcelMms(setup, workbook, body);
+      }
+    }
+  }
+  ReportSent(link.web, link.config().web_base, report);
+  result += RefreshUserInfo(link);
+  co_return result;
+}
+
+}  // namespace parley

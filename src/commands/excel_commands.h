@@ -1,0 +1,28 @@
+// EXCEL and ESEND: questions about the workbook the user chose, and sends to its rows.
+#ifndef PARLEY_COMMANDS_EXCEL_COMMANDS_H_
+#define PARLEY_COMMANDS_EXCEL_COMMANDS_H_
+
+#include <string>
+
+#include <asio/awaitable.hpp>
+
+namespace parley {
+
+class CFlexLink;
+
+// The EXCEL handler. Body "1<QX>path": stores path as the workbook and answers "1<QX>" and the
+// sheet listing; "2<QX>sheet<QX>column": "2<QX>" and the distinct count; anything else is a
+// preview: "3<QX>" and up to five lines. A workbook that cannot be read, or a query that fails,
+// answers the sub-command's prefix and "Exception:[<reason>]".
+std::string OnExcel(CFlexLink& link, const std::string& body);
+
+// The ESEND handler. Mode (field 0) 4 is the send check shared with DSEND; modes 1 (SMS) and
+// 2 or 3 (MMS) send to the rows of the stored workbook while the send permission is 1, then post
+// the sent report (also an empty one) and answer the send's user text followed by the user
+// information string; any other mode, or a send without permission, answers the user
+// information string alone.
+asio::awaitable<std::string> OnESend(CFlexLink& link, std::string body);
+
+}  // namespace parley
+
+#endif  // PARLEY_COMMANDS_EXCEL_COMMANDS_H_

@@ -1,0 +1,233 @@
+// EXCEL and ESEND through the engine binary, against the web service and gateway simulators:
+// the listing, count and preview of a workbook, and the Excel SMS and MMS jobs as the gateway
+// receives them.
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "commands/send_engine_fixture.h"
+#include "gatesim/gate_sim_process.h"
+#include "send/direct_send.h"
+#include "send/skn_package.h"
+#include "testing/engine_process.h"
+#include "text/cp949.h"
+#include "websim/web_sim_process.h"
+
+namespace parley {
+namespace {
+
+std::string A(const std::string& utf8) { return Utf8ToAnsi(utf8); }
+
+std::string Number(int i) { return "010" + std::to_string(100000000 + i).substr(1); }
+
+class ExcelEngineTest : public ::testing::Test {
+ protected:
+  ExcelEngineTest() : web_(dir_.path()) {}
+
+  void Start(std::vector<std::string> gate_args = {}) {
+    const std::filesystem::path gate_dir = dir_.path() / ("gate" + std::to_string(++starts_));
+    std::filesystem::create_directories(gate_dir);
+    gate_ = std::make_unique<testing::GateSim>(gate_dir, std::move(gate_args));
+    ASSERT_NO_FATAL_FAILURE(engine_.Start(dir_.path(), gate_dir, web_, *gate_));
+  }
+
+  // Writes a CSV workbook (engine text) and makes it the engine's workbook; returns the listing.
+  std::string UseWorkbook(const std::string& name, const std::string& csv) {
+    const std::filesystem::path file = dir_.path() / (name + ".csv");
+    std::ofstream(file, std::ios::binary) << csv;
+    return engine_.Exchange("EXCEL", "1<QX>" + file.string());
+  }
+
+  // Grants the next send and runs ESEND; returns the reply's text before the user information.
+  std::string ESend(const std::string& body, int count = 100) {
+    const std::string check =
+        engine_.Exchange("ESEND", "4<QX>" + std::to_string(count) + "<QX>1<QX>");
+    EXPECT_TRUE(check.starts_with("QXSENDABLECHECK<QX>1")) << check;
+    const std::string reply = engine_.Exchange("ESEND", body);
+    return reply.substr(0, reply.find("<QX>"));
+  }
+
+  // The job the last ESEND opened.
+  testing::GateJob NextJob() {
+    const std::vector<testing::GateJob> jobs = gate_->WaitForJobs(++jobs_);
+    EXPECT_EQ(jobs.size(), jobs_);
+    return jobs.empty() ? testing::GateJob() : jobs.back();
+  }
+
+  std::string LastReport() {
+    std::string last = "(none)";
+    for (const std::string& r : web_.Requests()) {
+      if (r.starts_with("POST /QX/sended.asp ")) last = r.substr(r.find("\r\n\r\n") + 4);
+    }
+    return last;
+  }
+
+  testing::TempDir dir_;
+  testing::WebSim web_;
+  std::unique_ptr<testing::GateSim> gate_;
+  testing::SendEngine engine_;
+  int starts_ = 0;
+  size_t jobs_ = 0;
+};
+
+TEST_F(ExcelEngineTest, ListCountPreviewAndAChangedFile) {
+  ASSERT_NO_FATAL_FAILURE(Start());
+  EXPECT_EQ(UseWorkbook("Sheet1", "name,phone\nKim,01012345678\nLee,01098765432\n"),
+            "1<QX>Sheet1<QX>2<QX>name,phone<QX>Kim,01012345678,<Q>Lee,01098765432,<QX>");
+  EXPECT_EQ(engine_.Exchange("EXCEL", "2<QX>Sheet1$<QX>name"), "2<QX>2");
+  EXPECT_EQ(engine_.Exchange("EXCEL",
+                             "3<QX>Sheet1$<QX>phone<QX>0212345678<QX>name<Q>Hi "
+                             "[name:2]<QX>11"),
+            "3<QX>010-1234-5678,021-234-5678,Hi Ki<QX>010-9876-5432,021-234-5678,Hi Le<QX>");
+  // The file changes: the next command sees it.
+  std::ofstream(dir_.path() / "Sheet1.csv", std::ios::binary)
+      << "name,phone\nKim,01012345678\nLee,01098765432\nPark,01011112222\n";
+  EXPECT_EQ(engine_.Exchange("EXCEL", "2<QX>Sheet1$<QX>name"), "2<QX>3");
+
+  // Failures answer with the reason instead of leaving the UI program waiting.
+  EXPECT_EQ(engine_.Exchange("EXCEL", "2<QX>Sheet1$<QX>nope"),
+            "2<QX>Exception:[no such column: nope]");
+  const std::string missing =
+      engine_.Exchange("EXCEL", "1<QX>" + (dir_.path() / "gone.xlsx").string());
+  EXPECT_TRUE(missing.starts_with("1<QX>Exception:[")) << missing;
+  EXPECT_TRUE(engine_.Exchange("EXCEL", "3<QX>Sheet1$<QX>phone<QX>x<QX>y<QX>1")
+                  .starts_with("3<QX>Exception:["));
+  EXPECT_EQ(engine_.Exchange("INIT", ""), "");  // still serving
+}
+
+TEST_F(ExcelEngineTest, SmsJobsFromSheetRows) {
+  ASSERT_NO_FATAL_FAILURE(Start({"--ack-delay-ms", "150"}));
+  std::string rows = "phone,back,name\n";
+  for (int i = 0; i < 120; ++i) rows += Number(i) + ",02-123-4567,Kim" + std::to_string(i) + "\n";
+  UseWorkbook("big", rows);
+
+  // 120 rows: acknowledgements awaited after the rows with index 50 and 100.
+  EXPECT_EQ(ESend("1<QX>120<QX>T<QX><QX>big$<QX>phone<QX>back<QX>name<Q>Dear [name:6], "
+                  "50%<QX>1",
+                  120),
+            SentText(120));
+  testing::GateJob job = NextJob();
+  EXPECT_EQ(job.header.count, 120);
+  EXPECT_EQ(job.header.type_code, "SMS");
+  ASSERT_EQ(job.messages.size(), 120u);
+  EXPECT_EQ(job.messages[7].recipient, Number(7));
+  EXPECT_EQ(job.messages[7].callback, "021234567");
+  EXPECT_EQ(job.messages[7].text, "Dear Kim7, 50%");
+  EXPECT_EQ(job.messages[119].text, "Dear Kim119, 50%");
+  std::vector<int64_t> waited;
+  for (const testing::GateAck& a : job.acks) {
+    if (a.sent_at == a.due + 1) waited.push_back(a.due);
+  }
+  EXPECT_EQ(waited, (std::vector<int64_t>{50, 100}));
+  EXPECT_EQ(LastReport(), "jobid=" + job.job_id +
+                              "&type=SMS&totcnt=120&title=T&msg=name<Q>Dear [name:6], "
+                              "50%25&resflag=1&reserdate=&fromnumber=back");
+
+  // Cells of every kind; the count of 10 over 4 rows sends and reports 4; one-column mode keeps
+  // the callback as given; the empty title is the default subject.
+  UseWorkbook("cells", "phone\n1011112222.0\n010-1111-2222\n12345\n01033334444\n");
+  EXPECT_EQ(ESend("1<QX>10<QX><QX><QX>cells$<QX>phone<QX>02-123-4567<QX>hi<QX>11"), SentText(4));
+  job = NextJob();
+  EXPECT_EQ(job.header.count, 4);
+  EXPECT_EQ(job.header.title, std::string(kSknDefaultSubject));
+  ASSERT_EQ(job.messages.size(), 4u);
+  const char* recipients[] = {"01011112222", "01011112222", "010-0000-0000", "01033334444"};
+  for (size_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(job.messages[i].recipient, recipients[i]);
+    EXPECT_EQ(job.messages[i].callback, "02-123-4567");
+  }
+  EXPECT_EQ(LastReport(), "jobid=" + job.job_id +
+                              "&type=SMS&totcnt=4&title=" + std::string(kSknDefaultSubject) +
+                              "&msg=hi&resflag=1&reserdate=&fromnumber=02-123-4567");
+
+  // Duplicate rows: only rows equal in every selected column are one recipient.
+  UseWorkbook("dup",
+              "phone,back,name\n01011112222,021,Kim\n01011112222,021,Kim\n"
+              "01011112222,021,Lee\n");
+  EXPECT_EQ(ESend("1<QX>3<QX>T<QX><QX>dup$<QX><OVERLAP>phone<QX>back<QX>name<Q>[name:3]<QX>1"),
+            SentText(2));
+  EXPECT_EQ(NextJob().messages.size(), 2u);
+  EXPECT_EQ(ESend("1<QX>3<QX>T<QX><QX>dup$<QX>phone<QX>back<QX>name<Q>[name:3]<QX>1"), SentText(3));
+  EXPECT_EQ(NextJob().messages.size(), 3u);
+}
+
+TEST_F(ExcelEngineTest, RefusedSmsJobsSendNothing) {
+  ASSERT_NO_FATAL_FAILURE(Start());
+  UseWorkbook("long", "phone,name\n01011112222,Kim\n01011113333," + std::string(120, 'x') + "\n");
+  struct Case {
+    std::string body;
+    std::string reply_start;
+  } cases[] = {
+      // The second row's text would be 123 bytes: nothing is sent, the row is named.
+      {"1<QX>2<QX>T<QX><QX>long$<QX>phone<QX>021<QX>name<Q>Hi [name:200]<QX>11", "Exception:[2"},
+      {"1<QX>2<QX>T<QX><QX>long$<QX>fax<QX>021<QX>hi<QX>11", "Exception:[no such column: fax]"},
+      {"1<QX>2<QX>T<QX><QX>long$<QX>phone<QX>02-1234-5678-9999-0000<QX>hi<QX>11", "Exception:["},
+  };
+  for (const Case& c : cases) {
+    EXPECT_TRUE(ESend(c.body).starts_with(c.reply_start)) << c.body;
+    EXPECT_EQ(LastReport(), "");
+  }
+  // A mode that is no send sends nothing and answers the user information alone.
+  const std::string reply =
+      engine_.Exchange("ESEND", "9<QX>1<QX>T<QX><QX>long$<QX>phone<QX>021<QX>hi<QX>11");
+  EXPECT_EQ(reply.find("Exception"), std::string::npos) << reply;
+  gate_->Stop();
+  EXPECT_EQ(gate_->Jobs().size(), 0u);
+}
+
+TEST_F(ExcelEngineTest, MmsJobsBuildAPackagePerRow) {
+  ASSERT_NO_FATAL_FAILURE(Start());
+  const std::filesystem::path images = dir_.path() / "TempIMG";
+  std::filesystem::create_directories(images);
+  std::ofstream(images / "a.jpg", std::ios::binary) << std::string(3000, 'A');
+  std::ofstream(images / "b.jpg", std::ios::binary) << std::string(500, 'B');
+  // A column name with a comma arrives as "&comma;".
+  std::string rows = "\"ph,one\",name\n";
+  for (int i = 0; i < 60; ++i) rows += Number(i) + "," + A("김") + std::to_string(i) + "\n";
+  UseWorkbook("mms", rows);
+  struct Case {
+    std::string pictures;  // field 9
+    std::string type_code;
+    std::vector<std::string> items;
+  } cases[] = {
+      {"", "TXT", {}},
+      {"<IMG>a.jpg,b.jpg,", "IMT", {"a.jpg", "b.jpg"}},
+      {"<IMG>a.jpg,b.jpg", "IMT", {"a.jpg"}},
+      {"<IMG>a.jpg,,b.jpg,", "IMT", {"a.jpg", "b.jpg"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.pictures);
+    EXPECT_EQ(AnsiToUtf8(ESend("3<QX>60<QX><QX><QX>mms$<QX>ph&comma;one<QX>0212345678<QX>name<Q>To "
+                               "[name:9]<QX>11" +
+                               (c.pictures.empty() ? "" : "<QX>" + c.pictures))),
+              "성공적으로 전송되었습니다");
+    EXPECT_EQ(LastReport(), "");
+    const testing::GateJob job = NextJob();
+    EXPECT_EQ(job.header.type_code, c.type_code);
+    EXPECT_EQ(job.header.title, std::string(kMmsDefaultTitle));
+    ASSERT_EQ(job.messages.size(), 60u);
+    ASSERT_EQ(job.packages.size(), 60u);  // every row its own package
+    for (size_t i = 0; i < 60; ++i) {
+      const std::optional<SknPackage> package = ParseSknPackage(job.packages[i].bytes);
+      ASSERT_TRUE(package.has_value());
+      EXPECT_EQ(job.messages[i].checksum, job.packages[i].checksum);
+      EXPECT_EQ(job.messages[i].callback, "0212345678");
+      EXPECT_EQ(package->subject, std::string(kMmsDefaultTitle));
+      ASSERT_EQ(package->items.size(), c.items.size() + 1);
+      EXPECT_EQ(AnsiToUtf8(package->items[0].data), "To 김" + std::to_string(i));
+      for (size_t k = 0; k < c.items.size(); ++k) {
+        EXPECT_EQ(package->items[k + 1].file_name, c.items[k]);
+      }
+    }
+    std::ifstream file(images / "qx.SKN", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), job.packages[59].bytes);
+  }
+}
+
+}  // namespace
+}  // namespace parley

@@ -1,0 +1,324 @@
+#include "excel/excel_workbook.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <utility>
+
+#include <sqlite3.h>
+
+#include "db/db_exception.h"
+#include "db/excel_database.h"
+#include "db/recordset.h"
+#include "excel/workbook_loader.h"
+#include "text/cp949.h"
+#include "text/mbcs.h"
+
+namespace parley {
+namespace {
+
+constexpr std::string_view kSep = "<QX>";
+constexpr std::string_view kRowSep = "<Q>";
+constexpr char kFieldSep = '`';
+constexpr size_t kListedRows = 10;
+constexpr int kPreviewRows = 5;
+// Shown for a phone cell that cannot be a number.
+constexpr std::string_view kNoNumber = "01000000000";
+// The longest text a query may produce: cells are far shorter, so this only stops a query that
+// would build huge values.
+constexpr int kMaxValueBytes = 16 * 1024 * 1024;
+
+std::string Escaped(std::string text) {
+  ReplaceAll(text, ",", "&comma;");
+  ReplaceAll(text, ">", "&gt;");
+  ReplaceAll(text, "<", "&lt;");
+  return text;
+}
+
+std::string Format(const char* format, int value) {
+  char text[64];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
+
+// The leading decimal number of text, for the width of a marker.
+int LeadingNumber(std::string_view text) {
+  size_t i = 0;
+  int value = 0;
+  while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+    if (value > 100000000) break;  // far wider than any message
+    value = value * 10 + (text[i] - '0');
+    ++i;
+  }
+  return value;
+}
+
+// Inserts "-" before position pos of text (at its end when it is shorter).
+void InsertHyphen(std::string& text, size_t pos) { text.insert(std::min(pos, text.size()), "-"); }
+
+// The phone number of the current row, or the substitute when the cell cannot be one.
+std::string PhoneOf(const CRecordset& rs) {
+  std::string phone = rs.GetFieldValue(0);
+  if (phone.size() >= 8 && phone.size() <= 13) return ExcelWorkbook::NormalizeCell(phone, true);
+  return std::string(kNoNumber);
+}
+
+}  // namespace
+
+std::string ExceptionText(std::string_view message) {
+  std::string text = "Exception:[";
+  text += message;
+  text += "]";
+  return text;
+}
+
+ExcelWorkbook::ExcelWorkbook() = default;
+ExcelWorkbook::~ExcelWorkbook() = default;
+
+void ExcelWorkbook::OpenWorkbook(std::string_view path, WorkbookCache* cache) {
+  database_ = std::make_unique<CExcelDatabase>();
+  const std::filesystem::path file(AnsiToUtf8(path));
+  std::string error;
+  std::shared_ptr<sqlite3> db = cache ? cache->Open(file, &error) : LoadWorkbook(file, &error);
+  if (!db) throw CDBException(SQLITE_CANTOPEN, Utf8ToAnsi(error));
+  sqlite3_limit(db.get(), SQLITE_LIMIT_LENGTH, kMaxValueBytes);
+  if (!database_->AdoptShared(std::move(db)))
+    throw CDBException(SQLITE_ERROR, database_->last_error());
+  // The sheets as the old driver listed them: a name with a space in apostrophes.
+  for (std::string& name : database_->table_names()) {
+    if (name.find(' ') != std::string::npos) name = "'" + name + "'";
+  }
+}
+
+std::string ExcelWorkbook::ListSheets() {
+  listing_.clear();
+  CRecordset rs(*database_);
+  std::vector<std::string> columns;
+  std::vector<std::string> cells;
+  const std::vector<std::string> tables = database_->table_names();
+  for (const std::string& table : tables) {
+    columns.clear();
+    database_->GetFields(table, &columns);
+    rs.Open("select * from [" + table + "]");
+    if (CountRows(table) > 0) {
+      listing_ += SheetTitle(table);
+      listing_ += ColumnHeader(table, columns);
+      const int n = std::min(static_cast<int>(columns.size()), rs.GetODBCFieldCount());
+      for (size_t read = 0; !rs.IsEOF() && read < kListedRows; ++read) {
+        for (int i = 0; i < n; ++i) cells.push_back(rs.GetFieldValue(i));
+        listing_ += RowText(cells);
+        rs.MoveNext();
+        cells.clear();
+      }
+      if (listing_.size() >= kRowSep.size() && listing_.ends_with(kRowSep)) {
+        listing_.resize(listing_.size() - kRowSep.size());
+      }
+      listing_ += kSep;
+    }
+    rs.Close();
+  }
+  return listing_;
+}
+
+int ExcelWorkbook::CountRows(std::string_view table) {
+  CRecordset rs(*database_);
+  rs.Open("select count(*) from [" + std::string(table) + "] ");
+  const std::string count = rs.IsEOF() ? std::string() : rs.GetFieldValue(0);
+  rs.Close();
+  return Atoi(count);
+}
+
+std::string ExcelWorkbook::SheetTitle(std::string_view table) {
+  std::string title(table.substr(0, table.find('$')));
+  std::erase(title, '\'');
+  title += kSep;
+  return title;
+}
+
+std::string ExcelWorkbook::ColumnHeader(std::string_view table,
+                                        const std::vector<std::string>& columns) {
+  if (columns.empty()) return std::string(kSep);
+  const int rows = CountRows(table);
+  if (rows == 0) return Format("%d<QX><QX><QX>", 0);
+  std::string header = Format("%d<QX>", rows);
+  for (size_t i = 0; i < columns.size(); ++i) {
+    if (columns[i].empty() || columns[i] == "F1") return Format("%d<QX><QX>", rows - 1);
+    header += Escaped(columns[i]);
+    if (i + 1 < columns.size()) header += ',';
+  }
+  header += kSep;
+  return header;
+}
+
+std::string ExcelWorkbook::RowText(const std::vector<std::string>& cells) {
+  std::string row;
+  for (const std::string& cell : cells) {
+    if (cell.empty()) continue;
+    row += NormalizeCell(Escaped(cell), false);
+    row += ',';
+  }
+  row += kRowSep;
+  return row;
+}
+
+std::string ExcelWorkbook::NormalizeCell(std::string text, bool strip_hyphens) {
+  if (strip_hyphens) text = RemoveHyphens(text);
+  if (text.ends_with(".0")) text.resize(text.size() - 2);
+  if (!text.empty() && text[0] == '1' && (text.size() == 9 || text.size() == 10)) {
+    text.insert(0, "0");
+  }
+  return text;
+}
+
+std::string ExcelWorkbook::CountDistinct(const std::string& body) {
+  const QxFields f(body);
+  const std::string sheet(f[1]);
+  const std::string column(f[2]);
+  const std::string sql = "SELECT count(*) from (SELECT DISTINCT " + column + " from [" + sheet +
+                          "] where " + column + " is not null)";
+  if (!database_->CheckQuery(sql)) return ExceptionText(database_->last_error());
+  CRecordset rs(*database_);
+  rs.Open(sql);
+  std::string count = rs.IsEOF() ? std::string() : rs.GetFieldValue(0);
+  rs.Close();
+  return count;
+}
+
+int ExcelWorkbook::ParseTemplate(std::string_view text) {
+  field_count_ = 0;
+  field_names_.clear();
+  field_widths_.fill(0);
+  const size_t q = text.find(kRowSep);
+  if (q == std::string_view::npos || q == 0) {
+    message_template_ = std::string(text);
+    return 0;
+  }
+  const std::string_view list = text.substr(0, q);
+  message_template_ = std::string(text.substr(q + kRowSep.size()));
+  for (std::string_view item : SplitFields(list, ',')) {
+    if (item.empty()) break;
+    const std::string name = Replaced(item, "&comma;", ",");
+    const std::string prefix = "[" + name + ":";
+    for (size_t at = message_template_.find(prefix); at != std::string::npos;
+         at = message_template_.find(prefix, at + prefix.size())) {
+      if (field_count_ >= kMaxFields) break;  // the eleventh and later markers are ignored
+      const size_t start = at + prefix.size();
+      const size_t close = message_template_.find(']', start);
+      const std::string_view between =
+          std::string_view(message_template_)
+              .substr(start, close == std::string::npos ? std::string::npos : close - start);
+      field_names_.push_back(name);
+      field_widths_[static_cast<size_t>(field_count_)] = LeadingNumber(between);
+      ++field_count_;
+    }
+  }
+  return field_count_ > 0 ? 1 : 0;
+}
+
+std::string ExcelWorkbook::ApplyField(int k, std::string text, std::string_view value) const {
+  if (k < 0 || k >= field_count_) return text;
+  const std::string& name = field_names_[static_cast<size_t>(k)];
+  const int width = field_widths_[static_cast<size_t>(k)];
+  size_t replaced =
+      ReplaceAll(text, "[" + name + ":" + std::to_string(width) + "]", CutToBytes(width, value));
+  if (replaced == 0) {
+    const std::string prefix = "[" + name + ":";
+    const size_t at = text.find(prefix);
+    if (at == std::string::npos) return text;
+    const size_t start = at + prefix.size();
+    const size_t close = text.find(']', start);
+    const int w = LeadingNumber(std::string_view(text).substr(
+        start, close == std::string::npos ? std::string::npos : close - start));
+    ReplaceAll(text, "[" + name + ":" + std::to_string(w) + "]", CutToBytes(w, value));
+  }
+  ReplaceAll(text, "&lt;", "<");
+  ReplaceAll(text, "&gt;", ">");
+  ReplaceAll(text, "&gacct;", "`");
+  return text;
+}
+
+std::string ExcelWorkbook::CutToBytes(int width, std::string_view text) {
+  return parley::CutToBytes(text, width > 0 ? static_cast<size_t>(width) : 0);
+}
+
+std::string ExcelWorkbook::FieldList() const {
+  std::string list;
+  for (const std::string& name : field_names_) {
+    if (!list.empty()) list += ',';
+    list += "[" + name + "]";
+  }
+  return list;
+}
+
+std::string ExcelWorkbook::Preview(const std::string& body) {
+  const std::vector<std::string_view> f = SplitFields(body, kFieldSep);
+  auto at = [&f](size_t i) { return i < f.size() ? f[i] : std::string_view(); };
+  ParseTemplate(at(4));
+  const std::string sheet(at(1));
+  const std::string phone_column = Replaced(at(2), "&comma;", ",");
+  const std::string second = Replaced(at(3), "&comma;", ",");
+  const bool two_column = at(5).size() < 2;
+
+  std::string sql;
+  if (field_count_ > 0) {
+    sql = two_column ? "select * from (select [" + phone_column + "], [" + second + "], " +
+                           FieldList() + " from [" + sheet + "] )"
+                     : "select * from (select [" + phone_column + "]," + FieldList() + " from [" +
+                           sheet + "] )";
+  } else {
+    sql = two_column ? "select * from (select [" + phone_column + "],[" + second + "] from [" +
+                           sheet + "])"
+                     : "select * from (select [" + phone_column + "] from [" + sheet + "])";
+  }
+  if (!database_->CheckQuery(sql)) return ExceptionText(database_->last_error());
+
+  CRecordset rs(*database_);
+  rs.Open(sql);
+  std::string result;
+  const int base = two_column ? 2 : 1;
+  for (int done = 0; !rs.IsEOF() && done < kPreviewRows; ++done) {
+    std::string phone = PhoneOf(rs);
+    std::string number;
+    if (two_column) {
+      number = rs.GetFieldValue(1);
+      number = number.size() >= 1 && number.size() <= 13 ? NormalizeCell(number, true)
+                                                         : std::string(kNoNumber);
+    } else {
+      number = std::string(at(3));
+    }
+    std::string text = ComposeText([&rs](int i) { return rs.GetFieldValue(i); }, base);
+    result += PreviewLine(std::move(phone), std::move(number), std::move(text));
+    rs.MoveNext();
+  }
+  rs.Close();
+  return result;
+}
+
+std::string ExcelWorkbook::PreviewLine(std::string a, std::string b, std::string c) {
+  ReplaceAll(c, ",", "&comma;");
+  ReplaceAll(c, "<", "&lt;");
+  ReplaceAll(c, ">", "&gt;");
+  if (a.find('-') == std::string::npos) {
+    if (a.size() == 10) {
+      InsertHyphen(a, 6);
+      InsertHyphen(a, 3);
+    } else {
+      InsertHyphen(a, 7);
+      InsertHyphen(a, 3);
+    }
+  }
+  if (b.find('-') == std::string::npos) {
+    if (b.size() >= 10) {
+      InsertHyphen(b, b.size() == 10 ? 6 : 7);
+      InsertHyphen(b, 3);
+    }
+  }
+  std::string line = std::move(a);
+  line += ',';
+  line += b;
+  line += ',';
+  line += c;
+  line += kSep;
+  return line;
+}
+
+}  // namespace parley

@@ -1,0 +1,113 @@
+// The working object of one EXCEL or ESEND command: the open workbook, the sheet listing, the
+// distinct count, the message template and the preview.
+//
+// Text in and out is engine text (CP949); every length counts bytes. Queries that fail throw
+// CDBException, except where an operation answers "Exception:[<reason>]" itself.
+#ifndef PARLEY_EXCEL_EXCEL_WORKBOOK_H_
+#define PARLEY_EXCEL_EXCEL_WORKBOOK_H_
+
+#include <array>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace parley {
+
+class CExcelDatabase;
+class WorkbookCache;
+
+class ExcelWorkbook {
+ public:
+  // At most this many template markers are recorded; later ones are ignored.
+  static constexpr int kMaxFields = 10;
+
+  ExcelWorkbook();
+  ~ExcelWorkbook();
+  ExcelWorkbook(const ExcelWorkbook&) = delete;
+  ExcelWorkbook& operator=(const ExcelWorkbook&) = delete;
+
+  // Opens the workbook at path (CP949), through cache when given (an unchanged file is not read
+  // again). Throws CDBException with a readable reason when the file cannot be read as a
+  // workbook. The table-name list holds the sheets in workbook order as "<sheet>$", in
+  // apostrophes when the name has a space.
+  void OpenWorkbook(std::string_view path, WorkbookCache* cache = nullptr);
+
+  // The open database; null before OpenWorkbook.
+  CExcelDatabase* database() { return database_.get(); }
+
+  // The listing of every sheet that has rows: its name, row count, column names and first ten
+  // rows, in the UI link's "<QX>" / "<Q>" form.
+  std::string ListSheets();
+
+  // The number of rows of table (0 when the count has no leading number).
+  int CountRows(std::string_view table);
+
+  // The sheet's display name ("Phone list" for "'Phone list$'") followed by "<QX>".
+  static std::string SheetTitle(std::string_view table);
+
+  // The row count and the escaped column names of table.
+  std::string ColumnHeader(std::string_view table, const std::vector<std::string>& columns);
+
+  // One listing row: each non-empty cell escaped and cleaned, followed by ","; then "<Q>".
+  static std::string RowText(const std::vector<std::string>& cells);
+
+  // A cell cleaned for use as a phone number: hyphens removed when strip_hyphens, a trailing
+  // ".0" dropped, and a "0" put back in front of a 9- or 10-character text starting with "1".
+  static std::string NormalizeCell(std::string text, bool strip_hyphens);
+
+  // The count sub-command: body "2<QX>sheet<QX>column"; the number of distinct non-null values
+  // of column, or "Exception:[<reason>]".
+  std::string CountDistinct(const std::string& body);
+
+  // Reads the field list and the markers "[name:width]" of a message text into the template
+  // state. Returns 1 when at least one marker was recorded, else 0.
+  int ParseTemplate(std::string_view text);
+
+  // Replaces marker k in text with value cut to the marker's width, then decodes "&lt;", "&gt;"
+  // and "&gacct;". A text without marker k is returned unchanged.
+  std::string ApplyField(int k, std::string text, std::string_view value) const;
+
+  // text cut to at most width bytes at a character boundary.
+  static std::string CutToBytes(int width, std::string_view text);
+
+  // The preview sub-command on a body whose "<QX>" are already backticks: up to five lines of
+  // phone, second number and composed text, or "Exception:[<reason>]".
+  std::string Preview(const std::string& body);
+
+  // One preview line "a,b,c<QX>": numbers with hyphens inserted, the text escaped.
+  static std::string PreviewLine(std::string a, std::string b, std::string c);
+
+  // The template state as ParseTemplate left it.
+  int field_count() const { return field_count_; }
+  const std::vector<std::string>& field_names() const { return field_names_; }
+  int field_width(int k) const { return field_widths_[static_cast<size_t>(k)]; }
+  const std::string& message_template() const { return message_template_; }
+
+  // "[a],[b]" for the recorded field names: the column list of the recipient queries.
+  std::string FieldList() const;
+
+  // The composed text of one result row: the template with every recorded marker applied, the
+  // value of marker k read from column base + k of the current row of `row`.
+  template <typename Row>
+  std::string ComposeText(const Row& row, int base) const {
+    std::string text = message_template_;
+    for (int k = 0; k < field_count_; ++k) text = ApplyField(k, std::move(text), row(base + k));
+    return text;
+  }
+
+ private:
+  std::unique_ptr<CExcelDatabase> database_;
+  std::string listing_;
+  int field_count_ = 0;
+  std::vector<std::string> field_names_;
+  std::array<int, kMaxFields> field_widths_{};
+  std::string message_template_;
+};
+
+// The text of a database failure as the Excel commands answer it: "Exception:[<message>]".
+std::string ExceptionText(std::string_view message);
+
+}  // namespace parley
+
+#endif  // PARLEY_EXCEL_EXCEL_WORKBOOK_H_

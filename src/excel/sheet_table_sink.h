@@ -1,0 +1,92 @@
+// A SheetSink that stores each sheet of a workbook as a table of an SQLite database, the way the
+// Excel commands query them: "select * from [Sheet1$]".
+#ifndef PARLEY_EXCEL_SHEET_TABLE_SINK_H_
+#define PARLEY_EXCEL_SHEET_TABLE_SINK_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+#include "excel/sheet_sink.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace parley {
+
+// Each sheet becomes a table "<sheet>$" whose columns are named by the sheet's first row; every
+// column is declared TEXT, so "1" and 1 are the same value. Naming rules:
+//   - an empty header cell names its column "F<column number>" (1-based);
+//   - a name already used by an earlier column (compared as SQLite does, ASCII case folded) is
+//     replaced by "F<column number>" too, made unique with "_2", "_3"... if need be;
+//   - a cell of a later row right of the header's last column adds a column "F<column number>".
+// Rows without any cell are not stored; a sheet without cells gets a table with one column F1
+// and no rows. Cells right of column kMaxColumns are ignored; a value is cut to kMaxCellBytes at a
+// UTF-8 character boundary. A sheet whose name equals an earlier one's (ASCII case folded) or
+// starts with "sqlite_" (kept for SQLite's own tables) is skipped. Each sheet is written in one
+// transaction.
+//
+// A failing call returns false and leaves the reason in error(); the database then holds the
+// sheets finished before.
+class SheetTableSink : public SheetSink {
+ public:
+  static constexpr uint32_t kMaxColumns = 256;
+  static constexpr size_t kMaxCellBytes = 32 * 1024;
+
+  // REQUIRES: db is open and outlives this object.
+  explicit SheetTableSink(sqlite3* db);
+  ~SheetTableSink() override;  // Rolls back a sheet left unfinished.
+  SheetTableSink(const SheetTableSink&) = delete;
+  SheetTableSink& operator=(const SheetTableSink&) = delete;
+
+  bool BeginSheet(std::string_view name) override;
+  bool Cell(uint32_t row, uint32_t column, std::string_view value) override;
+  bool EndSheet() override;
+
+  // Call once after the last sheet: for every table whose name holds a space, creates the view
+  // "'<sheet>$'" over it (the name older readers listed such sheets under). A view whose name is
+  // taken already is left out.
+  bool Finish();
+
+  // The names of the tables made, in workbook order.
+  const std::vector<std::string>& tables() const { return tables_; }
+
+  // The reason of the last failure; empty when none.
+  const std::string& error() const { return error_; }
+
+ private:
+  bool Exec(const std::string& sql);
+  bool Fail(std::string message);
+  std::string UniqueColumnName(const std::string& wanted, uint32_t column);
+  bool CreateTable();
+  bool GrowColumns(uint32_t count);
+  bool FlushRow();
+
+  sqlite3* db_;
+  std::string error_;
+  std::vector<std::string> tables_;
+  std::unordered_set<std::string> table_keys_;  // Case-folded names of tables_.
+
+  // The sheet being written.
+  bool in_sheet_ = false;
+  bool skip_sheet_ = false;
+  bool table_created_ = false;
+  std::string table_;
+  std::vector<std::string> header_;  // Row 0's cells; empty strings for the gaps.
+  std::vector<std::string> columns_;
+  std::unordered_set<std::string> column_keys_;  // Case-folded names of columns_.
+  sqlite3_stmt* insert_ = nullptr;
+
+  // The row being gathered: its number, its values by column, and which columns it has.
+  int64_t row_ = -1;
+  std::vector<std::string> values_;
+  std::vector<uint32_t> filled_;
+  std::vector<bool> has_value_;
+};
+
+}  // namespace parley
+
+#endif  // PARLEY_EXCEL_SHEET_TABLE_SINK_H_

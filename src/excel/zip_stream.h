@@ -1,0 +1,72 @@
+// Streaming the XML parts of a zip package (.xlsx, .ods) through expat without holding a whole
+// part in memory.
+#ifndef PARLEY_EXCEL_ZIP_STREAM_H_
+#define PARLEY_EXCEL_ZIP_STREAM_H_
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+
+struct zip;
+
+namespace parley {
+
+// Receives the events of one XML part. Element names come without their namespace prefix
+// ("x:row" arrives as "row"); attributes are expat's array of name, value, ..., nullptr, with
+// their prefixes kept (see FindAttribute). Text may arrive in several pieces.
+// Any call returning false stops the parse; the handler keeps its own reason.
+class XmlHandler {
+ public:
+  virtual ~XmlHandler() = default;
+  virtual bool StartElement(std::string_view name, const char** attributes) = 0;
+  virtual bool EndElement(std::string_view name) = 0;
+  virtual bool Text(std::string_view text) = 0;
+};
+
+// The value of the attribute whose name, without its prefix, is local ("r:id" matches "id"),
+// or null when there is none.
+const char* FindAttribute(const char** attributes, std::string_view local);
+
+// The name without its namespace prefix: "table:name" gives "name".
+std::string_view LocalName(std::string_view name);
+
+// A zip archive opened for reading.
+class ZipReader {
+ public:
+  // An entry inflates to at most this many bytes; a larger one is refused as a zip bomb.
+  static constexpr uint64_t kMaxEntryBytes = uint64_t{2} << 30;
+  // Elements nest at most this deep.
+  static constexpr int kMaxXmlDepth = 256;
+  // Inflated bytes handed to the parser at a time.
+  static constexpr size_t kChunkBytes = 64 * 1024;
+
+  ~ZipReader();
+  ZipReader(const ZipReader&) = delete;
+  ZipReader& operator=(const ZipReader&) = delete;
+
+  // Opens the archive at path. Returns null with a readable reason in *error when the file
+  // cannot be opened or is not a zip archive.
+  static std::unique_ptr<ZipReader> Open(const std::filesystem::path& path, std::string* error);
+
+  // True when the archive holds an entry of that name. Names are case-sensitive; one leading
+  // "/" is ignored, so "/xl/workbook.xml" finds "xl/workbook.xml".
+  bool Contains(std::string_view name) const;
+
+  // Parses the entry as XML, handing its events to handler. Returns false with a reason in
+  // *error when the entry is missing, cannot be inflated, is too large, nests too deeply or is
+  // not well-formed XML ("bad XML in <name> at line <n>: <reason>"); returns false without
+  // touching *error when the handler stopped the parse.
+  bool ParseXml(std::string_view name, XmlHandler& handler, std::string* error) const;
+
+ private:
+  explicit ZipReader(zip* archive) : archive_(archive) {}
+  int64_t Locate(std::string_view name) const;
+
+  zip* archive_;
+};
+
+}  // namespace parley
+
+#endif  // PARLEY_EXCEL_ZIP_STREAM_H_

@@ -1,0 +1,91 @@
+#include "qx/check_command.h"
+
+#include <ostream>
+
+#include <CLI/CLI.hpp>
+
+#include "qx/exit_codes.h"
+#include "qx/reply_text.h"
+
+namespace parley {
+namespace {
+
+constexpr std::string_view kCheckPrefix = "QXSENDABLECHECK";
+constexpr size_t kAccountFields = 6;
+
+// Trims blanks at both ends.
+std::string Trim(std::string text) {
+  const char* blanks = " \t\r\n";
+  text.erase(0, text.find_first_not_of(blanks));
+  text.erase(text.find_last_not_of(blanks) + 1);
+  return text;
+}
+
+}  // namespace
+
+CLI::App* AddCheckCommand(CLI::App& app, CheckOptions* options) {
+  CLI::App* check = app.add_subcommand(
+      "check", "Ask whether a send may go ahead (the send check); the engine remembers the answer");
+  check->add_option("--count", options->count, "Number of messages")
+      ->capture_default_str()
+      ->check(CLI::Range(int64_t{1}, int64_t{999999}));
+  check->add_option("--kind", options->kind, "sms, lms or mms")
+      ->capture_default_str()
+      ->check(CLI::IsMember({"sms", "lms", "mms"}, CLI::ignore_case));
+  check->add_option("--reserve", options->reserve, "Reservation date-time; empty sends now");
+  check->add_flag("--excel", options->excel, "Ask as the Excel send does (ESEND)");
+  check->footer(kExitCodesHelp);
+  return check;
+}
+
+std::string KindCode(std::string_view kind) {
+  std::string lower;
+  for (char c : kind) lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  if (lower == "sms") return "1";
+  if (lower == "lms") return "2";
+  if (lower == "mms") return "3";
+  return "";
+}
+
+bool RunSendCheck(LinkSession& session, std::string_view code, int64_t count,
+                  std::string_view kind_code, std::string_view reserve, std::ostream& out,
+                  bool* passed) {
+  const std::string body = "4" + std::string(kFieldSep) + std::to_string(count) +
+                           std::string(kFieldSep) + std::string(kind_code) +
+                           std::string(kFieldSep) + std::string(reserve);
+  std::string reply;
+  if (!session.Ask(code, body, &reply)) return false;
+  // "QXSENDABLECHECK", the check text (whose own columns are "<QX>" too), the type code, the
+  // count, then the six account fields.
+  std::vector<std::string> fields = SplitOn(reply, kFieldSep);
+  std::string text;
+  if (fields.size() >= kAccountFields + 4 && fields[0] == kCheckPrefix) {
+    for (size_t i = 1; i + kAccountFields + 2 < fields.size(); ++i) {
+      if (i > 1) text += " | ";
+      text += Trim(ScreenText(fields[i]));
+    }
+  }
+  *passed = !text.empty() && text[0] == '1';
+  out << "check: " << (*passed ? "passed" : "refused") << " (" << text << ")\n";
+  AccountInfo info;
+  if (ParseAccountTail(reply, &info)) PrintAccount(info, out);
+  return true;
+}
+
+int RunCheckCommand(const CheckOptions& options, const LinkTarget& target, std::ostream& out,
+                    std::ostream& err) {
+  const std::string kind_code = KindCode(options.kind);
+  if (kind_code.empty() || options.count < 1) {
+    err << "qx check: --kind sms|lms|mms and a positive --count\n";
+    return kExitUsage;
+  }
+  LinkSession session(target, err);
+  bool passed = false;
+  if (!session.Open() || !RunSendCheck(session, options.excel ? "ESEND" : "DSEND", options.count,
+                                       kind_code, options.reserve, out, &passed)) {
+    return kExitNoEngine;
+  }
+  return passed ? kExitOk : kExitRefused;
+}
+
+}  // namespace parley

@@ -1,0 +1,355 @@
+#include "qx/excel_command.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <ostream>
+
+#include <CLI/CLI.hpp>
+
+#include "qx/check_command.h"
+#include "qx/exit_codes.h"
+#include "qx/reply_text.h"
+#include "qx/send_command.h"
+#include "qx/text_table.h"
+#include "text/cp949.h"
+#include "text/mbcs.h"
+
+namespace parley {
+namespace {
+
+constexpr std::string_view kRowSep = "<Q>";
+constexpr std::string_view kOverlap = "<OVERLAP>";
+constexpr std::string_view kException = "Exception:[";
+// The mode field: under two characters names a second-number column, two or more a number.
+constexpr std::string_view kTwoColumnMode = "1";
+constexpr std::string_view kOneColumnMode = "11";
+constexpr size_t kSmsBytes = 99;
+constexpr size_t kTextColumns = 48;
+
+struct Marker {
+  size_t begin = 0;  // position of "["
+  size_t end = 0;    // one past "]"
+  std::string name;
+  size_t width = 0;
+};
+
+// The markers "[name:width]" of a template, in order. A name has no "[", "]" or ":"; the width
+// is decimal digits, possibly none.
+std::vector<Marker> FindMarkers(std::string_view text) {
+  std::vector<Marker> markers;
+  for (size_t at = text.find('['); at != std::string_view::npos; at = text.find('[', at + 1)) {
+    const size_t colon = text.find_first_of("[]:", at + 1);
+    if (colon == std::string_view::npos || text[colon] != ':' || colon == at + 1) continue;
+    size_t close = colon + 1;
+    while (close < text.size() && text[close] >= '0' && text[close] <= '9') ++close;
+    if (close >= text.size() || text[close] != ']') continue;
+    Marker m;
+    m.begin = at;
+    m.end = close + 1;
+    m.name = std::string(text.substr(at + 1, colon - at - 1));
+    m.width = static_cast<size_t>(Atoi(text.substr(colon + 1, close - colon - 1)));
+    markers.push_back(std::move(m));
+  }
+  return markers;
+}
+
+// The text after prefix; the whole text when it does not start with prefix.
+std::string AfterPrefix(const std::string& text, std::string_view prefix) {
+  return text.starts_with(prefix) ? text.substr(prefix.size()) : text;
+}
+
+bool IsException(std::string_view text) { return text.starts_with(kException); }
+
+// The sheets of a listing reply (after "1<QX>"): name, row count, column names, the first rows.
+struct SheetListing {
+  std::string name;
+  std::string rows;
+  std::vector<std::string> columns;
+  std::vector<std::vector<std::string>> first_rows;
+};
+
+std::vector<SheetListing> ParseListing(std::string_view listing) {
+  std::vector<SheetListing> sheets;
+  std::vector<std::string> fields = SplitOn(listing, kFieldSep);
+  for (size_t i = 0; i + 3 < fields.size(); i += 4) {
+    SheetListing sheet;
+    sheet.name = ScreenText(fields[i]);
+    sheet.rows = ScreenText(fields[i + 1]);
+    if (!fields[i + 2].empty()) {
+      for (const std::string& column : SplitOn(fields[i + 2], ",")) {
+        sheet.columns.push_back(ScreenText(column));
+      }
+    }
+    for (const std::string& row : SplitOn(fields[i + 3], kRowSep)) {
+      std::vector<std::string> values;
+      for (const std::string& value : SplitOn(row, ",")) values.push_back(ScreenText(value));
+      if (!values.empty() && values.back().empty()) values.pop_back();  // each value ends in ","
+      if (!values.empty()) sheet.first_rows.push_back(std::move(values));
+    }
+    sheets.push_back(std::move(sheet));
+  }
+  return sheets;
+}
+
+void PrintListing(const std::vector<SheetListing>& sheets, std::ostream& out) {
+  if (sheets.empty()) out << "no sheet with rows\n";
+  for (const SheetListing& sheet : sheets) {
+    out << "sheet " << sheet.name << ": " << sheet.rows << " rows\n";
+    size_t width = sheet.columns.size();
+    for (const auto& row : sheet.first_rows) width = std::max(width, row.size());
+    std::vector<std::string> headings = sheet.columns;
+    for (size_t c = headings.size(); c < width; ++c) headings.push_back(std::to_string(c + 1));
+    TextTable table(headings);
+    for (const auto& row : sheet.first_rows) {
+      std::vector<std::string> cells;
+      for (const std::string& value : row) cells.push_back(Ellipsize(value, kTextColumns));
+      table.AddRow(std::move(cells));
+    }
+    table.Print(out);
+    out << "\n";
+  }
+}
+
+std::string Bracketed(const std::string& column) {
+  return column.starts_with("[") ? column : "[" + column + "]";
+}
+
+// The mode field and the second field of a preview or send.
+std::pair<std::string, std::string> SecondNumber(const ExcelOptions& o) {
+  if (!o.callback_column.empty()) {
+    return {std::string(kTwoColumnMode), Replaced(o.callback_column, ",", "&comma;")};
+  }
+  return {std::string(kOneColumnMode), o.callback};
+}
+
+bool CheckRecipientOptions(const ExcelOptions& o, std::ostream& err) {
+  if (o.sheet.empty() || o.phone_column.empty() || o.text.empty()) {
+    err << "qx excel: give SHEET, --phone COLUMN and --text\n";
+    return false;
+  }
+  if (o.callback_column.empty() == o.callback.empty()) {
+    err << "qx excel: give either --callback-column COLUMN or --callback NUMBER\n";
+    return false;
+  }
+  return true;
+}
+
+int Fail(std::string_view what, std::string_view text, std::ostream& err) {
+  err << "qx excel " << what << ": " << ScreenText(text) << "\n";
+  return kExitRefused;
+}
+
+}  // namespace
+
+CLI::App* AddExcelCommand(CLI::App& app, ExcelOptions* options) {
+  CLI::App* excel = app.add_subcommand("excel", "Send to the rows of a workbook sheet");
+  excel->require_subcommand(1);
+  excel->footer(kExitCodesHelp);
+
+  CLI::App* list = excel->add_subcommand("list", "Choose a workbook and show its sheets");
+  list->add_option("FILE", options->file, "Workbook (.xlsx, .xls, .ods, .csv)")
+      ->required()
+      ->check(CLI::ExistingFile);
+  list->callback([options] { options->action = "list"; });
+
+  CLI::App* count = excel->add_subcommand("count", "Count the distinct values of a column");
+  count->add_option("SHEET", options->sheet, "Sheet name")->required();
+  count->add_option("COLUMN", options->column, "Column name")->required();
+  count->callback([options] { options->action = "count"; });
+
+  CLI::App* preview = excel->add_subcommand("preview", "Show the first five composed messages");
+  CLI::App* send =
+      excel->add_subcommand("send", "Run the send check and send one message per row of a sheet");
+  for (CLI::App* sub : {preview, send}) {
+    sub->add_option("SHEET", options->sheet, "Sheet name")->required();
+    sub->add_option("--phone", options->phone_column, "Column of the recipient numbers")
+        ->required();
+    sub->add_option("--callback-column", options->callback_column,
+                    "Column of the callback numbers");
+    sub->add_option("--callback", options->callback, "Callback number for every row");
+    sub->add_option("--text", options->text,
+                    "Message; [column:width] puts the row's cell, cut to width bytes")
+        ->required();
+  }
+  preview->callback([options] { options->action = "preview"; });
+  send->add_option("--title", options->title, "Title");
+  send->add_option("--reserve", options->reserve, "Reservation date-time; empty sends now");
+  send->add_option("--count", options->count, "Number of recipients (default: counted)")
+      ->check(CLI::Range(int64_t{1}, int64_t{999999}));
+  send->add_flag("--dedupe", options->dedupe, "Send once per distinct row");
+  send->add_option("--image", options->images, "Picture file (up to three): an MMS send");
+  send->add_option("--home", options->home, "The engine's home, where pictures are staged");
+  send->callback([options] { options->action = "send"; });
+
+  for (CLI::App* sub : {count, preview, send}) {
+    sub->add_option("--file", options->file,
+                    "Workbook to choose first (default: the one last listed)")
+        ->check(CLI::ExistingFile);
+  }
+  for (CLI::App* sub : {list, count, preview, send}) sub->footer(kExitCodesHelp);
+  return excel;
+}
+
+std::string SheetTable(std::string_view sheet) {
+  if (sheet.ends_with("$") || sheet.ends_with("$'")) return std::string(sheet);
+  return std::string(sheet) + "$";
+}
+
+std::string ExcelMessage(std::string_view text) {
+  std::vector<Marker> markers = FindMarkers(text);
+  if (markers.empty()) return EscapeUiText(text);
+  std::vector<std::string> names;
+  std::string list;
+  for (const Marker& m : markers) {
+    if (std::find(names.begin(), names.end(), m.name) != names.end()) continue;
+    names.push_back(m.name);
+    if (!list.empty()) list += ",";
+    list += Replaced(m.name, ",", "&comma;");
+  }
+  return list + std::string(kRowSep) + EscapeUiText(text);
+}
+
+size_t ComposedMaxBytes(std::string_view text) {
+  size_t bytes = 0;
+  size_t from = 0;
+  for (const Marker& m : FindMarkers(text)) {
+    bytes += Utf8ToAnsi(text.substr(from, m.begin - from)).size() + m.width;
+    from = m.end;
+  }
+  return bytes + Utf8ToAnsi(text.substr(from)).size();
+}
+
+int ExcelSendMode(const ExcelOptions& options) {
+  if (!options.images.empty()) return 3;
+  return ComposedMaxBytes(options.text) > kSmsBytes ? 2 : 1;
+}
+
+std::string ExcelPreviewBody(const ExcelOptions& o) {
+  const auto [mode, second] = SecondNumber(o);
+  std::string body = "3";
+  for (const std::string& field : {SheetTable(o.sheet), Replaced(o.phone_column, ",", "&comma;"),
+                                   second, ExcelMessage(o.text), mode}) {
+    body += kFieldSep;
+    body += field;
+  }
+  return body;
+}
+
+std::string ExcelSendBody(const ExcelOptions& o, int mode, int64_t count,
+                          const std::vector<std::string>& pictures) {
+  const auto [column_mode, second] = SecondNumber(o);
+  const std::string phone =
+      (o.dedupe ? std::string(kOverlap) : std::string()) + Replaced(o.phone_column, ",", "&comma;");
+  std::string body = std::to_string(mode);
+  for (const std::string& field : {std::to_string(count), o.title, o.reserve, SheetTable(o.sheet),
+                                   phone, second, ExcelMessage(o.text), column_mode}) {
+    body += kFieldSep;
+    body += field;
+  }
+  if (!pictures.empty()) {
+    body += kFieldSep;
+    body += "<IMG>";
+    for (const std::string& name : pictures) body += name + ",";  // every name ends in ","
+  }
+  return body;
+}
+
+int RunExcelCommand(const ExcelOptions& options, const LinkTarget& target, std::ostream& out,
+                    std::ostream& err) {
+  const bool recipients = options.action == "preview" || options.action == "send";
+  if (recipients && !CheckRecipientOptions(options, err)) return kExitUsage;
+  std::vector<std::string> pictures;
+  if (options.action == "send" && !StagePictures(options.images, options.home, &pictures, err)) {
+    return kExitUsage;
+  }
+
+  LinkSession session(target, err);
+  if (!session.Open()) return kExitNoEngine;
+  std::string reply;
+  std::vector<SheetListing> sheets;
+  if (!options.file.empty()) {
+    std::error_code ec;
+    const std::string path = std::filesystem::absolute(options.file, ec).string();
+    if (!session.Ask("EXCEL", "1" + std::string(kFieldSep) + path, &reply)) return kExitNoEngine;
+    const std::string listing = AfterPrefix(reply, "1<QX>");
+    if (IsException(listing) || !reply.starts_with("1<QX>")) return Fail("list", listing, err);
+    sheets = ParseListing(listing);
+    if (options.action == "list") {
+      PrintListing(sheets, out);
+      return kExitOk;
+    }
+  }
+
+  if (options.action == "count") {
+    const std::string body = "2" + std::string(kFieldSep) + SheetTable(options.sheet) +
+                             std::string(kFieldSep) + Bracketed(options.column);
+    if (!session.Ask("EXCEL", body, &reply)) return kExitNoEngine;
+    const std::string n = AfterPrefix(reply, "2<QX>");
+    if (IsException(n) || !reply.starts_with("2<QX>")) return Fail("count", n, err);
+    out << n << "\n";
+    return kExitOk;
+  }
+
+  if (options.action == "preview") {
+    if (!session.Ask("EXCEL", ExcelPreviewBody(options), &reply)) return kExitNoEngine;
+    const std::string lines = AfterPrefix(reply, "3<QX>");
+    if (IsException(lines) || !reply.starts_with("3<QX>")) return Fail("preview", lines, err);
+    TextTable table({"Phone", "Callback", "Text"});
+    for (const std::string& line : SplitOn(lines, kFieldSep)) {
+      if (line.empty()) continue;
+      std::vector<std::string> cells = SplitOn(line, ",");
+      cells.resize(3);
+      table.AddRow({ScreenText(cells[0]), ScreenText(cells[1]), ScreenText(cells[2])});
+    }
+    table.Print(out);
+    return kExitOk;
+  }
+
+  // The send: the number of recipients, the check, then the rows.
+  int64_t count = options.count;
+  if (count == 0 && !options.dedupe) {
+    const std::string display = AnsiToUtf8(Utf8ToAnsi(options.sheet));
+    for (const SheetListing& sheet : sheets) {
+      if (sheet.name == display || sheet.name + "$" == display)
+        count = Atoi(Utf8ToAnsi(sheet.rows));
+    }
+  }
+  if (count == 0) {
+    const std::string body = "2" + std::string(kFieldSep) + SheetTable(options.sheet) +
+                             std::string(kFieldSep) + Bracketed(options.phone_column);
+    if (!session.Ask("EXCEL", body, &reply)) return kExitNoEngine;
+    const std::string n = AfterPrefix(reply, "2<QX>");
+    if (IsException(n) || !reply.starts_with("2<QX>")) return Fail("count", n, err);
+    count = Atoi(n);
+    if (!options.dedupe) {
+      err << "qx excel send: counting distinct numbers (" << count
+          << "); pass --file or --count to send to every row\n";
+    }
+  }
+  if (count <= 0) {
+    err << "qx excel send: the sheet has no recipients\n";
+    return kExitRefused;
+  }
+  const int mode = ExcelSendMode(options);
+  bool passed = false;
+  if (!RunSendCheck(session, "ESEND", count, std::to_string(mode), options.reserve, out, &passed)) {
+    return kExitNoEngine;
+  }
+  if (!passed) {
+    err << "qx excel send: the send check did not pass\n";
+    return kExitRefused;
+  }
+  const std::string label =
+      "sending " + std::to_string(count) + " message(s) from " + options.sheet + "...";
+  if (!session.Ask("ESEND", ExcelSendBody(options, mode, count, pictures), &reply, label)) {
+    return kExitNoEngine;
+  }
+  const std::string text = reply.substr(0, reply.find(kFieldSep));
+  out << (text.empty() ? std::string("nothing sent") : AnsiToUtf8(text)) << "\n";
+  AccountInfo info;
+  if (ParseAccountTail(reply, &info)) PrintAccount(info, out);
+  const bool sent = text.find(Utf8ToAnsi("성공적으로 전송되었습니다")) != std::string::npos;
+  return sent ? kExitOk : kExitRefused;
+}
+
+}  // namespace parley

@@ -1,0 +1,73 @@
+// qx excel: workbook recipient lists through the engine (EXCEL and ESEND). "list" chooses the
+// workbook and shows its sheets; "count" counts a column's distinct values; "preview" shows the
+// first composed messages; "send" runs the send check and sends from a sheet, one message per
+// row, texts composed from the row's cells by markers "[column:width]".
+#ifndef PARLEY_QX_EXCEL_COMMAND_H_
+#define PARLEY_QX_EXCEL_COMMAND_H_
+
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "qx/link_session.h"
+
+namespace CLI {
+class App;
+}
+
+namespace parley {
+
+struct ExcelOptions {
+  std::string action;  // "list", "count", "preview" or "send", set by the sub-command parsed
+  std::string file;    // the workbook; for the others optional (the engine keeps the last one)
+  std::string sheet;
+  std::string column;           // count
+  std::string phone_column;     // preview, send
+  std::string callback_column;  // second number from this column...
+  std::string callback;         // ...or this number for every row
+  std::string text;             // template: plain text with markers "[column:width]"
+  std::string title;
+  std::string reserve;
+  std::vector<std::string> images;
+  std::string home;
+  int64_t count = 0;  // 0: counted before the send
+  bool dedupe = false;
+};
+
+CLI::App* AddExcelCommand(CLI::App& app, ExcelOptions* options);
+
+// The table name the engine queries for a sheet: the name with "$" appended unless it ends in
+// "$" already (or in "$'" for a quoted name).
+std::string SheetTable(std::string_view sheet);
+
+// The message field of a preview or send: the columns the template's markers name, separated by
+// "," (a comma in a name as "&comma;"), then "<Q>" and the template with "<", ">" and the
+// backtick coded; a template without markers alone, coded.
+std::string ExcelMessage(std::string_view text);
+
+// The most bytes (CP949) a text composed from the template can take: every marker counted at its
+// width.
+size_t ComposedMaxBytes(std::string_view text);
+
+// The DSEND-style mode of the send: 3 with pictures, 2 when a composed text can exceed an SMS,
+// else 1.
+int ExcelSendMode(const ExcelOptions& options);
+
+// The ESEND body of the send with `count` recipients and the staged picture names.
+std::string ExcelSendBody(const ExcelOptions& options, int mode, int64_t count,
+                          const std::vector<std::string>& pictures);
+
+// The preview body.
+std::string ExcelPreviewBody(const ExcelOptions& options);
+
+// Runs the action, printing tables to out. Returns kExitOk; kExitRefused when the engine reports
+// an error (an "Exception:[...]" text), the check is refused or the send fails; kExitUsage;
+// kExitNoEngine.
+int RunExcelCommand(const ExcelOptions& options, const LinkTarget& target, std::ostream& out,
+                    std::ostream& err);
+
+}  // namespace parley
+
+#endif  // PARLEY_QX_EXCEL_COMMAND_H_

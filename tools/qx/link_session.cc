@@ -1,0 +1,76 @@
+#include "qx/link_session.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
+
+#include "link/message.h"
+
+namespace parley {
+namespace {
+
+constexpr int64_t kPlainProgressEveryMs = 10000;
+constexpr const char* kSpinner = "|/-\\";
+
+// True when err is the process's standard error and that is a terminal.
+bool IsTerminal(const std::ostream& err) { return &err == &std::cerr && ::isatty(2) == 1; }
+
+}  // namespace
+
+LinkSession::LinkSession(const LinkTarget& target, std::ostream& err)
+    : target_(target), err_(err) {}
+
+bool LinkSession::Open() {
+  std::string error;
+  if (!client_.Connect(target_.host, target_.port, &error)) {
+    err_ << "qx: " << error << " (is the engine running? --port or QX_PORT names its port)\n";
+    return false;
+  }
+  return true;
+}
+
+bool LinkSession::Ask(std::string_view code, std::string_view body, std::string* reply,
+                      std::string_view progress_label) {
+  std::string error;
+  if (!client_.SendMessage(code, body, &error)) {
+    err_ << "qx: " << error << "\n";
+    return false;
+  }
+  const bool terminal = IsTerminal(err_);
+  bool drawn = false;
+  int64_t next_plain = kPlainProgressEveryMs;
+  int tick = 0;
+  auto on_wait = [&](int64_t elapsed_ms) {
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.1f s", static_cast<double>(elapsed_ms) / 1000.0);
+    if (terminal) {
+      err_ << "\r" << kSpinner[tick++ % 4] << " " << progress_label << " " << seconds << "   "
+           << std::flush;
+      drawn = true;
+    } else if (elapsed_ms >= next_plain) {
+      err_ << progress_label << " still waiting, " << seconds << "\n";
+      next_plain += kPlainProgressEveryMs;
+    }
+  };
+  RawMessage message;
+  const bool ok =
+      progress_label.empty()
+          ? client_.ReadMessage(&message, target_.timeout_seconds * 1000, &error)
+          : client_.ReadMessage(&message, target_.timeout_seconds * 1000, &error, on_wait);
+  if (drawn) err_ << "\r\033[K" << std::flush;
+  if (!ok) {
+    err_ << "qx: " << code << ": " << error << "\n";
+    return false;
+  }
+  *reply = std::move(message.body);
+  return true;
+}
+
+bool AskOnce(const LinkTarget& target, std::string_view code, std::string_view body,
+             std::string* reply, std::ostream& err) {
+  LinkSession session(target, err);
+  return session.Open() && session.Ask(code, body, reply);
+}
+
+}  // namespace parley

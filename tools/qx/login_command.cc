@@ -1,0 +1,82 @@
+#include "qx/login_command.h"
+
+#include <cstdlib>
+#include <ostream>
+
+#include <CLI/CLI.hpp>
+
+#include "qx/exit_codes.h"
+#include "qx/reply_text.h"
+#include "text/cp949.h"
+
+namespace parley {
+namespace {
+
+// A LOGIN body shorter than this (in CP949 bytes) is taken by the engine as the saved-id query.
+constexpr size_t kMinLoginBody = 7;
+
+}  // namespace
+
+CLI::App* AddLoginCommand(CLI::App& app, LoginOptions* options) {
+  CLI::App* login = app.add_subcommand(
+      "login", "Log in to the web service through the engine, or show the remembered id");
+  login->add_option("ID", options->id, "Login id");
+  login->add_option("PASSWORD", options->password, "Password (default: $QX_PASSWORD)");
+  login->add_flag("--save", options->save, "Have the engine remember the id for next time");
+  login->add_flag("--saved", options->saved, "Only show the id the engine remembers");
+  login->footer(kExitCodesHelp);
+  return login;
+}
+
+std::string LoginBody(const LoginOptions& options) {
+  std::string body = options.id + std::string(kFieldSep) + options.password;
+  if (options.save) body += std::string(kFieldSep) + "SAVE";
+  return body;
+}
+
+int RunLoginCommand(LoginOptions options, const LinkTarget& target, std::ostream& out,
+                    std::ostream& err) {
+  std::string reply;
+  if (options.saved) {
+    if (!AskOnce(target, "LOGIN", "", &reply, err)) return kExitNoEngine;
+    // "1<QX>" alone, or "1<QX>" + id + "<QX>".
+    std::vector<std::string> fields = SplitOn(reply, kFieldSep);
+    if (fields.size() >= 2 && !fields[1].empty()) {
+      out << "saved id: " << ScreenText(fields[1]) << "\n";
+    } else {
+      out << "no saved id\n";
+    }
+    return kExitOk;
+  }
+  if (options.password.empty()) {
+    if (const char* env = std::getenv("QX_PASSWORD")) options.password = env;
+  }
+  if (options.id.empty() || options.password.empty()) {
+    err << "qx login: give ID and PASSWORD (or set QX_PASSWORD), or --saved\n";
+    return kExitUsage;
+  }
+  if (Utf8ToAnsi(LoginBody(options)).size() < kMinLoginBody) {
+    err << "qx login: an id and password this short would be read as the saved-id query\n";
+    return kExitUsage;
+  }
+  if (!AskOnce(target, "LOGIN", LoginBody(options), &reply, err)) return kExitNoEngine;
+  // Accepted: "2", "1", six account fields, the engine directory, "". Refused: "2", the web
+  // service's first character, "", the engine directory, "".
+  std::vector<std::string> fields = SplitOn(reply, kFieldSep);
+  if (fields.size() < 2 || fields[0] != "2") {
+    err << "qx login: unexpected reply \"" << ScreenText(reply) << "\"\n";
+    return kExitRefused;
+  }
+  if (fields[1] != "1") {
+    std::string code = fields[1].empty() || fields[1][0] == '\0' ? "no answer" : fields[1];
+    out << "login refused (" << ScreenText(code) << ")\n";
+    return kExitRefused;
+  }
+  AccountInfo info;
+  out << "logged in as " << options.id << (options.save ? " (id saved)" : "") << "\n";
+  if (AccountFromFields(fields, 2, &info)) PrintAccount(info, out);
+  if (fields.size() >= 9) out << "engine home: " << ScreenText(fields[8]) << "\n";
+  return kExitOk;
+}
+
+}  // namespace parley

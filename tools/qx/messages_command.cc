@@ -1,0 +1,166 @@
+#include "qx/messages_command.h"
+
+#include <ostream>
+
+#include <CLI/CLI.hpp>
+
+#include "qx/exit_codes.h"
+#include "qx/reply_text.h"
+#include "qx/text_table.h"
+
+namespace parley {
+namespace {
+
+constexpr size_t kTextColumns = 48;
+constexpr std::string_view kFirst = "<FIRST>";
+
+std::string Join(std::initializer_list<std::string_view> fields) {
+  std::string out;
+  bool first = true;
+  for (std::string_view field : fields) {
+    if (!first) out += kFieldSep;
+    first = false;
+    out += field;
+  }
+  return out;
+}
+
+// The web service's rows of saved messages: number, subject, text, kind, time saved.
+void PrintSaved(std::string_view rows, std::ostream& out) {
+  TextTable table({"No", "Subject", "Text", "Kind", "Saved"});
+  for (auto& row : WebRows(rows)) {
+    row.resize(5);
+    table.AddRow({row[0], row[1], Ellipsize(row[2], kTextColumns), row[3], row[4]});
+  }
+  table.Print(out);
+}
+
+// Catalogue texts: number, group name, text.
+void PrintTexts(std::string_view rows, std::ostream& out) {
+  TextTable table({"No", "Group", "Text"});
+  for (auto& row : WebRows(rows)) {
+    row.resize(3);
+    table.AddRow({row[0], row[1], Ellipsize(row[2], kTextColumns)});
+  }
+  table.Print(out);
+}
+
+// Catalogue groups: number, name, number of texts.
+void PrintGroups(std::string_view rows, std::ostream& out) {
+  TextTable table({"Group", "Name", "Texts"});
+  for (auto& row : WebRows(rows)) table.AddRow(row);
+  table.Print(out);
+}
+
+// The rest of text after its n-th separator (empty when it has fewer).
+std::string AfterField(std::string_view text, size_t n) {
+  for (size_t i = 0; i < n; ++i) {
+    const size_t at = text.find(kFieldSep);
+    if (at == std::string_view::npos) return "";
+    text.remove_prefix(at + kFieldSep.size());
+  }
+  return std::string(text);
+}
+
+}  // namespace
+
+CLI::App* AddMessagesCommand(CLI::App& app, MessagesOptions* options) {
+  CLI::App* messages =
+      app.add_subcommand("messages", "Browse saved messages and the catalogue of ready-made texts");
+  messages->require_subcommand(1);
+  messages->footer(kExitCodesHelp);
+
+  CLI::App* saved = messages->add_subcommand("saved", "List your saved messages (MYMSG)");
+  saved->add_option("--type", options->type, "SMS (with the counts of both kinds) or LMS")
+      ->capture_default_str()
+      ->check(CLI::IsMember({"SMS", "LMS"}));
+  saved->callback([options] { options->action = "saved"; });
+
+  CLI::App* save = messages->add_subcommand("save", "Save a message to your box (MYMSG SAVE)");
+  save->add_option("--text", options->text, "Message text")->required();
+  save->add_option("--subject", options->subject, "Subject");
+  save->add_option("--type", options->type, "SMS or LMS")
+      ->capture_default_str()
+      ->check(CLI::IsMember({"SMS", "LMS"}));
+  save->callback([options] { options->action = "save"; });
+
+  CLI::App* catalogue =
+      messages->add_subcommand("catalogue", "Browse the catalogue of ready-made texts (EMOTN)");
+  catalogue->add_option("--category", options->type, "Category")->capture_default_str();
+  catalogue->add_option("--group", options->group,
+                        "Group number; without it: the group list and the first group");
+  catalogue->callback([options] { options->action = "catalogue"; });
+
+  for (CLI::App* sub : {saved, catalogue}) {
+    sub->add_option("--page", options->page, "Page, from 1")
+        ->capture_default_str()
+        ->check(CLI::Range(1, 1000000));
+    sub->add_option("--size", options->size, "Rows per page")
+        ->capture_default_str()
+        ->check(CLI::Range(1, 1000));
+    sub->footer(kExitCodesHelp);
+  }
+  save->footer(kExitCodesHelp);
+  return messages;
+}
+
+std::pair<std::string, std::string> MessagesRequest(const MessagesOptions& o) {
+  const std::string page = std::to_string(o.page);
+  const std::string size = std::to_string(o.size);
+  if (o.action == "save") {
+    return {"MYMSG", Join({"SAVE", EscapeUiText(o.text), EscapeUiText(o.subject), o.type})};
+  }
+  if (o.action == "catalogue") {
+    if (o.group.empty()) return {"EMOTN", std::string(kFirst) + Join({o.type, page, size})};
+    return {"EMOTN", Join({o.type, o.group, page, size})};
+  }
+  return {"MYMSG", Join({o.type == "SMS" ? "CNT" : o.type, page, size})};
+}
+
+int RunMessagesCommand(const MessagesOptions& options, const LinkTarget& target, std::ostream& out,
+                       std::ostream& err) {
+  const auto [code, body] = MessagesRequest(options);
+  std::string reply;
+  if (!AskOnce(target, code, body, &reply, err)) return kExitNoEngine;
+  if (reply.empty()) {
+    err << "qx messages: the engine answered with nothing\n";
+    return kExitRefused;
+  }
+  if (options.action == "save") {
+    out << "save: " << ScreenText(AfterField(reply, 1)) << "\n";
+    return kExitOk;
+  }
+  if (options.action == "catalogue") {
+    if (options.group.empty()) {
+      // "<FIRST>" groups "<QX>" count of the first group "<QX>" its texts.
+      if (!reply.starts_with(kFirst)) {
+        err << "qx messages: unexpected reply\n";
+        return kExitRefused;
+      }
+      std::vector<std::string> parts =
+          SplitOn(std::string_view(reply).substr(kFirst.size()), kFieldSep);
+      parts.resize(2);
+      PrintGroups(parts[0], out);
+      out << "\ntexts in the first group: " << ScreenText(parts[1]) << "\n";
+      PrintTexts(AfterField(reply, 2), out);
+    } else {
+      out << "texts in group " << options.group << ": "
+          << ScreenText(reply.substr(0, reply.find(kFieldSep))) << "\n";
+      PrintTexts(AfterField(reply, 1), out);
+    }
+    return kExitOk;
+  }
+  if (options.type == "SMS") {
+    // "CNT", SMS count, LMS count, the page of SMS messages.
+    std::vector<std::string> parts = SplitOn(reply, kFieldSep);
+    parts.resize(3);
+    out << "saved messages: SMS " << ScreenText(parts[1]) << ", LMS " << ScreenText(parts[2])
+        << "\n";
+    PrintSaved(AfterField(reply, 3), out);
+  } else {
+    PrintSaved(AfterField(reply, 1), out);
+  }
+  return kExitOk;
+}
+
+}  // namespace parley

@@ -1,0 +1,186 @@
+// qx sub-commands against the engine binary, with the web service and gateway simulators. qx
+// opens one connection per command, so these also show the engine keeping the login between
+// connections.
+#include <filesystem>
+#include <memory>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "excel/workbook_writer.h"
+#include "gatesim/gate_sim_process.h"
+#include "qx/check_command.h"
+#include "qx/end_command.h"
+#include "qx/excel_command.h"
+#include "qx/exit_codes.h"
+#include "qx/login_command.h"
+#include "qx/messages_command.h"
+#include "qx/results_command.h"
+#include "testing/engine_process.h"
+#include "text/cp949.h"
+#include "websim/web_sim_process.h"
+
+namespace parley {
+namespace {
+
+class QxEngineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    target_.port = testing::FreePort();
+    target_.timeout_seconds = 20;
+    engine_ = std::make_unique<testing::ChildProcess>(
+        testing::EngineBinary(),
+        std::vector<std::string>{"--link-port", std::to_string(target_.port), "--ui-program",
+                                 "none", "--home", dir_.path().string(), "--web-base",
+                                 web_.base_url(), "--web-port", std::to_string(web_.port()),
+                                 "--gateway", "127.0.0.1:" + std::to_string(gate_.port()),
+                                 "--gateway-timeout", "2"},
+        dir_.path() / "engine.log");
+    ASSERT_TRUE(engine_->WaitForLog("listening on", 10000)) << engine_->Log();
+  }
+
+  // Runs a sub-command, keeping its output in out_ and err_.
+  template <typename Run>
+  int Qx(Run run) {
+    out_.str("");
+    err_.str("");
+    return run(target_, out_, err_);
+  }
+
+  int Login(LoginOptions options) {
+    return Qx([&](auto& t, auto& o, auto& e) { return RunLoginCommand(options, t, o, e); });
+  }
+
+  testing::TempDir dir_;
+  testing::WebSim web_{dir_.path()};
+  testing::GateSim gate_{dir_.path()};
+  std::unique_ptr<testing::ChildProcess> engine_;
+  LinkTarget target_;
+  std::ostringstream out_;
+  std::ostringstream err_;
+};
+
+TEST_F(QxEngineTest, LoginCheckBrowseLogoutQuit) {
+  EXPECT_EQ(Login({"", "", false, true}), kExitOk);
+  EXPECT_EQ(out_.str(), "no saved id\n");
+  EXPECT_EQ(Login({"qxuser", "wrong", false, false}), kExitRefused);
+  EXPECT_EQ(out_.str(), "login refused (0)\n");
+  EXPECT_EQ(Login({"q", "p", false, false}), kExitUsage);  // would be the saved-id query
+  ASSERT_EQ(Login({"qxuser", "qxpass", true, false}), kExitOk) << err_.str();
+  EXPECT_NE(out_.str().find("left SMS 10000 / LMS 3333 / MMS 1000"), std::string::npos)
+      << out_.str();
+  EXPECT_EQ(Login({"", "", false, true}), kExitOk);
+  EXPECT_EQ(out_.str(), "saved id: qxuser\n");
+
+  // Each command below is a new connection: the engine's web session carries over.
+  CheckOptions check{15, "lms", "", false};
+  EXPECT_EQ(Qx([&](auto& t, auto& o, auto& e) { return RunCheckCommand(check, t, o, e); }),
+            kExitOk);
+  EXPECT_NE(out_.str().find("check: passed (1 | LMS | 15 |"), std::string::npos) << out_.str();
+  check.count = 999999;  // more than the balance allows
+  EXPECT_EQ(Qx([&](auto& t, auto& o, auto& e) { return RunCheckCommand(check, t, o, e); }),
+            kExitRefused);
+
+  MessagesOptions saved;
+  saved.action = "saved";
+  saved.size = 2;
+  ASSERT_EQ(Qx([&](auto& t, auto& o, auto& e) { return RunMessagesCommand(saved, t, o, e); }),
+            kExitOk);
+  EXPECT_NE(out_.str().find("saved messages: SMS 12, LMS 3\n"), std::string::npos) << out_.str();
+  EXPECT_NE(out_.str().find("\n12  "), std::string::npos) << out_.str();  // newest first
+  MessagesOptions catalogue;
+  catalogue.action = "catalogue";
+  ASSERT_EQ(Qx([&](auto& t, auto& o, auto& e) { return RunMessagesCommand(catalogue, t, o, e); }),
+            kExitOk);
+  EXPECT_NE(out_.str().find("(`^`)"), std::string::npos) << out_.str();  // backtick restored
+
+  ResultsOptions results;
+  results.from = "2024-03-01";
+  results.to = "2024-03-31";
+  results.kind = "MMS";
+  ASSERT_EQ(Qx([&](auto& t, auto& o, auto& e) { return RunResultsCommand(results, t, o, e); }),
+            kExitOk);
+  // The totals cover every kind of the period; the list only the kind asked for.
+  EXPECT_NE(out_.str().find("messages: 66 in all, 62 delivered, 3 failed, 1 waiting"),
+            std::string::npos)
+      << out_.str();
+  EXPECT_NE(out_.str().find("\n 5  2024-03-05 13:28:00  MMS"), std::string::npos) << out_.str();
+  EXPECT_EQ(out_.str().find("  SMS  "), std::string::npos) << out_.str();
+  StatsOptions stats{"2024-03", "2024-03"};
+  ASSERT_EQ(Qx([&](auto& t, auto& o, auto& e) { return RunStatsCommand(stats, t, o, e); }),
+            kExitOk);
+  EXPECT_NE(out_.str().find("합계"), std::string::npos) << out_.str();
+
+  EXPECT_EQ(Qx([](auto& t, auto& o, auto& e) { return RunEndCommand(0, t, o, e); }), kExitOk);
+  // Logged out at the web service: the check is refused now.
+  check.count = 1;
+  EXPECT_EQ(Qx([&](auto& t, auto& o, auto& e) { return RunCheckCommand(check, t, o, e); }),
+            kExitRefused);
+  EXPECT_EQ(Qx([](auto& t, auto& o, auto& e) { return RunEndCommand(1, t, o, e); }), kExitOk);
+  int status = -1;
+  EXPECT_TRUE(engine_->Wait(5000, &status));
+  EXPECT_EQ(Qx([](auto& t, auto& o, auto& e) { return RunEndCommand(0, t, o, e); }), kExitNoEngine);
+}
+
+TEST_F(QxEngineTest, ExcelListPreviewAndPersonalisedSend) {
+  SheetData sheet{"명단", {}};
+  sheet.rows.push_back({std::string("이름"), std::string("전화")});
+  sheet.rows.push_back({std::string("김민준"), 1012345678.0});  // a number loses its leading 0
+  sheet.rows.push_back({std::string("이서연"), std::string("010-2222-3333")});
+  sheet.rows.push_back({std::string("박도윤"), std::string("010-2222-3333")});  // same phone
+  const std::filesystem::path workbook = dir_.path() / "list.xlsx";
+  std::string error;
+  ASSERT_TRUE(WriteXlsx(workbook, {sheet}, XlsxOptions{}, &error)) << error;
+  ASSERT_EQ(Login({"qxuser", "qxpass", false, false}), kExitOk);
+
+  auto excel = [&](ExcelOptions options) {
+    return Qx([&](auto& t, auto& o, auto& e) { return RunExcelCommand(options, t, o, e); });
+  };
+  ExcelOptions list;
+  list.action = "list";
+  list.file = workbook.string();
+  ASSERT_EQ(excel(list), kExitOk) << err_.str();
+  EXPECT_NE(out_.str().find("sheet 명단: 3 rows"), std::string::npos) << out_.str();
+
+  ExcelOptions count;
+  count.action = "count";
+  count.sheet = "명단";
+  count.column = "전화";
+  ASSERT_EQ(excel(count), kExitOk) << err_.str();
+  EXPECT_EQ(out_.str(), "2\n");
+  count.column = "없는열";
+  EXPECT_EQ(excel(count), kExitRefused);  // the engine's "Exception:[...]"
+
+  ExcelOptions send;
+  send.action = "preview";
+  send.sheet = "명단";
+  send.phone_column = "전화";
+  send.callback = "0212345678";
+  send.text = "[이름:4]님, 안녕하세요";
+  ASSERT_EQ(excel(send), kExitOk) << err_.str();
+  EXPECT_NE(out_.str().find("010-1234-5678  021-234-5678  김민님, 안녕하세요"), std::string::npos)
+      << out_.str();
+
+  // Without --count the rows of the listing are the count; every row is sent.
+  send.action = "send";
+  send.file = workbook.string();
+  ASSERT_EQ(excel(send), kExitOk) << out_.str() << err_.str();
+  std::vector<testing::GateJob> jobs = gate_.WaitForJobs(1);
+  ASSERT_EQ(jobs.size(), 1u);
+  EXPECT_EQ(jobs[0].header.count, 3);
+  ASSERT_EQ(jobs[0].messages.size(), 3u);
+  EXPECT_EQ(jobs[0].messages[0].recipient, "01012345678");
+  EXPECT_EQ(jobs[0].messages[2].text, Utf8ToAnsi("박도님, 안녕하세요"));
+
+  // --dedupe counts distinct phone numbers and sends once per distinct row.
+  send.file.clear();
+  send.dedupe = true;
+  send.text = "안녕하세요";
+  ASSERT_EQ(excel(send), kExitOk) << out_.str() << err_.str();
+  jobs = gate_.WaitForJobs(2);
+  ASSERT_EQ(jobs.size(), 2u);
+  EXPECT_EQ(jobs[1].messages.size(), 2u);
+}
+
+}  // namespace
+}  // namespace parley

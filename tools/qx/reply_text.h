@@ -1,0 +1,50 @@
+// Reading the engine's replies: splitting bodies into fields and the account figures that LOGIN
+// and every send return.
+#ifndef PARLEY_QX_REPLY_TEXT_H_
+#define PARLEY_QX_REPLY_TEXT_H_
+
+#include <iosfwd>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace parley {
+
+inline constexpr std::string_view kFieldSep = "<QX>";
+
+// The pieces of text between separators, empty pieces included ("a<QX><QX>b" gives "a", "",
+// "b"; an empty text gives one empty piece).
+std::vector<std::string> SplitOn(std::string_view text, std::string_view separator);
+
+// A CP949 text from the engine as UTF-8 for the screen: the web service's "&gacct;" becomes a
+// backtick, "&comma;", "&lt;" and "&gt;" their characters, and line breaks a space.
+std::string ScreenText(std::string_view cp949);
+
+// The account figures: the six fields of the user information string, in UTF-8.
+struct AccountInfo {
+  std::string name;
+  std::string grade;
+  std::string amount;
+  std::string sms_left;
+  std::string lms_left;
+  std::string mms_left;
+};
+
+// Takes the account figures from fields[first] to fields[first + 5] (CP949). False when there
+// are fewer fields.
+bool AccountFromFields(const std::vector<std::string>& fields, size_t first, AccountInfo* info);
+
+// Takes the account figures from the last six "<QX>" fields of a CP949 reply body (the user
+// information string ends every reply that carries it). False when the body has fewer fields.
+bool ParseAccountTail(std::string_view body, AccountInfo* info);
+
+// Writes the figures as one line: "account: NAME (GRADE), amount A, left SMS s / LMS l / MMS m".
+void PrintAccount(const AccountInfo& info, std::ostream& out);
+
+// Encodes the characters the UI link reserves inside a field ("<", ">" and the backtick), as the
+// UI program does for message texts.
+std::string EscapeUiText(std::string_view text);
+
+}  // namespace parley
+
+#endif  // PARLEY_QX_REPLY_TEXT_H_

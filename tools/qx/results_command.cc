@@ -1,0 +1,132 @@
+#include "qx/results_command.h"
+
+#include <ostream>
+
+#include <CLI/CLI.hpp>
+
+#include "qx/exit_codes.h"
+#include "qx/reply_text.h"
+#include "qx/text_table.h"
+
+namespace parley {
+namespace {
+
+constexpr std::string_view kData = "<DATA>";
+constexpr std::string_view kEnd = "<END>";
+constexpr size_t kTitleColumns = 30;
+
+// "YYYY-MM" or "YYYYMM" as year and month texts; an empty text gives two empty texts.
+bool SplitMonth(const std::string& text, std::string* year, std::string* month) {
+  if (text.empty()) {
+    year->clear();
+    month->clear();
+    return true;
+  }
+  std::string digits;
+  for (char c : text) {
+    if (c >= '0' && c <= '9') {
+      digits += c;
+    } else if (c != '-' && c != '/' && c != '.') {
+      return false;
+    }
+  }
+  if (digits.size() != 6 || digits.substr(4) < "01" || digits.substr(4) > "12") return false;
+  *year = digits.substr(0, 4);
+  *month = std::to_string(std::stoi(digits.substr(4)));
+  return true;
+}
+
+}  // namespace
+
+CLI::App* AddResultsCommand(CLI::App& app, ResultsOptions* options) {
+  CLI::App* results = app.add_subcommand("results", "Show the results of past sends (SENDL)");
+  results->add_option("--from", options->from, "First day, e.g. 2024-03-01");
+  results->add_option("--to", options->to, "Last day");
+  results->add_option("--kind", options->kind, "SMS, LMS or MMS")
+      ->check(CLI::IsMember({"SMS", "LMS", "MMS"}));
+  results->add_option("--result", options->result, "Result code (0 done, 1 failed, 2 waiting)");
+  results->add_option("--phone", options->phone, "Only sends from this number");
+  results->add_option("--page", options->page, "Page, from 1")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 1000000));
+  results->add_option("--size", options->size, "Rows per page")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 1000));
+  results->footer(kExitCodesHelp);
+  return results;
+}
+
+CLI::App* AddStatsCommand(CLI::App& app, StatsOptions* options) {
+  CLI::App* stats = app.add_subcommand("stats", "Show the daily usage statistics (CASHL)");
+  stats->add_option("--from", options->from, "First month, YYYY-MM");
+  stats->add_option("--to", options->to, "Last month, YYYY-MM");
+  stats->footer(kExitCodesHelp);
+  return stats;
+}
+
+std::string ResultsBody(const ResultsOptions& o) {
+  std::string body = "1";
+  for (const std::string& field : {o.from, o.to, o.kind, o.result, std::to_string(o.page),
+                                   std::to_string(o.size), std::string(), o.phone}) {
+    body += kFieldSep;
+    body += field;
+  }
+  return body;
+}
+
+bool StatsBody(const StatsOptions& o, std::string* body) {
+  std::string sy, sm, ey, em;
+  if (!SplitMonth(o.from, &sy, &sm) || !SplitMonth(o.to, &ey, &em)) return false;
+  *body =
+      sy + std::string(kFieldSep) + sm + std::string(kFieldSep) + ey + std::string(kFieldSep) + em;
+  return true;
+}
+
+int RunResultsCommand(const ResultsOptions& options, const LinkTarget& target, std::ostream& out,
+                      std::ostream& err) {
+  std::string reply;
+  if (!AskOnce(target, "SENDL", ResultsBody(options), &reply, err)) return kExitNoEngine;
+  // "1<QX>" four comma-separated totals "<DATA>", then rows of seven fields, each ending "<END>".
+  const size_t data = reply.find(kData);
+  if (data == std::string::npos) {
+    err << "qx results: unexpected reply \"" << ScreenText(reply) << "\"\n";
+    return kExitRefused;
+  }
+  std::vector<std::string> count_line = SplitOn(std::string_view(reply).substr(0, data), kFieldSep);
+  std::vector<std::string> totals =
+      SplitOn(count_line.size() > 1 ? std::string_view(count_line[1]) : "", ",");
+  totals.resize(4);
+  out << "messages: " << totals[0] << " in all, " << totals[1] << " delivered, " << totals[2]
+      << " failed, " << totals[3] << " waiting\n";
+  TextTable table({"No", "Time", "Kind", "From", "Title", "Result", "Count"});
+  for (const std::string& row :
+       SplitOn(std::string_view(reply).substr(data + kData.size()), kEnd)) {
+    if (row.empty()) continue;
+    std::vector<std::string> cells;
+    for (const std::string& cell : SplitOn(row, kFieldSep)) cells.push_back(ScreenText(cell));
+    cells.resize(7);
+    cells[4] = Ellipsize(cells[4], kTitleColumns);
+    table.AddRow(std::move(cells));
+  }
+  table.Print(out);
+  return kExitOk;
+}
+
+int RunStatsCommand(const StatsOptions& options, const LinkTarget& target, std::ostream& out,
+                    std::ostream& err) {
+  std::string body;
+  if (!StatsBody(options, &body)) {
+    err << "qx stats: months are written YYYY-MM\n";
+    return kExitUsage;
+  }
+  std::string reply;
+  if (!AskOnce(target, "CASHL", body, &reply, err)) return kExitNoEngine;
+  // The web service's rows as they come: day, short, long and picture messages, all; the last
+  // row holds the totals.
+  TextTable table({"Day", "SMS", "LMS", "MMS", "All"});
+  for (auto& row : WebRows(reply)) table.AddRow(std::move(row));
+  table.Print(out);
+  return kExitOk;
+}
+
+}  // namespace parley
