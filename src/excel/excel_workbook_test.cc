@@ -4,12 +4,14 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "db/db_exception.h"
+#include "excel/workbook_writer.h"
 #include "testing/engine_process.h"
 #include "text/cp949.h"
 
@@ -162,6 +164,45 @@ TEST_F(ExcelWorkbookTest, PreviewLines) {
   Open("many", csv);
   const std::string preview = workbook_.Preview("3`many$`phone`x`hi`11");
   EXPECT_EQ(preview.size(), 5 * std::string("010-1234-1000,x,hi<QX>").size()) << preview;
+}
+
+TEST_F(ExcelWorkbookTest, EveryFormatListsTheSame) {
+  // The sheets of the xls fixture (made by testdata/make_fixtures.py), written again as .xlsx,
+  // .ods and .csv: numbers, phone numbers stored as numbers and as text, dates, an empty header.
+  using Row = std::vector<std::optional<WorkbookValue>>;
+  const std::vector<SheetData> sheets = {
+      {"Sheet1",
+       {Row{std::string("이름"), std::string("phone"), std::nullopt, std::string("joined"),
+            std::string("memo")},
+        Row{std::string("김철수"), 1012345678.0, std::string("x"), WorkbookDate{45356}},
+        Row{std::string("Lee"), std::string("01012345678"), std::nullopt,
+            WorkbookDate{45356 + 13.75 / 24}, 2.5},
+        Row{std::string("Park"), 1012345678.0, std::nullopt, WorkbookDate{45357}}}},
+      {"Phone list",
+       {Row{std::string("name"), std::string("phone")},
+        Row{std::string("홍길동"), std::string("010-1234-5678")}}},
+      {"Empty", {}}};
+  std::string error;
+  const std::filesystem::path xlsx = dir_.path() / "book.xlsx";
+  const std::filesystem::path ods = dir_.path() / "book.ods";
+  const std::filesystem::path csv = dir_.path() / "Sheet1.csv";
+  ASSERT_TRUE(WriteXlsx(xlsx, sheets, XlsxOptions{}, &error)) << error;
+  ASSERT_TRUE(WriteOds(ods, sheets, &error)) << error;
+  ASSERT_TRUE(WriteCsv(csv, sheets[0], &error)) << error;
+
+  auto listing = [this](const std::filesystem::path& file) {
+    workbook_.OpenWorkbook(Utf8ToAnsi(file.string()));
+    return AnsiToUtf8(workbook_.ListSheets());
+  };
+  const std::string expected =
+      "Sheet1<QX>3<QX>이름,phone,F3,joined,memo<QX>"
+      "김철수,01012345678,x,2024-03-05,<Q>Lee,01012345678,2024-03-05 13:45:00,2.5,<Q>"
+      "Park,01012345678,2024-03-06,<QX>"
+      "Phone list<QX>1<QX>name,phone<QX>홍길동,010-1234-5678,<QX>";
+  EXPECT_EQ(listing(xlsx), expected);
+  EXPECT_EQ(listing(ods), expected);
+  EXPECT_EQ(listing(std::filesystem::path(PARLEY_EXCEL_TESTDATA) / "book.xls"), expected);
+  EXPECT_EQ(listing(csv), expected.substr(0, expected.find("Phone list")));
 }
 
 TEST_F(ExcelWorkbookTest, UnreadableWorkbooksThrowWithAReason) {

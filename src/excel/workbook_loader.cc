@@ -8,6 +8,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "excel/pipelined_sink.h"
 #include "excel/sheet_table_sink.h"
 #include "excel/workbook_readers.h"
 
@@ -141,7 +142,8 @@ std::shared_ptr<sqlite3> LoadWorkbook(const std::filesystem::path& path, std::st
   }
 
   sqlite3* raw = nullptr;
-  int rc = sqlite3_open_v2(":memory:", &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  int rc = sqlite3_open_v2(
+      ":memory:", &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
   std::shared_ptr<sqlite3> db(raw, sqlite3_close_v2);
   if (rc != SQLITE_OK) {
     *error = raw != nullptr ? sqlite3_errmsg(raw) : "cannot open an in-memory database";
@@ -152,7 +154,18 @@ std::shared_ptr<sqlite3> LoadWorkbook(const std::filesystem::path& path, std::st
   {
     SheetTableSink sink(raw);
     std::string reason;
-    bool ok = Read(format, path, sink, &reason) && sink.Finish();
+    bool ok;
+    if (format == Format::kXls) {
+      // The xls reader runs its library in a child process, which must be forked from a process
+      // of one thread.
+      ok = Read(format, path, sink, &reason);
+    } else {
+      // Storing the cells runs beside reading them.
+      PipelinedSink pipeline(sink);
+      const bool read = Read(format, path, pipeline, &reason);
+      ok = pipeline.Finish() && read;
+    }
+    ok = ok && sink.Finish();
     if (!ok) {
       *error = !sink.error().empty() ? sink.error()
                : !reason.empty()     ? reason
