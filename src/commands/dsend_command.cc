@@ -64,9 +64,9 @@ asio::awaitable<std::string> OnDSend(CFlexLink& link, std::string body) {
   if (sends && link.send_permission == 1) {
     const DirectSendSetup setup = MakeSendSetup(link);
     if (mode == kModeSms) {
-      result = co_await SendDirectSms(setup, body, &sent);
+      result = co_await SendDirectSms(setup, std::move(body), &sent);
     } else {
-      result = co_await SendDirectMms(setup, body, &sent);
+      result = co_await SendDirectMms(setup, std::move(body), &sent);
     }
     for (const std::string& number : sent.recent) AddRecentNumber(number);
   }

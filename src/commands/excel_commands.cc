@@ -73,9 +73,9 @@ asio::awaitable<std::string> OnESend(CFlexLink& link, std::string body) {
     } else {
       const DirectSendSetup setup = MakeSendSetup(link);
       if (mode == kModeSms) {
-        result = co_await SendExcelSms(setup, workbook, body, "SMS", &report);
+        result = co_await SendExcelSms(setup, workbook, std::move(body), "SMS", &report);
       } else {
-        result = co_await SendExcelMms(setup, workbook, body);
+        result = co_await SendExcelMms(setup, workbook, std::move(body));
       }
     }
   }

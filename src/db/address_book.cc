@@ -1,6 +1,7 @@
 #include "db/address_book.h"
 
 #include <spdlog/spdlog.h>
+#include <sqlite3.h>
 
 #include <charconv>
 #include <cstdint>
@@ -91,6 +92,10 @@ bool AddressBook::OpenAddressBook() {
                  AnsiToUtf8(db_.last_error()));
   }
   db_.RefreshTables();
+  if (sqlite3_db_readonly(db_.handle(), "main") == 1) {
+    spdlog::warn("Address book {} is read-only: the login id and recent numbers are not kept.",
+                 path_.string());
+  }
   return true;
 }
 

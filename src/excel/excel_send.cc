@@ -175,7 +175,11 @@ asio::awaitable<std::string> RunExcelJob(const DirectSendSetup& setup, ExcelWork
   *sent_out = 0;
   CExcelDatabase& db = *workbook.database();
   const std::string sql = RecipientQuery(pipeline, job, workbook);
-  if (!db.CheckQuery(sql)) co_return ExceptionText(db.last_error());
+  if (!db.CheckQuery(sql)) {
+    spdlog::warn("excel send refused: the workbook's recipient query failed: {}",
+                 AnsiToUtf8(db.last_error()));
+    co_return ExceptionText(db.last_error());
+  }
   int64_t rows = 0;
   std::string problem;
   try {
@@ -238,7 +242,7 @@ asio::awaitable<std::string> RunExcelJob(const DirectSendSetup& setup, ExcelWork
                   *sent_out, AnsiToUtf8(failure));
     co_return ExceptionText(failure);
   }
-  ec = co_await socket.Flush();
+  ec = co_await FinishJob(socket, setup.timeout);
   if (ec) {
     spdlog::warn("excel send: gateway job {} failed at the end: {}", job_id, ec.message());
     co_return std::string(kSendFailedText);

@@ -32,6 +32,10 @@ constexpr size_t kReadChunk = 64 * 1024;
 // stops reading until one is written, so a client that sends without reading cannot make the
 // engine buffer without bound.
 constexpr int kMaxInFlight = 256;
+// Header and body bytes of the messages whose handlers are running. Past this the server stops
+// reading as well (a message is always taken when none is in hand), so long sends pipelined one
+// behind the other cannot make the engine hold their recipient lists without bound.
+constexpr size_t kMaxInFlightBytes = 32 * 1024 * 1024;
 // How much of a body the debug log shows.
 constexpr size_t kLoggedBodyBytes = 200;
 
@@ -86,7 +90,11 @@ class Session : public std::enable_shared_from_this<Session> {
   // Queues a whole message. `counted` marks a reply of a message taken by the reader.
   void Enqueue(std::string message, bool counted) {
     if (!open_ || closing_write_) {
-      if (counted) ReleaseSlot();
+      if (counted) {
+        spdlog::warn("UI link: the reply to {} is dropped: the UI program closed the connection",
+                     AnsiToUtf8(std::string_view(message).substr(0, kCommandCodeSize)));
+        ReleaseSlot();
+      }
       return;
     }
     queue_.emplace_back(std::move(message), counted);
@@ -117,8 +125,14 @@ class Session : public std::enable_shared_from_this<Session> {
           break;
         }
         if (state_->stopped) continue;
-        while (in_flight_ >= kMaxInFlight && socket_.is_open()) co_await slot_signal_.Wait();
+        const size_t held = message.header.size() + message.body.size();
+        while (socket_.is_open() &&
+               (in_flight_ >= kMaxInFlight ||
+                (in_flight_ > 0 && in_flight_bytes_ + held > kMaxInFlightBytes))) {
+          co_await slot_signal_.Wait();
+        }
         ++in_flight_;
+        in_flight_bytes_ += held;
         asio::co_spawn(socket_.get_executor(), Handle(std::move(message)), asio::detached);
       }
     }
@@ -129,6 +143,7 @@ class Session : public std::enable_shared_from_this<Session> {
 
   awaitable<void> Handle(RawMessage raw) {
     auto self = shared_from_this();
+    const size_t held = raw.header.size() + raw.body.size();
     std::string header = Utf8ToAnsi(raw.header);
     std::string body = Utf8ToAnsi(raw.body);
     raw = RawMessage{};
@@ -143,6 +158,7 @@ class Session : public std::enable_shared_from_this<Session> {
     } catch (const std::exception& e) {
       spdlog::error("UI link: command {} failed: {}; no reply", AnsiToUtf8(code), e.what());
     }
+    in_flight_bytes_ -= held;  // the reader is woken when the reply's slot is released
     if (reply.empty()) {
       ReleaseSlot();
       co_return;
@@ -190,6 +206,7 @@ class Session : public std::enable_shared_from_this<Session> {
   Signal slot_signal_;
   std::deque<std::pair<std::string, bool>> queue_;
   int in_flight_ = 0;
+  size_t in_flight_bytes_ = 0;
   bool open_ = true;            // until Run() has finished
   bool closing_ = false;        // the reader has ended
   bool closing_write_ = false;  // a write failed

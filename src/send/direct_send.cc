@@ -1,5 +1,6 @@
 #include "send/direct_send.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -148,7 +149,7 @@ asio::awaitable<std::string> RunJob(const DirectSendSetup& setup, const JobField
     }
     if (job.count - i <= static_cast<int64_t>(kRecentCount)) out->recent.emplace_back(recipient);
   }
-  ec = co_await socket.Flush();
+  ec = co_await FinishJob(socket, setup.timeout);
   if (ec) {
     spdlog::warn("gateway job {} failed at the end: {}", job_id, ec.message());
     out->recent.clear();
@@ -176,6 +177,12 @@ asio::awaitable<std::error_code> OpenJob(CMMSBulkSocket& socket, const DirectSen
   header.reserve_date = std::move(reserve_date);
   std::error_code ec = co_await socket.SendJobHeader(header);
   if (!ec) ec = co_await socket.WaitReply(setup.timeout);
+  co_return ec;
+}
+
+asio::awaitable<std::error_code> FinishJob(CMMSBulkSocket& socket,
+                                           std::chrono::milliseconds timeout) {
+  std::error_code ec = co_await socket.EndJob(std::min(timeout, kJobEndGrace));
   co_return ec;
 }
 

@@ -70,6 +70,15 @@ asio::awaitable<std::error_code> OpenJob(CMMSBulkSocket& socket, const DirectSen
                                          std::string title, std::string type_code, int64_t count,
                                          std::string reserve_date);
 
+// The longest the end of a job watches for a gateway hanging up.
+inline constexpr std::chrono::milliseconds kJobEndGrace{200};
+
+// Ends a job with CMMSBulkSocket::EndJob, watching at most kJobEndGrace (or `timeout` when
+// shorter) for a gateway that hangs up on the last messages. Returns the write error, or
+// kClosed when it hung up; success otherwise.
+asio::awaitable<std::error_code> FinishJob(CMMSBulkSocket& socket,
+                                           std::chrono::milliseconds timeout);
+
 // The form body of a sent report: "jobid=..&type=SMS&totcnt=..&title=..&msg=..&resflag=..
 // &reserdate=..&fromnumber=..", title and text encoded with EncodeFormValue, resflag 1 without a
 // reservation and 2 with one.

@@ -8,6 +8,7 @@
 
 #include "db/address_book.h"
 #include "db/db_exception.h"
+#include "send/gateway_error.h"
 #include "send/gateway_records.h"
 #include "send/mms_bulk_socket.h"
 #include "send/skn_package.h"
@@ -156,10 +157,19 @@ asio::awaitable<std::string> RunGroupJob(const DirectSendSetup& setup, AddressBo
     }
     ec = co_await SendOne(socket, number, job, package, &sent);
     if (!ec && i != 0 && i % kAckInterval == 0) {
-      // The acknowledgement is awaited but not looked at: the job goes on whatever it says.
+      // The acknowledgement is awaited but does not stop the job, whatever it says; a gateway
+      // that has hung up does, as nothing sent after that can arrive.
       const std::error_code wait = co_await socket.WaitReply(setup.timeout);
-      if (wait)
+      if (wait == GatewayError::kClosed) {
+        ec = wait;
+      } else if (wait) {
         spdlog::debug("group send: gateway job {}: wait at {}: {}", job_id, i, wait.message());
+      } else if (!socket.AckOk()) {
+        spdlog::warn(
+            "group send: gateway job {}: negative acknowledgement after {} messages; "
+            "the job goes on",
+            job_id, sent);
+      }
     }
     if (ec) {
       spdlog::warn("group send: gateway job {} failed after {} messages: {}", job_id, sent,
@@ -167,7 +177,7 @@ asio::awaitable<std::string> RunGroupJob(const DirectSendSetup& setup, AddressBo
       co_return job_id;
     }
   }
-  ec = co_await socket.Flush();
+  ec = co_await FinishJob(socket, setup.timeout);
   if (ec) {
     spdlog::warn("group send: gateway job {} failed at the end: {}", job_id, ec.message());
   } else {

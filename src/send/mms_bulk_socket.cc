@@ -28,6 +28,11 @@ constexpr auto use_tuple = asio::experimental::as_tuple(asio::use_awaitable);
 // queued before it, instead of being copied into the output buffer.
 constexpr size_t kDirectWriteBytes = 64 * 1024;
 
+// The end of a job waits for a hang-up this many times the slowest reply of the job, and at
+// least kShortestEndGrace.
+constexpr int kEndGraceFactor = 4;
+constexpr std::chrono::milliseconds kShortestEndGrace{20};
+
 // True for the errors by which a connection ends from the gateway's side.
 bool IsConnectionEnd(const std::error_code& ec) {
   return ec == asio::error::eof || ec == asio::error::connection_reset ||
@@ -108,7 +113,8 @@ class CMMSBulkSocket::Impl {
   }
 
   awaitable<std::error_code> WaitReply(std::chrono::milliseconds timeout) {
-    const Clock::time_point deadline = Clock::now() + timeout;
+    const Clock::time_point started = Clock::now();
+    const Clock::time_point deadline = started + timeout;
     job_reply_record_.fill('\0');
     ack_record_.fill('\0');
     if (std::error_code ec = co_await Flush()) co_return ec;
@@ -118,10 +124,12 @@ class CMMSBulkSocket::Impl {
         case ReplyKind::kJobReply:
           std::memcpy(job_reply_record_.data(), held.data(), kJobReplySize);
           in_begin_ += kJobReplySize;
+          NoteReplyTime(started);
           co_return std::error_code();
         case ReplyKind::kAcknowledgement:
           std::memcpy(ack_record_.data(), held.data(), kAcknowledgementSize);
           in_begin_ += kAcknowledgementSize;
+          NoteReplyTime(started);
           co_return std::error_code();
         case ReplyKind::kBadType:
           spdlog::warn("gateway: reply of unknown type 0x{:02x}; {} bytes dropped",
@@ -165,6 +173,42 @@ class CMMSBulkSocket::Impl {
         co_return wait_error;
       }
     }
+  }
+
+  awaitable<std::error_code> EndJob(std::chrono::milliseconds longest) {
+    if (std::error_code ec = co_await Flush()) co_return ec;
+    if (!socket_.is_open()) co_return GatewayError::kClosed;
+    // As long as the gateway took to answer during the job, a few times over: a gateway that
+    // drops the last messages hangs up within about that time.
+    const auto grace = std::clamp(
+        std::chrono::duration_cast<std::chrono::milliseconds>(slowest_reply_ * kEndGraceFactor),
+        kShortestEndGrace, std::max(kShortestEndGrace, longest));
+    const Clock::time_point deadline = Clock::now() + grace;
+    char discard[kReceiveBufferSize];
+    for (;;) {
+      std::error_code ec;
+      socket_.read_some(asio::buffer(discard), ec);
+      if (!ec) continue;  // a late acknowledgement: nothing to act on now
+      if (IsConnectionEnd(ec) || peer_closed_) {
+        CloseSocket();
+        co_return GatewayError::kClosed;
+      }
+      if (ec != asio::error::would_block && ec != asio::error::try_again) {
+        CloseSocket();
+        co_return ec;
+      }
+      if (Clock::now() >= deadline) break;
+      timer_.expires_at(deadline);
+      auto ready = co_await (socket_.async_wait(tcp::socket::wait_read, use_tuple) ||
+                             timer_.async_wait(use_tuple));
+      if (ready.index() == 1) break;
+    }
+    Close();
+    co_return std::error_code();
+  }
+
+  void NoteReplyTime(Clock::time_point started) {
+    slowest_reply_ = std::max(slowest_reply_, Clock::now() - started);
   }
 
   void CloseSocket() {
@@ -264,7 +308,8 @@ class CMMSBulkSocket::Impl {
   std::array<char, kReceiveBufferSize> in_{};
   size_t in_begin_ = 0;  // replies held are in_[in_begin_, in_end_)
   size_t in_end_ = 0;
-  bool peer_closed_ = false;  // the gateway has ended its side of the connection
+  bool peer_closed_ = false;         // the gateway has ended its side of the connection
+  Clock::duration slowest_reply_{};  // the longest wait that ended with a reply
 };
 
 CMMSBulkSocket::CMMSBulkSocket(const asio::any_io_executor& executor)
@@ -298,6 +343,10 @@ awaitable<std::error_code> CMMSBulkSocket::SendFileMessage(std::string_view reci
 }
 
 awaitable<std::error_code> CMMSBulkSocket::Flush() { return impl_->Flush(); }
+
+awaitable<std::error_code> CMMSBulkSocket::EndJob(std::chrono::milliseconds timeout) {
+  return impl_->EndJob(timeout);
+}
 
 awaitable<std::error_code> CMMSBulkSocket::WaitReply(std::chrono::milliseconds timeout) {
   return impl_->WaitReply(timeout);

@@ -3,7 +3,8 @@
 //
 // Calling order within one job, from a coroutine on the engine's io_context:
 //   SetServer -> SendJobHeader -> WaitReply (job reply) -> per recipient SendTextMessage or
-//   SendFileMessage, with WaitReply (acknowledgement) after every 50th message -> Flush -> destroy.
+//   SendFileMessage, with WaitReply (acknowledgement) after every 50th message -> EndJob (or
+//   Flush) -> destroy.
 //
 // Message packets are gathered in an output buffer and written in large pieces: the buffer is
 // flushed when it passes kFlushBytes, before every wait for a reply, and by Flush(). The bytes on
@@ -80,6 +81,13 @@ class CMMSBulkSocket {
   // connection, kTimeout when it did not take the bytes within the I/O time-out, or another
   // write error; after an error the connection is closed.
   asio::awaitable<std::error_code> Flush();
+
+  // Ends the job. The gateway confirms no job's end, but one that drops the last messages hangs
+  // up: so this flushes, then watches the connection (discarding late replies) for four times
+  // the slowest reply of the job, at least 20 ms and at most `longest` (when that is longer than
+  // 20 ms), then closes it as Close() does. Returns a write error, or kClosed when the gateway
+  // hung up; success when the connection stayed open.
+  asio::awaitable<std::error_code> EndJob(std::chrono::milliseconds longest);
 
   // Flushes, then waits until the next reply is complete or `timeout` has passed since the call
   // (the deadline does not move, whatever arrives meanwhile). Replies are read as a stream: bytes

@@ -92,7 +92,14 @@ CWebClient::CWebClient(uint16_t port, WebTimeouts timeouts)
   static std::once_flag global_init;
   std::call_once(global_init, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
   curl_ = curl_easy_init();
-  if (curl_ == nullptr) spdlog::error("web client: libcurl could not create a handle");
+  if (curl_ == nullptr) {
+    spdlog::error("web client: libcurl could not create a handle");
+    return;
+  }
+  // The cookie engine, in memory only, for the life of the handle. Enabled once: with
+  // curl_easy_reset between requests libcurl 7.88 drops the file list of every earlier
+  // CURLOPT_COOKIEFILE without freeing it, a leak that grows with every request.
+  curl_easy_setopt(Handle(curl_), CURLOPT_COOKIEFILE, "");
 }
 
 CWebClient::~CWebClient() {
@@ -110,9 +117,8 @@ bool CWebClient::Perform(Method method, std::string_view server, std::string_vie
     return false;
   }
   CURL* h = Handle(curl_);
-  // Options stick to the handle: start from none and set every one for this request. The
-  // cookies stay through the reset.
-  curl_easy_reset(h);
+  // Options stick to the handle: every option a request depends on is set again below, and
+  // the method-specific ones are set or cleared for both methods.
 
   char error[CURL_ERROR_SIZE] = {};
   BodySink sink{body};
@@ -123,7 +129,6 @@ bool CWebClient::Perform(Method method, std::string_view server, std::string_vie
   curl_easy_setopt(h, CURLOPT_REQUEST_TARGET, target.c_str());
   curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http");
   curl_easy_setopt(h, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
-  curl_easy_setopt(h, CURLOPT_COOKIEFILE, "");  // the cookie engine, in memory only
   curl_easy_setopt(h, CURLOPT_FRESH_CONNECT, 1L);
   curl_easy_setopt(h, CURLOPT_FORBID_REUSE, 1L);
   curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
@@ -137,6 +142,7 @@ bool CWebClient::Perform(Method method, std::string_view server, std::string_vie
     headers.Add(kFormUserAgent);
     headers.Add(kNoAccept);
     headers.Add(kNoExpect);
+    curl_easy_setopt(h, CURLOPT_USERAGENT, nullptr);
     curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(form.size()));
     curl_easy_setopt(h, CURLOPT_POSTFIELDS, form.empty() ? "" : form.data());
   } else {
@@ -150,6 +156,9 @@ bool CWebClient::Perform(Method method, std::string_view server, std::string_vie
   // Nothing may keep pointing at this call's buffers once it returns.
   curl_easy_setopt(h, CURLOPT_ERRORBUFFER, nullptr);
   curl_easy_setopt(h, CURLOPT_HTTPHEADER, nullptr);
+  curl_easy_setopt(h, CURLOPT_WRITEDATA, nullptr);
+  curl_easy_setopt(h, CURLOPT_POSTFIELDS, nullptr);
+  curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
 
   const bool stopped_after_line = rc == CURLE_WRITE_ERROR && sink.got_line && !sink.too_long;
   if (rc != CURLE_OK && !stopped_after_line) {
