@@ -1,0 +1,73 @@
+// Fuzzes the workbook readers through the Excel command's workbook object: the bytes are written
+// to a file, opened as a workbook and listed, and a distinct count runs on the first column of
+// every sheet, as the EXCEL command does.
+//
+// Input: the first byte picks the file name's extension (.xlsx, .ods, .xls or .csv); the rest is
+// the file.
+#include <stdlib.h>
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "db/db_exception.h"
+#include "db/excel_database.h"
+#include "excel/excel_workbook.h"
+#include "fuzz_check.h"
+
+namespace {
+
+// A scratch directory for the workbook file, removed at exit.
+class ScratchDir {
+ public:
+  ScratchDir() {
+    char pattern[] = "/tmp/parley_workbook_fuzz.XXXXXX";
+    FUZZ_CHECK(mkdtemp(pattern) != nullptr);
+    path_ = pattern;
+  }
+  ~ScratchDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+constexpr std::array<const char*, 4> kExtensions = {".xlsx", ".ods", ".xls", ".csv"};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size == 0) return 0;
+  static ScratchDir scratch;
+  const std::filesystem::path file =
+      scratch.path() / (std::string("book") + kExtensions[data[0] % 4]);
+  {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(data) + 1, static_cast<std::streamsize>(size - 1));
+    FUZZ_CHECK(out.good());
+  }
+
+  parley::ExcelWorkbook workbook;
+  try {
+    workbook.OpenWorkbook(file.string());
+    (void)workbook.ListSheets();
+    const std::vector<std::string> tables = workbook.database()->table_names();
+    for (const std::string& table : tables) {
+      std::vector<std::string> columns;
+      workbook.database()->GetFields(table, &columns);
+      if (columns.empty()) continue;
+      (void)workbook.CountDistinct("2<QX>" + table + "<QX>" + columns[0]);
+    }
+  } catch (const parley::CDBException&) {
+    // a file that is no workbook, or a sheet the queries cannot read: reported to the UI
+  }
+  std::error_code ignored;
+  std::filesystem::remove(file, ignored);
+  return 0;
+}
