@@ -24,7 +24,6 @@ namespace {
 
 constexpr char kFieldSep = '`';
 constexpr std::string_view kOverlap = "<OVERLAP>";
-constexpr std::string_view kImageMarker = "<IMG>";
 constexpr std::string_view kSubstituteNumber = "010-0000-0000";
 constexpr int kMaxPictures = 3;
 
@@ -274,7 +273,7 @@ asio::awaitable<std::string> SendExcelMms(const DirectSendSetup& setup, ExcelWor
   const ExcelJob job = ReadJob(request, kMmsDefaultTitle);
   workbook.ParseTemplate(job.text);
   const std::vector<std::string> pictures = PictureNames(request);
-  const std::filesystem::path folder = std::filesystem::path(setup.module_dir) / "TempIMG";
+  const std::filesystem::path folder = std::filesystem::path(setup.module_dir) / kImageFolder;
 
   // Every row gets a package of its own, built in memory and sent from there, so a row can
   // never go out with another row's package.
@@ -305,7 +304,7 @@ asio::awaitable<std::string> SendExcelMms(const DirectSendSetup& setup, ExcelWor
       co_await RunExcelJob(setup, workbook, job, Pipeline::kMms, pictures.empty() ? "TXT" : "IMT",
                            &package_of, &sent, &job_id);
   if (!last_package.empty()) {
-    const std::filesystem::path file = folder / "qx.SKN";
+    const std::filesystem::path file = folder / kPackageFileName;
     if (!builder.WritePackage(file)) spdlog::warn("package {} not written", file.string());
   }
   if (!failure.empty()) co_return failure;

@@ -19,9 +19,6 @@ namespace parley {
 namespace {
 
 constexpr char kFieldSep = '`';
-constexpr std::string_view kImageMarker = "<IMG>";
-constexpr std::string_view kImageFolder = "TempIMG";
-constexpr std::string_view kPackageFileName = "qx.SKN";
 constexpr int kMaxPictures = 3;
 constexpr size_t kRecentCount = 5;
 

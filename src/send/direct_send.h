@@ -32,6 +32,12 @@ inline constexpr char kSentFormat[] =
 // "멀티메시지" (CP949): the title of an MMS job that was given none.
 inline constexpr std::string_view kMmsDefaultTitle = "\xB8\xD6\xC6\xBC\xB8\xDE\xBD\xC3\xC1\xF6";
 
+// Where MMS pictures are read from and the package is left: <module_dir>TempIMG/qx.SKN. A
+// request's picture field starts with kImageMarker.
+inline constexpr std::string_view kImageFolder = "TempIMG";
+inline constexpr std::string_view kPackageFileName = "qx.SKN";
+inline constexpr std::string_view kImageMarker = "<IMG>";
+
 // The success text for `count` messages.
 std::string SentText(int64_t count);
 
