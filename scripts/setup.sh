@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Parley builds and tests with. Safe to run again:
-# it only calls apt-get when something is missing. Needs root (or sudo).
+# Installs the Debian packages Parley builds and tests with, and any packages named as arguments
+# (scripts/bench.sh adds the tools it compares against). Safe to run again: it only calls
+# apt-get when something is missing. Needs root (or sudo).
 set -euo pipefail
 
 packages=(
@@ -9,6 +10,7 @@ packages=(
   libcli11-dev libspdlog-dev libfmt-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-format
+  "$@"
 )
 
 missing=()

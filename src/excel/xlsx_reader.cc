@@ -5,9 +5,11 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "excel/cell_format.h"
+#include "excel/shared_string_table.h"
 #include "excel/workbook_readers.h"
 #include "excel/zip_stream.h"
 
@@ -183,12 +185,13 @@ class WorkbookHandler : public XmlHandler {
   bool date1904 = false;
 };
 
-// Collects the shared strings: the text runs of each <si>, phonetic runs left out.
+// Collects the shared strings into a table: the text runs of each <si>, phonetic runs left out.
+// Stops when the table is cancelled.
 class SharedStringsHandler : public XmlHandler {
  public:
-  SharedStringsHandler(std::vector<std::string>* strings, std::string* error)
+  SharedStringsHandler(SharedStringTable* strings, std::string* error)
       : strings_(strings), error_(error) {}
-  bool StartElement(std::string_view name, const char** attributes) override {
+  bool StartElement(std::string_view name, const char**) override {
     if (name == "si") {
       in_item_ = true;
       current_.clear();
@@ -196,11 +199,6 @@ class SharedStringsHandler : public XmlHandler {
       capture_ = in_item_ && phonetic_depth_ == 0;
     } else if (name == "rPh") {
       ++phonetic_depth_;
-    } else if (name == "sst") {
-      uint32_t count = 0;
-      const char* unique = FindAttribute(attributes, "uniqueCount");
-      if (unique != nullptr && ParseUint(unique, &count))
-        strings_->reserve(std::min(count, 1u << 20));
     }
     return true;
   }
@@ -212,12 +210,17 @@ class SharedStringsHandler : public XmlHandler {
     } else if (name == "si") {
       in_item_ = false;
       DecodeEscapes(&current_);
-      total_ += current_.size();
+      // Each string costs its bytes and its slot in the table.
+      total_ += current_.size() + sizeof(std::string);
       if (total_ > kMaxSharedBytes) {
         *error_ = "the shared strings are larger than 256 MiB";
         return false;
       }
-      strings_->push_back(current_);
+      if (!strings_->Add(current_)) {
+        *error_ = "too many shared strings";
+        return false;
+      }
+      if (strings_->cancelled()) return false;
     }
     return true;
   }
@@ -227,13 +230,62 @@ class SharedStringsHandler : public XmlHandler {
   }
 
  private:
-  std::vector<std::string>* strings_;
+  SharedStringTable* strings_;
   std::string* error_;
   std::string current_;
   size_t total_ = 0;
   int phonetic_depth_ = 0;
   bool in_item_ = false;
   bool capture_ = false;
+};
+
+// Reads the shared strings part on a thread of its own, from a second handle on the package
+// (a libzip archive is not shared between threads), while the worksheets are read.
+class SharedStringsReader {
+ public:
+  // An empty part gives an empty table at once.
+  SharedStringsReader(const std::filesystem::path& path, std::string part) {
+    if (part.empty()) {
+      table_.Finish(true);
+      return;
+    }
+    thread_ = std::thread([this, path, part = std::move(part)] {
+      std::unique_ptr<ZipReader> zip = ZipReader::Open(path, &error_);
+      bool ok = false;
+      if (zip) {
+        SharedStringsHandler handler(&table_, &error_);
+        ok = zip->ParseXml(part, handler, &error_);
+      }
+      // Stopped by Cancel: the handler stops without a reason of its own.
+      if (!ok && error_.empty()) ok = true;
+      table_.Finish(ok);
+      ok_ = ok;
+    });
+  }
+  ~SharedStringsReader() {
+    table_.Cancel();
+    if (thread_.joinable()) thread_.join();
+  }
+  SharedStringsReader(const SharedStringsReader&) = delete;
+  SharedStringsReader& operator=(const SharedStringsReader&) = delete;
+
+  SharedStringTable& table() { return table_; }
+
+  // Waits for the thread; false with its reason in *error when the part could not be read.
+  bool Wait(std::string* error) {
+    if (thread_.joinable()) thread_.join();
+    if (!ok_) *error = error_;
+    return ok_;
+  }
+
+  // Stops the thread without waiting for it to read on.
+  void Cancel() { table_.Cancel(); }
+
+ private:
+  SharedStringTable table_;
+  std::string error_;
+  bool ok_ = true;
+  std::thread thread_;
 };
 
 // Reads which cell formats (the xf of cellXfs, by index) show dates.
@@ -280,7 +332,7 @@ class StylesHandler : public XmlHandler {
 
 // The shared parts every worksheet refers to.
 struct WorkbookParts {
-  std::vector<std::string> shared_strings;
+  SharedStringTable* shared_strings = nullptr;
   std::vector<bool> date_styles;
   bool date1904 = false;
 };
@@ -385,9 +437,11 @@ class SheetHandler : public XmlHandler {
     style_ = 0;
     uint32_t column = next_column_;
     for (const char** a = attributes; a[0] != nullptr; a += 2) {
-      std::string_view key = a[0];
+      // The attributes read are one letter long ("r", "t", "s"); others are skipped unmeasured.
+      if (a[0][0] == '\0' || a[0][1] != '\0') continue;
+      const char key = a[0][0];
       std::string_view value = a[1];
-      if (key == "r") {
+      if (key == 'r') {
         uint32_t letters = 0;
         uint32_t index = 0;
         while (letters < value.size() && value[letters] >= 'A' && value[letters] <= 'Z' &&
@@ -402,7 +456,7 @@ class SheetHandler : public XmlHandler {
           return Fail("cell " + std::string(value) + " out of order");
         }
         column = index - 1;
-      } else if (key == "t") {
+      } else if (key == 't') {
         if (value == "s") {
           type_ = Type::kShared;
         } else if (value == "str") {
@@ -416,7 +470,7 @@ class SheetHandler : public XmlHandler {
         } else if (value == "d") {
           type_ = Type::kDate;
         }
-      } else if (key == "s") {
+      } else if (key == 's') {
         ParseUint(value, &style_);
       }
     }
@@ -435,10 +489,10 @@ class SheetHandler : public XmlHandler {
       case Type::kShared: {
         if (value_.empty()) return true;
         uint32_t index = 0;
-        if (!ParseUint(value_, &index) || index >= parts_.shared_strings.size()) {
-          return Fail("shared string index " + value_ + " out of range");
-        }
-        out = parts_.shared_strings[index];
+        const std::string* shared = nullptr;
+        if (ParseUint(value_, &index)) shared = parts_.shared_strings->Get(index);
+        if (shared == nullptr) return Fail("shared string index " + value_ + " out of range");
+        out = *shared;
         break;
       }
       case Type::kText:
@@ -543,13 +597,12 @@ bool ReadXlsx(const std::filesystem::path& path, SheetSink& sink, std::string* e
   }
   if (!zip->ParseXml(rels_part, rels, error)) return false;
 
-  WorkbookParts parts;
-  parts.date1904 = workbook.date1904;
   std::string shared = rels.TargetOfType("sharedStrings");
-  if (!shared.empty() && zip->Contains(shared)) {
-    SharedStringsHandler handler(&parts.shared_strings, error);
-    if (!zip->ParseXml(shared, handler, error)) return false;
-  }
+  if (!shared.empty() && !zip->Contains(shared)) shared.clear();
+  SharedStringsReader strings(path, shared);
+  WorkbookParts parts;
+  parts.shared_strings = &strings.table();
+  parts.date1904 = workbook.date1904;
   std::string styles_part = rels.TargetOfType("styles");
   if (!styles_part.empty() && zip->Contains(styles_part)) {
     StylesHandler styles;
@@ -557,25 +610,32 @@ bool ReadXlsx(const std::filesystem::path& path, SheetSink& sink, std::string* e
     parts.date_styles = styles.DateStyles();
   }
 
+  // A sheet that fails for want of a shared string failed because the strings part did.
+  auto fail = [&] {
+    strings.Cancel();
+    std::string strings_error;
+    if (!strings.Wait(&strings_error)) *error = strings_error;
+    return false;
+  };
   for (const SheetEntry& sheet : workbook.sheets) {
     auto rel = rels.relationships.find(sheet.rel_id);
     if (rel == rels.relationships.end()) {
       *error = "sheet \"" + sheet.name + "\" has no part in " + workbook_part;
-      return false;
+      return fail();
     }
     if (!EndsWith(rel->second.type, "/worksheet")) continue;  // chart, dialog or macro sheet
     if (!sink.BeginSheet(sheet.name)) {
       *error = "reading stopped at sheet \"" + sheet.name + "\"";
-      return false;
+      return fail();
     }
     SheetHandler handler(parts, rel->second.target, sink, error);
-    if (!zip->ParseXml(rel->second.target, handler, error)) return false;
+    if (!zip->ParseXml(rel->second.target, handler, error)) return fail();
     if (!sink.EndSheet()) {
       *error = "reading stopped at sheet \"" + sheet.name + "\"";
-      return false;
+      return fail();
     }
   }
-  return true;
+  return strings.Wait(error);
 }
 
 }  // namespace parley

@@ -277,6 +277,21 @@ TEST_F(XlsxReaderTest, FailuresGiveReasons) {
        "", "bad XML in xl/worksheets/sheet1.xml at line 3: "},
       {"bad shared index", Package({{"Sheet1", "<row><c t=\"s\"><v>7</v></c></row>"}}, "<si/>"), "",
        "shared string index 7 out of range"},
+      {"bad shared strings XML",
+       Package({{"Sheet1", "<row><c t=\"s\"><v>1</v></c></row>"}},
+               "<si><t>a</t></si><si><t>b</si>"),
+       "", "bad XML in xl/sharedStrings.xml"},
+      {"bad shared strings XML, no sheet uses them",
+       Package({{"Sheet1", "<row><c><v>1</v></c></row>"}}, "<si><t>a</t>"), "",
+       "bad XML in xl/sharedStrings.xml"},
+      {"sheet fails while many shared strings are read",
+       Package({{"Sheet1", "<row r=\"3\"/><row r=\"2\"/>"}},
+               [] {
+                 std::string many;
+                 for (int i = 0; i < 200000; ++i) many += "<si><t>x</t></si>";
+                 return many;
+               }()),
+       "", "row 2 out of order"},
       {"rows out of order",
        Package({{"Sheet1", "<row r=\"3\"/><row r=\"2\"><c><v>1</v></c></row>"}}), "",
        "row 2 out of order"},

@@ -25,13 +25,23 @@ struct ParseState {
 
 void Stop(ParseState* state) { XML_StopParser(state->parser, XML_FALSE); }
 
+// LocalName of a NUL-terminated name in one pass (element names arrive for every tag).
+std::string_view LocalNameOf(const char* name) {
+  const char* local = name;
+  const char* p = name;
+  for (; *p != '\0'; ++p) {
+    if (*p == ':') local = p + 1;
+  }
+  return std::string_view(local, static_cast<size_t>(p - local));
+}
+
 void OnStart(void* data, const XML_Char* name, const XML_Char** attributes) {
   auto* state = static_cast<ParseState*>(data);
   if (++state->depth > ZipReader::kMaxXmlDepth) {
     state->too_deep = true;
     return Stop(state);
   }
-  if (!state->handler->StartElement(LocalName(name), attributes)) {
+  if (!state->handler->StartElement(LocalNameOf(name), attributes)) {
     state->handler_stopped = true;
     Stop(state);
   }
@@ -40,7 +50,7 @@ void OnStart(void* data, const XML_Char* name, const XML_Char** attributes) {
 void OnEnd(void* data, const XML_Char* name) {
   auto* state = static_cast<ParseState*>(data);
   --state->depth;
-  if (!state->handler->EndElement(LocalName(name))) {
+  if (!state->handler->EndElement(LocalNameOf(name))) {
     state->handler_stopped = true;
     Stop(state);
   }
