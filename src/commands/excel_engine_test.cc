@@ -199,6 +199,8 @@ TEST_F(ExcelEngineTest, MmsJobsBuildAPackagePerRow) {
       {"<IMG>a.jpg,b.jpg,", "IMT", {"a.jpg", "b.jpg"}},
       {"<IMG>a.jpg,b.jpg", "IMT", {"a.jpg"}},
       {"<IMG>a.jpg,,b.jpg,", "IMT", {"a.jpg", "b.jpg"}},
+      // A name too long for the file system is left out like a missing picture.
+      {"<IMG>" + std::string(300, 'x') + ".jpg,b.jpg,", "IMT", {"b.jpg"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.pictures);

@@ -294,7 +294,8 @@ asio::awaitable<std::string> SendExcelMms(const DirectSendSetup& setup, ExcelWor
   for (const std::string& name : pictures) {
     if (!name.empty() && !IsPlainFileName(name)) {
       spdlog::warn("picture name {} left out: not a plain file name", AnsiToUtf8(name));
-    } else if (!name.empty() && !std::filesystem::is_regular_file(folder / AnsiToUtf8(name))) {
+    } else if (std::error_code ec;
+               !name.empty() && !std::filesystem::is_regular_file(folder / AnsiToUtf8(name), ec)) {
       spdlog::warn("picture {} left out: cannot be read", (folder / AnsiToUtf8(name)).string());
     }
   }

@@ -283,7 +283,7 @@ std::string ExcelWorkbook::Preview(const std::string& body) {
       number = number.size() >= 1 && number.size() <= 13 ? NormalizeCell(number, true)
                                                          : std::string(kNoNumber);
     } else {
-      number = std::string(at(3));
+      number = second;
     }
     std::string text = ComposeText([&rs](int i) { return rs.GetFieldValue(i); }, base);
     result += PreviewLine(std::move(phone), std::move(number), std::move(text));

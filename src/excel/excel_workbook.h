@@ -19,7 +19,7 @@ class WorkbookCache;
 
 class ExcelWorkbook {
  public:
-  // At most this many template markers are recorded; later ones are ignored.
+  // At most this many template markers are recorded; later ones get no column of their own.
   static constexpr int kMaxFields = 10;
 
   ExcelWorkbook();

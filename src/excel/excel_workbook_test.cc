@@ -85,7 +85,8 @@ TEST_F(ExcelWorkbookTest, SheetTitleAndNormalizeCell) {
 }
 
 TEST_F(ExcelWorkbookTest, CountDistinctAndItsErrors) {
-  Open("Sheet1", "name,phone\nx,1\nx,1\ny,\n,2\n");
+  // Text compares as the spreadsheet driver compared it: ASCII case folded.
+  Open("Sheet1", "name,phone\nx,1\nX,1\ny,\n,2\n");
   EXPECT_EQ(workbook_.CountDistinct("2<QX>Sheet1$<QX>name"), "2");
   EXPECT_EQ(workbook_.CountDistinct("2<QX>Sheet1$<QX>phone"), "2");  // 1 and 2; empty is NULL
   EXPECT_EQ(workbook_.CountDistinct("2<QX>Sheet1$<QX>nope"), "Exception:[no such column: nope]");
@@ -133,11 +134,17 @@ TEST_F(ExcelWorkbookTest, TemplateMarkers) {
     EXPECT_EQ(AnsiToUtf8(composed), c.composed) << c.message;
   }
 
-  // Only ten markers are recorded; the eleventh stays as written.
-  std::string eleven = "n<Q>";
+  // Only ten markers are recorded. A later marker of a recorded column is filled as every repeat
+  // is; one of a column with no recorded marker stays as written.
+  std::string eleven = "n,m<Q>";
   for (int i = 0; i < 11; ++i) eleven += "[n:1]";
+  eleven += "[m:1]";
   workbook_.ParseTemplate(eleven);
   EXPECT_EQ(workbook_.field_count(), ExcelWorkbook::kMaxFields);
+  std::string composed = workbook_.message_template();
+  for (int k = 0; k < workbook_.field_count(); ++k)
+    composed = workbook_.ApplyField(k, composed, "X");
+  EXPECT_EQ(composed, "XXXXXXXXXXX[m:1]");
 }
 
 TEST_F(ExcelWorkbookTest, PreviewLines) {
@@ -157,6 +164,9 @@ TEST_F(ExcelWorkbookTest, PreviewLines) {
             "010-0000-0000,021-234-5678,plain &lt;b&gt;<QX>");
   EXPECT_EQ(workbook_.Preview("3`Sheet1$`phone`1588-1234`x`11").substr(0, 25),
             "010-1234-5678,1588-1234,x");
+  // A comma in the literal number arrives as "&comma;" and is shown as one.
+  EXPECT_EQ(workbook_.Preview("3`Sheet1$`phone`02&comma;123`x`11").substr(0, 26),
+            "010-1234-5678,02,123,x<QX>");
   EXPECT_EQ(workbook_.Preview("3`Sheet1$`fax`back`x`1"), "Exception:[no such column: fax]");
 
   std::string csv = "phone\n";

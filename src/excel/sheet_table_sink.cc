@@ -154,7 +154,7 @@ bool SheetTableSink::CreateTable() {
     std::string name = UniqueColumnName(column < header_.size() ? header_[column] : "", column);
     column_keys_.insert(FoldCase(name));
     if (column > 0) sql += ", ";
-    sql += QuoteIdentifier(name) + " TEXT";
+    sql += QuoteIdentifier(name) + " TEXT COLLATE NOCASE";
     columns_.push_back(std::move(name));
   }
   sql += ")";
@@ -171,7 +171,7 @@ bool SheetTableSink::GrowColumns(uint32_t count) {
   for (auto column = static_cast<uint32_t>(columns_.size()); column < count; ++column) {
     std::string name = UniqueColumnName("", column);
     if (!Exec("ALTER TABLE " + QuoteIdentifier(table_) + " ADD COLUMN " + QuoteIdentifier(name) +
-              " TEXT")) {
+              " TEXT COLLATE NOCASE")) {
       return false;
     }
     column_keys_.insert(FoldCase(name));

@@ -18,7 +18,8 @@ struct sqlite3_stmt;
 namespace parley {
 
 // Each sheet becomes a table "<sheet>$" whose columns are named by the sheet's first row; every
-// column is declared TEXT, so "1" and 1 are the same value. Naming rules:
+// column is declared TEXT, so "1" and 1 are the same value, with the NOCASE collation, so that
+// "Kim" and "KIM" are one value to DISTINCT, as they were to the spreadsheet driver. Naming rules:
 //   - an empty header cell names its column "F<column number>" (1-based);
 //   - a name already used by an earlier column (compared as SQLite does, ASCII case folded) is
 //     replaced by "F<column number>" too, made unique with "_2", "_3"... if need be;
