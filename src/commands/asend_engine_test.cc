@@ -38,6 +38,8 @@ constexpr char kOddGroup[] = "O'Neil 100%";
 const std::vector<std::string> kFriends = {"01000000001", "01000000002", "01000000003"};
 const std::vector<std::string> kWork = {"01000000011", "01000000012"};
 const std::vector<std::string> kOdd = {"01000000021"};
+// A group with a member whose number cannot be one: too long for the message record.
+const std::vector<std::string> kLong = {"01000000031", std::string(25, '1'), "01000000032"};
 
 class ASendEngineTest : public ::testing::Test {
  protected:
@@ -53,13 +55,14 @@ class ASendEngineTest : public ::testing::Test {
       std::string name;
       int64_t orgseq;
     };
-    for (const Group& g : {Group{"Friends", 7}, Group{"Work", 9}, Group{kOddGroup, 11}}) {
+    for (const Group& g :
+         {Group{"Friends", 7}, Group{"Work", 9}, Group{kOddGroup, 11}, Group{"Long", 13}}) {
       ASSERT_TRUE(db.InsertRow("GROUPADDR_TB", "GPNAME, LEV, ADDRNUM, ORGSEQ", "?, ?, ?, ?",
                                {g.name, int64_t{1}, int64_t{1}, g.orgseq}));
     }
-    const std::pair<std::string, int64_t> rows[] = {{kFriends[0], 7}, {kWork[0], 9},
-                                                    {kFriends[1], 7}, {kOdd[0], 11},
-                                                    {kWork[1], 9},    {kFriends[2], 7}};
+    const std::pair<std::string, int64_t> rows[] = {
+        {kFriends[0], 7}, {kWork[0], 9},  {kFriends[1], 7}, {kOdd[0], 11}, {kWork[1], 9},
+        {kFriends[2], 7}, {kLong[0], 13}, {kLong[1], 13},   {kLong[2], 13}};
     for (const auto& [phone, group] : rows) {
       ASSERT_TRUE(db.InsertRow("ADDRESS_TB", "ADDRNAME, ADDRPHONE, GPSEQ", "?, ?, ?",
                                {std::string("n"), phone, group}));
@@ -134,6 +137,8 @@ TEST_F(ASendEngineTest, SmsJobsSendGroupsThenNumbers) {
       // A name the book does not know adds nothing; it still counts as one of the count.
       {4, "Nobody,Work", Numbers(2), "T", "021", Concat({kWork, FirstNumbers(2)}), {}},
       {2, kOddGroup, Numbers(1), "T", "021", Concat({kOdd, FirstNumbers(1)}), {}},
+      // A member too long to be a number is skipped; the messages around it go out.
+      {2, "Long", Numbers(1), "T", "021", Concat({{kLong[0], kLong[2]}, FirstNumbers(1)}), {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.groups + " / " + std::to_string(c.count));
@@ -163,9 +168,11 @@ TEST_F(ASendEngineTest, SmsJobsSendGroupsThenNumbers) {
     }
     EXPECT_EQ(waited, c.waits);
   }
-  // Group sends post no report and leave the recent-numbers list alone; other modes send nothing.
+  // Group sends post no report and leave the recent-numbers list alone; other modes send nothing,
+  // and neither does a job whose callback cannot fit the message record.
   const size_t jobs = gate_->Jobs().size();
   ASend("9<QX>1<QX>T<QX><QX><QX>" + Numbers(1) + "<QX>021<QX>x", jobs);
+  ASend("1<QX>1<QX>T<QX><QX><QX>" + Numbers(1) + "<QX>" + std::string(20, '2') + "<QX>x", jobs);
   EXPECT_EQ(SentReports(), 0u);
   EXPECT_EQ(Exchange("ADDRB", "4"), "4<QX>");
   gate_->Stop();

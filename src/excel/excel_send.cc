@@ -237,6 +237,8 @@ asio::awaitable<std::string> RunExcelJob(const DirectSendSetup& setup, ExcelWork
     failure = e.what();
   }
   if (!failure.empty()) {
+    // The rows before the failure go out, as each was sent when it was read.
+    (void)co_await socket.Flush();
     spdlog::error("excel send: gateway job {} ended after {} messages: workbook failed: {}", job_id,
                   *sent_out, AnsiToUtf8(failure));
     co_return ExceptionText(failure);

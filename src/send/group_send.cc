@@ -84,6 +84,13 @@ asio::awaitable<std::error_code> SendOne(CMMSBulkSocket& socket, std::string_vie
   } else {
     ec = co_await socket.SendFileMessage(recipient, job.callback, *package);
   }
+  if (ec == GatewayError::kFieldTooLong) {
+    // The callback was checked before the job; a number that cannot be a phone number is skipped
+    // like an empty one, and the job goes on.
+    spdlog::warn("group send: number {} skipped: longer than {} bytes", AnsiToUtf8(recipient),
+                 text_message::kRecipient.max);
+    co_return std::error_code();
+  }
   if (!ec) ++*sent;
   co_return ec;
 }
@@ -98,6 +105,12 @@ asio::awaitable<std::string> RunGroupJob(const DirectSendSetup& setup, AddressBo
     groups = ResolveGroups(book, job.groups);
   } catch (const CDBException& e) {
     spdlog::error("group send: address book failed looking up groups: {}", AnsiToUtf8(e.what()));
+    co_return std::string();
+  }
+
+  if (job.callback.size() > text_message::kCallback.max) {
+    spdlog::error("group send: callback {} longer than {} bytes; nothing sent",
+                  AnsiToUtf8(job.callback), text_message::kCallback.max);
     co_return std::string();
   }
 
@@ -129,6 +142,8 @@ asio::awaitable<std::string> RunGroupJob(const DirectSendSetup& setup, AddressBo
       failed = true;
     }
     if (failed) {
+      // The messages before the failure go out, as each was sent when it was taken.
+      (void)co_await socket.Flush();
       socket.Close();
       co_return job_id;
     }
