@@ -78,6 +78,26 @@ std::string ServerUrl(std::string_view server, uint16_t port) {
   return "http://" + host + ":" + std::to_string(port);
 }
 
+// The URL libcurl is given: the server and the path of the request target (the query left
+// out), so that the cookie engine sends the cookies whose path covers the request, as a browser
+// does. The request line itself carries the target as it is (CURLOPT_REQUEST_TARGET); here bytes
+// a URL cannot hold are percent-encoded.
+std::string CookieUrl(const std::string& server_url, std::string_view target) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string url = server_url;
+  for (char ch : target.substr(0, target.find('?'))) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c >= 0x80 || c == '#') {
+      url += '%';
+      url += kHex[c >> 4];
+      url += kHex[c & 0x0F];
+    } else {
+      url += ch;
+    }
+  }
+  return url;
+}
+
 // Frees a header list when the request ends.
 struct HeaderList {
   curl_slist* list = nullptr;
@@ -125,8 +145,12 @@ bool CWebClient::Perform(Method method, std::string_view server, std::string_vie
   sink.first_line_only = method == Method::kPost;
   HeaderList headers;
 
-  curl_easy_setopt(h, CURLOPT_URL, url.c_str());
+  const std::string cookie_url = CookieUrl(url, target);
+  curl_easy_setopt(h, CURLOPT_URL, cookie_url.c_str());
   curl_easy_setopt(h, CURLOPT_REQUEST_TARGET, target.c_str());
+  // The request line is the origin form, which no proxy takes: proxies from the environment
+  // (http_proxy, ALL_PROXY) are not used.
+  curl_easy_setopt(h, CURLOPT_PROXY, "");
   curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http");
   curl_easy_setopt(h, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
   curl_easy_setopt(h, CURLOPT_FRESH_CONNECT, 1L);

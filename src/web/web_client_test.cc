@@ -2,6 +2,7 @@
 #include "web/web_client.h"
 
 #include <chrono>
+#include <cstdlib>
 #include <memory>
 #include <sstream>
 
@@ -124,6 +125,39 @@ TEST_F(WebClientTest, TheLoginCookieGoesWithLaterRequests) {
   EXPECT_EQ(LastRequest().substr(0, 45), "GET /Member/logout.asp?lmode=QX HTTP/1.0\r\nHos");
   EXPECT_TRUE(web_.GetPage(info.target.server, info.target.object));
   EXPECT_EQ(web_.reply(), "") << "logged out";
+}
+
+// A cookie scoped to a path goes only with requests under that path, and a proxy named in the
+// environment is not used.
+TEST(WebClientCookieTest, CookiesFollowTheirPathAndNoProxyIsUsed) {
+  testing::TempDir dir;
+  testing::WebSim sim(dir.path(), {"--cookie-path", "/Ajax"});
+  CWebClient web(sim.port(), WebTimeouts{2000ms, 2000ms});
+  const char* proxy = std::getenv("http_proxy");
+  const std::string saved = proxy == nullptr ? "" : proxy;
+  setenv("http_proxy", "http://127.0.0.1:1", 1);  // nothing listens there
+
+  LoginRequest login;
+  login.ParseLoginArgs("qxuser<QX>qxpass");
+  login.BuildLogin(sim.base_url());
+  EXPECT_TRUE(web.PostForm(login.form, login.target.server, login.target.object));
+  EXPECT_EQ(CheckUser(web.reply()), '1');
+  LoginRequest info;
+  info.BuildUserInfo(sim.base_url());
+  EXPECT_TRUE(web.GetPage(info.target.server, info.target.object));
+  EXPECT_EQ(FormatUserInfo(web.reply()).substr(0, 10), "<QX>qxuser") << web.reply();
+  const WebTarget logout = BuildLogout(sim.base_url());
+  EXPECT_TRUE(web.GetPage(logout.server, logout.object));
+  const std::vector<std::string> requests = sim.Requests();
+  ASSERT_EQ(requests.size(), 3u);
+  EXPECT_NE(requests[1].find("\r\nCookie: ASPSESSIONID"), std::string::npos) << requests[1];
+  EXPECT_EQ(requests[2].find("Cookie:"), std::string::npos) << requests[2];
+
+  if (proxy == nullptr) {
+    unsetenv("http_proxy");
+  } else {
+    setenv("http_proxy", saved.c_str(), 1);
+  }
 }
 
 TEST_F(WebClientTest, AStalledServiceTimesOutWithOneErrorLineAndAnEmptyReply) {

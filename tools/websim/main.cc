@@ -29,6 +29,9 @@ int main(int argc, char** argv) {
   app.add_option("--address", address, "Address to listen on")->capture_default_str();
   app.add_option("--record", options.record_dir,
                  "Write every request received to DIR/000001.req, 000002.req, ...");
+  app.add_option("--cookie-path", options.cookie_path,
+                 "Scope the session cookie to this path (a client must send it only there)")
+      ->capture_default_str();
   app.add_option("--user", users,
                  "Add an account ID:PASS:BALANCE (BALANCE in short messages, or \"flat\")");
   CLI11_PARSE(app, argc, argv);

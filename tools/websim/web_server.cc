@@ -33,7 +33,7 @@ class WebServer::State {
  public:
   State(asio::io_context& io, ServerOptions options)
       : acceptor(io),
-        service(std::move(options.accounts)),
+        service(std::move(options.accounts), std::move(options.cookie_path)),
         record_dir(std::move(options.record_dir)),
         random(std::random_device{}()) {}
 

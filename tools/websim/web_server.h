@@ -21,6 +21,7 @@ namespace parley::websim {
 struct ServerOptions {
   std::string record_dir;         // where requests are recorded; empty for none
   std::vector<Account> accounts;  // besides the built-in one
+  std::string cookie_path = "/";  // the path the session cookie is scoped to
 };
 
 class WebServer {

@@ -97,8 +97,10 @@ std::string FormatAmount(int64_t cents) {
 
 }  // namespace
 
-WebService::WebService(std::vector<Account> extra_accounts)
-    : catalogue_(BuildCatalogue()), random_(std::random_device{}()) {
+WebService::WebService(std::vector<Account> extra_accounts, std::string cookie_path)
+    : catalogue_(BuildCatalogue()),
+      cookie_path_(std::move(cookie_path)),
+      random_(std::random_device{}()) {
   initial_accounts_.push_back(BuiltInAccount());
   for (auto& account : extra_accounts) initial_accounts_.push_back(std::move(account));
   cookie_name_ = "ASPSESSIONID" + RandomLetters(8);
@@ -174,7 +176,7 @@ HttpReply WebService::Login(const HttpRequest& request) {
   HttpReply reply =
       Text("1" + std::string(kCol) + it->first + std::string(kCol) + Ko("로그인 되었습니다.") +
            "\r\n<script>location.href='/QX/main.asp';</script>\r\n");
-  reply.headers.emplace_back("Set-Cookie", cookie_name_ + "=" + session + "; path=/");
+  reply.headers.emplace_back("Set-Cookie", cookie_name_ + "=" + session + "; path=" + cookie_path_);
   return reply;
 }
 

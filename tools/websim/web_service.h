@@ -23,8 +23,8 @@ namespace parley::websim {
 class WebService {
  public:
   // Serves the built-in account plus `extra_accounts` (a later account with the id of an
-  // earlier one replaces it).
-  explicit WebService(std::vector<Account> extra_accounts = {});
+  // earlier one replaces it). The session cookie is given out for cookie_path and below.
+  explicit WebService(std::vector<Account> extra_accounts = {}, std::string cookie_path = "/");
 
   // Answers one request for a page of the service; an unknown path gets a 404 page.
   HttpReply Handle(const HttpRequest& request);
@@ -61,6 +61,7 @@ class WebService {
 
   std::vector<Account> initial_accounts_;
   std::vector<CatalogueGroup> catalogue_;
+  std::string cookie_path_;
   std::mt19937_64 random_;
   std::string cookie_name_;
 
