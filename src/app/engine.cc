@@ -1,8 +1,10 @@
 #include "app/engine.h"
 
 #include <csignal>
+#include <filesystem>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include <spdlog/sinks/stdout_color_sinks.h>
 #include <spdlog/spdlog.h>
@@ -29,15 +31,15 @@ void SetUpLogging(const std::string& level) {
   spdlog::set_level(spdlog::level::from_str(level));
 }
 
-// Every `seconds`, ends the engine when the UI program is no longer running.
-asio::awaitable<void> Watchdog(asio::io_context& io, int seconds) {
+// Every `seconds`, ends the engine when no process of the UI program's name (`name`) runs.
+asio::awaitable<void> Watchdog(asio::io_context& io, int seconds, std::string name) {
   asio::steady_timer timer(io);
   for (;;) {
     timer.expires_after(std::chrono::seconds(seconds));
     auto [ec] = co_await timer.async_wait(asio::experimental::as_tuple(asio::use_awaitable));
     if (ec) co_return;
-    if (!IsProcessRunning(kUiProgramName)) {
-      spdlog::info("watchdog: {} is not running; ending the engine", kUiProgramName);
+    if (!IsProcessRunning(name)) {
+      spdlog::info("watchdog: {} is not running; ending the engine", name);
       io.stop();
       co_return;
     }
@@ -84,7 +86,10 @@ int RunEngine(const EngineOptions& options) {
     io.stop();
   });
   if (config.watchdog_seconds > 0) {
-    asio::co_spawn(io, Watchdog(io, config.watchdog_seconds), asio::detached);
+    // The program the engine launches, by its file name; the usual one without a program.
+    const std::filesystem::path program = config.UiProgram();
+    std::string name = program.empty() ? std::string(kUiProgramName) : program.filename().string();
+    asio::co_spawn(io, Watchdog(io, config.watchdog_seconds, std::move(name)), asio::detached);
   }
 
   link.LaunchUi();

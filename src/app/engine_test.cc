@@ -137,14 +137,21 @@ TEST_F(EngineTest, SigtermEndsCleanly) {
 }
 
 TEST_F(EngineTest, WatchdogEndsTheEngineOnceTheUiProgramHasGone) {
-  // The UI program lives for two seconds.
+  // The UI program lives for two seconds: the usual one, or one named by --ui-program (with a
+  // name longer than the system keeps).
+  const std::filesystem::path other = dir_.path() / "parley-user-interface";
   testing::WriteScript(home() / "QX_Flex" / "QXv1.exe", "sleep 2");
-  auto start = std::chrono::steady_clock::now();
-  auto engine = Start({"--watchdog", "1"});
-  int status = -1;
-  ASSERT_TRUE(engine->Wait(15000, &status)) << engine->Log();
-  EXPECT_EQ(status, 0);
-  EXPECT_GE(std::chrono::steady_clock::now() - start, 1900ms) << "ended while the UI ran";
+  testing::WriteScript(other, "sleep 2");
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--watchdog", "1"}, {"--watchdog", "1", "--ui-program", other}}) {
+    SCOPED_TRACE(args.back());
+    auto start = std::chrono::steady_clock::now();
+    auto engine = Start(args);
+    int status = -1;
+    ASSERT_TRUE(engine->Wait(15000, &status)) << engine->Log();
+    EXPECT_EQ(status, 0);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 1900ms) << "ended while the UI ran";
+  }
 }
 
 TEST_F(EngineTest, VersionAndBadFlags) {

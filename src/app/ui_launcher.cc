@@ -46,13 +46,14 @@ bool LaunchUiProgram(const std::filesystem::path& program) {
 }
 
 bool IsProcessRunning(std::string_view name) {
+  constexpr size_t kShownNameBytes = 15;  // /proc/PID/comm
   std::error_code ec;
   for (const auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
     const std::string pid = entry.path().filename().string();
     if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos) continue;
     std::ifstream comm(entry.path() / "comm");
     std::string line;
-    if (std::getline(comm, line) && line == name) return true;
+    if (std::getline(comm, line) && line == name.substr(0, kShownNameBytes)) return true;
   }
   return false;
 }

@@ -12,7 +12,8 @@ namespace parley {
 // debug level); an empty path launches nothing. Returns true when a process was started.
 bool LaunchUiProgram(const std::filesystem::path& program);
 
-// True when a process whose name is exactly `name` (case-sensitive) is running.
+// True when a process whose name is exactly `name` (case-sensitive) is running. The system keeps
+// the first 15 bytes of a process name, so only those of `name` are compared.
 bool IsProcessRunning(std::string_view name);
 
 }  // namespace parley

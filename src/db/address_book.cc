@@ -14,6 +14,17 @@
 namespace parley {
 namespace {
 
+// A recent number as the old engine stored it: as a number, so a phone number lost its leading
+// "0": 8 digits from a Seoul number ("2" + 7), 9 or 10 digits from the others. Numbers stored as
+// text ("15881234", "010-1234-5678") load as they are.
+bool LooksLikeNumericRow(std::string_view number) {
+  if (number.size() < 8 || number.size() > 10 || number[0] == '0') return false;
+  for (char c : number) {
+    if (c < '0' || c > '9') return false;
+  }
+  return number.size() >= 9 || number[0] == '2';
+}
+
 constexpr std::string_view kUserTablePrefix = "USER_";
 
 // The tables a new file gets. Groups and addresses are filled outside the engine.
@@ -176,7 +187,7 @@ std::string AddressBook::LoadRecentNumbers(std::string_view login_id) {
   while (!rs.IsEOF()) {
     std::string number = rs.GetFieldValue(0);
     if (number.empty()) break;
-    if (number[0] >= '1' && number[0] <= '9') text += '0';
+    if (LooksLikeNumericRow(number)) text += '0';
     text += number;
     text += ',';
     rs.MoveNext();

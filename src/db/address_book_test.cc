@@ -160,7 +160,13 @@ TEST_F(AddressBookTest, StoredNumbersLoad) {
       {"'1012345678'", "01012345678,"},   // its text form
       {"'01012345678'", "01012345678,"},  // as stored now
       {"'0212345678'", "0212345678,"},    // a line number keeps its one "0"
-      {"'+821012345678'", "+821012345678,"}, {"'010-1234-5678'", "010-1234-5678,"}, {"NULL", ""},
+      {"'212345678'", "0212345678,"},     // a Seoul number, stored as a number
+      {"21234567", "021234567,"},         // the short Seoul form
+      {"'15881234'", "15881234,"},        // a nationwide number as stored now
+      {"'1588-1234'", "1588-1234,"},
+      {"'+821012345678'", "+821012345678,"},
+      {"'010-1234-5678'", "010-1234-5678,"},
+      {"NULL", ""},
   };
   book_.EnsureUserTable("kim");
   for (const auto& c : cases) {
