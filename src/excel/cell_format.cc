@@ -95,11 +95,11 @@ bool IsDateFormat(int format_id, const std::string& code) {
         size_t close = code.find(']', i);
         if (close == std::string::npos) return false;
         std::string inside = code.substr(i + 1, close - i - 1);
-        // [h], [mm], [ss]: elapsed time, still a time format.
-        if (!inside.empty() && (inside[0] == 'h' || inside[0] == 'H' || inside[0] == 'm' ||
-                                inside[0] == 'M' || inside[0] == 's' || inside[0] == 'S')) {
-          return true;
-        }
+        // [h], [mm], [ss]: elapsed time, still a time format; a colour ([Magenta]) or a
+        // condition is not.
+        const bool elapsed =
+            !inside.empty() && inside.find_first_not_of("hHmMsS") == std::string::npos;
+        if (elapsed) return true;
         i = close;
         break;
       }

@@ -51,6 +51,9 @@ TEST(CellFormatTest, DateFormats) {
   EXPECT_FALSE(IsDateFormat(167, "#,##0\"원\""));
   EXPECT_FALSE(IsDateFormat(168, "[Red]0.00;\"day\""));
   EXPECT_FALSE(IsDateFormat(169, "General"));
+  EXPECT_TRUE(IsDateFormat(170, "[mm]:ss"));
+  EXPECT_FALSE(IsDateFormat(171, "[Magenta]#,##0"));  // a colour, not elapsed minutes
+  EXPECT_FALSE(IsDateFormat(172, "[>=100]0;0.0"));
 }
 
 }  // namespace

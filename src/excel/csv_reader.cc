@@ -1,6 +1,7 @@
-// Comma-separated values, read in two passes over fixed-size chunks: the first decides the text
-// encoding (UTF-8 when every byte sequence is valid UTF-8, else CP949), the second parses.
-// CP949 needs no care while parsing: its trail bytes never take the values of '"', ',', CR or LF.
+// Comma-separated (or, in a .txt file, tab-separated) values, read in two passes over fixed-size
+// chunks: the first decides the text encoding (UTF-8 when every byte sequence is valid UTF-8, else
+// CP949), the second parses. CP949 needs no care while parsing: its trail bytes never take the
+// values of '"', ',', CR or LF.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -71,7 +72,9 @@ class Utf8Validator {
 // Splits bytes into fields and records and hands the non-empty fields to the sink.
 class CsvParser {
  public:
-  CsvParser(SheetSink& sink, bool cp949) : sink_(sink), cp949_(cp949) {}
+  // delimiter separates the fields: ',' or, in a tab-separated text file, '\t'.
+  CsvParser(SheetSink& sink, bool cp949, char delimiter)
+      : sink_(sink), cp949_(cp949), delimiter_(delimiter) {}
 
   // False when the sink refused a cell.
   bool Feed(const char* data, size_t size) {
@@ -91,7 +94,7 @@ class CsvParser {
           state_ = State::kUnquoted;
           [[fallthrough]];
         case State::kUnquoted:
-          if (c == ',') {
+          if (c == delimiter_) {
             if (!EndField()) return false;
           } else if (c == '\r' || c == '\n') {
             after_cr_ = c == '\r';
@@ -111,7 +114,7 @@ class CsvParser {
           if (c == '"') {
             Append('"');
             state_ = State::kQuoted;
-          } else if (c == ',') {
+          } else if (c == delimiter_) {
             if (!EndField()) return false;
           } else if (c == '\r' || c == '\n') {
             after_cr_ = c == '\r';
@@ -173,6 +176,7 @@ class CsvParser {
 
   SheetSink& sink_;
   bool cp949_;
+  char delimiter_;
   State state_ = State::kFieldStart;
   bool after_cr_ = false;
   bool started_ = false;
@@ -197,7 +201,24 @@ bool ReadCsv(const std::filesystem::path& path, SheetSink& sink, std::string* er
 
   Utf8Validator validator;
   size_t n;
+  bool first = true;
+  char delimiter = ',';
   while ((n = std::fread(buffer.get(), 1, kChunkBytes, file.get())) > 0) {
+    if (first) {
+      const std::string_view head(buffer.get(), n);
+      if (head.starts_with("\xFF\xFE") || head.starts_with("\xFE\xFF")) {
+        *error = "UTF-16 text is not read: " + path.string() +
+                 " (save it as CSV, or as text in UTF-8 or ANSI)";
+        return false;
+      }
+      // A text file ("텍스트 (탭으로 분리)") separates its fields with tabs when its first line
+      // has one.
+      std::string extension = path.extension().string();
+      for (char& c : extension) c = static_cast<char>(c | 0x20);
+      const std::string_view line = head.substr(0, head.find('\n'));
+      if (extension == ".txt" && line.find('\t') != std::string_view::npos) delimiter = '\t';
+      first = false;
+    }
     if (!validator.Feed(reinterpret_cast<const unsigned char*>(buffer.get()), n)) break;
   }
   if (std::ferror(file.get())) {
@@ -213,8 +234,8 @@ bool ReadCsv(const std::filesystem::path& path, SheetSink& sink, std::string* er
     *error = stopped;
     return false;
   }
-  CsvParser parser(sink, cp949);
-  bool first = true;
+  CsvParser parser(sink, cp949, delimiter);
+  first = true;
   while ((n = std::fread(buffer.get(), 1, kChunkBytes, file.get())) > 0) {
     std::string_view chunk(buffer.get(), n);
     if (first && chunk.substr(0, kUtf8Bom.size()) == kUtf8Bom) chunk.remove_prefix(kUtf8Bom.size());

@@ -111,11 +111,23 @@ TEST_F(CsvReaderTest, LongFileAcrossChunks) {
   EXPECT_EQ(sink.cells.at({12345, 1}), "q\r\n12345");
 }
 
-TEST_F(CsvReaderTest, MissingFile) {
+// A spreadsheet program's "text (tab delimited)" file; commas inside it are text.
+TEST_F(CsvReaderTest, TabSeparatedTextFile) {
+  EXPECT_EQ(Read("name\tphone\n\"Kim, J\"\t010\n", "list.txt").cells,
+            (Cells{{{0, 0}, "name"}, {{0, 1}, "phone"}, {{1, 0}, "Kim, J"}, {{1, 1}, "010"}}));
+  EXPECT_EQ(Read("a,b\tc\n", "list.csv").cells, (Cells{{{0, 0}, "a"}, {{0, 1}, "b\tc"}}));
+  EXPECT_EQ(Read("a,b\n", "list.txt").cells, (Cells{{{0, 0}, "a"}, {{0, 1}, "b"}}));
+}
+
+TEST_F(CsvReaderTest, UnreadableFiles) {
   RecordingSink sink;
   std::string error;
   EXPECT_FALSE(ReadCsv(dir_ / "none.csv", sink, &error));
   EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
+  // "Unicode text": UTF-16 would read as bytes with NULs in between.
+  std::ofstream(dir_ / "u.txt", std::ios::binary) << std::string("\xFF\xFEn\0a\0\t\0", 8);
+  EXPECT_FALSE(ReadCsv(dir_ / "u.txt", sink, &error));
+  EXPECT_NE(error.find("UTF-16"), std::string::npos) << error;
 }
 
 }  // namespace

@@ -124,7 +124,7 @@ class ContentHandler : public XmlHandler {
   }
 
   bool Text(std::string_view text) override {
-    if (in_cell_ && paragraph_depth_ > 0 && annotation_depth_ == 0) text_.append(text);
+    if (in_cell_ && paragraph_depth_ > 0 && ignored_depth_ == 0) text_.append(text);
     return true;
   }
 
@@ -149,7 +149,7 @@ class ContentHandler : public XmlHandler {
     cell_repeat_ = RepeatCount(FindAttribute(attributes, "number-columns-repeated"));
     paragraphs_ = 0;
     paragraph_depth_ = 0;
-    annotation_depth_ = 0;
+    ignored_depth_ = 0;
     text_.clear();
     value_.clear();
     const char* type = FindAttribute(attributes, "value-type");
@@ -184,13 +184,20 @@ class ContentHandler : public XmlHandler {
     return true;
   }
 
+  // What a cell holds besides its paragraphs and lists: a comment (annotation), or a shape or
+  // picture anchored to it (draw:frame, draw:custom-shape...), whose text is not the cell's.
+  static bool IsCellText(std::string_view name) {
+    return name == "p" || name == "h" || name == "list" || name == "list-item" ||
+           name == "list-header";
+  }
+
   bool StartInCell(std::string_view name, const char** attributes) {
     if (name == "table-cell" || name == "covered-table-cell") {
       ++cell_depth_;
-    } else if (name == "annotation") {
-      ++annotation_depth_;
-    } else if (annotation_depth_ > 0) {
-      return true;
+    } else if (ignored_depth_ > 0) {
+      ++ignored_depth_;
+    } else if (paragraph_depth_ == 0 && !IsCellText(name)) {
+      ignored_depth_ = 1;
     } else if (name == "p" || name == "h") {
       if (paragraph_depth_++ == 0 && paragraphs_++ > 0) text_.push_back('\n');
     } else if (paragraph_depth_ > 0) {
@@ -207,9 +214,10 @@ class ContentHandler : public XmlHandler {
   }
 
   bool EndInCell(std::string_view name) {
-    if (name == "annotation") {
-      --annotation_depth_;
-    } else if (annotation_depth_ == 0 && (name == "p" || name == "h") && paragraph_depth_ > 0) {
+    if (name == "table-cell" || name == "covered-table-cell") return true;  // see StartInCell
+    if (ignored_depth_ > 0) {
+      --ignored_depth_;
+    } else if ((name == "p" || name == "h") && paragraph_depth_ > 0) {
       --paragraph_depth_;
     }
     return true;
@@ -268,7 +276,7 @@ class ContentHandler : public XmlHandler {
   int cell_depth_ = 0;
   int paragraph_depth_ = 0;
   int paragraphs_ = 0;
-  int annotation_depth_ = 0;
+  int ignored_depth_ = 0;
   int skip_depth_ = 0;
   bool has_value_ = false;
   bool in_cell_ = false;

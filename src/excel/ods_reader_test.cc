@@ -83,12 +83,20 @@ TEST_F(OdsReaderTest, ValueTypes) {
           "<office:annotation><dc:date>2024</dc:date><text:p>note</text:p></office:annotation>"
           "<text:p>annotated</text:p>") +
       "<table:table-cell/><table:table-cell office:value-type=\"string\"/>" +
-      Text("<text:p>last</text:p>") + "</table:table-row>";
+      Text("<text:p>last</text:p>") +
+      // A picture and a text box anchored to cells, a bulleted list in one.
+      Text("<draw:frame><draw:image><text:p/></draw:image></draw:frame><text:p>name</text:p>") +
+      Text(
+          "<draw:custom-shape><text:p>shape "
+          "text</text:p></draw:custom-shape><text:p>Kim</text:p>") +
+      Text("<text:list><text:list-item><text:p>one</text:p></text:list-item></text:list>") +
+      "</table:table-row>";
   ASSERT_TRUE(Read(Content(Table("Sheet1", row)))) << error_;
-  EXPECT_EQ(OnlySheet(), (Cells{"A1=1012345678", "B1=0.1", "C1=1500", "D1=2024-03-05",
-                                "E1=2024-03-05 14:30:00", "F1=2024-03-05", "G1=14:05:09", "H1=TRUE",
-                                "I1=FALSE", "A2=김철수", "B2=first\nsecond\n", "C2=a b   c\td\ne",
-                                "D2=span and link", "E2=annotated", "H2=last"}));
+  EXPECT_EQ(OnlySheet(),
+            (Cells{"A1=1012345678", "B1=0.1", "C1=1500", "D1=2024-03-05", "E1=2024-03-05 14:30:00",
+                   "F1=2024-03-05", "G1=14:05:09", "H1=TRUE", "I1=FALSE", "A2=김철수",
+                   "B2=first\nsecond\n", "C2=a b   c\td\ne", "D2=span and link", "E2=annotated",
+                   "H2=last", "I2=name", "J2=Kim", "K2=one"}));
 }
 
 TEST_F(OdsReaderTest, RepeatedAndCoveredCells) {

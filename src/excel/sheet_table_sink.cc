@@ -68,6 +68,8 @@ bool SheetTableSink::BeginSheet(std::string_view name) {
   columns_.clear();
   column_keys_.clear();
   row_ = -1;
+  header_row_ = -1;
+  first_column_ = kMaxColumns;
   values_.clear();
   filled_.clear();
   has_value_.clear();
@@ -86,7 +88,9 @@ bool SheetTableSink::Cell(uint32_t row, uint32_t column, std::string_view value)
   if (!in_sheet_) return Fail("a cell came outside a sheet");
   if (skip_sheet_ || column >= kMaxColumns || value.empty()) return true;
   value = CutUtf8(value, kMaxCellBytes);
-  if (row == 0) {
+  first_column_ = std::min(first_column_, column);
+  if (header_row_ < 0) header_row_ = row;
+  if (row == header_row_) {
     if (header_.size() <= column) header_.resize(column + 1);
     header_[column].assign(value);
     return true;
@@ -115,6 +119,7 @@ bool SheetTableSink::EndSheet() {
   if (!table_created_ && !CreateTable()) return false;
   sqlite3_finalize(insert_);
   insert_ = nullptr;
+  if (!DropLeadingColumns()) return false;
   if (!Exec("COMMIT")) return false;
   in_sheet_ = false;
   tables_.push_back(table_);
@@ -180,6 +185,33 @@ bool SheetTableSink::GrowColumns(uint32_t count) {
   values_.resize(columns_.size());
   has_value_.resize(columns_.size());
   return true;
+}
+
+bool SheetTableSink::DropLeadingColumns() {
+  if (first_column_ == 0 || first_column_ >= columns_.size()) return true;
+  const std::vector<std::string> old = std::move(columns_);
+  columns_.clear();
+  column_keys_.clear();
+  std::string moving = table_ + " (moving)";
+  while (table_keys_.count(FoldCase(moving)) != 0) moving += "+";
+  std::string create = "CREATE TABLE " + QuoteIdentifier(moving) + " (";
+  std::string select;
+  for (uint32_t column = first_column_; column < old.size(); ++column) {
+    // Named as if the sheet began at its first used column: an empty header is F1 there.
+    std::string name =
+        UniqueColumnName(column < header_.size() ? header_[column] : "", column - first_column_);
+    column_keys_.insert(FoldCase(name));
+    if (column > first_column_) create += ", ", select += ", ";
+    create += QuoteIdentifier(name) + " TEXT COLLATE NOCASE";
+    select += QuoteIdentifier(old[column]);
+    columns_.push_back(std::move(name));
+  }
+  create += ")";
+  return Exec(create) &&
+         Exec("INSERT INTO " + QuoteIdentifier(moving) + " SELECT " + select + " FROM " +
+              QuoteIdentifier(table_)) &&
+         Exec("DROP TABLE " + QuoteIdentifier(table_)) &&
+         Exec("ALTER TABLE " + QuoteIdentifier(moving) + " RENAME TO " + QuoteIdentifier(table_));
 }
 
 bool SheetTableSink::FlushRow() {

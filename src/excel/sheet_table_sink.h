@@ -17,10 +17,12 @@ struct sqlite3_stmt;
 
 namespace parley {
 
-// Each sheet becomes a table "<sheet>$" whose columns are named by the sheet's first row; every
+// Each sheet becomes a table "<sheet>$" over the sheet's used range, as the spreadsheet driver
+// read it: from the first row holding a value, which names the columns, and from the first column
+// holding a value (blank rows above and blank columns left of the data are not part of it). Every
 // column is declared TEXT, so "1" and 1 are the same value, with the NOCASE collation, so that
 // "Kim" and "KIM" are one value to DISTINCT, as they were to the spreadsheet driver. Naming rules:
-//   - an empty header cell names its column "F<column number>" (1-based);
+//   - an empty header cell names its column "F<column number>" (1-based, within the range);
 //   - a name already used by an earlier column (compared as SQLite does, ASCII case folded) is
 //     replaced by "F<column number>" too, made unique with "_2", "_3"... if need be;
 //   - a cell of a later row right of the header's last column adds a column "F<column number>".
@@ -65,6 +67,8 @@ class SheetTableSink : public SheetSink {
   bool CreateTable();
   bool GrowColumns(uint32_t count);
   bool FlushRow();
+  // Rebuilds the finished table without the columns left of the first one holding a value.
+  bool DropLeadingColumns();
 
   sqlite3* db_;
   std::string error_;
@@ -76,7 +80,9 @@ class SheetTableSink : public SheetSink {
   bool skip_sheet_ = false;
   bool table_created_ = false;
   std::string table_;
-  std::vector<std::string> header_;  // Row 0's cells; empty strings for the gaps.
+  std::vector<std::string> header_;  // The header row's cells; empty strings for the gaps.
+  int64_t header_row_ = -1;          // The first row holding a value, once seen.
+  uint32_t first_column_ = 0;        // The leftmost column holding a value so far.
   std::vector<std::string> columns_;
   std::unordered_set<std::string> column_keys_;  // Case-folded names of columns_.
   sqlite3_stmt* insert_ = nullptr;

@@ -115,14 +115,21 @@ TEST_F(WorkbookLoaderTest, ColumnNaming) {
       {"duplicates, case folded", "a,A,b,a\n1\n", {"a", "F2", "b", "F4"}},
       {"duplicate of a generated name", "F2,,x\n1\n", {"F2", "F2_2", "x"}},
       {"cells right of the header", "a\n1,2,,4\n", {"a", "F2", "F3", "F4"}},
-      {"no header row", "\n1,2\n", {"F1", "F2"}},
       {"no cells at all", "", {"F1"}},
+      // The used range: blank rows above and blank columns left of the data are not part of it.
+      {"blank rows above", "\n,\nname,phone\nKim,010\n", {"name", "phone"}},
+      {"blank columns left", ",,name,phone\n,,Kim,010\n", {"name", "phone"}},
+      {"empty header in the range", ",,,phone\n,,Kim,010\n", {"F1", "phone"}},
+      {"a later row further left", "\n,,name\n,x,Kim\n", {"F1", "name"}},
   };
   for (const Case& c : cases) {
     auto db = Load(Write("s.csv", c.csv));
     ASSERT_NE(db, nullptr) << c.name;
     EXPECT_EQ(Columns(db.get(), "s$"), c.columns) << c.name;
   }
+  auto db = Load(Write("s.csv", "\n,,,name,phone\n,,,Kim,010\n,,,,011\n"));
+  ASSERT_NE(db, nullptr);
+  EXPECT_EQ(Query(db.get(), "select * from [s$]"), (Rows{{"Kim", "010"}, {"<NULL>", "011"}}));
 }
 
 TEST_F(WorkbookLoaderTest, CsvRowsAndNames) {

@@ -21,7 +21,7 @@ bool ReadXls(const std::filesystem::path& path, SheetSink& sink, std::string* er
 
 // Comma-separated values: one sheet named after the file without its extension. RFC 4180
 // quoting, CRLF or LF, an optional UTF-8 byte order mark; a file that is not valid UTF-8 is read
-// as CP949.
+// as CP949. A .txt file whose first line holds a tab is tab-separated. UTF-16 text is refused.
 bool ReadCsv(const std::filesystem::path& path, SheetSink& sink, std::string* error);
 
 }  // namespace parley
