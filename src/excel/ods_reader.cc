@@ -124,7 +124,9 @@ class ContentHandler : public XmlHandler {
   }
 
   bool Text(std::string_view text) override {
-    if (in_cell_ && paragraph_depth_ > 0 && ignored_depth_ == 0) text_.append(text);
+    if (in_cell_ && paragraph_depth_ > 0 && ignored_depth_ == 0 && !error_cell_) {
+      text_.append(text);
+    }
     return true;
   }
 
@@ -150,10 +152,25 @@ class ContentHandler : public XmlHandler {
     paragraphs_ = 0;
     paragraph_depth_ = 0;
     ignored_depth_ = 0;
+    error_cell_ = false;
     text_.clear();
     value_.clear();
-    const char* type = FindAttribute(attributes, "value-type");
-    std::string_view kind = type ? type : "";
+    // office:value-type; LibreOffice adds its own calcext:value-type, "error" for a formula that
+    // failed (shown as "#DIV/0!" and so on): such a cell is empty, as an error cell of an xlsx.
+    std::string_view kind;
+    for (const char** a = attributes; a[0] != nullptr; a += 2) {
+      const std::string_view name = a[0];
+      if (LocalName(name) != "value-type") continue;
+      if (name.starts_with("calcext:")) {
+        if (std::string_view(a[1]) == "error") {
+          has_value_ = false;
+          error_cell_ = true;  // its text is the error's name
+          return true;
+        }
+      } else {
+        kind = a[1];
+      }
+    }
     const char* attribute = nullptr;
     if (kind == "float" || kind == "percentage" || kind == "currency") {
       attribute = FindAttribute(attributes, "value");
@@ -277,6 +294,7 @@ class ContentHandler : public XmlHandler {
   int paragraph_depth_ = 0;
   int paragraphs_ = 0;
   int ignored_depth_ = 0;
+  bool error_cell_ = false;  // a formula that failed
   int skip_depth_ = 0;
   bool has_value_ = false;
   bool in_cell_ = false;

@@ -90,13 +90,17 @@ TEST_F(OdsReaderTest, ValueTypes) {
           "<draw:custom-shape><text:p>shape "
           "text</text:p></draw:custom-shape><text:p>Kim</text:p>") +
       Text("<text:list><text:list-item><text:p>one</text:p></text:list-item></text:list>") +
-      "</table:table-row>";
+      // A formula that failed, as LibreOffice writes it: empty, as an xlsx error cell.
+      "<table:table-cell table:formula=\"of:=1/0\" office:value-type=\"float\" "
+      "office:value=\"0\" calcext:value-type=\"error\"><text:p>#DIV/0!</text:p>"
+      "</table:table-cell>" +
+      Text("<text:p>after</text:p>") + "</table:table-row>";
   ASSERT_TRUE(Read(Content(Table("Sheet1", row)))) << error_;
   EXPECT_EQ(OnlySheet(),
             (Cells{"A1=1012345678", "B1=0.1", "C1=1500", "D1=2024-03-05", "E1=2024-03-05 14:30:00",
                    "F1=2024-03-05", "G1=14:05:09", "H1=TRUE", "I1=FALSE", "A2=김철수",
                    "B2=first\nsecond\n", "C2=a b   c\td\ne", "D2=span and link", "E2=annotated",
-                   "H2=last", "I2=name", "J2=Kim", "K2=one"}));
+                   "H2=last", "I2=name", "J2=Kim", "K2=one", "M2=after"}));
 }
 
 TEST_F(OdsReaderTest, RepeatedAndCoveredCells) {
