@@ -1,6 +1,7 @@
 // OpenDocument spreadsheets: content.xml holds every table; streamed, with repeated rows and
 // cells expanded only when they hold a value.
 #include <charconv>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -29,24 +30,54 @@ uint32_t RepeatCount(const char* text) {
   return ec == std::errc() && value > 0 ? value : 1;
 }
 
-// "2024-03-05T10:20:30" -> "2024-03-05 10:20:30"; "2024-03-05T00:00:00" -> "2024-03-05".
-std::string DateText(std::string_view text) {
-  if (text.size() < 10) return std::string(text);
-  std::string out(text.substr(0, 10));
-  if (text.size() >= 19 && text[10] == 'T') {
-    std::string_view time = text.substr(11, 8);
-    if (time != "00:00:00") {
-      out += ' ';
-      out += time;
-    }
-  }
-  return out;
+// True when the fraction of a second at text[dot] ("." and digits) is at least one half: the
+// value is rounded to the second, as a spreadsheet shows it.
+bool RoundsUp(std::string_view text, size_t dot) {
+  return dot + 1 < text.size() && text[dot] == '.' && text[dot + 1] >= '5' && text[dot + 1] <= '9';
 }
 
-// "PT12H30M05S" (fractions of a second dropped) -> "12:30:05". Other text is kept.
+bool ParseDigits(std::string_view text, int* value) {
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), *value);
+  return ec == std::errc() && end == text.data() + text.size();
+}
+
+// "2024-03-05T10:20:30" -> "2024-03-05 10:20:30"; "2024-03-05T00:00:00" -> "2024-03-05"; a
+// fraction of a second is rounded ("2024-03-05T23:59:59.9" -> "2024-03-06"). Other text is kept.
+std::string DateText(std::string_view text) {
+  if (text.size() < 10) return std::string(text);
+  if (text.size() < 19 || text[10] != 'T') return std::string(text.substr(0, 10));
+  int y = 0, mo = 0, d = 0, h = 0, mi = 0, sec = 0;
+  if (text[4] != '-' || text[7] != '-' || text[13] != ':' || text[16] != ':' ||
+      !ParseDigits(text.substr(0, 4), &y) || !ParseDigits(text.substr(5, 2), &mo) ||
+      !ParseDigits(text.substr(8, 2), &d) || !ParseDigits(text.substr(11, 2), &h) ||
+      !ParseDigits(text.substr(14, 2), &mi) || !ParseDigits(text.substr(17, 2), &sec)) {
+    return std::string(text);
+  }
+  using namespace std::chrono;
+  const year_month_day date{year{y}, month{static_cast<unsigned>(mo)},
+                            day{static_cast<unsigned>(d)}};
+  if (!date.ok()) return std::string(text);
+  const sys_seconds at =
+      sys_days{date} + hours{h} + minutes{mi} + seconds{sec + (RoundsUp(text, 19) ? 1 : 0)};
+  const sys_days day_of = floor<days>(at);
+  const year_month_day shown{day_of};
+  const long long time = (at - day_of).count();
+  char buffer[48];
+  int n = std::snprintf(buffer, sizeof buffer, "%04d-%02u-%02u", static_cast<int>(shown.year()),
+                        static_cast<unsigned>(shown.month()), static_cast<unsigned>(shown.day()));
+  if (time != 0) {
+    std::snprintf(buffer + n, sizeof buffer - static_cast<size_t>(n), " %02lld:%02lld:%02lld",
+                  time / 3600, time / 60 % 60, time % 60);
+  }
+  return buffer;
+}
+
+// "PT12H30M05S" -> "12:30:05", a fraction of a second rounded ("PT12H29M59.9S" -> "12:30:00").
+// Other text is kept.
 std::string TimeText(std::string_view text) {
   if (text.substr(0, 2) != "PT") return std::string(text);
   unsigned parts[3] = {0, 0, 0};  // hours, minutes, seconds
+  bool round_up = false;
   const char* p = text.data() + 2;
   const char* end = text.data() + text.size();
   while (p < end) {
@@ -55,6 +86,7 @@ std::string TimeText(std::string_view text) {
     if (ec != std::errc()) return std::string(text);
     p = stop;
     if (p < end && *p == '.') {  // fraction of a second
+      round_up = RoundsUp(text, static_cast<size_t>(p - text.data()));
       while (p < end && *p != 'S') ++p;
     }
     if (p == end) return std::string(text);
@@ -72,8 +104,10 @@ std::string TimeText(std::string_view text) {
         return std::string(text);
     }
   }
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%02u:%02u:%02u", parts[0], parts[1], parts[2]);
+  unsigned long long total = parts[0] * 3600ull + parts[1] * 60ull + parts[2] + (round_up ? 1 : 0);
+  char buffer[48];
+  std::snprintf(buffer, sizeof buffer, "%02llu:%02llu:%02llu", total / 3600, total / 60 % 60,
+                total % 60);
   return buffer;
 }
 

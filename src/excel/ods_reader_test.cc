@@ -74,6 +74,10 @@ TEST_F(OdsReaderTest, ValueTypes) {
       "<table:table-cell office:value-type=\"time\" office:time-value=\"PT14H05M09.5S\"/>"
       "<table:table-cell office:value-type=\"boolean\" office:boolean-value=\"true\"/>"
       "<table:table-cell office:value-type=\"boolean\" office:boolean-value=\"false\"/>"
+      // Fractions of a second are rounded, across midnight too.
+      "<table:table-cell office:value-type=\"time\" office:time-value=\"PT12H29M59.9999S\"/>"
+      "<table:table-cell office:value-type=\"date\" "
+      "office:date-value=\"2024-12-31T23:59:59.6\"/>"
       "</table:table-row><table:table-row>" +
       Text("<text:p>김철수</text:p>") +
       Text("<text:p>first</text:p><text:p>second</text:p><text:p/>") +
@@ -96,11 +100,27 @@ TEST_F(OdsReaderTest, ValueTypes) {
       "</table:table-cell>" +
       Text("<text:p>after</text:p>") + "</table:table-row>";
   ASSERT_TRUE(Read(Content(Table("Sheet1", row)))) << error_;
-  EXPECT_EQ(OnlySheet(),
-            (Cells{"A1=1012345678", "B1=0.1", "C1=1500", "D1=2024-03-05", "E1=2024-03-05 14:30:00",
-                   "F1=2024-03-05", "G1=14:05:09", "H1=TRUE", "I1=FALSE", "A2=김철수",
-                   "B2=first\nsecond\n", "C2=a b   c\td\ne", "D2=span and link", "E2=annotated",
-                   "H2=last", "I2=name", "J2=Kim", "K2=one", "M2=after"}));
+  EXPECT_EQ(OnlySheet(), (Cells{"A1=1012345678",
+                                "B1=0.1",
+                                "C1=1500",
+                                "D1=2024-03-05",
+                                "E1=2024-03-05 14:30:00",
+                                "F1=2024-03-05",
+                                "G1=14:05:10",
+                                "H1=TRUE",
+                                "I1=FALSE",
+                                "J1=12:30:00",
+                                "K1=2025-01-01",
+                                "A2=김철수",
+                                "B2=first\nsecond\n",
+                                "C2=a b   c\td\ne",
+                                "D2=span and link",
+                                "E2=annotated",
+                                "H2=last",
+                                "I2=name",
+                                "J2=Kim",
+                                "K2=one",
+                                "M2=after"}));
 }
 
 TEST_F(OdsReaderTest, RepeatedAndCoveredCells) {
