@@ -126,7 +126,6 @@ wait_for_port() {
 
 passed=0
 failed=0
-skipped=0
 failures=()
 step_no=0
 
@@ -245,28 +244,19 @@ step "group send to 친구 and 고객 plus one number" 0 "$QX" send --group 친�
   --to 01099990000 --callback 0212345678 --text "[그룹 안내] 이번 주 모임은 금요일입니다."
 expect "group send" "account:"
 
-excel_rows=0
 workbook="$out/data/recipients.xlsx"
-excel_probe="$("$QX" raw EXCEL "1<QX>$workbook" 2>&1)"
-if printf '%s' "$excel_probe" | sed -n 2p | grep -q '^1<QX>'; then
-  template="[이름:6]님, [등급:4] 고객님께 [문구:20] 소식을 전합니다."
-  step "Excel: list the workbook's sheets" 0 "$QX" excel list "$workbook"
-  expect "Excel listing" "sheet 수신자: $rows rows"
-  step "Excel: distinct phone numbers" 0 "$QX" excel count 수신자 전화
-  expect "Excel count" "$rows"
-  step "Excel: preview of the personalised texts" 0 "$QX" excel preview 수신자 --phone 전화 \
-    --callback 0212345678 --text "$template"
-  expect "Excel preview" "010-3000-0000"
-  step "Excel: personalised send to every row" 0 "$QX" excel send 수신자 --file "$workbook" \
-    --phone 전화 --callback 0212345678 --title "엑셀 개인화" --text "$template"
-  expect "Excel send" "성공적으로 전송되었습니다"
-  excel_rows=$rows
-else
-  skipped=$((skipped + 1))
-  echo
-  echo "== Excel steps skipped: TODO the engine answered no Excel listing (EXCEL) yet:"
-  printf '%s\n' "$excel_probe" | sed 's/^/   | /'
-fi
+template="[이름:6]님, [등급:4] 고객님께 [문구:20] 소식을 전합니다."
+step "Excel: list the workbook's sheets" 0 "$QX" excel list "$workbook"
+expect "Excel listing" "sheet 수신자: $rows rows"
+step "Excel: distinct phone numbers" 0 "$QX" excel count 수신자 전화
+expect "Excel count" "$rows"
+step "Excel: preview of the personalised texts" 0 "$QX" excel preview 수신자 --phone 전화 \
+  --callback 0212345678 --text "$template"
+expect "Excel preview" "010-3000-0000"
+step "Excel: personalised send to every row" 0 "$QX" excel send 수신자 --file "$workbook" \
+  --phone 전화 --callback 0212345678 --title "엑셀 개인화" --text "$template"
+expect "Excel send" "성공적으로 전송되었습니다"
+excel_rows=$rows
 
 today="$(date +%Y-%m-%d)"
 step "send results of today (SENDL)" 0 "$QX" results --from "$today" --to "$today"
@@ -311,7 +301,7 @@ case "$summary" in
 esac
 
 echo
-echo "== summary: $passed steps passed, $failed failed, $skipped skipped"
+echo "== summary: $passed steps passed, $failed failed"
 for f in "${failures[@]}"; do echo "   failed: $f"; done
 echo "   folder: $out (engine.log, websim.log, gatesim.log, gatesim-jobs.jsonl)"
 

@@ -69,7 +69,10 @@ bool StagePictures(const std::vector<std::string>& images, const std::string& ho
 }
 
 CLI::App* AddSendCommand(CLI::App& app, SendOptions* options) {
-  CLI::App* send = app.add_subcommand("send", "Run the send check and send a message");
+  CLI::App* send = app.add_subcommand(
+      "send",
+      "Run the send check and send a message (with --group: no check; the engine takes the job "
+      "and cannot tell its result)");
   send->add_option("--to", options->to, "Recipient numbers")->delimiter(',');
   send->add_option("--group", options->groups, "Address-book group names (sends with ASEND)")
       ->delimiter(',');
