@@ -37,8 +37,12 @@ while [ $# -gt 0 ]; do
     --short) short=1 ;;
     --keep) keep=1 ;;
     --clean) clean=1 ;;
-    --bin-dir) bin_dir="${2:-}"; shift ;;
-    --out) out="${2:-}"; shift ;;
+    --bin-dir|--out)
+      if [ $# -lt 2 ] || [ -z "$2" ]; then
+        echo "sandbox: $1 needs a value" >&2; usage >&2; exit 2
+      fi
+      if [ "$1" = --bin-dir ]; then bin_dir="$2"; else out="$2"; fi
+      shift ;;
     -h|--help) usage; exit 0 ;;
     *) echo "sandbox: unknown option $1" >&2; usage >&2; exit 2 ;;
   esac

@@ -9,6 +9,7 @@
 #include "db/test_util.h"
 #include "excel/workbook_writer.h"
 #include "testing/engine_process.h"
+#include "text/cp949.h"
 
 namespace parley {
 namespace {
@@ -96,6 +97,10 @@ TEST_F(BookFileTest, CsvLinesRoundTrip) {
   ASSERT_TRUE(file_.AddGroup("copy", &error)) << error;
   EXPECT_EQ(Import("copy", exported), 3);
   EXPECT_EQ(Export("copy"), exported);
+  // A line saved in the Korean code page keeps its name.
+  ASSERT_TRUE(file_.AddGroup("cp949", &error)) << error;
+  EXPECT_EQ(Import("cp949", Utf8ToAnsi("김철수,01011112222\n")), 1);
+  EXPECT_EQ(Export("cp949"), "김철수,01011112222\n");
 }
 
 TEST_F(BookFileTest, WorkbookContactsImport) {

@@ -1,6 +1,7 @@
 #include "qx/link_client.h"
 
 #include <arpa/inet.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -24,27 +25,28 @@ void LinkClient::Close() {
 
 bool LinkClient::Connect(const std::string& address, uint16_t port, std::string* error) {
   Close();
-  sockaddr_storage storage{};
-  socklen_t length = 0;
-  auto* v4 = reinterpret_cast<sockaddr_in*>(&storage);
-  auto* v6 = reinterpret_cast<sockaddr_in6*>(&storage);
-  if (::inet_pton(AF_INET, address.c_str(), &v4->sin_addr) == 1) {
-    v4->sin_family = AF_INET;
-    v4->sin_port = htons(port);
-    length = sizeof *v4;
-  } else if (::inet_pton(AF_INET6, address.c_str(), &v6->sin6_addr) == 1) {
-    v6->sin6_family = AF_INET6;
-    v6->sin6_port = htons(port);
-    length = sizeof *v6;
-  } else {
-    *error = "not an IP address: " + address;
+  // An address or a host name ("localhost"); each of its addresses is tried in turn.
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_NUMERICSERV;
+  addrinfo* found = nullptr;
+  const int rc = ::getaddrinfo(address.c_str(), std::to_string(port).c_str(), &hints, &found);
+  if (rc != 0 || found == nullptr) {
+    *error = "cannot resolve " + address + ": " + ::gai_strerror(rc);
     return false;
   }
-  fd_ = ::socket(storage.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd_ < 0 || ::connect(fd_, reinterpret_cast<sockaddr*>(&storage), length) != 0) {
-    *error =
-        "cannot connect to " + address + ":" + std::to_string(port) + ": " + std::strerror(errno);
+  int last_errno = 0;
+  for (const addrinfo* a = found; a != nullptr; a = a->ai_next) {
+    fd_ = ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol);
+    if (fd_ >= 0 && ::connect(fd_, a->ai_addr, a->ai_addrlen) == 0) break;
+    last_errno = errno;
     Close();
+  }
+  ::freeaddrinfo(found);
+  if (fd_ < 0) {
+    *error = "cannot connect to " + address + ":" + std::to_string(port) + ": " +
+             std::strerror(last_errno);
     return false;
   }
   int one = 1;

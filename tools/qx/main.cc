@@ -24,17 +24,29 @@
 
 namespace {
 
-uint16_t DefaultPort() {
+// The link port from QX_PORT, 12012 when it is unset; false when it is not a port number (a
+// mistyped port must not reach another engine).
+bool DefaultPort(uint16_t* port) {
+  *port = 12012;
   const char* env = std::getenv("QX_PORT");
-  if (env && *env) {
-    long value = std::strtol(env, nullptr, 10);
-    if (value > 0 && value < 65536) return static_cast<uint16_t>(value);
-  }
-  return 12012;
+  if (env == nullptr || *env == '\0') return true;
+  char* end = nullptr;
+  const long value = std::strtol(env, &end, 10);
+  if (*end != '\0' || value <= 0 || value >= 65536) return false;
+  *port = static_cast<uint16_t>(value);
+  return true;
 }
 
 // qx raw: one message as given, the reply header and body printed.
 int RunRaw(const std::string& code, const std::string& body, const parley::LinkTarget& target) {
+  // Five capitals, or INIT: anything else the engine cannot frame.
+  const bool capitals =
+      !code.empty() && code.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ") == std::string::npos;
+  if (!capitals || (code.size() != 5 && code != "INIT")) {
+    std::cerr << "qx raw: a command code is five capital letters (or INIT), not \"" << code
+              << "\"\n";
+    return parley::kExitUsage;
+  }
   parley::LinkClient client;
   std::string error;
   parley::RawMessage reply;
@@ -55,7 +67,10 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   app.footer(parley::kExitCodesHelp);
   parley::LinkTarget target;
-  target.port = DefaultPort();
+  if (!DefaultPort(&target.port)) {
+    std::cerr << "qx: QX_PORT is not a port number: " << std::getenv("QX_PORT") << "\n";
+    return parley::kExitUsage;
+  }
   app.add_option("--host", target.host, "Engine address")->capture_default_str();
   app.add_option("--port", target.port, "UI-link port (default: $QX_PORT or 12012)")
       ->capture_default_str();

@@ -119,6 +119,14 @@ std::pair<std::string, std::string> MessagesRequest(const MessagesOptions& o) {
 
 int RunMessagesCommand(const MessagesOptions& options, const LinkTarget& target, std::ostream& out,
                        std::ostream& err) {
+  // The engine puts a saved text into the web form as it is: "&" or "=" would end or split its
+  // field, and "<", ">" and the backtick travel as "&lt;", "&gt;" and "&gacct;".
+  if (options.action == "save" && (options.text.find_first_of("&=<>`") != std::string::npos ||
+                                   options.subject.find_first_of("&=<>`") != std::string::npos)) {
+    err << "qx messages save: the text and subject cannot hold & = < > or `: the web service "
+           "would keep only part of them\n";
+    return kExitUsage;
+  }
   const auto [code, body] = MessagesRequest(options);
   std::string reply;
   if (!AskOnce(target, code, body, &reply, err)) return kExitNoEngine;
@@ -127,7 +135,12 @@ int RunMessagesCommand(const MessagesOptions& options, const LinkTarget& target,
     return kExitRefused;
   }
   if (options.action == "save") {
-    out << "save: " << ScreenText(AfterField(reply, 1)) << "\n";
+    const std::string answer = ScreenText(AfterField(reply, 1));
+    if (answer.empty()) {
+      err << "qx messages: not saved: the web service gave no answer (logged in?)\n";
+      return kExitRefused;
+    }
+    out << "save: " << answer << "\n";
     return kExitOk;
   }
   if (options.action == "catalogue") {

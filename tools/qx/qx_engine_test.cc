@@ -16,6 +16,7 @@
 #include "qx/login_command.h"
 #include "qx/messages_command.h"
 #include "qx/results_command.h"
+#include "qx/send_command.h"
 #include "testing/engine_process.h"
 #include "text/cp949.h"
 #include "websim/web_sim_process.h"
@@ -116,6 +117,28 @@ TEST_F(QxEngineTest, LoginCheckBrowseLogoutQuit) {
   check.count = 1;
   EXPECT_EQ(Qx([&](auto& t, auto& o, auto& e) { return RunCheckCommand(check, t, o, e); }),
             kExitRefused);
+  // A save the web service did not answer fails; a text the form would split is refused first.
+  MessagesOptions save;
+  save.action = "save";
+  save.text = "hello";
+  EXPECT_EQ(Qx([&](auto& t, auto& o, auto& e) { return RunMessagesCommand(save, t, o, e); }),
+            kExitRefused);
+  save.text = "a&b=c";
+  EXPECT_EQ(Qx([&](auto& t, auto& o, auto& e) { return RunMessagesCommand(save, t, o, e); }),
+            kExitUsage);
+  // A group send runs no check, so asking for one is a usage error.
+  SendOptions group;
+  group.groups = {"friends"};
+  group.text = "x";
+  group.check_only = true;
+  EXPECT_EQ(Qx([&](auto& t, auto& o, auto& e) { return RunSendCommand(group, t, o, e); }),
+            kExitUsage);
+  // The engine is reached by a host name too.
+  target_.host = "localhost";
+  EXPECT_EQ(Qx([&](auto& t, auto& o, auto& e) { return RunCheckCommand(check, t, o, e); }),
+            kExitRefused)
+      << err_.str();
+  target_.host = "127.0.0.1";
   EXPECT_EQ(Qx([](auto& t, auto& o, auto& e) { return RunEndCommand(1, t, o, e); }), kExitOk);
   int status = -1;
   EXPECT_TRUE(engine_->Wait(5000, &status));

@@ -120,7 +120,11 @@ int RunSendCommand(const SendOptions& options, const LinkTarget& target, std::os
     err << "qx send: name recipients with --to or --group\n";
     return kExitUsage;
   }
-  const bool group_send = !options.groups.empty() && !options.check_only;
+  if (!options.groups.empty() && options.check_only) {
+    err << "qx send: --check asks for a count of numbers; a group send runs no check\n";
+    return kExitUsage;
+  }
+  const bool group_send = !options.groups.empty();
   std::vector<std::string> pictures;
   if (!options.check_only && !StagePictures(options.images, options.home, &pictures, err))
     return kExitUsage;
