@@ -167,6 +167,10 @@ int RunMessagesCommand(const MessagesOptions& options, const LinkTarget& target,
     // "CNT", SMS count, LMS count, the page of SMS messages.
     std::vector<std::string> parts = SplitOn(reply, kFieldSep);
     parts.resize(3);
+    if (parts[1].empty() && parts[2].empty()) {
+      err << "qx messages: the web service gave no answer (logged in?)\n";
+      return kExitRefused;
+    }
     out << "saved messages: SMS " << ScreenText(parts[1]) << ", LMS " << ScreenText(parts[2])
         << "\n";
     PrintSaved(AfterField(reply, 3), out);

@@ -123,6 +123,13 @@ TEST_F(QxEngineTest, LoginCheckBrowseLogoutQuit) {
   save.text = "hello";
   EXPECT_EQ(Qx([&](auto& t, auto& o, auto& e) { return RunMessagesCommand(save, t, o, e); }),
             kExitRefused);
+  saved.size = 2;
+  EXPECT_EQ(Qx([&](auto& t, auto& o, auto& e) { return RunMessagesCommand(saved, t, o, e); }),
+            kExitRefused)
+      << out_.str();
+  EXPECT_EQ(Qx([&](auto& t, auto& o, auto& e) { return RunResultsCommand(results, t, o, e); }),
+            kExitRefused)
+      << out_.str();
   save.text = "a&b=c";
   EXPECT_EQ(Qx([&](auto& t, auto& o, auto& e) { return RunMessagesCommand(save, t, o, e); }),
             kExitUsage);

@@ -96,6 +96,11 @@ int RunResultsCommand(const ResultsOptions& options, const LinkTarget& target, s
   std::vector<std::string> totals =
       SplitOn(count_line.size() > 1 ? std::string_view(count_line[1]) : "", ",");
   totals.resize(4);
+  // The engine turns an empty answer into "0,0,0," (as it always has): no fourth total.
+  if (totals[3].empty()) {
+    err << "qx results: the web service gave no answer (logged in?)\n";
+    return kExitRefused;
+  }
   out << "messages: " << totals[0] << " in all, " << totals[1] << " delivered, " << totals[2]
       << " failed, " << totals[3] << " waiting\n";
   TextTable table({"No", "Time", "Kind", "From", "Title", "Result", "Count"});
