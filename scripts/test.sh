@@ -3,11 +3,19 @@
 #
 # With CI=true or PARLEY_FULL_TESTS=1 two more stages follow: the tests again in an
 # AddressSanitizer + UndefinedBehaviorSanitizer build (build-asan/), then every fuzz target for
-# 20 seconds (scripts/fuzz.sh, build-fuzz/).
+# 10 seconds (scripts/fuzz.sh, build-fuzz/; run it longer by hand). Each stage reports the
+# seconds it took, to keep the whole run within CI's time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+stage_start=$SECONDS
+stage_done() {
+  echo "== $1 took $((SECONDS - stage_start)) s"
+  stage_start=$SECONDS
+}
 bash scripts/build.sh
+stage_done "build"
 (cd build && ctest -j "$(nproc)" --output-on-failure --timeout 300)
+stage_done "tests"
 
 if [ "${CI:-}" != "true" ] && [ "${PARLEY_FULL_TESTS:-}" != "1" ]; then
   exit 0
@@ -17,6 +25,7 @@ asan="$(realpath -m "${PARLEY_ASAN_DIR:-build-asan}")"
 echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer ($asan)"
 cmake -S . -B "$asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPARLEY_SANITIZE=ON >/dev/null
 cmake --build "$asan"
+stage_done "sanitizer build"
 # The end-to-end tests start the engine and the simulators of this build, not of build/.
 unset PARLEY_BIN WEBSIM_BIN GATESIM_BIN
 # Every process writes its sanitizer report to a file here, the engines and simulators that the
@@ -34,7 +43,9 @@ if compgen -G "$logs/*" >/dev/null; then
   asan_status=1
 fi
 if [ "$asan_status" -ne 0 ]; then exit 1; fi
+stage_done "sanitizer tests"
 
-echo "== fuzz targets, 20 s each"
+echo "== fuzz targets, 10 s each"
 unset ASAN_OPTIONS UBSAN_OPTIONS
-bash scripts/fuzz.sh 20
+bash scripts/fuzz.sh 10
+stage_done "fuzzing"
