@@ -2,6 +2,7 @@
 // chunks: the first decides the text encoding (UTF-8 when every byte sequence is valid UTF-8, else
 // CP949), the second parses. CP949 needs no care while parsing: its trail bytes never take the
 // values of '"', ',', CR or LF.
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -11,6 +12,7 @@
 
 #include "excel/workbook_readers.h"
 #include "text/cp949.h"
+#include "text/utf8_validator.h"
 
 namespace parley {
 namespace {
@@ -24,50 +26,6 @@ struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
-
-// Checks UTF-8 fed in pieces: shortest forms only, no surrogates, nothing above U+10FFFF.
-class Utf8Validator {
- public:
-  // False once any invalid sequence has been seen.
-  bool Feed(const unsigned char* data, size_t size) {
-    for (size_t i = 0; i < size && valid_; ++i) Byte(data[i]);
-    return valid_;
-  }
-  // True when the text fed was valid and did not end inside a sequence.
-  bool Complete() const { return valid_ && need_ == 0; }
-
- private:
-  void Byte(unsigned char b) {
-    if (need_ == 0) {
-      if (b < 0x80) return;
-      if (b >= 0xC2 && b <= 0xDF) {
-        need_ = 1, low_ = 0x80, high_ = 0xBF;
-      } else if (b >= 0xE0 && b <= 0xEF) {
-        need_ = 2;
-        low_ = b == 0xE0 ? 0xA0 : 0x80;
-        high_ = b == 0xED ? 0x9F : 0xBF;
-      } else if (b >= 0xF0 && b <= 0xF4) {
-        need_ = 3;
-        low_ = b == 0xF0 ? 0x90 : 0x80;
-        high_ = b == 0xF4 ? 0x8F : 0xBF;
-      } else {
-        valid_ = false;
-      }
-      return;
-    }
-    if (b < low_ || b > high_) {
-      valid_ = false;
-      return;
-    }
-    low_ = 0x80, high_ = 0xBF;
-    --need_;
-  }
-
-  bool valid_ = true;
-  int need_ = 0;
-  unsigned char low_ = 0x80;
-  unsigned char high_ = 0xBF;
-};
 
 // Splits bytes into fields and records and hands the non-empty fields to the sink.
 class CsvParser {
@@ -214,7 +172,7 @@ bool ReadCsv(const std::filesystem::path& path, SheetSink& sink, std::string* er
       // A text file ("텍스트 (탭으로 분리)") separates its fields with tabs when its first line
       // has one.
       std::string extension = path.extension().string();
-      for (char& c : extension) c = static_cast<char>(c | 0x20);
+      for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
       const std::string_view line = head.substr(0, head.find('\n'));
       if (extension == ".txt" && line.find('\t') != std::string_view::npos) delimiter = '\t';
       first = false;

@@ -52,15 +52,15 @@ size_t WriteBody(char* data, size_t size, size_t count, void* user) {
   return sink->got_line ? 0 : size * count;
 }
 
-// The object as it goes into the request line. Bytes that would break the line (white space,
-// control characters, DEL) are percent-encoded; everything else, CP949 included, goes as it is.
-std::string RequestTarget(std::string_view object) {
+// text with the bytes that `encode` picks written as "%XX".
+template <typename Pick>
+std::string PercentEncoded(std::string_view text, Pick encode) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   std::string out;
-  out.reserve(object.size());
-  for (char ch : object) {
+  out.reserve(text.size());
+  for (char ch : text) {
     const auto c = static_cast<unsigned char>(ch);
-    if (c <= 0x20 || c == 0x7F) {
+    if (encode(c)) {
       out += '%';
       out += kHex[c >> 4];
       out += kHex[c & 0x0F];
@@ -68,6 +68,13 @@ std::string RequestTarget(std::string_view object) {
       out += ch;
     }
   }
+  return out;
+}
+
+// The object as it goes into the request line. Bytes that would break the line (white space,
+// control characters, DEL) are percent-encoded; everything else, CP949 included, goes as it is.
+std::string RequestTarget(std::string_view object) {
+  std::string out = PercentEncoded(object, [](unsigned char c) { return c <= 0x20 || c == 0x7F; });
   if (out.empty() || out.front() != '/') out.insert(out.begin(), '/');
   return out;
 }
@@ -83,19 +90,8 @@ std::string ServerUrl(std::string_view server, uint16_t port) {
 // does. The request line itself carries the target as it is (CURLOPT_REQUEST_TARGET); here bytes
 // a URL cannot hold are percent-encoded.
 std::string CookieUrl(const std::string& server_url, std::string_view target) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string url = server_url;
-  for (char ch : target.substr(0, target.find('?'))) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (c >= 0x80 || c == '#') {
-      url += '%';
-      url += kHex[c >> 4];
-      url += kHex[c & 0x0F];
-    } else {
-      url += ch;
-    }
-  }
-  return url;
+  return server_url + PercentEncoded(target.substr(0, target.find('?')),
+                                     [](unsigned char c) { return c >= 0x80 || c == '#'; });
 }
 
 // Frees a header list when the request ends.

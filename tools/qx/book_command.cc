@@ -16,42 +16,10 @@
 #include "excel/workbook_loader.h"
 #include "text/cp949.h"
 #include "text/mbcs.h"
+#include "text/utf8_validator.h"
 
 namespace parley {
 namespace {
-
-// True when text is well-formed UTF-8 (shortest forms, no surrogates, at most U+10FFFF).
-bool IsUtf8(std::string_view text) {
-  size_t i = 0;
-  while (i < text.size()) {
-    const auto b = static_cast<unsigned char>(text[i]);
-    size_t need = 0;
-    unsigned char low = 0x80, high = 0xBF;
-    if (b < 0x80) {
-      ++i;
-      continue;
-    } else if (b >= 0xC2 && b <= 0xDF) {
-      need = 1;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-      need = 2;
-      if (b == 0xE0) low = 0xA0;
-      if (b == 0xED) high = 0x9F;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-      need = 3;
-      if (b == 0xF0) low = 0x90;
-      if (b == 0xF4) high = 0x8F;
-    } else {
-      return false;
-    }
-    if (i + need >= text.size()) return false;  // cut short
-    for (size_t k = 1; k <= need; ++k) {
-      const auto c = static_cast<unsigned char>(text[i + k]);
-      if (c < (k == 1 ? low : 0x80) || c > (k == 1 ? high : 0xBF)) return false;
-    }
-    i += need + 1;
-  }
-  return true;
-}
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 // Groups the tool adds sit at this level of the group tree.
@@ -252,7 +220,7 @@ bool BookFile::Import(std::string_view group, std::istream& csv, int* added, std
     }
     // A line that is not UTF-8 was saved in the Korean code page, as spreadsheet programs do:
     // its name is stored as it is.
-    const std::string name = IsUtf8(fields[0]) ? Utf8ToAnsi(fields[0]) : fields[0];
+    const std::string name = Utf8Validator::IsValid(fields[0]) ? Utf8ToAnsi(fields[0]) : fields[0];
     if (!db.InsertRow("ADDRESS_TB", "ADDRNAME, ADDRPHONE, GPSEQ", "?, ?, ?", {name, phone, key})) {
       return DbError(db, error);
     }
