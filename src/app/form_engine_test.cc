@@ -1,7 +1,7 @@
 // Form values through the engine binary, against the web service and gateway simulators: a
-// password, a reservation date, a title and a call-back number holding the form's own syntax
-// reach the web service in their own fields, so they neither refuse a good login nor rewrite
-// the send check or the sent report.
+// password, a reservation date, a title, a call-back number and a gateway job id holding the
+// form's own syntax reach the web service in their own fields, so they neither refuse a good login
+// nor rewrite the send check or the sent report.
 #include <string>
 #include <vector>
 
@@ -27,7 +27,9 @@ std::string LastBody(const testing::WebSim& web, const std::string& page) {
 TEST(FormEngineTest, ValuesWithFormSyntaxStayInTheirFields) {
   testing::TempDir dir;
   testing::WebSim web(dir.path(), {"--user", "pwuser:a&b+c%d=e:1000"});
-  testing::GateSim gate(dir.path());
+  // A job id with the report's own keys in it.
+  const std::string forged_job_id = "X&totcnt=0&type=MMS&jobid=Y";
+  testing::GateSim gate(dir.path(), {"--job-id", forged_job_id});
   testing::SendEngine engine;
   ASSERT_NO_FATAL_FAILURE(engine.Start(dir.path(), dir.path(), web, gate));
 
@@ -50,10 +52,11 @@ TEST(FormEngineTest, ValuesWithFormSyntaxStayInTheirFields) {
   ASSERT_FALSE(sent.starts_with("<QX>")) << "nothing was sent: " << sent;
   const std::vector<testing::GateJob> jobs = gate.WaitForJobs(1);
   ASSERT_EQ(jobs.size(), 1u);
+  EXPECT_EQ(jobs[0].job_id, forged_job_id);
   EXPECT_EQ(LastBody(web, "/QX/sended.asp"),
-            "jobid=" + jobs[0].job_id +
-                "&type=SMS&totcnt=3&title=T%26type%3DMMS&msg=hi&resflag=2"
-                "&reserdate=%26totcnt%3D0&fromnumber=%26totcnt%3D0");
+            "jobid=X%26totcnt%3D0%26type%3DMMS%26jobid%3DY"
+            "&type=SMS&totcnt=3&title=T%26type%3DMMS&msg=hi&resflag=2"
+            "&reserdate=%26totcnt%3D0&fromnumber=%26totcnt%3D0");
   // Rows: number, time, kind, call-back number, title, result, count.
   const std::string list = engine.Exchange("SENDL", "2<QX><QX><QX><QX><QX>1<QX>1");
   EXPECT_TRUE(list.starts_with("2<DATA>")) << list;
