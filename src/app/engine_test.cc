@@ -154,6 +154,51 @@ TEST_F(EngineTest, WatchdogEndsTheEngineOnceTheUiProgramHasGone) {
   }
 }
 
+TEST_F(EngineTest, AnUnfinishedMessageIsDroppedAfterTheTimeOutAndTheNextClientIsServed) {
+  auto engine = Start({"--ui-program", "none", "--link-message-timeout", "1"});
+  const std::string init_header = "INITQX0.10         ";
+  // An idle client is kept past the time-out.
+  {
+    LinkClient idle;
+    Connect(idle);
+    EXPECT_EQ(Exchange(idle, "INIT", "").header, init_header);
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_EQ(Exchange(idle, "INIT", "").header, init_header);
+  }
+  struct Case {
+    const char* name;
+    std::string bytes;
+    bool answered;  // the whole message in front is answered before the drop
+  };
+  const Case cases[] = {
+      {"three header bytes", "INI", false},
+      {"a header without its body", MakeHeader("LOGIN", 20), false},
+      {"part of a body", MakeHeader("LOGIN", 20) + "qxuser<QX>", false},
+      {"a whole message, then part of the next", MakeMessage("INIT", "") + "ENDQ", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const size_t log_mark = engine->Log().size();
+    LinkClient first;
+    Connect(first);
+    std::string error;
+    ASSERT_TRUE(first.Write(c.bytes, &error)) << error;
+    if (c.answered) {
+      RawMessage m;
+      ASSERT_TRUE(first.ReadMessage(&m, 10000, &error)) << error;
+      EXPECT_EQ(m.header, init_header);
+    }
+    // The second client waits in the listen queue until the first is dropped.
+    LinkClient second;
+    Connect(second);
+    EXPECT_EQ(Exchange(second, "INIT", "").header, init_header);
+    EXPECT_TRUE(first.WaitForClose(5000));
+    EXPECT_NE(engine->Log().find("stayed unfinished", log_mark), std::string::npos)
+        << engine->Log().substr(log_mark);
+  }
+  EXPECT_TRUE(engine->Running());
+}
+
 TEST_F(EngineTest, VersionAndBadFlags) {
   ChildProcess version(testing::EngineBinary(), {"--version"}, dir_.path() / "version.log");
   int status = -1;

@@ -1,7 +1,8 @@
 // Faults through the engine binary, against the web service and gateway simulators on loopback:
-// a gateway that refuses, stays silent, hangs up, garbles or rejects; a web service that stalls
-// or answers garbage; an unwritable TempIMG; an address book that is read-only, corrupt or an
-// old Access file; a workbook that vanishes before the send; a UI program that hangs up mid-send.
+// a gateway that refuses, stays silent, hangs up, garbles or rejects; a web service that stalls,
+// answers garbage or answers its page under an error status; an unwritable TempIMG; an address
+// book that is read-only, corrupt or an old Access file; a workbook that vanishes before the
+// send; a UI program that hangs up mid-send.
 // After each the engine still runs, answers the next command, reports no success for messages
 // that were not submitted, posts no sent report for a failed job, keeps the stored addresses and
 // recent numbers, and says what went wrong in one warning or error line of its log.
@@ -335,6 +336,8 @@ TEST_F(FaultEngineTest, WebFaultsAreRefusalsNotSuccess) {
       {"/_sim/stall?seconds=2&count=1", "timed out"},
       // Random bytes are no HTTP reply.
       {"/_sim/fail?mode=garbage&count=1", "failed"},
+      // The service's own page ("1..." for the login and the check) under an error status.
+      {"/_sim/status?code=500&count=1", "HTTP status 500"},
   };
   const std::string sms = "1<QX>3<QX>T<QX><QX>" + Numbers(3) + "<QX>021<QX>hi";
   for (const Fault& fault : faults) {

@@ -1,6 +1,7 @@
 // Load through the engine binary against the web service and gateway simulators: a long pipeline
 // of commands on one connection, a thousand short connections, two picture sends at once while
-// the gateway holds its acknowledgements, and long sends pipelined while the gateway is silent.
+// the gateway holds its acknowledgements, long sends pipelined while the gateway is silent, and
+// large replies pipelined to a client that does not read.
 // Replies, jobs, open descriptors and memory are checked; load_bench prints the figures.
 #include <sys/socket.h>
 
@@ -319,6 +320,55 @@ TEST_F(LoadEngineTest, LongSendsPipelinedBehindEachOtherKeepMemoryBounded) {
                             << send.size() / 1000000 << " MB were pipelined";
   EXPECT_EQ(Exchange(c, "INIT", "").header, kInitHeader);
   EXPECT_LE(SettledFdCount(fds_before), fds_before) << "gateway connections left open";
+}
+
+TEST_F(LoadEngineTest, LargeRepliesToAClientThatDoesNotReadKeepMemoryBounded) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizer's own bookkeeping hides the engine's memory figures";
+#endif
+  ASSERT_NO_FATAL_FAILURE(Start());
+  LinkClient c;
+  ASSERT_NO_FATAL_FAILURE(Connect(c));
+  ASSERT_EQ(Exchange(c, "LOGIN", "qxuser<QX>qxpass").body.substr(0, 6), "2<QX>1");
+  // Each SENDL of the list alone fetches one page, here 15 MB of filler, and answers it as one
+  // row of about the same size; forty of them would hold 600 MB if all were answered at once.
+  constexpr int kRequests = 40;
+  constexpr size_t kPageBytes = 15 * 1024 * 1024;
+  ASSERT_EQ(web_.Control("/_sim/page?bytes=" + std::to_string(kPageBytes) +
+                         "&count=" + std::to_string(kRequests)),
+            "OK");
+  const std::string sendl = MakeMessage("SENDL", "2<QX>20260101<QX>20261231<QX><QX><QX>1<QX>1");
+  std::string pipeline;
+  for (int k = 0; k < kRequests; ++k) pipeline += sendl;
+  auto pages_asked = [&] {
+    int n = 0;
+    for (const std::string& r : web_.Requests()) n += r.starts_with("GET /Ajax/GetSendStat.asp");
+    return n;
+  };
+  const int64_t rss_before = StatusKb(engine_->pid(), "VmRSS");
+  std::string error;
+  ASSERT_TRUE(c.Write(pipeline, &error)) << error;
+  // The client reads nothing until the engine has asked for every page or has stopped asking.
+  int asked = pages_asked();
+  for (int still = 0; asked < kRequests && still < 5; ++still) {
+    std::this_thread::sleep_for(300ms);
+    const int now = pages_asked();
+    if (now != asked) still = 0;
+    asked = now;
+  }
+  const int64_t held_mb = (StatusKb(engine_->pid(), "VmHWM") - rss_before) / 1024;
+  EXPECT_LT(held_mb, 200) << "peak growth in MB with " << asked << " of " << kRequests
+                          << " pages fetched for a client that does not read";
+  // Once the client reads, every request is answered, in order.
+  for (int k = 0; k < kRequests; ++k) {
+    const RawMessage m = Read(c);
+    ASSERT_EQ(m.header.substr(0, 5), "SENDL") << k;
+    EXPECT_EQ(m.body.substr(0, 10), "2<DATA>xxx") << k;
+    EXPECT_GE(m.body.size(), kPageBytes) << k;
+  }
+  const int64_t growth_mb = (StatusKb(engine_->pid(), "VmHWM") - rss_before) / 1024;
+  EXPECT_LT(growth_mb, 200) << "peak growth in MB while the replies were read";
+  EXPECT_EQ(Exchange(c, "INIT", "").header, kInitHeader);
 }
 
 }  // namespace

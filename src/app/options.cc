@@ -52,6 +52,11 @@ std::optional<EngineOptions> ParseOptions(int argc, char** argv, const std::stri
       ->capture_default_str();
   app.add_option("--link-port", c.link_port, "Port of the UI link (0 picks a free one)")
       ->capture_default_str();
+  app.add_option("--link-message-timeout", c.link_message_timeout_seconds,
+                 "Seconds a UI-link message may take to arrive whole once begun; the connection "
+                 "is dropped after that (an idle one never is)")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 3600));
   app.add_option("--gateway", gateway, "Message gateway as HOST:PORT")->capture_default_str();
   app.add_option("--web-base", c.web_base, "Web service base URL: http:// and a host, no slash")
       ->capture_default_str();

@@ -28,6 +28,7 @@ TEST(Options, DefaultsAreTheBuiltInConstants) {
   EXPECT_EQ(c.gateway_timeout_seconds, 30);
   EXPECT_EQ(c.watchdog_seconds, 0);
   EXPECT_EQ(c.web_timeout_seconds, 30);
+  EXPECT_EQ(c.link_message_timeout_seconds, 30);
   EXPECT_EQ(c.GetModuleDir(), "/opt/parley/");
   EXPECT_EQ(c.UiProgram(), "/opt/parley/QX_Flex/QXv1.exe");
 }
@@ -52,6 +53,8 @@ TEST(Options, EveryFlagSetsItsValue) {
                   "7",
                   "--watchdog",
                   "5",
+                  "--link-message-timeout",
+                  "3",
                   "--ui-program",
                   "none",
                   "--log-level",
@@ -71,6 +74,7 @@ TEST(Options, EveryFlagSetsItsValue) {
   EXPECT_TRUE(c.UiProgram().empty());
   EXPECT_EQ(o->log_level, "debug");
   EXPECT_EQ(c.web_timeout_seconds, 7);
+  EXPECT_EQ(c.link_message_timeout_seconds, 3);
 }
 
 TEST(Options, InvalidValuesEndWithStatus2) {
@@ -80,6 +84,7 @@ TEST(Options, InvalidValuesEndWithStatus2) {
                                         {"--link-port", "70000"},
                                         {"--log-level", "loud"},
                                         {"--gateway-timeout", "0"},
+                                        {"--link-message-timeout", "0"},
                                         {"--bogus"}}) {
     int status = -1;
     EXPECT_FALSE(Parse(args, &status)) << args[0];

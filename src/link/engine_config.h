@@ -18,6 +18,7 @@ inline constexpr char kDefaultWebBase[] = "http://www.parley.example";
 inline constexpr uint16_t kDefaultWebPort = 80;
 inline constexpr int kDefaultGatewayTimeoutSeconds = 30;
 inline constexpr int kDefaultWebTimeoutSeconds = 30;
+inline constexpr int kDefaultLinkMessageTimeoutSeconds = 30;
 // The UI program, relative to the engine directory.
 inline constexpr char kUiProgramPath[] = "QX_Flex/QXv1.exe";
 inline constexpr char kUiProgramName[] = "QXv1.exe";
@@ -25,6 +26,9 @@ inline constexpr char kUiProgramName[] = "QXv1.exe";
 struct EngineConfig {
   std::string link_address = kDefaultLinkAddress;
   uint16_t link_port = kDefaultLinkPort;
+  // The longest a UI-link message may take to arrive whole once its first byte is in; the
+  // connection is dropped after that. An idle connection is never dropped.
+  int link_message_timeout_seconds = kDefaultLinkMessageTimeoutSeconds;
   std::string gateway_host = kDefaultGatewayHost;
   uint16_t gateway_port = kDefaultGatewayPort;
   // "http://" and a host name, no trailing slash.

@@ -29,9 +29,11 @@ WebTimeouts WebTimeoutsOf(const EngineConfig& config) {
 CFlexLink::CFlexLink(asio::io_context& io, EngineConfig config)
     : web(config.web_port, WebTimeoutsOf(config)), io_(io), config_(std::move(config)) {
   server_ = std::make_unique<LinkServer>(
-      io_, [this](std::string header, std::string body) -> asio::awaitable<std::string> {
+      io_,
+      [this](std::string header, std::string body) -> asio::awaitable<std::string> {
         return dispatcher_.Dispatch(std::move(header), std::move(body));
-      });
+      },
+      std::chrono::seconds(config_.link_message_timeout_seconds));
   server_->SetOnClosed([this] { LaunchUi(); });
 }
 

@@ -2,7 +2,10 @@
 
 #include <deque>
 #include <limits>
+#include <optional>
+#include <tuple>
 #include <utility>
+#include <variant>
 #include <vector>
 
 #include <spdlog/spdlog.h>
@@ -32,9 +35,10 @@ constexpr size_t kReadChunk = 64 * 1024;
 // stops reading until one is written, so a client that sends without reading cannot make the
 // engine buffer without bound.
 constexpr int kMaxInFlight = 256;
-// Header and body bytes of the messages whose handlers are running. Past this the server stops
-// reading as well (a message is always taken when none is in hand), so long sends pipelined one
-// behind the other cannot make the engine hold their recipient lists without bound.
+// Header and body bytes of the messages whose handlers are running, plus the bytes of the
+// replies waiting to be written. Past this the server stops reading as well (a message is always
+// taken when none is in hand), so neither long sends pipelined one behind the other nor large
+// replies to a client that does not read can make the engine hold them without bound.
 constexpr size_t kMaxInFlightBytes = 32 * 1024 * 1024;
 // How much of a body the debug log shows.
 constexpr size_t kLoggedBodyBytes = 200;
@@ -65,7 +69,8 @@ std::string Printable(std::string_view cp949, size_t max) {
 // What the server shares with its sessions, which may outlive it by a pending handler.
 struct LinkServerState {
   LinkServer::MessageHandler handler;
-  bool stopped = false;  // no further messages are handled
+  std::chrono::milliseconds message_timeout;  // for a message begun to arrive whole
+  bool stopped = false;                       // no further messages are handled
 };
 
 // One accepted connection: a reader that cuts messages and starts their handlers, and a writer
@@ -97,18 +102,50 @@ class Session : public std::enable_shared_from_this<Session> {
       }
       return;
     }
+    queued_bytes_ += message.size();
     queue_.emplace_back(std::move(message), counted);
     writer_signal_.Wake();
   }
 
  private:
+  // Reads into `buffer`. While a message is unfinished (`deadline` set) the read is raced
+  // against the deadline; a deadline that passes with nothing received gives timed_out (bytes
+  // that arrived while the engine itself was busy past the deadline are still read).
+  awaitable<std::tuple<std::error_code, size_t>> ReadSome(
+      std::vector<char>& buffer, std::optional<std::chrono::steady_clock::time_point> deadline) {
+    if (!deadline) co_return co_await socket_.async_read_some(asio::buffer(buffer), use_tuple);
+    asio::steady_timer timer(socket_.get_executor(), *deadline);
+    auto result = co_await (socket_.async_read_some(asio::buffer(buffer), use_tuple) ||
+                            timer.async_wait(use_tuple));
+    if (result.index() == 0) co_return std::get<0>(result);
+    std::error_code ec;
+    if (socket_.available(ec) > 0 && !ec) {
+      co_return co_await socket_.async_read_some(asio::buffer(buffer), use_tuple);
+    }
+    co_return std::tuple<std::error_code, size_t>{make_error_code(asio::error::timed_out), 0};
+  }
+
   awaitable<void> Reader() {
     std::vector<char> buffer(kReadChunk);
     FrameParser parser;
     RawMessage message;
     std::string error;
+    // When the message in hand must have arrived whole; unset while no message is begun.
+    std::optional<std::chrono::steady_clock::time_point> deadline;
     for (bool done = false; !done;) {
-      auto [ec, n] = co_await socket_.async_read_some(asio::buffer(buffer), use_tuple);
+      if (parser.buffered() > 0 && !deadline) {
+        deadline = std::chrono::steady_clock::now() + state_->message_timeout;
+      }
+      auto [ec, n] = co_await ReadSome(buffer, deadline);
+      if (ec == asio::error::timed_out) {
+        spdlog::warn(
+            "UI link: a message has stayed unfinished for {} ms ({} bytes of it received); "
+            "closing the connection",
+            state_->message_timeout.count(), parser.buffered());
+        std::error_code ignored;
+        socket_.close(ignored);
+        break;
+      }
       if (ec) {
         if (ec != asio::error::eof && ec != asio::error::operation_aborted) {
           spdlog::debug("UI link: read failed: {}", ec.message());
@@ -124,11 +161,12 @@ class Session : public std::enable_shared_from_this<Session> {
           done = true;
           break;
         }
+        deadline.reset();  // the next message's time starts when it is waited for
         if (state_->stopped) continue;
         const size_t held = message.header.size() + message.body.size();
         while (socket_.is_open() &&
                (in_flight_ >= kMaxInFlight ||
-                (in_flight_ > 0 && in_flight_bytes_ + held > kMaxInFlightBytes))) {
+                (in_flight_ > 0 && in_flight_bytes_ + queued_bytes_ + held > kMaxInFlightBytes))) {
           co_await slot_signal_.Wait();
         }
         ++in_flight_;
@@ -172,8 +210,13 @@ class Session : public std::enable_shared_from_this<Session> {
         auto [ec, n] =
             co_await asio::async_write(socket_, asio::buffer(queue_.front().first), use_tuple);
         bool counted = queue_.front().second;
+        queued_bytes_ -= queue_.front().first.size();
         queue_.pop_front();
-        if (counted) ReleaseSlot();
+        if (counted) {
+          ReleaseSlot();
+        } else {
+          slot_signal_.Wake();  // its bytes no longer count
+        }
         if (ec) {
           spdlog::debug("UI link: write failed: {}", ec.message());
           closing_write_ = true;
@@ -198,6 +241,8 @@ class Session : public std::enable_shared_from_this<Session> {
       if (entry.second) ReleaseSlot();
     }
     queue_.clear();
+    queued_bytes_ = 0;
+    slot_signal_.Wake();
   }
 
   tcp::socket socket_;
@@ -206,7 +251,8 @@ class Session : public std::enable_shared_from_this<Session> {
   Signal slot_signal_;
   std::deque<std::pair<std::string, bool>> queue_;
   int in_flight_ = 0;
-  size_t in_flight_bytes_ = 0;
+  size_t in_flight_bytes_ = 0;  // of the messages whose handlers run
+  size_t queued_bytes_ = 0;     // of the messages in queue_
   bool open_ = true;            // until Run() has finished
   bool closing_ = false;        // the reader has ended
   bool closing_write_ = false;  // a write failed
@@ -214,9 +260,10 @@ class Session : public std::enable_shared_from_this<Session> {
 
 class LinkServer::Impl : public std::enable_shared_from_this<LinkServer::Impl> {
  public:
-  Impl(asio::io_context& io, MessageHandler handler)
+  Impl(asio::io_context& io, MessageHandler handler, std::chrono::milliseconds message_timeout)
       : acceptor_(io), state_(std::make_shared<LinkServerState>()) {
     state_->handler = std::move(handler);
+    state_->message_timeout = message_timeout;
   }
 
   awaitable<void> AcceptLoop() {
@@ -249,8 +296,9 @@ class LinkServer::Impl : public std::enable_shared_from_this<LinkServer::Impl> {
   std::shared_ptr<Session> session_;
 };
 
-LinkServer::LinkServer(asio::io_context& io, MessageHandler handler)
-    : impl_(std::make_shared<Impl>(io, std::move(handler))) {}
+LinkServer::LinkServer(asio::io_context& io, MessageHandler handler,
+                       std::chrono::milliseconds message_timeout)
+    : impl_(std::make_shared<Impl>(io, std::move(handler), message_timeout)) {}
 
 LinkServer::~LinkServer() {
   std::error_code ignored;

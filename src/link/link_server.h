@@ -1,8 +1,14 @@
 // The UI-link server: listens for the UI program, reads framed messages from one connection at
 // a time, hands each to a message handler and writes the replies back whole.
+//
+// A connected client may stay idle as long as it likes, but a message it has begun must arrive
+// whole within the message time-out, or the connection is dropped (with a warning) so that the
+// next client is served. Messages taken in and replies not yet written are bounded in number and
+// bytes: past the bounds the server stops reading until replies have been written.
 #ifndef PARLEY_LINK_LINK_SERVER_H_
 #define PARLEY_LINK_LINK_SERVER_H_
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -19,13 +25,16 @@ namespace parley {
 
 class LinkServer {
  public:
+  static constexpr std::chrono::milliseconds kDefaultMessageTimeout{30000};
+
   // Handles one message (header and body decoded to CP949) and returns the complete reply, or an
   // empty text for none. While a handler waits, the server goes on reading and handling the
   // next messages; a reply is queued when its handler returns and written whole, never
   // interleaved with another.
   using MessageHandler = std::function<asio::awaitable<std::string>(std::string, std::string)>;
 
-  LinkServer(asio::io_context& io, MessageHandler handler);
+  LinkServer(asio::io_context& io, MessageHandler handler,
+             std::chrono::milliseconds message_timeout = kDefaultMessageTimeout);
   ~LinkServer();
   LinkServer(const LinkServer&) = delete;
   LinkServer& operator=(const LinkServer&) = delete;

@@ -186,23 +186,15 @@ asio::awaitable<std::error_code> FinishJob(CMMSBulkSocket& socket,
 std::string SentReport(std::string_view job_id, int64_t count, std::string_view title,
                        std::string_view text, std::string_view reserve_date,
                        std::string_view from_number) {
-  std::string r;
-  r.reserve(160 + title.size() + text.size());
-  r += "jobid=";
-  r += job_id;
-  r += "&type=SMS&totcnt=";
-  r += std::to_string(count);
-  r += "&title=";
-  r += EncodeFormValue(title);
-  r += "&msg=";
-  r += EncodeFormValue(text);
-  r += "&resflag=";
-  r += reserve_date.empty() ? "1" : "2";
-  r += "&reserdate=";
-  r += reserve_date;
-  r += "&fromnumber=";
-  r += from_number;
-  return r;
+  const std::string total = std::to_string(count);
+  return FormBody({{"jobid", job_id},
+                   {"type", "SMS"},
+                   {"totcnt", total},
+                   {"title", title},
+                   {"msg", text},
+                   {"resflag", reserve_date.empty() ? "1" : "2"},
+                   {"reserdate", reserve_date},
+                   {"fromnumber", from_number}});
 }
 
 bool IsPlainFileName(std::string_view name) {

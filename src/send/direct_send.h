@@ -86,7 +86,7 @@ asio::awaitable<std::error_code> FinishJob(CMMSBulkSocket& socket,
                                            std::chrono::milliseconds timeout);
 
 // The form body of a sent report: "jobid=..&type=SMS&totcnt=..&title=..&msg=..&resflag=..
-// &reserdate=..&fromnumber=..", title and text encoded with EncodeFormValue, resflag 1 without a
+// &reserdate=..&fromnumber=..", built with FormBody (every value encoded), resflag 1 without a
 // reservation and 2 with one.
 std::string SentReport(std::string_view job_id, int64_t count, std::string_view title,
                        std::string_view text, std::string_view reserve_date,

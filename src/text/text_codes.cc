@@ -23,11 +23,20 @@ std::string EncodeCellText(std::string_view text) {
 std::string DecodeCellText(std::string_view text) { return Replaced(text, "&comma;", ","); }
 
 std::string EncodeFormValue(std::string_view text) {
-  // "%" goes first so the "%" of later codes is not encoded again.
-  std::string out(text);
-  ReplaceAll(out, "%", "%25");
-  ReplaceAll(out, "&", "%26");
-  ReplaceAll(out, "=", "%3D");
+  return PercentEncoded(
+      text, [](unsigned char c) { return c == '%' || c == '&' || c == '=' || c == '+'; });
+}
+
+std::string FormBody(std::initializer_list<FormField> fields) {
+  std::string out;
+  bool first = true;
+  for (const FormField& field : fields) {
+    if (!first) out += '&';
+    first = false;
+    out += field.key;
+    out += '=';
+    out += EncodeFormValue(field.value);
+  }
   return out;
 }
 

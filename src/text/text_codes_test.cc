@@ -87,11 +87,54 @@ TEST(TextCodesTest, EncodeFormValue) {
       // Already encoded input is encoded again, exactly once.
       {"%26", "%2526"},
       {"%3D%25", "%253D%2525"},
-      {"a b+c?/#", "a b+c?/#"},
+      {"+", "%2B"},
+      {"a b+c?/#", "a b%2Bc?/#"},
+      {"a b;c?/#<>'\"\r\n", "a b;c?/#<>'\"\r\n"},
       {HELLO " = 1", HELLO " %3D 1"},
-      {"\xB0%\xB0&\xB0=", "\xB0%\xB0&\xB0="},
+      // No CP949 trail byte is one of the four, so a lead byte does not shield what follows it.
+      {"\xB0%\xB0&\xB0=\xB0+", "\xB0%25\xB0%26\xB0%3D\xB0%2B"},
   };
   ExpectAll(EncodeFormValue, std::begin(cases), std::end(cases));
+}
+
+// The forms the engine posts, with values that would add or change a field if they went in as
+// they are, and with plain values that go in byte for byte.
+TEST(TextCodesTest, FormBodyKeepsEveryValueInItsField) {
+  struct FormCase {
+    std::string_view name;
+    std::string body, expected;
+  };
+  const FormCase cases[] = {
+      {"plain login",
+       FormBody({{"loginid", "qxuser"}, {"loginpass", "qxpass"}, {"lmode", "QX"}, {"Ver", "1.0"}}),
+       "loginid=qxuser&loginpass=qxpass&lmode=QX&Ver=1.0"},
+      {"password with form syntax",
+       FormBody({{"loginid", "qxuser"}, {"loginpass", "p&a=s+s%"}, {"lmode", "QX"}}),
+       "loginid=qxuser&loginpass=p%26a%3Ds%2Bs%25&lmode=QX"},
+      {"plain send check", FormBody({{"type", "SMS"}, {"totcnt", "5"}, {"reserdate", ""}}),
+       "type=SMS&totcnt=5&reserdate="},
+      {"send check with a forged count",
+       FormBody({{"type", "SMS"}, {"totcnt", "5"}, {"reserdate", "&totcnt=0"}}),
+       "type=SMS&totcnt=5&reserdate=%26totcnt%3D0"},
+      {"plain report",
+       FormBody({{"jobid", "J1"},
+                 {"type", "SMS"},
+                 {"totcnt", "3"},
+                 {"title", HELLO},
+                 {"msg", "hi there"},
+                 {"fromnumber", "021234"}}),
+       "jobid=J1&type=SMS&totcnt=3&title=" HELLO "&msg=hi there&fromnumber=021234"},
+      {"report with a forged job id and call-back",
+       FormBody({{"jobid", "X&totcnt=0&type=MMS&jobid=Y"},
+                 {"totcnt", "3"},
+                 {"fromnumber", "02&totcnt=0"}}),
+       "jobid=X%26totcnt%3D0%26type%3DMMS%26jobid%3DY&totcnt=3&fromnumber=02%26totcnt%3D0"},
+      {"empty value", FormBody({{"msg", ""}}), "msg="},
+      {"no fields", FormBody({}), ""},
+  };
+  for (const FormCase& c : cases) {
+    EXPECT_EQ(c.body, c.expected) << c.name;
+  }
 }
 
 }  // namespace

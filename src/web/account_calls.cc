@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "text/mbcs.h"
+#include "text/text_codes.h"
 #include "web/reply_text.h"
 
 namespace parley {
@@ -42,7 +43,10 @@ bool LoginRequest::ParseLoginArgs(std::string_view args) {
 
 void LoginRequest::BuildLogin(std::string_view base_url) {
   target = TargetOf(std::string(base_url) + "/QX/loginok.asp");
-  form = "loginid=" + login_id + "&loginpass=" + password + "&lmode=QX&Ver=" + kEngineVersionText;
+  form = FormBody({{"loginid", login_id},
+                   {"loginpass", password},
+                   {"lmode", "QX"},
+                   {"Ver", kEngineVersionText}});
 }
 
 void LoginRequest::BuildUserInfo(std::string_view base_url) {

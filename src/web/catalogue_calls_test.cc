@@ -38,7 +38,7 @@ TEST(CatalogueCalls, BuildExactUrls) {
 TEST(CatalogueCalls, SaveEmoticonForm) {
   WebTarget target;
   EXPECT_EQ(SaveEmoticon(kBase, "hi & bye", "t=1", "SMS", &target),
-            "msg=hi & bye&subject=t=1&msgtype=SMS");
+            "msg=hi %26 bye&subject=t%3D1&msgtype=SMS");
   EXPECT_EQ(target.server, "www.example.com");
   EXPECT_EQ(target.port, 443);
   EXPECT_EQ(target.object, "/Ajax/SaveEmoticon.asp");

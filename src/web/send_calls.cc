@@ -1,6 +1,7 @@
 #include "web/send_calls.h"
 
 #include "text/mbcs.h"
+#include "text/text_codes.h"
 #include "web/web_client.h"
 #include "web/web_target.h"
 
@@ -15,9 +16,8 @@ std::string_view SendCheckKind(std::string_view kind_code) {
 bool CheckSendable(CWebClient& web, std::string_view base_url, std::string_view kind_code,
                    std::string_view count, std::string_view reserve_date, std::string* answer) {
   const WebTarget target = TargetOf(std::string(base_url) + "/QX/sendablecheck.asp");
-  const std::string form = "type=" + std::string(SendCheckKind(kind_code)) +
-                           "&totcnt=" + std::string(count) +
-                           "&reserdate=" + std::string(reserve_date);
+  const std::string form = FormBody(
+      {{"type", SendCheckKind(kind_code)}, {"totcnt", count}, {"reserdate", reserve_date}});
   web.PostForm(form, target.server, target.object);
   std::string* reply = web.mutable_reply();
   ReplaceAll(*reply, "<COL>", "<QX>");

@@ -14,7 +14,8 @@ class CWebClient;
 std::string_view SendCheckKind(std::string_view kind_code);
 
 // Asks the web service whether a send may go ahead: posts
-// "type=<kind>&totcnt=<count>&reserdate=<date>" (values as given) to "<base>/QX/sendablecheck.asp".
+// "type=<kind>&totcnt=<count>&reserdate=<date>" (built with FormBody) to
+// "<base>/QX/sendablecheck.asp".
 // In the client's reply text every "<COL>" becomes "<QX>" and then every "<BR>" a line feed;
 // *answer gets that text. Returns true exactly when it starts with '1' (a failed request leaves
 // it empty: false).

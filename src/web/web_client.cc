@@ -7,6 +7,7 @@
 #include <spdlog/spdlog.h>
 
 #include "text/cp949.h"
+#include "text/text_codes.h"
 #include "web/reply_text.h"
 
 namespace parley {
@@ -21,6 +22,9 @@ constexpr char kPageUserAgent[] = "Parley";
 // libcurl's own headers that the web service never got from us; an empty value removes one.
 constexpr char kNoAccept[] = "Accept:";
 constexpr char kNoExpect[] = "Expect:";
+// The statuses of a reply that answers the request; any other one fails it.
+constexpr long kFirstOkStatus = 200;
+constexpr long kLastOkStatus = 299;
 
 CURL* Handle(void* p) { return static_cast<CURL*>(p); }
 
@@ -50,25 +54,6 @@ size_t WriteBody(char* data, size_t size, size_t count, void* user) {
   // Returning less than was offered ends the transfer; after the first line of a POST that is
   // the point.
   return sink->got_line ? 0 : size * count;
-}
-
-// text with the bytes that `encode` picks written as "%XX".
-template <typename Pick>
-std::string PercentEncoded(std::string_view text, Pick encode) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  out.reserve(text.size());
-  for (char ch : text) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (encode(c)) {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 0x0F];
-    } else {
-      out += ch;
-    }
-  }
-  return out;
 }
 
 // The object as it goes into the request line. Bytes that would break the line (white space,
@@ -190,6 +175,12 @@ bool CWebClient::Perform(Method method, std::string_view server, std::string_vie
   }
   long status = 0;
   curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+  // An error page is no answer of the service, whatever its body says.
+  if (status < kFirstOkStatus || status > kLastOkStatus) {
+    spdlog::error("web {} {}{} failed: HTTP status {}", verb, AnsiToUtf8(url), AnsiToUtf8(target),
+                  status);
+    return false;
+  }
   spdlog::debug("web {} {}{}: status {}, {} bytes", verb, AnsiToUtf8(url), AnsiToUtf8(target),
                 status, body->size());
   return true;

@@ -3,7 +3,8 @@
 // One client lives as long as the engine. It keeps a single libcurl handle, so the session
 // cookies that the web service sets at login go with every later request. Each request opens a
 // fresh connection to the client's port on the named server, whatever port the URL named, in
-// plain HTTP/1.0, and is bounded by the connect and total time-outs.
+// plain HTTP/1.0, and is bounded by the connect and total time-outs. Only a 2xx reply answers a
+// request: an error page fails it as a lost connection does.
 #ifndef PARLEY_WEB_WEB_CLIENT_H_
 #define PARLEY_WEB_WEB_CLIENT_H_
 
@@ -31,13 +32,13 @@ class CWebClient {
 
   // Posts `form` (CP949 bytes, sent whole, any length) as application/x-www-form-urlencoded to
   // `object` on `server`. On success the reply text is the first line of the response body
-  // (FirstLine) and the result is true, whatever the HTTP status. On a transport error or a
-  // time-out one error line is logged, the reply text is empty and the result is false.
+  // (FirstLine) and the result is true. On a transport error, a time-out or an HTTP status other
+  // than 2xx one error line is logged, the reply text is empty and the result is false.
   bool PostForm(std::string_view form, std::string_view server, std::string_view object);
 
   // Gets `object` from `server`. On success the reply text is the response body after
-  // NormalizeGetReply and the result is true, whatever the HTTP status. On a transport error or a
-  // time-out one error line is logged, the reply text is empty and the result is false.
+  // NormalizeGetReply and the result is true. On a transport error, a time-out or an HTTP status
+  // other than 2xx one error line is logged, the reply text is empty and the result is false.
   bool GetPage(std::string_view server, std::string_view object);
 
   // The reply text of the last request; empty before the first.

@@ -192,15 +192,26 @@ TEST_F(WebClientTest, BrokenRepliesFailSoundly) {
     const char* mode;
     bool ok;
   };
-  // A connection closed without a reply and bytes that are no HTTP reply fail; an error status
-  // is a reply like any other.
-  for (const Case& c : {Case{"close", false}, Case{"garbage", false}, Case{"500", true}}) {
-    sim_.Control(std::string("/_sim/fail?mode=") + c.mode + "&count=1");
+  // A connection closed without a reply, bytes that are no HTTP reply and an error status fail,
+  // also when the error page's body would pass for an answer.
+  const Case cases[] = {{"fail?mode=close", false}, {"fail?mode=garbage", false},
+                        {"fail?mode=500", false},   {"status?code=500", false},
+                        {"status?code=404", false}, {"status?code=302", false},
+                        {"status?code=201", true},  {"status?code=299", true}};
+  for (const Case& c : cases) {
+    sim_.Control(std::string("/_sim/") + c.mode + "&count=1");
     LogCapture log;
     EXPECT_EQ(web_.GetPage(info.target.server, info.target.object), c.ok) << c.mode;
     EXPECT_EQ(log.ErrorLines(), c.ok ? 0 : 1) << c.mode << log.text();
     EXPECT_EQ(web_.reply().empty(), !c.ok) << c.mode;
   }
+  // The login page's own "1..." under an error status is no login.
+  sim_.Control("/_sim/status?code=500&count=1");
+  LoginRequest login;
+  login.ParseLoginArgs("qxuser<QX>qxpass");
+  login.BuildLogin(sim_.base_url());
+  EXPECT_FALSE(web_.PostForm(login.form, login.target.server, login.target.object));
+  EXPECT_EQ(web_.reply(), "");
   // Nothing listening at all.
   CWebClient nowhere(testing::FreePort());
   LogCapture log;

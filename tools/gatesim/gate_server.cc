@@ -80,6 +80,7 @@ class GateServer::State {
       : acceptor(io), options(std::move(gate_options)) {}
 
   std::string NextJobId() {
+    if (!options.job_id.empty()) return options.job_id.substr(0, kMaxJobIdBytes);
     int width = std::clamp(options.job_id_width, 2, static_cast<int>(kMaxJobIdBytes));
     char id[64];
     std::snprintf(id, sizeof id, "J%0*lld", width - 1, static_cast<long long>(next_job_id++));

@@ -30,6 +30,7 @@ struct GateOptions {
                                  // carries result '1'; -1 never
   int ack_delay_ms = 0;          // acknowledgements wait this long before they are written
   int job_id_width = 10;         // characters of a job id, 2 to 40
+  std::string job_id;            // when set, the id of every job (cut to 40 bytes)
 };
 
 struct GateSummary {

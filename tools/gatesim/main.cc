@@ -3,6 +3,7 @@
 //
 //   gatesim --port 0 --record jobs.jsonl [--refuse] [--silent] [--close-after N] [--nak-at N]
 //           [--split] [--bad-type] [--ack-after-reply] [--ack-delay-ms N] [--job-id-width N]
+//           [--job-id TEXT]
 //
 // Prints "gatesim listening on 127.0.0.1:PORT" once listening, a line per finished job, and a
 // summary line when it ends on SIGTERM or SIGINT.
@@ -46,6 +47,7 @@ int main(int argc, char** argv) {
       ->capture_default_str();
   app.add_option("--job-id-width", options.job_id_width, "Characters of a job id (2-40)")
       ->capture_default_str();
+  app.add_option("--job-id", options.job_id, "Give every job this id (at most 40 bytes)");
   std::string summary_path;
   size_t samples = 3;
   app.add_option("--summary", summary_path, "Print a summary of this record file and end");

@@ -189,6 +189,8 @@ awaitable<void> Serve(tcp::socket socket, std::shared_ptr<WebServer::State> stat
         break;
       case FailMode::kNone:
         reply = state->service.Handle(request);
+        if (auto bytes = state->controls.TakeFiller()) reply.body.assign(*bytes, 'x');
+        if (auto code = state->controls.TakeStatus()) reply.status = *code;
         break;
     }
   }

@@ -330,8 +330,38 @@ TEST_F(WebSimTest, StallAndFailControlsHitTheNextPageRequests) {
     EXPECT_EQ(Get(sim.port(), page, cookie).body, "12") << c.control;
   }
 
-  const std::string bad_controls[] = {"/_sim/fail?mode=explode", "/_sim/stall?seconds=abc",
-                                      "/_sim/stall?seconds=1&count=0", "/_sim/nothing"};
+  // A status comes with the page's own body; a filler page replaces the body.
+  struct Override {
+    std::string control;
+    int status;
+    std::string body;
+  } overrides[] = {
+      {"/_sim/status?code=500&count=2", 500, "12"},
+      {"/_sim/status?code=302", 302, "12"},
+      {"/_sim/page?bytes=5&count=2", 200, "xxxxx"},
+      {"/_sim/page?bytes=0", 200, ""},
+  };
+  for (const auto& c : overrides) {
+    ASSERT_EQ(sim.Control(c.control), "OK") << c.control;
+    const int times = c.control.ends_with("count=2") ? 2 : 1;
+    for (int i = 0; i < times; ++i) {
+      Reply r = Get(sim.port(), page, cookie);
+      EXPECT_EQ(r.status, c.status) << c.control;
+      EXPECT_EQ(r.body, c.body) << c.control;
+    }
+    Reply after = Get(sim.port(), page, cookie);
+    EXPECT_EQ(after.status, 200) << c.control;
+    EXPECT_EQ(after.body, "12") << c.control;
+  }
+
+  const std::string bad_controls[] = {"/_sim/fail?mode=explode",
+                                      "/_sim/stall?seconds=abc",
+                                      "/_sim/stall?seconds=1&count=0",
+                                      "/_sim/status?code=99",
+                                      "/_sim/status",
+                                      "/_sim/page?bytes=-1",
+                                      "/_sim/page?bytes=67108865",
+                                      "/_sim/nothing"};
   for (const auto& control : bad_controls) {
     EXPECT_TRUE(sim.Control(control).starts_with("ERROR")) << control;
   }
