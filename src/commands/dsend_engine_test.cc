@@ -285,5 +285,33 @@ TEST_F(DSendEngineTest, OnlyAPassedCheckLetsSendsThrough) {
   EXPECT_EQ(gate_->Jobs().size(), 2u);
 }
 
+// A logout or a refused login takes the permission back: nothing goes out under the refused id
+// and password, or after the user left, until a new check passes.
+TEST_F(DSendEngineTest, LogoutAndARefusedLoginTakeThePermissionBack) {
+  Start();
+  const std::string sms = "1<QX>2<QX>T<QX><QX>" + Numbers(2) + "<QX>021<QX>hi";
+  const std::string esend = "1<QX>2<QX>T<QX><QX>Sheet1$<QX>phone<QX>021<QX>hi<QX>11";
+  const auto esend_sent = [this, &esend] {
+    return Exchange("ESEND", esend) != Exchange("DSEND", "7");  // more than the user information
+  };
+  ASSERT_EQ(Check(2), '1');
+  EXPECT_EQ(Exchange("ENDQX", "0"), "");
+  EXPECT_EQ(Send(sms), "");
+  EXPECT_FALSE(esend_sent());
+
+  ASSERT_EQ(Exchange("LOGIN", "qxuser<QX>qxpass").substr(0, 6), "2<QX>1");
+  EXPECT_EQ(Send(sms), "");  // an accepted login grants nothing by itself
+  ASSERT_EQ(Check(2), '1');
+  EXPECT_EQ(Send(sms), SentText(2));
+  EXPECT_EQ(Exchange("LOGIN", "qxuser<QX>wrong").substr(0, 6), "2<QX>0");
+  EXPECT_EQ(Send(sms), "");
+  EXPECT_FALSE(esend_sent());
+
+  EXPECT_EQ(gate_->WaitForJobs(1).size(), 1u);
+  gate_->Stop();
+  ASSERT_EQ(gate_->Jobs().size(), 1u);
+  EXPECT_EQ(gate_->Jobs()[0].header.password, "qxpass");
+}
+
 }  // namespace
 }  // namespace parley
