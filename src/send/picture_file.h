@@ -37,7 +37,7 @@ struct PictureFile {
 PictureFile ReadPictureFile(const std::filesystem::path& path,
                             int64_t max_bytes = kMaxPictureBytes);
 
-// A short English description of status, for the log.
+// What status means, in a few English words for the log.
 std::string_view PictureStatusText(PictureStatus status);
 
 }  // namespace parley
