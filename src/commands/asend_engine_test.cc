@@ -1,6 +1,7 @@
 // ASEND through the engine binary with a prepared address book, against the web service and
 // gateway simulators: group expansion, the individual numbers, the job header's count, the
 // acknowledgement waits, the MMS package, and a job whose address book fails halfway.
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -177,6 +178,47 @@ TEST_F(ASendEngineTest, SmsJobsSendGroupsThenNumbers) {
   EXPECT_EQ(Exchange("ADDRB", "4"), "4<QX>");
   gate_->Stop();
   EXPECT_EQ(gate_->Jobs().size(), jobs);
+}
+
+// A group send reaches exactly the groups named: "_" and "%" are plain characters, and a name in
+// another letter case counts only when it leaves one group.
+TEST_F(ASendEngineTest, GroupNamesMatchExactly) {
+  Start();
+  // Each group, stored before the one it would hide under LIKE, has one member.
+  const struct {
+    const char* name;
+    int64_t orgseq;
+    const char* member;
+  } groups[] = {
+      {"AxB", 21, "01000000101"},  {"A_B", 22, "01000000102"},   {"Team", 23, "01000000103"},
+      {"team", 24, "01000000104"}, {"Staff", 25, "01000000105"},
+  };
+  for (const auto& g : groups) {
+    testing::RawQuery(book(), "INSERT INTO GROUPADDR_TB (GPNAME, ORGSEQ) VALUES ('" +
+                                  std::string(g.name) + "', " + std::to_string(g.orgseq) + ")");
+    testing::RawQuery(book(), "INSERT INTO ADDRESS_TB (ADDRNAME, ADDRPHONE, GPSEQ) VALUES ('n', '" +
+                                  std::string(g.member) + "', " + std::to_string(g.orgseq) + ")");
+  }
+  const struct {
+    std::string names;
+    std::vector<std::string> recipients;
+  } cases[] = {
+      {"A_B", {"01000000102"}},   {"team", {"01000000104"}},
+      {"staff", {"01000000105"}}, {"%", {}},
+      {"A%,_,TEAM,Fri%", {}},     {"A_B,%,TEAM,axb", {"01000000102", "01000000101"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.names);
+    const size_t jobs_before = gate_->Jobs().size();
+    const int count = static_cast<int>(std::count(c.names.begin(), c.names.end(), ',')) + 1;
+    const std::vector<testing::GateJob> jobs =
+        ASend("1<QX>" + std::to_string(count) + "<QX>T<QX><QX>" + c.names + "<QX><QX>021<QX>x",
+              jobs_before + 1);
+    ASSERT_EQ(jobs.size(), jobs_before + 1);
+    std::vector<std::string> recipients;
+    for (const testing::GateMessage& m : jobs.back().messages) recipients.push_back(m.recipient);
+    EXPECT_EQ(recipients, c.recipients);
+  }
 }
 
 TEST_F(ASendEngineTest, MmsJobsSendTheirPackageToGroupsAndNumbers) {

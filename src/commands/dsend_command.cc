@@ -3,12 +3,14 @@
 #include <chrono>
 #include <string_view>
 
+#include <spdlog/spdlog.h>
 #include <asio/io_context.hpp>
 
 #include "commands/login_command.h"
 #include "commands/recent_numbers.h"
 #include "link/flex_link.h"
 #include "send/direct_send.h"
+#include "send/send_refusals.h"
 #include "text/mbcs.h"
 #include "web/send_calls.h"
 
@@ -53,7 +55,10 @@ std::string SendCheck(CFlexLink& link, const std::string& body) {
   return reply;
 }
 
+bool HoldsRawBacktick(std::string_view body) { return body.find('`') != std::string_view::npos; }
+
 asio::awaitable<std::string> OnDSend(CFlexLink& link, std::string body) {
+  const bool raw_backtick = HoldsRawBacktick(body);
   ReplaceAll(body, kSep, "`");
   const int mode = Atoi(ExtractSubString(body, 0, '`'));
   if (mode == kModeCheck) co_return SendCheck(link, body);
@@ -61,7 +66,10 @@ asio::awaitable<std::string> OnDSend(CFlexLink& link, std::string body) {
   std::string result;
   DirectSendOutput sent;
   const bool sends = mode == kModeSms || mode == kModeLongText || mode == kModePicture;
-  if (sends && link.send_permission == 1) {
+  if (sends && link.send_permission == 1 && raw_backtick) {
+    spdlog::warn("DSEND refused: a field holds a raw backtick, which would cut it");
+    result = RefusalText(SendRefusal::kRawBacktick);
+  } else if (sends && link.send_permission == 1) {
     const DirectSendSetup setup = MakeSendSetup(link);
     if (mode == kModeSms) {
       result = co_await SendDirectSms(setup, std::move(body), &sent);

@@ -3,6 +3,7 @@
 #define PARLEY_COMMANDS_DSEND_COMMAND_H_
 
 #include <string>
+#include <string_view>
 
 #include <asio/awaitable.hpp>
 
@@ -23,10 +24,18 @@ DirectSendSetup MakeSendSetup(CFlexLink& link);
 // the user information string.
 std::string SendCheck(CFlexLink& link, const std::string& body);
 
+// True when a request body, as the UI program sent it, holds a raw backtick. The handlers split
+// bodies at backticks, so one would cut its field short and shift the fields after it; the UI
+// program codes a backtick in a text as "&gacct;". DSEND and ESEND refuse such a send with
+// RefusalText(kRawBacktick).
+bool HoldsRawBacktick(std::string_view body);
+
 // The DSEND handler. Mode (field 0) 4 is the send check; modes 1 (SMS) and 2 or 3 (MMS) run a
 // direct send while the send permission is 1, then post the sent report (also an empty one) and
 // answer the send's user text followed by the user information string; any other mode, or a
-// send without permission, sends nothing and answers the user information string alone.
+// send without permission, sends nothing and answers the user information string alone. A send
+// whose body holds a raw backtick is refused: nothing is sent, and the answer is the refusal
+// text followed by the user information string.
 asio::awaitable<std::string> OnDSend(CFlexLink& link, std::string body);
 
 }  // namespace parley

@@ -11,12 +11,16 @@
 
 #include "commands/recent_numbers.h"
 #include "commands/send_engine_fixture.h"
+#include "db/test_util.h"
 #include "gatesim/gate_sim_process.h"
 #include "link/message.h"
 #include "qx/link_client.h"
 #include "send/direct_send.h"
+#include "send/picture_file.h"
+#include "send/send_refusals.h"
 #include "send/skn_package.h"
 #include "testing/engine_process.h"
+#include "text/cp949.h"
 #include "websim/web_sim_process.h"
 
 namespace parley {
@@ -216,6 +220,12 @@ TEST_F(DSendEngineTest, MmsJobsSendTheirPackageToEveryRecipient) {
   std::filesystem::create_directories(images);
   std::ofstream(images / "a.jpg", std::ios::binary) << std::string(3000, 'A');
   std::ofstream(images / "b.jpg", std::ios::binary) << std::string(500, 'B');
+  // Links in TempIMG: to a file outside it, to a picture inside it, and the package file itself.
+  const std::filesystem::path secret = dir_.path() / "secret.txt";
+  std::ofstream(secret, std::ios::binary) << "root:x:0:0";
+  std::filesystem::create_symlink(secret, images / "link.jpg");
+  std::filesystem::create_symlink("a.jpg", images / "inside.jpg");
+  std::filesystem::create_symlink(secret, images / "qx.SKN");
   struct Case {
     std::string mode;
     std::string pictures;  // field 7
@@ -226,8 +236,10 @@ TEST_F(DSendEngineTest, MmsJobsSendTheirPackageToEveryRecipient) {
       {"2", "", "TXT", {}},
       {"3", "<IMG>a.jpg,b.jpg", "IMT", {"a.jpg", "b.jpg"}},
       {"3", "<IMG>a.jpg,missing.jpg,b.jpg", "IMT", {"a.jpg", "b.jpg"}},
-      {"3", "<IMG>missing.jpg", "TXT", {}},
       {"3", "<IMG>../TempIMG/a.jpg,b.jpg", "IMT", {"b.jpg"}},
+      // A link is never followed, whatever it points at.
+      {"3", "<IMG>link.jpg,b.jpg", "IMT", {"b.jpg"}},
+      {"3", "<IMG>inside.jpg,b.jpg", "IMT", {"b.jpg"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.pictures);
@@ -262,6 +274,65 @@ TEST_F(DSendEngineTest, MmsJobsSendTheirPackageToEveryRecipient) {
                                 "&type=SMS&totcnt=60&title=" + std::string(kMmsDefaultTitle) +
                                 "&msg=long <text>&resflag=1&reserdate=&fromnumber=021");
   }
+  EXPECT_EQ(testing::ReadFileBytes(secret), "root:x:0:0");
+}
+
+// Requests that would send something other than what the user wrote are refused before the
+// gateway is contacted, each with its reason, and report nothing.
+TEST_F(DSendEngineTest, RequestsThatWouldBeCutAreRefusedWithTheirReason) {
+  Start();
+  const std::filesystem::path images = dir_.path() / "TempIMG";
+  std::filesystem::create_directories(images);
+  std::ofstream(images / "a.jpg", std::ios::binary) << std::string(100, 'A');
+  std::ofstream(images / "big.jpg", std::ios::binary) << "x";
+  std::filesystem::resize_file(images / "big.jpg", kMaxPictureBytes + 1);
+  std::ofstream(dir_.path() / "secret.txt", std::ios::binary) << "root:x:0:0";
+  std::filesystem::create_symlink(dir_.path() / "secret.txt", images / "link.jpg");
+  const std::string nul(1, '\0');
+  const auto sms = [](const std::string& recipients, const std::string& callback,
+                      const std::string& text) {
+    return "1<QX>1<QX>T<QX><QX>" + recipients + "<QX>" + callback + "<QX>" + text;
+  };
+  const auto mms = [](const std::string& pictures) {
+    return "3<QX>1<QX>T<QX><QX>01011112222<QX>021<QX>long<QX><IMG>" + pictures;
+  };
+  const struct {
+    std::string body;
+    SendRefusal refusal;
+  } cases[] = {
+      {sms("01011112222", "021", "before`after"), SendRefusal::kRawBacktick},
+      {sms("01011112222", "021", "a`<QX>b"), SendRefusal::kRawBacktick},
+      {sms("010`1112222", "021", "hi"), SendRefusal::kRawBacktick},
+      {"2<QX>1<QX>T<QX><QX>01011112222<QX>021<QX>long`text", SendRefusal::kRawBacktick},
+      {sms("0101111" + nul + "2222", "021", "hi"), SendRefusal::kBadRecipient},
+      {sms(nul + "01011112222", "021", "hi"), SendRefusal::kBadRecipient},
+      {sms("0101111\n2222", "021", "hi"), SendRefusal::kBadRecipient},
+      {sms("01011112222\r", "021", "hi"), SendRefusal::kBadRecipient},
+      {sms("01011112222", "02" + nul + "1", "hi"), SendRefusal::kBadCallback},
+      {sms("01011112222", "021\n", "hi"), SendRefusal::kBadCallback},
+      {mms("missing.jpg"), SendRefusal::kPicturesMissing},
+      {mms("missing.jpg,link.jpg,../TempIMG/a.jpg"), SendRefusal::kPicturesMissing},
+      {mms("big.jpg"), SendRefusal::kPictureTooLarge},
+      {mms("a.jpg,big.jpg"), SendRefusal::kPictureTooLarge},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.body);
+    ASSERT_EQ(Check(1, "3"), '1');
+    EXPECT_EQ(Send(c.body), RefusalText(c.refusal));
+    EXPECT_EQ(LastReport(), "");
+  }
+  // The texts are the failure text's first line and the reason, in CP949.
+  EXPECT_EQ(RefusalText(SendRefusal::kPicturesMissing),
+            Utf8ToAnsi("메시지 전송에 실패하였습니다\n첨부한 이미지를 찾을 수 없습니다"));
+  EXPECT_EQ(RefusalText(SendRefusal::kPictureTooLarge),
+            Utf8ToAnsi("메시지 전송에 실패하였습니다\n이미지 파일이 너무 큽니다 (10MB까지)"));
+  // The same requests without the fault go out.
+  EXPECT_EQ(Send(sms("01011112222", "021", "before&gacct;after")), SentText(1));
+  EXPECT_EQ(Send(mms("missing.jpg,a.jpg")), SentText(1));
+  EXPECT_EQ(gate_->WaitForJobs(2).size(), 2u);
+  gate_->Stop();
+  ASSERT_EQ(gate_->Jobs().size(), 2u);
+  EXPECT_EQ(gate_->Jobs()[0].messages.at(0).text, "before`after");
 }
 
 TEST_F(DSendEngineTest, OnlyAPassedCheckLetsSendsThrough) {
@@ -283,6 +354,34 @@ TEST_F(DSendEngineTest, OnlyAPassedCheckLetsSendsThrough) {
   EXPECT_EQ(gate_->WaitForJobs(2).size(), 2u);
   gate_->Stop();
   EXPECT_EQ(gate_->Jobs().size(), 2u);
+}
+
+// A logout or a refused login takes the permission back: nothing goes out under the refused id
+// and password, or after the user left, until a new check passes.
+TEST_F(DSendEngineTest, LogoutAndARefusedLoginTakeThePermissionBack) {
+  Start();
+  const std::string sms = "1<QX>2<QX>T<QX><QX>" + Numbers(2) + "<QX>021<QX>hi";
+  const std::string esend = "1<QX>2<QX>T<QX><QX>Sheet1$<QX>phone<QX>021<QX>hi<QX>11";
+  const auto esend_sent = [this, &esend] {
+    return Exchange("ESEND", esend) != Exchange("DSEND", "7");  // more than the user information
+  };
+  ASSERT_EQ(Check(2), '1');
+  EXPECT_EQ(Exchange("ENDQX", "0"), "");
+  EXPECT_EQ(Send(sms), "");
+  EXPECT_FALSE(esend_sent());
+
+  ASSERT_EQ(Exchange("LOGIN", "qxuser<QX>qxpass").substr(0, 6), "2<QX>1");
+  EXPECT_EQ(Send(sms), "");  // an accepted login grants nothing by itself
+  ASSERT_EQ(Check(2), '1');
+  EXPECT_EQ(Send(sms), SentText(2));
+  EXPECT_EQ(Exchange("LOGIN", "qxuser<QX>wrong").substr(0, 6), "2<QX>0");
+  EXPECT_EQ(Send(sms), "");
+  EXPECT_FALSE(esend_sent());
+
+  EXPECT_EQ(gate_->WaitForJobs(1).size(), 1u);
+  gate_->Stop();
+  ASSERT_EQ(gate_->Jobs().size(), 1u);
+  EXPECT_EQ(gate_->Jobs()[0].header.password, "qxpass");
 }
 
 }  // namespace

@@ -9,8 +9,9 @@ namespace parley {
 
 asio::awaitable<void> OnEnd(CFlexLink& link, int value) {
   if (value == 0) {
-    // Ends the login at the web service only; the reply is not read and the engine keeps its
-    // login id and password.
+    // Ends the login at the web service; the reply is not read. The engine keeps its login id
+    // and password, but no send may go out until the next passed send check.
+    link.send_permission = 0;
     const WebTarget logout = BuildLogout(link.config().web_base);
     link.web.GetPage(logout.server, logout.object);
     co_return;

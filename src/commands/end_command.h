@@ -8,9 +8,9 @@ namespace parley {
 
 class CFlexLink;
 
-// The ENDQX handler with the body's integer value. 0 logs out of the web service; the
-// dispatcher then answers with an empty ENDQX reply. Any other value answers "EXIT" by itself
-// and ends the engine about 1.5 seconds later; the call never returns.
+// The ENDQX handler with the body's integer value. 0 logs out of the web service and takes back
+// the send permission; the dispatcher then answers with an empty ENDQX reply. Any other value
+// answers "EXIT" by itself and ends the engine about 1.5 seconds later; the call never returns.
 asio::awaitable<void> OnEnd(CFlexLink& link, int value);
 
 }  // namespace parley

@@ -10,6 +10,7 @@
 #include "excel/excel_send.h"
 #include "excel/excel_workbook.h"
 #include "link/flex_link.h"
+#include "send/send_refusals.h"
 #include "text/cp949.h"
 #include "text/mbcs.h"
 #include "web/send_calls.h"
@@ -52,6 +53,7 @@ std::string OnExcel(CFlexLink& link, const std::string& body) {
 }
 
 asio::awaitable<std::string> OnESend(CFlexLink& link, std::string body) {
+  const bool raw_backtick = HoldsRawBacktick(body);
   ReplaceAll(body, kSep, "`");
   const int mode = Atoi(ExtractSubString(body, 0, '`'));
   if (mode == kModeCheck) co_return SendCheck(link, body);
@@ -59,7 +61,10 @@ asio::awaitable<std::string> OnESend(CFlexLink& link, std::string body) {
   std::string result;
   std::string report;
   const bool sends = mode == kModeSms || mode == kModeLongText || mode == kModePicture;
-  if (sends && link.send_permission == 1) {
+  if (sends && link.send_permission == 1 && raw_backtick) {
+    spdlog::warn("ESEND refused: a field holds a raw backtick, which would cut it");
+    result = RefusalText(SendRefusal::kRawBacktick);
+  } else if (sends && link.send_permission == 1) {
     ExcelWorkbook workbook;
     std::string failure;
     try {

@@ -20,7 +20,8 @@ std::string OnExcel(CFlexLink& link, const std::string& body);
 // 2 or 3 (MMS) send to the rows of the stored workbook while the send permission is 1, then post
 // the sent report (also an empty one) and answer the send's user text followed by the user
 // information string; any other mode, or a send without permission, answers the user
-// information string alone.
+// information string alone. A send whose body holds a raw backtick is refused as DSEND refuses
+// it (HoldsRawBacktick).
 asio::awaitable<std::string> OnESend(CFlexLink& link, std::string body);
 
 }  // namespace parley

@@ -11,8 +11,11 @@
 #include <gtest/gtest.h>
 
 #include "commands/send_engine_fixture.h"
+#include "excel/excel_workbook.h"
 #include "gatesim/gate_sim_process.h"
 #include "send/direct_send.h"
+#include "send/picture_file.h"
+#include "send/send_refusals.h"
 #include "send/skn_package.h"
 #include "testing/engine_process.h"
 #include "text/cp949.h"
@@ -156,9 +159,16 @@ TEST_F(ExcelEngineTest, SmsJobsFromSheetRows) {
   EXPECT_EQ(NextJob().messages.size(), 3u);
 }
 
-TEST_F(ExcelEngineTest, RefusedSmsJobsSendNothing) {
+TEST_F(ExcelEngineTest, RefusedJobsSendNothing) {
   ASSERT_NO_FATAL_FAILURE(Start());
   UseWorkbook("long", "phone,name\n01011112222,Kim\n01011113333," + std::string(120, 'x') + "\n");
+  const std::filesystem::path images = dir_.path() / "TempIMG";
+  std::filesystem::create_directories(images);
+  std::ofstream(images / "big.jpg", std::ios::binary) << "x";
+  std::filesystem::resize_file(images / "big.jpg", kMaxPictureBytes + 1);
+  std::ofstream(dir_.path() / "secret.txt", std::ios::binary) << "root:x:0:0";
+  std::filesystem::create_symlink(dir_.path() / "secret.txt", images / "link.jpg");
+  const std::string mms = "3<QX>2<QX>T<QX><QX>long$<QX>phone<QX>021<QX>hi<QX>11<QX><IMG>";
   struct Case {
     std::string body;
     std::string reply_start;
@@ -167,6 +177,11 @@ TEST_F(ExcelEngineTest, RefusedSmsJobsSendNothing) {
       {"1<QX>2<QX>T<QX><QX>long$<QX>phone<QX>021<QX>name<Q>Hi [name:200]<QX>11", "Exception:[2"},
       {"1<QX>2<QX>T<QX><QX>long$<QX>fax<QX>021<QX>hi<QX>11", "Exception:[no such column: fax]"},
       {"1<QX>2<QX>T<QX><QX>long$<QX>phone<QX>02-1234-5678-9999-0000<QX>hi<QX>11", "Exception:["},
+      // The pictures are checked before anything else.
+      {mms + "missing.jpg,link.jpg,", ExceptionText(RefusalReason(SendRefusal::kPicturesMissing))},
+      {mms + "big.jpg,", ExceptionText(RefusalReason(SendRefusal::kPictureTooLarge))},
+      {"1<QX>2<QX>T<QX><QX>long$<QX>phone<QX>021<QX>before`after<QX>11",
+       RefusalText(SendRefusal::kRawBacktick)},
   };
   for (const Case& c : cases) {
     EXPECT_TRUE(ESend(c.body).starts_with(c.reply_start)) << c.body;

@@ -41,6 +41,8 @@ std::string DoLogin(CFlexLink& link, const std::string& body) {
   link.web.PostForm(request.form, request.target.server, request.target.object);
   const char c = CheckUser(link.web.reply());
   if (c != '1') {
+    // The id and password now in the engine were refused: no send may go out under them.
+    link.send_permission = 0;
     std::string reply = "2<QX>";
     reply += c;  // a NUL byte for an empty reply, as the UI program expects
     reply += "<QX>";

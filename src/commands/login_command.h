@@ -18,8 +18,9 @@ std::string OnLogin(CFlexLink& link, const std::string& body);
 // Logs in with the LOGIN arguments. Stores the login id and password in the engine whether or
 // not the web service accepts them. Accepted: prepares the user's table in the address book,
 // saves or forgets the login id as asked, loads the recent numbers and returns "2<QX>1" followed
-// by the user information string. Refused: "2<QX>" + the reply's first character (a NUL byte for
-// an empty reply) + "<QX>".
+// by the user information string. Refused: the send permission is taken back (DSEND and ESEND
+// send nothing until the next passed send check) and the reply is "2<QX>" + the reply's first
+// character (a NUL byte for an empty reply) + "<QX>".
 std::string DoLogin(CFlexLink& link, const std::string& body);
 
 // Fetches the account figures: the user information string (six fields, each after "<QX>").

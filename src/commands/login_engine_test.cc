@@ -25,13 +25,17 @@ namespace {
 // A web account whose id would end or change any SQL it were spliced into.
 constexpr char kOddId[] = "o'k];DROP TABLE GROUPADDR_TB;--";
 constexpr char kOddPass[] = "pw";
+// A web account whose per-user table would be the book's USER_TB.
+constexpr char kTableId[] = "TB";
+constexpr char kTablePass[] = "tbpass";
 // ADDRB 2 on the book PrepareBook writes (UTF-8).
 constexpr char kGroupList[] = "2<QX><GROUP>친구::2::1::7<GROUP>회사::1::2::9<QX>";
 
 class LoginEngineTest : public ::testing::Test {
  protected:
   LoginEngineTest()
-      : sim_(dir_.path(), {"--user", std::string(kOddId) + ":" + kOddPass + ":100"}) {}
+      : sim_(dir_.path(), {"--user", std::string(kOddId) + ":" + kOddPass + ":100", "--user",
+                           std::string(kTableId) + ":" + kTablePass + ":100"}) {}
 
   std::filesystem::path book() const { return dir_.path() / AddressBook::kFileName; }
   std::string EngineDir() const { return dir_.path().string() + "/"; }
@@ -205,6 +209,28 @@ TEST_F(LoginEngineTest, RecentNumbersLoadAtEachLogin) {
     EXPECT_EQ(Ask("ADDRB", "4"), "4<QX>01033334444,01011112222,");
     Stop();
   }
+}
+
+// The id "TB" keeps its recent numbers apart from USER_TB: they are stored after a send command
+// and come back at its next login, and the saved login id stays as it was.
+TEST_F(LoginEngineTest, RecentNumbersOfAnIdThatWouldNameABookTable) {
+  {
+    AddressBook prepared(book());
+    prepared.EnsureUserTable("qxuser");
+    prepared.SaveRecentNumbers(2, "qxuser", "01011112222,01033334444,");
+  }
+  const std::string tb = std::string(kTableId) + "<QX>" + kTablePass;
+  Start();
+  EXPECT_EQ(Ask("LOGIN", "qxuser<QX>qxpass").substr(0, 6), "2<QX>1");
+  EXPECT_EQ(Ask("LOGIN", tb + "<QX>SAVE").substr(0, 6), "2<QX>1");
+  EXPECT_EQ(Ask("ADDRB", "4"), "4<QX>01011112222,01033334444,");
+  Ask("DSEND", "7");  // every send command stores the list for the user logged in
+  Stop();
+  Start();
+  EXPECT_EQ(Ask("LOGIN", ""), "1<QX>TB<QX>");
+  EXPECT_EQ(Ask("LOGIN", tb).substr(0, 6), "2<QX>1");
+  EXPECT_EQ(Ask("ADDRB", "4"), "4<QX>01011112222,01033334444,");
+  EXPECT_EQ(CountRows("SELECT * FROM USER_TB"), 1u);
 }
 
 TEST_F(LoginEngineTest, LoginIdWithSqlInItIsStoredAsText) {

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "db/db_exception.h"
+#include "db/recent_table.h"
 #include "db/recordset.h"
 #include "text/cp949.h"
 #include "text/mbcs.h"
@@ -25,8 +27,6 @@ bool LooksLikeNumericRow(std::string_view number) {
   return number.size() >= 9 || number[0] == '2';
 }
 
-constexpr std::string_view kUserTablePrefix = "USER_";
-
 // The tables a new file gets. Groups and addresses are filled outside the engine.
 constexpr const char* kSchema[] = {
     "CREATE TABLE IF NOT EXISTS USER_TB (ID INTEGER, LOGID TEXT, LOGDATE TEXT)",
@@ -37,12 +37,6 @@ constexpr const char* kSchema[] = {
 
 constexpr char kUserTableColumns[] =
     "ID INTEGER, RECVPHONE VARCHAR, SENDPHONE VARCHAR, MSG VARCHAR";
-
-std::string UserTable(std::string_view login_id) {
-  std::string name(kUserTablePrefix);
-  name += login_id;
-  return name;
-}
 
 // A group key: a decimal integer, blanks around it allowed. Anything else is no key.
 std::optional<int64_t> ParseGroupKey(std::string_view text) {
@@ -139,51 +133,95 @@ void AddressBook::SaveID_Reset() {
 
 void AddressBook::EnsureUserTable(std::string_view login_id) {
   if (!OpenAddressBook()) return;
-  std::string table = UserTable(login_id);
+  const RecentTable table = RecentTableOf(login_id);
+  if (table.shared) {
+    EnsureSharedRows(login_id);
+    return;
+  }
   std::vector<std::string> tables;
   if (!db_.GetTables(&tables)) return;
   for (const std::string& name : tables) {
-    if (name == table) return;
+    if (name == table.name) return;
   }
   Transaction transaction(db_);
-  if (!transaction.active() || !db_.CreateTable(table, kUserTableColumns)) return;
+  if (!transaction.active() || !db_.CreateTable(table.name, kUserTableColumns)) return;
   for (int id = 1; id <= kRecentRows; ++id) {
-    if (!db_.InsertRow(table, "ID, RECVPHONE, SENDPHONE, MSG", "?, '', '', ''", {int64_t{id}})) {
+    if (!db_.InsertRow(table.name, "ID, RECVPHONE, SENDPHONE, MSG", "?, '', '', ''",
+                       {int64_t{id}})) {
       return;
     }
   }
   transaction.Commit();
 }
 
+void AddressBook::EnsureSharedRows(std::string_view login_id) {
+  const std::string id(login_id);
+  const std::string table = QuoteIdentifier(kSharedRecentTable);
+  Transaction transaction(db_);
+  if (!transaction.active()) return;
+  if (!db_.ExecuteWithParam("CREATE TABLE IF NOT EXISTS " + table + " (" + kSharedRecentColumns +
+                            ")")) {
+    return;
+  }
+  bool exists = false;
+  try {
+    CRecordset rs(db_);
+    rs.Open("SELECT 1 FROM " + table + " WHERE LOGID = ? COLLATE NOCASE LIMIT 1", {id});
+    exists = !rs.IsEOF();
+    rs.Close();
+  } catch (const CDBException& e) {
+    spdlog::debug("Address book: cannot read {}: {}", kSharedRecentTable, AnsiToUtf8(e.what()));
+    return;
+  }
+  if (exists) return;
+  for (int row = 1; row <= kRecentRows; ++row) {
+    if (!db_.InsertRow(kSharedRecentTable, "LOGID, ID, RECVPHONE, SENDPHONE, MSG",
+                       "?, ?, '', '', ''", {id, int64_t{row}})) {
+      return;
+    }
+  }
+  if (transaction.Commit()) db_.RefreshTables();
+}
+
 void AddressBook::SaveRecentNumbers(int count, std::string_view login_id,
                                     std::string_view numbers) {
   if (count <= 0 || !OpenAddressBook()) return;
   std::vector<std::string_view> fields = SplitFields(numbers, ',');
-  std::string sql =
-      "UPDATE " + QuoteIdentifier(UserTable(login_id)) + " SET RECVPHONE = ? WHERE ID = ?";
+  const RecentTable table = RecentTableOf(login_id);
+  std::string sql = "UPDATE " + QuoteIdentifier(table.name) + " SET RECVPHONE = ? WHERE ID = ?";
+  if (table.shared) sql += " AND LOGID = ? COLLATE NOCASE";
   Transaction transaction(db_);
   if (!transaction.active()) return;
   // Fields past the end of the text are empty and change nothing, so the walk can stop there.
   for (int k = 0; k < count && static_cast<size_t>(k) < fields.size(); ++k) {
     std::string_view number = fields[static_cast<size_t>(k)];
     if (number.empty()) continue;
-    if (!db_.ExecuteWithParam(sql, {std::string(number), int64_t{count - k}})) return;
+    SqlParams params = {std::string(number), int64_t{count - k}};
+    if (table.shared) params.emplace_back(std::string(login_id));
+    if (!db_.ExecuteWithParam(sql, params)) return;
   }
   transaction.Commit();
 }
 
 std::string AddressBook::LoadRecentNumbers(std::string_view login_id) {
   OpenAddressBook();
-  std::string table = UserTable(login_id);
+  const RecentTable table = RecentTableOf(login_id);
   CRecordset rs(db_);
   // SQLite's table names ignore ASCII case, so the lookup does too.
-  rs.Open("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE", {table});
+  rs.Open("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE",
+          {table.name});
   bool exists = !rs.IsEOF();
   rs.Close();
   if (!exists) return std::string();
 
   std::string text;
-  rs.Open("SELECT RECVPHONE FROM " + QuoteIdentifier(table) + " ORDER BY ID");
+  if (table.shared) {
+    rs.Open("SELECT RECVPHONE FROM " + QuoteIdentifier(table.name) +
+                " WHERE LOGID = ? COLLATE NOCASE ORDER BY ID",
+            {std::string(login_id)});
+  } else {
+    rs.Open("SELECT RECVPHONE FROM " + QuoteIdentifier(table.name) + " ORDER BY ID");
+  }
   while (!rs.IsEOF()) {
     std::string number = rs.GetFieldValue(0);
     if (number.empty()) break;
@@ -229,9 +267,20 @@ std::string AddressBook::SendAddrData(int code, std::string_view args) {
 
 std::string AddressBook::FindGroupSeq(std::string_view group_name) {
   OpenAddressBook();
+  const std::string name(group_name);
   CRecordset rs(db_);
-  rs.Open("SELECT ORGSEQ FROM GROUPADDR_TB WHERE GPNAME LIKE ?", {std::string(group_name)});
-  std::string seq = rs.IsEOF() ? std::string() : rs.GetFieldValue(0);
+  rs.Open("SELECT ORGSEQ FROM GROUPADDR_TB WHERE GPNAME = ? LIMIT 1", {name});
+  const bool exact = !rs.IsEOF();
+  std::string seq = exact ? rs.GetFieldValue(0) : std::string();
+  rs.Close();
+  if (exact) return seq;
+  // No exact match: a name that differs in ASCII letter case only counts when it is the only one.
+  rs.Open("SELECT ORGSEQ FROM GROUPADDR_TB WHERE GPNAME = ? COLLATE NOCASE LIMIT 2", {name});
+  if (!rs.IsEOF()) {
+    seq = rs.GetFieldValue(0);
+    rs.MoveNext();
+    if (!rs.IsEOF()) seq.clear();
+  }
   rs.Close();
   return seq;
 }

@@ -1,6 +1,7 @@
 // The address book: an SQLite file ("QXBOOK.mdb" in the engine's current directory) holding the
-// remembered login id (USER_TB), one table of five recent recipient numbers per user
-// ("USER_<login id>"), and the user's address groups (GROUPADDR_TB) and addresses (ADDRESS_TB).
+// remembered login id (USER_TB), five recent recipient numbers per user (in "USER_<login id>",
+// or in RECENT_TB for an id whose own table name is taken: recent_table.h), and the user's
+// address groups (GROUPADDR_TB) and addresses (ADDRESS_TB).
 // The engine reads groups and addresses but never writes them, and never deletes them.
 //
 // All text is engine text (CP949). Values from the UI program are bound as parameters and the
@@ -53,9 +54,10 @@ class AddressBook {
   // Forgets the remembered id: USER_TB then holds the one row (NULL, "NULL", now).
   void SaveID_Reset();
 
-  // Creates the table "USER_<login_id>" with its five empty rows (ID 1 to 5) unless the table
-  // list holds that name already. If the table cannot be created (SQLite's names ignore ASCII
-  // case, so "USER_Kim" serves "kim" too), no row is added.
+  // Creates the user's table (recent_table.h: "USER_<login_id>", or rows of RECENT_TB for an id
+  // whose own table name is taken) with its five empty rows (ID 1 to 5) unless the table, or the
+  // id's rows, exist already. If the table cannot be created (SQLite's names ignore ASCII case,
+  // so "USER_Kim" serves "kim" too), no row is added.
   void EnsureUserTable(std::string_view login_id);
 
   // Stores the first count numbers of numbers (separated by ",") in the user's table: the first
@@ -77,8 +79,10 @@ class AddressBook {
   // no group, or is no number at all, gives "<code><QX>" alone.
   std::string SendAddrData(int code, std::string_view args);
 
-  // ORGSEQ of the first group whose GPNAME matches group_name with SQL LIKE ("%" and "_" are
-  // wildcards, ASCII case is ignored), or empty when none matches.
+  // ORGSEQ of the group named group_name: the first group whose GPNAME equals it byte for byte;
+  // failing that, the one group whose GPNAME equals it when ASCII letter case is ignored. Empty
+  // when no group has the name, or several have it in different letter cases only. "%" and "_"
+  // are plain characters.
   std::string FindGroupSeq(std::string_view group_name);
 
   // ADDRPHONE of every address whose GPSEQ equals group_seq, in stored order; empty when none.
@@ -88,6 +92,10 @@ class AddressBook {
   CExcelDatabase& database() { return db_; }
 
  private:
+  // EnsureUserTable for an id kept in RECENT_TB: creates that table when missing and adds the
+  // id's five rows unless it has them.
+  void EnsureSharedRows(std::string_view login_id);
+
   std::filesystem::path path_;
   CExcelDatabase db_;
   bool opened_ = false;  // The open was attempted.

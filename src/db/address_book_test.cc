@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "db/db_exception.h"
+#include "db/recent_table.h"
 #include "db/test_util.h"
 #include "testing/engine_process.h"
 #include "text/cp949.h"
@@ -202,20 +203,38 @@ TEST_F(AddressBookTest, GroupsAndAddresses) {
   };
   for (const auto& c : addresses) EXPECT_EQ(book_.SendAddrData(3, c.args), c.list) << c.args;
 
-  const struct {
-    std::string name;
-    const char* seq;
-  } groups[] = {
-      {A("가족"), "10"},    {"friends", "11"},  // LIKE ignores ASCII case
-      {"Fri%", "11"},       {"F_iends", "11"}, {"%", "10"}, {"O'Brien's", "12"},
-      {"x' OR '1'='1", ""}, {"Nobody", ""},    {"", ""},
-  };
-  for (const auto& c : groups) EXPECT_EQ(book_.FindGroupSeq(c.name), c.seq) << c.name;
-
   EXPECT_EQ(book_.GroupMembers("10"), (Names{"01011112222", "01033334444"}));
   EXPECT_EQ(book_.GroupMembers("12"), Names{});
   EXPECT_EQ(book_.GroupMembers("10 OR 1=1"), Names{});
   EXPECT_EQ(Raw("SELECT count(*) FROM ADDRESS_TB"), Rows{{"3"}});
+}
+
+// A group name names exactly one group: wildcards are plain characters, and letter case is
+// ignored only when that leaves a single group.
+TEST_F(AddressBookTest, GroupNamesMatchExactly) {
+  AddGroups();
+  CExcelDatabase& db = book_.database();
+  const char* kGroup = "GPNAME, ORGSEQ";
+  // Stored before the groups whose names would match them as LIKE patterns.
+  for (const auto& [name, seq] : std::initializer_list<std::pair<const char*, int64_t>>{
+           {"AxB", 20}, {"A_B", 21}, {"Team", 22}, {"team", 23}, {"50%", 24}, {"Ab", 25}}) {
+    ASSERT_TRUE(db.InsertRow("GROUPADDR_TB", kGroup, "?, ?", {std::string(name), seq}));
+  }
+  const struct {
+    std::string name;
+    const char* seq;
+  } cases[] = {
+      {A("가족"), "10"}, {"Friends", "11"},   {"friends", "11"},  // one group in any letter case
+      {"FRIENDS", "11"}, {"A_B", "21"},                           // not AxB
+      {"a_b", "21"},     {"axb", "20"},       {"Team", "22"},  // the exact name wins over another
+                                                               // case
+      {"team", "23"},    {"TEAM", ""},  // two groups differ from it in case only
+      {"tEaM", ""},      {"50%", "24"},       {"50", ""},           {"%", ""},
+      {"_", ""},         {"A%", ""},          {"Fri%", ""},         {"F_iends", ""},
+      {"Friends ", ""},  {"O'Brien's", "12"}, {"x' OR '1'='1", ""}, {"Nobody", ""},
+      {"", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(book_.FindGroupSeq(c.name), c.seq) << c.name;
 }
 
 // Login ids with SQL punctuation or Korean letters name their own table and nothing else.
@@ -249,6 +268,50 @@ TEST_F(AddressBookTest, UnusualLoginIds) {
   EXPECT_EQ(Raw("SELECT count(*) FROM USER_TB"), Rows{{"1"}});
   EXPECT_EQ(Raw("SELECT count(*) FROM ADDRESS_TB"), Rows{{"3"}});
   EXPECT_EQ(Raw("SELECT count(*) FROM GROUPADDR_TB"), Rows{{"3"}});
+}
+
+// An id whose own table name would be one of the book's tables, or no table name at all, keeps
+// its numbers in RECENT_TB; every other id keeps a table of its own. The book's tables never
+// change.
+TEST_F(AddressBookTest, LoginIdsThatWouldNameABookTable) {
+  const struct {
+    std::string id;
+    const char* table;
+  } cases[] = {
+      {"TB", "RECENT_TB"},
+      {"tb", "RECENT_TB"},  // shares the rows of "TB", as case-different ids share a table
+      {"Tb", "RECENT_TB"},
+      {std::string("k\0m", 3), "RECENT_TB"},
+      {"TB ", "USER_TB "},
+      {"_TB", "USER__TB"},
+      {"X_TB", "USER_X_TB"},
+      {"GROUPADDR", "USER_GROUPADDR"},
+      {"RECENT", "USER_RECENT"},
+  };
+  book_.SaveID("kim");
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.table);
+    EXPECT_EQ(RecentTableOf(c.id).name, c.table);
+    const std::string first = "0101111000" + std::to_string(n);
+    const std::string second = "0102222000" + std::to_string(n++);
+    book_.EnsureUserTable(c.id);
+    book_.SaveRecentNumbers(2, c.id, first + "," + second + ",");
+    EXPECT_EQ(book_.LoadRecentNumbers(c.id), second + "," + first + ",");
+  }
+  EXPECT_EQ(book_.LoadRecentNumbers("TB"), "01022220002,01011110002,");
+  EXPECT_EQ(book_.LoadRecentNumbers("TBX"), "");
+  EXPECT_EQ(Raw("SELECT ID, LOGID FROM USER_TB"), (Rows{{"1", "kim"}}));
+  EXPECT_EQ(book_.SaveIDLoad(), "kim");
+  // Five rows for "TB" in all its letter cases, five for the id with the NUL byte.
+  EXPECT_EQ(Raw("SELECT count(*) FROM RECENT_TB WHERE LOGID = 'TB'"), Rows{{"5"}});
+  EXPECT_EQ(Raw("SELECT count(*) FROM RECENT_TB"), Rows{{"10"}});
+  EXPECT_EQ(TableNames(), (Names{"ADDRESS_TB", "GROUPADDR_TB", "RECENT_TB", "USER_GROUPADDR",
+                                 "USER_RECENT", "USER_TB", "USER_TB ", "USER_X_TB", "USER__TB"}));
+  AddressBook restarted(path_);
+  EXPECT_EQ(restarted.LoadRecentNumbers("tb"), "01022220002,01011110002,");
+  EXPECT_EQ(restarted.LoadRecentNumbers(std::string("k\0m", 3)), "01022220003,01011110003,");
+  EXPECT_EQ(restarted.LoadRecentNumbers("k"), "");
 }
 
 // Whatever way the engine ends, the groups and addresses stay.

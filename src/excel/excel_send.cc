@@ -13,6 +13,7 @@
 #include "excel/excel_workbook.h"
 #include "send/gateway_records.h"
 #include "send/mms_bulk_socket.h"
+#include "send/send_refusals.h"
 #include "send/skn_builder.h"
 #include "send/skn_package.h"
 #include "text/cp949.h"
@@ -274,8 +275,13 @@ asio::awaitable<std::string> SendExcelMms(const DirectSendSetup& setup, ExcelWor
                                           std::string request) {
   const ExcelJob job = ReadJob(request, kMmsDefaultTitle);
   workbook.ParseTemplate(job.text);
-  const std::vector<std::string> pictures = PictureNames(request);
   const std::filesystem::path folder = std::filesystem::path(setup.module_dir) / kImageFolder;
+
+  // The pictures are read once for the whole job; every row's package shares their bytes.
+  std::vector<JobPicture> loaded;
+  const std::vector<std::string> pictures = PictureNames(request);
+  const SendRefusal refusal = ReadJobPictures(setup.module_dir, pictures, &loaded);
+  if (refusal != SendRefusal::kNone) co_return ExceptionText(RefusalReason(refusal));
 
   // Every row gets a package of its own, built in memory and sent from there, so a row can
   // never go out with another row's package.
@@ -285,22 +291,12 @@ asio::awaitable<std::string> SendExcelMms(const DirectSendSetup& setup, ExcelWor
     builder.Reset();
     builder.SetSubject(job.title);
     builder.AddItem("TXT", "", text);
-    for (const std::string& name : pictures) {
-      if (name.empty()) continue;
-      if (!IsPlainFileName(name)) continue;
-      builder.AddItem("IMG", name, (folder / AnsiToUtf8(name)).string());
+    for (const JobPicture& picture : loaded) {
+      builder.AddFileBytes("IMG", picture.name, picture.bytes);
     }
     last_package = builder.BuildPackage();
     return last_package;
   };
-  for (const std::string& name : pictures) {
-    if (!name.empty() && !IsPlainFileName(name)) {
-      spdlog::warn("picture name {} left out: not a plain file name", AnsiToUtf8(name));
-    } else if (std::error_code ec;
-               !name.empty() && !std::filesystem::is_regular_file(folder / AnsiToUtf8(name), ec)) {
-      spdlog::warn("picture {} left out: cannot be read", (folder / AnsiToUtf8(name)).string());
-    }
-  }
   int64_t sent = 0;
   std::string job_id;
   std::string failure =

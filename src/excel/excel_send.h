@@ -30,9 +30,12 @@ asio::awaitable<std::string> SendExcelSms(const DirectSendSetup& setup, ExcelWor
                                           std::string request, std::string type,
                                           std::string* report);
 
-// Sends an SKN package built for each result row (its own text and the pictures of field 9 read
-// from <module_dir>TempIMG/). Answers as SendExcelSms, except that success is "성공적으로
-// 전송되었습니다" and there is no report. The last row's package is left in TempIMG/qx.SKN.
+// Sends an SKN package built for each result row (its own text and the pictures of field 9,
+// read once for the job from <module_dir>TempIMG/ with ReadPictureFile). Answers as SendExcelSms,
+// except that success is "성공적으로 전송되었습니다" and there is no report. A picture that
+// cannot be read is left out; the job is refused with "Exception:[<reason>]" before the workbook
+// is queried when a picture is over kMaxPictureBytes or none of the named pictures can be read.
+// The last row's package is left in TempIMG/qx.SKN.
 asio::awaitable<std::string> SendExcelMms(const DirectSendSetup& setup, ExcelWorkbook& workbook,
                                           std::string request);
 

@@ -67,7 +67,8 @@ class CFlexLink {
   std::string password;       // set together with the login id
   std::string workbook_path;  // the workbook chosen by the EXCEL listing
   WorkbookCache workbooks;    // the last workbook read, kept while its file is unchanged
-  int send_permission = 0;    // set by the send check of DSEND and ESEND
+  int send_permission = 0;    // set by the send check of DSEND and ESEND; 0 after a logout or a
+                              // refused login
 
  private:
   asio::io_context& io_;

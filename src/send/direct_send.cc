@@ -3,12 +3,15 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <system_error>
 
 #include <spdlog/spdlog.h>
 
 #include "send/gateway_records.h"
 #include "send/mms_bulk_socket.h"
+#include "send/picture_file.h"
+#include "send/send_refusals.h"
 #include "send/skn_builder.h"
 #include "send/skn_package.h"
 #include "text/cp949.h"
@@ -75,28 +78,40 @@ std::string_view WithoutHyphens(std::string_view text, std::string* storage) {
   return *storage;
 }
 
-// Returns an empty text when the job can be sent, else why not (for the log).
-std::string CheckJob(const JobFields& job, bool text_in_packet) {
+// Why a job cannot be sent: empty `log` when it can.
+struct JobProblem {
+  std::string log;                           // for the log
+  SendRefusal refusal = SendRefusal::kNone;  // the user's reason, when there is one to give
+};
+
+JobProblem CheckJob(const JobFields& job, bool text_in_packet) {
   if (job.count < 0 || job.count > kMaxRecipientCount) {
-    return "recipient count " + std::to_string(job.count) + " out of range";
+    return {"recipient count " + std::to_string(job.count) + " out of range"};
   }
-  if (RemoveHyphens(job.callback).size() > kMaxNumberBytes) return "callback number too long";
+  if (HasBreakingByte(job.callback)) {
+    return {"callback number holds a NUL byte or a line break", SendRefusal::kBadCallback};
+  }
+  if (RemoveHyphens(job.callback).size() > kMaxNumberBytes) return {"callback number too long"};
   if (text_in_packet && job.text.size() > kMaxTextBytes) {
-    return "message text of " + std::to_string(job.text.size()) + " bytes over " +
-           std::to_string(kMaxTextBytes);
+    return {"message text of " + std::to_string(job.text.size()) + " bytes over " +
+            std::to_string(kMaxTextBytes)};
   }
   RecipientCursor cursor(job.recipients);
   std::string_view entry;
   for (int64_t i = 0; i < job.count; ++i) {
     if (!cursor.Next(&entry)) {
-      return "count " + std::to_string(job.count) + " but " + std::to_string(i) + " recipients";
+      return {"count " + std::to_string(job.count) + " but " + std::to_string(i) + " recipients"};
+    }
+    if (HasBreakingByte(entry)) {
+      return {"recipient " + std::to_string(i) + " holds a NUL byte or a line break",
+              SendRefusal::kBadRecipient};
     }
     std::string stripped;
     const std::string_view number = WithoutHyphens(entry, &stripped);
-    if (number.empty()) return "recipient " + std::to_string(i) + " empty";
-    if (number.size() > kMaxNumberBytes) return "recipient " + std::to_string(i) + " too long";
+    if (number.empty()) return {"recipient " + std::to_string(i) + " empty"};
+    if (number.size() > kMaxNumberBytes) return {"recipient " + std::to_string(i) + " too long"};
   }
-  return std::string();
+  return {};
 }
 
 // Runs one job: header, reply, a message per recipient with the acknowledgement wait after the
@@ -106,10 +121,11 @@ asio::awaitable<std::string> RunJob(const DirectSendSetup& setup, const JobField
                                     DirectSendOutput* out) {
   out->report.clear();
   out->recent.clear();
-  const std::string problem = CheckJob(job, package == nullptr);
-  if (!problem.empty()) {
-    spdlog::warn("direct send refused: {}", problem);
-    co_return std::string(kSendFailedText);
+  const JobProblem problem = CheckJob(job, package == nullptr);
+  if (!problem.log.empty()) {
+    spdlog::warn("direct send refused: {}", problem.log);
+    co_return problem.refusal == SendRefusal::kNone ? std::string(kSendFailedText)
+                                                    : RefusalText(problem.refusal);
   }
 
   CMMSBulkSocket socket(setup.executor);
@@ -202,6 +218,38 @@ bool IsPlainFileName(std::string_view name) {
          name.find('\\') == std::string_view::npos && name.find('\0') == std::string_view::npos;
 }
 
+SendRefusal ReadJobPictures(const std::string& module_dir, const std::vector<std::string>& names,
+                            std::vector<JobPicture>* pictures) {
+  pictures->clear();
+  const std::filesystem::path folder = std::filesystem::path(module_dir) / kImageFolder;
+  int named = 0;
+  for (const std::string& name : names) {
+    if (name.empty()) continue;
+    ++named;
+    if (!IsPlainFileName(name)) {
+      spdlog::warn("picture name {} left out: not a plain file name", AnsiToUtf8(name));
+      continue;
+    }
+    const std::filesystem::path file = folder / AnsiToUtf8(name);
+    PictureFile picture = ReadPictureFile(file);
+    if (picture.status == PictureStatus::kTooLarge) {
+      spdlog::warn("MMS refused: picture {} is over {} bytes", file.string(), kMaxPictureBytes);
+      pictures->clear();
+      return SendRefusal::kPictureTooLarge;
+    }
+    if (picture.status != PictureStatus::kOk) {
+      spdlog::warn("picture {} left out: {}", file.string(), PictureStatusText(picture.status));
+      continue;
+    }
+    pictures->push_back({name, std::make_shared<const std::string>(std::move(picture.bytes))});
+  }
+  if (named > 0 && pictures->empty()) {
+    spdlog::warn("MMS refused: none of its {} pictures can be read", named);
+    return SendRefusal::kPicturesMissing;
+  }
+  return SendRefusal::kNone;
+}
+
 std::string SentText(int64_t count) {
   char text[sizeof(kSentFormat) + 24];
   std::snprintf(text, sizeof(text), kSentFormat, static_cast<int>(count));
@@ -224,26 +272,29 @@ JobPackage BuildJobPackage(const std::string& module_dir, std::string_view title
     pictures.erase(0, std::min(pictures.size(), kImageMarker.size()));
   }
 
+  std::vector<std::string> names;
+  for (int k = 0; k < kMaxPictures; ++k) {
+    std::string name = ExtractSubString(pictures, k, ',');
+    if (name.empty()) break;
+    names.push_back(std::move(name));
+  }
+  JobPackage package;
+  std::vector<JobPicture> read;
+  package.refusal = ReadJobPictures(module_dir, names, &read);
+  if (package.refusal != SendRefusal::kNone) return package;
+
   const std::filesystem::path folder = std::filesystem::path(module_dir) / kImageFolder;
   CSKNBuilder builder;
   builder.SetSubject(title);
   builder.AddItem("TXT", "", text);
   builder.GetTypeCode("TXT");
-  for (int k = 0; k < kMaxPictures; ++k) {
-    const std::string name = ExtractSubString(pictures, k, ',');
-    if (name.empty()) break;
-    if (!IsPlainFileName(name)) {
-      spdlog::warn("picture name {} left out: not a plain file name", AnsiToUtf8(name));
-      continue;
-    }
-    const std::filesystem::path file = folder / AnsiToUtf8(name);
-    if (builder.AddItem("IMG", name, file.string())) {
+  for (const JobPicture& picture : read) {
+    if (builder.AddFileBytes("IMG", picture.name, picture.bytes)) {
       builder.GetTypeCode("IMG");
     } else {
-      spdlog::warn("picture {} left out: cannot be read", file.string());
+      spdlog::warn("picture {} left out: does not fit the package", AnsiToUtf8(picture.name));
     }
   }
-  JobPackage package;
   package.bytes = builder.BuildPackage();
   if (!builder.WritePackage(folder / kPackageFileName)) {
     spdlog::warn("package {} not written", (folder / kPackageFileName).string());
@@ -257,6 +308,11 @@ asio::awaitable<std::string> SendDirectMms(const DirectSendSetup& setup, std::st
   const JobFields job = ReadFields(request, kMmsDefaultTitle);
   const JobPackage package =
       BuildJobPackage(setup.module_dir, job.title, job.text, request, /*picture_field=*/7);
+  if (package.refusal != SendRefusal::kNone) {
+    out->report.clear();
+    out->recent.clear();
+    co_return RefusalText(package.refusal);
+  }
   std::string result = co_await RunJob(setup, job, package.type_code, &package.bytes, out);
   co_return result;
 }

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -17,6 +18,8 @@
 
 #include <asio/any_io_executor.hpp>
 #include <asio/awaitable.hpp>
+
+#include "send/send_refusals.h"
 
 namespace parley {
 
@@ -61,10 +64,12 @@ struct DirectSendOutput {
   std::vector<std::string> recent;
 };
 
-// The SKN package of one MMS job and its type code ("TXT", "IMT", ...).
+// The SKN package of one MMS job and its type code ("TXT", "IMT", ...), or why the job must not
+// be sent (bytes and type code empty then).
 struct JobPackage {
   std::string bytes;
   std::string type_code;
+  SendRefusal refusal = SendRefusal::kNone;
 };
 
 class CMMSBulkSocket;
@@ -95,18 +100,34 @@ std::string SentReport(std::string_view job_id, int64_t count, std::string_view 
 // True when name is a plain file name (no folder, not "." or ".."), safe to look up in TempIMG.
 bool IsPlainFileName(std::string_view name);
 
+// A picture of an MMS job, read once and shared by every package that carries it.
+struct JobPicture {
+  std::string name;                          // as the request names it (CP949)
+  std::shared_ptr<const std::string> bytes;  // the whole file
+};
+
+// Reads the pictures `names` (CP949; empty names are skipped) from <module_dir>TempIMG/ with
+// ReadPictureFile, in order, into *pictures. A name that is no plain file name or cannot be read
+// (missing, a symbolic link, not a regular file) is left out (logged). Returns kPictureTooLarge
+// when a picture is over kMaxPictureBytes and kPicturesMissing when names holds a name but none
+// can be read, both with *pictures empty; else kNone.
+SendRefusal ReadJobPictures(const std::string& module_dir, const std::vector<std::string>& names,
+                            std::vector<JobPicture>* pictures);
+
 // Builds the package of an MMS job: the subject `title`, the decoded text and the pictures named
-// in field `picture_field` of `request` ("<IMG>" and up to three comma-separated file names read
-// from <module_dir>TempIMG/). A picture that is no plain file name or cannot be read is left out
-// (logged). The package is also written to <module_dir>TempIMG/qx.SKN; a failed write is logged,
-// and the returned bytes are what the job sends.
+// in field `picture_field` of `request` ("<IMG>" and up to three comma-separated file names, up
+// to the first empty one, read with ReadJobPictures, whose refusal it returns). The package is
+// also written to <module_dir>TempIMG/qx.SKN; a failed write is logged, and the returned bytes
+// are what the job sends.
 JobPackage BuildJobPackage(const std::string& module_dir, std::string_view title,
                            std::string_view text, std::string_view request, int picture_field);
 
 // Sends the message text of `request` as one SMS per recipient. The job is refused with
 // kSendFailedText, before the gateway is contacted, when the count (field 1) is over 999999 or
 // names more recipients than field 4 lists, any recipient within the count is empty or over 19
-// bytes, the callback is over 19 bytes, or the decoded text is over 99 bytes. Otherwise returns
+// bytes, the callback is over 19 bytes, or the decoded text is over 99 bytes; and with
+// RefusalText when a recipient within the count or the callback holds a NUL byte or a line
+// break (kBadRecipient, kBadCallback). Otherwise returns
 // kSendFailedText when the gateway refuses the job, fails to answer within the time-out, sends a
 // negative acknowledgement or drops the connection, and kSentText when all messages were written.
 asio::awaitable<std::string> SendDirectSms(const DirectSendSetup& setup, std::string request,
@@ -115,7 +136,8 @@ asio::awaitable<std::string> SendDirectSms(const DirectSendSetup& setup, std::st
 // Sends one SKN package (the text and up to three pictures read from <module_dir>TempIMG/) per
 // recipient. The package is also written to <module_dir>TempIMG/qx.SKN, but every job sends the
 // bytes it built itself, so jobs running at once never mix packages. Refusals and results as
-// SendDirectSms, without the limit on the text.
+// SendDirectSms, without the limit on the text; a package that BuildJobPackage refuses answers
+// RefusalText with its reason.
 asio::awaitable<std::string> SendDirectMms(const DirectSendSetup& setup, std::string request,
                                            DirectSendOutput* out);
 

@@ -11,6 +11,7 @@
 #include "send/gateway_error.h"
 #include "send/gateway_records.h"
 #include "send/mms_bulk_socket.h"
+#include "send/send_refusals.h"
 #include "send/skn_package.h"
 #include "text/cp949.h"
 #include "text/mbcs.h"
@@ -78,6 +79,11 @@ ResolvedGroups ResolveGroups(AddressBook& book, std::string_view names) {
 asio::awaitable<std::error_code> SendOne(CMMSBulkSocket& socket, std::string_view recipient,
                                          const GroupJob& job, const std::string* package,
                                          int64_t* sent) {
+  if (HasBreakingByte(recipient)) {
+    // A NUL byte or a line break would cut the number to another one; skipped like an empty one.
+    spdlog::warn("group send: a number skipped: it holds a NUL byte or a line break");
+    co_return std::error_code();
+  }
   std::error_code ec;
   if (package == nullptr) {
     ec = co_await socket.SendTextMessage(recipient, job.callback, job.text);
@@ -108,6 +114,10 @@ asio::awaitable<std::string> RunGroupJob(const DirectSendSetup& setup, AddressBo
     co_return std::string();
   }
 
+  if (HasBreakingByte(job.callback)) {
+    spdlog::error("group send: callback holds a NUL byte or a line break; nothing sent");
+    co_return std::string();
+  }
   if (job.callback.size() > text_message::kCallback.max) {
     spdlog::error("group send: callback {} longer than {} bytes; nothing sent",
                   AnsiToUtf8(job.callback), text_message::kCallback.max);
@@ -215,6 +225,10 @@ asio::awaitable<std::string> SendGroupMms(const DirectSendSetup& setup, AddressB
   const GroupJob job = ReadGroupFields(request, kMmsDefaultTitle);
   const JobPackage package =
       BuildJobPackage(setup.module_dir, job.title, job.text, request, kPictureField);
+  if (package.refusal != SendRefusal::kNone) {
+    spdlog::warn("group send refused: {}", AnsiToUtf8(RefusalReason(package.refusal)));
+    co_return std::string();
+  }
   std::string result =
       co_await RunGroupJob(setup, book, count, job, package.type_code, &package.bytes);
   co_return result;

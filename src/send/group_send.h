@@ -25,15 +25,18 @@ class AddressBook;
 // order of the names, each group's members in stored order), then the individual numbers of
 // field 5 with index below count minus the number of group names, waiting for an
 // acknowledgement after those with index 50, 100, ... (its outcome is not tested). A name the
-// address book does not know adds no recipient. Returns the job id of the gateway's job reply,
-// also when the job was refused (nothing is sent then); empty when the gateway did not answer or
-// the address book failed before the job was opened. A database error during a member query, or
-// a lost connection, ends the job at once: the connection is closed and the failure logged.
+// address book does not know adds no recipient; a number holding a NUL byte or a line break is
+// skipped. Returns the job id of the gateway's job reply, also when the job was refused (nothing
+// is sent then); empty when the gateway did not answer, or the address book failed or the
+// callback holds a NUL byte or a line break before the job was opened. A database error during a
+// member query, or a lost connection, ends the job at once: the connection is closed and the
+// failure logged.
 asio::awaitable<std::string> SendGroupSms(const DirectSendSetup& setup, AddressBook& book,
                                           int64_t count, std::string request);
 
 // As SendGroupSms, sending one SKN package (built as BuildJobPackage does, pictures from field 8)
-// per recipient. The job sends the bytes it built itself.
+// per recipient. The job sends the bytes it built itself. A package that BuildJobPackage refuses
+// opens no job (empty result, the reason logged).
 asio::awaitable<std::string> SendGroupMms(const DirectSendSetup& setup, AddressBook& book,
                                           int64_t count, std::string request);
 

@@ -1,10 +1,12 @@
 #include "send/skn_builder.h"
 
-#include <fstream>
-#include <iterator>
-#include <optional>
-#include <system_error>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <utility>
+
+#include "send/picture_file.h"
 
 namespace parley {
 namespace {
@@ -42,19 +44,6 @@ std::string_view CodeOfMask(int mask) {
   }
 }
 
-// Returns the whole contents of the file at path, or nothing when it cannot be read or holds
-// more than kSknMaxLength bytes.
-std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
-  std::error_code ec;
-  uintmax_t size = std::filesystem::file_size(path, ec);
-  if (ec || size > static_cast<uintmax_t>(kSknMaxLength)) return std::nullopt;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad() || bytes.size() > static_cast<size_t>(kSknMaxLength)) return std::nullopt;
-  return bytes;
-}
-
 }  // namespace
 
 CSKNBuilder::CSKNBuilder() { Reset(); }
@@ -63,17 +52,27 @@ void CSKNBuilder::SetSubject(std::string_view subject) { subject_ = subject; }
 
 bool CSKNBuilder::AddItem(std::string_view type, std::string_view file_name,
                           std::string_view data) {
+  if (file_name.empty()) {
+    return Add(type, kSknTextItemName, std::make_shared<const std::string>(data));
+  }
+  if (items_.size() >= static_cast<size_t>(kSknMaxItems)) return false;
+  PictureFile file = ReadPictureFile(std::filesystem::path(std::string(data)));
+  if (file.status != PictureStatus::kOk) return false;
+  return Add(type, file_name, std::make_shared<const std::string>(std::move(file.bytes)));
+}
+
+bool CSKNBuilder::AddFileBytes(std::string_view type, std::string_view file_name,
+                               std::shared_ptr<const std::string> bytes) {
+  if (file_name.empty() || bytes == nullptr) return false;
+  return Add(type, file_name, std::move(bytes));
+}
+
+bool CSKNBuilder::Add(std::string_view type, std::string_view file_name,
+                      std::shared_ptr<const std::string> bytes) {
   if (items_.size() >= static_cast<size_t>(kSknMaxItems)) return false;
   Item item;
-  if (file_name.empty()) {
-    item.data = data;
-    file_name = kSknTextItemName;
-  } else {
-    std::optional<std::string> bytes = ReadWholeFile(std::filesystem::path(std::string(data)));
-    if (!bytes) return false;
-    item.data = std::move(*bytes);
-  }
-  int64_t size = static_cast<int64_t>(item.data.size());
+  item.data = std::move(bytes);
+  const int64_t size = static_cast<int64_t>(item.data->size());
   if (package_length_ + static_cast<int64_t>(kSknItemHeaderSize) + size > kSknMaxLength ||
       !BuildSknItemHeader(type, file_name, size, item.header)) {
     return false;
@@ -98,22 +97,28 @@ std::string CSKNBuilder::BuildPackage() const {
   package.append(header.data(), header.size());
   for (const Item& item : items_) {
     package.append(item.header.data(), item.header.size());
-    package.append(item.data);
+    package.append(*item.data);
   }
   return package;
 }
 
 bool CSKNBuilder::WritePackage(const std::filesystem::path& path) const {
-  std::string package = BuildPackage();
-  {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out.write(package.data(), static_cast<std::streamsize>(package.size()));
-    out.close();
-    if (out) return true;
+  const std::string package = BuildPackage();
+  // A fresh name beside path: mkstemp creates it, and never through a link that is already there.
+  std::string temp = path.string() + ".XXXXXX";
+  const int fd = ::mkstemp(temp.data());
+  if (fd < 0) return false;
+  bool ok = true;
+  for (size_t done = 0; ok && done < package.size();) {
+    const ssize_t n = ::write(fd, package.data() + done, package.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    ok = n > 0;
+    if (ok) done += static_cast<size_t>(n);
   }
-  std::error_code ignored;
-  std::filesystem::remove(path, ignored);
+  ok = ::close(fd) == 0 && ok;
+  // rename replaces whatever path names, a symbolic link included, and never writes through it.
+  if (ok && ::rename(temp.c_str(), path.c_str()) == 0) return true;
+  ::unlink(temp.c_str());
   return false;
 }
 

@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,10 +31,17 @@ class CSKNBuilder {
 
   // Adds one item of `type` ("TXT", "IMG", "MOV" or "ADO"). An empty file_name makes a text item
   // whose bytes are `data` (CP949), named "BODY.TXT" in the package; otherwise `data` is the path
-  // (UTF-8) of a file whose bytes become the item, named file_name (CP949). Returns false, adding
-  // nothing, when nine items are held, the file cannot be read, type is over 3 bytes or
-  // file_name over 100 bytes, or the package would reach 1000 million bytes.
+  // (UTF-8) of a file whose bytes become the item, named file_name (CP949), read as
+  // ReadPictureFile reads it (a regular file of at most kMaxPictureBytes, no symbolic link).
+  // Returns false, adding nothing, when nine items are held, the file cannot be read that way,
+  // type is over 3 bytes or file_name over 100 bytes, or the package would reach 1000 million
+  // bytes.
   bool AddItem(std::string_view type, std::string_view file_name, std::string_view data);
+
+  // As AddItem for a file item whose bytes the caller has read already (ReadPictureFile); the
+  // bytes are shared, not copied, so one picture can go into many packages.
+  bool AddFileBytes(std::string_view type, std::string_view file_name,
+                    std::shared_ptr<const std::string> bytes);
 
   // Adds the bit of type ("IMG" 1, "MOV" 2, "TXT" 4, "ADO" 8; any other text adds nothing) to the
   // set of item types added so far and returns the package type code of that set: "IMG", "MOV",
@@ -44,8 +52,10 @@ class CSKNBuilder {
   // Returns the package bytes: header, then each item header and its bytes.
   std::string BuildPackage() const;
 
-  // Writes the package to path (UTF-8), replacing any file of that name. Returns false when the
-  // file cannot be created or written; a file left half-written is removed.
+  // Writes the package to path (UTF-8), replacing any file of that name: the bytes go to a new
+  // file in the same folder, which is then renamed over path, so a symbolic link at path is
+  // replaced, never followed. Returns false, path unchanged, when the new file cannot be created,
+  // written or renamed; it is removed then.
   bool WritePackage(const std::filesystem::path& path) const;
 
   // Makes the builder ready for the next package: subject "제목없음", no items, no item types.
@@ -56,9 +66,13 @@ class CSKNBuilder {
   int64_t package_length() const { return package_length_; }
 
  private:
+  // Adds an item of type named file_name holding bytes; false, adding nothing, as AddItem.
+  bool Add(std::string_view type, std::string_view file_name,
+           std::shared_ptr<const std::string> bytes);
+
   struct Item {
     std::array<char, kSknItemHeaderSize> header;
-    std::string data;
+    std::shared_ptr<const std::string> data;
   };
 
   std::vector<Item> items_;

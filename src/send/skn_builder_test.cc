@@ -169,6 +169,23 @@ TEST_F(SknBuilderTest, UnwritablePath) {
   EXPECT_FALSE(std::filesystem::exists(path));
 }
 
+// A symbolic link in TempIMG is never followed: a picture behind one is not read, and a package
+// written where one stands replaces the link and leaves its target alone.
+TEST_F(SknBuilderTest, SymbolicLinksAreNotFollowed) {
+  const std::filesystem::path victim = dir_.path() / "victim.txt";
+  WriteFile(victim, "keep me");
+  std::filesystem::create_symlink(victim, dir_.path() / "link.jpg");
+  std::filesystem::create_symlink(victim, dir_.path() / "qx.SKN");
+  ASSERT_TRUE(builder_.AddItem("TXT", "", "text"));
+  EXPECT_FALSE(builder_.AddItem("IMG", "link.jpg", (dir_.path() / "link.jpg").string()));
+  ASSERT_TRUE(builder_.WritePackage(dir_.path() / "qx.SKN"));
+  EXPECT_EQ(ReadFile(victim), "keep me");
+  EXPECT_FALSE(std::filesystem::is_symlink(dir_.path() / "qx.SKN"));
+  EXPECT_EQ(ReadFile(dir_.path() / "qx.SKN"), builder_.BuildPackage());
+  // Nothing else is left in the folder.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 3);
+}
+
 TEST(SknPackageTest, DamagedPackagesAreNotParsed) {
   CSKNBuilder builder;
   ASSERT_TRUE(builder.AddItem("TXT", "", "text"));

@@ -1,0 +1,34 @@
+// Sends refused before the gateway is contacted because the request itself is at fault, and the
+// texts that tell the user why.
+#ifndef PARLEY_SEND_SEND_REFUSALS_H_
+#define PARLEY_SEND_SEND_REFUSALS_H_
+
+#include <string>
+#include <string_view>
+
+namespace parley {
+
+enum class SendRefusal {
+  kNone,
+  kRawBacktick,      // a field holds a raw "`", which would cut it (the UI program codes it)
+  kBadRecipient,     // a recipient holds a NUL byte or a line break, which would cut it
+  kBadCallback,      // the callback number holds a NUL byte or a line break
+  kPicturesMissing,  // an MMS names pictures and none of them can be read
+  kPictureTooLarge,  // a picture is over kMaxPictureBytes
+};
+
+// The reason in the user's words (CP949), for example "첨부한 이미지를 찾을 수 없습니다"; empty
+// for kNone. The Excel sends answer it inside "Exception:[...]".
+std::string RefusalReason(SendRefusal refusal);
+
+// The answer of a refused DSEND or ESEND: the first line of the failure text,
+// "메시지 전송에 실패하였습니다", then a line feed and RefusalReason (CP949).
+std::string RefusalText(SendRefusal refusal);
+
+// True when a number holds a byte that would cut it short or break its record: a NUL byte, a
+// carriage return or a line feed.
+bool HasBreakingByte(std::string_view number);
+
+}  // namespace parley
+
+#endif  // PARLEY_SEND_SEND_REFUSALS_H_
