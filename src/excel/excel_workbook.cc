@@ -62,8 +62,7 @@ int LeadingNumber(std::string_view text) {
 // Inserts "-" before position pos of text (at its end when it is shorter).
 void InsertHyphen(std::string& text, size_t pos) { text.insert(std::min(pos, text.size()), "-"); }
 
-// The name a count request gives for its column: the UI program may send it bracketed ("[a b]")
-// or bare ("name"); both mean the name itself.
+// name without one pair of enclosing brackets ("[a b]" gives "a b"); unchanged when it has none.
 std::string_view Unbracketed(std::string_view name) {
   if (name.size() >= 2 && name.front() == '[' && name.back() == ']') {
     name.remove_prefix(1);
@@ -200,9 +199,15 @@ std::string ExcelWorkbook::NormalizeCell(std::string text, bool strip_hyphens) {
 
 std::string ExcelWorkbook::CountDistinct(const std::string& body) {
   const QxFields f(body);
-  const std::string column = QuoteIdentifier(Unbracketed(f[2]));
-  const std::string sql = "SELECT count(*) from (SELECT DISTINCT " + column + " from " +
-                          QuoteIdentifier(f[1]) + " where " + column + " is not null)";
+  const std::string sheet = QuoteIdentifier(f[1]);
+  // The UI program sends the column bracketed ("[a b]") or bare ("name"); a name that is itself
+  // bracketed is taken whole when the sheet has a column of that name.
+  std::string column = QuoteIdentifier(f[2]);
+  if (!database_->CheckQuery("SELECT " + column + " FROM " + sheet)) {
+    column = QuoteIdentifier(Unbracketed(f[2]));
+  }
+  const std::string sql = "SELECT count(*) from (SELECT DISTINCT " + column + " from " + sheet +
+                          " where " + column + " is not null)";
   if (!database_->CheckQuery(sql)) return ExceptionText(database_->last_error());
   CRecordset rs(*database_);
   rs.Open(sql);

@@ -254,8 +254,8 @@ class CraftedNamesTest : public ExcelWorkbookTest {
          {TextRow({"phone", "name"}), TextRow({"01011112222", "Kim"}),
           TextRow({"01033334444", "Lee"}), TextRow({"01055556666", "Park"})}},
         {kCraftedSheet,
-         {TextRow({kCraftedColumn, "name"}), TextRow({"01077778888", "Choi"}),
-          TextRow({"01077778888", "Jung"})}}};
+         {TextRow({kCraftedColumn, "name", "[tag]"}), TextRow({"01077778888", "Choi", "a"}),
+          TextRow({"01077778888", "Jung", "a"})}}};
     std::string error;
     ASSERT_TRUE(WriteXlsx(file_, sheets, XlsxOptions{}, &error)) << error;
     workbook_.OpenWorkbook(file_);
@@ -269,13 +269,15 @@ TEST_F(CraftedNamesTest, NamesAreOnlyEverNames) {
   EXPECT_EQ(workbook_.ListSheets(),
             "x<QX>3<QX>phone,name<QX>01011112222,Kim,<Q>01033334444,Lee,<Q>01055556666,Park,<QX>"
             "x$],[x$]a,[x$]b,[x$]c,[x$]d--<QX>2<QX>"
-            "phone] from [x$]&comma;[x$]a&comma;[x$]b)--,name<QX>"
-            "01077778888,Choi,<Q>01077778888,Jung,<QX>");
+            "phone] from [x$]&comma;[x$]a&comma;[x$]b)--,name,[tag]<QX>"
+            "01077778888,Choi,a,<Q>01077778888,Jung,a,<QX>");
   EXPECT_EQ(workbook_.CountRows(sheet), 2);
   // The count request's column arrives bare or bracketed.
   EXPECT_EQ(workbook_.CountDistinct("2<QX>" + sheet + "<QX>" + kCraftedColumn), "1");
   EXPECT_EQ(workbook_.CountDistinct("2<QX>" + sheet + "<QX>[" + kCraftedColumn + "]"), "1");
   EXPECT_EQ(workbook_.CountDistinct("2<QX>" + sheet + "<QX>[name]"), "2");
+  EXPECT_EQ(workbook_.CountDistinct("2<QX>" + sheet + "<QX>[tag]"), "1");
+  EXPECT_EQ(workbook_.CountDistinct("2<QX>" + sheet + "<QX>[[tag]]"), "1");
   EXPECT_EQ(workbook_.CountDistinct("2<QX>x$<QX>[phone] from [x$],[x$]a)--"),
             "Exception:[no such column: [phone] from [x$],[x$]a)--]");
   EXPECT_EQ(workbook_.Preview("3`" + sheet + "`" + kCraftedColumn + "`name`name<Q>[name:4]`1"),
