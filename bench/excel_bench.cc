@@ -112,7 +112,7 @@ int main(int argc, char** argv) {
 
   // The commands as the engine runs them: a fresh working object each, the cache kept.
   WorkbookCache cache;
-  const std::string path = Utf8ToAnsi(file.string());
+  const std::filesystem::path& path = file;
   const std::string sheet = Utf8ToAnsi("'고객 목록$'");
   std::string out;
   auto command = [&](const std::function<std::string(ExcelWorkbook&)>& run) {

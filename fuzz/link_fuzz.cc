@@ -152,7 +152,8 @@ class Engine {
         io_,
         [&]() -> asio::awaitable<void> {
           try {
-            reply = co_await link_->dispatcher().Dispatch(std::move(header), std::move(body));
+            reply = co_await link_->dispatcher().Dispatch(std::move(header),
+                                                          CommandBody{std::move(body), raw.body});
           } catch (const std::exception&) {
             reply.clear();  // the link leaves such a message without a reply
           }

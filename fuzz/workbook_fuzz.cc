@@ -55,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   parley::ExcelWorkbook workbook;
   try {
-    workbook.OpenWorkbook(file.string());
+    workbook.OpenWorkbook(file);
     (void)workbook.ListSheets();
     const std::vector<std::string> tables = workbook.database()->table_names();
     for (const std::string& table : tables) {

@@ -15,7 +15,7 @@ namespace parley {
 void InstallCommandHandlers(CFlexLink& link) {
   CommandDispatcher& d = link.dispatcher();
   auto sync = [&link](std::string (*handler)(CFlexLink&, const std::string&)) {
-    return SyncHandler([&link, handler](const std::string& body) { return handler(link, body); });
+    return SyncHandler([&link, handler](const std::string& text) { return handler(link, text); });
   };
   d.SetHandler(kCmdLogin, sync(&OnLogin));
   d.SetHandler(kCmdAddrB, sync(&OnAddrB));
@@ -23,10 +23,10 @@ void InstallCommandHandlers(CFlexLink& link) {
   d.SetHandler(kCmdEmotn, sync(&OnEmotn));
   d.SetHandler(kCmdSendL, sync(&OnSendL));
   d.SetHandler(kCmdCashL, sync(&OnCashL));
-  d.SetHandler(kCmdDSend, [&link](std::string body) { return OnDSend(link, std::move(body)); });
-  d.SetHandler(kCmdASend, [&link](std::string body) { return OnASend(link, std::move(body)); });
-  d.SetHandler(kCmdExcel, sync(&OnExcel));
-  d.SetHandler(kCmdESend, [&link](std::string body) { return OnESend(link, std::move(body)); });
+  d.SetHandler(kCmdDSend, [&link](CommandBody b) { return OnDSend(link, std::move(b.text)); });
+  d.SetHandler(kCmdASend, [&link](CommandBody b) { return OnASend(link, std::move(b.text)); });
+  d.SetHandler(kCmdExcel, [&link](CommandBody b) { return OnExcel(link, std::move(b)); });
+  d.SetHandler(kCmdESend, [&link](CommandBody b) { return OnESend(link, std::move(b.text)); });
   d.SetEndHandler([&link](int value) { return OnEnd(link, value); });
   d.SetAfterSend([&link] { SaveRecentList(link); });
 }

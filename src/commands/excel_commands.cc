@@ -1,5 +1,6 @@
 #include "commands/excel_commands.h"
 
+#include <algorithm>
 #include <string_view>
 
 #include <spdlog/spdlog.h>
@@ -32,24 +33,37 @@ std::string Answer(CFlexLink& link, std::string_view prefix, Query query) {
     workbook.OpenWorkbook(link.workbook_path, &link.workbooks);
     reply += query(workbook);
   } catch (const CDBException& e) {
-    spdlog::error("EXCEL: workbook {}: {}", AnsiToUtf8(link.workbook_path), AnsiToUtf8(e.what()));
+    spdlog::error("EXCEL: workbook {}: {}", link.workbook_path, AnsiToUtf8(e.what()));
     reply += ExceptionText(e.what());
   }
   return reply;
 }
 
+// The workbook path of a listing body: everything after its first five characters ("1<QX>"),
+// taken from the bytes the UI program sent. Only when those five are not plain ASCII (so the
+// two forms do not line up) does the path come back from the CP949 text.
+std::string ListingPath(const CommandBody& body) {
+  constexpr size_t kPrefix = 5;
+  const bool ascii_prefix =
+      body.sent.size() >= kPrefix && std::all_of(body.sent.begin(), body.sent.begin() + kPrefix,
+                                                 [](char c) { return (c & 0x80) == 0; });
+  if (ascii_prefix) return body.sent.substr(kPrefix);
+  return body.text.size() > kPrefix ? AnsiToUtf8(body.text.substr(kPrefix)) : std::string();
+}
+
 }  // namespace
 
-std::string OnExcel(CFlexLink& link, const std::string& body) {
+asio::awaitable<std::string> OnExcel(CFlexLink& link, CommandBody request) {
+  const std::string& body = request.text;
   if (!body.empty() && body[0] == '1') {
-    link.workbook_path = body.size() > 5 ? body.substr(5) : std::string();
-    return Answer(link, "1<QX>", [](ExcelWorkbook& wb) { return wb.ListSheets(); });
+    link.workbook_path = ListingPath(request);
+    co_return Answer(link, "1<QX>", [](ExcelWorkbook& wb) { return wb.ListSheets(); });
   }
   if (!body.empty() && body[0] == '2') {
-    return Answer(link, "2<QX>", [&body](ExcelWorkbook& wb) { return wb.CountDistinct(body); });
+    co_return Answer(link, "2<QX>", [&body](ExcelWorkbook& wb) { return wb.CountDistinct(body); });
   }
   const std::string fields = Replaced(body, kSep, "`");
-  return Answer(link, "3<QX>", [&fields](ExcelWorkbook& wb) { return wb.Preview(fields); });
+  co_return Answer(link, "3<QX>", [&fields](ExcelWorkbook& wb) { return wb.Preview(fields); });
 }
 
 asio::awaitable<std::string> OnESend(CFlexLink& link, std::string body) {
@@ -73,7 +87,7 @@ asio::awaitable<std::string> OnESend(CFlexLink& link, std::string body) {
       failure = e.what();
     }
     if (!failure.empty()) {
-      spdlog::error("ESEND: workbook {}: {}", AnsiToUtf8(link.workbook_path), AnsiToUtf8(failure));
+      spdlog::error("ESEND: workbook {}: {}", link.workbook_path, AnsiToUtf8(failure));
       result = ExceptionText(failure);
     } else {
       const DirectSendSetup setup = MakeSendSetup(link);

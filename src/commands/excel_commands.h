@@ -6,6 +6,8 @@
 
 #include <asio/awaitable.hpp>
 
+#include "link/dispatch.h"
+
 namespace parley {
 
 class CFlexLink;
@@ -13,8 +15,9 @@ class CFlexLink;
 // The EXCEL handler. Body "1<QX>path": stores path as the workbook and answers "1<QX>" and the
 // sheet listing; "2<QX>sheet<QX>column": "2<QX>" and the distinct count; anything else is a
 // preview: "3<QX>" and up to five lines. A workbook that cannot be read, or a query that fails,
-// answers the sub-command's prefix and "Exception:[<reason>]".
-std::string OnExcel(CFlexLink& link, const std::string& body);
+// answers the sub-command's prefix and "Exception:[<reason>]". The path is taken from the body
+// as the UI program sent it, so it names the file whatever characters it holds.
+asio::awaitable<std::string> OnExcel(CFlexLink& link, CommandBody body);
 
 // The ESEND handler. Mode (field 0) 4 is the send check shared with DSEND; modes 1 (SMS) and
 // 2 or 3 (MMS) send to the rows of the stored workbook while the send permission is 1, then post

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 
 #include "commands/send_engine_fixture.h"
 #include "excel/excel_workbook.h"
+#include "excel/workbook_writer.h"
 #include "gatesim/gate_sim_process.h"
 #include "send/direct_send.h"
 #include "send/picture_file.h"
@@ -244,6 +246,116 @@ TEST_F(ExcelEngineTest, MmsJobsBuildAPackagePerRow) {
     std::ifstream file(images / "qx.SKN", std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), job.packages[59].bytes);
   }
+}
+
+using Row = std::vector<std::optional<WorkbookValue>>;
+
+Row TextRow(std::initializer_list<const char*> cells) {
+  Row row;
+  for (const char* cell : cells) row.emplace_back(std::string(cell));
+  return row;
+}
+
+TEST_F(ExcelEngineTest, CraftedSheetAndColumnNamesAreOnlyNames) {
+  ASSERT_NO_FATAL_FAILURE(Start());
+  // Written to turn the old bracketed queries into joins of sheet x with itself.
+  const std::string sheet = "x$],[x$]a,[x$]b,[x$]c,[x$]d--";
+  const std::string column = "phone] from [x$],[x$]a,[x$]b)--";
+  const std::vector<SheetData> sheets = {
+      {"x",
+       {TextRow({"phone", "name"}), TextRow({"01011112222", "Kim"}),
+        TextRow({"01033334444", "Lee"}), TextRow({"01055556666", "Park"})}},
+      {sheet,
+       {TextRow({column.c_str(), "name"}), TextRow({"01077778888", "Choi"}),
+        TextRow({"01077778888", "Jung"})}}};
+  const std::filesystem::path file = dir_.path() / "crafted.xlsx";
+  std::string error;
+  ASSERT_TRUE(WriteXlsx(file, sheets, XlsxOptions{}, &error)) << error;
+
+  EXPECT_EQ(engine_.Exchange("EXCEL", "1<QX>" + file.string()),
+            "1<QX>x<QX>3<QX>phone,name<QX>01011112222,Kim,<Q>01033334444,Lee,<Q>01055556666,"
+            "Park,<QX>" +
+                sheet + "<QX>2<QX>phone] from [x$]&comma;[x$]a&comma;[x$]b)--,name<QX>" +
+                "01077778888,Choi,<Q>01077778888,Jung,<QX>");
+  EXPECT_EQ(engine_.Exchange("EXCEL", "2<QX>" + sheet + "$<QX>" + column), "2<QX>1");
+  EXPECT_EQ(engine_.Exchange("EXCEL", "2<QX>" + sheet + "$<QX>name"), "2<QX>2");
+  EXPECT_EQ(ESend("1<QX>5<QX>T<QX><QX>" + sheet + "$<QX>" + column +
+                  "<QX>0212345678<QX>name<Q>Hi [name:4]<QX>11"),
+            SentText(2));
+  const testing::GateJob job = NextJob();
+  ASSERT_EQ(job.messages.size(), 2u);
+  EXPECT_EQ(job.messages[0].recipient, "01077778888");
+  EXPECT_EQ(job.messages[0].text, "Hi Choi");
+  EXPECT_EQ(job.messages[1].text, "Hi Jung");
+}
+
+TEST_F(ExcelEngineTest, NamesAndPathsOutsideCp949) {
+  ASSERT_NO_FATAL_FAILURE(Start());
+  // A path reaches the file system as the UI program sent it; a name the engine's text cannot
+  // hold is shown, and reached, with "?" in place of what it cannot hold.
+  struct Case {
+    std::string file;  // UTF-8
+    std::string listing;
+  } cases[] = {
+      {"emoji😀.csv", "1<QX>emoji?<QX>2<QX>name<QX>Kim,<Q>Kim,<QX>"},
+      {"ő-accent.csv", "1<QX>?-accent<QX>2<QX>name<QX>Kim,<Q>Kim,<QX>"},
+      {"주소록.csv", "1<QX>" + A("주소록") + "<QX>2<QX>name<QX>Kim,<Q>Kim,<QX>"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    const std::filesystem::path file = dir_.path() / c.file;
+    std::ofstream(file, std::ios::binary) << "name\nKim\nKim\n";
+    EXPECT_EQ(engine_.Exchange("EXCEL", "1<QX>" + file.string()), c.listing);
+    // Later commands open the stored path again; the UI program names the sheet in UTF-8.
+    const std::string sheet = AnsiToUtf8(c.listing.substr(5, c.listing.find("<QX>", 5) - 5));
+    EXPECT_EQ(engine_.Exchange("EXCEL", "2<QX>" + sheet + "$<QX>name"), "2<QX>1");
+  }
+
+  const std::vector<SheetData> sheets = {{"연락처😀", {TextRow({"이름😀"}), TextRow({"김"})}},
+                                         {"Sheet2", {TextRow({"name"}), TextRow({"Lee"})}}};
+  const std::filesystem::path file = dir_.path() / "연락처😀.xlsx";
+  std::string error;
+  ASSERT_TRUE(WriteXlsx(file, sheets, XlsxOptions{}, &error)) << error;
+  EXPECT_EQ(engine_.Exchange("EXCEL", "1<QX>" + file.string()),
+            A("1<QX>연락처?<QX>1<QX>이름?<QX>김,<QX>Sheet2<QX>1<QX>name<QX>Lee,<QX>"));
+  EXPECT_EQ(engine_.Exchange("EXCEL", "2<QX>연락처?$<QX>이름?"), "2<QX>1");
+}
+
+TEST_F(ExcelEngineTest, ExcelCommandsWhileAnExcelSendWaitsForTheGateway) {
+  ASSERT_NO_FATAL_FAILURE(Start({"--ack-delay-ms", "1500"}));
+  std::string rows = "phone\n";
+  for (int i = 0; i < 60; ++i) rows += Number(i) + "\n";
+  const std::string listing = UseWorkbook("rows", rows);
+  ASSERT_TRUE(listing.starts_with("1<QX>rows<QX>60<QX>phone<QX>")) << listing;
+
+  const std::string check = engine_.Exchange("ESEND", "4<QX>60<QX>1<QX>");
+  ASSERT_TRUE(check.starts_with("QXSENDABLECHECK<QX>1")) << check;
+  engine_.Post("ESEND", "1<QX>60<QX>T<QX><QX>rows$<QX>phone<QX>021<QX>hi<QX>11");
+  // The send reads its rows from the cached workbook and waits for the gateway between them.
+  ASSERT_TRUE(engine_.process().WaitForLog("waiting for the acknowledgement", 10000));
+  const std::string path = (dir_.path() / "rows.csv").string();
+  struct Case {
+    std::string body;
+    std::string reply;
+  } cases[] = {
+      {"1<QX>" + path, listing},
+      {"2<QX>rows$<QX>phone", "2<QX>60"},
+      {"3<QX>rows$<QX>phone<QX>021<QX>hi<QX>11", ""},
+  };
+  for (const Case& c : cases) {
+    engine_.Post("EXCEL", c.body);
+    const RawMessage reply = engine_.Receive();
+    EXPECT_TRUE(reply.header.starts_with("EXCEL")) << reply.header;
+    if (c.reply.empty()) {
+      EXPECT_TRUE(reply.body.starts_with("3<QX>010-0000-0000,021,hi<QX>")) << reply.body;
+    } else {
+      EXPECT_EQ(reply.body, c.reply);
+    }
+  }
+  const RawMessage sent = engine_.Receive();
+  EXPECT_TRUE(sent.header.starts_with("ESEND")) << sent.header;
+  EXPECT_TRUE(sent.body.starts_with(SentText(60))) << sent.body;
+  EXPECT_EQ(NextJob().messages.size(), 60u);
 }
 
 }  // namespace

@@ -50,6 +50,20 @@ class SendEngine {
     return m.body;
   }
 
+  // Sends one message without waiting for its reply.
+  void Post(std::string_view code, std::string_view body) {
+    std::string error;
+    EXPECT_TRUE(client_->SendMessage(code, body, &error)) << error;
+  }
+
+  // Reads the next reply, whichever message it answers.
+  RawMessage Receive() {
+    std::string error;
+    RawMessage m;
+    EXPECT_TRUE(client_->ReadMessage(&m, 20000, &error)) << error;
+    return m;
+  }
+
   // Ends the engine.
   void Stop() {
     client_.reset();

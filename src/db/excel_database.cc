@@ -158,14 +158,22 @@ bool CExcelDatabase::AdoptShared(std::shared_ptr<sqlite3> db) {
   Close();
   db_ = db.get();
   shared_ = std::move(db);
-  if (!Prepare(db_)) return false;
+  // Registering a function again fails while another holder's statement is active on the
+  // connection, and would change the connection under it.
+  if (!HasNowFunction(db_) && !Prepare(db_)) return false;
   return RefreshTables();
+}
+
+bool CExcelDatabase::HasNowFunction(sqlite3* db) {
+  Statement statement;
+  SqlError error;
+  return statement.Prepare(db, "SELECT Now()", {}, &error);
 }
 
 bool CExcelDatabase::CheckQuery(std::string_view sql) {
   Statement statement;
   SqlError error;
-  if (!statement.Prepare(db_, sql, {}, &error)) return Fail(error.message);
+  if (!statement.Prepare(db_, sql, {}, &error, budget_)) return Fail(error.message);
   return true;
 }
 
@@ -180,7 +188,7 @@ bool CExcelDatabase::GetTables(std::vector<std::string>* names) {
   if (!statement.Prepare(db_,
                          "SELECT name FROM sqlite_master WHERE type = 'table' AND "
                          "name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY rowid",
-                         {}, &error)) {
+                         {}, &error, budget_)) {
     return Fail(error.message);
   }
   std::vector<std::string> found;
@@ -202,7 +210,7 @@ bool CExcelDatabase::GetFields(std::string_view table, std::vector<std::string>*
   // Compiling a query on the table is enough to learn its columns; nothing is read.
   Statement statement;
   SqlError error;
-  if (!statement.Prepare(db_, "SELECT * FROM " + QuoteIdentifier(table), {}, &error)) {
+  if (!statement.Prepare(db_, "SELECT * FROM " + QuoteIdentifier(table), {}, &error, budget_)) {
     return Fail(error.message);
   }
   int count = statement.column_count();
@@ -216,7 +224,7 @@ bool CExcelDatabase::GetFields(std::string_view table, std::vector<std::string>*
 bool CExcelDatabase::ExecuteWithParam(std::string_view sql, const SqlParams& params) {
   Statement statement;
   SqlError error;
-  if (!statement.Prepare(db_, sql, params, &error)) return Fail(error.message);
+  if (!statement.Prepare(db_, sql, params, &error, budget_)) return Fail(error.message);
   for (;;) {
     switch (statement.Next(&error)) {
       case Statement::Step::kRow:

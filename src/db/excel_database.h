@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "db/query_budget.h"
 #include "db/sql_text.h"
 
 struct sqlite3;
@@ -52,8 +53,15 @@ class CExcelDatabase {
 
   // Shares db, an open connection that others may hold too (the Excel reader's cached workbook),
   // closing any connection open before, and fills table_names(). The connection stays open
-  // until the last holder lets go. Returns the result of RefreshTables. REQUIRES: db not null.
+  // until the last holder lets go. Functions are registered only when the connection has none
+  // yet, so a holder's query still running on it is never disturbed. Returns the result of
+  // RefreshTables. REQUIRES: db not null.
   bool AdoptShared(std::shared_ptr<sqlite3> db);
+
+  // Bounds every query run through this object and its recordsets from now on (each call into
+  // SQLite; see QueryBudget). Unbounded by default.
+  void set_query_budget(const QueryBudget& budget) { budget_ = budget; }
+  const QueryBudget& query_budget() const { return budget_; }
 
   // Compiles sql without running it. False, with the driver's message in last_error(), when the
   // text names a missing table or column, is not valid SQL or is not allowed.
@@ -118,12 +126,15 @@ class CExcelDatabase {
  private:
   // Sets up a connection just opened: the Now() function and a busy time-out.
   bool Prepare(sqlite3* db);
+  // True when db already answers Now(), as a connection set up by Prepare does.
+  bool HasNowFunction(sqlite3* db);
   bool Fail(std::string message);
 
   sqlite3* db_ = nullptr;
   std::shared_ptr<sqlite3> shared_;  // set when the connection is shared, which then closes it
   std::vector<std::string> table_names_;
   std::string last_error_;
+  QueryBudget budget_;
 };
 
 }  // namespace parley

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <chrono>
 #include <functional>
+#include <memory>
 #include <regex>
 
 #include "db/db_exception.h"
@@ -333,6 +335,69 @@ TEST(ExcelDatabaseMemoryTest, OpenMemoryAndAdopt) {
   rs.Open("select count(*), Now() IS NOT NULL from [A$] ");
   EXPECT_EQ(rs.GetFieldValue(0), "1");
   EXPECT_EQ(rs.GetFieldValue(1), "1");
+}
+
+TEST(ExcelDatabaseMemoryTest, SharedConnectionAdoptedWhileAQueryRuns) {
+  sqlite3* raw = nullptr;
+  ASSERT_EQ(sqlite3_open(":memory:", &raw), SQLITE_OK);
+  std::shared_ptr<sqlite3> shared(raw, sqlite3_close_v2);
+  ASSERT_EQ(sqlite3_exec(raw, "CREATE TABLE \"A$\" (x); INSERT INTO \"A$\" VALUES ('1'), ('2')",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  CExcelDatabase sending;
+  ASSERT_TRUE(sending.AdoptShared(shared)) << sending.last_error();
+  CRecordset rows(sending);
+  rows.Open("SELECT x, Now() IS NOT NULL FROM \"A$\"");  // stays active, as a send's query does
+
+  // A second command on the same connection meanwhile: its functions are there already.
+  CExcelDatabase listing;
+  ASSERT_TRUE(listing.AdoptShared(shared)) << listing.last_error();
+  CRecordset count(listing);
+  count.Open("SELECT count(*), Now() IS NOT NULL FROM \"A$\"");
+  EXPECT_EQ(count.GetFieldValue(0), "2");
+  EXPECT_EQ(count.GetFieldValue(1), "1");
+
+  EXPECT_EQ(rows.GetFieldValue(0), "1");
+  rows.MoveNext();
+  EXPECT_EQ(rows.GetFieldValue(0), "2");
+}
+
+TEST(QueryBudgetTest, StopsARunawayQueryAndTheConnectionGoesOn) {
+  using std::chrono::milliseconds;
+  constexpr char kRunaway[] =
+      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n) SELECT count(*) FROM n";
+  struct Case {
+    QueryBudget budget;
+    std::string reason;
+  } cases[] = {
+      {{milliseconds(0), 1'000'000},
+       "query stopped: it reached the limit of 1000000 instructions for one query"},
+      {{milliseconds(20), 0}, "query stopped: it reached the limit of 20 ms for one query"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.reason);
+    CExcelDatabase db;
+    ASSERT_TRUE(db.OpenMemory());
+    db.set_query_budget(c.budget);
+    CRecordset rs(db);
+    try {
+      rs.Open(kRunaway);
+      ADD_FAILURE() << "the query ran to its end";
+    } catch (const CDBException& e) {
+      EXPECT_EQ(e.code(), SQLITE_INTERRUPT);
+      EXPECT_EQ(std::string(e.what()), c.reason);
+    }
+    EXPECT_FALSE(db.ExecuteWithParam(kRunaway));
+    EXPECT_EQ(db.last_error(), c.reason);
+    // Ordinary queries still run, within the budget and after it is lifted.
+    rs.Open("SELECT 41 + 1");
+    EXPECT_EQ(rs.GetFieldValue(0), "42");
+    db.set_query_budget({});
+    rs.Open(
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000000) "
+        "SELECT count(*) FROM n");
+    EXPECT_EQ(rs.GetFieldValue(0), "2000000");
+  }
 }
 
 }  // namespace

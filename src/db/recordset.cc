@@ -10,7 +10,7 @@ namespace parley {
 void CRecordset::Open(std::string_view sql, const SqlParams& params) {
   Close();
   SqlError error;
-  if (!statement_.Prepare(db_.handle(), sql, params, &error)) {
+  if (!statement_.Prepare(db_.handle(), sql, params, &error, db_.query_budget())) {
     throw CDBException(error.code, error.message);
   }
   eof_ = false;

@@ -39,8 +39,8 @@ void Statement::Finalize() {
   db_ = nullptr;
 }
 
-bool Statement::Prepare(sqlite3* db, std::string_view sql, const SqlParams& params,
-                        SqlError* error) {
+bool Statement::Prepare(sqlite3* db, std::string_view sql, const SqlParams& params, SqlError* error,
+                        const QueryBudget& budget) {
   Finalize();
   if (db == nullptr) {
     *error = Misuse("no database is open");
@@ -58,9 +58,10 @@ bool Statement::Prepare(sqlite3* db, std::string_view sql, const SqlParams& para
   }
   const char* tail = nullptr;
   sqlite3_stmt* stmt = nullptr;
+  BudgetGuard guard(db, budget);
   if (sqlite3_prepare_v2(db, utf8.data(), static_cast<int>(utf8.size()), &stmt, &tail) !=
       SQLITE_OK) {
-    *error = LastError(db);
+    *error = guard.exceeded() ? SqlError{SQLITE_INTERRUPT, guard.Reason()} : LastError(db);
     return false;
   }
   if (stmt == nullptr) {
@@ -99,6 +100,7 @@ bool Statement::Prepare(sqlite3* db, std::string_view sql, const SqlParams& para
   }
   db_ = db;
   stmt_ = stmt;
+  budget_ = budget;
   return true;
 }
 
@@ -107,10 +109,11 @@ Statement::Step Statement::Next(SqlError* error) {
     *error = Misuse("no statement is open");
     return Step::kError;
   }
+  BudgetGuard guard(db_, budget_);
   int rc = sqlite3_step(stmt_);
   if (rc == SQLITE_ROW) return Step::kRow;
   if (rc == SQLITE_DONE) return Step::kDone;
-  *error = LastError(db_);
+  *error = guard.exceeded() ? SqlError{SQLITE_INTERRUPT, guard.Reason()} : LastError(db_);
   return Step::kError;
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "db/query_budget.h"
 #include "db/sql_text.h"
 
 struct sqlite3;
@@ -33,9 +34,12 @@ class Statement {
 
   // Compiles sql on db and binds params to its "?" markers, in order. Fails, leaving the object
   // empty and *error set, when the text holds a NUL byte, does not compile, holds no statement or
-  // more than one, or the number of params differs from the number of markers.
+  // more than one, or the number of params differs from the number of markers. Compiling and
+  // every later Next are bounded by budget; a call over it fails with SQLITE_INTERRUPT and the
+  // budget's reason.
   // REQUIRES: db is open.
-  bool Prepare(sqlite3* db, std::string_view sql, const SqlParams& params, SqlError* error);
+  bool Prepare(sqlite3* db, std::string_view sql, const SqlParams& params, SqlError* error,
+               const QueryBudget& budget = {});
 
   // Runs the statement to its next row. kError sets *error.
   Step Next(SqlError* error);
@@ -55,6 +59,7 @@ class Statement {
  private:
   sqlite3* db_ = nullptr;
   sqlite3_stmt* stmt_ = nullptr;
+  QueryBudget budget_;
 };
 
 // Returns the last error of db as an SqlError (CP949 message).

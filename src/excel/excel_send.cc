@@ -61,41 +61,6 @@ ExcelJob ReadJob(std::string_view request, std::string_view default_title) {
   return job;
 }
 
-// Which of the two pipelines a query is for: their texts differ in spacing only.
-enum class Pipeline { kSms, kMms };
-
-// The recipient query: phone, (second number,) then the template's columns.
-std::string RecipientQuery(Pipeline pipeline, const ExcelJob& job, const ExcelWorkbook& wb) {
-  const std::string& p = job.phone_column;
-  const std::string& s = job.second;
-  const std::string& t = job.sheet;
-  const bool sms = pipeline == Pipeline::kSms;
-  if (wb.field_count() > 0) {
-    const std::string l = wb.FieldList();
-    if (job.two_column) {
-      return job.overlap
-                 ? "select * from (select distinct [" + p + "],[" + s + "]," + l + " from [" + t +
-                       "])"
-                 : "select * from (select [" + p + "], [" + s + "], " + l + " from [" + t + "])";
-    }
-    if (job.overlap) {
-      return "select * from (select distinct [" + p + (sms ? "], " : "],") + l + " from [" + t +
-             "])";
-    }
-    return "select * from (select [" + p + "]," + l + " from [" + t + (sms ? "] )" : "]) ");
-  }
-  if (job.two_column) {
-    if (job.overlap)
-      return "select * from (select distinct [" + p + "],[" + s + "] from [" + t + "])";
-    return sms ? "select * from (select [" + p + "],[" + s + "] from [" + t + "] ) "
-               : "select * from (select [" + p + "], [" + s + "] from [" + t + "])";
-  }
-  if (job.overlap) {
-    return "select * from (select distinct [" + p + "] from [" + t + (sms ? "] )" : "])");
-  }
-  return "select * from (select [" + p + "] from [" + t + (sms ? "])" : "]) ");
-}
-
 // Recipient, callback and text of the current row of rs.
 struct RowMessage {
   std::string recipient;
@@ -169,12 +134,13 @@ std::vector<std::string> PictureNames(std::string_view request) {
 // package bytes of one row.
 template <typename PackageOf>
 asio::awaitable<std::string> RunExcelJob(const DirectSendSetup& setup, ExcelWorkbook& workbook,
-                                         const ExcelJob& job, Pipeline pipeline,
-                                         std::string type_code, PackageOf* package_of,
-                                         int64_t* sent_out, std::string* job_id_out) {
+                                         const ExcelJob& job, std::string type_code,
+                                         PackageOf* package_of, int64_t* sent_out,
+                                         std::string* job_id_out) {
   *sent_out = 0;
   CExcelDatabase& db = *workbook.database();
-  const std::string sql = RecipientQuery(pipeline, job, workbook);
+  const std::string sql =
+      workbook.RowQuery(job.sheet, job.phone_column, job.second, job.two_column, job.overlap);
   if (!db.CheckQuery(sql)) {
     spdlog::warn("excel send refused: the workbook's recipient query failed: {}",
                  AnsiToUtf8(db.last_error()));
@@ -219,6 +185,10 @@ asio::awaitable<std::string> RunExcelJob(const DirectSendSetup& setup, ExcelWork
       }
       rs.MoveNext();
       if (!ec && i != 0 && i % kAckInterval == 0) {
+        spdlog::debug(
+            "excel send: gateway job {}: waiting for the acknowledgement after {} "
+            "messages",
+            job_id, i + 1);
         ec = co_await socket.WaitReply(setup.timeout);
         if (!ec && !socket.AckOk()) {
           spdlog::warn("excel send: gateway job {}: negative acknowledgement after {} messages",
@@ -264,8 +234,8 @@ asio::awaitable<std::string> SendExcelSms(const DirectSendSetup& setup, ExcelWor
   int64_t sent = 0;
   std::string job_id;
   using NoPackage = std::string(std::string_view);
-  std::string failure = co_await RunExcelJob<NoPackage>(setup, workbook, job, Pipeline::kSms,
-                                                        std::move(type), nullptr, &sent, &job_id);
+  std::string failure = co_await RunExcelJob<NoPackage>(setup, workbook, job, std::move(type),
+                                                        nullptr, &sent, &job_id);
   if (!failure.empty()) co_return failure;
   *report = SentReport(job_id, sent, job.title, job.text, job.reserve_date, job.second);
   co_return SentText(sent);
@@ -299,9 +269,8 @@ asio::awaitable<std::string> SendExcelMms(const DirectSendSetup& setup, ExcelWor
   };
   int64_t sent = 0;
   std::string job_id;
-  std::string failure =
-      co_await RunExcelJob(setup, workbook, job, Pipeline::kMms, pictures.empty() ? "TXT" : "IMT",
-                           &package_of, &sent, &job_id);
+  std::string failure = co_await RunExcelJob(setup, workbook, job, pictures.empty() ? "TXT" : "IMT",
+                                             &package_of, &sent, &job_id);
   if (!last_package.empty()) {
     const std::filesystem::path file = folder / kPackageFileName;
     if (!builder.WritePackage(file)) spdlog::warn("package {} not written", file.string());

@@ -1,14 +1,18 @@
 #include "excel/excel_workbook.h"
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <utility>
 
+#include <spdlog/spdlog.h>
 #include <sqlite3.h>
 
 #include "db/db_exception.h"
 #include "db/excel_database.h"
+#include "db/query_budget.h"
 #include "db/recordset.h"
+#include "db/sql_text.h"
 #include "excel/workbook_loader.h"
 #include "text/cp949.h"
 #include "text/mbcs.h"
@@ -26,6 +30,9 @@ constexpr std::string_view kNoNumber = "01000000000";
 // The longest text a query may produce: cells are far shorter, so this only stops a query that
 // would build huge values.
 constexpr int kMaxValueBytes = 16 * 1024 * 1024;
+// The longest one step of a workbook query may take. The largest sheet a workbook may hold is
+// counted in a few seconds; a query over it that takes longer holds every other client waiting.
+constexpr QueryBudget kWorkbookQueryBudget{std::chrono::seconds(10)};
 
 std::string Escaped(std::string text) {
   ReplaceAll(text, ",", "&comma;");
@@ -55,6 +62,15 @@ int LeadingNumber(std::string_view text) {
 // Inserts "-" before position pos of text (at its end when it is shorter).
 void InsertHyphen(std::string& text, size_t pos) { text.insert(std::min(pos, text.size()), "-"); }
 
+// name without one pair of enclosing brackets ("[a b]" gives "a b"); unchanged when it has none.
+std::string_view Unbracketed(std::string_view name) {
+  if (name.size() >= 2 && name.front() == '[' && name.back() == ']') {
+    name.remove_prefix(1);
+    name.remove_suffix(1);
+  }
+  return name;
+}
+
 // The phone number of the current row, or the substitute when the cell cannot be one.
 std::string PhoneOf(const CRecordset& rs) {
   std::string phone = rs.GetFieldValue(0);
@@ -74,13 +90,15 @@ std::string ExceptionText(std::string_view message) {
 ExcelWorkbook::ExcelWorkbook() = default;
 ExcelWorkbook::~ExcelWorkbook() = default;
 
-void ExcelWorkbook::OpenWorkbook(std::string_view path, WorkbookCache* cache) {
+void ExcelWorkbook::OpenWorkbook(const std::filesystem::path& file, WorkbookCache* cache) {
   database_ = std::make_unique<CExcelDatabase>();
-  const std::filesystem::path file(AnsiToUtf8(path));
+  database_->set_query_budget(kWorkbookQueryBudget);
   std::string error;
   std::shared_ptr<sqlite3> db = cache ? cache->Open(file, &error) : LoadWorkbook(file, &error);
   if (!db) throw CDBException(SQLITE_CANTOPEN, Utf8ToAnsi(error));
   sqlite3_limit(db.get(), SQLITE_LIMIT_LENGTH, kMaxValueBytes);
+  // A quoted name that names nothing is an error, never taken for a text value.
+  sqlite3_db_config(db.get(), SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
   if (!database_->AdoptShared(std::move(db)))
     throw CDBException(SQLITE_ERROR, database_->last_error());
   // The sheets as the old driver listed them: a name with a space in apostrophes.
@@ -91,44 +109,54 @@ void ExcelWorkbook::OpenWorkbook(std::string_view path, WorkbookCache* cache) {
 
 std::string ExcelWorkbook::ListSheets() {
   listing_.clear();
-  CRecordset rs(*database_);
-  std::vector<std::string> columns;
-  std::vector<std::string> cells;
-  const std::vector<std::string> tables = database_->table_names();
-  for (const std::string& table : tables) {
-    columns.clear();
-    database_->GetFields(table, &columns);
-    rs.Open("select * from [" + table + "]");
-    if (CountRows(table) > 0) {
-      listing_ += SheetTitle(table);
-      listing_ += ColumnHeader(table, columns);
-      const int n = std::min(static_cast<int>(columns.size()), rs.GetODBCFieldCount());
-      for (size_t read = 0; !rs.IsEOF() && read < kListedRows; ++read) {
-        for (int i = 0; i < n; ++i) cells.push_back(rs.GetFieldValue(i));
-        listing_ += RowText(cells);
-        rs.MoveNext();
-        cells.clear();
-      }
-      if (listing_.size() >= kRowSep.size() && listing_.ends_with(kRowSep)) {
-        listing_.resize(listing_.size() - kRowSep.size());
-      }
-      listing_ += kSep;
+  for (const std::string& table : std::vector<std::string>(database_->table_names())) {
+    const size_t before = listing_.size();
+    try {
+      ListSheet(table);
+    } catch (const CDBException& e) {
+      // A query over the budget ends the listing; any other failure is this sheet's alone.
+      if (e.code() == SQLITE_INTERRUPT) throw;
+      listing_.resize(before);
+      spdlog::warn("workbook: sheet {} left out of the listing: {}", AnsiToUtf8(table),
+                   AnsiToUtf8(e.what()));
     }
-    rs.Close();
   }
   return listing_;
 }
 
+void ExcelWorkbook::ListSheet(const std::string& table) {
+  std::vector<std::string> columns;
+  database_->GetFields(table, &columns);
+  CRecordset rs(*database_);
+  rs.Open("select * from " + QuoteIdentifier(table));
+  if (CountRows(table) == 0) return;
+  listing_ += SheetTitle(table);
+  listing_ += ColumnHeader(table, columns);
+  const int n = std::min(static_cast<int>(columns.size()), rs.GetODBCFieldCount());
+  std::vector<std::string> cells;
+  for (size_t read = 0; !rs.IsEOF() && read < kListedRows; ++read) {
+    for (int i = 0; i < n; ++i) cells.push_back(rs.GetFieldValue(i));
+    listing_ += RowText(cells);
+    rs.MoveNext();
+    cells.clear();
+  }
+  if (listing_.size() >= kRowSep.size() && listing_.ends_with(kRowSep)) {
+    listing_.resize(listing_.size() - kRowSep.size());
+  }
+  listing_ += kSep;
+}
+
 int ExcelWorkbook::CountRows(std::string_view table) {
   CRecordset rs(*database_);
-  rs.Open("select count(*) from [" + std::string(table) + "] ");
+  rs.Open("select count(*) from " + QuoteIdentifier(table));
   const std::string count = rs.IsEOF() ? std::string() : rs.GetFieldValue(0);
   rs.Close();
   return Atoi(count);
 }
 
 std::string ExcelWorkbook::SheetTitle(std::string_view table) {
-  std::string title(table.substr(0, table.find('$')));
+  // The "$" that ends every sheet's table name; one inside the sheet's own name stays.
+  std::string title(table.substr(0, table.rfind('$')));
   std::erase(title, '\'');
   title += kSep;
   return title;
@@ -171,10 +199,15 @@ std::string ExcelWorkbook::NormalizeCell(std::string text, bool strip_hyphens) {
 
 std::string ExcelWorkbook::CountDistinct(const std::string& body) {
   const QxFields f(body);
-  const std::string sheet(f[1]);
-  const std::string column(f[2]);
-  const std::string sql = "SELECT count(*) from (SELECT DISTINCT " + column + " from [" + sheet +
-                          "] where " + column + " is not null)";
+  const std::string sheet = QuoteIdentifier(f[1]);
+  // The UI program sends the column bracketed ("[a b]") or bare ("name"); a name that is itself
+  // bracketed is taken whole when the sheet has a column of that name.
+  std::string column = QuoteIdentifier(f[2]);
+  if (!database_->CheckQuery("SELECT " + column + " FROM " + sheet)) {
+    column = QuoteIdentifier(Unbracketed(f[2]));
+  }
+  const std::string sql = "SELECT count(*) from (SELECT DISTINCT " + column + " from " + sheet +
+                          " where " + column + " is not null)";
   if (!database_->CheckQuery(sql)) return ExceptionText(database_->last_error());
   CRecordset rs(*database_);
   rs.Open(sql);
@@ -240,13 +273,15 @@ std::string ExcelWorkbook::CutToBytes(int width, std::string_view text) {
   return parley::CutToBytes(text, width > 0 ? static_cast<size_t>(width) : 0);
 }
 
-std::string ExcelWorkbook::FieldList() const {
-  std::string list;
-  for (const std::string& name : field_names_) {
-    if (!list.empty()) list += ',';
-    list += "[" + name + "]";
-  }
-  return list;
+std::string ExcelWorkbook::RowQuery(std::string_view sheet, std::string_view phone,
+                                    std::string_view second, bool two_column, bool distinct) const {
+  std::string sql = distinct ? "select distinct " : "select ";
+  sql += QuoteIdentifier(phone);
+  if (two_column) sql += ", " + QuoteIdentifier(second);
+  for (const std::string& name : field_names_) sql += ", " + QuoteIdentifier(name);
+  sql += " from ";
+  sql += QuoteIdentifier(sheet);
+  return sql;
 }
 
 std::string ExcelWorkbook::Preview(const std::string& body) {
@@ -258,17 +293,7 @@ std::string ExcelWorkbook::Preview(const std::string& body) {
   const std::string second = Replaced(at(3), "&comma;", ",");
   const bool two_column = at(5).size() < 2;
 
-  std::string sql;
-  if (field_count_ > 0) {
-    sql = two_column ? "select * from (select [" + phone_column + "], [" + second + "], " +
-                           FieldList() + " from [" + sheet + "] )"
-                     : "select * from (select [" + phone_column + "]," + FieldList() + " from [" +
-                           sheet + "] )";
-  } else {
-    sql = two_column ? "select * from (select [" + phone_column + "],[" + second + "] from [" +
-                           sheet + "])"
-                     : "select * from (select [" + phone_column + "] from [" + sheet + "])";
-  }
+  const std::string sql = RowQuery(sheet, phone_column, second, two_column, false);
   if (!database_->CheckQuery(sql)) return ExceptionText(database_->last_error());
 
   CRecordset rs(*database_);

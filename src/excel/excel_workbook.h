@@ -7,6 +7,7 @@
 #define PARLEY_EXCEL_EXCEL_WORKBOOK_H_
 
 #include <array>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -27,23 +28,27 @@ class ExcelWorkbook {
   ExcelWorkbook(const ExcelWorkbook&) = delete;
   ExcelWorkbook& operator=(const ExcelWorkbook&) = delete;
 
-  // Opens the workbook at path (CP949), through cache when given (an unchanged file is not read
-  // again). Throws CDBException with a readable reason when the file cannot be read as a
-  // workbook. The table-name list holds the sheets in workbook order as "<sheet>$", in
-  // apostrophes when the name has a space.
-  void OpenWorkbook(std::string_view path, WorkbookCache* cache = nullptr);
+  // Opens the workbook file (a file-system path, as the UI program named it), through cache when
+  // given (an unchanged file is not read again). Throws CDBException with a readable reason when
+  // the file cannot be read as a workbook. The table-name list holds the sheets in workbook order
+  // as "<sheet>$", in apostrophes when the name has a space. Every query on the workbook is
+  // bounded (QueryBudget): one that goes over throws CDBException with SQLITE_INTERRUPT and the
+  // reason.
+  void OpenWorkbook(const std::filesystem::path& file, WorkbookCache* cache = nullptr);
 
   // The open database; null before OpenWorkbook.
   CExcelDatabase* database() { return database_.get(); }
 
   // The listing of every sheet that has rows: its name, row count, column names and first ten
-  // rows, in the UI link's "<QX>" / "<Q>" form.
+  // rows, in the UI link's "<QX>" / "<Q>" form. A sheet whose queries fail is left out (and
+  // logged); a query over the budget throws.
   std::string ListSheets();
 
   // The number of rows of table (0 when the count has no leading number).
   int CountRows(std::string_view table);
 
-  // The sheet's display name ("Phone list" for "'Phone list$'") followed by "<QX>".
+  // The sheet's display name, the table name before its last "$" without apostrophes ("Phone
+  // list" for "'Phone list$'"), followed by "<QX>".
   static std::string SheetTitle(std::string_view table);
 
   // The row count and the escaped column names of table.
@@ -84,8 +89,12 @@ class ExcelWorkbook {
   int field_width(int k) const { return field_widths_[static_cast<size_t>(k)]; }
   const std::string& message_template() const { return message_template_; }
 
-  // "[a],[b]" for the recorded field names: the column list of the recipient queries.
-  std::string FieldList() const;
+  // The query of the rows a preview or a send reads from sheet: the phone column, in two-column
+  // mode the second-number column, then the column of every recorded marker; each distinct row
+  // once when distinct. Every name is quoted as an identifier, so it only ever names a table or
+  // a column, whatever it holds.
+  std::string RowQuery(std::string_view sheet, std::string_view phone, std::string_view second,
+                       bool two_column, bool distinct) const;
 
   // The composed text of one result row: the template with every recorded marker applied, the
   // value of marker k read from column base + k of the current row of `row`.
@@ -97,6 +106,9 @@ class ExcelWorkbook {
   }
 
  private:
+  // Appends the listing of one sheet to listing_ (nothing when it has no rows).
+  void ListSheet(const std::string& table);
+
   std::unique_ptr<CExcelDatabase> database_;
   std::string listing_;
   int field_count_ = 0;

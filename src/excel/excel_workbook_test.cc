@@ -9,8 +9,12 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include "db/db_exception.h"
+#include "db/excel_database.h"
+#include "db/recordset.h"
+#include "excel/workbook_loader.h"
 #include "excel/workbook_writer.h"
 #include "testing/engine_process.h"
 #include "text/cp949.h"
@@ -27,7 +31,7 @@ class ExcelWorkbookTest : public ::testing::Test {
   void Open(const std::string& name, const std::string& csv) {
     const std::filesystem::path file = dir_.path() / (name + ".csv");
     std::ofstream(file, std::ios::binary) << csv;
-    workbook_.OpenWorkbook(Utf8ToAnsi(file.string()));
+    workbook_.OpenWorkbook(file);
   }
 
   testing::TempDir dir_;
@@ -70,6 +74,7 @@ TEST_F(ExcelWorkbookTest, ListingCutsRowsAndColumnsAndEscapes) {
 TEST_F(ExcelWorkbookTest, SheetTitleAndNormalizeCell) {
   EXPECT_EQ(ExcelWorkbook::SheetTitle("Sheet1$"), "Sheet1<QX>");
   EXPECT_EQ(ExcelWorkbook::SheetTitle("'Phone list$'"), "Phone list<QX>");
+  EXPECT_EQ(ExcelWorkbook::SheetTitle("US$ prices$"), "US$ prices<QX>");
   struct Case {
     const char* in;
     bool strip;
@@ -108,7 +113,8 @@ TEST_F(ExcelWorkbookTest, TemplateMarkers) {
   EXPECT_EQ(workbook_.ParseTemplate("name,a&comma;b,unused<Q>Hi [name:4]! [a,b:3] [name:4]"), 1);
   ASSERT_EQ(workbook_.field_count(), 3);
   EXPECT_EQ(workbook_.field_names(), (std::vector<std::string>{"name", "name", "a,b"}));
-  EXPECT_EQ(workbook_.FieldList(), "[name],[name],[a,b]");
+  EXPECT_EQ(workbook_.RowQuery("s$", "p", "b", true, false),
+            R"(select "p", "b", "name", "name", "a,b" from "s$")");
   std::string text = workbook_.ApplyField(0, workbook_.message_template(), "Kimberly");
   EXPECT_EQ(text, "Hi Kimb! [a,b:3] Kimb");
   EXPECT_EQ(workbook_.ApplyField(2, text, "xyzw"), "Hi Kimb! xyz Kimb");
@@ -201,7 +207,7 @@ TEST_F(ExcelWorkbookTest, EveryFormatListsTheSame) {
   ASSERT_TRUE(WriteCsv(csv, sheets[0], &error)) << error;
 
   auto listing = [this](const std::filesystem::path& file) {
-    workbook_.OpenWorkbook(Utf8ToAnsi(file.string()));
+    workbook_.OpenWorkbook(file);
     return AnsiToUtf8(workbook_.ListSheets());
   };
   const std::string expected =
@@ -220,11 +226,149 @@ TEST_F(ExcelWorkbookTest, UnreadableWorkbooksThrowWithAReason) {
   const std::filesystem::path junk = dir_.path() / "junk.xlsx";
   std::ofstream(junk) << "not a workbook";
   try {
-    workbook_.OpenWorkbook(junk.string());
+    workbook_.OpenWorkbook(junk);
     FAIL() << "opened junk";
   } catch (const CDBException& e) {
     EXPECT_FALSE(std::string(e.what()).empty());
   }
+}
+
+using Row = std::vector<std::optional<WorkbookValue>>;
+
+Row TextRow(std::initializer_list<const char*> cells) {
+  Row row;
+  for (const char* cell : cells) row.emplace_back(std::string(cell));
+  return row;
+}
+
+// A sheet name and a column name written to turn the old bracketed queries into joins of sheet
+// x with itself.
+constexpr char kCraftedSheet[] = "x$],[x$]a,[x$]b,[x$]c,[x$]d--";
+constexpr char kCraftedColumn[] = "phone] from [x$],[x$]a,[x$]b)--";
+
+class CraftedNamesTest : public ExcelWorkbookTest {
+ protected:
+  void SetUp() override {
+    const std::vector<SheetData> sheets = {
+        {"x",
+         {TextRow({"phone", "name"}), TextRow({"01011112222", "Kim"}),
+          TextRow({"01033334444", "Lee"}), TextRow({"01055556666", "Park"})}},
+        {kCraftedSheet,
+         {TextRow({kCraftedColumn, "name", "[tag]"}), TextRow({"01077778888", "Choi", "a"}),
+          TextRow({"01077778888", "Jung", "a"})}}};
+    std::string error;
+    ASSERT_TRUE(WriteXlsx(file_, sheets, XlsxOptions{}, &error)) << error;
+    workbook_.OpenWorkbook(file_);
+  }
+
+  const std::filesystem::path file_ = dir_.path() / "crafted.xlsx";
+};
+
+TEST_F(CraftedNamesTest, NamesAreOnlyEverNames) {
+  const std::string sheet = std::string(kCraftedSheet) + "$";
+  EXPECT_EQ(workbook_.ListSheets(),
+            "x<QX>3<QX>phone,name<QX>01011112222,Kim,<Q>01033334444,Lee,<Q>01055556666,Park,<QX>"
+            "x$],[x$]a,[x$]b,[x$]c,[x$]d--<QX>2<QX>"
+            "phone] from [x$]&comma;[x$]a&comma;[x$]b)--,name,[tag]<QX>"
+            "01077778888,Choi,a,<Q>01077778888,Jung,a,<QX>");
+  EXPECT_EQ(workbook_.CountRows(sheet), 2);
+  // The count request's column arrives bare or bracketed.
+  EXPECT_EQ(workbook_.CountDistinct("2<QX>" + sheet + "<QX>" + kCraftedColumn), "1");
+  EXPECT_EQ(workbook_.CountDistinct("2<QX>" + sheet + "<QX>[" + kCraftedColumn + "]"), "1");
+  EXPECT_EQ(workbook_.CountDistinct("2<QX>" + sheet + "<QX>[name]"), "2");
+  EXPECT_EQ(workbook_.CountDistinct("2<QX>" + sheet + "<QX>[tag]"), "1");
+  EXPECT_EQ(workbook_.CountDistinct("2<QX>" + sheet + "<QX>[[tag]]"), "1");
+  EXPECT_EQ(workbook_.CountDistinct("2<QX>x$<QX>[phone] from [x$],[x$]a)--"),
+            "Exception:[no such column: [phone] from [x$],[x$]a)--]");
+  EXPECT_EQ(workbook_.Preview("3`" + sheet + "`" + kCraftedColumn + "`name`name<Q>[name:4]`1"),
+            "010-7777-8888,Choi,Choi<QX>010-7777-8888,Jung,Jung<QX>");
+  EXPECT_EQ(workbook_.Preview("3`" + sheet + "`phone`name`hi`1"),
+            "Exception:[no such column: phone]");
+}
+
+TEST_F(ExcelWorkbookTest, EveryQueryHasABudget) {
+  // Ten thousand rows of two columns, and twelve rows of two hundred columns.
+  SheetData many{"many", {TextRow({"phone", "name"})}};
+  for (int i = 0; i < 10000; ++i) {
+    many.rows.push_back(Row{std::string("0101111") + std::to_string(1000 + i % 9000), 1.0 * i});
+  }
+  SheetData wide{"wide", {}};
+  for (int r = 0; r < 12; ++r) wide.rows.push_back(Row(200, std::string("w")));
+  std::string error;
+  const std::filesystem::path file = dir_.path() / "big.xlsx";
+  ASSERT_TRUE(WriteXlsx(file, {many, wide}, XlsxOptions{}, &error)) << error;
+  workbook_.OpenWorkbook(file);
+  EXPECT_TRUE(workbook_.ListSheets().starts_with("many<QX>10000<QX>phone,name<QX>"));
+  EXPECT_EQ(workbook_.CountDistinct("2<QX>many$<QX>phone"), "9000");
+
+  // A budget these ordinary queries go over stands for a query that would hold the engine: each
+  // is stopped with the reason, and the listing does not pass over it as one failing sheet.
+  workbook_.database()->set_query_budget({std::chrono::milliseconds(0), 1000});
+  auto stopped = [](auto run) {
+    try {
+      run();
+    } catch (const CDBException& e) {
+      EXPECT_EQ(e.code(), SQLITE_INTERRUPT);
+      return std::string(e.what());
+    }
+    return std::string("(ran to its end)");
+  };
+  const std::string reason =
+      "query stopped: it reached the limit of 1000 instructions for one query";
+  EXPECT_EQ(stopped([&] { workbook_.ListSheets(); }), reason);
+  EXPECT_EQ(stopped([&] { workbook_.CountDistinct("2<QX>many$<QX>phone"); }), reason);
+}
+
+TEST_F(ExcelWorkbookTest, ASheetThatCannotBeReadLeavesTheOthersListed) {
+  Open("Sheet1", "name\nKim\n");
+  workbook_.database()->table_names().insert(workbook_.database()->table_names().begin(), "gone$");
+  EXPECT_EQ(workbook_.ListSheets(), "Sheet1<QX>1<QX>name<QX>Kim,<QX>");
+}
+
+TEST_F(ExcelWorkbookTest, NamesOutsideCp949) {
+  // Characters the engine's text cannot hold show as "?", and the sheet and column are reached
+  // by that name; the sheets around it are listed as always.
+  const std::vector<SheetData> sheets = {
+      {"연락처😀",
+       {TextRow({"이름😀", "phone"}), TextRow({"김", "01011112222"}),
+        TextRow({"이", "01011112222"})}},
+      {"Sheet2", {TextRow({"name"}), TextRow({"Lee"})}}};
+  std::string error;
+  const std::filesystem::path file = dir_.path() / "emoji.xlsx";
+  ASSERT_TRUE(WriteXlsx(file, sheets, XlsxOptions{}, &error)) << error;
+  workbook_.OpenWorkbook(file);
+  EXPECT_EQ(workbook_.database()->table_names(),
+            (std::vector<std::string>{A("연락처?$"), "Sheet2$"}));
+  EXPECT_EQ(workbook_.ListSheets(), A("연락처?<QX>2<QX>이름?,phone<QX>김,01011112222,<Q>"
+                                      "이,01011112222,<QX>Sheet2<QX>1<QX>name<QX>Lee,<QX>"));
+  EXPECT_EQ(workbook_.CountDistinct(A("2<QX>연락처?$<QX>이름?")), "2");
+  EXPECT_EQ(workbook_.CountDistinct(A("2<QX>연락처?$<QX>phone")), "1");
+
+  // A file whose name CP949 cannot hold opens under its own name: a CSV's sheet is named after it.
+  const std::filesystem::path csv = dir_.path() / "ő-accent😀.csv";
+  std::ofstream(csv, std::ios::binary) << "name\nKim\n";
+  workbook_.OpenWorkbook(csv);
+  EXPECT_EQ(workbook_.ListSheets(), "?-accent?<QX>1<QX>name<QX>Kim,<QX>");
+}
+
+TEST_F(ExcelWorkbookTest, CommandsShareACachedWorkbookWhileASendReadsIt) {
+  const std::filesystem::path file = dir_.path() / "rows.csv";
+  std::ofstream(file, std::ios::binary) << "phone\n01011112222\n01033334444\n";
+  WorkbookCache cache;
+  ExcelWorkbook sending;
+  sending.OpenWorkbook(file, &cache);
+  CRecordset rows(*sending.database());
+  rows.Open(sending.RowQuery("rows$", "phone", "", false, false));  // a send between two rows
+
+  ExcelWorkbook listing;
+  listing.OpenWorkbook(file, &cache);
+  EXPECT_EQ(listing.database()->handle(), sending.database()->handle());  // one connection
+  EXPECT_EQ(listing.ListSheets(), "rows<QX>2<QX>phone<QX>01011112222,<Q>01033334444,<QX>");
+  EXPECT_EQ(listing.CountDistinct("2<QX>rows$<QX>phone"), "2");
+
+  EXPECT_EQ(rows.GetFieldValue(0), "01011112222");
+  rows.MoveNext();
+  EXPECT_EQ(rows.GetFieldValue(0), "01033334444");
 }
 
 }  // namespace

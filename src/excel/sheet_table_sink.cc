@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "db/sql_text.h"
+#include "text/cp949.h"
 
 namespace parley {
 namespace {
@@ -28,9 +29,11 @@ std::string_view CutUtf8(std::string_view value, size_t limit) {
   return value.substr(0, end);
 }
 
-// A NUL would end the SQL text early; names never need one.
-std::string WithoutNul(std::string_view name) {
-  std::string out(name);
+// The name a sheet or column is stored under: as the engine's text (CP949) holds it, a character
+// outside it being "?", for the engine names tables and columns in that text and could never
+// reach one it cannot write; and without NUL, which would end the SQL text early.
+std::string StoredName(std::string_view name) {
+  std::string out = AnsiToUtf8(Utf8ToAnsi(name));
   out.erase(std::remove(out.begin(), out.end(), '\0'), out.end());
   return out;
 }
@@ -63,7 +66,7 @@ bool SheetTableSink::BeginSheet(std::string_view name) {
   if (in_sheet_) return Fail("a sheet was begun inside another");
   in_sheet_ = true;
   table_created_ = false;
-  table_ = WithoutNul(name) + "$";
+  table_ = StoredName(name) + "$";
   header_.clear();
   columns_.clear();
   column_keys_.clear();
@@ -142,7 +145,7 @@ bool SheetTableSink::Finish() {
 }
 
 std::string SheetTableSink::UniqueColumnName(const std::string& wanted, uint32_t column) {
-  std::string name = wanted.empty() ? GeneratedName(column) : WithoutNul(wanted);
+  std::string name = wanted.empty() ? GeneratedName(column) : StoredName(wanted);
   if (column_keys_.count(FoldCase(name)) == 0) return name;
   std::string base = GeneratedName(column);
   name = base;

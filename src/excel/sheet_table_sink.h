@@ -26,6 +26,9 @@ namespace parley {
 //   - a name already used by an earlier column (compared as SQLite does, ASCII case folded) is
 //     replaced by "F<column number>" too, made unique with "_2", "_3"... if need be;
 //   - a cell of a later row right of the header's last column adds a column "F<column number>".
+//   - a sheet or column name is stored as the engine's text (CP949) holds it, a character
+//     outside it becoming "?" ("연락처😀" gives "연락처?$"), so that the engine can name every
+//     table and column it lists; names equal after this are equal to the rules here.
 // Rows without any cell are not stored; a sheet without cells gets a table with one column F1
 // and no rows. Cells right of column kMaxColumns are ignored; a value is cut to kMaxCellBytes at a
 // UTF-8 character boundary. A sheet whose name equals an earlier one's (ASCII case folded) or

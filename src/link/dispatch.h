@@ -12,15 +12,23 @@
 
 namespace parley {
 
-// A command handler takes the message body (CP949) and returns the reply body. Handlers are
+// A message body as a handler gets it: as engine text, and as the UI program sent it.
+struct CommandBody {
+  std::string text;  // CP949, converted on arrival: what every field is read from
+  // UTF-8, unconverted: for a file path, which must reach the file system as the UI program
+  // named it (CP949 cannot hold every character a path may have)
+  std::string sent;
+};
+
+// A command handler takes the message body and returns the reply body. Handlers are
 // coroutines: one that waits (for the message gateway) lets the link serve other messages
 // meanwhile. A handler that throws leaves its message without a reply.
-using CommandHandler = std::function<asio::awaitable<std::string>(std::string body)>;
+using CommandHandler = std::function<asio::awaitable<std::string>(CommandBody body)>;
 
 // The ENDQX handler gets the body's integer value; its result is never part of a reply.
 using EndHandler = std::function<asio::awaitable<void>(int value)>;
 
-// Wraps a handler that never waits.
+// Wraps a handler that never waits and reads the body's text only.
 CommandHandler SyncHandler(std::function<std::string(const std::string& body)> handler);
 
 class CommandDispatcher {
@@ -33,9 +41,9 @@ class CommandDispatcher {
   void SetAfterSend(std::function<void()> hook) { after_send_ = std::move(hook); }
 
   // Returns the complete reply (header and body) to a message, or an empty text when there is no
-  // reply to send (the ENDQX handler ended the engine and answered by itself). `header` and `body`
-  // are the decoded CP949 texts.
-  asio::awaitable<std::string> Dispatch(std::string header, std::string body);
+  // reply to send (the ENDQX handler ended the engine and answered by itself). `header` is the
+  // decoded CP949 text.
+  asio::awaitable<std::string> Dispatch(std::string header, CommandBody body);
 
  private:
   std::array<CommandHandler, kCommandCount> handlers_;

@@ -30,7 +30,7 @@ class DispatchTest : public ::testing::Test {
   std::string Run(std::string header, std::string body) {
     asio::io_context io;
     std::string reply;
-    asio::co_spawn(io, dispatcher_.Dispatch(std::move(header), std::move(body)),
+    asio::co_spawn(io, dispatcher_.Dispatch(std::move(header), CommandBody{body, body}),
                    [&](std::exception_ptr e, std::string r) {
                      if (e) std::rethrow_exception(e);
                      reply = std::move(r);

@@ -30,8 +30,10 @@ CFlexLink::CFlexLink(asio::io_context& io, EngineConfig config)
     : web(config.web_port, WebTimeoutsOf(config)), io_(io), config_(std::move(config)) {
   server_ = std::make_unique<LinkServer>(
       io_,
-      [this](std::string header, std::string body) -> asio::awaitable<std::string> {
-        return dispatcher_.Dispatch(std::move(header), std::move(body));
+      [this](std::string header, std::string body,
+             std::string sent_body) -> asio::awaitable<std::string> {
+        return dispatcher_.Dispatch(std::move(header),
+                                    CommandBody{std::move(body), std::move(sent_body)});
       },
       std::chrono::seconds(config_.link_message_timeout_seconds));
   server_->SetOnClosed([this] { LaunchUi(); });

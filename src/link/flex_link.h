@@ -62,13 +62,14 @@ class CFlexLink {
   // The address book, "QXBOOK.mdb" in the current directory; opened on first use.
   AddressBook address_book{AddressBook::kFileName};
 
-  // State shared by the command handlers (CP949 text).
-  std::string login_id;       // set by every LOGIN that takes the login path
-  std::string password;       // set together with the login id
-  std::string workbook_path;  // the workbook chosen by the EXCEL listing
-  WorkbookCache workbooks;    // the last workbook read, kept while its file is unchanged
-  int send_permission = 0;    // set by the send check of DSEND and ESEND; 0 after a logout or a
-                              // refused login
+  // State shared by the command handlers (CP949 text, except the path).
+  std::string login_id;  // set by every LOGIN that takes the login path
+  std::string password;  // set together with the login id
+  // The workbook chosen by the EXCEL listing, as the UI program named it (UTF-8, unconverted).
+  std::string workbook_path;
+  WorkbookCache workbooks;  // the last workbook read, kept while its file is unchanged
+  int send_permission = 0;  // set by the send check of DSEND and ESEND; 0 after a logout or a
+                            // refused login
 
  private:
   asio::io_context& io_;

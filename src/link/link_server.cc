@@ -184,6 +184,7 @@ class Session : public std::enable_shared_from_this<Session> {
     const size_t held = raw.header.size() + raw.body.size();
     std::string header = Utf8ToAnsi(raw.header);
     std::string body = Utf8ToAnsi(raw.body);
+    std::string sent_body = std::move(raw.body);
     raw = RawMessage{};
     if (spdlog::should_log(spdlog::level::debug)) {
       spdlog::debug("Header:{} Body:{}", Printable(header, kHeaderSize),
@@ -192,7 +193,7 @@ class Session : public std::enable_shared_from_this<Session> {
     std::string code = header.substr(0, kCommandCodeSize);
     std::string reply;
     try {
-      reply = co_await state_->handler(std::move(header), std::move(body));
+      reply = co_await state_->handler(std::move(header), std::move(body), std::move(sent_body));
     } catch (const std::exception& e) {
       spdlog::error("UI link: command {} failed: {}; no reply", AnsiToUtf8(code), e.what());
     }

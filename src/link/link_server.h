@@ -27,11 +27,13 @@ class LinkServer {
  public:
   static constexpr std::chrono::milliseconds kDefaultMessageTimeout{30000};
 
-  // Handles one message (header and body decoded to CP949) and returns the complete reply, or an
-  // empty text for none. While a handler waits, the server goes on reading and handling the
-  // next messages; a reply is queued when its handler returns and written whole, never
-  // interleaved with another.
-  using MessageHandler = std::function<asio::awaitable<std::string>(std::string, std::string)>;
+  // Handles one message and returns the complete reply, or an empty text for none. It gets the
+  // header and body decoded to CP949, and the body also as it arrived (UTF-8), for the fields
+  // that must reach the file system unchanged. While a handler waits, the server goes on reading
+  // and handling the next messages; a reply is queued when its handler returns and written
+  // whole, never interleaved with another.
+  using MessageHandler = std::function<asio::awaitable<std::string>(
+      std::string header, std::string body, std::string sent_body)>;
 
   LinkServer(asio::io_context& io, MessageHandler handler,
              std::chrono::milliseconds message_timeout = kDefaultMessageTimeout);

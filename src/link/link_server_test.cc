@@ -21,7 +21,8 @@ namespace {
 using namespace std::chrono_literals;
 
 // A server whose handler answers "got:" and the body it received (CP949). DSEND waits 300 ms
-// first, as a send waits for the gateway; ENDQX answers nothing.
+// first, as a send waits for the gateway; ENDQX answers nothing; EXCEL answers "sent:" and the
+// body as it arrived.
 class LinkServerTest : public ::testing::Test {
  protected:
   LinkServerTest() : server_(io_, Handler()) {
@@ -36,13 +37,15 @@ class LinkServerTest : public ::testing::Test {
   }
 
   static LinkServer::MessageHandler Handler() {
-    return [](std::string header, std::string body) -> asio::awaitable<std::string> {
+    return [](std::string header, std::string body,
+              std::string sent_body) -> asio::awaitable<std::string> {
       std::string code = header.substr(0, 5);
       if (code == "DSEND") {
         asio::steady_timer timer(co_await asio::this_coro::executor, 300ms);
         co_await timer.async_wait(asio::use_awaitable);
       }
       if (code == "ENDQX") co_return std::string();
+      if (code == "EXCEL") co_return MakeMessage(code, "sent:" + sent_body);
       co_return MakeMessage(code, "got:" + body);
     };
   }
@@ -81,6 +84,16 @@ TEST_F(LinkServerTest, HeaderAndBodyArrivingInPiecesAreJoined) {
     std::this_thread::sleep_for(30ms);
   }
   EXPECT_EQ(Reply(c), "LOGIN got:" + Utf8ToAnsi("안녕"));
+}
+
+TEST_F(LinkServerTest, HandlersAlsoGetTheBodyAsSent) {
+  LinkClient c;
+  Connect(c);
+  // Text CP949 cannot hold, and bytes that are no UTF-8 at all, arrive unconverted.
+  const std::string body = "1<QX>/home/kim/emoji\xF0\x9F\x98\x80 \xC5\x91-accent\xFF.csv";
+  std::string error;
+  ASSERT_TRUE(c.SendMessage("EXCEL", body, &error)) << error;
+  EXPECT_EQ(Reply(c), "EXCEL sent:" + body);
 }
 
 TEST_F(LinkServerTest, BodiesAroundTheOldReadSizeAreAnswered) {
