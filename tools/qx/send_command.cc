@@ -1,7 +1,15 @@
 #include "qx/send_command.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <ostream>
 #include <system_error>
 
@@ -32,6 +40,42 @@ std::string Join(const std::vector<std::string>& parts, char sep) {
   return out;
 }
 
+// Copies source into folder under its own name without following a link already there: the
+// bytes go to a new file in folder, which is then renamed over the name. Returns an empty text,
+// or the reason the copy failed (nothing is left behind then).
+std::string CopyInto(const std::filesystem::path& source, const std::filesystem::path& folder) {
+  std::ifstream in(source, std::ios::binary);
+  if (!in) return std::strerror(errno);
+  std::string temp = (folder / ".qx-stage-XXXXXX").string();
+  const int fd = mkstemp(temp.data());
+  if (fd < 0) return std::strerror(errno);
+  std::string reason;
+  char buffer[64 * 1024];
+  while (reason.empty() && in) {
+    in.read(buffer, sizeof buffer);
+    const char* p = buffer;
+    for (std::streamsize left = in.gcount(); left > 0;) {
+      const ssize_t n = ::write(fd, p, static_cast<size_t>(left));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        reason = std::strerror(errno);
+        break;
+      }
+      p += n;
+      left -= n;
+    }
+  }
+  if (reason.empty() && in.bad()) reason = "read error";
+  // The engine reads the picture as another user may; the package itself stays private.
+  if (reason.empty() && ::fchmod(fd, 0644) != 0) reason = std::strerror(errno);
+  if (::close(fd) != 0 && reason.empty()) reason = std::strerror(errno);
+  if (reason.empty() && std::rename(temp.c_str(), (folder / source.filename()).c_str()) != 0) {
+    reason = std::strerror(errno);
+  }
+  if (!reason.empty()) std::remove(temp.c_str());
+  return reason;
+}
+
 }  // namespace
 
 bool StagePictures(const std::vector<std::string>& images, const std::string& home,
@@ -51,16 +95,15 @@ bool StagePictures(const std::vector<std::string>& images, const std::string& ho
   std::filesystem::create_directories(folder, ec);
   for (const std::string& image : images) {
     const std::filesystem::path source(image);
+    const std::filesystem::path target = folder / source.filename();
     std::error_code same_ec;
-    if (std::filesystem::equivalent(source, folder / source.filename(), same_ec)) {
+    if (!std::filesystem::is_symlink(std::filesystem::symlink_status(target, same_ec)) &&
+        std::filesystem::equivalent(source, target, same_ec)) {
       names->push_back(source.filename().string());  // already in place
       continue;
     }
-    std::filesystem::copy_file(source, folder / source.filename(),
-                               std::filesystem::copy_options::overwrite_existing, ec);
-    if (ec) {
-      err << "qx: cannot copy " << image << " to " << folder.string() << ": " << ec.message()
-          << "\n";
+    if (const std::string reason = CopyInto(source, folder); !reason.empty()) {
+      err << "qx: cannot copy " << image << " to " << folder.string() << ": " << reason << "\n";
       return false;
     }
     names->push_back(source.filename().string());

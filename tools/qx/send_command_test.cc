@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <sstream>
 
@@ -50,6 +51,28 @@ TEST(SendCommandTest, ModeAndBody) {
   EXPECT_EQ(SendBody(o, 1),
             "1<QX>4<QX>T<QX><QX>친구,Work<QX>010-1111-2222,01033334444"
             "<QX>021<QX>a&lt;b&gt;c&gacct;d");
+}
+
+// A link left in TempIMG under the picture's name is replaced, not written through.
+TEST(SendCommandTest, StagingAPictureReplacesALinkInsteadOfWritingThroughIt) {
+  testing::TempDir dir;
+  const std::filesystem::path victim = dir.path() / "victim.txt";
+  std::ofstream(victim) << "keep me";
+  const std::filesystem::path picture = dir.path() / "pic.jpg";
+  std::ofstream(picture, std::ios::binary) << std::string(100, 'P');
+  std::filesystem::create_directories(dir.path() / "TempIMG");
+  std::filesystem::create_symlink(victim, dir.path() / "TempIMG" / "pic.jpg");
+
+  std::vector<std::string> names;
+  std::ostringstream err;
+  ASSERT_TRUE(StagePictures({picture.string()}, dir.path().string(), &names, err)) << err.str();
+  EXPECT_EQ(names, (std::vector<std::string>{"pic.jpg"}));
+  const std::filesystem::path staged = dir.path() / "TempIMG" / "pic.jpg";
+  EXPECT_FALSE(std::filesystem::is_symlink(staged));
+  EXPECT_EQ(std::filesystem::file_size(staged), 100u);
+  std::ifstream in(victim);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "keep me");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path() / "TempIMG"), {}), 1);
 }
 
 TEST(SendCommandTest, ChecksAndSendsPicturesThroughTheEngine) {
