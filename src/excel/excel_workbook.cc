@@ -1,5 +1,7 @@
 #include "excel/excel_workbook.h"
 
+#include <algorithm>
+
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -191,7 +193,10 @@ std::string ExcelWorkbook::RowText(const std::vector<std::string>& cells) {
 std::string ExcelWorkbook::NormalizeCell(std::string text, bool strip_hyphens) {
   if (strip_hyphens) text = RemoveHyphens(text);
   if (text.ends_with(".0")) text.resize(text.size() - 2);
-  if (!text.empty() && text[0] == '1' && (text.size() == 9 || text.size() == 10)) {
+  // Only a number lost its 0; a date such as "1947-01-08" is the same length but is not one.
+  const bool digits =
+      std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+  if (digits && !text.empty() && text[0] == '1' && (text.size() == 9 || text.size() == 10)) {
     text.insert(0, "0");
   }
   return text;

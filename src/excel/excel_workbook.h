@@ -58,7 +58,8 @@ class ExcelWorkbook {
   static std::string RowText(const std::vector<std::string>& cells);
 
   // A cell cleaned for use as a phone number: hyphens removed when strip_hyphens, a trailing
-  // ".0" dropped, and a "0" put back in front of a 9- or 10-character text starting with "1".
+  // ".0" dropped, and a "0" put back in front of a 9- or 10-digit number starting with "1" (a
+  // date or any other text of that length keeps its form).
   static std::string NormalizeCell(std::string text, bool strip_hyphens);
 
   // The count sub-command: body "2<QX>sheet<QX>column"; the number of distinct non-null values

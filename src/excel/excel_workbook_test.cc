@@ -79,13 +79,11 @@ TEST_F(ExcelWorkbookTest, SheetTitleAndNormalizeCell) {
     const char* in;
     bool strip;
     const char* out;
-  } cases[] = {{"1012345678.0", false, "01012345678"},
-               {"1012345678", false, "01012345678"},
-               {"112345678", false, "0112345678"},
-               {"010-1234-5678", false, "010-1234-5678"},
-               {"010-1234-5678", true, "01012345678"},
-               {"2012345678", false, "2012345678"},
-               {"", true, ""}};
+  } cases[] = {{"1012345678.0", false, "01012345678"}, {"1012345678", false, "01012345678"},
+               {"112345678", false, "0112345678"},     {"010-1234-5678", false, "010-1234-5678"},
+               {"010-1234-5678", true, "01012345678"}, {"2012345678", false, "2012345678"},
+               {"1947-01-08", false, "1947-01-08"},  // a date, not a number that lost its 0
+               {"1.23456789", false, "1.23456789"},    {"", true, ""}};
   for (const Case& c : cases) EXPECT_EQ(ExcelWorkbook::NormalizeCell(c.in, c.strip), c.out) << c.in;
 }
 
