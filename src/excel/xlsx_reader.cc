@@ -174,7 +174,9 @@ class WorkbookHandler : public XmlHandler {
       const char* id = FindAttribute(attributes, "id");
       sheets.push_back({sheet_name ? sheet_name : "", id ? id : ""});
     } else if (name == "workbookPr") {
-      date1904 = IsTrue(FindAttribute(attributes, "date1904"));
+      // Only the element that holds the attribute decides: Excel adds a namespaced workbookPr
+      // of its own that does not.
+      if (const char* value = FindAttribute(attributes, "date1904")) date1904 = IsTrue(value);
     }
     return true;
   }

@@ -65,7 +65,9 @@ class XlsxReaderTest : public ::testing::Test {
     return ReadFile(File());
   }
 
+  // Reads path into a fresh sink.
   bool ReadFile(const std::filesystem::path& path) {
+    sink_ = RecordingSink();
     bool ok = ReadXlsx(path, sink_, &error_);
     EXPECT_FALSE(sink_.order_broken);
     return ok;
@@ -163,8 +165,13 @@ TEST_F(XlsxReaderTest, Date1904) {
   const std::string row =
       "<row r=\"1\"><c r=\"A1\" s=\"1\"><v>0</v></c>"
       "<c r=\"B1\" s=\"1\"><v>43894</v></c></row>";
-  ASSERT_TRUE(Read(Package({{"Sheet1", row}}, "", styles, "date1904=\"1\""))) << error_;
-  EXPECT_EQ(OnlySheet(), (Cells{"A1=1904-01-01", "B1=2024-03-05"}));
+  // Excel 2010 and later add a second, namespaced workbookPr without the attribute.
+  for (const std::string workbook_pr :
+       {"date1904=\"1\"", "date1904=\"true\"",
+        "date1904=\"1\"/><x14:workbookPr xmlns:x14=\"urn:x14\" defaultImageDpi=\"32767\""}) {
+    ASSERT_TRUE(Read(Package({{"Sheet1", row}}, "", styles, workbook_pr))) << error_;
+    EXPECT_EQ(OnlySheet(), (Cells{"A1=1904-01-01", "B1=2024-03-05"})) << workbook_pr;
+  }
 }
 
 TEST_F(XlsxReaderTest, PositionsFromReferencesOrSequence) {
