@@ -375,9 +375,12 @@ class SheetHandler : public XmlHandler {
     if (name == "c") return StartCell(attributes);
     if (name == "row") return StartRow(attributes);
     if (!in_cell_) return true;
+    // A cell holding an inline string is that string: a value written beside it, before or
+    // after, is not part of it.
     if (name == "v") {
-      capture_ = true;
+      capture_ = !has_inline_;
     } else if (name == "is") {
+      if (!has_inline_) value_.clear();
       in_inline_ = true;
       has_inline_ = true;
     } else if (name == "t") {

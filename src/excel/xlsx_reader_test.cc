@@ -113,12 +113,15 @@ TEST_F(XlsxReaderTest, CellTypes) {
       "<c r=\"O1\"><v>1012345678.0</v></c>"
       "<c r=\"P1\"><v>-2.5E+3</v></c>"
       "<c r=\"Q1\" s=\"0\"/>"  // styled but empty
+      // A value written beside an inline string, before or after it, is not part of it.
+      "<c r=\"R1\" t=\"inlineStr\"><v>1.0</v><is><t>1.</t></is></c>"
+      "<c r=\"S1\" t=\"inlineStr\"><is><t>2.</t></is><v>2.0</v></c>"
       "</row>";
   ASSERT_TRUE(Read(Package({{"Sheet1", row}}, shared))) << error_;
-  EXPECT_EQ(OnlySheet(),
-            (Cells{"A1=plain", "B1=bold and rest", "C1=김철수", "D1=  two  spaces  ",
-                   "E1=line\r\nbreak and _x0041_", "G1=inline", "H1=inruns", "I1=plain!", "J1=TRUE",
-                   "K1=FALSE", "M1=1012345678", "N1=0.1", "O1=1012345678", "P1=-2500"}));
+  EXPECT_EQ(OnlySheet(), (Cells{"A1=plain", "B1=bold and rest", "C1=김철수", "D1=  two  spaces  ",
+                                "E1=line\r\nbreak and _x0041_", "G1=inline", "H1=inruns",
+                                "I1=plain!", "J1=TRUE", "K1=FALSE", "M1=1012345678", "N1=0.1",
+                                "O1=1012345678", "P1=-2500", "R1=1.", "S1=2."}));
 }
 
 TEST_F(XlsxReaderTest, DatesFollowTheCellFormat) {
