@@ -39,7 +39,11 @@ std::string GeneratedName(uint32_t column) { return "F" + std::to_string(column 
 
 }  // namespace
 
-SheetTableSink::SheetTableSink(sqlite3* db) : db_(db) {}
+SheetTableSink::SheetTableSink(sqlite3* db, LoadBudget& budget)
+    : db_(db),
+      budget_(budget),
+      max_columns_(budget.limits().stored_columns),
+      max_cell_bytes_(budget.limits().cell_bytes) {}
 
 SheetTableSink::~SheetTableSink() {
   sqlite3_finalize(insert_);
@@ -49,6 +53,10 @@ SheetTableSink::~SheetTableSink() {
 bool SheetTableSink::Fail(std::string message) {
   error_ = std::move(message);
   return false;
+}
+
+bool SheetTableSink::Charge(uint64_t cells, uint64_t bytes) {
+  return budget_.ChargeStored(cells, bytes) || Fail(budget_.reason());
 }
 
 bool SheetTableSink::Exec(const std::string& sql) {
@@ -69,7 +77,7 @@ bool SheetTableSink::BeginSheet(std::string_view name) {
   column_keys_.clear();
   row_ = -1;
   header_row_ = -1;
-  first_column_ = kMaxColumns;
+  first_column_ = max_columns_;
   values_.clear();
   filled_.clear();
   has_value_.clear();
@@ -81,19 +89,20 @@ bool SheetTableSink::BeginSheet(std::string_view name) {
                  table_.substr(0, table_.size() - 1));
     return true;
   }
-  return Exec("BEGIN");
+  if (!budget_.ChargeSheet()) return Fail(budget_.reason());
+  return Charge(0, table_.size()) && Exec("BEGIN");
 }
 
 bool SheetTableSink::Cell(uint32_t row, uint32_t column, std::string_view value) {
   if (!in_sheet_) return Fail("a cell came outside a sheet");
-  if (skip_sheet_ || column >= kMaxColumns || value.empty()) return true;
-  value = CutUtf8(value, kMaxCellBytes);
+  if (skip_sheet_ || column >= max_columns_ || value.empty()) return true;
+  value = CutUtf8(value, max_cell_bytes_);
   first_column_ = std::min(first_column_, column);
   if (header_row_ < 0) header_row_ = row;
   if (row == header_row_) {
     if (header_.size() <= column) header_.resize(column + 1);
     header_[column].assign(value);
-    return true;
+    return Charge(1, value.size());
   }
   if (row_ != static_cast<int64_t>(row)) {
     if (!FlushRow()) return false;
@@ -225,6 +234,9 @@ bool SheetTableSink::FlushRow() {
       return Fail(sqlite3_errmsg(db_));
     }
   }
+  uint64_t bytes = columns_.size();
+  for (uint32_t column : filled_) bytes += values_[column].size();
+  if (!Charge(filled_.size(), bytes)) return false;
   // Unfilled columns keep the NULL that sqlite3_clear_bindings leaves.
   for (uint32_t column : filled_) {
     const std::string& value = values_[column];

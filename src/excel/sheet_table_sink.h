@@ -10,6 +10,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "excel/load_budget.h"
 #include "excel/sheet_sink.h"
 
 struct sqlite3;
@@ -27,20 +28,19 @@ namespace parley {
 //     replaced by "F<column number>" too, made unique with "_2", "_3"... if need be;
 //   - a cell of a later row right of the header's last column adds a column "F<column number>".
 // Rows without any cell are not stored; a sheet without cells gets a table with one column F1
-// and no rows. Cells right of column kMaxColumns are ignored; a value is cut to kMaxCellBytes at a
-// UTF-8 character boundary. A sheet whose name equals an earlier one's (ASCII case folded) or
-// starts with "sqlite_" (kept for SQLite's own tables) is skipped. Each sheet is written in one
-// transaction.
+// and no rows. Cells right of the budget's stored_columns are ignored; a value is cut to its
+// cell_bytes at a UTF-8 character boundary. A sheet whose name equals an earlier one's (ASCII case
+// folded) or starts with "sqlite_" (kept for SQLite's own tables) is skipped. Each sheet is
+// written in one transaction.
 //
-// A failing call returns false and leaves the reason in error(); the database then holds the
-// sheets finished before.
+// What is stored is charged to the load budget: each sheet, and each row as it is written (its
+// cells, their bytes and one byte per column of the table). A failing call, over the budget or
+// not, returns false and leaves the reason in error(); the database then holds the sheets
+// finished before.
 class SheetTableSink : public SheetSink {
  public:
-  static constexpr uint32_t kMaxColumns = 256;
-  static constexpr size_t kMaxCellBytes = 32 * 1024;
-
-  // REQUIRES: db is open and outlives this object.
-  explicit SheetTableSink(sqlite3* db);
+  // REQUIRES: db is open; db and budget outlive this object.
+  SheetTableSink(sqlite3* db, LoadBudget& budget);
   ~SheetTableSink() override;  // Rolls back a sheet left unfinished.
   SheetTableSink(const SheetTableSink&) = delete;
   SheetTableSink& operator=(const SheetTableSink&) = delete;
@@ -70,7 +70,13 @@ class SheetTableSink : public SheetSink {
   // Rebuilds the finished table without the columns left of the first one holding a value.
   bool DropLeadingColumns();
 
+  // Charges n cells of bytes in all to the budget; false with its reason when over it.
+  bool Charge(uint64_t cells, uint64_t bytes);
+
   sqlite3* db_;
+  LoadBudget& budget_;
+  const uint32_t max_columns_;
+  const size_t max_cell_bytes_;
   std::string error_;
   std::vector<std::string> tables_;
   std::unordered_set<std::string> table_keys_;  // Case-folded names of tables_.

@@ -252,7 +252,8 @@ TEST(SheetTableSinkTest, NameClashes) {
   ASSERT_EQ(sqlite3_open(":memory:", &raw), SQLITE_OK);
   std::shared_ptr<sqlite3> db(raw, sqlite3_close_v2);
   {
-    SheetTableSink sink(raw);
+    LoadBudget budget;
+    SheetTableSink sink(raw, budget);
     for (const char* name : {"A b", "a B", "'A b$'", "SQLite_master"}) {
       ASSERT_TRUE(sink.BeginSheet(name)) << sink.error();
       ASSERT_TRUE(sink.Cell(0, 0, "h")) << sink.error();
@@ -274,7 +275,8 @@ TEST(SheetTableSinkTest, UnfinishedSheetIsRolledBack) {
   ASSERT_EQ(sqlite3_open(":memory:", &raw), SQLITE_OK);
   std::shared_ptr<sqlite3> db(raw, sqlite3_close_v2);
   {
-    SheetTableSink sink(raw);
+    LoadBudget budget;
+    SheetTableSink sink(raw, budget);
     ASSERT_TRUE(sink.BeginSheet("S"));
     ASSERT_TRUE(sink.Cell(1, 0, "x"));
   }

@@ -66,7 +66,7 @@ class XlsxReaderTest : public ::testing::Test {
   }
 
   bool ReadFile(const std::filesystem::path& path) {
-    bool ok = ReadXlsx(path, sink_, &error_);
+    bool ok = ReadXlsx(path, sink_, budget_, &error_);
     EXPECT_FALSE(sink_.order_broken);
     return ok;
   }
@@ -79,6 +79,7 @@ class XlsxReaderTest : public ::testing::Test {
 
   testing::TempDir dir_;
   RecordingSink sink_;
+  LoadBudget budget_;
   std::string error_;
 };
 
@@ -242,7 +243,7 @@ TEST_F(XlsxReaderTest, WriterRoundTrip) {
       std::string error;
       ASSERT_TRUE(WriteXlsx(File(), {data, {"Empty", {}}}, {shared, absolute}, &error)) << error;
       RecordingSink sink;
-      ASSERT_TRUE(ReadXlsx(File(), sink, &error)) << error;
+      ASSERT_TRUE(ReadXlsx(File(), sink, budget_, &error)) << error;
       ASSERT_EQ(sink.sheets.size(), 2u);
       EXPECT_EQ(sink.sheets[0].name, "Phone list");
       EXPECT_EQ(sink.sheets[0].cells, expected);
@@ -317,7 +318,7 @@ TEST_F(XlsxReaderTest, FailuresGiveReasons) {
     }
     RecordingSink sink;
     std::string error;
-    EXPECT_FALSE(ReadXlsx(File(), sink, &error));
+    EXPECT_FALSE(ReadXlsx(File(), sink, budget_, &error));
     EXPECT_NE(error.find(c.reason), std::string::npos) << error;
   }
 }
@@ -328,7 +329,7 @@ TEST_F(XlsxReaderTest, SinkStopsTheReader) {
   std::vector<ZipEntry> entries =
       Package({{"Sheet1", "<row><c><v>1</v></c><c><v>2</v></c></row>"}});
   ASSERT_TRUE(WriteZip(File(), entries, &error)) << error;
-  EXPECT_FALSE(ReadXlsx(File(), sink, &error));
+  EXPECT_FALSE(ReadXlsx(File(), sink, budget_, &error));
   EXPECT_FALSE(error.empty());
   EXPECT_EQ(sink.sheets.at(0).cells, Cells{"A1=1"});
 }
