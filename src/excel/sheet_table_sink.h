@@ -65,10 +65,16 @@ class SheetTableSink : public SheetSink {
   bool Fail(std::string message);
   std::string UniqueColumnName(const std::string& wanted, uint32_t column);
   bool CreateTable();
-  bool GrowColumns(uint32_t count);
+  // Makes room for a cell in a column right of the table's last: widens the table to every
+  // stored column at once.
+  bool WidenColumns();
   bool FlushRow();
-  // Rebuilds the finished table without the columns left of the first one holding a value.
-  bool DropLeadingColumns();
+  // Rebuilds the finished table without the columns left of the first one holding a value, and,
+  // once widened, without the columns right of the last one used.
+  bool TrimColumns();
+  // Rebuilds the table from its columns [first, end), named as if the sheet began at first, and
+  // new empty columns after them up to width in all.
+  bool Rebuild(uint32_t first, uint32_t end, uint32_t width);
 
   // Charges n cells of bytes in all to the budget; false with its reason when over it.
   bool Charge(uint64_t cells, uint64_t bytes);
@@ -89,6 +95,8 @@ class SheetTableSink : public SheetSink {
   std::vector<std::string> header_;  // The header row's cells; empty strings for the gaps.
   int64_t header_row_ = -1;          // The first row holding a value, once seen.
   uint32_t first_column_ = 0;        // The leftmost column holding a value so far.
+  uint32_t used_end_ = 0;            // One past the rightmost column of a stored row's value.
+  bool widened_ = false;             // WidenColumns has widened the table to every column.
   std::vector<std::string> columns_;
   std::unordered_set<std::string> column_keys_;  // Case-folded names of columns_.
   sqlite3_stmt* insert_ = nullptr;
