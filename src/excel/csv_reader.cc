@@ -29,12 +29,13 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-// Splits bytes into fields and records and hands the non-empty fields to the sink.
+// Splits bytes into fields and records and hands the non-empty fields of the first columns
+// columns to the sink.
 class CsvParser {
  public:
   // delimiter separates the fields: ',' or, in a tab-separated text file, '\t'.
-  CsvParser(SheetSink& sink, bool cp949, char delimiter)
-      : sink_(sink), cp949_(cp949), delimiter_(delimiter) {}
+  CsvParser(SheetSink& sink, bool cp949, char delimiter, uint32_t columns)
+      : sink_(sink), cp949_(cp949), delimiter_(delimiter), columns_(columns) {}
 
   // False when the sink refused a cell.
   bool Feed(const char* data, size_t size) {
@@ -106,7 +107,7 @@ class CsvParser {
 
   bool EndField() {
     bool ok = true;
-    if (!field_.empty()) {
+    if (!field_.empty() && column_ < columns_) {
       if (cp949_ && !IsAscii(field_)) {
         ok = sink_.Cell(row_, column_, AnsiToUtf8(field_));
       } else {
@@ -137,6 +138,7 @@ class CsvParser {
   SheetSink& sink_;
   bool cp949_;
   char delimiter_;
+  uint32_t columns_;
   State state_ = State::kFieldStart;
   bool after_cr_ = false;
   bool started_ = false;
@@ -210,7 +212,7 @@ bool ReadCsv(const std::filesystem::path& path, SheetSink& sink, LoadBudget& bud
     *error = stopped;
     return false;
   }
-  CsvParser parser(sink, cp949, delimiter);
+  CsvParser parser(sink, cp949, delimiter, budget.limits().stored_columns);
   first = true;
   while ((n = std::fread(buffer.get(), 1, kChunkBytes, file.get())) > 0) {
     if (!budget.ChargeRead(n)) {

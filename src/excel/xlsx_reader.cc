@@ -507,6 +507,7 @@ class SheetHandler : public XmlHandler {
   bool EndCell() {
     in_cell_ = false;
     capture_ = false;
+    if (column_ >= limits_.stored_columns) return true;  // not stored: not handed on
     std::string_view out;
     std::string formatted;
     switch (type_) {
@@ -646,6 +647,8 @@ bool ReadXlsx(const std::filesystem::path& path, SheetSink& sink, LoadBudget& bu
   // Each worksheet part is read once: a sheet pointing at a part read for an earlier sheet is
   // skipped, as a sheet whose name is taken is.
   std::set<std::string, std::less<>> parts_read;
+  size_t skipped = 0;
+  std::string first_skipped;
   for (const SheetEntry& sheet : workbook.sheets) {
     auto rel = rels.relationships.find(sheet.rel_id);
     if (rel == rels.relationships.end()) {
@@ -654,8 +657,7 @@ bool ReadXlsx(const std::filesystem::path& path, SheetSink& sink, LoadBudget& bu
     }
     if (!EndsWith(rel->second.type, "/worksheet")) continue;  // chart, dialog or macro sheet
     if (!parts_read.insert(rel->second.target).second) {
-      spdlog::warn("workbook: sheet \"{}\" skipped, its part {} belongs to an earlier sheet",
-                   sheet.name, rel->second.target);
+      if (skipped++ == 0) first_skipped = sheet.name;
       continue;
     }
     if (!sink.BeginSheet(sheet.name)) {
@@ -668,6 +670,11 @@ bool ReadXlsx(const std::filesystem::path& path, SheetSink& sink, LoadBudget& bu
       *error = "reading stopped at sheet \"" + sheet.name + "\"";
       return fail();
     }
+  }
+  if (skipped > 0) {
+    spdlog::warn(
+        "workbook: {} sheets skipped (the first \"{}\"), their parts belong to earlier sheets",
+        skipped, first_skipped);
   }
   return strings.Wait(error);
 }
