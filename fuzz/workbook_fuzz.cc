@@ -5,7 +5,8 @@
 // Input: the first byte picks the file name's extension (.xlsx, .ods, .xls or .csv); the rest is
 // the file. The seeds named bomb_* are small zip bombs (repeated cells, one long cell repeated
 // over every column, huge repeat counts, cells naming one long shared string, sheets sharing one
-// part, a long start tag) that the load budget must refuse or cut.
+// part, a long start tag, many sheets whose tables widen) that the load budget must refuse or
+// cut, or that must load at once.
 #include <stdlib.h>
 
 #include <array>

@@ -192,6 +192,14 @@ bool WriteRepeatedZip(const std::filesystem::path& path, const std::vector<Repea
 namespace {
 
 constexpr std::string_view kOdsMimetype = "application/vnd.oasis.opendocument.spreadsheet";
+constexpr std::string_view kOdsContentHead =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?><office:document-content "
+    "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+    "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" "
+    "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\">"
+    "<office:body><office:spreadsheet>";
+constexpr std::string_view kOdsContentTail =
+    "</office:spreadsheet></office:body></office:document-content>";
 constexpr std::string_view kXmlDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
 constexpr std::string_view kMain = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
 constexpr std::string_view kRelationships =
@@ -203,6 +211,13 @@ RepeatedEntry Small(std::string name, std::string data) {
   RepeatedEntry entry;
   entry.name = std::move(name);
   entry.head = std::move(data);
+  return entry;
+}
+
+// An OpenDocument package's first entry, kept uncompressed.
+RepeatedEntry OdsMimetype() {
+  RepeatedEntry entry = Small("mimetype", std::string(kOdsMimetype));
+  entry.stored = true;
   return entry;
 }
 
@@ -260,24 +275,30 @@ RepeatedEntry RepeatedSheet(const std::string& name, const std::string& cell, ui
 
 bool WriteOdsRepeatBomb(const std::filesystem::path& path, uint64_t cell_bytes, uint32_t columns,
                         uint32_t rows, std::string* error) {
-  const std::string head = std::string(kXmlDeclaration) +
-                           "<office:document-content "
-                           "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
-                           "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" "
-                           "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\">"
-                           "<office:body><office:spreadsheet><table:table table:name=\"S\">"
-                           "<table:table-row table:number-rows-repeated=\"" +
-                           std::to_string(rows) +
-                           "\"><table:table-cell table:number-columns-repeated=\"" +
-                           std::to_string(columns) + "\" office:value-type=\"string\"><text:p>";
-  RepeatedEntry mimetype = Small("mimetype", std::string(kOdsMimetype));
-  mimetype.stored = true;
-  return WriteRepeatedZip(path,
-                          {mimetype, Letters("content.xml", head, cell_bytes,
-                                             "</text:p></table:table-cell></table:table-row>"
-                                             "</table:table></office:spreadsheet></office:body>"
-                                             "</office:document-content>")},
+  const std::string head =
+      std::string(kOdsContentHead) +
+      "<table:table table:name=\"S\"><table:table-row table:number-rows-repeated=\"" +
+      std::to_string(rows) + "\"><table:table-cell table:number-columns-repeated=\"" +
+      std::to_string(columns) + "\" office:value-type=\"string\"><text:p>";
+  const std::string tail =
+      "</text:p></table:table-cell></table:table-row></table:table>" + std::string(kOdsContentTail);
+  return WriteRepeatedZip(path, {OdsMimetype(), Letters("content.xml", head, cell_bytes, tail)},
                           error);
+}
+
+bool WriteOdsWideningSheets(const std::filesystem::path& path, uint32_t sheets,
+                            std::string* error) {
+  const std::string cell =
+      "<table:table-cell office:value-type=\"string\"><text:p>x</text:p></table:table-cell>";
+  std::string content(kOdsContentHead);
+  for (uint32_t k = 1; k <= sheets; ++k) {
+    content += "<table:table table:name=\"S" + std::to_string(k) + "\"><table:table-row>" + cell +
+               "</table:table-row><table:table-row>" + cell +
+               "<table:table-cell table:number-columns-repeated=\"254\"/>" + cell +
+               "</table:table-row></table:table>";
+  }
+  content += kOdsContentTail;
+  return WriteRepeatedZip(path, {OdsMimetype(), Small("content.xml", content)}, error);
 }
 
 bool WriteXlsxSharedStringBomb(const std::filesystem::path& path, uint64_t string_bytes,

@@ -33,6 +33,10 @@ bool WriteRepeatedZip(const std::filesystem::path& path, const std::vector<Repea
 bool WriteOdsRepeatBomb(const std::filesystem::path& path, uint64_t cell_bytes, uint32_t columns,
                         uint32_t rows, std::string* error);
 
+// An .ods of sheets sheets named S1, S2..., each a one-cell header row and a row whose cells
+// are in its first and its 256th column: each sheet's table must widen once.
+bool WriteOdsWideningSheets(const std::filesystem::path& path, uint32_t sheets, std::string* error);
+
 // An .xlsx whose one shared string of string_bytes letters fills cells cells of its one sheet,
 // 16,384 to a row.
 bool WriteXlsxSharedStringBomb(const std::filesystem::path& path, uint64_t string_bytes,
