@@ -3,7 +3,10 @@
 // every sheet, as the EXCEL command does.
 //
 // Input: the first byte picks the file name's extension (.xlsx, .ods, .xls or .csv); the rest is
-// the file.
+// the file. The seeds named bomb_* are small zip bombs (repeated cells, one long cell repeated
+// over every column, huge repeat counts, cells naming one long shared string, sheets sharing one
+// part, a long start tag, many sheets whose tables widen) that the load budget must refuse or
+// cut, or that must load at once.
 #include <stdlib.h>
 
 #include <array>
@@ -16,6 +19,7 @@
 #include "db/db_exception.h"
 #include "db/excel_database.h"
 #include "excel/excel_workbook.h"
+#include "excel/workbook_loader.h"
 #include "fuzz_check.h"
 
 namespace {
@@ -53,9 +57,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(out.good());
   }
 
+  // Limits small enough that a load breaking them shows as a failure of the fuzzer's memory
+  // limits (scripts/fuzz.sh), while the seeds' bombs are refused by them.
+  parley::LoadLimits limits;
+  limits.read_bytes = 16u << 20;
+  limits.stored_cells = 1u << 20;
+  limits.stored_bytes = 16u << 20;
+  limits.shared_string_bytes = 16u << 20;
+  limits.xml_parser_bytes = 4u << 20;
+  parley::WorkbookCache cache(limits);
   parley::ExcelWorkbook workbook;
   try {
-    workbook.OpenWorkbook(file);
+    workbook.OpenWorkbook(file, &cache);
     (void)workbook.ListSheets();
     const std::vector<std::string> tables = workbook.database()->table_names();
     for (const std::string& table : tables) {

@@ -1,13 +1,15 @@
 // Load through the engine binary against the web service and gateway simulators: a long pipeline
 // of commands on one connection, a thousand short connections, two picture sends at once while
 // the gateway holds its acknowledgements, long sends pipelined while the gateway is silent, and
-// large replies pipelined to a client that does not read.
+// large replies pipelined to a client that does not read, and workbooks of a few KB that would
+// take gigabytes to load.
 // Replies, jobs, open descriptors and memory are checked; load_bench prints the figures.
 #include <sys/socket.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
@@ -17,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include "excel/workbook_bomb.h"
 #include "gatesim/gate_sim_process.h"
 #include "link/message.h"
 #include "qx/link_client.h"
@@ -369,6 +372,74 @@ TEST_F(LoadEngineTest, LargeRepliesToAClientThatDoesNotReadKeepMemoryBounded) {
   const int64_t growth_mb = (StatusKb(engine_->pid(), "VmHWM") - rss_before) / 1024;
   EXPECT_LT(growth_mb, 200) << "peak growth in MB while the replies were read";
   EXPECT_EQ(Exchange(c, "INIT", "").header, kInitHeader);
+}
+
+// Each bomb, the shapes the load budget refuses at their full size, a few KB to a few MB on disk:
+// EXCEL 1 answers an Exception naming the limit, INIT is answered after each, and the engine's
+// peak memory stays within the budget. Sheets sharing one part load as one sheet, read once, and
+// a thousand sheets that each widen load at once.
+TEST_F(LoadEngineTest, WorkbookBombsAreRefusedAndTheEngineKeepsAnswering) {
+  ASSERT_NO_FATAL_FAILURE(Start());
+  LinkClient c;
+  ASSERT_NO_FATAL_FAILURE(Connect(c));
+  constexpr uint64_t kMiB = uint64_t{1} << 20;
+  using Writer = std::function<bool(const std::filesystem::path&, std::string*)>;
+  struct Bomb {
+    const char* file;
+    Writer write;
+    std::string_view reply;  // how the reply starts
+  };
+  constexpr std::string_view kRefused =
+      "1<QX>Exception:[the workbook is over its load limit: more than ";
+  const Bomb bombs[] = {
+      {"rows.ods",
+       [](const auto& p, std::string* e) {
+         return WriteOdsRepeatBomb(p, 32768, 16384, 1048576, e);
+       },
+       kRefused},
+      {"wide.ods",
+       [&](const auto& p, std::string* e) {
+         return WriteOdsRepeatBomb(p, 16 * kMiB, 16384, 1048576, e);
+       },
+       kRefused},
+      {"counts.ods",
+       [](const auto& p, std::string* e) {
+         return WriteOdsRepeatBomb(p, 1, 999999999, 999999999, e);
+       },
+       kRefused},
+      {"strings.xlsx",  // 2 GiB of cells naming one 32 KB string
+       [&](const auto& p, std::string* e) {
+         return WriteXlsxSharedStringBomb(p, 32768, 2048 * kMiB / 22, e);
+       },
+       kRefused},
+      {"tag.xlsx",
+       [&](const auto& p, std::string* e) { return WriteXlsxAttributeBomb(p, 1024 * kMiB, e); },
+       kRefused},
+      {"widening.ods",  // 1000 sheets whose tables each widen to 256 columns
+       [](const auto& p, std::string* e) { return WriteOdsWideningSheets(p, 1000, e); },
+       "1<QX>S1<QX>"},
+      {"parts.xlsx",  // 200 sheets on one part of 100 MB
+       [&](const auto& p, std::string* e) {
+         return WriteXlsxSharedPartBomb(p, 200, 100 * kMiB / 15, e);
+       },
+       "1<QX>S1<QX>"},
+  };
+  const int64_t rss_before = StatusKb(engine_->pid(), "VmRSS");
+  for (const Bomb& bomb : bombs) {
+    SCOPED_TRACE(bomb.file);
+    const std::filesystem::path file = dir_.path() / bomb.file;
+    std::string error;
+    ASSERT_TRUE(bomb.write(file, &error)) << error;
+    EXPECT_LT(std::filesystem::file_size(file), 8 * kMiB);
+    const std::string reply = Exchange(c, "EXCEL", "1<QX>" + file.string()).body;
+    EXPECT_TRUE(reply.starts_with(bomb.reply)) << reply.substr(0, 200);
+    if (std::string_view(bomb.file) == "parts.xlsx") {
+      EXPECT_EQ(reply.find("<QX>S2<QX>"), std::string::npos) << "a part read twice";
+    }
+    EXPECT_EQ(Exchange(c, "INIT", "").header, kInitHeader);
+  }
+  const int64_t growth_mb = (StatusKb(engine_->pid(), "VmHWM") - rss_before) / 1024;
+  EXPECT_LT(growth_mb, 512) << "peak growth in MB while the bombs were read";
 }
 
 }  // namespace

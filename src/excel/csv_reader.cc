@@ -2,6 +2,8 @@
 // chunks: the first decides the text encoding (UTF-8 when every byte sequence is valid UTF-8, else
 // CP949), the second parses. CP949 needs no care while parsing: its trail bytes never take the
 // values of '"', ',', CR or LF.
+#include <sys/stat.h>
+
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -27,12 +29,13 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-// Splits bytes into fields and records and hands the non-empty fields to the sink.
+// Splits bytes into fields and records and hands the non-empty fields of the first columns
+// columns to the sink.
 class CsvParser {
  public:
   // delimiter separates the fields: ',' or, in a tab-separated text file, '\t'.
-  CsvParser(SheetSink& sink, bool cp949, char delimiter)
-      : sink_(sink), cp949_(cp949), delimiter_(delimiter) {}
+  CsvParser(SheetSink& sink, bool cp949, char delimiter, uint32_t columns)
+      : sink_(sink), cp949_(cp949), delimiter_(delimiter), columns_(columns) {}
 
   // False when the sink refused a cell.
   bool Feed(const char* data, size_t size) {
@@ -104,7 +107,7 @@ class CsvParser {
 
   bool EndField() {
     bool ok = true;
-    if (!field_.empty()) {
+    if (!field_.empty() && column_ < columns_) {
       if (cp949_ && !IsAscii(field_)) {
         ok = sink_.Cell(row_, column_, AnsiToUtf8(field_));
       } else {
@@ -135,6 +138,7 @@ class CsvParser {
   SheetSink& sink_;
   bool cp949_;
   char delimiter_;
+  uint32_t columns_;
   State state_ = State::kFieldStart;
   bool after_cr_ = false;
   bool started_ = false;
@@ -149,11 +153,24 @@ std::string SystemReason(const char* what, const std::filesystem::path& path) {
 
 }  // namespace
 
-bool ReadCsv(const std::filesystem::path& path, SheetSink& sink, std::string* error) {
+bool ReadCsv(const std::filesystem::path& path, SheetSink& sink, LoadBudget& budget,
+             std::string* error) {
   File file(std::fopen(path.c_str(), "rb"));
   if (file == nullptr) {
     *error = SystemReason("cannot open", path);
     return false;
+  }
+  // Both passes read the file; the second, which stores it, is charged as it goes, and the first
+  // stops where the second would.
+  const uint64_t limit = budget.limits().read_bytes;
+  auto over_budget = [&](uint64_t bytes) {
+    budget.ChargeRead(bytes);
+    *error = budget.reason();
+    return false;
+  };
+  struct stat info;
+  if (::fstat(::fileno(file.get()), &info) == 0 && static_cast<uint64_t>(info.st_size) > limit) {
+    return over_budget(static_cast<uint64_t>(info.st_size));
   }
   std::unique_ptr<char[]> buffer(new char[kChunkBytes]);
 
@@ -161,7 +178,10 @@ bool ReadCsv(const std::filesystem::path& path, SheetSink& sink, std::string* er
   size_t n;
   bool first = true;
   char delimiter = ',';
+  uint64_t seen = 0;
   while ((n = std::fread(buffer.get(), 1, kChunkBytes, file.get())) > 0) {
+    seen += n;
+    if (seen > limit) return over_budget(seen);
     if (first) {
       const std::string_view head(buffer.get(), n);
       if (head.starts_with("\xFF\xFE") || head.starts_with("\xFE\xFF")) {
@@ -192,9 +212,13 @@ bool ReadCsv(const std::filesystem::path& path, SheetSink& sink, std::string* er
     *error = stopped;
     return false;
   }
-  CsvParser parser(sink, cp949, delimiter);
+  CsvParser parser(sink, cp949, delimiter, budget.limits().stored_columns);
   first = true;
   while ((n = std::fread(buffer.get(), 1, kChunkBytes, file.get())) > 0) {
+    if (!budget.ChargeRead(n)) {
+      *error = budget.reason();
+      return false;
+    }
     std::string_view chunk(buffer.get(), n);
     if (first && chunk.substr(0, kUtf8Bom.size()) == kUtf8Bom) chunk.remove_prefix(kUtf8Bom.size());
     first = false;

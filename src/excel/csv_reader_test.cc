@@ -42,13 +42,15 @@ class CsvReaderTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
 
+  LoadBudget budget_;
+
   // Writes bytes to name in the test's folder and reads it back as CSV.
   RecordingSink Read(const std::string& bytes, const std::string& name = "list.csv") {
     fs::path path = dir_ / name;
     std::ofstream(path, std::ios::binary) << bytes;
     RecordingSink sink;
     std::string error;
-    EXPECT_TRUE(ReadCsv(path, sink, &error)) << error;
+    EXPECT_TRUE(ReadCsv(path, sink, budget_, &error)) << error;
     return sink;
   }
 
@@ -122,11 +124,11 @@ TEST_F(CsvReaderTest, TabSeparatedTextFile) {
 TEST_F(CsvReaderTest, UnreadableFiles) {
   RecordingSink sink;
   std::string error;
-  EXPECT_FALSE(ReadCsv(dir_ / "none.csv", sink, &error));
+  EXPECT_FALSE(ReadCsv(dir_ / "none.csv", sink, budget_, &error));
   EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
   // "Unicode text": UTF-16 would read as bytes with NULs in between.
   std::ofstream(dir_ / "u.txt", std::ios::binary) << std::string("\xFF\xFEn\0a\0\t\0", 8);
-  EXPECT_FALSE(ReadCsv(dir_ / "u.txt", sink, &error));
+  EXPECT_FALSE(ReadCsv(dir_ / "u.txt", sink, budget_, &error));
   EXPECT_NE(error.find("UTF-16"), std::string::npos) << error;
 }
 

@@ -1,5 +1,6 @@
 // OpenDocument spreadsheets: content.xml holds every table; streamed, with repeated rows and
-// cells expanded only when they hold a value.
+// cells expanded only when they hold a value, and only within the stored columns.
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cstdint>
@@ -17,8 +18,6 @@ namespace parley {
 
 namespace {
 
-constexpr uint32_t kMaxRows = 1048576;
-constexpr uint32_t kMaxColumns = 16384;
 constexpr uint32_t kMaxSpaces = 1024;  // one <text:s text:c="n"/>
 
 // A repeat count attribute: 1 when absent or not a positive number.
@@ -113,7 +112,13 @@ std::string TimeText(std::string_view text) {
 
 class ContentHandler : public XmlHandler {
  public:
-  ContentHandler(SheetSink& sink, std::string* error) : sink_(sink), error_(error) {}
+  ContentHandler(SheetSink& sink, LoadBudget& budget, std::string* error)
+      : sink_(sink),
+        budget_(budget),
+        limits_(budget.limits()),
+        // One byte past the cut lets the stored value end at the same character boundary.
+        cell_text_bytes_(size_t{limits_.cell_bytes} + 1),
+        error_(error) {}
 
   bool StartElement(std::string_view name, const char** attributes) override {
     if (skip_depth_ > 0) {
@@ -159,7 +164,7 @@ class ContentHandler : public XmlHandler {
 
   bool Text(std::string_view text) override {
     if (in_cell_ && paragraph_depth_ > 0 && ignored_depth_ == 0 && !error_cell_) {
-      text_.append(text);
+      AppendCapped(&text_, text, cell_text_bytes_);
     }
     return true;
   }
@@ -231,6 +236,7 @@ class ContentHandler : public XmlHandler {
       attribute = FindAttribute(attributes, "string-value");
       if (attribute != nullptr) value_ = attribute;
     }
+    if (value_.size() > cell_text_bytes_) value_.resize(cell_text_bytes_);
     has_value_ = !value_.empty();
     return true;
   }
@@ -250,15 +256,15 @@ class ContentHandler : public XmlHandler {
     } else if (paragraph_depth_ == 0 && !IsCellText(name)) {
       ignored_depth_ = 1;
     } else if (name == "p" || name == "h") {
-      if (paragraph_depth_++ == 0 && paragraphs_++ > 0) text_.push_back('\n');
+      if (paragraph_depth_++ == 0 && paragraphs_++ > 0) AppendText("\n");
     } else if (paragraph_depth_ > 0) {
       if (name == "s") {
         uint32_t count = RepeatCount(FindAttribute(attributes, "c"));
-        text_.append(std::min(count, kMaxSpaces), ' ');
+        AppendText(std::string(std::min(count, kMaxSpaces), ' '));
       } else if (name == "tab") {
-        text_.push_back('\t');
+        AppendText("\t");
       } else if (name == "line-break") {
-        text_.push_back('\n');
+        AppendText("\n");
       }
     }
     return true;
@@ -274,29 +280,42 @@ class ContentHandler : public XmlHandler {
     return true;
   }
 
-  // Keeps the cell's value for the end of the row, once per repeat inside the column bound.
+  void AppendText(std::string_view text) { AppendCapped(&text_, text, cell_text_bytes_); }
+
+  // Keeps the cell's value once for the end of the row, with the columns it repeats over that are
+  // stored; the repeat counts on to the grid's last column.
   bool EndCell() {
     in_cell_ = false;
     const std::string& value = has_value_ ? value_ : text_;
     const uint32_t first = column_;
-    column_ = first + std::min(cell_repeat_, kMaxColumns - std::min(first, kMaxColumns));
-    if (value.empty()) return true;
-    for (uint32_t column = first; column < column_; ++column) {
-      size_t start = row_text_.size();
-      row_text_ += value;
-      row_cells_.push_back({column, start, row_text_.size()});
-    }
+    column_ = first + std::min(cell_repeat_, limits_.columns - std::min(first, limits_.columns));
+    const uint32_t end = std::min(column_, limits_.stored_columns);
+    if (value.empty() || first >= end) return true;
+    size_t start = row_text_.size();
+    row_text_ += value;
+    row_cells_.push_back({first, end, start, row_text_.size()});
     return true;
   }
 
-  // Hands on the row's cells, once per repeat; empty repeated rows are only counted.
+  // Hands on the row's cells, once per repeat; empty repeated rows are only counted. A repeat
+  // that would store more cells than the budget has left is refused before any is handed on.
   bool EndRow() {
     const uint32_t first = row_;
-    row_ = first + std::min(row_repeat_, kMaxRows - std::min(first, kMaxRows));
-    for (uint32_t row = first; row < row_ && !row_cells_.empty(); ++row) {
+    const uint32_t repeat = std::min(row_repeat_, limits_.rows - std::min(first, limits_.rows));
+    row_ = first + repeat;
+    if (row_cells_.empty()) return true;
+    uint64_t cells = 0;
+    for (const RowCell& cell : row_cells_) cells += cell.end_column - cell.column;
+    if (repeat > 1 && !budget_.CanStore(cells * repeat, 0)) {
+      *error_ = budget_.reason();
+      return false;
+    }
+    for (uint32_t row = first; row < row_; ++row) {
       for (const RowCell& cell : row_cells_) {
         std::string_view value(row_text_.data() + cell.start, cell.end - cell.start);
-        if (!sink_.Cell(row, cell.column, value)) return Stopped();
+        for (uint32_t column = cell.column; column < cell.end_column; ++column) {
+          if (!sink_.Cell(row, column, value)) return Stopped();
+        }
       }
     }
     row_cells_.clear();
@@ -305,12 +324,17 @@ class ContentHandler : public XmlHandler {
   }
 
   SheetSink& sink_;
+  LoadBudget& budget_;
+  const LoadLimits& limits_;
+  const size_t cell_text_bytes_;  // of a cell's text kept
   std::string* error_;
   std::string sheet_name_;
 
-  // The row being read: its non-empty cells, their values back to back in row_text_.
+  // The row being read: its non-empty cells, their values back to back in row_text_, each with
+  // the columns [column, end_column) it fills.
   struct RowCell {
     uint32_t column;
+    uint32_t end_column;
     size_t start;
     size_t end;
   };
@@ -337,14 +361,15 @@ class ContentHandler : public XmlHandler {
 
 }  // namespace
 
-bool ReadOds(const std::filesystem::path& path, SheetSink& sink, std::string* error) {
-  std::unique_ptr<ZipReader> zip = ZipReader::Open(path, error);
+bool ReadOds(const std::filesystem::path& path, SheetSink& sink, LoadBudget& budget,
+             std::string* error) {
+  std::unique_ptr<ZipReader> zip = ZipReader::Open(path, budget, error);
   if (!zip) return false;
   if (!zip->Contains("content.xml")) {
     *error = "not an ods workbook: missing content.xml";
     return false;
   }
-  ContentHandler handler(sink, error);
+  ContentHandler handler(sink, budget, error);
   return zip->ParseXml("content.xml", handler, error);
 }
 

@@ -44,7 +44,8 @@ class OdsReaderTest : public ::testing::Test {
                           {"content.xml", content}},
                          &error))
         << error;
-    bool ok = ReadOds(File(), sink_, &error_);
+    LoadBudget budget(limits_);
+    bool ok = ReadOds(File(), sink_, budget, &error_);
     EXPECT_FALSE(sink_.order_broken);
     return ok;
   }
@@ -56,6 +57,8 @@ class OdsReaderTest : public ::testing::Test {
 
   testing::TempDir dir_;
   RecordingSink sink_;
+  LoadLimits limits_;  // of Read
+  LoadBudget budget_;
   std::string error_;
 };
 
@@ -124,6 +127,7 @@ TEST_F(OdsReaderTest, ValueTypes) {
 }
 
 TEST_F(OdsReaderTest, RepeatedAndCoveredCells) {
+  limits_.stored_columns = limits_.columns;  // up to the grid's last column, XFD
   const std::string rows =
       "<table:table-header-rows><table:table-row>" + Text("<text:p>head</text:p>") +
       "</table:table-row></table:table-header-rows>"
@@ -153,6 +157,39 @@ TEST_F(OdsReaderTest, RepeatedAndCoveredCells) {
                    "XFC3=past the last column", "XFD3=past the last column", "A1048574=last row"}));
 }
 
+// A repeat is applied within the stored columns only, and a long text is cut while it is read:
+// a cell of 1 MiB repeated over every column stays one cut value a column.
+TEST_F(OdsReaderTest, RepeatsStayWithinTheStoredColumns) {
+  limits_.stored_columns = 3;
+  limits_.cell_bytes = 4;
+  const std::string rows =
+      "<table:table-row table:number-rows-repeated=\"2\">"
+      "<table:table-cell/>"
+      "<table:table-cell table:number-columns-repeated=\"16384\" office:value-type=\"string\">"
+      "<text:p>" +
+      std::string(1 << 20, 'x') +
+      "</text:p></table:table-cell></table:table-row>"
+      "<table:table-row><table:table-cell table:number-columns-repeated=\"3\"/>" +
+      Text("<text:p>right of the stored columns</text:p>") + "</table:table-row>";
+  ASSERT_TRUE(Read(Content(Table("S", rows)))) << error_;
+  // One byte past the cut is kept, so that the table cuts at the same character boundary.
+  EXPECT_EQ(OnlySheet(), (Cells{"B1=xxxxx", "C1=xxxxx", "B2=xxxxx", "C2=xxxxx"}));
+}
+
+// A repeated row that would store more cells than the budget allows is refused before any of it
+// is handed on: repeat counts of 999,999,999 cost no time.
+TEST_F(OdsReaderTest, RepeatOverTheBudgetIsRefusedAtOnce) {
+  limits_.stored_cells = 1000;
+  const std::string rows =
+      "<table:table-row table:number-rows-repeated=\"999999999\">"
+      "<table:table-cell table:number-columns-repeated=\"999999999\" "
+      "office:value-type=\"float\" office:value=\"1\"/></table:table-row>";
+  EXPECT_FALSE(Read(Content(Table("S", rows))));
+  EXPECT_EQ(error_, "the workbook is over its load limit: more than 1000 cells stored");
+  ASSERT_EQ(sink_.sheets.size(), 1u);
+  EXPECT_TRUE(sink_.sheets[0].cells.empty());
+}
+
 TEST_F(OdsReaderTest, SheetsInDocumentOrder) {
   ASSERT_TRUE(Read(Content(
       Table("전화 목록", "<table:table-row>" + Text("<text:p>x</text:p>") + "</table:table-row>") +
@@ -177,7 +214,7 @@ TEST_F(OdsReaderTest, WriterRoundTrip) {
        {WorkbookValue("<&>\"")}}};
   std::string error;
   ASSERT_TRUE(WriteOds(File(), {data}, &error)) << error;
-  ASSERT_TRUE(ReadOds(File(), sink_, &error)) << error;
+  ASSERT_TRUE(ReadOds(File(), sink_, budget_, &error)) << error;
   EXPECT_EQ(OnlySheet(),
             (Cells{"A1=  lead, two  inner\tand trail  ", "C1=줄\n바꿈", "A2=1012345678", "B2=0.1",
                    "C2=2024-03-05", "D2=2024-03-05 18:00:00", "A4=<&>\""}));
@@ -201,11 +238,11 @@ TEST_F(OdsReaderTest, FailuresGiveReasons) {
     std::string error;
     ASSERT_TRUE(WriteZip(File(), c.entries, &error)) << error;
     RecordingSink sink;
-    EXPECT_FALSE(ReadOds(File(), sink, &error));
+    EXPECT_FALSE(ReadOds(File(), sink, budget_, &error));
     EXPECT_NE(error.find(c.reason), std::string::npos) << error;
   }
   std::string error;
-  EXPECT_FALSE(ReadOds(dir_.path() / "missing.ods", sink_, &error));
+  EXPECT_FALSE(ReadOds(dir_.path() / "missing.ods", sink_, budget_, &error));
   EXPECT_NE(error.find("missing.ods"), std::string::npos) << error;
 }
 

@@ -6,6 +6,9 @@ namespace parley {
 namespace {
 
 constexpr size_t kBatchEvents = 8192;
+// A batch is handed over once its texts reach this size, so that a few batches of long cells
+// stay small.
+constexpr size_t kBatchBytes = size_t{1} << 20;
 constexpr size_t kMaxQueuedBatches = 8;
 
 }  // namespace
@@ -36,7 +39,7 @@ bool PipelinedSink::Add(Kind kind, uint32_t row, uint32_t column, std::string_vi
   if (failed_.load(std::memory_order_relaxed)) return false;
   current_.events.push_back({kind, row, column, static_cast<uint32_t>(text.size())});
   current_.text.append(text);
-  if (current_.events.size() < kBatchEvents) return true;
+  if (current_.events.size() < kBatchEvents && current_.text.size() < kBatchBytes) return true;
   return Flush();
 }
 

@@ -18,7 +18,8 @@
 namespace parley {
 
 // Receives the calls of one reader on the reader's thread and replays them, in order, on target
-// on a thread of its own. Holds at most a few batches of cells at a time. Once target refuses a
+// on a thread of its own. Holds at most a few batches of cells at a time, each of at most 8192
+// cells and little more than 1 MiB of text. Once target refuses a
 // call, the next calls here return false, which stops the reader.
 class PipelinedSink : public SheetSink {
  public:

@@ -42,7 +42,11 @@ std::string GeneratedName(uint32_t column) { return "F" + std::to_string(column 
 
 }  // namespace
 
-SheetTableSink::SheetTableSink(sqlite3* db) : db_(db) {}
+SheetTableSink::SheetTableSink(sqlite3* db, LoadBudget& budget)
+    : db_(db),
+      budget_(budget),
+      max_columns_(budget.limits().stored_columns),
+      max_cell_bytes_(budget.limits().cell_bytes) {}
 
 SheetTableSink::~SheetTableSink() {
   sqlite3_finalize(insert_);
@@ -52,6 +56,10 @@ SheetTableSink::~SheetTableSink() {
 bool SheetTableSink::Fail(std::string message) {
   error_ = std::move(message);
   return false;
+}
+
+bool SheetTableSink::Charge(uint64_t cells, uint64_t bytes) {
+  return budget_.ChargeStored(cells, bytes) || Fail(budget_.reason());
 }
 
 bool SheetTableSink::Exec(const std::string& sql) {
@@ -72,7 +80,9 @@ bool SheetTableSink::BeginSheet(std::string_view name) {
   column_keys_.clear();
   row_ = -1;
   header_row_ = -1;
-  first_column_ = kMaxColumns;
+  first_column_ = max_columns_;
+  used_end_ = 0;
+  widened_ = false;
   values_.clear();
   filled_.clear();
   has_value_.clear();
@@ -84,26 +94,28 @@ bool SheetTableSink::BeginSheet(std::string_view name) {
                  table_.substr(0, table_.size() - 1));
     return true;
   }
-  return Exec("BEGIN");
+  if (!budget_.ChargeSheet()) return Fail(budget_.reason());
+  return Charge(0, table_.size()) && Exec("BEGIN");
 }
 
 bool SheetTableSink::Cell(uint32_t row, uint32_t column, std::string_view value) {
   if (!in_sheet_) return Fail("a cell came outside a sheet");
-  if (skip_sheet_ || column >= kMaxColumns || value.empty()) return true;
-  value = CutUtf8(value, kMaxCellBytes);
+  if (skip_sheet_ || column >= max_columns_ || value.empty()) return true;
+  value = CutUtf8(value, max_cell_bytes_);
   first_column_ = std::min(first_column_, column);
   if (header_row_ < 0) header_row_ = row;
   if (row == header_row_) {
     if (header_.size() <= column) header_.resize(column + 1);
     header_[column].assign(value);
-    return true;
+    return Charge(1, value.size());
   }
   if (row_ != static_cast<int64_t>(row)) {
     if (!FlushRow()) return false;
     row_ = row;
   }
   if (!table_created_ && !CreateTable()) return false;
-  if (column >= columns_.size() && !GrowColumns(column + 1)) return false;
+  if (column >= columns_.size() && !WidenColumns()) return false;
+  used_end_ = std::max(used_end_, column + 1);
   if (!has_value_[column]) {
     has_value_[column] = true;
     filled_.push_back(column);
@@ -122,7 +134,7 @@ bool SheetTableSink::EndSheet() {
   if (!table_created_ && !CreateTable()) return false;
   sqlite3_finalize(insert_);
   insert_ = nullptr;
-  if (!DropLeadingColumns()) return false;
+  if (!TrimColumns()) return false;
   if (!Exec("COMMIT")) return false;
   in_sheet_ = false;
   tables_.push_back(table_);
@@ -173,48 +185,58 @@ bool SheetTableSink::CreateTable() {
   return true;
 }
 
-bool SheetTableSink::GrowColumns(uint32_t count) {
+bool SheetTableSink::WidenColumns() {
+  // Adding a column makes SQLite parse the whole schema again; one rebuild to the full width
+  // costs a few such parses where adding the columns one by one cost one each.
   sqlite3_finalize(insert_);
   insert_ = nullptr;
-  for (auto column = static_cast<uint32_t>(columns_.size()); column < count; ++column) {
-    std::string name = UniqueColumnName("", column);
-    if (!Exec("ALTER TABLE " + QuoteIdentifier(table_) + " ADD COLUMN " + QuoteIdentifier(name) +
-              " TEXT COLLATE NOCASE")) {
-      return false;
-    }
-    column_keys_.insert(FoldCase(name));
-    columns_.push_back(std::move(name));
-  }
-  values_.resize(columns_.size());
-  has_value_.resize(columns_.size());
-  return true;
+  widened_ = true;
+  return Rebuild(0, static_cast<uint32_t>(columns_.size()), max_columns_);
 }
 
-bool SheetTableSink::DropLeadingColumns() {
-  if (first_column_ == 0 || first_column_ >= columns_.size()) return true;
+bool SheetTableSink::TrimColumns() {
+  if (first_column_ >= columns_.size()) return true;  // no value at all: the table is F1
+  uint32_t end = static_cast<uint32_t>(columns_.size());
+  if (widened_) {
+    end = std::max<uint32_t>({static_cast<uint32_t>(header_.size()), 1, used_end_});
+  }
+  if (first_column_ == 0 && end == columns_.size()) return true;
+  return Rebuild(first_column_, end, end - first_column_);
+}
+
+bool SheetTableSink::Rebuild(uint32_t first, uint32_t end, uint32_t width) {
+  // The rows wait in a temporary table while the table is made again under its own name: renaming
+  // a table would make SQLite parse every table's schema again, so that many sheets rebuilt one
+  // after another would cost time growing with the square of their number.
   const std::vector<std::string> old = std::move(columns_);
   columns_.clear();
   column_keys_.clear();
-  std::string moving = table_ + " (moving)";
-  while (table_keys_.count(FoldCase(moving)) != 0) moving += "+";
-  std::string create = "CREATE TABLE " + QuoteIdentifier(moving) + " (";
+  std::string create = "CREATE TABLE " + QuoteIdentifier(table_) + " (";
+  std::string names;
   std::string select;
-  for (uint32_t column = first_column_; column < old.size(); ++column) {
-    // Named as if the sheet began at its first used column: an empty header is F1 there.
-    std::string name =
-        UniqueColumnName(column < header_.size() ? header_[column] : "", column - first_column_);
+  for (uint32_t i = 0; i < width; ++i) {
+    const uint32_t column = first + i;
+    // Named as if the sheet began at first: an empty header is F1 there.
+    std::string name = UniqueColumnName(column < header_.size() ? header_[column] : "", i);
     column_keys_.insert(FoldCase(name));
-    if (column > first_column_) create += ", ", select += ", ";
+    if (i > 0) create += ", ";
     create += QuoteIdentifier(name) + " TEXT COLLATE NOCASE";
-    select += QuoteIdentifier(old[column]);
+    if (column < end) {
+      if (i > 0) names += ", ", select += ", ";
+      names += QuoteIdentifier(name);
+      select += QuoteIdentifier(old[column]);
+    }
     columns_.push_back(std::move(name));
   }
   create += ")";
-  return Exec(create) &&
-         Exec("INSERT INTO " + QuoteIdentifier(moving) + " SELECT " + select + " FROM " +
+  values_.resize(columns_.size());
+  has_value_.resize(columns_.size());
+  return Exec("CREATE TEMP TABLE rebuilding AS SELECT " + select + " FROM " +
               QuoteIdentifier(table_)) &&
-         Exec("DROP TABLE " + QuoteIdentifier(table_)) &&
-         Exec("ALTER TABLE " + QuoteIdentifier(moving) + " RENAME TO " + QuoteIdentifier(table_));
+         Exec("DROP TABLE main." + QuoteIdentifier(table_)) && Exec(create) &&
+         Exec("INSERT INTO main." + QuoteIdentifier(table_) + " (" + names +
+              ") SELECT * FROM temp.rebuilding") &&
+         Exec("DROP TABLE temp.rebuilding");
 }
 
 bool SheetTableSink::FlushRow() {
@@ -228,6 +250,9 @@ bool SheetTableSink::FlushRow() {
       return Fail(sqlite3_errmsg(db_));
     }
   }
+  uint64_t bytes = columns_.size();
+  for (uint32_t column : filled_) bytes += values_[column].size();
+  if (!Charge(filled_.size(), bytes)) return false;
   // Unfilled columns keep the NULL that sqlite3_clear_bindings leaves.
   for (uint32_t column : filled_) {
     const std::string& value = values_[column];

@@ -10,6 +10,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "excel/load_budget.h"
 #include "excel/sheet_sink.h"
 
 struct sqlite3;
@@ -30,20 +31,19 @@ namespace parley {
 //     outside it becoming "?" ("연락처😀" gives "연락처?$"), so that the engine can name every
 //     table and column it lists; names equal after this are equal to the rules here.
 // Rows without any cell are not stored; a sheet without cells gets a table with one column F1
-// and no rows. Cells right of column kMaxColumns are ignored; a value is cut to kMaxCellBytes at a
-// UTF-8 character boundary. A sheet whose name equals an earlier one's (ASCII case folded) or
-// starts with "sqlite_" (kept for SQLite's own tables) is skipped. Each sheet is written in one
-// transaction.
+// and no rows. Cells right of the budget's stored_columns are ignored; a value is cut to its
+// cell_bytes at a UTF-8 character boundary. A sheet whose name equals an earlier one's (ASCII case
+// folded) or starts with "sqlite_" (kept for SQLite's own tables) is skipped. Each sheet is
+// written in one transaction.
 //
-// A failing call returns false and leaves the reason in error(); the database then holds the
-// sheets finished before.
+// What is stored is charged to the load budget: each sheet, and each row as it is written (its
+// cells, their bytes and one byte per column of the table). A failing call, over the budget or
+// not, returns false and leaves the reason in error(); the database then holds the sheets
+// finished before.
 class SheetTableSink : public SheetSink {
  public:
-  static constexpr uint32_t kMaxColumns = 256;
-  static constexpr size_t kMaxCellBytes = 32 * 1024;
-
-  // REQUIRES: db is open and outlives this object.
-  explicit SheetTableSink(sqlite3* db);
+  // REQUIRES: db is open; db and budget outlive this object.
+  SheetTableSink(sqlite3* db, LoadBudget& budget);
   ~SheetTableSink() override;  // Rolls back a sheet left unfinished.
   SheetTableSink(const SheetTableSink&) = delete;
   SheetTableSink& operator=(const SheetTableSink&) = delete;
@@ -68,12 +68,24 @@ class SheetTableSink : public SheetSink {
   bool Fail(std::string message);
   std::string UniqueColumnName(const std::string& wanted, uint32_t column);
   bool CreateTable();
-  bool GrowColumns(uint32_t count);
+  // Makes room for a cell in a column right of the table's last: widens the table to every
+  // stored column at once.
+  bool WidenColumns();
   bool FlushRow();
-  // Rebuilds the finished table without the columns left of the first one holding a value.
-  bool DropLeadingColumns();
+  // Rebuilds the finished table without the columns left of the first one holding a value, and,
+  // once widened, without the columns right of the last one used.
+  bool TrimColumns();
+  // Rebuilds the table from its columns [first, end), named as if the sheet began at first, and
+  // new empty columns after them up to width in all.
+  bool Rebuild(uint32_t first, uint32_t end, uint32_t width);
+
+  // Charges n cells of bytes in all to the budget; false with its reason when over it.
+  bool Charge(uint64_t cells, uint64_t bytes);
 
   sqlite3* db_;
+  LoadBudget& budget_;
+  const uint32_t max_columns_;
+  const size_t max_cell_bytes_;
   std::string error_;
   std::vector<std::string> tables_;
   std::unordered_set<std::string> table_keys_;  // Case-folded names of tables_.
@@ -86,6 +98,8 @@ class SheetTableSink : public SheetSink {
   std::vector<std::string> header_;  // The header row's cells; empty strings for the gaps.
   int64_t header_row_ = -1;          // The first row holding a value, once seen.
   uint32_t first_column_ = 0;        // The leftmost column holding a value so far.
+  uint32_t used_end_ = 0;            // One past the rightmost column of a stored row's value.
+  bool widened_ = false;             // WidenColumns has widened the table to every column.
   std::vector<std::string> columns_;
   std::unordered_set<std::string> column_keys_;  // Case-folded names of columns_.
   sqlite3_stmt* insert_ = nullptr;

@@ -109,16 +109,17 @@ bool LockDown(sqlite3* db) {
          sqlite3_set_authorizer(db, ReadOnlyAuthorizer, nullptr) == SQLITE_OK;
 }
 
-bool Read(Format format, const std::filesystem::path& path, SheetSink& sink, std::string* error) {
+bool Read(Format format, const std::filesystem::path& path, SheetSink& sink, LoadBudget& budget,
+          std::string* error) {
   switch (format) {
     case Format::kXlsx:
-      return ReadXlsx(path, sink, error);
+      return ReadXlsx(path, sink, budget, error);
     case Format::kOds:
-      return ReadOds(path, sink, error);
+      return ReadOds(path, sink, budget, error);
     case Format::kXls:
-      return ReadXls(path, sink, error);
+      return ReadXls(path, sink, budget, error);
     case Format::kCsv:
-      return ReadCsv(path, sink, error);
+      return ReadCsv(path, sink, budget, error);
     case Format::kUnknown:
       break;
   }
@@ -129,6 +130,11 @@ bool Read(Format format, const std::filesystem::path& path, SheetSink& sink, std
 }  // namespace
 
 std::shared_ptr<sqlite3> LoadWorkbook(const std::filesystem::path& path, std::string* error) {
+  return LoadWorkbook(path, LoadLimits(), error);
+}
+
+std::shared_ptr<sqlite3> LoadWorkbook(const std::filesystem::path& path, const LoadLimits& limits,
+                                      std::string* error) {
   if (path.empty()) {
     *error = "no workbook was given";
     return nullptr;
@@ -152,24 +158,27 @@ std::shared_ptr<sqlite3> LoadWorkbook(const std::filesystem::path& path, std::st
   // Nothing here needs to survive a crash: no journal, no syncing.
   sqlite3_exec(raw, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF", nullptr, nullptr, nullptr);
   {
-    SheetTableSink sink(raw);
+    LoadBudget budget(limits);
+    SheetTableSink sink(raw, budget);
     std::string reason;
     bool ok;
     if (format == Format::kXls) {
       // The xls reader runs its library in a child process, which must be forked from a process
       // of one thread.
-      ok = Read(format, path, sink, &reason);
+      ok = Read(format, path, sink, budget, &reason);
     } else {
       // Storing the cells runs beside reading them.
       PipelinedSink pipeline(sink);
-      const bool read = Read(format, path, pipeline, &reason);
+      const bool read = Read(format, path, pipeline, budget, &reason);
       ok = pipeline.Finish() && read;
     }
     ok = ok && sink.Finish();
     if (!ok) {
-      *error = !sink.error().empty() ? sink.error()
-               : !reason.empty()     ? reason
-                                     : "the workbook cannot be read";
+      // Over the budget, the reader or the sink only saw the load stop.
+      *error = budget.exceeded()       ? budget.reason()
+               : !sink.error().empty() ? sink.error()
+               : !reason.empty()       ? reason
+                                       : "the workbook cannot be read";
       return nullptr;
     }
   }
@@ -194,7 +203,7 @@ std::shared_ptr<sqlite3> WorkbookCache::Open(const std::filesystem::path& path,
   }
   if (db_ != nullptr && path == path_ && size == size_ && mtime == mtime_) return db_;
   Clear();
-  std::shared_ptr<sqlite3> db = LoadWorkbook(path, error);
+  std::shared_ptr<sqlite3> db = LoadWorkbook(path, limits_, error);
   if (db == nullptr) return nullptr;
   path_ = path;
   size_ = size;

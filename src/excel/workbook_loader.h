@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "excel/load_budget.h"
+
 struct sqlite3;
 
 namespace parley {
@@ -17,13 +19,21 @@ namespace parley {
 // the column names (an empty header cell is "F<column number>"); every value is TEXT, empty cells
 // NULL. Afterwards the connection only reads: SELECT, reading and functions are authorised,
 // nothing else, and no database can be attached.
+// The load stays within limits (see load_budget.h): a workbook that would go over them is refused
+// with the budget's reason, which names the limit.
 // Returns null with a readable reason (UTF-8) in *error when the file cannot be read.
+std::shared_ptr<sqlite3> LoadWorkbook(const std::filesystem::path& path, const LoadLimits& limits,
+                                      std::string* error);
+// The same within the default limits.
 std::shared_ptr<sqlite3> LoadWorkbook(const std::filesystem::path& path, std::string* error);
 
 // Keeps the database of the last workbook loaded, so that commands on an unchanged file do not
 // read it again.
 class WorkbookCache {
  public:
+  // Workbooks are loaded within limits.
+  explicit WorkbookCache(const LoadLimits& limits = LoadLimits()) : limits_(limits) {}
+
   // The database of the workbook at path: the cached one while the path, size and modification
   // time are those it was loaded from, else a fresh LoadWorkbook (which then replaces the cache).
   // Null with the reason in *error when loading fails (the cache is then emptied). A rewrite that
@@ -35,6 +45,7 @@ class WorkbookCache {
   void Clear();
 
  private:
+  LoadLimits limits_;
   std::filesystem::path path_;
   uintmax_t size_ = 0;
   std::filesystem::file_time_type mtime_{};

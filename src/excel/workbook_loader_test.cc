@@ -115,6 +115,10 @@ TEST_F(WorkbookLoaderTest, ColumnNaming) {
       {"duplicates, case folded", "a,A,b,a\n1\n", {"a", "F2", "b", "F4"}},
       {"duplicate of a generated name", "F2,,x\n1\n", {"F2", "F2_2", "x"}},
       {"cells right of the header", "a\n1,2,,4\n", {"a", "F2", "F3", "F4"}},
+      {"a row right of the header, then a shorter one", "a,b,c\n1,,,,x\n1\n",
+       {"a", "b", "c", "F4", "F5"}},
+      {"cells right of the header after blank columns", ",,a\n,,1,,,4\n,,2\n",
+       {"a", "F2", "F3", "F4"}},
       {"no cells at all", "", {"F1"}},
       // The used range: blank rows above and blank columns left of the data are not part of it.
       {"blank rows above", "\n,\nname,phone\nKim,010\n", {"name", "phone"}},
@@ -252,7 +256,8 @@ TEST(SheetTableSinkTest, NameClashes) {
   ASSERT_EQ(sqlite3_open(":memory:", &raw), SQLITE_OK);
   std::shared_ptr<sqlite3> db(raw, sqlite3_close_v2);
   {
-    SheetTableSink sink(raw);
+    LoadBudget budget;
+    SheetTableSink sink(raw, budget);
     for (const char* name : {"A b", "a B", "'A b$'", "SQLite_master"}) {
       ASSERT_TRUE(sink.BeginSheet(name)) << sink.error();
       ASSERT_TRUE(sink.Cell(0, 0, "h")) << sink.error();
@@ -274,7 +279,8 @@ TEST(SheetTableSinkTest, UnfinishedSheetIsRolledBack) {
   ASSERT_EQ(sqlite3_open(":memory:", &raw), SQLITE_OK);
   std::shared_ptr<sqlite3> db(raw, sqlite3_close_v2);
   {
-    SheetTableSink sink(raw);
+    LoadBudget budget;
+    SheetTableSink sink(raw, budget);
     ASSERT_TRUE(sink.BeginSheet("S"));
     ASSERT_TRUE(sink.Cell(1, 0, "x"));
   }

@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -145,8 +146,9 @@ class FrameWriter {
   std::string buffer_;
 };
 
-// Runs in the child: reads the workbook and writes its frames.
-void SendWorkbook(const std::filesystem::path& path, FrameWriter& out) {
+// Runs in the child: reads the workbook and writes its frames, within the grid's rows and the
+// stored columns.
+void SendWorkbook(const std::filesystem::path& path, const LoadLimits& limits, FrameWriter& out) {
   auto fail = [&out](const std::string& reason) {
     out.Kind(kFailed);
     out.Text(reason);
@@ -174,6 +176,8 @@ void SendWorkbook(const std::filesystem::path& path, FrameWriter& out) {
       return fail("the workbook is damaged: sheet " + std::to_string(sheet + 1) +
                   " cannot be read");
     }
+    rows = std::min(rows, limits.rows);
+    columns = static_cast<unsigned short>(std::min<uint32_t>(columns, limits.stored_columns));
     out.Kind(kSheet);
     out.Text(name != nullptr ? name : "");
     for (unsigned int row = 0; row < rows; ++row) {
@@ -284,7 +288,8 @@ Parse ParseFrames(const std::string& buffer, size_t* offset, SheetSink& sink, st
 
 }  // namespace
 
-bool ReadXls(const std::filesystem::path& path, SheetSink& sink, std::string* error) {
+bool ReadXls(const std::filesystem::path& path, SheetSink& sink, LoadBudget& budget,
+             std::string* error) {
   int fds[2];
   if (::pipe2(fds, O_CLOEXEC) != 0) {
     *error = std::string("cannot read the workbook: ") + std::strerror(errno);
@@ -300,7 +305,7 @@ bool ReadXls(const std::filesystem::path& path, SheetSink& sink, std::string* er
   if (pid == 0) {
     ::close(fds[0]);
     FrameWriter out(fds[1]);
-    SendWorkbook(path, out);
+    SendWorkbook(path, budget.limits(), out);
     _exit(out.Flush(true) ? 0 : 1);
   }
   ::close(fds[1]);
@@ -338,6 +343,10 @@ bool ReadXls(const std::filesystem::path& path, SheetSink& sink, std::string* er
     }
     buffer.resize(old_size + static_cast<size_t>(n > 0 ? n : 0));
     if (n <= 0) break;
+    if (!budget.ChargeRead(static_cast<uint64_t>(n))) {
+      *error = budget.reason();
+      return false;
+    }
   }
   // The child died or sent nonsense before the end of the workbook.
   *error = kDamaged;

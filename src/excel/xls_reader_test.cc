@@ -43,7 +43,8 @@ const fs::path kBook = fs::path(PARLEY_EXCEL_TESTDATA) / "book.xls";
 TEST(XlsReaderTest, ReadsSheetsInOrderWithFormattedValues) {
   RecordingSink sink;
   std::string error;
-  ASSERT_TRUE(ReadXls(kBook, sink, &error)) << error;
+  LoadBudget budget;
+  ASSERT_TRUE(ReadXls(kBook, sink, budget, &error)) << error;
   std::vector<SheetCells> expected = {
       {"Sheet1",
        {{{0, 0}, "이름"},
@@ -105,7 +106,8 @@ TEST(XlsReaderTest, UnreadableCompoundFiles) {
     std::ofstream(dir / c.name, std::ios::binary) << c.bytes;
     RecordingSink sink;
     std::string error;
-    EXPECT_FALSE(ReadXls(dir / c.name, sink, &error)) << c.name;
+    LoadBudget budget;
+    EXPECT_FALSE(ReadXls(dir / c.name, sink, budget, &error)) << c.name;
     EXPECT_EQ(error, c.reason) << c.name;
   }
   fs::remove_all(dir);
@@ -118,7 +120,8 @@ TEST(XlsReaderTest, SinkStopsTheReader) {
     }
   } sink;
   std::string error;
-  EXPECT_FALSE(ReadXls(kBook, sink, &error));
+  LoadBudget budget;
+  EXPECT_FALSE(ReadXls(kBook, sink, budget, &error));
   EXPECT_EQ(error, "reading stopped at sheet \"Sheet1\"");
   ASSERT_EQ(sink.sheets.size(), 1u);
   EXPECT_EQ(sink.sheets[0].cells, (Cells{{{0, 0}, "이름"}, {{0, 1}, "phone"}}));

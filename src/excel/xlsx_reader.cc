@@ -2,11 +2,15 @@
 // the sheets in order; shared strings and styles are read whole, each worksheet is streamed.
 #include <charconv>
 #include <cstdint>
+#include <cstring>
 #include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <thread>
 #include <vector>
+
+#include <spdlog/spdlog.h>
 
 #include "excel/cell_format.h"
 #include "excel/shared_string_table.h"
@@ -17,10 +21,11 @@ namespace parley {
 
 namespace {
 
-constexpr uint32_t kMaxRows = 1048576;   // rows of an Excel sheet
-constexpr uint32_t kMaxColumns = 16384;  // columns A..XFD
-constexpr size_t kMaxSharedBytes = 256u << 20;
 constexpr int kFirstCustomFormat = 164;
+// Excel keeps at most 64,000 cell formats and number format codes of 255 characters; the
+// formats past these bounds are taken as not showing dates.
+constexpr size_t kMaxCellFormats = 65536;
+constexpr size_t kMaxFormatCodeBytes = 1024;
 
 bool EndsWith(std::string_view text, std::string_view tail) {
   return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
@@ -128,10 +133,12 @@ struct Relationship {
   std::string target;  // resolved part name
 };
 
-// Reads a relationships part into Id -> relationship.
+// Reads a relationships part into Id -> relationship; what it keeps is charged to the budget's
+// stored bytes.
 class RelsHandler : public XmlHandler {
  public:
-  explicit RelsHandler(std::string base_dir) : base_dir_(std::move(base_dir)) {}
+  RelsHandler(std::string base_dir, LoadBudget& budget)
+      : base_dir_(std::move(base_dir)), budget_(budget) {}
   bool StartElement(std::string_view name, const char** attributes) override {
     if (name != "Relationship") return true;
     const char* id = FindAttribute(attributes, "Id");
@@ -140,8 +147,9 @@ class RelsHandler : public XmlHandler {
     const char* mode = FindAttribute(attributes, "TargetMode");
     if (id == nullptr || target == nullptr) return true;
     if (mode != nullptr && std::string_view(mode) == "External") return true;
-    relationships[id] = {type ? type : "", ResolveTarget(base_dir_, target)};
-    return true;
+    Relationship& rel = relationships[id];
+    rel = {type ? type : "", ResolveTarget(base_dir_, target)};
+    return budget_.ChargeStored(0, std::strlen(id) + rel.type.size() + rel.target.size());
   }
   bool EndElement(std::string_view) override { return true; }
   bool Text(std::string_view) override { return true; }
@@ -159,6 +167,7 @@ class RelsHandler : public XmlHandler {
 
  private:
   std::string base_dir_;
+  LoadBudget& budget_;
 };
 
 struct SheetEntry {
@@ -166,13 +175,16 @@ struct SheetEntry {
   std::string rel_id;
 };
 
+// Lists the sheets; their names and ids are charged to the budget's stored bytes.
 class WorkbookHandler : public XmlHandler {
  public:
+  explicit WorkbookHandler(LoadBudget& budget) : budget_(budget) {}
   bool StartElement(std::string_view name, const char** attributes) override {
     if (name == "sheet") {
       const char* sheet_name = FindAttribute(attributes, "name");
       const char* id = FindAttribute(attributes, "id");
       sheets.push_back({sheet_name ? sheet_name : "", id ? id : ""});
+      return budget_.ChargeStored(0, sheets.back().name.size() + sheets.back().rel_id.size());
     } else if (name == "workbookPr") {
       // Only the element that holds the attribute decides: Excel adds a namespaced workbookPr
       // of its own that does not.
@@ -185,14 +197,17 @@ class WorkbookHandler : public XmlHandler {
 
   std::vector<SheetEntry> sheets;
   bool date1904 = false;
+
+ private:
+  LoadBudget& budget_;
 };
 
-// Collects the shared strings into a table: the text runs of each <si>, phonetic runs left out.
-// Stops when the table is cancelled.
+// Collects the shared strings into a table: the text runs of each <si>, phonetic runs left out,
+// each cut a little past the stored cell size. Stops when the table is cancelled.
 class SharedStringsHandler : public XmlHandler {
  public:
-  SharedStringsHandler(SharedStringTable* strings, std::string* error)
-      : strings_(strings), error_(error) {}
+  SharedStringsHandler(SharedStringTable* strings, LoadBudget& budget, std::string* error)
+      : strings_(strings), budget_(budget), error_(error) {}
   bool StartElement(std::string_view name, const char**) override {
     if (name == "si") {
       in_item_ = true;
@@ -212,10 +227,14 @@ class SharedStringsHandler : public XmlHandler {
     } else if (name == "si") {
       in_item_ = false;
       DecodeEscapes(&current_);
+      // One byte past the cut lets the stored value end at the same character boundary.
+      const size_t keep = size_t{budget_.limits().cell_bytes} + 1;
+      if (current_.size() > keep) current_.resize(keep);
       // Each string costs its bytes and its slot in the table.
       total_ += current_.size() + sizeof(std::string);
-      if (total_ > kMaxSharedBytes) {
-        *error_ = "the shared strings are larger than 256 MiB";
+      if (total_ > budget_.limits().shared_string_bytes) {
+        budget_.Exceeded(SizeText(budget_.limits().shared_string_bytes) + " of shared strings");
+        *error_ = budget_.reason();
         return false;
       }
       if (!strings_->Add(current_)) {
@@ -227,12 +246,13 @@ class SharedStringsHandler : public XmlHandler {
     return true;
   }
   bool Text(std::string_view text) override {
-    if (capture_) current_.append(text);
+    if (capture_) AppendCapped(&current_, text, budget_.limits().GatheredCellBytes());
     return true;
   }
 
  private:
   SharedStringTable* strings_;
+  LoadBudget& budget_;
   std::string* error_;
   std::string current_;
   size_t total_ = 0;
@@ -246,16 +266,16 @@ class SharedStringsHandler : public XmlHandler {
 class SharedStringsReader {
  public:
   // An empty part gives an empty table at once.
-  SharedStringsReader(const std::filesystem::path& path, std::string part) {
+  SharedStringsReader(const std::filesystem::path& path, std::string part, LoadBudget& budget) {
     if (part.empty()) {
       table_.Finish(true);
       return;
     }
-    thread_ = std::thread([this, path, part = std::move(part)] {
-      std::unique_ptr<ZipReader> zip = ZipReader::Open(path, &error_);
+    thread_ = std::thread([this, path, part = std::move(part), &budget] {
+      std::unique_ptr<ZipReader> zip = ZipReader::Open(path, budget, &error_);
       bool ok = false;
       if (zip) {
-        SharedStringsHandler handler(&table_, &error_);
+        SharedStringsHandler handler(&table_, budget, &error_);
         ok = zip->ParseXml(part, handler, &error_);
       }
       // Stopped by Cancel: the handler stops without a reason of its own.
@@ -298,10 +318,13 @@ class StylesHandler : public XmlHandler {
       const char* id = FindAttribute(attributes, "numFmtId");
       const char* code = FindAttribute(attributes, "formatCode");
       uint32_t value = 0;
-      if (id != nullptr && code != nullptr && ParseUint(id, &value)) codes_[value] = code;
+      if (id != nullptr && code != nullptr && ParseUint(id, &value) &&
+          std::strlen(code) <= kMaxFormatCodeBytes && codes_.size() < kMaxCellFormats) {
+        codes_[value] = code;
+      }
     } else if (name == "cellXfs") {
       in_cell_xfs_ = true;
-    } else if (name == "xf" && in_cell_xfs_) {
+    } else if (name == "xf" && in_cell_xfs_ && format_ids_.size() < kMaxCellFormats) {
       const char* id = FindAttribute(attributes, "numFmtId");
       uint32_t value = 0;
       format_ids_.push_back(id != nullptr && ParseUint(id, &value) ? value : 0);
@@ -364,8 +387,9 @@ std::string IsoDateText(std::string_view text) {
 // Streams one worksheet's cells to the sink.
 class SheetHandler : public XmlHandler {
  public:
-  SheetHandler(const WorkbookParts& parts, std::string part, SheetSink& sink, std::string* error)
-      : parts_(parts), part_(std::move(part)), sink_(sink), error_(error) {}
+  SheetHandler(const WorkbookParts& parts, std::string part, SheetSink& sink,
+               const LoadLimits& limits, std::string* error)
+      : parts_(parts), part_(std::move(part)), sink_(sink), limits_(limits), error_(error) {}
 
   bool StartElement(std::string_view name, const char** attributes) override {
     if (!in_data_) {
@@ -407,7 +431,7 @@ class SheetHandler : public XmlHandler {
   }
 
   bool Text(std::string_view text) override {
-    if (capture_) value_.append(text);
+    if (capture_) AppendCapped(&value_, text, limits_.GatheredCellBytes());
     return true;
   }
 
@@ -427,7 +451,7 @@ class SheetHandler : public XmlHandler {
       if (number - 1 < next_row_) return Fail("row " + std::string(r) + " out of order");
       row = number - 1;
     }
-    if (row >= kMaxRows) return Fail("row number out of range");
+    if (row >= limits_.rows) return Fail("row number out of range");
     row_ = row;
     next_row_ = row + 1;
     next_column_ = 0;
@@ -450,12 +474,12 @@ class SheetHandler : public XmlHandler {
         uint32_t letters = 0;
         uint32_t index = 0;
         while (letters < value.size() && value[letters] >= 'A' && value[letters] <= 'Z' &&
-               index <= kMaxColumns) {
+               index <= limits_.columns) {
           index = index * 26 + static_cast<uint32_t>(value[letters] - 'A' + 1);
           ++letters;
         }
         if (letters == 0) continue;  // no column letters: take the next column
-        if (index > kMaxColumns)
+        if (index > limits_.columns)
           return Fail("cell reference " + std::string(value) + " out of range");
         if (index - 1 < next_column_) {
           return Fail("cell " + std::string(value) + " out of order");
@@ -479,7 +503,7 @@ class SheetHandler : public XmlHandler {
         ParseUint(value, &style_);
       }
     }
-    if (column >= kMaxColumns) return Fail("too many columns");
+    if (column >= limits_.columns) return Fail("too many columns");
     column_ = column;
     next_column_ = column + 1;
     return true;
@@ -488,6 +512,7 @@ class SheetHandler : public XmlHandler {
   bool EndCell() {
     in_cell_ = false;
     capture_ = false;
+    if (column_ >= limits_.stored_columns) return true;  // not stored: not handed on
     std::string_view out;
     std::string formatted;
     switch (type_) {
@@ -550,6 +575,7 @@ class SheetHandler : public XmlHandler {
   const WorkbookParts& parts_;
   std::string part_;
   SheetSink& sink_;
+  const LoadLimits& limits_;
   std::string* error_;
 
   std::string value_;  // reused for every cell
@@ -568,10 +594,10 @@ class SheetHandler : public XmlHandler {
 };
 
 // The workbook part named by the package relationships, "xl/workbook.xml" by default.
-std::string WorkbookPartName(const ZipReader& zip, std::string* error) {
+std::string WorkbookPartName(const ZipReader& zip, LoadBudget& budget, std::string* error) {
   const std::string package_rels = "_rels/.rels";
   if (zip.Contains(package_rels)) {
-    RelsHandler rels("");
+    RelsHandler rels("", budget);
     if (!zip.ParseXml(package_rels, rels, error)) return {};
     std::string target = rels.TargetOfType("officeDocument");
     if (!target.empty() && zip.Contains(target)) return target;
@@ -581,21 +607,22 @@ std::string WorkbookPartName(const ZipReader& zip, std::string* error) {
 
 }  // namespace
 
-bool ReadXlsx(const std::filesystem::path& path, SheetSink& sink, std::string* error) {
-  std::unique_ptr<ZipReader> zip = ZipReader::Open(path, error);
+bool ReadXlsx(const std::filesystem::path& path, SheetSink& sink, LoadBudget& budget,
+              std::string* error) {
+  std::unique_ptr<ZipReader> zip = ZipReader::Open(path, budget, error);
   if (!zip) return false;
 
-  std::string workbook_part = WorkbookPartName(*zip, error);
+  std::string workbook_part = WorkbookPartName(*zip, budget, error);
   if (workbook_part.empty()) return false;
   if (!zip->Contains(workbook_part)) {
     *error = "not an xlsx workbook: missing " + workbook_part;
     return false;
   }
-  WorkbookHandler workbook;
+  WorkbookHandler workbook(budget);
   if (!zip->ParseXml(workbook_part, workbook, error)) return false;
 
   const std::string rels_part = RelsOf(workbook_part);
-  RelsHandler rels(DirectoryOf(workbook_part));
+  RelsHandler rels(DirectoryOf(workbook_part), budget);
   if (!zip->Contains(rels_part)) {
     *error = "not an xlsx workbook: missing " + rels_part;
     return false;
@@ -604,7 +631,7 @@ bool ReadXlsx(const std::filesystem::path& path, SheetSink& sink, std::string* e
 
   std::string shared = rels.TargetOfType("sharedStrings");
   if (!shared.empty() && !zip->Contains(shared)) shared.clear();
-  SharedStringsReader strings(path, shared);
+  SharedStringsReader strings(path, shared, budget);
   WorkbookParts parts;
   parts.shared_strings = &strings.table();
   parts.date1904 = workbook.date1904;
@@ -622,6 +649,11 @@ bool ReadXlsx(const std::filesystem::path& path, SheetSink& sink, std::string* e
     if (!strings.Wait(&strings_error)) *error = strings_error;
     return false;
   };
+  // Each worksheet part is read once: a sheet pointing at a part read for an earlier sheet is
+  // skipped, as a sheet whose name is taken is.
+  std::set<std::string, std::less<>> parts_read;
+  size_t skipped = 0;
+  std::string first_skipped;
   for (const SheetEntry& sheet : workbook.sheets) {
     auto rel = rels.relationships.find(sheet.rel_id);
     if (rel == rels.relationships.end()) {
@@ -629,16 +661,25 @@ bool ReadXlsx(const std::filesystem::path& path, SheetSink& sink, std::string* e
       return fail();
     }
     if (!EndsWith(rel->second.type, "/worksheet")) continue;  // chart, dialog or macro sheet
+    if (!parts_read.insert(rel->second.target).second) {
+      if (skipped++ == 0) first_skipped = sheet.name;
+      continue;
+    }
     if (!sink.BeginSheet(sheet.name)) {
       *error = "reading stopped at sheet \"" + sheet.name + "\"";
       return fail();
     }
-    SheetHandler handler(parts, rel->second.target, sink, error);
+    SheetHandler handler(parts, rel->second.target, sink, budget.limits(), error);
     if (!zip->ParseXml(rel->second.target, handler, error)) return fail();
     if (!sink.EndSheet()) {
       *error = "reading stopped at sheet \"" + sheet.name + "\"";
       return fail();
     }
+  }
+  if (skipped > 0) {
+    spdlog::warn(
+        "workbook: {} sheets skipped (the first \"{}\"), their parts belong to earlier sheets",
+        skipped, first_skipped);
   }
   return strings.Wait(error);
 }

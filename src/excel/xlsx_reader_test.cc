@@ -65,10 +65,11 @@ class XlsxReaderTest : public ::testing::Test {
     return ReadFile(File());
   }
 
-  // Reads path into a fresh sink.
+  // Reads path into a fresh sink, with a budget of its own.
   bool ReadFile(const std::filesystem::path& path) {
     sink_ = RecordingSink();
-    bool ok = ReadXlsx(path, sink_, &error_);
+    LoadBudget budget;
+    bool ok = ReadXlsx(path, sink_, budget, &error_);
     EXPECT_FALSE(sink_.order_broken);
     return ok;
   }
@@ -81,6 +82,7 @@ class XlsxReaderTest : public ::testing::Test {
 
   testing::TempDir dir_;
   RecordingSink sink_;
+  LoadBudget budget_;
   std::string error_;
 };
 
@@ -252,7 +254,7 @@ TEST_F(XlsxReaderTest, WriterRoundTrip) {
       std::string error;
       ASSERT_TRUE(WriteXlsx(File(), {data, {"Empty", {}}}, {shared, absolute}, &error)) << error;
       RecordingSink sink;
-      ASSERT_TRUE(ReadXlsx(File(), sink, &error)) << error;
+      ASSERT_TRUE(ReadXlsx(File(), sink, budget_, &error)) << error;
       ASSERT_EQ(sink.sheets.size(), 2u);
       EXPECT_EQ(sink.sheets[0].name, "Phone list");
       EXPECT_EQ(sink.sheets[0].cells, expected);
@@ -327,7 +329,7 @@ TEST_F(XlsxReaderTest, FailuresGiveReasons) {
     }
     RecordingSink sink;
     std::string error;
-    EXPECT_FALSE(ReadXlsx(File(), sink, &error));
+    EXPECT_FALSE(ReadXlsx(File(), sink, budget_, &error));
     EXPECT_NE(error.find(c.reason), std::string::npos) << error;
   }
 }
@@ -338,7 +340,7 @@ TEST_F(XlsxReaderTest, SinkStopsTheReader) {
   std::vector<ZipEntry> entries =
       Package({{"Sheet1", "<row><c><v>1</v></c><c><v>2</v></c></row>"}});
   ASSERT_TRUE(WriteZip(File(), entries, &error)) << error;
-  EXPECT_FALSE(ReadXlsx(File(), sink, &error));
+  EXPECT_FALSE(ReadXlsx(File(), sink, budget_, &error));
   EXPECT_FALSE(error.empty());
   EXPECT_EQ(sink.sheets.at(0).cells, Cells{"A1=1"});
 }

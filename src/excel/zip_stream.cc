@@ -3,6 +3,8 @@
 #include <expat.h>
 #include <zip.h>
 
+#include <cstddef>
+#include <cstdlib>
 #include <cstring>
 
 namespace parley {
@@ -64,6 +66,82 @@ void OnText(void* data, const XML_Char* text, int length) {
   }
 }
 
+// The memory one parser holds. expat's allocation functions take no context, so the account of
+// the parse running on this thread is reached through a thread-local pointer, set for the life of
+// one parser (ParserMemoryScope).
+struct ParserMemory {
+  uint64_t used = 0;
+  uint64_t limit = 0;
+  bool refused = false;
+};
+thread_local ParserMemory* t_parser_memory = nullptr;
+
+class ParserMemoryScope {
+ public:
+  explicit ParserMemoryScope(ParserMemory* memory) : previous_(t_parser_memory) {
+    t_parser_memory = memory;
+  }
+  ~ParserMemoryScope() { t_parser_memory = previous_; }
+  ParserMemoryScope(const ParserMemoryScope&) = delete;
+  ParserMemoryScope& operator=(const ParserMemoryScope&) = delete;
+
+ private:
+  ParserMemory* previous_;
+};
+
+// Each block starts with its size, padded to keep the caller's part aligned.
+constexpr size_t kBlockHeader = alignof(std::max_align_t);
+
+bool Allow(size_t old_size, size_t new_size) {
+  ParserMemory* memory = t_parser_memory;
+  if (memory == nullptr) return true;
+  if (new_size > old_size && memory->used + (new_size - old_size) > memory->limit) {
+    memory->refused = true;
+    return false;
+  }
+  memory->used = memory->used + new_size - old_size;
+  return true;
+}
+
+size_t BlockSize(void* block) {
+  size_t size;
+  std::memcpy(&size, static_cast<char*>(block) - kBlockHeader, sizeof size);
+  return size;
+}
+
+void* CountedMalloc(size_t size) {
+  if (size > SIZE_MAX - kBlockHeader || !Allow(0, size)) return nullptr;
+  auto* raw = static_cast<char*>(std::malloc(kBlockHeader + size));
+  if (raw == nullptr) {
+    Allow(size, 0);
+    return nullptr;
+  }
+  std::memcpy(raw, &size, sizeof size);
+  return raw + kBlockHeader;
+}
+
+void CountedFree(void* block) {
+  if (block == nullptr) return;
+  Allow(BlockSize(block), 0);
+  std::free(static_cast<char*>(block) - kBlockHeader);
+}
+
+void* CountedRealloc(void* block, size_t size) {
+  if (block == nullptr) return CountedMalloc(size);
+  const size_t old_size = BlockSize(block);
+  if (size > SIZE_MAX - kBlockHeader || !Allow(old_size, size)) return nullptr;
+  auto* raw = static_cast<char*>(
+      std::realloc(static_cast<char*>(block) - kBlockHeader, kBlockHeader + size));
+  if (raw == nullptr) {
+    Allow(size, old_size);
+    return nullptr;
+  }
+  std::memcpy(raw, &size, sizeof size);
+  return raw + kBlockHeader;
+}
+
+const XML_Memory_Handling_Suite kCountedMemory = {CountedMalloc, CountedRealloc, CountedFree};
+
 struct ParserCloser {
   void operator()(XML_Parser parser) const { XML_ParserFree(parser); }
 };
@@ -87,7 +165,8 @@ const char* FindAttribute(const char** attributes, std::string_view local) {
 
 ZipReader::~ZipReader() { zip_discard(archive_); }
 
-std::unique_ptr<ZipReader> ZipReader::Open(const std::filesystem::path& path, std::string* error) {
+std::unique_ptr<ZipReader> ZipReader::Open(const std::filesystem::path& path, LoadBudget& budget,
+                                           std::string* error) {
   int code = 0;
   zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY, &code);
   if (archive == nullptr) {
@@ -101,7 +180,7 @@ std::unique_ptr<ZipReader> ZipReader::Open(const std::filesystem::path& path, st
     }
     return nullptr;
   }
-  return std::unique_ptr<ZipReader>(new ZipReader(archive));
+  return std::unique_ptr<ZipReader>(new ZipReader(archive, budget));
 }
 
 int64_t ZipReader::Locate(std::string_view name) const {
@@ -124,7 +203,11 @@ bool ZipReader::ParseXml(std::string_view name, XmlHandler& handler, std::string
     *error = "cannot read " + entry + ": " + zip_strerror(archive_);
     return false;
   }
-  std::unique_ptr<XML_ParserStruct, ParserCloser> parser(XML_ParserCreate("UTF-8"));
+  ParserMemory memory;
+  memory.limit = budget_.limits().xml_parser_bytes;
+  const ParserMemoryScope scope(&memory);
+  std::unique_ptr<XML_ParserStruct, ParserCloser> parser(
+      XML_ParserCreate_MM("UTF-8", &kCountedMemory, nullptr));
   if (!parser) {
     *error = "out of memory parsing " + entry;
     return false;
@@ -136,10 +219,15 @@ bool ZipReader::ParseXml(std::string_view name, XmlHandler& handler, std::string
   XML_SetElementHandler(parser.get(), OnStart, OnEnd);
   XML_SetCharacterDataHandler(parser.get(), OnText);
 
-  uint64_t total = 0;
+  auto over_memory = [&] {
+    budget_.Exceeded(SizeText(memory.limit) + " of memory for one XML part (" + entry + ")");
+    *error = budget_.reason();
+    return false;
+  };
   for (;;) {
     void* buffer = XML_GetBuffer(parser.get(), static_cast<int>(kChunkBytes));
     if (buffer == nullptr) {
+      if (memory.refused) return over_memory();
       *error = "out of memory parsing " + entry;
       return false;
     }
@@ -148,14 +236,14 @@ bool ZipReader::ParseXml(std::string_view name, XmlHandler& handler, std::string
       *error = "cannot read " + entry + ": " + zip_file_strerror(file.get());
       return false;
     }
-    total += static_cast<uint64_t>(got);
-    if (total > kMaxEntryBytes) {
-      *error = entry + " inflates to more than 2 GiB";
+    if (!budget_.ChargeRead(static_cast<uint64_t>(got))) {
+      *error = budget_.reason();
       return false;
     }
     const bool last = got == 0;
     if (XML_ParseBuffer(parser.get(), static_cast<int>(got), last) != XML_STATUS_OK) {
       if (state.handler_stopped) return false;
+      if (memory.refused) return over_memory();
       const char* reason = state.too_deep ? "elements nested too deeply"
                                           : XML_ErrorString(XML_GetErrorCode(parser.get()));
       *error = "bad XML in " + entry + " at line " +

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "excel/load_budget.h"
+
 struct zip;
 
 namespace parley {
@@ -32,11 +34,9 @@ const char* FindAttribute(const char** attributes, std::string_view local);
 // The name without its namespace prefix: "table:name" gives "name".
 std::string_view LocalName(std::string_view name);
 
-// A zip archive opened for reading.
+// A zip archive opened for reading, each byte inflated charged to a load budget.
 class ZipReader {
  public:
-  // An entry inflates to at most this many bytes; a larger one is refused as a zip bomb.
-  static constexpr uint64_t kMaxEntryBytes = uint64_t{2} << 30;
   // Elements nest at most this deep.
   static constexpr int kMaxXmlDepth = 256;
   // Inflated bytes handed to the parser at a time.
@@ -46,25 +46,29 @@ class ZipReader {
   ZipReader(const ZipReader&) = delete;
   ZipReader& operator=(const ZipReader&) = delete;
 
-  // Opens the archive at path. Returns null with a readable reason in *error when the file
-  // cannot be opened or is not a zip archive.
-  static std::unique_ptr<ZipReader> Open(const std::filesystem::path& path, std::string* error);
+  // Opens the archive at path; every byte inflated from it is charged to budget (its read
+  // bytes), and each parser holds at most the budget's xml_parser_bytes. Returns null with a
+  // readable reason in *error when the file cannot be opened or is not a zip archive.
+  // REQUIRES: budget outlives the reader.
+  static std::unique_ptr<ZipReader> Open(const std::filesystem::path& path, LoadBudget& budget,
+                                         std::string* error);
 
   // True when the archive holds an entry of that name. Names are case-sensitive; one leading
   // "/" is ignored, so "/xl/workbook.xml" finds "xl/workbook.xml".
   bool Contains(std::string_view name) const;
 
   // Parses the entry as XML, handing its events to handler. Returns false with a reason in
-  // *error when the entry is missing, cannot be inflated, is too large, nests too deeply or is
-  // not well-formed XML ("bad XML in <name> at line <n>: <reason>"); returns false without
-  // touching *error when the handler stopped the parse.
+  // *error when the entry is missing, cannot be inflated, goes over the budget (the budget's
+  // reason), nests too deeply or is not well-formed XML ("bad XML in <name> at line <n>:
+  // <reason>"); returns false without touching *error when the handler stopped the parse.
   bool ParseXml(std::string_view name, XmlHandler& handler, std::string* error) const;
 
  private:
-  explicit ZipReader(zip* archive) : archive_(archive) {}
+  ZipReader(zip* archive, LoadBudget& budget) : archive_(archive), budget_(budget) {}
   int64_t Locate(std::string_view name) const;
 
   zip* archive_;
+  LoadBudget& budget_;
 };
 
 }  // namespace parley
