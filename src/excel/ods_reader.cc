@@ -21,6 +21,18 @@ namespace {
 constexpr uint32_t kMaxSpaces = 1024;  // one <text:s text:c="n"/>
 
 // A repeat count attribute: 1 when absent or not a positive number.
+// The text a spreadsheet shows for a formula that failed: "#DIV/0!", "#N/A" and the rest, or
+// LibreOffice's "Err:502". Writers that do not mark such a cell store it as the number 0.
+bool IsErrorName(std::string_view text) {
+  constexpr std::string_view kNames[] = {"#NULL!", "#DIV/0!", "#VALUE!", "#REF!",
+                                         "#NAME?", "#NUM!",   "#N/A"};
+  for (std::string_view name : kNames) {
+    if (text == name) return true;
+  }
+  return text.size() == 7 && text.starts_with("Err:") &&
+         std::all_of(text.begin() + 4, text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
 uint32_t RepeatCount(const char* text) {
   if (text == nullptr) return 1;
   uint32_t value = 0;
@@ -196,19 +208,20 @@ class ContentHandler : public XmlHandler {
     value_.clear();
     // office:value-type; LibreOffice adds its own calcext:value-type, "error" for a formula that
     // failed (shown as "#DIV/0!" and so on): such a cell is empty, as an error cell of an xlsx.
+    // Whatever prefix a writer gives that namespace, a value type "error" is one.
     std::string_view kind;
+    formula_ = false;
     for (const char** a = attributes; a[0] != nullptr; a += 2) {
       const std::string_view name = a[0];
-      if (LocalName(name) != "value-type") continue;
-      if (name.starts_with("calcext:")) {
-        if (std::string_view(a[1]) == "error") {
-          has_value_ = false;
-          error_cell_ = true;  // its text is the error's name
-          return true;
-        }
-      } else {
-        kind = a[1];
+      const std::string_view local = LocalName(name);
+      if (local == "formula") formula_ = true;
+      if (local != "value-type") continue;
+      if (std::string_view(a[1]) == "error") {
+        has_value_ = false;
+        error_cell_ = true;  // its text is the error's name
+        return true;
       }
+      if (!name.starts_with("calcext:")) kind = a[1];
     }
     const char* attribute = nullptr;
     if (kind == "float" || kind == "percentage" || kind == "currency") {
@@ -286,6 +299,8 @@ class ContentHandler : public XmlHandler {
   // stored; the repeat counts on to the grid's last column.
   bool EndCell() {
     in_cell_ = false;
+    // A failed formula that a writer stored as a number shows its error's name: it is empty.
+    if (formula_ && has_value_ && IsErrorName(text_)) value_.clear();
     const std::string& value = has_value_ ? value_ : text_;
     const uint32_t first = column_;
     column_ = first + std::min(cell_repeat_, limits_.columns - std::min(first, limits_.columns));
@@ -355,6 +370,7 @@ class ContentHandler : public XmlHandler {
   bool error_cell_ = false;  // a formula that failed
   int skip_depth_ = 0;
   bool has_value_ = false;
+  bool formula_ = false;  // the cell holds a formula
   bool in_cell_ = false;
   bool in_table_ = false;
 };

@@ -101,6 +101,14 @@ TEST_F(OdsReaderTest, ValueTypes) {
       "<table:table-cell table:formula=\"of:=1/0\" office:value-type=\"float\" "
       "office:value=\"0\" calcext:value-type=\"error\"><text:p>#DIV/0!</text:p>"
       "</table:table-cell>" +
+      // Writers that do not mark the error store the number 0 and show the error's name.
+      "<table:table-cell table:formula=\"of:=1/0\" office:value-type=\"float\" "
+      "office:value=\"0\"><text:p>#DIV/0!</text:p></table:table-cell>"
+      "<table:table-cell table:formula=\"of:=[.A1]\" office:value-type=\"float\" "
+      "office:value=\"0\"><text:p>Err:502</text:p></table:table-cell>"
+      // A formula whose text merely looks like one is a value.
+      "<table:table-cell table:formula=\"of:=0\" office:value-type=\"float\" "
+      "office:value=\"0\"><text:p>0</text:p></table:table-cell>" +
       Text("<text:p>after</text:p>") + "</table:table-row>";
   ASSERT_TRUE(Read(Content(Table("Sheet1", row)))) << error_;
   EXPECT_EQ(OnlySheet(), (Cells{"A1=1012345678",
@@ -123,7 +131,8 @@ TEST_F(OdsReaderTest, ValueTypes) {
                                 "I2=name",
                                 "J2=Kim",
                                 "K2=one",
-                                "M2=after"}));
+                                "O2=0",
+                                "P2=after"}));
 }
 
 TEST_F(OdsReaderTest, RepeatedAndCoveredCells) {
