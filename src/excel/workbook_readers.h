@@ -16,7 +16,7 @@ bool ReadXlsx(const std::filesystem::path& path, SheetSink& sink, std::string* e
 // OpenDocument spreadsheet (.ods): streamed from the zip like ReadXlsx.
 bool ReadOds(const std::filesystem::path& path, SheetSink& sink, std::string* error);
 
-// Excel 97-2003 (.xls), through freexl.
+// Excel 5-2003 (.xls): the BIFF5 or BIFF8 workbook stream of a compound file, read in process.
 bool ReadXls(const std::filesystem::path& path, SheetSink& sink, std::string* error);
 
 // Comma-separated values: one sheet named after the file without its extension. RFC 4180

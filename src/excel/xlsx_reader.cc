@@ -20,7 +20,6 @@ namespace {
 constexpr uint32_t kMaxRows = 1048576;   // rows of an Excel sheet
 constexpr uint32_t kMaxColumns = 16384;  // columns A..XFD
 constexpr size_t kMaxSharedBytes = 256u << 20;
-constexpr int kFirstCustomFormat = 164;
 
 bool EndsWith(std::string_view text, std::string_view tail) {
   return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
@@ -108,19 +107,6 @@ std::string ResolveTarget(std::string_view base_dir, std::string_view target) {
     out.append(segment);
   }
   return out;
-}
-
-// A number format id and its code formats dates. Beyond the formats IsDateFormat knows, the
-// built-in ids 27-36 and 50-58 are the East Asian (Korean, Japanese, Chinese) date formats.
-bool IsDateStyle(int format_id, const std::string& code) {
-  if (!code.empty()) {
-    return IsDateFormat(format_id < kFirstCustomFormat && IsDateFormat(format_id, "")
-                            ? format_id
-                            : kFirstCustomFormat,
-                        code);
-  }
-  return IsDateFormat(format_id, code) || (format_id >= 27 && format_id <= 36) ||
-         (format_id >= 50 && format_id <= 58);
 }
 
 struct Relationship {
