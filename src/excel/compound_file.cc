@@ -206,6 +206,7 @@ class Container {
     const uint64_t size = StreamSize(entry);
     const uint32_t start = Le32(entry, kStartSectorAt);
     stream->clear();
+    if (size == 0) return true;
     if (size >= mini_cutoff_) {
       // Never more than the file holds, whatever the size recorded.
       return ReadChain(fat_, start, static_cast<size_t>(std::min<uint64_t>(size, file_.size())),
