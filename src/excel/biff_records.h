@@ -92,6 +92,8 @@ class RecordReader {
   // False at the end of the stream, or at a record cut short (damaged() tells).
   bool Next(Record* record);
   bool damaged() const { return damaged_; }
+  // Where the next record starts.
+  size_t offset() const { return offset_; }
 
  private:
   std::string_view stream_;

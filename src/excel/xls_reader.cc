@@ -63,7 +63,8 @@ class Workbook {
                    : biff::ReadByteString(reader, length_size, decoder_, out);
   }
   void ReadSharedStrings(const Record& sst);
-  bool IndexSheet(const SheetEntry& sheet, std::vector<CellEntry>* cells, bool* worksheet);
+  bool IndexSheet(const SheetEntry& sheet, std::vector<CellEntry>* cells, bool* worksheet,
+                  size_t* budget);
   // The text of one cell; false when the cell refers to a shared string that is not there.
   bool CellText(const CellEntry& cell, std::string* text);
   std::string NumberText(double value, uint16_t xf) const {
@@ -184,8 +185,11 @@ void Workbook::ReadSharedStrings(const Record& sst) {
 }
 
 // Walks a sheet's records and lists where each cell's value is. Records of embedded charts
-// (a BOF-EOF substream inside the sheet) are passed over.
-bool Workbook::IndexSheet(const SheetEntry& sheet, std::vector<CellEntry>* cells, bool* worksheet) {
+// (a BOF-EOF substream inside the sheet) are passed over. The sheets of a sound workbook do not
+// overlap: *budget, the bytes the sheets may still walk together, keeps crafted sheets that do
+// from walking the stream once per sheet.
+bool Workbook::IndexSheet(const SheetEntry& sheet, std::vector<CellEntry>* cells, bool* worksheet,
+                          size_t* budget) {
   RecordReader records(stream_, sheet.offset);
   Record record;
   if (!records.Next(&record) || record.id != biff::kBof || record.data.size() < biff::kBofSize) {
@@ -203,6 +207,7 @@ bool Workbook::IndexSheet(const SheetEntry& sheet, std::vector<CellEntry>* cells
     cells->push_back({cell_key, static_cast<uint32_t>(position)});
   };
   while (depth > 0 && records.Next(&record)) {
+    if (records.offset() - sheet.offset > *budget) return false;
     const std::string_view data = record.data;
     switch (record.id) {
       case biff::kBof:
@@ -253,6 +258,7 @@ bool Workbook::IndexSheet(const SheetEntry& sheet, std::vector<CellEntry>* cells
         break;
     }
   }
+  *budget -= records.offset() - sheet.offset;
   return !records.damaged();
 }
 
@@ -316,13 +322,14 @@ bool Workbook::CellText(const CellEntry& cell, std::string* text) {
 bool Workbook::ReadSheets(SheetSink& sink, std::string* error) {
   std::vector<CellEntry> cells;
   std::string text;
+  size_t budget = stream_.size();
   for (size_t i = 0; i < sheets_.size(); ++i) {
     const SheetEntry& sheet = sheets_[i];
     const std::string damaged =
         "the workbook is damaged: sheet " + std::to_string(i + 1) + " cannot be read";
     cells.clear();
     bool worksheet = true;
-    if (!IndexSheet(sheet, &cells, &worksheet)) {
+    if (!IndexSheet(sheet, &cells, &worksheet, &budget)) {
       *error = damaged;
       return false;
     }

@@ -227,6 +227,12 @@ TEST_F(XlsRecordsTest, DamagedStreams) {
   std::string far_sheet = Stream(kBiff8, sst, {{Name8("S"), cell}});
   const size_t bound = far_sheet.find(Name8("S")) - 6;
   far_sheet.replace(bound, 4, U32(1 << 20));
+  // Two sheets on one substream: each walk would cover most of the stream again.
+  std::string many_cells;
+  for (uint16_t row = 0; row < 200; ++row) many_cells += BiffRecord(0x0203, Cell(row, 0) + F64(1));
+  std::string shared_sheet = Stream(kBiff8, sst, {{Name8("S"), many_cells}, {Name8("T"), ""}});
+  const size_t first = shared_sheet.find(Name8("S")) - 6;
+  shared_sheet.replace(shared_sheet.find(Name8("T")) - 6, 4, shared_sheet.substr(first, 4));
   struct Case {
     const char* name;
     std::string stream;
@@ -243,6 +249,7 @@ TEST_F(XlsRecordsTest, DamagedStreams) {
        "the workbook is damaged: sheet 1 cannot be read"},
       {"record cut short", cut_record, "the workbook is damaged: sheet 1 cannot be read"},
       {"sheet beyond the stream", far_sheet, "the workbook is damaged: sheet 1 cannot be read"},
+      {"sheets overlap", shared_sheet, "the workbook is damaged: sheet 2 cannot be read"},
   };
   for (const Case& c : cases) {
     // A sheet that fails may have handed on some of its cells already.
