@@ -10,10 +10,8 @@
 namespace parley {
 namespace {
 
-constexpr size_t kSectorSize = 512;
 constexpr size_t kMiniSectorSize = 64;
 constexpr size_t kMiniStreamCutoff = 4096;
-constexpr size_t kLinksPerSector = kSectorSize / 4;
 constexpr size_t kHeaderDifatEntries = 109;
 constexpr uint32_t kFreeSector = 0xFFFFFFFF;
 constexpr uint32_t kEndOfChain = 0xFFFFFFFE;
@@ -148,18 +146,17 @@ std::string Utf16Bytes(std::string_view utf8) {
   return out;
 }
 
-std::string CompoundFileBytes(std::string_view stream_name, std::string_view stream) {
+std::string CompoundFileBytes(std::string_view stream_name, std::string_view stream,
+                              int sector_shift) {
+  const size_t kSectorSize = size_t{1} << sector_shift;
+  const size_t kLinksPerSector = kSectorSize / 4;
   // The chains laid out one after another from sector 0: the directory, then the stream, or the
   // mini stream and its table.
   std::vector<std::string> chains;
   uint32_t root_start = kEndOfChain, mini_fat_start = kEndOfChain, stream_start = kEndOfChain;
   uint64_t root_size = 0;
   size_t mini_fat_sectors = 0;
-  std::string directory = DirectoryEntry("Root Entry", 5, 1, 0, 0) +
-                          DirectoryEntry(stream_name, 2, kNoEntry, 0, stream.size()) +
-                          DirectoryEntry("", 0, kNoEntry, 0, 0) +
-                          DirectoryEntry("", 0, kNoEntry, 0, 0);
-  chains.push_back(directory);
+  chains.emplace_back();  // the directory, in one sector, once the starts are known
   size_t next_sector = 1;
   if (stream.size() < kMiniStreamCutoff) {
     std::string mini(stream);
@@ -191,10 +188,10 @@ std::string CompoundFileBytes(std::string_view stream_name, std::string_view str
     next_sector += data.size() / kSectorSize;
     chains.push_back(std::move(data));
   }
-  // Directory entries with their starts, now known.
   chains[0] = DirectoryEntry("Root Entry", 5, 1, root_start, root_size) +
               DirectoryEntry(stream_name, 2, kNoEntry, stream_start, stream.size()) +
               DirectoryEntry("", 0, kNoEntry, 0, 0) + DirectoryEntry("", 0, kNoEntry, 0, 0);
+  PadTo(kSectorSize, &chains[0]);
 
   const size_t data_sectors = next_sector;
   size_t fat_sectors = 1, difat_sectors = 0;
@@ -222,7 +219,8 @@ std::string CompoundFileBytes(std::string_view stream_name, std::string_view str
 
   std::string file("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
   file.append(16, '\0');
-  file += LeBytes(0x003E, 2) + LeBytes(3, 2) + LeBytes(0xFFFE, 2) + LeBytes(9, 2) + LeBytes(6, 2);
+  file += LeBytes(0x003E, 2) + LeBytes(sector_shift == 9 ? 3 : 4, 2) + LeBytes(0xFFFE, 2) +
+          LeBytes(sector_shift, 2) + LeBytes(6, 2);
   file.append(6, '\0');
   file += LeBytes(0, 4) + LeBytes(fat_sectors, 4) + LeBytes(0, 4) + LeBytes(0, 4) +
           LeBytes(kMiniStreamCutoff, 4) + LeBytes(mini_fat_start, 4) +
@@ -232,6 +230,7 @@ std::string CompoundFileBytes(std::string_view stream_name, std::string_view str
   for (size_t i = 0; i < kHeaderDifatEntries; ++i) {
     file += LeBytes(i < fat_sectors ? data_sectors + i : kFreeSector, 4);
   }
+  file.resize(kSectorSize, '\0');  // a 4096-byte sector holds the 512-byte header
   for (const std::string& chain : chains) file += chain;
   for (uint32_t link : fat) file += LeBytes(link, 4);
   for (size_t d = 0; d < difat_sectors; ++d) {

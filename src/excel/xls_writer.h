@@ -22,10 +22,12 @@ std::string BiffRecord(uint16_t id, std::string_view data);
 // UTF-8 text as UTF-16LE.
 std::string Utf16Bytes(std::string_view utf8);
 
-// A version 3 compound file (512-byte sectors) holding one stream at the top of its directory:
-// in the mini stream when under 4096 bytes, else in sectors of its own; the sector table grows
-// into DIFAT sectors when it needs more than the header lists.
-std::string CompoundFileBytes(std::string_view stream_name, std::string_view stream);
+// A compound file holding one stream at the top of its directory: in the mini stream when under
+// 4096 bytes, else in sectors of its own; the sector table grows into DIFAT sectors when it needs
+// more than the header lists. Sectors of 512 bytes (sector_shift 9, version 3) or 4096 (12,
+// version 4).
+std::string CompoundFileBytes(std::string_view stream_name, std::string_view stream,
+                              int sector_shift = 9);
 
 // The sheets as a BIFF8 workbook stream: text in the shared strings (split over CONTINUE records
 // when long), numbers as NUMBER records, dates under the built-in date format 14.
