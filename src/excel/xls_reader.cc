@@ -76,7 +76,10 @@ class Workbook {
   uint16_t version_ = biff::kBiff8;
   bool date1904_ = false;
   CodePageDecoder decoder_;
-  std::vector<std::string> shared_strings_;
+  // The shared strings end to end, and where each ends: four bytes a string, however many a
+  // crafted table holds.
+  std::string shared_text_;
+  std::vector<uint32_t> shared_ends_;
   std::vector<bool> date_xf_;
   std::vector<SheetEntry> sheets_;
 };
@@ -175,12 +178,12 @@ void Workbook::ReadSharedStrings(const Record& sst) {
   SpanReader reader(stream_, sst);
   uint32_t total, count;
   if (!reader.U32(&total) || !reader.U32(&count)) return;
-  // Each string takes at least three bytes.
-  shared_strings_.reserve(std::min<size_t>(count, stream_.size() / 3));
+  // Each string takes at least three bytes of the stream.
+  shared_ends_.reserve(std::min<size_t>(count, stream_.size() / 3));
+  // The text is at most twice the stream's bytes, which are under 1 GiB.
   for (uint32_t i = 0; i < count; ++i) {
-    std::string text;
-    if (!biff::ReadUnicodeString(reader, 2, &text)) return;
-    shared_strings_.push_back(std::move(text));
+    if (!biff::ReadUnicodeString(reader, 2, &shared_text_)) return;
+    shared_ends_.push_back(static_cast<uint32_t>(shared_text_.size()));
   }
 }
 
@@ -302,8 +305,9 @@ bool Workbook::CellText(const CellEntry& cell, std::string* text) {
     case biff::kLabelSst: {
       if (data.size() < biff::kLabelSstSize) return true;
       const uint32_t index = Le32(data, biff::kCellHeaderSize);
-      if (index >= shared_strings_.size()) return false;
-      *text = shared_strings_[index];
+      if (index >= shared_ends_.size()) return false;
+      const uint32_t begin = index == 0 ? 0 : shared_ends_[index - 1];
+      text->assign(shared_text_, begin, shared_ends_[index] - begin);
       return true;
     }
     case biff::kString: {
