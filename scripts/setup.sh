@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config git
-  libasio-dev libcurl4-openssl-dev libsqlite3-dev libzip-dev libexpat1-dev libfreexl-dev
+  libasio-dev libcurl4-openssl-dev libsqlite3-dev libzip-dev libexpat1-dev
   libcli11-dev libspdlog-dev libfmt-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-format

@@ -119,4 +119,16 @@ bool IsDateFormat(int format_id, const std::string& code) {
   return false;
 }
 
+bool IsDateStyle(int format_id, const std::string& code) {
+  constexpr int kFirstCustomFormat = 164;
+  if (!code.empty()) {
+    return IsDateFormat(format_id < kFirstCustomFormat && IsDateFormat(format_id, "")
+                            ? format_id
+                            : kFirstCustomFormat,
+                        code);
+  }
+  return IsDateFormat(format_id, code) || (format_id >= 27 && format_id <= 36) ||
+         (format_id >= 50 && format_id <= 58);
+}
+
 }  // namespace parley

@@ -22,6 +22,12 @@ std::string FormatDate(double serial, bool date1904 = false);
 // (but not a code that is only "General" or elapsed-time brackets alone).
 bool IsDateFormat(int format_id, const std::string& format_code);
 
+// Whether a cell styled with a number format (its id, and its code when the workbook defines one)
+// shows a date: IsDateFormat, where the code decides unless the id is a built-in date format;
+// without a code, also the built-in East Asian (Korean, Japanese, Chinese) date formats 27-36 and
+// 50-58.
+bool IsDateStyle(int format_id, const std::string& format_code);
+
 }  // namespace parley
 
 #endif  // PARLEY_EXCEL_CELL_FORMAT_H_

@@ -3,10 +3,12 @@
 #define PARLEY_EXCEL_RECORDING_SINK_H_
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "excel/load_budget.h"
 #include "excel/sheet_sink.h"
 
 namespace parley {
@@ -62,6 +64,26 @@ class RecordingSink : public SheetSink {
   int64_t last_row_ = -1;
   int64_t last_column_ = -1;
 };
+
+// What a reader gives for a file, one line each: "error: REASON" when it fails, then "sheet: NAME"
+// and "A1=value" per cell for each sheet handed on, and "cells out of order" when the order was
+// broken.
+// The reader gets a budget of the default limits.
+inline std::vector<std::string> ReadListing(bool (*read)(const std::filesystem::path&, SheetSink&,
+                                                         LoadBudget&, std::string*),
+                                            const std::filesystem::path& file) {
+  RecordingSink sink;
+  LoadBudget budget;
+  std::string error;
+  std::vector<std::string> lines;
+  if (!read(file, sink, budget, &error)) lines.push_back("error: " + error);
+  for (const RecordingSink::Sheet& sheet : sink.sheets) {
+    lines.push_back("sheet: " + sheet.name);
+    lines.insert(lines.end(), sheet.cells.begin(), sheet.cells.end());
+  }
+  if (sink.order_broken) lines.push_back("cells out of order");
+  return lines;
+}
 
 }  // namespace parley
 

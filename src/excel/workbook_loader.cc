@@ -8,6 +8,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "excel/little_endian.h"
 #include "excel/pipelined_sink.h"
 #include "excel/sheet_table_sink.h"
 #include "excel/workbook_readers.h"
@@ -29,16 +30,11 @@ constexpr size_t kZipExtraLengthOffset = 28;
 constexpr size_t kZipHeaderSize = 30;
 constexpr size_t kHeadBytes = 512;
 
-uint16_t ReadLe16(std::string_view bytes, size_t offset) {
-  return static_cast<uint16_t>(static_cast<unsigned char>(bytes[offset]) |
-                               static_cast<unsigned char>(bytes[offset + 1]) << 8);
-}
-
 // An OpenDocument package stores its uncompressed "mimetype" entry first.
 bool HasOdsMimetype(std::string_view head) {
   if (head.size() < kZipHeaderSize) return false;
-  size_t name_length = ReadLe16(head, kZipNameLengthOffset);
-  size_t extra_length = ReadLe16(head, kZipExtraLengthOffset);
+  size_t name_length = Le16(head, kZipNameLengthOffset);
+  size_t extra_length = Le16(head, kZipExtraLengthOffset);
   size_t data = kZipHeaderSize + name_length + extra_length;
   return head.substr(kZipHeaderSize, name_length) == "mimetype" &&
          data + kOdsMimetype.size() <= head.size() &&
@@ -161,17 +157,10 @@ std::shared_ptr<sqlite3> LoadWorkbook(const std::filesystem::path& path, const L
     LoadBudget budget(limits);
     SheetTableSink sink(raw, budget);
     std::string reason;
-    bool ok;
-    if (format == Format::kXls) {
-      // The xls reader runs its library in a child process, which must be forked from a process
-      // of one thread.
-      ok = Read(format, path, sink, budget, &reason);
-    } else {
-      // Storing the cells runs beside reading them.
-      PipelinedSink pipeline(sink);
-      const bool read = Read(format, path, pipeline, budget, &reason);
-      ok = pipeline.Finish() && read;
-    }
+    // Storing the cells runs beside reading them.
+    PipelinedSink pipeline(sink);
+    const bool read = Read(format, path, pipeline, budget, &reason);
+    bool ok = pipeline.Finish() && read;
     ok = ok && sink.Finish();
     if (!ok) {
       // Over the budget, the reader or the sink only saw the load stop.

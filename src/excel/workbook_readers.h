@@ -23,8 +23,8 @@ bool ReadXlsx(const std::filesystem::path& path, SheetSink& sink, LoadBudget& bu
 bool ReadOds(const std::filesystem::path& path, SheetSink& sink, LoadBudget& budget,
              std::string* error);
 
-// Excel 97-2003 (.xls), through freexl.
-// What the child process sends is charged as read.
+// Excel 5-2003 (.xls): the BIFF5 or BIFF8 workbook stream of a compound file, read in process.
+// The workbook stream is charged as read.
 bool ReadXls(const std::filesystem::path& path, SheetSink& sink, LoadBudget& budget,
              std::string* error);
 

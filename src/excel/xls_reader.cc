@@ -1,356 +1,419 @@
-// Excel 97-2003 workbooks (BIFF in a compound file), read through freexl, which hands text over
-// as UTF-8 whatever the workbook's code page and turns date-formatted numbers into date text.
-//
-// freexl runs in a child process: it trusts lengths inside the file, and a damaged or crafted
-// workbook can make it read past its buffers. The child sends the cells back over a pipe; when it
-// dies, the workbook is reported as damaged and the engine carries on.
-#include <fcntl.h>
-#include <freexl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/types.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
+// Excel 5-2003 workbooks (.xls): the BIFF5 or BIFF8 workbook stream out of its compound file,
+// read in process. The workbook globals give the sheets, the shared strings, the code page, the
+// date system and the number formats; each worksheet's cell records are then indexed, put in row
+// order when the writer did not keep it, and handed to the sink as text formatted like the .xlsx
+// reader's (dates and times through cell_format, booleans as TRUE/FALSE, errors left empty).
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
+#include <cstdint>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
+#include "excel/biff_records.h"
+#include "excel/biff_text.h"
 #include "excel/cell_format.h"
+#include "excel/compound_file.h"
 #include "excel/workbook_readers.h"
 
 namespace parley {
 namespace {
 
-// The frames the child writes, each a kind byte and then:
-//   kSheet:    name length (4), name
-//   kCell:     row (4), column (4), value length (4), value
-//   kEndSheet: nothing
-//   kFailed:   reason length (4), reason
-//   kDone:     nothing
-// Numbers are in host byte order: both ends are the same program.
-enum Frame : char { kSheet = 'S', kCell = 'C', kEndSheet = 'E', kFailed = 'F', kDone = 'D' };
-constexpr size_t kNumberSize = 4;
-// No text freexl gives is near this long (a BIFF string holds at most 32767 characters).
-constexpr uint32_t kMaxTextBytes = 1 << 20;
-constexpr size_t kPipeChunk = 64 * 1024;
-// A child silent for this long is taken to be stuck on a damaged file.
-constexpr int kSilenceLimitMs = 30 * 1000;
+using biff::Record;
+using biff::RecordReader;
+using biff::SpanReader;
 
 constexpr const char* kDamaged = "the workbook is damaged or not an Excel workbook";
+constexpr const char* kEncrypted = "the workbook is password-protected";
+// Stream offsets must fit in 31 bits (the cell index keeps a flag in the 32nd).
+constexpr size_t kMaxFileBytes = size_t{1} << 30;
 
-// Closes the freexl handle when leaving.
-class XlsHandle {
- public:
-  XlsHandle() = default;
-  ~XlsHandle() {
-    if (handle_ != nullptr) freexl_close(handle_);
-  }
-  XlsHandle(const XlsHandle&) = delete;
-  XlsHandle& operator=(const XlsHandle&) = delete;
+// The built-in number formats that show numbers, not dates, whatever code a FORMAT record gives
+// them (Excel 5 writes a FORMAT record for each, in the language of the installation: the
+// German "Standard" for General would otherwise read as a date code).
+bool IsBuiltInNumberFormat(int id) {
+  return (id >= 0 && id <= 13) || (id >= 37 && id <= 44) || id == 48 || id == 49;
+}
 
-  const void* get() const { return handle_; }
-  const void** out() { return &handle_; }
-
- private:
-  const void* handle_ = nullptr;
+struct SheetEntry {
+  std::string name;
+  uint32_t offset = 0;  // of the sheet's BOF record in the stream
 };
 
-// Tells whether a workbook that freexl could not open is encrypted: its FILEPASS record is
-// still visible to the metadata-only open.
-bool IsEncrypted(const std::filesystem::path& path) {
-  XlsHandle info;
-  if (freexl_open_info(path.c_str(), info.out()) != FREEXL_OK) return false;
-  unsigned int password = 0;
-  return freexl_get_info(info.get(), FREEXL_BIFF_PASSWORD, &password) == FREEXL_OK &&
-         password == FREEXL_BIFF_OBFUSCATED;
-}
+// One cell of a sheet, found while walking its records: where its value is.
+struct CellEntry {
+  uint32_t key;       // row << 16 | column
+  uint32_t position;  // of the value's record in the stream, or of a MULRK item with kRkItem
+};
+constexpr uint32_t kRkItem = uint32_t{1} << 31;
 
-std::string OpenFailure(const std::filesystem::path& path, int rc) {
-  switch (rc) {
-    case FREEXL_FILE_NOT_FOUND:
-      return "cannot open " + path.string();
-    case FREEXL_INSUFFICIENT_MEMORY:
-      return "not enough memory to read the workbook";
-    case FREEXL_BIFF_WORKBOOK_NOT_FOUND:
-      // A compound file without a workbook stream: most often an encrypted .xlsx, which Office
-      // keeps in a compound file too.
-      return "the workbook is password-protected or not an Excel workbook";
-    case FREEXL_INVALID_CFBF_HEADER:
-    case FREEXL_CFBF_INVALID_SIGNATURE:
-    case FREEXL_CFBF_INVALID_SECTOR_SIZE:
-      return "not an Excel workbook";
-    default:
-      if (IsEncrypted(path)) return "the workbook is password-protected";
-      return kDamaged;
-  }
-}
-
-// The text stored for one cell; empty for an empty cell.
-std::string CellText(const FreeXL_CellValue& value) {
-  switch (value.type) {
-    case FREEXL_CELL_INT:
-      return FormatNumber(value.value.int_value);
-    case FREEXL_CELL_DOUBLE:
-      return FormatNumber(value.value.double_value);
-    case FREEXL_CELL_TEXT:
-    case FREEXL_CELL_SST_TEXT:
-    case FREEXL_CELL_DATE:
-    case FREEXL_CELL_TIME:
-      return value.value.text_value != nullptr ? value.value.text_value : "";
-    case FREEXL_CELL_DATETIME: {
-      if (value.value.text_value == nullptr) return "";
-      std::string text = value.value.text_value;
-      constexpr std::string_view kMidnight = " 00:00:00";
-      if (text.size() > kMidnight.size() &&
-          text.compare(text.size() - kMidnight.size(), kMidnight.size(), kMidnight) == 0) {
-        text.resize(text.size() - kMidnight.size());
-      }
-      return text;
-    }
-    default:
-      return "";
-  }
-}
-
-// The child's side: frames buffered and written to the pipe in chunks.
-class FrameWriter {
+class Workbook {
  public:
-  explicit FrameWriter(int fd) : fd_(fd) {}
+  explicit Workbook(std::string stream) : stream_(std::move(stream)) {}
 
-  void Kind(Frame kind) { buffer_.push_back(kind); }
-  void Number(uint32_t n) { buffer_.append(reinterpret_cast<const char*>(&n), kNumberSize); }
-  void Text(std::string_view text) {
-    text = text.substr(0, kMaxTextBytes);
-    Number(static_cast<uint32_t>(text.size()));
-    buffer_.append(text);
+  bool ReadGlobals(std::string* error);
+  bool ReadSheets(SheetSink& sink, std::string* error);
+
+ private:
+  bool biff8() const { return version_ != biff::kBiff5; }
+  bool ReadString(SpanReader& reader, size_t length_size, std::string* out) {
+    return biff8() ? biff::ReadUnicodeString(reader, length_size, out)
+                   : biff::ReadByteString(reader, length_size, decoder_, out);
   }
-  // False when the pipe is gone.
-  bool Flush(bool always) {
-    if (!always && buffer_.size() < kPipeChunk) return true;
-    size_t done = 0;
-    while (done < buffer_.size()) {
-      ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) return false;
-      done += static_cast<size_t>(n);
+  void ReadSharedStrings(const Record& sst);
+  bool IndexSheet(const SheetEntry& sheet, std::vector<CellEntry>* cells, bool* worksheet,
+                  size_t* budget);
+  // The text of one cell; false when the cell refers to a shared string that is not there.
+  bool CellText(const CellEntry& cell, std::string* text);
+  std::string NumberText(double value, uint16_t xf) const {
+    const bool date = xf < date_xf_.size() && date_xf_[xf];
+    return date ? FormatDate(value, date1904_) : FormatNumber(value);
+  }
+
+  const std::string stream_;
+  uint16_t version_ = biff::kBiff8;
+  bool date1904_ = false;
+  CodePageDecoder decoder_;
+  // The shared strings end to end, and where each ends: four bytes a string, however many a
+  // crafted table holds.
+  std::string shared_text_;
+  std::vector<uint32_t> shared_ends_;
+  std::vector<bool> date_xf_;
+  std::vector<SheetEntry> sheets_;
+};
+
+bool Workbook::ReadGlobals(std::string* error) {
+  RecordReader records(stream_, 0);
+  Record record;
+  if (!records.Next(&record)) {
+    *error = kDamaged;
+    return false;
+  }
+  if (record.id == biff::kBof2 || record.id == biff::kBof3 || record.id == biff::kBof4) {
+    *error = "the workbook is in the format of Excel 4 or older; save it again as .xlsx";
+    return false;
+  }
+  if (record.id != biff::kBof || record.data.size() < biff::kBofSize) {
+    *error = kDamaged;
+    return false;
+  }
+  version_ = Le16(record.data, 0);
+  // Records read once the code page is known, whatever their order.
+  std::vector<Record> bound_sheets, formats;
+  std::vector<uint16_t> xf_formats;
+  bool ended = false;
+  while (!ended && records.Next(&record)) {
+    switch (record.id) {
+      case biff::kEof:
+        ended = true;
+        break;
+      case biff::kFilePass:
+        *error = kEncrypted;
+        return false;
+      case biff::kCodePage:
+        if (record.data.size() >= 2) decoder_.SetCodePage(Le16(record.data, 0));
+        break;
+      case biff::kDateMode:
+        if (record.data.size() >= 2) date1904_ = Le16(record.data, 0) == 1;
+        break;
+      case biff::kBoundSheet:
+        bound_sheets.push_back(record);
+        break;
+      case biff::kFormat:
+        formats.push_back(record);
+        break;
+      case biff::kXf:
+        if (record.data.size() >= biff::kXfMinSize) {
+          xf_formats.push_back(Le16(record.data, biff::kXfFormatAt));
+        }
+        break;
+      case biff::kSst:
+        if (biff8()) ReadSharedStrings(record);
+        break;
     }
-    buffer_.clear();
+  }
+  if (!ended) {
+    *error = kDamaged;
+    return false;
+  }
+  std::unordered_map<uint16_t, std::string> codes;
+  for (const Record& format : formats) {
+    if (format.data.size() < 2) continue;
+    SpanReader reader(stream_, format);
+    std::string code;
+    if (reader.Skip(2) && ReadString(reader, biff8() ? 2 : 1, &code)) {
+      codes[Le16(format.data, 0)] = std::move(code);
+    }
+  }
+  date_xf_.reserve(xf_formats.size());
+  for (uint16_t id : xf_formats) {
+    auto code = codes.find(id);
+    date_xf_.push_back(!IsBuiltInNumberFormat(id) &&
+                       IsDateStyle(id, code == codes.end() ? std::string() : code->second));
+  }
+  for (const Record& bound : bound_sheets) {
+    // Chart sheets, Excel 4 macro sheets and VB modules hold no cells to list.
+    if (bound.data.size() < biff::kBoundSheetNameAt ||
+        static_cast<uint8_t>(bound.data[biff::kBoundSheetNameAt - 1]) != biff::kWorksheetType) {
+      continue;
+    }
+    SheetEntry sheet;
+    sheet.offset = Le32(bound.data, 0);
+    SpanReader reader(stream_, bound);
+    if (!reader.Skip(biff::kBoundSheetNameAt) || !ReadString(reader, 1, &sheet.name)) {
+      *error = "the workbook is damaged: sheet " + std::to_string(sheets_.size() + 1) +
+               " has no readable name";
+      return false;
+    }
+    sheets_.push_back(std::move(sheet));
+  }
+  return true;
+}
+
+// The shared strings: a total (4) and a count (4), then the strings, running on through CONTINUE
+// records. A table cut short keeps the strings read; a cell that refers past them fails its sheet.
+void Workbook::ReadSharedStrings(const Record& sst) {
+  SpanReader reader(stream_, sst);
+  uint32_t total, count;
+  if (!reader.U32(&total) || !reader.U32(&count)) return;
+  // Each string takes at least three bytes of the stream.
+  shared_ends_.reserve(std::min<size_t>(count, stream_.size() / 3));
+  // The text is at most twice the stream's bytes, which are under 1 GiB.
+  for (uint32_t i = 0; i < count; ++i) {
+    if (!biff::ReadUnicodeString(reader, 2, &shared_text_)) return;
+    shared_ends_.push_back(static_cast<uint32_t>(shared_text_.size()));
+  }
+}
+
+// Walks a sheet's records and lists where each cell's value is. Records of embedded charts
+// (a BOF-EOF substream inside the sheet) are passed over. The sheets of a sound workbook do not
+// overlap: *budget, the bytes the sheets may still walk together, keeps crafted sheets that do
+// from walking the stream once per sheet.
+bool Workbook::IndexSheet(const SheetEntry& sheet, std::vector<CellEntry>* cells, bool* worksheet,
+                          size_t* budget) {
+  RecordReader records(stream_, sheet.offset);
+  Record record;
+  if (!records.Next(&record) || record.id != biff::kBof || record.data.size() < biff::kBofSize) {
+    return false;
+  }
+  *worksheet = Le16(record.data, 2) == biff::kWorksheetSubstream;
+  if (!*worksheet) return true;
+  int depth = 1;
+  bool string_due = false;  // a FORMULA with a text result waits for its STRING record
+  uint32_t string_key = 0;
+  const auto key = [](std::string_view data) {
+    return static_cast<uint32_t>(Le16(data, 0)) << 16 | Le16(data, 2);
+  };
+  const auto add = [cells](uint32_t cell_key, size_t position) {
+    cells->push_back({cell_key, static_cast<uint32_t>(position)});
+  };
+  while (depth > 0 && records.Next(&record)) {
+    if (records.offset() - sheet.offset > *budget) return false;
+    const std::string_view data = record.data;
+    switch (record.id) {
+      case biff::kBof:
+        ++depth;
+        continue;
+      case biff::kEof:
+        --depth;
+        continue;
+    }
+    if (depth != 1) continue;
+    switch (record.id) {
+      case biff::kString:
+        if (string_due) add(string_key, record.offset);
+        string_due = false;
+        break;
+      case biff::kFormula:
+        string_due = false;
+        if (data.size() < biff::kFormulaMinSize) break;
+        if (Le16(data, biff::kCellHeaderSize + 6) == 0xFFFF &&
+            static_cast<uint8_t>(data[biff::kCellHeaderSize]) == biff::kResultString) {
+          string_due = true;
+          string_key = key(data);
+        } else {
+          add(key(data), record.offset);
+        }
+        break;
+      case biff::kMulRk: {
+        string_due = false;
+        if (data.size() < biff::kMulRkHeaderSize + 2) break;
+        const size_t items = (data.size() - biff::kMulRkHeaderSize - 2) / biff::kMulRkItemSize;
+        const uint32_t row = Le16(data, 0);
+        const uint32_t first = Le16(data, 2);
+        for (size_t i = 0; i < items && first + i <= 0xFFFF; ++i) {
+          const size_t item = record.offset + 4 + biff::kMulRkHeaderSize + i * biff::kMulRkItemSize;
+          cells->push_back({row << 16 | static_cast<uint32_t>(first + i),
+                            static_cast<uint32_t>(item) | kRkItem});
+        }
+        break;
+      }
+      case biff::kLabelSst:
+      case biff::kLabel:
+      case biff::kRString:
+      case biff::kNumber:
+      case biff::kRk:
+      case biff::kBoolErr:
+        string_due = false;
+        if (data.size() >= biff::kCellHeaderSize) add(key(data), record.offset);
+        break;
+    }
+  }
+  *budget -= records.offset() - sheet.offset;
+  return !records.damaged();
+}
+
+bool Workbook::CellText(const CellEntry& cell, std::string* text) {
+  text->clear();
+  if (cell.position & kRkItem) {
+    const size_t at = cell.position & ~kRkItem;
+    *text = NumberText(biff::RkValue(Le32(stream_, at + 2)), Le16(stream_, at));
     return true;
   }
-
- private:
-  int fd_;
-  std::string buffer_;
-};
-
-// Runs in the child: reads the workbook and writes its frames, within the grid's rows and the
-// stored columns.
-void SendWorkbook(const std::filesystem::path& path, const LoadLimits& limits, FrameWriter& out) {
-  auto fail = [&out](const std::string& reason) {
-    out.Kind(kFailed);
-    out.Text(reason);
-  };
-  XlsHandle xls;
-  int rc = freexl_open(path.c_str(), xls.out());
-  if (rc != FREEXL_OK) return fail(OpenFailure(path, rc));
-  unsigned int password = 0;
-  if (freexl_get_info(xls.get(), FREEXL_BIFF_PASSWORD, &password) == FREEXL_OK &&
-      password == FREEXL_BIFF_OBFUSCATED) {
-    return fail("the workbook is password-protected");
-  }
-  unsigned int sheets = 0;
-  if (freexl_get_info(xls.get(), FREEXL_BIFF_SHEET_COUNT, &sheets) != FREEXL_OK) {
-    return fail("the workbook is damaged: its sheets cannot be listed");
-  }
-  for (unsigned int sheet = 0; sheet < sheets && sheet <= 0xFFFF; ++sheet) {
-    auto index = static_cast<unsigned short>(sheet);
-    const char* name = nullptr;
-    unsigned int rows = 0;
-    unsigned short columns = 0;
-    if (freexl_get_worksheet_name(xls.get(), index, &name) != FREEXL_OK ||
-        freexl_select_active_worksheet(xls.get(), index) != FREEXL_OK ||
-        freexl_worksheet_dimensions(xls.get(), &rows, &columns) != FREEXL_OK) {
-      return fail("the workbook is damaged: sheet " + std::to_string(sheet + 1) +
-                  " cannot be read");
-    }
-    rows = std::min(rows, limits.rows);
-    columns = static_cast<unsigned short>(std::min<uint32_t>(columns, limits.stored_columns));
-    out.Kind(kSheet);
-    out.Text(name != nullptr ? name : "");
-    for (unsigned int row = 0; row < rows; ++row) {
-      for (unsigned short column = 0; column < columns; ++column) {
-        FreeXL_CellValue value;
-        if (freexl_get_cell_value(xls.get(), row, column, &value) != FREEXL_OK) continue;
-        std::string text = CellText(value);
-        if (text.empty()) continue;
-        out.Kind(kCell);
-        out.Number(row);
-        out.Number(column);
-        out.Text(text);
+  RecordReader records(stream_, cell.position);
+  Record record;
+  records.Next(&record);  // read when indexed
+  const std::string_view data = record.data;
+  const uint16_t xf = record.id == biff::kString ? 0 : Le16(data, 4);
+  switch (record.id) {
+    case biff::kNumber:
+      if (data.size() >= biff::kNumberSize) {
+        *text = NumberText(biff::F64(data, biff::kCellHeaderSize), xf);
       }
-      if (!out.Flush(false)) return;
+      return true;
+    case biff::kRk:
+      if (data.size() >= biff::kRkSize) {
+        *text = NumberText(biff::RkValue(Le32(data, biff::kCellHeaderSize)), xf);
+      }
+      return true;
+    case biff::kBoolErr:
+      // An error value lists as an empty cell, as in .xlsx files.
+      if (data.size() >= biff::kBoolErrSize && data[biff::kCellHeaderSize + 1] == 0) {
+        *text = data[biff::kCellHeaderSize] != 0 ? "TRUE" : "FALSE";
+      }
+      return true;
+    case biff::kFormula: {
+      if (Le16(data, biff::kCellHeaderSize + 6) != 0xFFFF) {
+        *text = NumberText(biff::F64(data, biff::kCellHeaderSize), xf);
+      } else if (static_cast<uint8_t>(data[biff::kCellHeaderSize]) == biff::kResultBoolean) {
+        *text = data[biff::kCellHeaderSize + 2] != 0 ? "TRUE" : "FALSE";
+      }
+      return true;  // an error or an empty text result lists as an empty cell
     }
-    out.Kind(kEndSheet);
+    case biff::kLabelSst: {
+      if (data.size() < biff::kLabelSstSize) return true;
+      const uint32_t index = Le32(data, biff::kCellHeaderSize);
+      if (index >= shared_ends_.size()) return false;
+      const uint32_t begin = index == 0 ? 0 : shared_ends_[index - 1];
+      text->assign(shared_text_, begin, shared_ends_[index] - begin);
+      return true;
+    }
+    case biff::kString: {
+      SpanReader reader(stream_, record);
+      (void)ReadString(reader, 2, text);
+      return true;
+    }
+    default: {  // LABEL, RSTRING
+      SpanReader reader(stream_, record);
+      (void)(reader.Skip(biff::kCellHeaderSize) && ReadString(reader, 2, text));
+      return true;
+    }
   }
-  out.Kind(kDone);
 }
 
-// The caller's side: the child process, ended and reaped when leaving.
-class Child {
- public:
-  Child(pid_t pid, int fd) : pid_(pid), fd_(fd) {}
-  ~Child() {
-    if (fd_ >= 0) ::close(fd_);
-    if (pid_ > 0) {
-      ::kill(pid_, SIGKILL);
-      Wait();
+bool Workbook::ReadSheets(SheetSink& sink, std::string* error) {
+  std::vector<CellEntry> cells;
+  std::string text;
+  size_t budget = stream_.size();
+  for (size_t i = 0; i < sheets_.size(); ++i) {
+    const SheetEntry& sheet = sheets_[i];
+    const std::string damaged =
+        "the workbook is damaged: sheet " + std::to_string(i + 1) + " cannot be read";
+    cells.clear();
+    bool worksheet = true;
+    if (!IndexSheet(sheet, &cells, &worksheet, &budget)) {
+      *error = damaged;
+      return false;
+    }
+    if (!worksheet) continue;
+    // Writers keep cells in row order as a rule, not always; of two records for one cell the
+    // later counts.
+    const auto by_key = [](const CellEntry& a, const CellEntry& b) { return a.key < b.key; };
+    if (!std::is_sorted(cells.begin(), cells.end(), by_key)) {
+      std::stable_sort(cells.begin(), cells.end(), by_key);
+    }
+    const std::string stopped = "reading stopped at sheet \"" + sheet.name + "\"";
+    if (!sink.BeginSheet(sheet.name)) {
+      *error = stopped;
+      return false;
+    }
+    for (size_t c = 0; c < cells.size(); ++c) {
+      if (c + 1 < cells.size() && cells[c + 1].key == cells[c].key) continue;
+      if (!CellText(cells[c], &text)) {
+        *error = damaged;
+        return false;
+      }
+      if (text.empty()) continue;
+      if (!sink.Cell(cells[c].key >> 16, cells[c].key & 0xFFFF, text)) {
+        *error = stopped;
+        return false;
+      }
+    }
+    if (!sink.EndSheet()) {
+      *error = stopped;
+      return false;
     }
   }
-  Child(const Child&) = delete;
-  Child& operator=(const Child&) = delete;
-
-  int fd() const { return fd_; }
-
-  // Reaps the child; true when it ended normally with status 0.
-  bool Wait() {
-    int status = 0;
-    pid_t rc;
-    do {
-      rc = ::waitpid(pid_, &status, 0);
-    } while (rc < 0 && errno == EINTR);
-    pid_ = -1;
-    return rc > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-  }
-
- private:
-  pid_t pid_;
-  int fd_;
-};
-
-// Parses the frames in buffer from *offset on, handing them to the sink. Stops at an incomplete
-// frame (leaving *offset at its start) or at the end of the workbook.
-enum class Parse { kMore, kDone, kFailed, kStopped, kBad };
-Parse ParseFrames(const std::string& buffer, size_t* offset, SheetSink& sink, std::string* sheet,
-                  std::string* error) {
-  auto number = [&buffer](size_t at) {
-    uint32_t n;
-    std::memcpy(&n, buffer.data() + at, kNumberSize);
-    return n;
-  };
-  for (;;) {
-    size_t at = *offset;
-    if (at >= buffer.size()) return Parse::kMore;
-    size_t left = buffer.size() - at - 1;
-    switch (buffer[at]) {
-      case kSheet:
-      case kFailed: {
-        if (left < kNumberSize) return Parse::kMore;
-        uint32_t size = number(at + 1);
-        if (size > kMaxTextBytes) return Parse::kBad;
-        if (left < kNumberSize + size) return Parse::kMore;
-        std::string text = buffer.substr(at + 1 + kNumberSize, size);
-        *offset = at + 1 + kNumberSize + size;
-        if (buffer[at] == kFailed) {
-          *error = text;
-          return Parse::kFailed;
-        }
-        *sheet = text;
-        if (!sink.BeginSheet(text)) return Parse::kStopped;
-        continue;
-      }
-      case kCell: {
-        if (left < 3 * kNumberSize) return Parse::kMore;
-        uint32_t size = number(at + 1 + 2 * kNumberSize);
-        if (size > kMaxTextBytes) return Parse::kBad;
-        if (left < 3 * kNumberSize + size) return Parse::kMore;
-        std::string_view value(buffer.data() + at + 1 + 3 * kNumberSize, size);
-        *offset = at + 1 + 3 * kNumberSize + size;
-        if (!sink.Cell(number(at + 1), number(at + 1 + kNumberSize), value)) {
-          return Parse::kStopped;
-        }
-        continue;
-      }
-      case kEndSheet:
-        *offset = at + 1;
-        if (!sink.EndSheet()) return Parse::kStopped;
-        continue;
-      case kDone:
-        *offset = at + 1;
-        return Parse::kDone;
-      default:
-        return Parse::kBad;
-    }
-  }
+  return true;
 }
 
 }  // namespace
 
 bool ReadXls(const std::filesystem::path& path, SheetSink& sink, LoadBudget& budget,
              std::string* error) {
-  int fds[2];
-  if (::pipe2(fds, O_CLOEXEC) != 0) {
-    *error = std::string("cannot read the workbook: ") + std::strerror(errno);
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    *error = "cannot open " + path.string();
     return false;
   }
-  pid_t pid = ::fork();
-  if (pid < 0) {
-    ::close(fds[0]);
-    ::close(fds[1]);
-    *error = std::string("cannot read the workbook: ") + std::strerror(errno);
+  in.seekg(0, std::ios::end);
+  const std::streamoff size = in.tellg();
+  if (size < 0 || static_cast<uint64_t>(size) > kMaxFileBytes) {
+    *error = "the workbook is larger than 1 GiB";
     return false;
   }
-  if (pid == 0) {
-    ::close(fds[0]);
-    FrameWriter out(fds[1]);
-    SendWorkbook(path, budget.limits(), out);
-    _exit(out.Flush(true) ? 0 : 1);
+  // The whole file is read and the workbook stream taken out of it: both are held at once.
+  if (!budget.ChargeRead(static_cast<uint64_t>(size))) {
+    *error = budget.reason();
+    return false;
   }
-  ::close(fds[1]);
-  Child child(pid, fds[0]);
-
-  std::string buffer;
-  size_t offset = 0;
-  std::string sheet;
-  for (;;) {
-    Parse parse = ParseFrames(buffer, &offset, sink, &sheet, error);
-    if (parse == Parse::kDone) {
-      child.Wait();
-      return true;
-    }
-    if (parse == Parse::kFailed) return false;
-    if (parse == Parse::kStopped) {
-      *error = "reading stopped at sheet \"" + sheet + "\"";
-      return false;
-    }
-    if (parse == Parse::kBad) break;
-    buffer.erase(0, offset);
-    offset = 0;
-    size_t old_size = buffer.size();
-    buffer.resize(old_size + kPipeChunk);
-    ssize_t n = -1;
-    pollfd ready{child.fd(), POLLIN, 0};
-    int polled;
-    do {
-      polled = ::poll(&ready, 1, kSilenceLimitMs);
-    } while (polled < 0 && errno == EINTR);
-    if (polled > 0) {
-      do {
-        n = ::read(child.fd(), buffer.data() + old_size, kPipeChunk);
-      } while (n < 0 && errno == EINTR);
-    }
-    buffer.resize(old_size + static_cast<size_t>(n > 0 ? n : 0));
-    if (n <= 0) break;
-    if (!budget.ChargeRead(static_cast<uint64_t>(n))) {
-      *error = budget.reason();
-      return false;
-    }
+  in.seekg(0);
+  std::string file(static_cast<size_t>(size), '\0');
+  if (!in.read(file.data(), size)) {
+    *error = "cannot read " + path.string();
+    return false;
   }
-  // The child died or sent nonsense before the end of the workbook.
-  *error = kDamaged;
-  return false;
+  std::string stream;
+  switch (ReadCompoundStream(file, {"Workbook", "Book"}, &stream)) {
+    case CompoundStatus::kFound:
+      break;
+    case CompoundStatus::kMissing:
+      // Most often an encrypted .xlsx, which Office keeps in a compound file too.
+      *error = "the workbook is password-protected or not an Excel workbook";
+      return false;
+    case CompoundStatus::kNotCompound:
+      *error = "not an Excel workbook";
+      return false;
+    case CompoundStatus::kDamaged:
+      *error = kDamaged;
+      return false;
+  }
+  file.clear();
+  file.shrink_to_fit();
+  Workbook workbook(std::move(stream));
+  return workbook.ReadGlobals(error) && workbook.ReadSheets(sink, error);
 }
 
 }  // namespace parley

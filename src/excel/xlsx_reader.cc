@@ -21,7 +21,6 @@ namespace parley {
 
 namespace {
 
-constexpr int kFirstCustomFormat = 164;
 // Excel keeps at most 64,000 cell formats and number format codes of 255 characters; the
 // formats past these bounds are taken as not showing dates.
 constexpr size_t kMaxCellFormats = 65536;
@@ -113,19 +112,6 @@ std::string ResolveTarget(std::string_view base_dir, std::string_view target) {
     out.append(segment);
   }
   return out;
-}
-
-// A number format id and its code formats dates. Beyond the formats IsDateFormat knows, the
-// built-in ids 27-36 and 50-58 are the East Asian (Korean, Japanese, Chinese) date formats.
-bool IsDateStyle(int format_id, const std::string& code) {
-  if (!code.empty()) {
-    return IsDateFormat(format_id < kFirstCustomFormat && IsDateFormat(format_id, "")
-                            ? format_id
-                            : kFirstCustomFormat,
-                        code);
-  }
-  return IsDateFormat(format_id, code) || (format_id >= 27 && format_id <= 36) ||
-         (format_id >= 50 && format_id <= 58);
 }
 
 struct Relationship {
