@@ -117,7 +117,8 @@ int main(int argc, char** argv) {
   const Times read = Best([&] {
     CountingSink sink;
     LoadBudget budget;
-    if (!ReadXls(file, sink, budget, &error)) std::fprintf(stderr, "xls_bench: %s\n", error.c_str());
+    if (!ReadXls(file, sink, budget, &error))
+      std::fprintf(stderr, "xls_bench: %s\n", error.c_str());
     counted = sink;
   });
   std::printf("(%zu cells, %.1f MB of text)\n", counted.cells,
