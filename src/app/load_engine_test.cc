@@ -439,7 +439,12 @@ TEST_F(LoadEngineTest, WorkbookBombsAreRefusedAndTheEngineKeepsAnswering) {
     EXPECT_EQ(Exchange(c, "INIT", "").header, kInitHeader);
   }
   const int64_t growth_mb = (StatusKb(engine_->pid(), "VmHWM") - rss_before) / 1024;
+#if defined(__SANITIZE_ADDRESS__)
+  // The sanitizer keeps freed memory aside and adds its own; the figure is the plain build's.
+  (void)growth_mb;
+#else
   EXPECT_LT(growth_mb, 512) << "peak growth in MB while the bombs were read";
+#endif
 }
 
 }  // namespace
