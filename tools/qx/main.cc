@@ -1,5 +1,6 @@
 // qx: a command-line front end of the engine, talking to it over the UI link as the UI program
 // does: one connection per command. Text in and out is UTF-8.
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <iostream>
@@ -9,6 +10,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "client/messages.h"
 #include "qx/book_command.h"
 #include "qx/check_command.h"
 #include "qx/end_command.h"
@@ -20,6 +22,7 @@
 #include "qx/reply_text.h"
 #include "qx/results_command.h"
 #include "qx/send_command.h"
+#include "qx/terminal.h"
 #include "text/cp949.h"
 
 namespace {
@@ -60,12 +63,56 @@ int RunRaw(const std::string& code, const std::string& body, const parley::LinkT
   return parley::kExitOk;
 }
 
+// The subcommand nearest to a word that names none (at most two edits away), or "".
+std::string NearestCommand(const CLI::App& app, std::string_view word) {
+  std::string best;
+  size_t best_distance = 3;
+  for (const CLI::App* sub : app.get_subcommands({})) {
+    const std::string& name = sub->get_name();
+    // Edit distance, one row at a time.
+    std::vector<size_t> row(name.size() + 1);
+    for (size_t j = 0; j <= name.size(); ++j) row[j] = j;
+    for (size_t i = 1; i <= word.size(); ++i) {
+      size_t diagonal = row[0];
+      row[0] = i;
+      for (size_t j = 1; j <= name.size(); ++j) {
+        const size_t up = row[j];
+        row[j] =
+            std::min({row[j] + 1, row[j - 1] + 1, diagonal + (word[i - 1] == name[j - 1] ? 0 : 1)});
+        diagonal = up;
+      }
+    }
+    if (row[name.size()] < best_distance) {
+      best_distance = row[name.size()];
+      best = name;
+    }
+  }
+  return best;
+}
+
+// The first word of the command line that is neither an option nor an option's value: the
+// subcommand the user meant to name.
+std::string FirstCommandWord(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--host" || arg == "--port" || arg == "--timeout") {
+      ++i;
+      continue;
+    }
+    if (!arg.starts_with("-")) return std::string(arg);
+  }
+  return "";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   CLI::App app{"qx: talk to the Parley engine over the UI link, as the UI program does."};
   app.require_subcommand(1);
   app.footer(parley::kExitCodesHelp);
+  const parley::Language language = parley::LocaleFromEnvironment(
+      std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG"));
+  const bool terminal = parley::StdinIsTerminal();
   parley::LinkTarget target;
   if (!DefaultPort(&target.port)) {
     std::cerr << "qx: QX_PORT is not a port number: " << std::getenv("QX_PORT") << "\n";
@@ -93,6 +140,9 @@ int main(int argc, char** argv) {
   parley::ResultsOptions results_options;
   parley::StatsOptions stats_options;
   parley::ExcelOptions excel_options;
+  login_options.language = check_options.language = send_options.language = excel_options.language =
+      language;
+  login_options.prompt = terminal;
   std::ostream& out = std::cout;
   std::ostream& err = std::cerr;
   const std::vector<std::pair<CLI::App*, std::function<int()>>> commands = {
@@ -120,8 +170,20 @@ int main(int argc, char** argv) {
   } catch (const CLI::RuntimeError& e) {
     return e.get_exit_code();  // qx book reports its own failures
   } catch (const CLI::ParseError& e) {
+    const std::string word = FirstCommandWord(argc, argv);
+    bool known = false;
+    for (const CLI::App* sub : app.get_subcommands({})) known = known || sub->get_name() == word;
+    if (!word.empty() && !known) {
+      if (const std::string meant = NearestCommand(app, word); !meant.empty()) {
+        std::cerr << "qx: " << parley::Text(language, parley::Msg::kDidYouMean, {word, meant})
+                  << "\n";
+        return parley::kExitUsage;
+      }
+    }
     return app.exit(e) == 0 ? parley::kExitOk : parley::kExitUsage;
   }
+  send_options.confirm = terminal && !send_options.yes;
+  excel_options.confirm = terminal && !excel_options.yes;
   if (book->parsed()) return parley::kExitOk;  // done while parsing
   for (const auto& [command, run] : commands) {
     if (command->parsed()) return run();
