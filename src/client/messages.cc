@@ -21,7 +21,7 @@ constexpr Entry kCatalogue[] = {
     {Msg::kNumberNotCallback,
      "{} is not a callback number (a mobile, area-code or 15xx/16xx/18xx number)",
      "{}은(는) 회신번호가 될 수 없습니다 (휴대폰, 지역번호 또는 15xx/16xx/18xx 대표번호)"},
-    {Msg::kNumberSource, "{} {}: {}", "{} {}: {}"},
+    {Msg::kNumberSource, "{}: {}", "{}: {}"},
     {Msg::kDuplicatesRemoved, "{} duplicate number(s) removed", "중복 번호 {}개를 뺐습니다"},
     {Msg::kNoRecipients, "no recipients", "받는 사람이 없습니다"},
     {Msg::kTextEmpty, "the message text is empty", "메시지 내용이 비어 있습니다"},

@@ -24,7 +24,7 @@ enum class Msg {
   kNumberNotDigits,    // (text)
   kNumberNotMobile,    // (number)
   kNumberNotCallback,  // (number)
-  kNumberSource,       // (source, item, reason): where a refused number came from
+  kNumberSource,       // (where, reason): where a refused number came from
   kDuplicatesRemoved,  // (count)
   kNoRecipients,       // ()
   // Texts.

@@ -13,6 +13,7 @@
 #include "client/messages.h"
 #include "qx/book_command.h"
 #include "qx/check_command.h"
+#include "qx/command_suggestion.h"
 #include "qx/end_command.h"
 #include "qx/excel_command.h"
 #include "qx/exit_codes.h"
@@ -61,33 +62,6 @@ int RunRaw(const std::string& code, const std::string& body, const parley::LinkT
   }
   std::cout << reply.header << "\n" << parley::AnsiToUtf8(reply.body) << "\n";
   return parley::kExitOk;
-}
-
-// The subcommand nearest to a word that names none (at most two edits away), or "".
-std::string NearestCommand(const CLI::App& app, std::string_view word) {
-  std::string best;
-  size_t best_distance = 3;
-  for (const CLI::App* sub : app.get_subcommands({})) {
-    const std::string& name = sub->get_name();
-    // Edit distance, one row at a time.
-    std::vector<size_t> row(name.size() + 1);
-    for (size_t j = 0; j <= name.size(); ++j) row[j] = j;
-    for (size_t i = 1; i <= word.size(); ++i) {
-      size_t diagonal = row[0];
-      row[0] = i;
-      for (size_t j = 1; j <= name.size(); ++j) {
-        const size_t up = row[j];
-        row[j] =
-            std::min({row[j] + 1, row[j - 1] + 1, diagonal + (word[i - 1] == name[j - 1] ? 0 : 1)});
-        diagonal = up;
-      }
-    }
-    if (row[name.size()] < best_distance) {
-      best_distance = row[name.size()];
-      best = name;
-    }
-  }
-  return best;
 }
 
 // The first word of the command line that is neither an option nor an option's value: the
@@ -174,7 +148,9 @@ int main(int argc, char** argv) {
     bool known = false;
     for (const CLI::App* sub : app.get_subcommands({})) known = known || sub->get_name() == word;
     if (!word.empty() && !known) {
-      if (const std::string meant = NearestCommand(app, word); !meant.empty()) {
+      std::vector<std::string> names;
+      for (const CLI::App* sub : app.get_subcommands({})) names.push_back(sub->get_name());
+      if (const std::string meant = parley::NearestCommand(names, word); !meant.empty()) {
         std::cerr << "qx: " << parley::Text(language, parley::Msg::kDidYouMean, {word, meant})
                   << "\n";
         return parley::kExitUsage;
