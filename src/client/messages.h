@@ -50,6 +50,9 @@ enum class Msg {
   kPictureNotJpeg,     // (file)
   kPictureTooLarge,    // (file, bytes, limit)
   // qx.
+  kGroupUnknown,     // (group, known groups)
+  kGroupEmpty,       // (group)
+  kGroupMembers,     // (group, members)
   kRecipientsCount,  // (count)
   kConfirmSend,      // ()
   kCancelled,        // ()

@@ -2,12 +2,15 @@
 // send as a person would type it, and what reached the gateway (or that nothing did).
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "db/address_book.h"
 #include "excel/workbook_writer.h"
+#include "qx/book_command.h"
 #include "qx/excel_command.h"
 #include "qx/exit_codes.h"
 #include "qx/qx_engine_fixture.h"
@@ -30,6 +33,15 @@ class QxProtectTest : public QxEngineTest {
   }
   int Excel(const ExcelOptions& options) {
     return Qx([&](auto& t, auto& o, auto& e) { return RunExcelCommand(options, t, o, e); });
+  }
+  // Checks that qx said `said`, and when sent > 0 that one more gateway job came with that many
+  // messages (counting it in *jobs).
+  void ExpectOutcome(const std::string& said, int sent, size_t* jobs) {
+    EXPECT_NE((out_.str() + err_.str()).find(said), std::string::npos) << out_.str() << err_.str();
+    if (sent == 0) return;
+    const std::vector<testing::GateJob> got = gate_.WaitForJobs(++*jobs);
+    ASSERT_EQ(got.size(), *jobs);
+    EXPECT_EQ(got.back().messages.size(), static_cast<size_t>(sent));
   }
 };
 
@@ -188,12 +200,46 @@ TEST_F(QxProtectTest, ExcelSendsEveryRowAndReportsTheTemplate) {
     o.text = c.text;
     o.dedupe = c.dedupe;
     EXPECT_EQ(Excel(o), c.exit) << out_.str() << err_.str();
-    EXPECT_NE((out_.str() + err_.str()).find(c.said), std::string::npos)
-        << out_.str() << err_.str();
-    if (c.sent == 0) continue;
-    const std::vector<testing::GateJob> got = gate_.WaitForJobs(++jobs);
-    ASSERT_EQ(got.size(), jobs);
-    EXPECT_EQ(got.back().messages.size(), static_cast<size_t>(c.sent));
+    ExpectOutcome(c.said, c.sent, &jobs);
+  }
+  EXPECT_EQ(gate_.WaitForJobs(jobs + 1, 300).size(), jobs);
+}
+
+TEST_F(QxProtectTest, GroupSendsNeedKnownGroupsWithMembersAndALogin) {
+  {
+    BookFile book;
+    std::string error;
+    ASSERT_TRUE(book.Open(dir_.path() / AddressBook::kFileName, &error)) << error;
+    ASSERT_TRUE(book.AddGroup("친구", &error)) << error;
+    ASSERT_TRUE(book.AddGroup("빈그룹", &error)) << error;
+    std::istringstream csv("김민준,010-5555-6666\n이서연,010-7777-8888\n");
+    int added = 0;
+    ASSERT_TRUE(book.Import("친구", csv, &added, &error)) << error;
+  }
+  struct Case {
+    bool logged_in;
+    std::string groups;
+    int exit;
+    int sent;  // messages at the gateway; 0: no job
+    std::string said;
+  } cases[] = {
+      {false, "친구", kExitRefused, 0, "check: refused"},
+      {true, "친구", kExitOk, 3, "group 친구: 2 member(s)"},
+      {true, "동창", kExitUsage, 0, "no group \"동창\" in the engine's address book"},
+      {true, "빈그룹", kExitUsage, 0, "group \"빈그룹\" has no members"},
+      {true, "친구,동창", kExitUsage, 0, "the groups are: "},
+  };
+  size_t jobs = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.groups + (c.logged_in ? "" : " (logged out)"));
+    if (c.logged_in) ASSERT_EQ(Login({"qxuser", "qxpass", false, false}), kExitOk) << err_.str();
+    SendOptions o;
+    o.groups = {c.groups};
+    o.to = {"01011112222"};
+    o.callback = "0212345678";
+    o.text = "안내";
+    EXPECT_EQ(Send(o), c.exit) << out_.str() << err_.str();
+    ExpectOutcome(c.said, c.sent, &jobs);
   }
   EXPECT_EQ(gate_.WaitForJobs(jobs + 1, 300).size(), jobs);
 }

@@ -22,6 +22,7 @@
 #include "link/message.h"
 #include "qx/check_command.h"
 #include "qx/exit_codes.h"
+#include "qx/group_check.h"
 #include "qx/link_session.h"
 #include "qx/reply_text.h"
 #include "qx/send_input.h"
@@ -120,8 +121,8 @@ CLI::App* AddSendCommand(CLI::App& app, SendOptions* options) {
   CLI::App* send = app.add_subcommand(
       "send",
       "Check and send a message: the numbers, text, reservation and pictures are checked first, "
-      "then the engine's send check (with --group: no check; the engine takes the job and cannot "
-      "tell its result)");
+      "then the engine's send check (with --group: the groups are checked in the engine's address "
+      "book; the engine takes the job and cannot tell its result)");
   send->add_option("--to", options->to,
                    "Recipient numbers, separated by commas, semicolons or new lines (spaces are "
                    "part of a number)")
@@ -298,10 +299,6 @@ int RunSendCommand(const SendOptions& given, const LinkTarget& target, std::ostr
     err << "qx send: " << Text(lang, Msg::kTextEmpty) << "\n";
     return kExitUsage;
   }
-  if (!given.groups.empty() && given.check_only) {
-    err << "qx send: --check asks for a count of numbers; a group send runs no check\n";
-    return kExitUsage;
-  }
   SendOptions options;
   if (!CheckSendRequest(given, &options, out, err)) return kExitUsage;
   const int mode = SendMode(options);
@@ -328,6 +325,23 @@ int RunSendCommand(const SendOptions& given, const LinkTarget& target, std::ostr
   if (!pictures.empty()) body += std::string(kSep) + "<IMG>" + Join(pictures, ',');
   AccountInfo info;
   if (group_send) {
+    // The groups must be in the engine's book and have members; the send check then tells
+    // whether the account may send (and that it is logged in), though ASEND itself needs none.
+    if (!session.Ask("ADDRB", "2", &reply)) return kExitNoEngine;
+    int64_t members = 0;
+    if (!CheckGroups(options.groups, ParseGroupList(reply), &members, lang, out, err)) {
+      return kExitUsage;
+    }
+    bool passed = false;
+    const int64_t count = members + static_cast<int64_t>(options.to.size());
+    if (!RunSendCheck(session, "DSEND", count, std::to_string(mode), options.reserve, lang, out,
+                      &passed)) {
+      return kExitNoEngine;
+    }
+    if (!passed) {
+      err << "qx send: the send check did not pass\n";
+      return kExitRefused;
+    }
     if (const int stop =
             StopBeforeSending(options.dry_run, options.confirm, lang, "qx send", out, err);
         stop >= 0) {
