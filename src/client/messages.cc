@@ -62,6 +62,10 @@ constexpr Entry kCatalogue[] = {
      "엔진 주소록에 \"{}\" 그룹이 없습니다. 있는 그룹: {}"},
     {Msg::kGroupEmpty, "group \"{}\" has no members", "\"{}\" 그룹에 주소가 없습니다"},
     {Msg::kGroupMembers, "group {}: {} member(s)", "그룹 {}: {}명"},
+    {Msg::kBookCreated,
+     "created a new address book {}; the engine reads the QXBOOK.mdb in its own working "
+     "directory",
+     "새 주소록 {}을(를) 만들었습니다. 엔진은 자기 작업 폴더의 QXBOOK.mdb를 읽습니다"},
     {Msg::kRecipientsCount, "{} recipient(s)", "받는 사람 {}명"},
     {Msg::kConfirmSend, "Send? [y/N] ", "보낼까요? [y/N] "},
     {Msg::kCancelled, "not sent", "보내지 않았습니다"},

@@ -53,6 +53,7 @@ enum class Msg {
   kGroupUnknown,     // (group, known groups)
   kGroupEmpty,       // (group)
   kGroupMembers,     // (group, members)
+  kBookCreated,      // (path)
   kRecipientsCount,  // (count)
   kConfirmSend,      // ()
   kCancelled,        // ()

@@ -16,10 +16,10 @@ std::string Lower(std::string_view text) {
   return out;
 }
 
-const BookGroup* Find(const std::vector<BookGroup>& groups, const std::string& name) {
-  const BookGroup* other_case = nullptr;
+const EngineGroup* Find(const std::vector<EngineGroup>& groups, const std::string& name) {
+  const EngineGroup* other_case = nullptr;
   int other_cases = 0;
-  for (const BookGroup& group : groups) {
+  for (const EngineGroup& group : groups) {
     if (group.name == name) return &group;
     if (Lower(group.name) == Lower(name)) {
       other_case = &group;
@@ -31,8 +31,8 @@ const BookGroup* Find(const std::vector<BookGroup>& groups, const std::string& n
 
 }  // namespace
 
-std::vector<BookGroup> ParseGroupList(std::string_view reply) {
-  std::vector<BookGroup> groups;
+std::vector<EngineGroup> ParseGroupList(std::string_view reply) {
+  std::vector<EngineGroup> groups;
   for (const std::string& piece : SplitOn(reply, kGroupTag)) {
     if (piece.starts_with("2<QX>") || piece.empty()) continue;
     std::string entry = piece;
@@ -44,14 +44,14 @@ std::vector<BookGroup> ParseGroupList(std::string_view reply) {
   return groups;
 }
 
-bool CheckGroups(const std::vector<std::string>& names, const std::vector<BookGroup>& groups,
+bool CheckGroups(const std::vector<std::string>& names, const std::vector<EngineGroup>& groups,
                  int64_t* members, Language language, std::ostream& out, std::ostream& err) {
   bool ok = true;
   std::string known;
-  for (const BookGroup& group : groups) known += (known.empty() ? "" : ", ") + group.name;
+  for (const EngineGroup& group : groups) known += (known.empty() ? "" : ", ") + group.name;
   *members = 0;
   for (const std::string& name : names) {
-    const BookGroup* group = Find(groups, name);
+    const EngineGroup* group = Find(groups, name);
     if (group == nullptr) {
       err << "qx send: " << Text(language, Msg::kGroupUnknown, {name, known}) << "\n";
       ok = false;

@@ -106,7 +106,7 @@ int main(int argc, char** argv) {
   raw->add_option("BODY", body, "Message body (fields separated by <QX>)");
   raw->footer(parley::kExitCodesHelp);
 
-  CLI::App* book = parley::AddBookCommand(app);
+  CLI::App* book = parley::AddBookCommand(app, language);
   parley::LoginOptions login_options;
   parley::CheckOptions check_options;
   parley::SendOptions send_options;
