@@ -219,15 +219,17 @@ TEST_F(QxProtectTest, GroupSendsNeedKnownGroupsWithMembersAndALogin) {
   struct Case {
     bool logged_in;
     std::string groups;
+    bool check_only;  // --check: nothing is sent
     int exit;
     int sent;  // messages at the gateway; 0: no job
     std::string said;
   } cases[] = {
-      {false, "친구", kExitRefused, 0, "check: refused"},
-      {true, "친구", kExitOk, 3, "group 친구: 2 member(s)"},
-      {true, "동창", kExitUsage, 0, "no group \"동창\" in the engine's address book"},
-      {true, "빈그룹", kExitUsage, 0, "group \"빈그룹\" has no members"},
-      {true, "친구,동창", kExitUsage, 0, "the groups are: "},
+      {false, "친구", false, kExitRefused, 0, "check: refused"},
+      {true, "친구", true, kExitOk, 0, "check: passed (1 | SMS | 3 |"},
+      {true, "친구", false, kExitOk, 3, "group 친구: 2 member(s)"},
+      {true, "동창", false, kExitUsage, 0, "no group \"동창\" in the engine's address book"},
+      {true, "빈그룹", false, kExitUsage, 0, "group \"빈그룹\" has no members"},
+      {true, "친구,동창", false, kExitUsage, 0, "the groups are: "},
   };
   size_t jobs = 0;
   for (const Case& c : cases) {
@@ -238,6 +240,7 @@ TEST_F(QxProtectTest, GroupSendsNeedKnownGroupsWithMembersAndALogin) {
     o.to = {"01011112222"};
     o.callback = "0212345678";
     o.text = "안내";
+    o.check_only = c.check_only;
     EXPECT_EQ(Send(o), c.exit) << out_.str() << err_.str();
     ExpectOutcome(c.said, c.sent, &jobs);
   }

@@ -323,42 +323,20 @@ int RunSendCommand(const SendOptions& given, const LinkTarget& target, std::ostr
 
   std::string body = SendBody(options, mode);
   if (!pictures.empty()) body += std::string(kSep) + "<IMG>" + Join(pictures, ',');
-  AccountInfo info;
+  // The groups must be in the engine's book and have members; the send check then tells whether
+  // the account may send them all (and that it is logged in), though ASEND itself needs none.
+  int64_t count = static_cast<int64_t>(options.to.size());
   if (group_send) {
-    // The groups must be in the engine's book and have members; the send check then tells
-    // whether the account may send (and that it is logged in), though ASEND itself needs none.
     if (!session.Ask("ADDRB", "2", &reply)) return kExitNoEngine;
     int64_t members = 0;
     if (!CheckGroups(options.groups, ParseGroupList(reply), &members, lang, out, err)) {
       return kExitUsage;
     }
-    bool passed = false;
-    const int64_t count = members + static_cast<int64_t>(options.to.size());
-    if (!RunSendCheck(session, "DSEND", count, std::to_string(mode), options.reserve, lang, out,
-                      &passed)) {
-      return kExitNoEngine;
-    }
-    if (!passed) {
-      err << "qx send: the send check did not pass\n";
-      return kExitRefused;
-    }
-    if (const int stop =
-            StopBeforeSending(options.dry_run, options.confirm, lang, "qx send", out, err);
-        stop >= 0) {
-      return stop;
-    }
-    const std::string label = "sending to " + std::to_string(options.groups.size()) +
-                              " group(s) and " + std::to_string(options.to.size()) +
-                              " number(s)...";
-    if (!session.Ask("ASEND", body, &reply, label)) return kExitNoEngine;
-    out << "group send handed to the gateway\n";
-    if (ParseAccountTail(reply, &info)) PrintAccount(info, lang, out);
-    return kExitOk;
+    count += members;
   }
-
   bool passed = false;
-  if (!RunSendCheck(session, "DSEND", static_cast<int64_t>(options.to.size()), std::to_string(mode),
-                    options.reserve, lang, out, &passed)) {
+  if (!RunSendCheck(session, "DSEND", count, std::to_string(mode), options.reserve, lang, out,
+                    &passed)) {
     return kExitNoEngine;
   }
   if (!passed) {
@@ -370,6 +348,17 @@ int RunSendCommand(const SendOptions& given, const LinkTarget& target, std::ostr
           StopBeforeSending(options.dry_run, options.confirm, lang, "qx send", out, err);
       stop >= 0) {
     return stop;
+  }
+
+  AccountInfo info;
+  if (group_send) {
+    const std::string label = "sending to " + std::to_string(options.groups.size()) +
+                              " group(s) and " + std::to_string(options.to.size()) +
+                              " number(s)...";
+    if (!session.Ask("ASEND", body, &reply, label)) return kExitNoEngine;
+    out << "group send handed to the gateway\n";
+    if (ParseAccountTail(reply, &info)) PrintAccount(info, lang, out);
+    return kExitOk;
   }
 
   const std::string label = "sending " + std::to_string(options.to.size()) + " message(s)...";

@@ -1,6 +1,7 @@
 // qx send: the send check and a direct SMS, long-text or picture send through the engine, as the
 // UI program runs them (DSEND 4, then DSEND 1, 2 or 3); or, with --group, a send to address-book
-// groups plus numbers (ASEND 1, 2 or 3, without a check). Text in and out is UTF-8.
+// groups plus numbers (ADDRB 2 to check the groups, DSEND 4, then ASEND 1, 2 or 3). Everything is
+// checked by the client core first. Text in and out is UTF-8.
 #ifndef PARLEY_QX_SEND_COMMAND_H_
 #define PARLEY_QX_SEND_COMMAND_H_
 
@@ -82,8 +83,9 @@ int StopBeforeSending(bool dry_run, bool confirm, Language language, std::string
 // a "y" is read from standard input before sending (anything else: nothing sent, kExitRefused).
 // Returns kExitOk when the check passed and (unless only the check or a dry run was asked for) the
 // engine reported the messages sent; kExitRefused when the login or the check was refused or the
-// send failed; kExitNoEngine. A group send runs no check and gets only the account figures back:
-// kExitOk when the engine answered it.
+// send failed; kExitNoEngine. A group send first checks its groups in the engine's address book
+// (ADDRB 2; unknown or empty groups: kExitUsage) and runs the send check for members plus
+// numbers; its reply has only the account figures: kExitOk when the engine answered it.
 int RunSendCommand(const SendOptions& options, const LinkTarget& target, std::ostream& out,
                    std::ostream& err);
 
