@@ -156,7 +156,16 @@ int main(int argc, char** argv) {
         return parley::kExitUsage;
       }
     }
-    return app.exit(e) == 0 ? parley::kExitOk : parley::kExitUsage;
+    const int status = app.exit(e) == 0 ? parley::kExitOk : parley::kExitUsage;
+    // "--to 010 5555 1212" unquoted: the words after the first are no recipients.
+    const bool to_given = std::find_if(argv + 1, argv + argc, [](const char* arg) {
+                            return std::string_view(arg) == "--to";
+                          }) != argv + argc;
+    if (dynamic_cast<const CLI::ExtrasError*>(&e) != nullptr && to_given) {
+      std::cerr << "qx: --to takes one list; numbers are separated by commas, and a number with "
+                   "spaces goes in quotes (--to \"010 5555 1212\")\n";
+    }
+    return status;
   }
   send_options.confirm = terminal && !send_options.yes;
   excel_options.confirm = terminal && !excel_options.yes;

@@ -126,7 +126,7 @@ CLI::App* AddSendCommand(CLI::App& app, SendOptions* options) {
   send->add_option("--to", options->to,
                    "Recipient numbers, separated by commas, semicolons or new lines (spaces are "
                    "part of a number)")
-      ->expected(1);
+      ->allow_extra_args(false);
   send->add_option("--to-file", options->to_file,
                    "File of recipient numbers: one a line, or with --to-column a column of a CSV "
                    "or workbook")
@@ -134,12 +134,12 @@ CLI::App* AddSendCommand(CLI::App& app, SendOptions* options) {
   send->add_option("--to-column", options->to_column, "Column of --to-file holding the numbers");
   send->add_option("--group", options->groups,
                    "Address-book group names, separated by commas (sends with ASEND)")
-      ->expected(1);
+      ->allow_extra_args(false);
   auto* text = send->add_option("--text", options->text, "Message text");
   auto* text_file = send->add_option("--text-file", options->text_file, "File of the message text")
                         ->check(CLI::ExistingFile);
   text->excludes(text_file);
-  send->add_option("--image", options->images, "JPEG picture file (up to three)")->expected(1);
+  send->add_option("--image", options->images, "JPEG picture file (up to three)")->allow_extra_args(false);
   send->add_option("--title", options->title, "Title");
   send->add_option("--callback", options->callback, "Callback (sender) number");
   send->add_option("--reserve", options->reserve,
