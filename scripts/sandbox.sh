@@ -239,6 +239,14 @@ step "direct SMS to $recipients recipients" 0 "$QX" send --to "$numbers" --callb
   --title "샌드박스 안내" --text "안녕하세요, Parley 샌드박스에서 보내는 문자입니다."
 expect "direct SMS" "성공적으로 전송되었습니다"
 
+step "a wrong number is refused before anything is sent" 2 "$QX" send \
+  --to "010-1234-5678,홍길동,010 5555 121" --callback 0212345678 --text "안내"
+expect "refused number" "홍길동"
+
+step "dry run: recipients normalised, duplicates removed, the check shown, nothing sent" 0 \
+  "$QX" send --to "010-1234-5678;+82 10 1234 5678" --callback 02-1234-5678 --text "안내" --dry-run
+expect "dry run" "1 duplicate"
+
 step "MMS with a picture to 3 recipients" 0 "$QX" send --to 01060000001,01060000002,01060000003 \
   --callback 0212345678 --title "사진 메시지" --text "사진을 보내드립니다. 좋은 하루 보내세요!" \
   --image "$out/data/sample.jpg" --home "$out"

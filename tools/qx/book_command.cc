@@ -299,7 +299,7 @@ bool BookFile::Export(std::string_view group, std::ostream& out, std::string* er
   return true;
 }
 
-CLI::App* AddBookCommand(CLI::App& app) {
+CLI::App* AddBookCommand(CLI::App& app, Language language) {
   struct Options {
     std::string file = AddressBook::kFileName;
     std::string group;
@@ -312,12 +312,23 @@ CLI::App* AddBookCommand(CLI::App& app) {
 
   // Opens the file and runs work on it; a failure ends qx with status 1.
   // Only add-group and import create a missing file.
-  auto run = [options](std::function<bool(BookFile&, std::string*)> work, bool create = false) {
+  // A file created here is said so: the engine reads the book in its own working directory.
+  auto run = [options, language](std::function<bool(BookFile&, std::string*)> work,
+                                 bool create = false) {
     BookFile file;
     std::string error;
+    std::error_code ec;
+    const bool existed = std::filesystem::exists(options->file, ec);
     if (!file.Open(options->file, &error, create) || !work(file, &error)) {
       std::cerr << "qx book: " << error << "\n";
       throw CLI::RuntimeError(1);
+    }
+    if (!existed) {
+      std::error_code abs_ec;
+      std::cerr << "qx book: "
+                << Text(language, Msg::kBookCreated,
+                        {std::filesystem::absolute(options->file, abs_ec).string()})
+                << "\n";
     }
   };
 

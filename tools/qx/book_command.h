@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "client/messages.h"
+
 namespace CLI {
 class App;
 }
@@ -79,7 +81,7 @@ class BookFile {
 // ./QXBOOK.mdb) to app and returns it. The work is done by its callbacks while app parses; a
 // failure is reported on stderr and thrown as CLI::RuntimeError(1), which CLI11_PARSE turns into
 // exit status 1.
-CLI::App* AddBookCommand(CLI::App& app);
+CLI::App* AddBookCommand(CLI::App& app, Language language);
 
 }  // namespace parley
 

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <CLI/CLI.hpp>
+
 #include "db/address_book.h"
 #include "db/test_util.h"
 #include "excel/workbook_writer.h"
@@ -154,6 +156,24 @@ TEST_F(BookFileTest, RefusalsLeaveTheFileAsItWas) {
   EXPECT_FALSE(old.Open(other, &error));
   EXPECT_NE(error.find("not an SQLite database"), std::string::npos) << error;
   EXPECT_EQ(testing::ReadFileBytes(other), access);
+}
+
+// qx book says when it creates a file, since the engine reads the book in its own working
+// directory and a new file elsewhere is a likely mistake; an existing file is used silently.
+TEST(BookCommandTest, SaysWhenItCreatesANewFile) {
+  testing::TempDir dir;
+  const std::string path = (dir.path() / "QXBOOK.mdb").string();
+  for (const char* group : {"고객", "친구"}) {
+    CLI::App app;
+    AddBookCommand(app, Language::kEnglish);
+    std::ostringstream captured;
+    std::streambuf* old = std::cerr.rdbuf(captured.rdbuf());
+    app.parse(std::vector<std::string>{group, "add-group", path, "--file", "book"});
+    std::cerr.rdbuf(old);
+    const bool first = std::string(group) == "고객";
+    EXPECT_EQ(captured.str().find("created a new address book") != std::string::npos, first)
+        << captured.str();
+  }
 }
 
 }  // namespace

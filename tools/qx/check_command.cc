@@ -48,8 +48,8 @@ std::string KindCode(std::string_view kind) {
 }
 
 bool RunSendCheck(LinkSession& session, std::string_view code, int64_t count,
-                  std::string_view kind_code, std::string_view reserve, std::ostream& out,
-                  bool* passed) {
+                  std::string_view kind_code, std::string_view reserve, Language language,
+                  std::ostream& out, bool* passed) {
   const std::string body = "4" + std::string(kFieldSep) + std::to_string(count) +
                            std::string(kFieldSep) + std::string(kind_code) +
                            std::string(kFieldSep) + std::string(reserve);
@@ -66,9 +66,9 @@ bool RunSendCheck(LinkSession& session, std::string_view code, int64_t count,
     }
   }
   *passed = !text.empty() && text[0] == '1';
-  out << "check: " << (*passed ? "passed" : "refused") << " (" << text << ")\n";
+  out << Text(language, *passed ? Msg::kCheckPassed : Msg::kCheckRefused, {text}) << "\n";
   AccountInfo info;
-  if (ParseAccountTail(reply, &info)) PrintAccount(info, out);
+  if (ParseAccountTail(reply, &info)) PrintAccount(info, language, out);
   return true;
 }
 
@@ -81,8 +81,9 @@ int RunCheckCommand(const CheckOptions& options, const LinkTarget& target, std::
   }
   LinkSession session(target, err);
   bool passed = false;
-  if (!session.Open() || !RunSendCheck(session, options.excel ? "ESEND" : "DSEND", options.count,
-                                       kind_code, options.reserve, out, &passed)) {
+  if (!session.Open() ||
+      !RunSendCheck(session, options.excel ? "ESEND" : "DSEND", options.count, kind_code,
+                    options.reserve, options.language, out, &passed)) {
     return kExitNoEngine;
   }
   return passed ? kExitOk : kExitRefused;

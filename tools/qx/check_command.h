@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "client/messages.h"
 #include "qx/link_session.h"
 
 namespace CLI {
@@ -21,6 +22,7 @@ struct CheckOptions {
   std::string kind = "sms";  // sms, lms or mms
   std::string reserve;       // reservation date-time; empty: now
   bool excel = false;        // ask through ESEND instead of DSEND
+  Language language = Language::kEnglish;
 };
 
 CLI::App* AddCheckCommand(CLI::App& app, CheckOptions* options);
@@ -32,8 +34,8 @@ std::string KindCode(std::string_view kind);
 // service's answer and the account figures to out. *passed is set when the answer starts with
 // "1". False when the engine did not answer.
 bool RunSendCheck(LinkSession& session, std::string_view code, int64_t count,
-                  std::string_view kind_code, std::string_view reserve, std::ostream& out,
-                  bool* passed);
+                  std::string_view kind_code, std::string_view reserve, Language language,
+                  std::ostream& out, bool* passed);
 
 // Returns kExitOk when the check passed, kExitRefused when it did not, kExitUsage for a bad kind
 // or count, kExitNoEngine.

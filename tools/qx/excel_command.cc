@@ -6,6 +6,11 @@
 
 #include <CLI/CLI.hpp>
 
+#include "client/message_text.h"
+#include "client/phone_number.h"
+#include "client/picture_check.h"
+#include "client/reservation.h"
+#include "client/template_check.h"
 #include "qx/check_command.h"
 #include "qx/exit_codes.h"
 #include "qx/reply_text.h"
@@ -23,35 +28,7 @@ constexpr std::string_view kException = "Exception:[";
 // The mode field: under two characters names a second-number column, two or more a number.
 constexpr std::string_view kTwoColumnMode = "1";
 constexpr std::string_view kOneColumnMode = "11";
-constexpr size_t kSmsBytes = 99;
 constexpr size_t kTextColumns = 48;
-
-struct Marker {
-  size_t begin = 0;  // position of "["
-  size_t end = 0;    // one past "]"
-  std::string name;
-  size_t width = 0;
-};
-
-// The markers "[name:width]" of a template, in order. A name has no "[", "]" or ":"; the width
-// is decimal digits, possibly none.
-std::vector<Marker> FindMarkers(std::string_view text) {
-  std::vector<Marker> markers;
-  for (size_t at = text.find('['); at != std::string_view::npos; at = text.find('[', at + 1)) {
-    const size_t colon = text.find_first_of("[]:", at + 1);
-    if (colon == std::string_view::npos || text[colon] != ':' || colon == at + 1) continue;
-    size_t close = colon + 1;
-    while (close < text.size() && text[close] >= '0' && text[close] <= '9') ++close;
-    if (close >= text.size() || text[close] != ']') continue;
-    Marker m;
-    m.begin = at;
-    m.end = close + 1;
-    m.name = std::string(text.substr(at + 1, colon - at - 1));
-    m.width = static_cast<size_t>(Atoi(text.substr(colon + 1, close - colon - 1)));
-    markers.push_back(std::move(m));
-  }
-  return markers;
-}
 
 // The text after prefix; the whole text when it does not start with prefix.
 std::string AfterPrefix(const std::string& text, std::string_view prefix) {
@@ -134,6 +111,42 @@ bool CheckRecipientOptions(const ExcelOptions& o, std::ostream& err) {
   return true;
 }
 
+// The listing of the sheet named by the user, or null (with the sheets there are on err).
+const SheetListing* FindSheet(const std::vector<SheetListing>& sheets, const std::string& sheet,
+                              Language language, std::ostream& err) {
+  const std::string display = AnsiToUtf8(Utf8ToAnsi(sheet));
+  for (const SheetListing& listing : sheets) {
+    if (listing.name == display || listing.name + "$" == display) return &listing;
+  }
+  std::string names;
+  for (const SheetListing& listing : sheets) names += (names.empty() ? "" : ", ") + listing.name;
+  err << "qx excel: " << Text(language, Msg::kUnknownSheet, {sheet, names}) << "\n";
+  return nullptr;
+}
+
+// Checks the phone and callback columns and the template against a sheet's columns and first
+// rows, printing every problem on err. False when a column is unknown or a marker has no width
+// (cut values are only reported).
+bool CheckAgainstSheet(const ExcelOptions& o, const SheetListing& sheet, std::ostream& err) {
+  bool ok = true;
+  std::string known;
+  for (const std::string& c : sheet.columns) known += (known.empty() ? "" : ", ") + c;
+  for (const std::string* column : {&o.phone_column, &o.callback_column}) {
+    if (column->empty() ||
+        std::find(sheet.columns.begin(), sheet.columns.end(), *column) != sheet.columns.end()) {
+      continue;
+    }
+    err << "qx excel: " << Text(o.language, Msg::kTemplateUnknownColumn, {*column, known}) << "\n";
+    ok = false;
+  }
+  for (const TemplateProblem& problem :
+       CheckTemplate(o.text, sheet.columns, sheet.first_rows, 2, o.language)) {
+    err << "qx excel: " << problem.text << "\n";
+    ok = ok && problem.cut;
+  }
+  return ok;
+}
+
 int Fail(std::string_view what, std::string_view text, std::ostream& err) {
   err << "qx excel " << what << ": " << ScreenText(text) << "\n";
   return kExitRefused;
@@ -173,10 +186,16 @@ CLI::App* AddExcelCommand(CLI::App& app, ExcelOptions* options) {
   }
   preview->callback([options] { options->action = "preview"; });
   send->add_option("--title", options->title, "Title");
-  send->add_option("--reserve", options->reserve, "Reservation date-time; empty sends now");
-  send->add_option("--count", options->count, "Number of recipients (default: counted)")
+  send->add_option("--reserve", options->reserve,
+                   "Reservation: YYYY-MM-DD HH:MM, YYYY-MM-DDTHH:MM or YYYYMMDDHHMM; empty sends "
+                   "now");
+  send->add_option("--count", options->count,
+                   "Number of rows to send (default: every row of the sheet, read with --file)")
       ->check(CLI::Range(int64_t{1}, int64_t{999999}));
   send->add_flag("--dedupe", options->dedupe, "Send once per distinct row");
+  send->add_flag("--dry-run", options->dry_run, "Run the checks, send nothing");
+  send->add_flag("--yes,-y", options->yes,
+                 "Send without asking (qx asks only when standard input is a terminal)");
   send->add_option("--image", options->images, "Picture file (up to three): an MMS send");
   send->add_option("--home", options->home, "The engine's home, where pictures are staged");
   send->callback([options] { options->action = "send"; });
@@ -196,11 +215,11 @@ std::string SheetTable(std::string_view sheet) {
 }
 
 std::string ExcelMessage(std::string_view text) {
-  std::vector<Marker> markers = FindMarkers(text);
+  std::vector<TemplateMarker> markers = FindMarkers(text);
   if (markers.empty()) return EscapeUiText(text);
   std::vector<std::string> names;
   std::string list;
-  for (const Marker& m : markers) {
+  for (const TemplateMarker& m : markers) {
     if (std::find(names.begin(), names.end(), m.name) != names.end()) continue;
     names.push_back(m.name);
     if (!list.empty()) list += ",";
@@ -212,7 +231,7 @@ std::string ExcelMessage(std::string_view text) {
 size_t ComposedMaxBytes(std::string_view text) {
   size_t bytes = 0;
   size_t from = 0;
-  for (const Marker& m : FindMarkers(text)) {
+  for (const TemplateMarker& m : FindMarkers(text)) {
     bytes += Utf8ToAnsi(text.substr(from, m.begin - from)).size() + m.width;
     from = m.end;
   }
@@ -254,12 +273,44 @@ std::string ExcelSendBody(const ExcelOptions& o, int mode, int64_t count,
   return body;
 }
 
-int RunExcelCommand(const ExcelOptions& options, const LinkTarget& target, std::ostream& out,
+int RunExcelCommand(const ExcelOptions& given, const LinkTarget& target, std::ostream& out,
                     std::ostream& err) {
+  ExcelOptions options = given;
+  const Language lang = options.language;
   const bool recipients = options.action == "preview" || options.action == "send";
   if (recipients && !CheckRecipientOptions(options, err)) return kExitUsage;
+  if (options.action == "send") {
+    // Every row is sent unless --dedupe: the count is the sheet's rows, which only the listing
+    // of --file tells.
+    if (options.count == 0 && !options.dedupe && options.file.empty()) {
+      err << "qx excel send: " << Text(lang, Msg::kExcelNeedsFile) << "\n";
+      return kExitUsage;
+    }
+    const ReservationResult reserve = ParseReservation(options.reserve, LocalMinuteNow(), lang);
+    if (!reserve.ok()) {
+      err << "qx excel send: " << reserve.problem << "\n";
+      return kExitUsage;
+    }
+    options.reserve = reserve.engine_text;
+    if (!options.callback.empty()) {
+      const NumberResult callback = NormalizeNumber(options.callback, NumberUse::kCallback);
+      if (!callback.ok()) {
+        err << "qx excel send: --callback: " << Text(lang, callback.reason, {options.callback})
+            << "\n";
+        return kExitUsage;
+      }
+      options.callback = callback.number;
+    }
+    bool pictures_ok = true;
+    for (const std::string& problem : CheckPictures(options.images, lang)) {
+      err << "qx excel send: " << problem << "\n";
+      pictures_ok = false;
+    }
+    if (!pictures_ok) return kExitUsage;
+  }
   std::vector<std::string> pictures;
-  if (options.action == "send" && !StagePictures(options.images, options.home, &pictures, err)) {
+  if (options.action == "send" && !options.dry_run &&
+      !StagePictures(options.images, options.home, &pictures, err)) {
     return kExitUsage;
   }
 
@@ -267,6 +318,7 @@ int RunExcelCommand(const ExcelOptions& options, const LinkTarget& target, std::
   if (!session.Open()) return kExitNoEngine;
   std::string reply;
   std::vector<SheetListing> sheets;
+  const SheetListing* sheet = nullptr;
   if (!options.file.empty()) {
     std::error_code ec;
     const std::string path = std::filesystem::absolute(options.file, ec).string();
@@ -278,6 +330,9 @@ int RunExcelCommand(const ExcelOptions& options, const LinkTarget& target, std::
       PrintListing(sheets, out);
       return kExitOk;
     }
+    sheet = FindSheet(sheets, options.sheet, lang, err);
+    if (sheet == nullptr) return kExitUsage;
+    if (recipients && !CheckAgainstSheet(options, *sheet, err)) return kExitUsage;
   }
 
   if (options.action == "count") {
@@ -305,39 +360,37 @@ int RunExcelCommand(const ExcelOptions& options, const LinkTarget& target, std::
     return kExitOk;
   }
 
-  // The send: the number of recipients, the check, then the rows.
+  // The send: the number of recipients (every row; the distinct rows with --dedupe), the check,
+  // then the rows.
   int64_t count = options.count;
-  if (count == 0 && !options.dedupe) {
-    const std::string display = AnsiToUtf8(Utf8ToAnsi(options.sheet));
-    for (const SheetListing& sheet : sheets) {
-      if (sheet.name == display || sheet.name + "$" == display)
-        count = Atoi(Utf8ToAnsi(sheet.rows));
-    }
-  }
-  if (count == 0) {
+  if (count == 0 && !options.dedupe && sheet != nullptr) count = Atoi(Utf8ToAnsi(sheet->rows));
+  if (count == 0 && options.dedupe) {
     const std::string body = "2" + std::string(kFieldSep) + SheetTable(options.sheet) +
                              std::string(kFieldSep) + Bracketed(options.phone_column);
     if (!session.Ask("EXCEL", body, &reply)) return kExitNoEngine;
     const std::string n = AfterPrefix(reply, "2<QX>");
     if (IsException(n) || !reply.starts_with("2<QX>")) return Fail("count", n, err);
     count = Atoi(n);
-    if (!options.dedupe) {
-      err << "qx excel send: counting distinct numbers (" << count
-          << "); pass --file or --count to send to every row\n";
-    }
   }
   if (count <= 0) {
-    err << "qx excel send: the sheet has no recipients\n";
+    err << "qx excel send: " << Text(lang, Msg::kNoRecipients) << "\n";
     return kExitRefused;
   }
+  out << Text(lang, Msg::kRecipientsCount, {std::to_string(count)}) << "\n";
   const int mode = ExcelSendMode(options);
   bool passed = false;
-  if (!RunSendCheck(session, "ESEND", count, std::to_string(mode), options.reserve, out, &passed)) {
+  if (!RunSendCheck(session, "ESEND", count, std::to_string(mode), options.reserve, lang, out,
+                    &passed)) {
     return kExitNoEngine;
   }
   if (!passed) {
     err << "qx excel send: the send check did not pass\n";
     return kExitRefused;
+  }
+  if (const int stop =
+          StopBeforeSending(options.dry_run, options.confirm, lang, "qx excel send", out, err);
+      stop >= 0) {
+    return stop;
   }
   const std::string label =
       "sending " + std::to_string(count) + " message(s) from " + options.sheet + "...";
@@ -347,7 +400,7 @@ int RunExcelCommand(const ExcelOptions& options, const LinkTarget& target, std::
   const std::string text = reply.substr(0, reply.find(kFieldSep));
   out << (text.empty() ? std::string("nothing sent") : AnsiToUtf8(text)) << "\n";
   AccountInfo info;
-  if (ParseAccountTail(reply, &info)) PrintAccount(info, out);
+  if (ParseAccountTail(reply, &info)) PrintAccount(info, lang, out);
   const bool sent = text.find(Utf8ToAnsi("성공적으로 전송되었습니다")) != std::string::npos;
   return sent ? kExitOk : kExitRefused;
 }

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "client/messages.h"
 #include "qx/link_session.h"
 
 namespace CLI {
@@ -32,8 +33,12 @@ struct ExcelOptions {
   std::string reserve;
   std::vector<std::string> images;
   std::string home;
-  int64_t count = 0;  // 0: counted before the send
+  int64_t count = 0;  // 0: the sheet's row count (needs --file), or the distinct count with dedupe
   bool dedupe = false;
+  bool dry_run = false;  // stop after the send check
+  bool yes = false;      // --yes: never ask
+  bool confirm = false;  // ask before sending (stdin is a terminal and --yes is absent)
+  Language language = Language::kEnglish;
 };
 
 CLI::App* AddExcelCommand(CLI::App& app, ExcelOptions* options);

@@ -7,6 +7,7 @@
 
 #include "qx/exit_codes.h"
 #include "qx/reply_text.h"
+#include "qx/terminal.h"
 #include "text/cp949.h"
 
 namespace parley {
@@ -21,7 +22,8 @@ CLI::App* AddLoginCommand(CLI::App& app, LoginOptions* options) {
   CLI::App* login = app.add_subcommand(
       "login", "Log in to the web service through the engine, or show the remembered id");
   login->add_option("ID", options->id, "Login id");
-  login->add_option("PASSWORD", options->password, "Password (default: $QX_PASSWORD)");
+  login->add_option("PASSWORD", options->password,
+                    "Password (default: $QX_PASSWORD, else asked for at a terminal without echo)");
   login->add_flag("--save", options->save, "Have the engine remember the id for next time");
   login->add_flag("--saved", options->saved, "Only show the id the engine remembers");
   login->footer(kExitCodesHelp);
@@ -51,6 +53,10 @@ int RunLoginCommand(LoginOptions options, const LinkTarget& target, std::ostream
   if (options.password.empty()) {
     if (const char* env = std::getenv("QX_PASSWORD")) options.password = env;
   }
+  if (options.password.empty() && !options.id.empty() && options.prompt &&
+      !ReadHiddenLine(Text(options.language, Msg::kPasswordPrompt), &options.password, err)) {
+    return kExitUsage;
+  }
   if (options.id.empty() || options.password.empty()) {
     err << "qx login: give ID and PASSWORD (or set QX_PASSWORD), or --saved\n";
     return kExitUsage;
@@ -74,7 +80,7 @@ int RunLoginCommand(LoginOptions options, const LinkTarget& target, std::ostream
   }
   AccountInfo info;
   out << "logged in as " << options.id << (options.save ? " (id saved)" : "") << "\n";
-  if (AccountFromFields(fields, 2, &info)) PrintAccount(info, out);
+  if (AccountFromFields(fields, 2, &info)) PrintAccount(info, options.language, out);
   if (fields.size() >= 9) out << "engine home: " << ScreenText(fields[8]) << "\n";
   return kExitOk;
 }

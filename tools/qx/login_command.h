@@ -6,6 +6,7 @@
 #include <iosfwd>
 #include <string>
 
+#include "client/messages.h"
 #include "qx/link_session.h"
 
 namespace CLI {
@@ -19,6 +20,8 @@ struct LoginOptions {
   std::string password;  // empty: taken from $QX_PASSWORD
   bool save = false;     // remember the id (LOGIN's third field "SAVE")
   bool saved = false;    // only ask for the remembered id
+  bool prompt = false;   // ask for a missing password at the terminal, without echo
+  Language language = Language::kEnglish;
 };
 
 CLI::App* AddLoginCommand(CLI::App& app, LoginOptions* options);

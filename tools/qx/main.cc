@@ -1,5 +1,6 @@
 // qx: a command-line front end of the engine, talking to it over the UI link as the UI program
 // does: one connection per command. Text in and out is UTF-8.
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <iostream>
@@ -9,8 +10,10 @@
 
 #include <CLI/CLI.hpp>
 
+#include "client/messages.h"
 #include "qx/book_command.h"
 #include "qx/check_command.h"
+#include "qx/command_suggestion.h"
 #include "qx/end_command.h"
 #include "qx/excel_command.h"
 #include "qx/exit_codes.h"
@@ -20,6 +23,7 @@
 #include "qx/reply_text.h"
 #include "qx/results_command.h"
 #include "qx/send_command.h"
+#include "qx/terminal.h"
 #include "text/cp949.h"
 
 namespace {
@@ -60,12 +64,29 @@ int RunRaw(const std::string& code, const std::string& body, const parley::LinkT
   return parley::kExitOk;
 }
 
+// The first word of the command line that is neither an option nor an option's value: the
+// subcommand the user meant to name.
+std::string FirstCommandWord(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--host" || arg == "--port" || arg == "--timeout") {
+      ++i;
+      continue;
+    }
+    if (!arg.starts_with("-")) return std::string(arg);
+  }
+  return "";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   CLI::App app{"qx: talk to the Parley engine over the UI link, as the UI program does."};
   app.require_subcommand(1);
   app.footer(parley::kExitCodesHelp);
+  const parley::Language language = parley::LocaleFromEnvironment(
+      std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG"));
+  const bool terminal = parley::StdinIsTerminal();
   parley::LinkTarget target;
   if (!DefaultPort(&target.port)) {
     std::cerr << "qx: QX_PORT is not a port number: " << std::getenv("QX_PORT") << "\n";
@@ -85,7 +106,7 @@ int main(int argc, char** argv) {
   raw->add_option("BODY", body, "Message body (fields separated by <QX>)");
   raw->footer(parley::kExitCodesHelp);
 
-  CLI::App* book = parley::AddBookCommand(app);
+  CLI::App* book = parley::AddBookCommand(app, language);
   parley::LoginOptions login_options;
   parley::CheckOptions check_options;
   parley::SendOptions send_options;
@@ -93,6 +114,9 @@ int main(int argc, char** argv) {
   parley::ResultsOptions results_options;
   parley::StatsOptions stats_options;
   parley::ExcelOptions excel_options;
+  login_options.language = check_options.language = send_options.language = excel_options.language =
+      language;
+  login_options.prompt = terminal;
   std::ostream& out = std::cout;
   std::ostream& err = std::cerr;
   const std::vector<std::pair<CLI::App*, std::function<int()>>> commands = {
@@ -120,8 +144,31 @@ int main(int argc, char** argv) {
   } catch (const CLI::RuntimeError& e) {
     return e.get_exit_code();  // qx book reports its own failures
   } catch (const CLI::ParseError& e) {
-    return app.exit(e) == 0 ? parley::kExitOk : parley::kExitUsage;
+    const std::string word = FirstCommandWord(argc, argv);
+    bool known = false;
+    for (const CLI::App* sub : app.get_subcommands({})) known = known || sub->get_name() == word;
+    if (!word.empty() && !known) {
+      std::vector<std::string> names;
+      for (const CLI::App* sub : app.get_subcommands({})) names.push_back(sub->get_name());
+      if (const std::string meant = parley::NearestCommand(names, word); !meant.empty()) {
+        std::cerr << "qx: " << parley::Text(language, parley::Msg::kDidYouMean, {word, meant})
+                  << "\n";
+        return parley::kExitUsage;
+      }
+    }
+    const int status = app.exit(e) == 0 ? parley::kExitOk : parley::kExitUsage;
+    // "--to 010 5555 1212" unquoted: the words after the first are no recipients.
+    const bool to_given = std::find_if(argv + 1, argv + argc, [](const char* arg) {
+                            return std::string_view(arg) == "--to";
+                          }) != argv + argc;
+    if (dynamic_cast<const CLI::ExtrasError*>(&e) != nullptr && to_given) {
+      std::cerr << "qx: --to takes one list; numbers are separated by commas, and a number with "
+                   "spaces goes in quotes (--to \"010 5555 1212\")\n";
+    }
+    return status;
   }
+  send_options.confirm = terminal && !send_options.yes;
+  excel_options.confirm = terminal && !excel_options.yes;
   if (book->parsed()) return parley::kExitOk;  // done while parsing
   for (const auto& [command, run] : commands) {
     if (command->parsed()) return run();

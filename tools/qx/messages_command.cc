@@ -4,6 +4,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "client/message_text.h"
 #include "qx/exit_codes.h"
 #include "qx/reply_text.h"
 #include "qx/text_table.h"

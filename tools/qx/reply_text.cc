@@ -47,26 +47,11 @@ bool ParseAccountTail(std::string_view body, AccountInfo* info) {
   return fields.size() > 6 && AccountFromFields(fields, fields.size() - 6, info);
 }
 
-void PrintAccount(const AccountInfo& info, std::ostream& out) {
-  out << "account: " << info.name << " (" << info.grade << "), amount " << info.amount
-      << ", left SMS " << info.sms_left << " / LMS " << info.lms_left << " / MMS " << info.mms_left
+void PrintAccount(const AccountInfo& info, Language language, std::ostream& out) {
+  out << Text(language, Msg::kAccount,
+              {info.name, info.grade, FormatAmount(language, info.amount), info.sms_left,
+               info.lms_left, info.mms_left})
       << "\n";
-}
-
-std::string EscapeUiText(std::string_view text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '<') {
-      out += "&lt;";
-    } else if (c == '>') {
-      out += "&gt;";
-    } else if (c == '`') {
-      out += "&gacct;";
-    } else {
-      out += c;
-    }
-  }
-  return out;
 }
 
 }  // namespace parley

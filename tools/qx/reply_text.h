@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "client/messages.h"
+
 namespace parley {
 
 inline constexpr std::string_view kFieldSep = "<QX>";
@@ -38,12 +40,9 @@ bool AccountFromFields(const std::vector<std::string>& fields, size_t first, Acc
 // information string ends every reply that carries it). False when the body has fewer fields.
 bool ParseAccountTail(std::string_view body, AccountInfo* info);
 
-// Writes the figures as one line: "account: NAME (GRADE), amount A, left SMS s / LMS l / MMS m".
-void PrintAccount(const AccountInfo& info, std::ostream& out);
-
-// Encodes the characters the UI link reserves inside a field ("<", ">" and the backtick), as the
-// UI program does for message texts.
-std::string EscapeUiText(std::string_view text);
+// Writes the figures as one line in language: "account: NAME (GRADE), amount 108,712 won, left
+// SMS s / LMS l / MMS m", the amount with its separators and unit (FormatAmount).
+void PrintAccount(const AccountInfo& info, Language language, std::ostream& out);
 
 }  // namespace parley
 

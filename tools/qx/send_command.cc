@@ -10,16 +10,23 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <ostream>
 #include <system_error>
 
 #include <CLI/CLI.hpp>
 
+#include "client/message_text.h"
+#include "client/picture_check.h"
+#include "client/reservation.h"
 #include "link/message.h"
 #include "qx/check_command.h"
 #include "qx/exit_codes.h"
+#include "qx/group_check.h"
 #include "qx/link_session.h"
 #include "qx/reply_text.h"
+#include "qx/send_input.h"
+#include "qx/terminal.h"
 #include "send/direct_send.h"
 #include "send/gateway_records.h"
 #include "text/cp949.h"
@@ -29,7 +36,6 @@ namespace parley {
 namespace {
 
 constexpr std::string_view kSep = "<QX>";
-constexpr size_t kMaxPictures = 3;
 
 std::string Join(const std::vector<std::string>& parts, char sep) {
   std::string out;
@@ -114,27 +120,56 @@ bool StagePictures(const std::vector<std::string>& images, const std::string& ho
 CLI::App* AddSendCommand(CLI::App& app, SendOptions* options) {
   CLI::App* send = app.add_subcommand(
       "send",
-      "Run the send check and send a message (with --group: no check; the engine takes the job "
-      "and cannot tell its result)");
-  send->add_option("--to", options->to, "Recipient numbers")->delimiter(',');
-  send->add_option("--group", options->groups, "Address-book group names (sends with ASEND)")
-      ->delimiter(',');
-  send->add_option("--text", options->text, "Message text")->required();
-  send->add_option("--image", options->images, "Picture file (up to three)");
+      "Check and send a message: the numbers, text, reservation and pictures are checked first, "
+      "then the engine's send check (with --group: the groups are checked in the engine's address "
+      "book; the engine takes the job and cannot tell its result)");
+  send->add_option("--to", options->to,
+                   "Recipient numbers, separated by commas, semicolons or new lines (spaces are "
+                   "part of a number)")
+      ->allow_extra_args(false);
+  send->add_option("--to-file", options->to_file,
+                   "File of recipient numbers: one a line, or with --to-column a column of a CSV "
+                   "or workbook")
+      ->check(CLI::ExistingFile);
+  send->add_option("--to-column", options->to_column, "Column of --to-file holding the numbers");
+  send->add_option("--group", options->groups,
+                   "Address-book group names, separated by commas (sends with ASEND)")
+      ->allow_extra_args(false);
+  auto* text = send->add_option("--text", options->text, "Message text");
+  auto* text_file = send->add_option("--text-file", options->text_file, "File of the message text")
+                        ->check(CLI::ExistingFile);
+  text->excludes(text_file);
+  send->add_option("--image", options->images, "JPEG picture file (up to three)")->allow_extra_args(false);
   send->add_option("--title", options->title, "Title");
   send->add_option("--callback", options->callback, "Callback (sender) number");
-  send->add_option("--reserve", options->reserve, "Reservation date-time; empty sends now");
+  send->add_option("--reserve", options->reserve,
+                   "Reservation: YYYY-MM-DD HH:MM, YYYY-MM-DDTHH:MM or YYYYMMDDHHMM; empty sends "
+                   "now");
   send->add_option("--home", options->home, "The engine's home, where pictures are staged");
   send->add_option("--login", options->login, "Log in with this id first");
   send->add_option("--password", options->password, "Password for --login");
   send->add_flag("--check", options->check_only, "Only run the send check");
+  send->add_flag("--dry-run", options->dry_run,
+                 "Check everything and show what would be sent, but send nothing");
+  send->add_flag("--yes,-y", options->yes,
+                 "Send without asking (qx asks only when standard input is a terminal)");
+  send->add_flag("--keep-duplicates", options->keep_duplicates,
+                 "Send to a number as often as it is listed");
+  send->add_option("--sms-bytes", options->limits.sms_bytes,
+                   "Longest text sent as SMS, in CP949 bytes")
+      ->capture_default_str()
+      ->check(CLI::Range(size_t{1}, kMaxTextBytes));
+  send->add_option("--lms-bytes", options->limits.lms_bytes,
+                   "Longest text sent as LMS or MMS, in CP949 bytes")
+      ->capture_default_str()
+      ->check(CLI::Range(size_t{1}, kLmsBytes));
   send->footer(kExitCodesHelp);
   return send;
 }
 
 int SendMode(const SendOptions& options) {
   if (!options.images.empty()) return 3;
-  return Utf8ToAnsi(options.text).size() > kMaxTextBytes ? 2 : 1;
+  return Utf8ToAnsi(options.text).size() > options.limits.sms_bytes ? 2 : 1;
 }
 
 std::string SendBody(const SendOptions& options, int mode) {
@@ -156,21 +191,123 @@ std::string SendBody(const SendOptions& options, int mode) {
   return body;
 }
 
-int RunSendCommand(const SendOptions& options, const LinkTarget& target, std::ostream& out,
+bool CheckSendRequest(const SendOptions& options, SendOptions* checked, std::ostream& out,
+                      std::ostream& err) {
+  const Language lang = options.language;
+  *checked = options;
+  bool ok = true;
+  checked->groups.clear();
+  for (const std::string& value : options.groups) {
+    for (std::string_view name : SplitFields(value, ',')) {
+      if (!name.empty()) checked->groups.emplace_back(name);
+    }
+  }
+  // Recipients.
+  std::vector<SourcedItem> items = ItemsOfToOptions(options.to);
+  if (!options.to_file.empty() &&
+      !ItemsOfFile(options.to_file, options.to_column, &items, lang, err)) {
+    return false;
+  }
+  std::vector<ListItem> list;
+  for (const SourcedItem& s : items) list.push_back(s.item);
+  const RecipientList recipients = CheckRecipients(list, options.keep_duplicates, lang);
+  for (const RefusedNumber& refused : recipients.refused) {
+    for (const SourcedItem& s : items) {
+      if (s.item.text == refused.item.text && s.item.line == refused.item.line &&
+          s.item.item == refused.item.item) {
+        err << "qx send: " << Text(lang, Msg::kNumberSource, {s.where, refused.reason}) << "\n";
+        break;
+      }
+    }
+    ok = false;
+  }
+  checked->to = recipients.numbers;
+  if (checked->to.empty() && options.groups.empty() && recipients.refused.empty()) {
+    err << "qx send: " << Text(lang, Msg::kNoRecipients) << "\n";
+    ok = false;
+  }
+  // Callback: optional, as the engine leaves it to the web service; a given one must be valid.
+  if (!options.callback.empty()) {
+    const NumberResult callback = NormalizeNumber(options.callback, NumberUse::kCallback);
+    if (!callback.ok()) {
+      err << "qx send: --callback: " << Text(lang, callback.reason, {options.callback}) << "\n";
+      ok = false;
+    }
+    checked->callback = callback.number;
+  }
+  // Text.
+  if (!options.text_file.empty() && !ReadTextFile(options.text_file, &checked->text, lang, err)) {
+    return false;
+  }
+  const TextCheck text = CheckText(checked->text, options.images.size(), options.limits, lang);
+  for (const std::string& problem : text.problems) err << "qx send: " << problem << "\n";
+  ok = ok && text.problems.empty();
+  // Reservation and pictures.
+  const ReservationResult reserve = ParseReservation(options.reserve, LocalMinuteNow(), lang);
+  if (!reserve.ok()) err << "qx send: " << reserve.problem << "\n";
+  ok = ok && reserve.ok();
+  checked->reserve = reserve.engine_text;
+  for (const std::string& problem : CheckPictures(options.images, lang)) {
+    err << "qx send: " << problem << "\n";
+    ok = false;
+  }
+  if (!ok) return false;
+
+  // What will be sent.
+  if (!checked->to.empty()) {
+    out << Text(lang, Msg::kRecipientsCount, {std::to_string(checked->to.size())}) << ": ";
+    constexpr size_t kShown = 10;
+    for (size_t i = 0; i < checked->to.size() && i < kShown; ++i) {
+      out << (i > 0 ? ", " : "") << checked->to[i];
+    }
+    out << (checked->to.size() > kShown ? ", ...\n" : "\n");
+  }
+  if (recipients.duplicates_removed > 0) {
+    out << Text(lang, Msg::kDuplicatesRemoved, {std::to_string(recipients.duplicates_removed)})
+        << "\n";
+  }
+  out << Text(lang, Msg::kTextSummary,
+              {KindName(text.kind), std::to_string(text.bytes), std::to_string(text.limit)})
+      << "\n";
+  out << (checked->reserve.empty() ? Text(lang, Msg::kReserveNow)
+                                   : Text(lang, Msg::kReserveAt, {options.reserve}))
+      << "\n";
+  return true;
+}
+
+int StopBeforeSending(bool dry_run, bool confirm, Language language, std::string_view who,
+                      std::ostream& out, std::ostream& err) {
+  if (dry_run) {
+    out << Text(language, Msg::kDryRun) << "\n";
+    return kExitOk;
+  }
+  if (confirm && !AnswerIsYes(Text(language, Msg::kConfirmSend), std::cin, err)) {
+    err << who << ": " << Text(language, Msg::kCancelled) << "\n";
+    return kExitRefused;
+  }
+  return -1;
+}
+
+int RunSendCommand(const SendOptions& given, const LinkTarget& target, std::ostream& out,
                    std::ostream& err) {
+  const Language lang = given.language;
+  if (given.to.empty() && given.to_file.empty() && given.groups.empty()) {
+    err << "qx send: name recipients with --to, --to-file or --group\n";
+    return kExitUsage;
+  }
+  if (given.text.empty() && given.text_file.empty()) {
+    err << "qx send: " << Text(lang, Msg::kTextEmpty) << "\n";
+    return kExitUsage;
+  }
+  SendOptions options;
+  if (!CheckSendRequest(given, &options, out, err)) return kExitUsage;
   const int mode = SendMode(options);
-  if (options.to.empty() && options.groups.empty()) {
-    err << "qx send: name recipients with --to or --group\n";
-    return kExitUsage;
-  }
-  if (!options.groups.empty() && options.check_only) {
-    err << "qx send: --check asks for a count of numbers; a group send runs no check\n";
-    return kExitUsage;
-  }
   const bool group_send = !options.groups.empty();
   std::vector<std::string> pictures;
-  if (!options.check_only && !StagePictures(options.images, options.home, &pictures, err))
+  if (!options.check_only && !options.dry_run &&
+      !StagePictures(options.images, options.home, &pictures, err)) {
     return kExitUsage;
+  }
 
   LinkSession session(target, err);
   if (!session.Open()) return kExitNoEngine;
@@ -186,20 +323,20 @@ int RunSendCommand(const SendOptions& options, const LinkTarget& target, std::os
 
   std::string body = SendBody(options, mode);
   if (!pictures.empty()) body += std::string(kSep) + "<IMG>" + Join(pictures, ',');
-  AccountInfo info;
+  // The groups must be in the engine's book and have members; the send check then tells whether
+  // the account may send them all (and that it is logged in), though ASEND itself needs none.
+  int64_t count = static_cast<int64_t>(options.to.size());
   if (group_send) {
-    const std::string label = "sending to " + std::to_string(options.groups.size()) +
-                              " group(s) and " + std::to_string(options.to.size()) +
-                              " number(s)...";
-    if (!session.Ask("ASEND", body, &reply, label)) return kExitNoEngine;
-    out << "group send handed to the gateway\n";
-    if (ParseAccountTail(reply, &info)) PrintAccount(info, out);
-    return kExitOk;
+    if (!session.Ask("ADDRB", "2", &reply)) return kExitNoEngine;
+    int64_t members = 0;
+    if (!CheckGroups(options.groups, ParseGroupList(reply), &members, lang, out, err)) {
+      return kExitUsage;
+    }
+    count += members;
   }
-
   bool passed = false;
-  if (!RunSendCheck(session, "DSEND", static_cast<int64_t>(options.to.size()), std::to_string(mode),
-                    options.reserve, out, &passed)) {
+  if (!RunSendCheck(session, "DSEND", count, std::to_string(mode), options.reserve, lang, out,
+                    &passed)) {
     return kExitNoEngine;
   }
   if (!passed) {
@@ -207,13 +344,29 @@ int RunSendCommand(const SendOptions& options, const LinkTarget& target, std::os
     return kExitRefused;
   }
   if (options.check_only) return kExitOk;
+  if (const int stop =
+          StopBeforeSending(options.dry_run, options.confirm, lang, "qx send", out, err);
+      stop >= 0) {
+    return stop;
+  }
+
+  AccountInfo info;
+  if (group_send) {
+    const std::string label = "sending to " + std::to_string(options.groups.size()) +
+                              " group(s) and " + std::to_string(options.to.size()) +
+                              " number(s)...";
+    if (!session.Ask("ASEND", body, &reply, label)) return kExitNoEngine;
+    out << "group send handed to the gateway\n";
+    if (ParseAccountTail(reply, &info)) PrintAccount(info, lang, out);
+    return kExitOk;
+  }
 
   const std::string label = "sending " + std::to_string(options.to.size()) + " message(s)...";
   if (!session.Ask("DSEND", body, &reply, label)) return kExitNoEngine;
   // The pipeline's text, then the six account fields.
   const std::string text = reply.substr(0, reply.find(kSep));
   out << (text.empty() ? std::string("nothing sent") : AnsiToUtf8(text)) << "\n";
-  if (ParseAccountTail(reply, &info)) PrintAccount(info, out);
+  if (ParseAccountTail(reply, &info)) PrintAccount(info, lang, out);
   return text.empty() || text == kSendFailedText ? kExitRefused : kExitOk;
 }
 

@@ -27,10 +27,10 @@ TEST(SendCommandTest, ModeAndBody) {
     int mode;
   };
   const Case cases[] = {
-      {std::string(99, 'x'), {}, 1},
-      {std::string(100, 'x'), {}, 2},
-      {std::string(97, 'a') + "\xEA\xB0\x80", {}, 1},  // "가" is 2 bytes in CP949
-      {std::string(98, 'a') + "\xEA\xB0\x80", {}, 2},
+      {std::string(90, 'x'), {}, 1},
+      {std::string(91, 'x'), {}, 2},  // the 90-byte SMS limit, not the gateway field's 99
+      {std::string(88, 'a') + "\xEA\xB0\x80", {}, 1},  // "가" is 2 bytes in CP949
+      {std::string(89, 'a') + "\xEA\xB0\x80", {}, 2},
       {"hi", {"a.jpg"}, 3},
   };
   for (const Case& c : cases) {
@@ -88,12 +88,12 @@ TEST(SendCommandTest, ChecksAndSendsPicturesThroughTheEngine) {
       dir.path() / "engine.log");
   ASSERT_TRUE(engine.WaitForLog("listening on", 10000)) << engine.Log();
   const std::filesystem::path picture = dir.path() / "pic.jpg";
-  std::ofstream(picture, std::ios::binary) << std::string(1234, 'P');
+  std::ofstream(picture, std::ios::binary) << "\xFF\xD8\xFF\xE0" << std::string(1234, 'P');
 
   SendOptions o;
   o.to = {"01011112222", "01033334444"};
   o.text = "hello";
-  o.callback = "021";
+  o.callback = "0212345678";
   o.images = {picture.string()};
   o.home = dir.path().string();
   o.login = "qxuser";

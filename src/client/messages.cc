@@ -1,0 +1,140 @@
+#include "client/messages.h"
+
+#include <array>
+#include <cstddef>
+
+namespace parley {
+namespace {
+
+struct Entry {
+  Msg id;
+  std::string_view english;
+  std::string_view korean;
+};
+
+constexpr Entry kCatalogue[] = {
+    {Msg::kNumberEmpty, "empty number", "빈 번호"},
+    {Msg::kNumberNotDigits, "\"{}\" is not a phone number", "\"{}\"은(는) 전화번호가 아닙니다"},
+    {Msg::kNumberNotMobile,
+     "{} is not a mobile number (010, 011, 016, 017, 018 or 019 with 10 or 11 digits)",
+     "{}은(는) 휴대폰 번호가 아닙니다 (010, 011, 016, 017, 018, 019로 시작하는 10~11자리)"},
+    {Msg::kNumberNotCallback,
+     "{} is not a callback number (a mobile, area-code or 15xx/16xx/18xx number)",
+     "{}은(는) 회신번호가 될 수 없습니다 (휴대폰, 지역번호 또는 15xx/16xx/18xx 대표번호)"},
+    {Msg::kNumberSource, "{}: {}", "{}: {}"},
+    {Msg::kDuplicatesRemoved, "{} duplicate number(s) removed", "중복 번호 {}개를 뺐습니다"},
+    {Msg::kNoRecipients, "no recipients", "받는 사람이 없습니다"},
+    {Msg::kTextEmpty, "the message text is empty", "메시지 내용이 비어 있습니다"},
+    {Msg::kTextTooLong, "the message is {} bytes; at most {} bytes can be sent",
+     "메시지가 {}바이트입니다. 최대 {}바이트까지 보낼 수 있습니다"},
+    {Msg::kTextUnencodable,
+     "\"{}\" (line {}, column {}) cannot be sent: the character set has no such character",
+     "\"{}\"(줄 {}, 칸 {})은(는) 보낼 수 없는 문자입니다"},
+    {Msg::kTextSummary, "{}, {} bytes (limit {})", "{}, {}바이트 (한도 {})"},
+    {Msg::kReserveFormat,
+     "reservation \"{}\": write YYYY-MM-DD HH:MM, YYYY-MM-DDTHH:MM or YYYYMMDDHHMM",
+     "예약 \"{}\": YYYY-MM-DD HH:MM, YYYY-MM-DDTHH:MM 또는 YYYYMMDDHHMM 형식으로 쓰세요"},
+    {Msg::kReserveInvalidDate, "reservation \"{}\": no such date or time",
+     "예약 \"{}\": 없는 날짜나 시각입니다"},
+    {Msg::kReservePast, "reservation \"{}\" is not in the future",
+     "예약 \"{}\"은(는) 이미 지난 시각입니다"},
+    {Msg::kReserveAt, "reserved for {}", "{}에 예약"},
+    {Msg::kReserveNow, "sent now", "지금 보냄"},
+    {Msg::kTemplateNoWidth, "{} has no width: write [column:width] (it would stay as it is)",
+     "{}에 길이가 없습니다: [열이름:길이]로 쓰세요 (그대로 보내집니다)"},
+    {Msg::kTemplateUnknownColumn, "no column \"{}\"; the columns are: {}",
+     "\"{}\" 열이 없습니다. 있는 열: {}"},
+    {Msg::kTemplateCut, "row {}: {} \"{}\" is cut to \"{}\"",
+     "{}행: {} \"{}\"이(가) \"{}\"(으)로 잘립니다"},
+    {Msg::kUnknownSheet, "no sheet \"{}\"; the sheets are: {}",
+     "\"{}\" 시트가 없습니다. 있는 시트: {}"},
+    {Msg::kExcelNeedsFile,
+     "name the workbook with --file so that every row is counted (or give --count, or --dedupe "
+     "to send once per distinct row)",
+     "모든 행을 세려면 --file로 통합 문서를 지정하세요 (또는 --count, 중복 없이 보내려면 "
+     "--dedupe)"},
+    {Msg::kPictureTooMany, "{} pictures: at most {}", "그림 {}개: 최대 {}개입니다"},
+    {Msg::kPictureUnreadable, "cannot read picture {}", "그림 {}을(를) 읽을 수 없습니다"},
+    {Msg::kPictureNotJpeg, "{} is not a JPEG picture", "{}은(는) JPEG 그림이 아닙니다"},
+    {Msg::kPictureTooLarge, "{} is {} bytes; a picture may have at most {} bytes",
+     "{}은(는) {}바이트입니다. 그림은 최대 {}바이트입니다"},
+    {Msg::kGroupUnknown, "no group \"{}\" in the engine's address book; the groups are: {}",
+     "엔진 주소록에 \"{}\" 그룹이 없습니다. 있는 그룹: {}"},
+    {Msg::kGroupEmpty, "group \"{}\" has no members", "\"{}\" 그룹에 주소가 없습니다"},
+    {Msg::kGroupMembers, "group {}: {} member(s)", "그룹 {}: {}명"},
+    {Msg::kBookCreated,
+     "created a new address book {}; the engine reads the QXBOOK.mdb in its own working "
+     "directory",
+     "새 주소록 {}을(를) 만들었습니다. 엔진은 자기 작업 폴더의 QXBOOK.mdb를 읽습니다"},
+    {Msg::kRecipientsCount, "{} recipient(s)", "받는 사람 {}명"},
+    {Msg::kConfirmSend, "Send? [y/N] ", "보낼까요? [y/N] "},
+    {Msg::kCancelled, "not sent", "보내지 않았습니다"},
+    {Msg::kDryRun, "dry run: nothing sent", "시험 실행: 보내지 않았습니다"},
+    {Msg::kNotLoggedIn, "not logged in", "로그인되어 있지 않습니다"},
+    {Msg::kDidYouMean, "unknown command \"{}\"; did you mean \"{}\"?",
+     "\"{}\"은(는) 없는 명령입니다. \"{}\"을(를) 말씀하셨나요?"},
+    {Msg::kPasswordPrompt, "Password: ", "비밀번호: "},
+    {Msg::kCheckPassed, "check: passed ({})", "발송 확인: 통과 ({})"},
+    {Msg::kCheckRefused, "check: refused ({})", "발송 확인: 거절 ({})"},
+    {Msg::kAccount, "account: {} ({}), amount {}, left SMS {} / LMS {} / MMS {}",
+     "계정: {} ({}), 잔액 {}, 남은 건수 SMS {} / LMS {} / MMS {}"},
+    {Msg::kFileUnreadable, "cannot read {}", "{}을(를) 읽을 수 없습니다"},
+    {Msg::kCsvNoColumn, "no column \"{}\" in {}", "\"{}\" 열이 {}에 없습니다"},
+};
+
+bool StartsWithKo(const char* value) { return value[0] == 'k' && value[1] == 'o'; }
+
+}  // namespace
+
+Language LocaleFromEnvironment(const char* lc_all, const char* lc_messages, const char* lang) {
+  for (const char* value : {lc_all, lc_messages, lang}) {
+    if (value != nullptr && *value != '\0') {
+      return StartsWithKo(value) ? Language::kKorean : Language::kEnglish;
+    }
+  }
+  return Language::kEnglish;
+}
+
+std::string Text(Language language, Msg id, std::initializer_list<std::string_view> args) {
+  std::string_view pattern;
+  for (const Entry& entry : kCatalogue) {
+    if (entry.id == id) pattern = language == Language::kKorean ? entry.korean : entry.english;
+  }
+  std::string out;
+  const std::string_view* arg = args.begin();
+  for (size_t i = 0; i < pattern.size(); ++i) {
+    if (pattern.substr(i, 2) == "{}" && arg != args.end()) {
+      out += *arg++;
+      ++i;
+    } else {
+      out += pattern[i];
+    }
+  }
+  return out;
+}
+
+std::string FormatAmount(Language language, std::string_view amount) {
+  std::string_view digits = amount;
+  std::string sign;
+  if (!digits.empty() && (digits[0] == '-' || digits[0] == '+')) {
+    if (digits[0] == '-') sign = "-";
+    digits.remove_prefix(1);
+  }
+  if (const size_t dot = digits.find('.'); dot != std::string_view::npos) {
+    if (digits.substr(dot + 1).find_first_not_of('0') != std::string_view::npos) {
+      return std::string(amount);
+    }
+    digits = digits.substr(0, dot);
+  }
+  if (digits.empty() || digits.find_first_not_of("0123456789") != std::string_view::npos) {
+    return std::string(amount);
+  }
+  std::string out = sign;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+    out += digits[i];
+  }
+  return out + (language == Language::kKorean ? "원" : " won");
+}
+
+}  // namespace parley

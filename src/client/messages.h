@@ -1,0 +1,82 @@
+// The catalogue of every user-facing message of the client core and of qx: one table, each
+// message in English and Korean. The language is a value passed in (never read from globals);
+// a program reads the environment once (LocaleFromEnvironment) and passes it on.
+#ifndef PARLEY_CLIENT_MESSAGES_H_
+#define PARLEY_CLIENT_MESSAGES_H_
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+namespace parley {
+
+enum class Language { kEnglish, kKorean };
+
+// Korean when the first set of LC_ALL, LC_MESSAGES, LANG (in that order, as the C library
+// picks them) starts with "ko"; English otherwise. Each argument may be null (unset).
+Language LocaleFromEnvironment(const char* lc_all, const char* lc_messages, const char* lang);
+
+// Every message. The texts (with "{}" for each argument in order) are in messages.cc.
+enum class Msg {
+  // Numbers.
+  kNumberEmpty,        // ()
+  kNumberNotDigits,    // (text)
+  kNumberNotMobile,    // (number)
+  kNumberNotCallback,  // (number)
+  kNumberSource,       // (where, reason): where a refused number came from
+  kDuplicatesRemoved,  // (count)
+  kNoRecipients,       // ()
+  // Texts.
+  kTextEmpty,        // ()
+  kTextTooLong,      // (bytes, limit)
+  kTextUnencodable,  // (character, line, column)
+  kTextSummary,      // (kind, bytes, limit)
+  // Reservations.
+  kReserveFormat,       // (text)
+  kReserveInvalidDate,  // (text)
+  kReservePast,         // (text)
+  kReserveAt,           // (time)
+  kReserveNow,          // ()
+  // Templates.
+  kTemplateNoWidth,        // (marker)
+  kTemplateUnknownColumn,  // (column, known columns)
+  kTemplateCut,            // (row, column, value, cut value)
+  kUnknownSheet,           // (sheet, known sheets)
+  kExcelNeedsFile,         // ()
+  // Pictures.
+  kPictureTooMany,     // (count, limit)
+  kPictureUnreadable,  // (file)
+  kPictureNotJpeg,     // (file)
+  kPictureTooLarge,    // (file, bytes, limit)
+  // qx.
+  kGroupUnknown,     // (group, known groups)
+  kGroupEmpty,       // (group)
+  kGroupMembers,     // (group, members)
+  kBookCreated,      // (path)
+  kRecipientsCount,  // (count)
+  kConfirmSend,      // ()
+  kCancelled,        // ()
+  kDryRun,           // ()
+  kNotLoggedIn,      // ()
+  kDidYouMean,       // (typed, meant)
+  kPasswordPrompt,   // ()
+  kCheckPassed,      // (answer)
+  kCheckRefused,     // (answer)
+  kAccount,          // (name, grade, amount, sms, lms, mms)
+  kFileUnreadable,   // (file)
+  kCsvNoColumn,      // (column, file)
+};
+
+// The message in language with its arguments put in place of the "{}" in order (missing
+// arguments leave the "{}"; extra ones are ignored).
+std::string Text(Language language, Msg id, std::initializer_list<std::string_view> args = {});
+
+// An amount of money with thousands separators and the unit: "108,712원" in Korean, "108,712 won"
+// in English. A text that is not a whole number (with optional sign and a trailing ".0...")
+// is returned as it is.
+std::string FormatAmount(Language language, std::string_view amount);
+
+}  // namespace parley
+
+#endif  // PARLEY_CLIENT_MESSAGES_H_

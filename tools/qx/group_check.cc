@@ -1,0 +1,70 @@
+#include "qx/group_check.h"
+
+#include <ostream>
+
+#include "qx/reply_text.h"
+#include "text/mbcs.h"
+
+namespace parley {
+namespace {
+
+constexpr std::string_view kGroupTag = "<GROUP>";
+
+std::string Lower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return out;
+}
+
+const EngineGroup* Find(const std::vector<EngineGroup>& groups, const std::string& name) {
+  const EngineGroup* other_case = nullptr;
+  int other_cases = 0;
+  for (const EngineGroup& group : groups) {
+    if (group.name == name) return &group;
+    if (Lower(group.name) == Lower(name)) {
+      other_case = &group;
+      ++other_cases;
+    }
+  }
+  return other_cases == 1 ? other_case : nullptr;
+}
+
+}  // namespace
+
+std::vector<EngineGroup> ParseGroupList(std::string_view reply) {
+  std::vector<EngineGroup> groups;
+  for (const std::string& piece : SplitOn(reply, kGroupTag)) {
+    if (piece.starts_with("2<QX>") || piece.empty()) continue;
+    std::string entry = piece;
+    if (const size_t end = entry.find(kFieldSep); end != std::string::npos) entry.resize(end);
+    const std::vector<std::string> fields = SplitOn(entry, "::");
+    if (fields.size() < 2) continue;
+    groups.push_back({ScreenText(fields[0]), Atoi(fields[1])});
+  }
+  return groups;
+}
+
+bool CheckGroups(const std::vector<std::string>& names, const std::vector<EngineGroup>& groups,
+                 int64_t* members, Language language, std::ostream& out, std::ostream& err) {
+  bool ok = true;
+  std::string known;
+  for (const EngineGroup& group : groups) known += (known.empty() ? "" : ", ") + group.name;
+  *members = 0;
+  for (const std::string& name : names) {
+    const EngineGroup* group = Find(groups, name);
+    if (group == nullptr) {
+      err << "qx send: " << Text(language, Msg::kGroupUnknown, {name, known}) << "\n";
+      ok = false;
+    } else if (group->members <= 0) {
+      err << "qx send: " << Text(language, Msg::kGroupEmpty, {name}) << "\n";
+      ok = false;
+    } else {
+      out << Text(language, Msg::kGroupMembers, {group->name, std::to_string(group->members)})
+          << "\n";
+      *members += group->members;
+    }
+  }
+  return ok;
+}
+
+}  // namespace parley

@@ -1,0 +1,61 @@
+// The engine binary with the web service and gateway simulators, for running qx sub-commands
+// against them as a user would (one connection per command).
+#ifndef PARLEY_QX_QX_ENGINE_FIXTURE_H_
+#define PARLEY_QX_QX_ENGINE_FIXTURE_H_
+
+#include <filesystem>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "gatesim/gate_sim_process.h"
+#include "qx/link_session.h"
+#include "qx/login_command.h"
+#include "testing/engine_process.h"
+#include "websim/web_sim_process.h"
+
+namespace parley {
+
+class QxEngineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    target_.port = testing::FreePort();
+    target_.timeout_seconds = 20;
+    engine_ = std::make_unique<testing::ChildProcess>(
+        testing::EngineBinary(),
+        std::vector<std::string>{"--link-port", std::to_string(target_.port), "--ui-program",
+                                 "none", "--home", dir_.path().string(), "--web-base",
+                                 web_.base_url(), "--web-port", std::to_string(web_.port()),
+                                 "--gateway", "127.0.0.1:" + std::to_string(gate_.port()),
+                                 "--gateway-timeout", "2"},
+        dir_.path() / "engine.log");
+    ASSERT_TRUE(engine_->WaitForLog("listening on", 10000)) << engine_->Log();
+  }
+
+  // Runs a sub-command, keeping its output in out_ and err_.
+  template <typename Run>
+  int Qx(Run run) {
+    out_.str("");
+    err_.str("");
+    return run(target_, out_, err_);
+  }
+
+  int Login(LoginOptions options) {
+    return Qx([&](auto& t, auto& o, auto& e) { return RunLoginCommand(options, t, o, e); });
+  }
+
+  testing::TempDir dir_;
+  testing::WebSim web_{dir_.path()};
+  testing::GateSim gate_{dir_.path()};
+  std::unique_ptr<testing::ChildProcess> engine_;
+  LinkTarget target_;
+  std::ostringstream out_;
+  std::ostringstream err_;
+};
+
+}  // namespace parley
+
+#endif  // PARLEY_QX_QX_ENGINE_FIXTURE_H_
