@@ -48,7 +48,7 @@ void Convert(iconv_t cd, const char* in, size_t size, SkipFn skip, std::string* 
     char* outp = out->data() + *used;
     size_t out_left = out->size() - *used;
     size_t rc = iconv(cd, &inp, &in_left, &outp, &out_left);
-    *used = outp - out->data();
+    *used = static_cast<size_t>(outp - out->data());
     if (rc != static_cast<size_t>(-1)) break;
     if (errno == E2BIG) {
       out->resize(out->size() * 2 + 16);
@@ -142,7 +142,7 @@ std::string Utf8ToAnsi(std::string_view utf8) {
         wide[count++] = *p++;
       } else {
         char32_t cp;
-        p += DecodeUtf8(p, end - p, &cp);
+        p += DecodeUtf8(p, static_cast<size_t>(end - p), &cp);
         wide[count++] = static_cast<wchar_t>(cp);
       }
     }

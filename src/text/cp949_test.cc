@@ -143,7 +143,7 @@ TEST(Cp949Test, LargeInput) {
 TEST(Cp949Test, ThreadsConvertIndependently) {
   std::vector<std::thread> threads;
   std::vector<int> failures(8, 0);
-  for (int t = 0; t < 8; ++t) {
+  for (size_t t = 0; t < 8; ++t) {
     threads.emplace_back([t, &failures] {
       for (int i = 0; i < 2000; ++i) {
         if (Utf8ToAnsi(kSentUtf8) != kSentAnsi) ++failures[t];
@@ -153,7 +153,7 @@ TEST(Cp949Test, ThreadsConvertIndependently) {
     });
   }
   for (std::thread& thread : threads) thread.join();
-  for (int t = 0; t < 8; ++t) EXPECT_EQ(failures[t], 0) << "thread " << t;
+  for (size_t t = 0; t < 8; ++t) EXPECT_EQ(failures[t], 0) << "thread " << t;
 }
 
 }  // namespace
