@@ -35,7 +35,9 @@ TEST(CompoundFileTest, StreamsOfEverySize) {
                       size_t{8u << 20}}) {
     const std::string stream = Pattern(size);
     const std::string file = CompoundFileBytes("Workbook", stream);
-    if (size > (7u << 20)) ASSERT_NE(Le32(file, kFirstDifatSectorAt), 0xFFFFFFFEu) << size;
+    if (size > (7u << 20)) {
+      ASSERT_NE(Le32(file, kFirstDifatSectorAt), 0xFFFFFFFEu) << size;
+    }
     CompoundStatus status;
     EXPECT_EQ(Read(file, &status), stream) << size;
     EXPECT_EQ(status, CompoundStatus::kFound) << size;

@@ -220,7 +220,7 @@ std::string CompoundFileBytes(std::string_view stream_name, std::string_view str
   std::string file("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
   file.append(16, '\0');
   file += LeBytes(0x003E, 2) + LeBytes(sector_shift == 9 ? 3 : 4, 2) + LeBytes(0xFFFE, 2) +
-          LeBytes(sector_shift, 2) + LeBytes(6, 2);
+          LeBytes(static_cast<uint64_t>(sector_shift), 2) + LeBytes(6, 2);
   file.append(6, '\0');
   file += LeBytes(0, 4) + LeBytes(fat_sectors, 4) + LeBytes(0, 4) + LeBytes(0, 4) +
           LeBytes(kMiniStreamCutoff, 4) + LeBytes(mini_fat_start, 4) +
