@@ -79,7 +79,7 @@ TEST_F(LinkServerTest, HeaderAndBodyArrivingInPiecesAreJoined) {
   // header in three pieces.
   std::string message = MakeMessage("LOGIN", "\xEC\x95\x88\xEB\x85\x95");
   std::string error;
-  for (auto [from, to] : {std::pair{0, 3}, {3, 14}, {14, 21}, {21, 26}}) {
+  for (auto [from, to] : {std::pair<size_t, size_t>{0, 3}, {3, 14}, {14, 21}, {21, 26}}) {
     ASSERT_TRUE(c.Write(message.substr(from, to - from), &error));
     std::this_thread::sleep_for(30ms);
   }
