@@ -18,7 +18,8 @@ InstanceGuard::InstanceGuard(uint16_t port) {
   // Leading NUL: the abstract namespace.
   int n = std::snprintf(address.sun_path + 1, sizeof address.sun_path - 1, "parley-link-%u",
                         static_cast<unsigned>(port));
-  socklen_t length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + n);
+  socklen_t length =
+      static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + static_cast<size_t>(n));
   if (::bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0) {
     ::close(fd);
     return;

@@ -142,12 +142,12 @@ TEST_F(LoadEngineTest, TenThousandPipelinedCommandsAreAnsweredInOrder) {
       {"ADDRB", "9", "ADDRB", ""},  // unknown sub-command: empty body
   };
   // Runs of varying length, so that a reply answering the wrong message shows.
-  constexpr int kCommands = 10000;
+  constexpr size_t kCommands = 10000;
   std::mt19937 random(20261210);
-  std::vector<int> sent;
+  std::vector<size_t> sent;
   std::string stream;
   while (sent.size() < kCommands) {
-    const int kind = static_cast<int>(random() % std::size(kinds));
+    const size_t kind = random() % std::size(kinds);
     for (unsigned run = random() % 4; run < 4 && sent.size() < kCommands; ++run) {
       sent.push_back(kind);
       stream += MakeMessage(kinds[kind].code, kinds[kind].body);
@@ -158,7 +158,7 @@ TEST_F(LoadEngineTest, TenThousandPipelinedCommandsAreAnsweredInOrder) {
   std::string write_error;
   bool written = false;
   std::thread writer([&] { written = c.Write(stream, &write_error); });
-  int answered = 0;
+  size_t answered = 0;
   for (; answered < kCommands; ++answered) {
     std::string error;
     RawMessage m;
