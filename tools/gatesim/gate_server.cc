@@ -224,7 +224,7 @@ class Session : public std::enable_shared_from_this<Session> {
       size_t held = end_ - begin_;
       if (body_remaining_ > 0) {
         if (held == 0) return true;
-        size_t take = static_cast<size_t>(std::min<int64_t>(body_remaining_, held));
+        size_t take = static_cast<size_t>(std::min(body_remaining_, static_cast<int64_t>(held)));
         if (recording_) {
           body_sum_.Add(std::string_view(p, take));
           body_.append(p, take);
@@ -250,7 +250,7 @@ class Session : public std::enable_shared_from_this<Session> {
               std::string(m.recipient), std::string(m.callback), std::string(m.text), 0, ""});
         }
         begin_ += kTextMessageSize;
-        job_->record.bytes += kTextMessageSize;
+        job_->record.bytes += static_cast<int64_t>(kTextMessageSize);
         if (!MessageDone()) return false;
         continue;
       }
@@ -265,7 +265,7 @@ class Session : public std::enable_shared_from_this<Session> {
         file_message_ = GateMessage{std::string(head->recipient), std::string(head->callback), "",
                                     head->length, ""};
         begin_ += kFileMessageHeadSize;
-        job_->record.bytes += kFileMessageHeadSize;
+        job_->record.bytes += static_cast<int64_t>(kFileMessageHeadSize);
         body_remaining_ = head->length;
         body_sum_ = Checksum();
         body_.clear();

@@ -55,8 +55,8 @@ std::vector<CatalogueGroup> BuildCatalogue() {
   std::vector<CatalogueGroup> groups;
   CatalogueGroup greetings{"101", Ko("새해인사"), {}};
   for (int i = 0; i < 23; ++i) {
-    std::string text = Ko(kGreetings[i % std::size(kGreetings)]);
-    if (i >= static_cast<int>(std::size(kGreetings))) text += " (" + std::to_string(i + 1) + ")";
+    std::string text = Ko(kGreetings[i % std::ssize(kGreetings)]);
+    if (i >= std::ssize(kGreetings)) text += " (" + std::to_string(i + 1) + ")";
     greetings.texts.push_back(std::move(text));
   }
   groups.push_back(std::move(greetings));
@@ -89,7 +89,7 @@ std::vector<SentJob> SeedHistory(const std::string& account) {
     job.time = time;
     job.account = account;
     job.jobid = std::to_string(240301000 + i * 17);
-    job.type = std::string(kTypes[i % std::size(kTypes)]);
+    job.type = std::string(kTypes[i % std::ssize(kTypes)]);
     job.count = 1 + i % 5;
     job.title = Ko("제목없음");
     job.msg = Ko("3월 안내 문자입니다 ") + std::to_string(i + 1);

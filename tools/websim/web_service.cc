@@ -60,7 +60,7 @@ std::pair<size_t, size_t> PageRange(size_t total, const std::map<std::string, st
   size = std::min<int64_t>(size, kMaxPageSize);
   uint64_t begin = static_cast<uint64_t>(page - 1) * static_cast<uint64_t>(size);
   if (begin >= total) return {total, total};
-  return {begin, std::min<uint64_t>(total, begin + size)};
+  return {begin, std::min<uint64_t>(total, begin + static_cast<uint64_t>(size))};
 }
 
 std::string Digits(std::string_view text) {
