@@ -85,7 +85,8 @@ int main(int argc, char** argv) {
     const std::vector<SheetData> sheets = {MakeSheet(rows)};
     const double write = Seconds([&] { WriteXlsx(file, sheets, XlsxOptions{}, &error); });
     std::printf("workbook: %lld rows x 5 columns, %.1f MB, written in %.2f s\n",
-                static_cast<long long>(rows), std::filesystem::file_size(file) / 1e6, write);
+                static_cast<long long>(rows),
+                static_cast<double>(std::filesystem::file_size(file)) / 1e6, write);
   }
 
   double xlsx2csv = 0;
@@ -161,8 +162,8 @@ int main(int argc, char** argv) {
     asio::co_spawn(io, job(), asio::detached);
     io.run();
   });
-  std::printf("excel SMS send:          %8.3f s  %10.0f messages/s  (%s)\n", send, rows / send,
-              report.empty() ? "FAILED" : "ok");
+  std::printf("excel SMS send:          %8.3f s  %10.0f messages/s  (%s)\n", send,
+              static_cast<double>(rows) / send, report.empty() ? "FAILED" : "ok");
   std::printf("peak RSS: %lld KB\n", static_cast<long long>(PeakRssKb()));
   return report.empty() ? 1 : 0;
 }

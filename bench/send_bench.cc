@@ -177,8 +177,9 @@ int64_t PeakRssKb() {
 
 void Print(const char* what, const Figures& f, int64_t bytes) {
   std::printf("  %-9s %10lld messages in %7.3f s: %12.0f messages/s %9.1f MB/s%s\n", what,
-              static_cast<long long>(f.messages), f.seconds, f.messages / f.seconds,
-              bytes / f.seconds / 1e6, f.ok ? "" : "  (FAILED)");
+              static_cast<long long>(f.messages), f.seconds,
+              static_cast<double>(f.messages) / f.seconds,
+              static_cast<double>(bytes) / f.seconds / 1e6, f.ok ? "" : "  (FAILED)");
 }
 
 void Compare(const char* name, const Figures& engine, const Figures& baseline) {

@@ -45,7 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   std::string composed = workbook.message_template();
   for (int k = 0; k < count; ++k) {
-    const std::string value = static_cast<size_t>(k) < values.size() ? values[k] : "";
+    const size_t index = static_cast<size_t>(k);
+    const std::string value = index < values.size() ? values[index] : "";
     composed = workbook.ApplyField(k, std::move(composed), value);
     CheckCut(workbook.field_width(k), value);
   }
