@@ -28,9 +28,9 @@
 
 #include "commands/commands.h"
 #include "commands/end_command.h"
+#include "engine/engine.h"
 #include "fuzz_check.h"
 #include "link/command_table.h"
-#include "link/flex_link.h"
 #include "link/message.h"
 #include "text/cp949.h"
 #include "websim/web_server.h"
@@ -101,9 +101,9 @@ class RefusingPort {
 
 // The engine with its handlers, the web simulator, the refusing gateway port, and a scratch
 // engine directory that is also the current directory (the address book lives there).
-class Engine {
+class FuzzedEngine {
  public:
-  Engine() {
+  FuzzedEngine() {
     spdlog::set_level(spdlog::level::off);
     char pattern[] = "/tmp/parley_link_fuzz.XXXXXX";
     FUZZ_CHECK(mkdtemp(pattern) != nullptr);
@@ -124,16 +124,16 @@ class Engine {
     config.gateway_timeout_seconds = 2;
     config.home = home_;
     config.ui_program = std::filesystem::path();
-    link_ = std::make_unique<CFlexLink>(io_, config);
-    InstallCommandHandlers(*link_);
+    engine_ = std::make_unique<Engine>(io_, config);
+    InstallCommandHandlers(*engine_);
     // ENDQX with a non-zero value would end the process; only the logout is fuzzed.
-    link_->dispatcher().SetEndHandler([this](int value) -> asio::awaitable<void> {
-      if (value == 0) co_await OnEnd(*link_, 0);
+    engine_->link().dispatcher().SetEndHandler([this](int value) -> asio::awaitable<void> {
+      if (value == 0) co_await OnEnd(*engine_, 0);
     });
   }
 
-  ~Engine() {
-    link_.reset();
+  ~FuzzedEngine() {
+    engine_.reset();
     sim_io_.stop();
     sim_thread_.join();
     std::error_code ignored;
@@ -152,8 +152,8 @@ class Engine {
         io_,
         [&]() -> asio::awaitable<void> {
           try {
-            reply = co_await link_->dispatcher().Dispatch(std::move(header),
-                                                          CommandBody{std::move(body), raw.body});
+            reply = co_await engine_->link().dispatcher().Dispatch(
+                std::move(header), CommandBody{std::move(body), raw.body});
           } catch (const std::exception&) {
             reply.clear();  // the link leaves such a message without a reply
           }
@@ -182,14 +182,14 @@ class Engine {
   RefusingPort gateway_;
   std::thread sim_thread_;
   asio::io_context io_;
-  std::unique_ptr<CFlexLink> link_;
+  std::unique_ptr<Engine> engine_;
 };
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
-  static Engine engine;  // lives as long as the fuzzing process
+  static FuzzedEngine engine;  // lives as long as the fuzzing process
   const size_t piece = static_cast<size_t>(data[0]) + 1;
   const std::string_view stream(reinterpret_cast<const char*>(data) + 1, size - 1);
 

@@ -19,7 +19,7 @@
 #include "app/instance_guard.h"
 #include "app/ui_launcher.h"
 #include "commands/commands.h"
-#include "link/flex_link.h"
+#include "engine/engine.h"
 
 namespace parley {
 namespace {
@@ -65,8 +65,9 @@ int RunEngine(const EngineOptions& options) {
   }
 
   asio::io_context io(1);
-  CFlexLink link(io, config);
-  InstallCommandHandlers(link);
+  Engine engine(io, config);
+  InstallCommandHandlers(engine);
+  CFlexLink& link = engine.link();
   link.SetUiLauncher([program = config.UiProgram()] { LaunchUiProgram(program); });
   link.SetOnExit([&io] { io.stop(); });
 

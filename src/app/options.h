@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "link/engine_config.h"
+#include "engine/engine_config.h"
 
 namespace parley {
 

@@ -8,27 +8,49 @@
 #include "commands/excel_commands.h"
 #include "commands/login_command.h"
 #include "commands/recent_numbers.h"
-#include "link/flex_link.h"
+#include "engine/engine.h"
 
 namespace parley {
+namespace {
 
-void InstallCommandHandlers(CFlexLink& link) {
-  CommandDispatcher& d = link.dispatcher();
-  auto sync = [&link](std::string (*handler)(CFlexLink&, const std::string&)) {
-    return SyncHandler([&link, handler](const std::string& text) { return handler(link, text); });
+// A send command's handler followed by storing the recent numbers, whatever it answered.
+CommandHandler ThenSaveRecentList(Engine& engine, CommandHandler send) {
+  return [&engine, send = std::move(send)](CommandBody b) -> asio::awaitable<std::string> {
+    std::string reply = co_await send(std::move(b));
+    SaveRecentList(engine);
+    co_return reply;
+  };
+}
+
+}  // namespace
+
+void InstallCommandHandlers(Engine& engine) {
+  CommandDispatcher& d = engine.link().dispatcher();
+  auto sync = [&engine](std::string (*handler)(Engine&, const std::string&)) {
+    return SyncHandler(
+        [&engine, handler](const std::string& text) { return handler(engine, text); });
+  };
+  auto web = [&engine](std::string (*handler)(EngineServices&, const std::string&)) {
+    return SyncHandler(
+        [&engine, handler](const std::string& text) { return handler(engine.services(), text); });
   };
   d.SetHandler(kCmdLogin, sync(&OnLogin));
   d.SetHandler(kCmdAddrB, sync(&OnAddrB));
-  d.SetHandler(kCmdMyMsg, sync(&OnMyMsg));
-  d.SetHandler(kCmdEmotn, sync(&OnEmotn));
-  d.SetHandler(kCmdSendL, sync(&OnSendL));
-  d.SetHandler(kCmdCashL, sync(&OnCashL));
-  d.SetHandler(kCmdDSend, [&link](CommandBody b) { return OnDSend(link, std::move(b.text)); });
-  d.SetHandler(kCmdASend, [&link](CommandBody b) { return OnASend(link, std::move(b.text)); });
-  d.SetHandler(kCmdExcel, [&link](CommandBody b) { return OnExcel(link, std::move(b)); });
-  d.SetHandler(kCmdESend, [&link](CommandBody b) { return OnESend(link, std::move(b.text)); });
-  d.SetEndHandler([&link](int value) { return OnEnd(link, value); });
-  d.SetAfterSend([&link] { SaveRecentList(link); });
+  d.SetHandler(kCmdMyMsg, web(&OnMyMsg));
+  d.SetHandler(kCmdEmotn, web(&OnEmotn));
+  d.SetHandler(kCmdSendL, web(&OnSendL));
+  d.SetHandler(kCmdCashL, web(&OnCashL));
+  d.SetHandler(kCmdDSend, ThenSaveRecentList(engine, [&engine](CommandBody b) {
+                 return OnDSend(engine, std::move(b.text));
+               }));
+  d.SetHandler(kCmdASend, ThenSaveRecentList(engine, [&engine](CommandBody b) {
+                 return OnASend(engine, std::move(b.text));
+               }));
+  d.SetHandler(kCmdExcel, [&engine](CommandBody b) { return OnExcel(engine, std::move(b)); });
+  d.SetHandler(kCmdESend, ThenSaveRecentList(engine, [&engine](CommandBody b) {
+                 return OnESend(engine, std::move(b.text));
+               }));
+  d.SetEndHandler([&engine](int value) { return OnEnd(engine, value); });
 }
 
 }  // namespace parley

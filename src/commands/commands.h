@@ -4,10 +4,11 @@
 
 namespace parley {
 
-class CFlexLink;
+class Engine;
 
-// Plugs every command handler into the engine's dispatcher.
-void InstallCommandHandlers(CFlexLink& link);
+// Plugs every command handler into the engine's dispatcher. The recent numbers are stored after
+// every DSEND, ESEND and ASEND, also one whose handler refused to send.
+void InstallCommandHandlers(Engine& engine);
 
 }  // namespace parley
 

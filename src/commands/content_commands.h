@@ -10,25 +10,25 @@
 
 namespace parley {
 
-class CFlexLink;
+class EngineServices;
 
 // The user's saved messages. "CNT", page, page size: "CNT<QX>" SMS count "<QX>" LMS count "<QX>"
 // that page of SMS messages. "SMS" or "LMS", page, page size: the sub-command, "<QX>", that page.
 // "SAVE", message, subject, message type: saves it and answers "SAVE<QX>" and the quoted text of
 // the save reply. Any other sub-command (compared exactly): empty.
-std::string OnMyMsg(CFlexLink& link, const std::string& body);
+std::string OnMyMsg(EngineServices& services, const std::string& body);
 
 // The catalogue. "<FIRST>" then type, page, page size: "<FIRST>" categories "<QX>" count "<QX>"
 // the first group's page. Otherwise type, group, page, page size: count "<QX>" page.
-std::string OnEmotn(CFlexLink& link, const std::string& body);
+std::string OnEmotn(EngineServices& services, const std::string& body);
 
 // Send results. Selector, start date, end date and the list fields. Selector 1: the count line
 // of the result totals with 1, then the list. Selector 2: "2<DATA>" and the list. Any other n:
 // the count line of the statistics totals with n, then the list.
-std::string OnSendL(CFlexLink& link, const std::string& body);
+std::string OnSendL(EngineServices& services, const std::string& body);
 
 // Daily usage: start year, start month, end year, end month; the web service's text unchanged.
-std::string OnCashL(CFlexLink& link, const std::string& body);
+std::string OnCashL(EngineServices& services, const std::string& body);
 
 }  // namespace parley
 

@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 #include <asio/io_context.hpp>
 
-#include "link/flex_link.h"
+#include "engine/engine_services.h"
 #include "testing/engine_process.h"
 #include "text/cp949.h"
 #include "web/account_calls.h"
@@ -31,8 +31,9 @@ size_t Count(std::string_view text, std::string_view what) {
 
 class ContentCommandsTest : public ::testing::Test {
  protected:
-  ContentCommandsTest() : sim_(dir_.path()), link_(io_, Config()), reader_(sim_.port()) {
-    LogIn(link_.web);
+  ContentCommandsTest()
+      : sim_(dir_.path()), services_(io_.get_executor(), Config()), reader_(sim_.port()) {
+    LogIn(services_.web());
     LogIn(reader_);
   }
 
@@ -70,11 +71,11 @@ class ContentCommandsTest : public ::testing::Test {
   testing::TempDir dir_;
   testing::WebSim sim_;
   asio::io_context io_;
-  CFlexLink link_;
+  EngineServices services_;
   CWebClient reader_;
 };
 
-using Handler = std::string (*)(CFlexLink&, const std::string&);
+using Handler = std::string (*)(EngineServices&, const std::string&);
 
 struct Case {
   Handler handler;
@@ -161,7 +162,7 @@ TEST_F(ContentCommandsTest, RepliesAndRequests) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.body);
     const size_t before = sim_.Requests().size();
-    const std::string reply = c.handler(link_, c.body);
+    const std::string reply = c.handler(services_, c.body);
     EXPECT_EQ(RequestLines(before), c.requests);
     const std::string expected = c.reply();
     if (c.handler == &OnSendL) {
@@ -178,11 +179,11 @@ TEST_F(ContentCommandsTest, RepliesAndRequests) {
 }
 
 TEST_F(ContentCommandsTest, WebMarkupPassesThroughNormalised) {
-  const std::string daily = OnCashL(link_, "2024<QX>3<QX>2024<QX>3");
+  const std::string daily = OnCashL(services_, "2024<QX>3<QX>2024<QX>3");
   EXPECT_NE(daily.find("<COL>"), std::string::npos) << daily;
   EXPECT_NE(daily.find("<BR>"), std::string::npos) << daily;
   // The catalogue's first page has a text with a backtick and one with "&#39;".
-  const std::string first = OnEmotn(link_, "<FIRST>SMS<QX>1<QX>30");
+  const std::string first = OnEmotn(services_, "<FIRST>SMS<QX>1<QX>30");
   EXPECT_NE(first.find("&gacct;"), std::string::npos) << first;
   EXPECT_EQ(first.find('`'), std::string::npos) << first;
   EXPECT_EQ(first.find("&#39;"), std::string::npos) << first;
@@ -191,11 +192,11 @@ TEST_F(ContentCommandsTest, WebMarkupPassesThroughNormalised) {
 TEST_F(ContentCommandsTest, AFailedRequestLeavesItsPlaceEmpty) {
   sim_.Control("/_sim/stall?seconds=5&count=1");
   // The save times out: nothing between the apostrophes to pass on.
-  EXPECT_EQ(OnMyMsg(link_, "SAVE<QX>hello<QX>subject<QX>SMS"), "SAVE<QX>");
+  EXPECT_EQ(OnMyMsg(services_, "SAVE<QX>hello<QX>subject<QX>SMS"), "SAVE<QX>");
   sim_.Control("/_sim/fail?mode=close&count=1");
-  EXPECT_EQ(OnMyMsg(link_, "CNT<QX>1<QX>1").substr(0, 12), "CNT<QX><QX>3");
+  EXPECT_EQ(OnMyMsg(services_, "CNT<QX>1<QX>1").substr(0, 12), "CNT<QX><QX>3");
   sim_.Control("/_sim/fail?mode=close&count=2");
-  EXPECT_EQ(OnSendL(link_, "3<QX>20240301<QX>20240331<QX><QX><QX>1<QX>3"), "3<QX>,0,0,<DATA>");
+  EXPECT_EQ(OnSendL(services_, "3<QX>20240301<QX>20240331<QX><QX><QX>1<QX>3"), "3<QX>,0,0,<DATA>");
 }
 
 }  // namespace

@@ -4,11 +4,9 @@
 #include <string_view>
 
 #include <spdlog/spdlog.h>
-#include <asio/io_context.hpp>
 
 #include "commands/login_command.h"
-#include "commands/recent_numbers.h"
-#include "link/flex_link.h"
+#include "engine/engine.h"
 #include "send/direct_send.h"
 #include "send/send_refusals.h"
 #include "text/mbcs.h"
@@ -24,26 +22,13 @@ enum DSendMode { kModeSms = 1, kModeLongText = 2, kModePicture = 3, kModeCheck =
 
 }  // namespace
 
-DirectSendSetup MakeSendSetup(CFlexLink& link) {
-  const EngineConfig& config = link.config();
-  DirectSendSetup setup;
-  setup.executor = link.io().get_executor();
-  setup.gateway_host = config.gateway_host;
-  setup.gateway_port = config.gateway_port;
-  setup.timeout = std::chrono::seconds(config.gateway_timeout_seconds);
-  setup.module_dir = link.GetModuleDir();
-  setup.login_id = link.login_id;
-  setup.password = link.password;
-  return setup;
-}
-
-std::string SendCheck(CFlexLink& link, const std::string& body) {
+std::string SendCheck(Engine& engine, const std::string& body) {
   const std::vector<std::string_view> f = SplitFields(body, '`');
   auto at = [&f](size_t i) { return i < f.size() ? f[i] : std::string_view(); };
   std::string answer;
-  const bool allowed =
-      CheckSendable(link.web, link.config().web_base, at(2), at(1), at(3), &answer);
-  link.send_permission = allowed ? 1 : 0;
+  const bool allowed = CheckSendable(engine.services().web(), engine.services().config().web_base,
+                                     at(2), at(1), at(3), &answer);
+  engine.session().set_send_permission(allowed ? 1 : 0);
   std::string reply(kSendCheckTag);
   reply += kSep;
   reply += answer;
@@ -51,35 +36,35 @@ std::string SendCheck(CFlexLink& link, const std::string& body) {
   reply += at(2);
   reply += kSep;
   reply += at(1);
-  reply += RefreshUserInfo(link);
+  reply += RefreshUserInfo(engine);
   return reply;
 }
 
 bool HoldsRawBacktick(std::string_view body) { return body.find('`') != std::string_view::npos; }
 
-asio::awaitable<std::string> OnDSend(CFlexLink& link, std::string body) {
+asio::awaitable<std::string> OnDSend(Engine& engine, std::string body) {
   const bool raw_backtick = HoldsRawBacktick(body);
   ReplaceAll(body, kSep, "`");
   const int mode = Atoi(ExtractSubString(body, 0, '`'));
-  if (mode == kModeCheck) co_return SendCheck(link, body);
+  if (mode == kModeCheck) co_return SendCheck(engine, body);
 
   std::string result;
   DirectSendOutput sent;
   const bool sends = mode == kModeSms || mode == kModeLongText || mode == kModePicture;
-  if (sends && link.send_permission == 1 && raw_backtick) {
+  if (sends && engine.session().send_permission() == 1 && raw_backtick) {
     spdlog::warn("DSEND refused: a field holds a raw backtick, which would cut it");
     result = RefusalText(SendRefusal::kRawBacktick);
-  } else if (sends && link.send_permission == 1) {
-    const DirectSendSetup setup = MakeSendSetup(link);
+  } else if (sends && engine.session().send_permission() == 1) {
+    const DirectSendSetup setup = engine.services().MakeSendSetup(engine.session());
     if (mode == kModeSms) {
       result = co_await SendDirectSms(setup, std::move(body), &sent);
     } else {
       result = co_await SendDirectMms(setup, std::move(body), &sent);
     }
-    for (const std::string& number : sent.recent) AddRecentNumber(number);
+    for (const std::string& number : sent.recent) engine.session().recent_numbers().Add(number);
   }
-  ReportSent(link.web, link.config().web_base, sent.report);
-  result += RefreshUserInfo(link);
+  ReportSent(engine.services().web(), engine.services().config().web_base, sent.report);
+  result += RefreshUserInfo(engine);
   co_return result;
 }
 

@@ -11,18 +11,14 @@
 
 namespace parley {
 
-class CFlexLink;
-
-// Where and as whom the engine's sends go: the gateway of the engine's configuration, the engine
-// directory, and the logged-in user's id and password.
-DirectSendSetup MakeSendSetup(CFlexLink& link);
+class Engine;
 
 // The send check of DSEND and ESEND (mode 4). `body` has its "<QX>" replaced by backticks:
 // field 1 the total count, 2 the type code ("1" SMS, "2" LMS, else MMS), 3 the reservation date.
-// Asks the web service, stores 1 (the answer starts with '1') or 0 in the link's send permission
+// Asks the web service, stores 1 (the answer starts with '1') or 0 in the session's send permission
 // and returns "QXSENDABLECHECK<QX>" + answer + "<QX>" + field 2 + "<QX>" + field 1 followed by
 // the user information string.
-std::string SendCheck(CFlexLink& link, const std::string& body);
+std::string SendCheck(Engine& engine, const std::string& body);
 
 // True when a request body, as the UI program sent it, holds a raw backtick. The handlers split
 // bodies at backticks, so one would cut its field short and shift the fields after it; the UI
@@ -36,7 +32,7 @@ bool HoldsRawBacktick(std::string_view body);
 // send without permission, sends nothing and answers the user information string alone. A send
 // whose body holds a raw backtick is refused: nothing is sent, and the answer is the refusal
 // text followed by the user information string.
-asio::awaitable<std::string> OnDSend(CFlexLink& link, std::string body);
+asio::awaitable<std::string> OnDSend(Engine& engine, std::string body);
 
 }  // namespace parley
 

@@ -6,12 +6,12 @@
 
 namespace parley {
 
-class CFlexLink;
+class Engine;
 
 // The ENDQX handler with the body's integer value. 0 logs out of the web service and takes back
 // the send permission; the dispatcher then answers with an empty ENDQX reply. Any other value
 // answers "EXIT" by itself and ends the engine about 1.5 seconds later; the call never returns.
-asio::awaitable<void> OnEnd(CFlexLink& link, int value);
+asio::awaitable<void> OnEnd(Engine& engine, int value);
 
 }  // namespace parley
 

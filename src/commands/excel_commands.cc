@@ -8,9 +8,9 @@
 #include "commands/dsend_command.h"
 #include "commands/login_command.h"
 #include "db/db_exception.h"
+#include "engine/engine.h"
 #include "excel/excel_send.h"
 #include "excel/excel_workbook.h"
-#include "link/flex_link.h"
 #include "send/send_refusals.h"
 #include "text/cp949.h"
 #include "text/mbcs.h"
@@ -26,14 +26,14 @@ enum ESendMode { kModeSms = 1, kModeLongText = 2, kModePicture = 3, kModeCheck =
 // Runs one EXCEL sub-command on a freshly opened workbook; a database failure becomes the
 // "Exception:[...]" answer instead of leaving the UI program without a reply.
 template <typename Query>
-std::string Answer(CFlexLink& link, std::string_view prefix, Query query) {
+std::string Answer(Engine& engine, std::string_view prefix, Query query) {
   std::string reply(prefix);
   try {
     ExcelWorkbook workbook;
-    workbook.OpenWorkbook(link.workbook_path, &link.workbooks);
+    workbook.OpenWorkbook(engine.session().workbook_path(), &engine.services().workbooks());
     reply += query(workbook);
   } catch (const CDBException& e) {
-    spdlog::error("EXCEL: workbook {}: {}", link.workbook_path, AnsiToUtf8(e.what()));
+    spdlog::error("EXCEL: workbook {}: {}", engine.session().workbook_path(), AnsiToUtf8(e.what()));
     reply += ExceptionText(e.what());
   }
   return reply;
@@ -53,44 +53,46 @@ std::string ListingPath(const CommandBody& body) {
 
 }  // namespace
 
-asio::awaitable<std::string> OnExcel(CFlexLink& link, CommandBody request) {
+asio::awaitable<std::string> OnExcel(Engine& engine, CommandBody request) {
   const std::string& body = request.text;
   if (!body.empty() && body[0] == '1') {
-    link.workbook_path = ListingPath(request);
-    co_return Answer(link, "1<QX>", [](ExcelWorkbook& wb) { return wb.ListSheets(); });
+    engine.session().set_workbook_path(ListingPath(request));
+    co_return Answer(engine, "1<QX>", [](ExcelWorkbook& wb) { return wb.ListSheets(); });
   }
   if (!body.empty() && body[0] == '2') {
-    co_return Answer(link, "2<QX>", [&body](ExcelWorkbook& wb) { return wb.CountDistinct(body); });
+    co_return Answer(engine, "2<QX>",
+                     [&body](ExcelWorkbook& wb) { return wb.CountDistinct(body); });
   }
   const std::string fields = Replaced(body, kSep, "`");
-  co_return Answer(link, "3<QX>", [&fields](ExcelWorkbook& wb) { return wb.Preview(fields); });
+  co_return Answer(engine, "3<QX>", [&fields](ExcelWorkbook& wb) { return wb.Preview(fields); });
 }
 
-asio::awaitable<std::string> OnESend(CFlexLink& link, std::string body) {
+asio::awaitable<std::string> OnESend(Engine& engine, std::string body) {
   const bool raw_backtick = HoldsRawBacktick(body);
   ReplaceAll(body, kSep, "`");
   const int mode = Atoi(ExtractSubString(body, 0, '`'));
-  if (mode == kModeCheck) co_return SendCheck(link, body);
+  if (mode == kModeCheck) co_return SendCheck(engine, body);
 
   std::string result;
   std::string report;
   const bool sends = mode == kModeSms || mode == kModeLongText || mode == kModePicture;
-  if (sends && link.send_permission == 1 && raw_backtick) {
+  if (sends && engine.session().send_permission() == 1 && raw_backtick) {
     spdlog::warn("ESEND refused: a field holds a raw backtick, which would cut it");
     result = RefusalText(SendRefusal::kRawBacktick);
-  } else if (sends && link.send_permission == 1) {
+  } else if (sends && engine.session().send_permission() == 1) {
     ExcelWorkbook workbook;
     std::string failure;
     try {
-      workbook.OpenWorkbook(link.workbook_path, &link.workbooks);
+      workbook.OpenWorkbook(engine.session().workbook_path(), &engine.services().workbooks());
     } catch (const CDBException& e) {
       failure = e.what();
     }
     if (!failure.empty()) {
-      spdlog::error("ESEND: workbook {}: {}", link.workbook_path, AnsiToUtf8(failure));
+      spdlog::error("ESEND: workbook {}: {}", engine.session().workbook_path(),
+                    AnsiToUtf8(failure));
       result = ExceptionText(failure);
     } else {
-      const DirectSendSetup setup = MakeSendSetup(link);
+      const DirectSendSetup setup = engine.services().MakeSendSetup(engine.session());
       if (mode == kModeSms) {
         result = co_await SendExcelSms(setup, workbook, std::move(body), "SMS", &report);
       } else {
@@ -98,8 +100,8 @@ asio::awaitable<std::string> OnESend(CFlexLink& link, std::string body) {
       }
     }
   }
-  ReportSent(link.web, link.config().web_base, report);
-  result += RefreshUserInfo(link);
+  ReportSent(engine.services().web(), engine.services().config().web_base, report);
+  result += RefreshUserInfo(engine);
   co_return result;
 }
 

@@ -10,14 +10,14 @@
 
 namespace parley {
 
-class CFlexLink;
+class Engine;
 
 // The EXCEL handler. Body "1<QX>path": stores path as the workbook and answers "1<QX>" and the
 // sheet listing; "2<QX>sheet<QX>column": "2<QX>" and the distinct count; anything else is a
 // preview: "3<QX>" and up to five lines. A workbook that cannot be read, or a query that fails,
 // answers the sub-command's prefix and "Exception:[<reason>]". The path is taken from the body
 // as the UI program sent it, so it names the file whatever characters it holds.
-asio::awaitable<std::string> OnExcel(CFlexLink& link, CommandBody body);
+asio::awaitable<std::string> OnExcel(Engine& engine, CommandBody body);
 
 // The ESEND handler. Mode (field 0) 4 is the send check shared with DSEND; modes 1 (SMS) and
 // 2 or 3 (MMS) send to the rows of the stored workbook while the send permission is 1, then post
@@ -25,7 +25,7 @@ asio::awaitable<std::string> OnExcel(CFlexLink& link, CommandBody body);
 // information string; any other mode, or a send without permission, answers the user
 // information string alone. A send whose body holds a raw backtick is refused as DSEND refuses
 // it (HoldsRawBacktick).
-asio::awaitable<std::string> OnESend(CFlexLink& link, std::string body);
+asio::awaitable<std::string> OnESend(Engine& engine, std::string body);
 
 }  // namespace parley
 

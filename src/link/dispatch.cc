@@ -28,7 +28,6 @@ asio::awaitable<std::string> CommandDispatcher::Dispatch(std::string header, Com
   } else if (n != kCmdInit && handlers_[static_cast<size_t>(n)]) {
     reply_body = co_await handlers_[static_cast<size_t>(n)](std::move(body));
   }
-  if (IsSendCommand(n) && after_send_) after_send_();
   co_return MakeMessage(kCommandCodes[static_cast<size_t>(n)], reply_body);
 }
 

@@ -37,8 +37,6 @@ class CommandDispatcher {
   // handler answers with an empty body.
   void SetHandler(int number, CommandHandler handler);
   void SetEndHandler(EndHandler handler) { end_handler_ = std::move(handler); }
-  // Runs after every DSEND, ESEND and ASEND, also those whose handler refused to send.
-  void SetAfterSend(std::function<void()> hook) { after_send_ = std::move(hook); }
 
   // Returns the complete reply (header and body) to a message, or an empty text when there is no
   // reply to send (the ENDQX handler ended the engine and answered by itself). `header` is the
@@ -48,7 +46,6 @@ class CommandDispatcher {
  private:
   std::array<CommandHandler, kCommandCount> handlers_;
   EndHandler end_handler_;
-  std::function<void()> after_send_;
 };
 
 }  // namespace parley

@@ -24,7 +24,6 @@ class DispatchTest : public ::testing::Test {
       end_values_.push_back(value);
       co_return;
     });
-    dispatcher_.SetAfterSend([this] { ++saves_; });
   }
 
   std::string Run(std::string header, std::string body) {
@@ -41,7 +40,6 @@ class DispatchTest : public ::testing::Test {
 
   CommandDispatcher dispatcher_;
   std::vector<int> end_values_;
-  int saves_ = 0;
 };
 
 TEST(FindCommand, MatchesTheFirstFiveCharactersExactly) {
@@ -84,13 +82,6 @@ TEST_F(DispatchTest, EndGetsTheBodysIntegerValueAndAnEmptyReply) {
     EXPECT_EQ(Run(MakeHeader("ENDQX", body.size()), body), "ENDQXQX0.10         ") << body;
   }
   EXPECT_EQ(end_values_, (std::vector<int>{0, 0, 0, 0, 1, -1, 7}));
-}
-
-TEST_F(DispatchTest, RecentListIsSavedAfterEverySendCommandOnly) {
-  for (auto code : {"DSEND", "ESEND", "ASEND", "EXCEL", "LOGIN", "INIT", "ENDQX"}) {
-    Run(MakeHeader(code, 0), "");
-  }
-  EXPECT_EQ(saves_, 3);
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 #include "link/flex_link.h"
 
-#include <algorithm>
 #include <chrono>
 
 #include <spdlog/spdlog.h>
@@ -15,19 +14,10 @@ namespace parley {
 namespace {
 // The final reply gets this long to leave before the engine ends.
 constexpr std::chrono::milliseconds kExitDelay(1500);
-// Connecting to the web service never takes longer than this, whatever the total time-out.
-constexpr std::chrono::seconds kWebConnectTimeout(10);
-
-WebTimeouts WebTimeoutsOf(const EngineConfig& config) {
-  WebTimeouts t;
-  t.total = std::chrono::seconds(config.web_timeout_seconds);
-  t.connect = std::min<std::chrono::milliseconds>(kWebConnectTimeout, t.total);
-  return t;
-}
 }  // namespace
 
-CFlexLink::CFlexLink(asio::io_context& io, EngineConfig config)
-    : web(config.web_port, WebTimeoutsOf(config)), io_(io), config_(std::move(config)) {
+CFlexLink::CFlexLink(asio::io_context& io, LinkConfig config)
+    : io_(io), config_(std::move(config)) {
   server_ = std::make_unique<LinkServer>(
       io_,
       [this](std::string header, std::string body,
@@ -35,14 +25,14 @@ CFlexLink::CFlexLink(asio::io_context& io, EngineConfig config)
         return dispatcher_.Dispatch(std::move(header),
                                     CommandBody{std::move(body), std::move(sent_body)});
       },
-      std::chrono::seconds(config_.link_message_timeout_seconds));
+      config_.message_timeout);
   server_->SetOnClosed([this] { LaunchUi(); });
 }
 
 CFlexLink::~CFlexLink() = default;
 
 std::error_code CFlexLink::CreateServer() {
-  std::error_code ec = server_->Listen(config_.link_address, config_.link_port);
+  std::error_code ec = server_->Listen(config_.address, config_.port);
   if (!ec) server_->Start();
   return ec;
 }

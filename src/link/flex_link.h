@@ -1,9 +1,11 @@
-// CFlexLink: the engine object. It owns the UI-link server and the command dispatcher and holds
-// the state that the command handlers share. One is created at start-up and lives until the
+// CFlexLink: the UI link of the engine. It owns the UI-link server and the command dispatcher,
+// launches the UI program and ends the engine. One is created at start-up and lives until the
 // process ends.
 #ifndef PARLEY_LINK_FLEX_LINK_H_
 #define PARLEY_LINK_FLEX_LINK_H_
 
+#include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -11,11 +13,7 @@
 
 #include <asio/awaitable.hpp>
 
-#include "db/address_book.h"
-#include "excel/workbook_loader.h"
 #include "link/dispatch.h"
-#include "link/engine_config.h"
-#include "web/web_client.h"
 
 namespace asio {
 class io_context;
@@ -25,9 +23,18 @@ namespace parley {
 
 class LinkServer;
 
+// Where the UI link listens, and how long a message may take to arrive.
+struct LinkConfig {
+  std::string address;
+  uint16_t port = 0;  // 0 picks a free port
+  // The longest a message may take to arrive whole once its first byte is in; the connection is
+  // dropped after that. An idle connection is never dropped.
+  std::chrono::seconds message_timeout{30};
+};
+
 class CFlexLink {
  public:
-  CFlexLink(asio::io_context& io, EngineConfig config);
+  CFlexLink(asio::io_context& io, LinkConfig config);
   ~CFlexLink();
   CFlexLink(const CFlexLink&) = delete;
   CFlexLink& operator=(const CFlexLink&) = delete;
@@ -51,29 +58,11 @@ class CFlexLink {
   // reply leave, the exit callback runs. The awaiting coroutine is never resumed.
   asio::awaitable<void> EndEngine();
 
-  const EngineConfig& config() const { return config_; }
-  asio::io_context& io() { return io_; }
   CommandDispatcher& dispatcher() { return dispatcher_; }
-  // The engine directory with a trailing "/".
-  std::string GetModuleDir() const { return config_.GetModuleDir(); }
-
-  // The one client of the web service; its session cookies carry the login.
-  CWebClient web;
-  // The address book, "QXBOOK.mdb" in the current directory; opened on first use.
-  AddressBook address_book{AddressBook::kFileName};
-
-  // State shared by the command handlers (CP949 text, except the path).
-  std::string login_id;  // set by every LOGIN that takes the login path
-  std::string password;  // set together with the login id
-  // The workbook chosen by the EXCEL listing, as the UI program named it (UTF-8, unconverted).
-  std::string workbook_path;
-  WorkbookCache workbooks;  // the last workbook read, kept while its file is unchanged
-  int send_permission = 0;  // set by the send check of DSEND and ESEND; 0 after a logout or a
-                            // refused login
 
  private:
   asio::io_context& io_;
-  EngineConfig config_;
+  LinkConfig config_;
   CommandDispatcher dispatcher_;
   std::unique_ptr<LinkServer> server_;
   std::function<void()> launch_ui_;

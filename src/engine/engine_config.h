@@ -1,7 +1,7 @@
 // The engine's settings. Every value has the built-in default of the engine; the command line
 // can change each of them (see the app's options).
-#ifndef PARLEY_LINK_ENGINE_CONFIG_H_
-#define PARLEY_LINK_ENGINE_CONFIG_H_
+#ifndef PARLEY_ENGINE_ENGINE_CONFIG_H_
+#define PARLEY_ENGINE_ENGINE_CONFIG_H_
 
 #include <cstdint>
 #include <filesystem>
@@ -53,4 +53,4 @@ struct EngineConfig {
 
 }  // namespace parley
 
-#endif  // PARLEY_LINK_ENGINE_CONFIG_H_
+#endif  // PARLEY_ENGINE_ENGINE_CONFIG_H_

@@ -1,4 +1,4 @@
-#include "link/engine_config.h"
+#include "engine/engine_config.h"
 
 namespace parley {
 

@@ -1,4 +1,4 @@
-#include "commands/recent_numbers.h"
+#include "engine/recent_number_list.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,40 @@
+#include "engine/engine_services.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "engine/engine_session.h"
+
+namespace parley {
+namespace {
+
+// Connecting to the web service never takes longer than this, whatever the total time-out.
+constexpr std::chrono::seconds kWebConnectTimeout(10);
+
+WebTimeouts WebTimeoutsOf(const EngineConfig& config) {
+  WebTimeouts t;
+  t.total = std::chrono::seconds(config.web_timeout_seconds);
+  t.connect = std::min<std::chrono::milliseconds>(kWebConnectTimeout, t.total);
+  return t;
+}
+
+}  // namespace
+
+EngineServices::EngineServices(asio::any_io_executor executor, EngineConfig config)
+    : executor_(std::move(executor)),
+      config_(std::move(config)),
+      web_(config_.web_port, WebTimeoutsOf(config_)) {}
+
+DirectSendSetup EngineServices::MakeSendSetup(const EngineSession& session) const {
+  DirectSendSetup setup;
+  setup.executor = executor_;
+  setup.gateway_host = config_.gateway_host;
+  setup.gateway_port = config_.gateway_port;
+  setup.timeout = std::chrono::seconds(config_.gateway_timeout_seconds);
+  setup.module_dir = GetModuleDir();
+  setup.login_id = session.login_id();
+  setup.password = session.password();
+  return setup;
+}
+
+}  // namespace parley

@@ -1,0 +1,53 @@
+// EngineServices: what the engine's commands talk to, built from the engine's configuration: the
+// web client, the address book, the workbook cache and the gateway setup. One lives as long as
+// the engine.
+#ifndef PARLEY_ENGINE_ENGINE_SERVICES_H_
+#define PARLEY_ENGINE_ENGINE_SERVICES_H_
+
+#include <string>
+
+#include <asio/any_io_executor.hpp>
+
+#include "db/address_book.h"
+#include "engine/engine_config.h"
+#include "excel/workbook_loader.h"
+#include "send/direct_send.h"
+#include "web/web_client.h"
+
+namespace parley {
+
+class EngineSession;
+
+class EngineServices {
+ public:
+  // Gateway jobs run on `executor`.
+  EngineServices(asio::any_io_executor executor, EngineConfig config);
+  EngineServices(const EngineServices&) = delete;
+  EngineServices& operator=(const EngineServices&) = delete;
+
+  const EngineConfig& config() const { return config_; }
+  // The engine directory with a trailing "/".
+  std::string GetModuleDir() const { return config_.GetModuleDir(); }
+
+  // The one client of the web service; its session cookies carry the login.
+  CWebClient& web() { return web_; }
+  // The address book, "QXBOOK.mdb" in the current directory; opened on first use.
+  AddressBook& address_book() { return address_book_; }
+  // The last workbook read, kept while its file is unchanged.
+  WorkbookCache& workbooks() { return workbooks_; }
+
+  // Where and as whom the engine's sends go: the gateway of the configuration, the engine
+  // directory, and the session's login id and password.
+  DirectSendSetup MakeSendSetup(const EngineSession& session) const;
+
+ private:
+  asio::any_io_executor executor_;
+  EngineConfig config_;
+  CWebClient web_;
+  AddressBook address_book_{AddressBook::kFileName};
+  WorkbookCache workbooks_;
+};
+
+}  // namespace parley
+
+#endif  // PARLEY_ENGINE_ENGINE_SERVICES_H_
