@@ -19,11 +19,12 @@
 #include <asio/detached.hpp>
 #include <asio/io_context.hpp>
 
-#include "excel/excel_send.h"
 #include "excel/excel_workbook.h"
 #include "excel/workbook_loader.h"
+#include "excel/workbook_rows.h"
 #include "excel/workbook_writer.h"
 #include "gatesim/gate_sim_process.h"
+#include "send/excel_send.h"
 #include "testing/engine_process.h"
 #include "text/cp949.h"
 
@@ -141,7 +142,7 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(gate_dir);
   testing::GateSim gate(gate_dir);
   asio::io_context io(1);
-  DirectSendSetup setup;
+  SendSetup setup;
   setup.executor = io.get_executor();
   setup.gateway_host = "127.0.0.1";
   setup.gateway_port = gate.port();
@@ -149,15 +150,24 @@ int main(int argc, char** argv) {
   setup.module_dir = dir.path().string() + "/";
   setup.login_id = "qxuser";
   setup.password = "qxpass";
-  const std::string request = "1`" + std::to_string(rows) + "`bench``" + sheet +
-                              "`phone`0212345678`name<Q>[name:12]" + Utf8ToAnsi("님 안녕하세요") +
-                              "`11";
-  std::string result, report;
+  ExcelOrder order;
+  order.count = rows;
+  order.title = "bench";
+  order.text = "name<Q>[name:12]" + Utf8ToAnsi("님 안녕하세요");
+  order.second = "0212345678";
+  order.two_column = false;
+  SheetColumns columns;
+  columns.sheet = sheet;
+  columns.phone = "phone";
+  columns.second = order.second;
+  columns.two_column = false;
+  std::string report;
   ExcelWorkbook wb;
   wb.OpenWorkbook(path, &cache);
   const double send = Seconds([&] {
     auto job = [&]() -> asio::awaitable<void> {
-      result = co_await SendExcelSms(setup, wb, request, "SMS", &report);
+      WorkbookRows cursor(wb, columns, order.text);
+      report = (co_await SendExcel(setup, cursor, order)).report;
     };
     asio::co_spawn(io, job(), asio::detached);
     io.run();

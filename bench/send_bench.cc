@@ -139,7 +139,7 @@ Figures RunBaseline(uint16_t port, int64_t count, const std::string* package) {
 // Runs one job of the engine's pipeline on an io_context of its own.
 Figures RunPipeline(uint16_t port, int64_t count, bool mms, const std::string& home) {
   asio::io_context io(1);
-  DirectSendSetup setup;
+  SendSetup setup;
   setup.executor = io.get_executor();
   setup.gateway_host = "127.0.0.1";
   setup.gateway_port = port;
@@ -147,25 +147,27 @@ Figures RunPipeline(uint16_t port, int64_t count, bool mms, const std::string& h
   setup.module_dir = home + "/";
   setup.login_id = "qxuser";
   setup.password = "qxpass";
-  std::string request = std::string(mms ? "3" : "1") + "`" + std::to_string(count) + "`bench``" +
-                        RecipientList(count) + "`02-123-4567`bench message";
-  if (mms) request += "`<IMG>picture.jpg";
-  DirectSendOutput output;
-  std::string result;
+  const std::string recipients = RecipientList(count);
+  SendResult result;
   const auto start = Clock::now();
   auto job = [&]() -> asio::awaitable<void> {
-    if (mms) {
-      result = co_await SendDirectMms(setup, std::move(request), &output);
-    } else {
-      result = co_await SendDirectSms(setup, std::move(request), &output);
-    }
+    // The order as the DSEND handler builds it from the request's fields.
+    DirectOrder order;
+    order.kind = mms ? SendKind::kMms : SendKind::kSms;
+    order.count = count;
+    order.title = "bench";
+    order.recipients = recipients;
+    order.callback = "02-123-4567";
+    order.text = "bench message";
+    if (mms) order.pictures = {"picture.jpg"};
+    result = co_await SendDirect(setup, std::move(order));
   };
   asio::co_spawn(io, job(), asio::detached);
   io.run();
   Figures f;
   f.seconds = std::chrono::duration<double>(Clock::now() - start).count();
   f.messages = count;
-  f.ok = result == SentText(count);
+  f.ok = result.outcome == SendOutcome::kSent && result.count == count;
   return f;
 }
 

@@ -25,8 +25,8 @@ EngineServices::EngineServices(asio::any_io_executor executor, EngineConfig conf
       config_(std::move(config)),
       web_(config_.web_port, WebTimeoutsOf(config_)) {}
 
-DirectSendSetup EngineServices::MakeSendSetup(const EngineSession& session) const {
-  DirectSendSetup setup;
+SendSetup EngineServices::MakeSendSetup(const EngineSession& session) const {
+  SendSetup setup;
   setup.executor = executor_;
   setup.gateway_host = config_.gateway_host;
   setup.gateway_port = config_.gateway_port;

@@ -11,7 +11,7 @@
 #include "db/address_book.h"
 #include "engine/engine_config.h"
 #include "excel/workbook_loader.h"
-#include "send/direct_send.h"
+#include "send/gateway_job.h"
 #include "web/web_client.h"
 
 namespace parley {
@@ -38,7 +38,7 @@ class EngineServices {
 
   // Where and as whom the engine's sends go: the gateway of the configuration, the engine
   // directory, and the session's login id and password.
-  DirectSendSetup MakeSendSetup(const EngineSession& session) const;
+  SendSetup MakeSendSetup(const EngineSession& session) const;
 
  private:
   asio::any_io_executor executor_;

@@ -18,6 +18,8 @@ class Category : public std::error_category {
         return "the gateway sent a reply of an unknown type";
       case GatewayError::kFieldTooLong:
         return "a text does not fit its packet field";
+      case GatewayError::kRefused:
+        return "the gateway refused the job";
     }
     return "gateway error " + std::to_string(value);
   }

@@ -13,6 +13,7 @@ enum class GatewayError {
   kClosed,        // the gateway closed the connection, or none is open
   kBadReplyType,  // a reply started with a byte that starts no reply
   kFieldTooLong,  // a text does not fit its packet field; nothing was sent
+  kRefused,       // the job reply refused the job
 };
 
 const std::error_category& GatewayCategory();

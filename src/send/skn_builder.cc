@@ -79,14 +79,13 @@ bool CSKNBuilder::Add(std::string_view type, std::string_view file_name,
   }
   package_length_ += static_cast<int64_t>(kSknItemHeaderSize) + size;
   items_.push_back(std::move(item));
-  GetTypeCode(type);
+  AddItemType(type);
   return true;
 }
 
-std::string CSKNBuilder::GetTypeCode(std::string_view type) {
-  type_mask_ |= TypeBit(type);
-  return std::string(CodeOfMask(type_mask_));
-}
+void CSKNBuilder::AddItemType(std::string_view type) { type_mask_ |= TypeBit(type); }
+
+std::string CSKNBuilder::TypeCode() const { return std::string(CodeOfMask(type_mask_)); }
 
 std::string CSKNBuilder::BuildPackage() const {
   std::string package;

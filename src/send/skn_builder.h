@@ -1,8 +1,8 @@
 // CSKNBuilder: collects the text and the pictures of one MMS or long-text message and builds its
 // SKN package (layout in skn_package.h).
 //
-// Calling order: SetSubject -> AddItem for the text -> AddItem for each picture -> GetTypeCode
-// -> BuildPackage or WritePackage; Reset before the next package.
+// Calling order: SetSubject -> AddItem for the text -> AddItem for each picture -> TypeCode ->
+// BuildPackage or WritePackage; Reset before the next package.
 //
 // A file item is read whole when it is added, so the package always holds the bytes its headers
 // announce, however the file changes later.
@@ -44,10 +44,13 @@ class CSKNBuilder {
                     std::shared_ptr<const std::string> bytes);
 
   // Adds the bit of type ("IMG" 1, "MOV" 2, "TXT" 4, "ADO" 8; any other text adds nothing) to the
-  // set of item types added so far and returns the package type code of that set: "IMG", "MOV",
-  // "TXT", "IMT" (TXT+IMG), "ADO", "IMA" (IMG+ADO), "TXA" (TXT+ADO), "ITA" (TXT+IMG+ADO),
-  // "MTA" (TXT+MOV+ADO); an empty text for any other set. An empty type only reads the code.
-  std::string GetTypeCode(std::string_view type);
+  // set of item types of the package. Every item added records its type this way already.
+  void AddItemType(std::string_view type);
+
+  // The package type code of the item types recorded so far: "IMG", "MOV", "TXT", "IMT"
+  // (TXT+IMG), "ADO", "IMA" (IMG+ADO), "TXA" (TXT+ADO), "ITA" (TXT+IMG+ADO), "MTA"
+  // (TXT+MOV+ADO); an empty text for any other set.
+  std::string TypeCode() const;
 
   // Returns the package bytes: header, then each item header and its bytes.
   std::string BuildPackage() const;

@@ -57,7 +57,7 @@ TEST_F(SknBuilderTest, PackageBytes) {
   builder_.SetSubject(subject);
   ASSERT_TRUE(builder_.AddItem("TXT", "", text));
   ASSERT_TRUE(builder_.AddItem("IMG", "a.jpg", PicturePath("a.jpg", picture)));
-  EXPECT_EQ(builder_.GetTypeCode(""), "IMT");
+  EXPECT_EQ(builder_.TypeCode(), "IMT");
 
   const std::string zeros(100, '\0');
   std::string header = "__SKN1.0__" + Pad("2663", 10) + "2" + Pad(subject, 100) + zeros;
@@ -90,17 +90,19 @@ TEST_F(SknBuilderTest, TypeCodes) {
   for (int mask = 0; mask < 16; ++mask) {
     CSKNBuilder builder;
     for (int bit = 0; bit < 4; ++bit) {
-      if (mask & (1 << bit)) builder.GetTypeCode(types[bit]);
+      if (mask & (1 << bit)) builder.AddItemType(types[bit]);
     }
-    EXPECT_EQ(builder.GetTypeCode("XYZ"), codes[mask]) << "mask " << mask;
-    EXPECT_EQ(builder.GetTypeCode(""), codes[mask]) << "mask " << mask;
+    builder.AddItemType("XYZ");
+    EXPECT_EQ(builder.TypeCode(), codes[mask]) << "mask " << mask;
+    builder.AddItemType("");
+    EXPECT_EQ(builder.TypeCode(), codes[mask]) << "mask " << mask;
   }
 }
 
 TEST_F(SknBuilderTest, TextOnlyWithDefaultSubject) {
   builder_.SetSubject("");
   ASSERT_TRUE(builder_.AddItem("TXT", "", "hello"));
-  EXPECT_EQ(builder_.GetTypeCode(""), "TXT");
+  EXPECT_EQ(builder_.TypeCode(), "TXT");
   std::string package = builder_.BuildPackage();
   EXPECT_EQ(package[20], '1');
   EXPECT_EQ(package.substr(21, 9), std::string("\xC1\xA6\xB8\xF1\xBE\xF8\xC0\xBD") + '\0');
@@ -125,7 +127,7 @@ TEST_F(SknBuilderTest, FieldEdges) {
 TEST_F(SknBuilderTest, RefusedItemsAddNothing) {
   ASSERT_TRUE(builder_.AddItem("TXT", "", "text"));
   EXPECT_FALSE(builder_.AddItem("IMG", "gone.jpg", (dir_.path() / "gone.jpg").string()));
-  EXPECT_EQ(builder_.GetTypeCode(""), "TXT");
+  EXPECT_EQ(builder_.TypeCode(), "TXT");
   std::string path = PicturePath("p.jpg", "abc");
   for (int i = 1; i < 9; ++i) ASSERT_TRUE(builder_.AddItem("IMG", "p.jpg", path)) << i;
   EXPECT_FALSE(builder_.AddItem("IMG", "p.jpg", path)) << "a tenth item";
@@ -154,7 +156,7 @@ TEST_F(SknBuilderTest, ResetStartsAFreshPackage) {
   ASSERT_TRUE(builder_.AddItem("IMG", "a.jpg", PicturePath("a.jpg", "abc")));
   builder_.Reset();
   ASSERT_TRUE(builder_.AddItem("TXT", "", "two"));
-  EXPECT_EQ(builder_.GetTypeCode(""), "TXT");
+  EXPECT_EQ(builder_.TypeCode(), "TXT");
   std::optional<SknPackage> parsed = ParseSknPackage(builder_.BuildPackage());
   ASSERT_TRUE(parsed);
   EXPECT_EQ(parsed->subject, "\xC1\xA6\xB8\xF1\xBE\xF8\xC0\xBD");

@@ -1,4 +1,4 @@
-// CMMSBulkSocket: the connection of one sending job to the message gateway (records in
+// GatewaySocket: the connection of one sending job to the message gateway (records in
 // gateway_records.h).
 //
 // Calling order within one job, from a coroutine on the engine's io_context:
@@ -10,8 +10,8 @@
 // flushed when it passes kFlushBytes, before every wait for a reply, and by Flush(). The bytes on
 // the wire are the same as with one write per packet. Every operation gives its outcome as a
 // std::error_code (GatewayError or a transport error); none throws for a network failure.
-#ifndef PARLEY_SEND_MMS_BULK_SOCKET_H_
-#define PARLEY_SEND_MMS_BULK_SOCKET_H_
+#ifndef PARLEY_SEND_GATEWAY_SOCKET_H_
+#define PARLEY_SEND_GATEWAY_SOCKET_H_
 
 #include <chrono>
 #include <cstddef>
@@ -29,7 +29,7 @@
 
 namespace parley {
 
-class CMMSBulkSocket {
+class GatewaySocket {
  public:
   // Output bytes gathered before a write is started without waiting for a reply.
   static constexpr size_t kFlushBytes = 256 * 1024;
@@ -38,12 +38,12 @@ class CMMSBulkSocket {
 
   // The socket runs on executor (the engine's io_context). It is not connected until the first
   // SendJobHeader.
-  explicit CMMSBulkSocket(const asio::any_io_executor& executor);
+  explicit GatewaySocket(const asio::any_io_executor& executor);
   // Closes the connection as Close() does. Packets still in the output buffer are dropped: call
   // Flush() first.
-  ~CMMSBulkSocket();
-  CMMSBulkSocket(const CMMSBulkSocket&) = delete;
-  CMMSBulkSocket& operator=(const CMMSBulkSocket&) = delete;
+  ~GatewaySocket();
+  GatewaySocket(const GatewaySocket&) = delete;
+  GatewaySocket& operator=(const GatewaySocket&) = delete;
 
   // Replaces the gateway host (a name or a dotted address) and port used by the next connect.
   void SetServer(std::string host, uint16_t port);
@@ -128,4 +128,4 @@ class CMMSBulkSocket {
 
 }  // namespace parley
 
-#endif  // PARLEY_SEND_MMS_BULK_SOCKET_H_
+#endif  // PARLEY_SEND_GATEWAY_SOCKET_H_

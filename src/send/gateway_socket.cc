@@ -1,4 +1,4 @@
-#include "send/mms_bulk_socket.h"
+#include "send/gateway_socket.h"
 
 #include <algorithm>
 #include <array>
@@ -44,7 +44,7 @@ bool IsConnectionEnd(const std::error_code& ec) {
 
 }  // namespace
 
-class CMMSBulkSocket::Impl {
+class GatewaySocket::Impl {
  public:
   explicit Impl(const asio::any_io_executor& executor) : socket_(executor), timer_(executor) {}
   ~Impl() { Close(); }
@@ -335,74 +335,74 @@ class CMMSBulkSocket::Impl {
   Clock::duration slowest_reply_{};  // the longest wait that ended with a reply
 };
 
-CMMSBulkSocket::CMMSBulkSocket(const asio::any_io_executor& executor)
+GatewaySocket::GatewaySocket(const asio::any_io_executor& executor)
     : impl_(std::make_unique<Impl>(executor)) {}
 
-CMMSBulkSocket::~CMMSBulkSocket() = default;
+GatewaySocket::~GatewaySocket() = default;
 
-void CMMSBulkSocket::SetServer(std::string host, uint16_t port) {
+void GatewaySocket::SetServer(std::string host, uint16_t port) {
   impl_->host_ = std::move(host);
   impl_->port_ = port;
 }
 
-void CMMSBulkSocket::SetIoTimeout(std::chrono::milliseconds timeout) {
+void GatewaySocket::SetIoTimeout(std::chrono::milliseconds timeout) {
   impl_->io_timeout_ = timeout;
 }
 
-awaitable<std::error_code> CMMSBulkSocket::SendJobHeader(const JobHeader& header) {
+awaitable<std::error_code> GatewaySocket::SendJobHeader(const JobHeader& header) {
   return impl_->SendJobHeader(header);
 }
 
-awaitable<std::error_code> CMMSBulkSocket::SendTextMessage(std::string_view recipient,
-                                                           std::string_view callback,
-                                                           std::string_view text) {
+awaitable<std::error_code> GatewaySocket::SendTextMessage(std::string_view recipient,
+                                                          std::string_view callback,
+                                                          std::string_view text) {
   return impl_->SendTextMessage(recipient, callback, text);
 }
 
-awaitable<std::error_code> CMMSBulkSocket::SendFileMessage(std::string_view recipient,
-                                                           std::string_view callback,
-                                                           std::string_view file) {
+awaitable<std::error_code> GatewaySocket::SendFileMessage(std::string_view recipient,
+                                                          std::string_view callback,
+                                                          std::string_view file) {
   return impl_->SendFileMessage(recipient, callback, file);
 }
 
-awaitable<std::error_code> CMMSBulkSocket::Flush() { return impl_->Flush(); }
+awaitable<std::error_code> GatewaySocket::Flush() { return impl_->Flush(); }
 
-awaitable<std::error_code> CMMSBulkSocket::EndJob(std::chrono::milliseconds timeout) {
+awaitable<std::error_code> GatewaySocket::EndJob(std::chrono::milliseconds timeout) {
   return impl_->EndJob(timeout);
 }
 
-awaitable<std::error_code> CMMSBulkSocket::WaitReply(std::chrono::milliseconds timeout) {
+awaitable<std::error_code> GatewaySocket::WaitReply(std::chrono::milliseconds timeout) {
   return impl_->WaitReply(timeout);
 }
 
-void CMMSBulkSocket::Close() { impl_->Close(); }
+void GatewaySocket::Close() { impl_->Close(); }
 
-std::span<const char, kJobReplySize> CMMSBulkSocket::job_reply_record() const {
+std::span<const char, kJobReplySize> GatewaySocket::job_reply_record() const {
   return impl_->job_reply_record_;
 }
 
-std::span<const char, kAcknowledgementSize> CMMSBulkSocket::ack_record() const {
+std::span<const char, kAcknowledgementSize> GatewaySocket::ack_record() const {
   return impl_->ack_record_;
 }
 
-bool CMMSBulkSocket::JobAccepted() const {
+bool GatewaySocket::JobAccepted() const {
   std::optional<JobReply> reply = ParseJobReply(impl_->job_reply_record_);
   return reply && reply->accepted();
 }
 
-std::string CMMSBulkSocket::JobId() const {
+std::string GatewaySocket::JobId() const {
   std::optional<JobReply> reply = ParseJobReply(impl_->job_reply_record_);
   return reply ? reply->job_id : std::string();
 }
 
-bool CMMSBulkSocket::AckOk() const {
+bool GatewaySocket::AckOk() const {
   std::optional<Acknowledgement> ack = ParseAcknowledgement(impl_->ack_record_);
   return ack && ack->ok();
 }
 
-bool CMMSBulkSocket::connected() const { return impl_->connected_; }
-size_t CMMSBulkSocket::title_cut_bytes() const { return impl_->title_cut_bytes_; }
-int64_t CMMSBulkSocket::cut_texts() const { return impl_->cut_texts_; }
-int64_t CMMSBulkSocket::messages() const { return impl_->messages_; }
+bool GatewaySocket::connected() const { return impl_->connected_; }
+size_t GatewaySocket::title_cut_bytes() const { return impl_->title_cut_bytes_; }
+int64_t GatewaySocket::cut_texts() const { return impl_->cut_texts_; }
+int64_t GatewaySocket::messages() const { return impl_->messages_; }
 
 }  // namespace parley

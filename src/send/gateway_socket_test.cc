@@ -1,4 +1,4 @@
-#include "send/mms_bulk_socket.h"
+#include "send/gateway_socket.h"
 
 #include <chrono>
 #include <fstream>
@@ -38,9 +38,9 @@ JobHeader Header(std::string type_code = "SMS", int64_t count = 3) {
 std::string Recipient(int i) { return "0101111" + std::to_string(10000 + i).substr(1); }
 
 // Runs job on a fresh io_context with a socket pointed at port, until it ends.
-void RunJob(uint16_t port, std::function<asio::awaitable<void>(CMMSBulkSocket&)> job) {
+void RunJob(uint16_t port, std::function<asio::awaitable<void>(GatewaySocket&)> job) {
   asio::io_context io;
-  CMMSBulkSocket socket(io.get_executor());
+  GatewaySocket socket(io.get_executor());
   socket.SetServer("127.0.0.1", port);
   bool done = false;
   asio::co_spawn(
@@ -58,7 +58,7 @@ void RunJob(uint16_t port, std::function<asio::awaitable<void>(CMMSBulkSocket&)>
 
 // Sends count text messages, waiting for the acknowledgement after the messages with index 50,
 // 100, ...; returns the first error and the index it came at (count when none).
-asio::awaitable<std::pair<std::error_code, int>> SendPaced(CMMSBulkSocket& socket, int count,
+asio::awaitable<std::pair<std::error_code, int>> SendPaced(GatewaySocket& socket, int count,
                                                            const std::string& text) {
   for (int i = 0; i < count; ++i) {
     if (auto ec = co_await socket.SendTextMessage(Recipient(i), "0212345678", text)) {
@@ -101,7 +101,7 @@ TEST_F(GatewaySocketTest, JobReply) {
     SCOPED_TRACE(c.name);
     TempDir dir;
     GateSim sim(dir.path(), c.args);
-    RunJob(sim.port(), [&](CMMSBulkSocket& socket) -> asio::awaitable<void> {
+    RunJob(sim.port(), [&](GatewaySocket& socket) -> asio::awaitable<void> {
       EXPECT_FALSE(co_await socket.SendJobHeader(Header()));
       auto started = std::chrono::steady_clock::now();
       EXPECT_EQ(co_await socket.WaitReply(c.timeout), c.error);
@@ -127,7 +127,7 @@ TEST_F(GatewaySocketTest, JobReply) {
 // Bytes that follow a complete reply in the same read are the next reply.
 TEST_F(GatewaySocketTest, AcknowledgementInTheSameReadAsTheJobReply) {
   GateSim sim(dir_.path(), {"--ack-after-reply"});
-  RunJob(sim.port(), [&](CMMSBulkSocket& socket) -> asio::awaitable<void> {
+  RunJob(sim.port(), [&](GatewaySocket& socket) -> asio::awaitable<void> {
     EXPECT_FALSE(co_await socket.SendJobHeader(Header()));
     EXPECT_FALSE(co_await socket.WaitReply(kLongWait));
     EXPECT_TRUE(socket.JobAccepted());
@@ -141,7 +141,7 @@ TEST_F(GatewaySocketTest, AcknowledgementInTheSameReadAsTheJobReply) {
 // A reply trickling in does not move the deadline, and the part already read is kept.
 TEST_F(GatewaySocketTest, DeadlineHoldsWhileAReplyTricklesIn) {
   GateSim sim(dir_.path(), {"--split", "--split-pause-ms", "20"});  // 43 bytes over ~840 ms
-  RunJob(sim.port(), [&](CMMSBulkSocket& socket) -> asio::awaitable<void> {
+  RunJob(sim.port(), [&](GatewaySocket& socket) -> asio::awaitable<void> {
     EXPECT_FALSE(co_await socket.SendJobHeader(Header()));
     EXPECT_EQ(co_await socket.WaitReply(250ms), GatewayError::kTimeout);
     EXPECT_FALSE(co_await socket.WaitReply(kLongWait));
@@ -155,7 +155,7 @@ TEST_F(GatewaySocketTest, DeadlineHoldsWhileAReplyTricklesIn) {
 TEST_F(GatewaySocketTest, AcknowledgementPacing) {
   GateSim sim(dir_.path(), {"--ack-delay-ms", "100"});
   const std::string text = "a<b>c \xBE\xC8\xB3\xE7";
-  RunJob(sim.port(), [&](CMMSBulkSocket& socket) -> asio::awaitable<void> {
+  RunJob(sim.port(), [&](GatewaySocket& socket) -> asio::awaitable<void> {
     EXPECT_FALSE(co_await socket.SendJobHeader(Header("SMS", 120)));
     EXPECT_FALSE(co_await socket.WaitReply(kLongWait));
     EXPECT_TRUE(socket.JobAccepted());
@@ -171,9 +171,10 @@ TEST_F(GatewaySocketTest, AcknowledgementPacing) {
   EXPECT_EQ(job.end, "client closed");
   ASSERT_EQ(job.messages.size(), 120u);
   for (int i = 0; i < 120; ++i) {
-    EXPECT_EQ(job.messages[i].recipient, Recipient(i));
-    EXPECT_EQ(job.messages[i].callback, "0212345678");
-    EXPECT_EQ(job.messages[i].text, text);
+    const testing::GateMessage& m = job.messages[static_cast<size_t>(i)];
+    EXPECT_EQ(m.recipient, Recipient(i));
+    EXPECT_EQ(m.callback, "0212345678");
+    EXPECT_EQ(m.text, text);
   }
   ASSERT_EQ(job.acks.size(), 2u);
   EXPECT_EQ(job.acks[0].due, 50);
@@ -202,7 +203,7 @@ TEST_F(GatewaySocketTest, GatewayFailsMidJob) {
     SCOPED_TRACE(c.name);
     TempDir dir;
     GateSim sim(dir.path(), c.args);
-    RunJob(sim.port(), [&](CMMSBulkSocket& socket) -> asio::awaitable<void> {
+    RunJob(sim.port(), [&](GatewaySocket& socket) -> asio::awaitable<void> {
       EXPECT_FALSE(co_await socket.SendJobHeader(Header("SMS", 120)));
       EXPECT_FALSE(co_await socket.WaitReply(kLongWait));
       auto [ec, at] = co_await SendPaced(socket, 120, "hi");
@@ -217,7 +218,7 @@ TEST_F(GatewaySocketTest, GatewayFailsMidJob) {
 
 TEST_F(GatewaySocketTest, RefusedFieldsAndCutText) {
   GateSim sim(dir_.path());
-  RunJob(sim.port(), [&](CMMSBulkSocket& socket) -> asio::awaitable<void> {
+  RunJob(sim.port(), [&](GatewaySocket& socket) -> asio::awaitable<void> {
     JobHeader bad = Header();
     bad.login_id.assign(20, 'u');
     EXPECT_EQ(co_await socket.SendJobHeader(bad), GatewayError::kFieldTooLong);
@@ -263,8 +264,8 @@ TEST_F(GatewaySocketTest, FileMessages) {
     const std::string package = builder.BuildPackage();
 
     GateSim sim(dir.path(), {"--ack-delay-ms", "50"});
-    RunJob(sim.port(), [&](CMMSBulkSocket& socket) -> asio::awaitable<void> {
-      EXPECT_FALSE(co_await socket.SendJobHeader(Header(builder.GetTypeCode(""), c.recipients)));
+    RunJob(sim.port(), [&](GatewaySocket& socket) -> asio::awaitable<void> {
+      EXPECT_FALSE(co_await socket.SendJobHeader(Header(builder.TypeCode(), c.recipients)));
       EXPECT_FALSE(co_await socket.WaitReply(kLongWait));
       for (int i = 0; i < c.recipients; ++i) {
         EXPECT_FALSE(co_await socket.SendFileMessage(Recipient(i), "0212345678", package));
@@ -290,7 +291,7 @@ TEST_F(GatewaySocketTest, FileMessages) {
 }
 
 TEST_F(GatewaySocketTest, NothingListening) {
-  RunJob(testing::FreePort(), [&](CMMSBulkSocket& socket) -> asio::awaitable<void> {
+  RunJob(testing::FreePort(), [&](GatewaySocket& socket) -> asio::awaitable<void> {
     std::error_code ec = co_await socket.SendJobHeader(Header());
     EXPECT_EQ(ec, asio::error::connection_refused) << ec.message();
     EXPECT_FALSE(socket.connected());

@@ -1,0 +1,203 @@
+#include "send/gateway_job.h"
+
+#include <algorithm>
+#include <utility>
+
+#include <spdlog/spdlog.h>
+
+#include "send/gateway_error.h"
+#include "send/gateway_records.h"
+#include "send/gateway_socket.h"
+#include "send/send_refusals.h"
+#include "text/cp949.h"
+#include "text/mbcs.h"
+
+namespace parley {
+namespace {
+
+// The recipients kept for the recent-numbers list: those at the last places of the job.
+constexpr int64_t kRecentCount = 5;
+
+// Connects socket to the gateway of setup, sends the job header and awaits the job reply.
+asio::awaitable<std::error_code> OpenJob(GatewaySocket& socket, const SendSetup& setup,
+                                         const JobOpening& opening) {
+  socket.SetServer(setup.gateway_host, setup.gateway_port);
+  socket.SetIoTimeout(setup.timeout);
+  JobHeader header;
+  header.login_id = setup.login_id;
+  header.password = setup.password;
+  header.title = opening.title;
+  header.type_code = opening.type_code;
+  header.count = opening.count;
+  header.interval = kAckInterval;
+  header.reserve_date = opening.reserve_date;
+  std::error_code ec = co_await socket.SendJobHeader(header);
+  if (!ec) ec = co_await socket.WaitReply(setup.timeout);
+  co_return ec;
+}
+
+// Text without its hyphens (RemoveHyphens) when strip is set: text itself when it has none,
+// else a view of *storage.
+std::string_view Number(std::string_view text, bool strip, std::string* storage) {
+  if (!strip || text.find('-') == std::string_view::npos) return text;
+  *storage = RemoveHyphens(text);
+  return *storage;
+}
+
+}  // namespace
+
+JobOpening NewOpening(const JobPolicy& policy, SendKind kind, std::string_view title,
+                      std::string_view reserve_date) {
+  JobOpening opening;
+  opening.kind = kind;
+  opening.title =
+      title.empty() ? (kind == SendKind::kSms ? policy.sms_title : policy.mms_title) : title;
+  opening.reserve_date = reserve_date;
+  return opening;
+}
+
+SendResult ResultOfRun(JobRun run) {
+  SendResult result;
+  result.outcome = run.completed ? SendOutcome::kSent : SendOutcome::kFailed;
+  result.count = run.sent;
+  result.job_id = std::move(run.job_id);
+  result.recent = std::move(run.recent);
+  result.error = run.error;
+  result.reason = std::move(run.failure_reason);
+  return result;
+}
+
+std::string JobTypeCode(const JobPolicy& policy, SendKind kind, std::string_view package_code,
+                        size_t pictures_named) {
+  if (kind == SendKind::kSms) return "SMS";
+  if (policy.mms_type_code == MmsTypeCode::kPicturesNamed) {
+    return pictures_named > 0 ? "IMT" : "TXT";
+  }
+  return std::string(package_code);
+}
+
+bool MakesReport(const JobPolicy& policy, SendKind kind) {
+  return policy.report == SentReportKind::kAll ||
+         (policy.report == SentReportKind::kSmsOnly && kind == SendKind::kSms);
+}
+
+asio::awaitable<std::error_code> FinishJob(GatewaySocket& socket,
+                                           std::chrono::milliseconds timeout) {
+  std::error_code ec = co_await socket.EndJob(std::min(timeout, kJobEndGrace));
+  co_return ec;
+}
+
+asio::awaitable<JobRun> RunGatewayJob(const SendSetup& setup, const JobPolicy& policy,
+                                      const JobOpening& opening, MessageSource& source) {
+  JobRun run;
+  GatewaySocket socket(setup.executor);
+  std::error_code ec = co_await OpenJob(socket, setup, opening);
+  if (ec) {
+    spdlog::warn("{}: gateway job not opened: {}", policy.name, ec.message());
+    run.error = ec;
+    co_return run;
+  }
+  run.job_id = socket.JobId();
+  if (!socket.JobAccepted()) {
+    spdlog::warn("{}: gateway refused the job ({})", policy.name, run.job_id);
+    run.error = GatewayError::kRefused;
+    co_return run;
+  }
+  const std::string& job_id = run.job_id;
+
+  std::string recipient_storage;
+  std::string callback_storage;
+  std::string_view callback_given;  // the callback of the last message, as the source gave it
+  std::string_view callback;
+  // The messages before a failure of the source go out, as each was sent when it was taken.
+  auto end_on_source_failure = [&]() -> asio::awaitable<void> {
+    (void)co_await socket.Flush();
+    socket.Close();
+    spdlog::error("{}: gateway job {} ended after {} messages: {}", policy.name, job_id, run.sent,
+                  source.FailureLog());
+    run.failure_reason = source.FailureReason();
+  };
+  JobMessage m;
+  for (int64_t place = 0;; ++place) {
+    const SourceStep step = source.Next(&m);
+    if (step == SourceStep::kEnd) break;
+    if (step == SourceStep::kFailed) {
+      co_await end_on_source_failure();
+      co_return run;
+    }
+    const std::string_view recipient =
+        Number(m.recipient, policy.strip_hyphens, &recipient_storage);
+    if (m.callback.data() != callback_given.data() || m.callback.size() != callback_given.size()) {
+      callback_given = m.callback;
+      callback = Number(m.callback, policy.strip_hyphens, &callback_storage);
+    }
+    bool skipped = false;
+    if (policy.bad_number == BadNumber::kSkip && HasBreakingByte(recipient)) {
+      // A NUL byte or a line break would cut the number to another one.
+      spdlog::warn("{}: a number skipped: it holds a NUL byte or a line break", policy.name);
+      skipped = true;
+    } else {
+      if (opening.kind == SendKind::kSms) {
+        ec = co_await socket.SendTextMessage(recipient, callback, m.text);
+      } else {
+        ec = co_await socket.SendFileMessage(recipient, callback, m.package);
+      }
+      if (ec == GatewayError::kFieldTooLong && policy.bad_number == BadNumber::kSkip) {
+        spdlog::warn("{}: number {} skipped: longer than {} bytes", policy.name,
+                     AnsiToUtf8(recipient), kMaxNumberBytes);
+        ec.clear();
+        skipped = true;
+      }
+    }
+    if (!source.Advance()) {
+      co_await end_on_source_failure();
+      co_return run;
+    }
+    if (!ec && m.pace > 0 && m.pace % kAckInterval == 0) {
+      spdlog::debug("{}: gateway job {}: waiting for the acknowledgement after {} messages",
+                    policy.name, job_id, place + 1);
+      const std::error_code wait = co_await socket.WaitReply(setup.timeout);
+      if (policy.negative_ack == NegativeAck::kFailJob) {
+        if (!wait && !socket.AckOk()) {
+          spdlog::warn("{}: gateway job {}: negative acknowledgement after {} messages",
+                       policy.name, job_id, place + 1);
+          co_return run;
+        }
+        ec = wait;
+      } else if (wait == GatewayError::kClosed) {
+        // Nothing sent after a hang-up can arrive.
+        ec = wait;
+      } else if (wait) {
+        spdlog::debug("{}: gateway job {}: wait at {}: {}", policy.name, job_id, m.pace,
+                      wait.message());
+      } else if (!socket.AckOk()) {
+        spdlog::warn(
+            "{}: gateway job {}: negative acknowledgement after {} messages; the job "
+            "goes on",
+            policy.name, job_id, run.sent + 1);
+      }
+    }
+    if (ec) {
+      spdlog::warn("{}: gateway job {} failed after {} messages: {}", policy.name, job_id, run.sent,
+                   ec.message());
+      run.error = ec;
+      co_return run;
+    }
+    if (!skipped) ++run.sent;
+    if (policy.recent_numbers && opening.count - place <= kRecentCount) {
+      run.recent.emplace_back(recipient);
+    }
+  }
+  ec = co_await FinishJob(socket, setup.timeout);
+  if (ec) {
+    spdlog::warn("{}: gateway job {} failed at the end: {}", policy.name, job_id, ec.message());
+    run.error = ec;
+    run.recent.clear();
+    co_return run;
+  }
+  spdlog::info("{}: gateway job {}: {} messages sent", policy.name, job_id, run.sent);
+  run.completed = true;
+  co_return run;
+}
+
+}  // namespace parley
