@@ -498,7 +498,6 @@ class SheetHandler : public XmlHandler {
   bool EndCell() {
     in_cell_ = false;
     capture_ = false;
-    if (column_ >= limits_.stored_columns) return true;  // not stored: not handed on
     std::string_view out;
     std::string formatted;
     switch (type_) {
