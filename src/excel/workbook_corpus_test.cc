@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,9 @@ const Corpus kCorpora[] = {
     {"ods_corpus", {".ods"}, ".txt", ReadOds, 23},
     {"csv_corpus", {".csv", ".txt"}, ".listing", ReadCsv, 5},
 };
+
+// Names a corpus by its folder in test output.
+void PrintTo(const Corpus& corpus, std::ostream* out) { *out << corpus.folder; }
 
 std::vector<std::string> StoredListing(const fs::path& file) {
   std::ifstream in(file);
