@@ -30,7 +30,7 @@ struct FileCloser {
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
 // Splits bytes into fields and records and hands the non-empty fields of the first columns
-// columns to the sink.
+// (the grid's width) to the sink.
 class CsvParser {
  public:
   // delimiter separates the fields: ',' or, in a tab-separated text file, '\t'.
@@ -212,7 +212,7 @@ bool ReadCsv(const std::filesystem::path& path, SheetSink& sink, LoadBudget& bud
     *error = stopped;
     return false;
   }
-  CsvParser parser(sink, cp949, delimiter, budget.limits().stored_columns);
+  CsvParser parser(sink, cp949, delimiter, budget.limits().columns);
   first = true;
   while ((n = std::fread(buffer.get(), 1, kChunkBytes, file.get())) > 0) {
     if (!budget.ChargeRead(n)) {

@@ -1,5 +1,5 @@
 // OpenDocument spreadsheets: content.xml holds every table; streamed, with repeated rows and
-// cells expanded only when they hold a value, and only within the stored columns.
+// cells expanded only when they hold a value, and over at most the stored columns.
 #include <algorithm>
 #include <charconv>
 #include <chrono>
@@ -295,8 +295,8 @@ class ContentHandler : public XmlHandler {
 
   void AppendText(std::string_view text) { AppendCapped(&text_, text, cell_text_bytes_); }
 
-  // Keeps the cell's value once for the end of the row, with the columns it repeats over that are
-  // stored; the repeat counts on to the grid's last column.
+  // Keeps the cell's value once for the end of the row, with the columns it repeats over (at most
+  // the stored columns); the repeat counts on to the grid's last column.
   bool EndCell() {
     in_cell_ = false;
     // A failed formula that a writer stored as a number shows its error's name: it is empty.
@@ -304,7 +304,9 @@ class ContentHandler : public XmlHandler {
     const std::string& value = has_value_ ? value_ : text_;
     const uint32_t first = column_;
     column_ = first + std::min(cell_repeat_, limits_.columns - std::min(first, limits_.columns));
-    const uint32_t end = std::min(column_, limits_.stored_columns);
+    // A value's columns are read from the first column holding a value on: a repeat reaches
+    // into at most the stored columns from its first.
+    const uint32_t end = std::min(column_, first + limits_.stored_columns);
     if (value.empty() || first >= end) return true;
     size_t start = row_text_.size();
     row_text_ += value;

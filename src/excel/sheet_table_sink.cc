@@ -80,7 +80,7 @@ bool SheetTableSink::BeginSheet(std::string_view name) {
   column_keys_.clear();
   row_ = -1;
   header_row_ = -1;
-  first_column_ = max_columns_;
+  base_ = -1;
   used_end_ = 0;
   widened_ = false;
   values_.clear();
@@ -100,9 +100,17 @@ bool SheetTableSink::BeginSheet(std::string_view name) {
 
 bool SheetTableSink::Cell(uint32_t row, uint32_t column, std::string_view value) {
   if (!in_sheet_) return Fail("a cell came outside a sheet");
-  if (skip_sheet_ || column >= max_columns_ || value.empty()) return true;
+  if (skip_sheet_ || value.empty()) return true;
+  if (base_ < 0) base_ = column;
+  if (column < base_) {
+    // A later row reaches further left: the sheet's columns begin there. Cells of a row ascend,
+    // so the row gathered so far is finished.
+    if (!FlushRow() || !ShiftRight(static_cast<uint32_t>(base_ - column))) return false;
+  }
+  column -= static_cast<uint32_t>(base_);
+  // Right of the columns read: not stored, but counted, so that no file hands on cells forever.
+  if (column >= max_columns_) return Charge(1, 0);
   value = CutUtf8(value, max_cell_bytes_);
-  first_column_ = std::min(first_column_, column);
   if (header_row_ < 0) header_row_ = row;
   if (row == header_row_) {
     if (header_.size() <= column) header_.resize(column + 1);
@@ -191,20 +199,34 @@ bool SheetTableSink::WidenColumns() {
   sqlite3_finalize(insert_);
   insert_ = nullptr;
   widened_ = true;
-  return Rebuild(0, static_cast<uint32_t>(columns_.size()), max_columns_);
+  return Rebuild(0, max_columns_);
+}
+
+bool SheetTableSink::ShiftRight(uint32_t shift) {
+  base_ -= shift;
+  const uint32_t kept = max_columns_ - std::min(shift, max_columns_);
+  if (header_.size() > kept) header_.resize(kept);
+  header_.insert(header_.begin(), std::min(shift, max_columns_), std::string());
+  while (!header_.empty() && header_.back().empty()) header_.pop_back();
+  used_end_ = std::min(used_end_ + std::min(shift, max_columns_), max_columns_);
+  if (!table_created_) return true;
+  sqlite3_finalize(insert_);
+  insert_ = nullptr;
+  widened_ = true;  // the finished table is trimmed to the columns used
+  const uint32_t width = widened_ ? max_columns_
+                                  : static_cast<uint32_t>(std::min<uint64_t>(
+                                        uint64_t{columns_.size()} + shift, max_columns_));
+  return Rebuild(-int64_t{shift}, width);
 }
 
 bool SheetTableSink::TrimColumns() {
-  if (first_column_ >= columns_.size()) return true;  // no value at all: the table is F1
-  uint32_t end = static_cast<uint32_t>(columns_.size());
-  if (widened_) {
-    end = std::max<uint32_t>({static_cast<uint32_t>(header_.size()), 1, used_end_});
-  }
-  if (first_column_ == 0 && end == columns_.size()) return true;
-  return Rebuild(first_column_, end, end - first_column_);
+  if (!widened_) return true;
+  const uint32_t end = std::max<uint32_t>({static_cast<uint32_t>(header_.size()), 1, used_end_});
+  if (end == columns_.size()) return true;
+  return Rebuild(0, end);
 }
 
-bool SheetTableSink::Rebuild(uint32_t first, uint32_t end, uint32_t width) {
+bool SheetTableSink::Rebuild(int64_t offset, uint32_t width) {
   // The rows wait in a temporary table while the table is made again under its own name: renaming
   // a table would make SQLite parse every table's schema again, so that many sheets rebuilt one
   // after another would cost time growing with the square of their number.
@@ -214,25 +236,32 @@ bool SheetTableSink::Rebuild(uint32_t first, uint32_t end, uint32_t width) {
   std::string create = "CREATE TABLE " + QuoteIdentifier(table_) + " (";
   std::string names;
   std::string select;
+  std::string any_value;  // the condition that a row keeps a value
   for (uint32_t i = 0; i < width; ++i) {
-    const uint32_t column = first + i;
-    // Named as if the sheet began at first: an empty header is F1 there.
-    std::string name = UniqueColumnName(column < header_.size() ? header_[column] : "", i);
+    std::string name = UniqueColumnName(i < header_.size() ? header_[i] : "", i);
     column_keys_.insert(FoldCase(name));
     if (i > 0) create += ", ";
     create += QuoteIdentifier(name) + " TEXT COLLATE NOCASE";
-    if (column < end) {
-      if (i > 0) names += ", ", select += ", ";
+    const int64_t column = offset + i;
+    if (column >= 0 && column < static_cast<int64_t>(old.size())) {
+      if (!names.empty()) names += ", ", select += ", ";
       names += QuoteIdentifier(name);
-      select += QuoteIdentifier(old[column]);
+      select += QuoteIdentifier(old[static_cast<size_t>(column)]);
+      any_value += (any_value.empty() ? "" : " OR ") +
+                   QuoteIdentifier(old[static_cast<size_t>(column)]) + " IS NOT NULL";
     }
     columns_.push_back(std::move(name));
   }
   create += ")";
   values_.resize(columns_.size());
   has_value_.resize(columns_.size());
+  if (names.empty()) {  // every value moved out of the columns read
+    return Exec("DROP TABLE main." + QuoteIdentifier(table_)) && Exec(create);
+  }
+  // Columns dropped off the right can leave rows without a value, which are not rows of a sheet.
+  const std::string where = offset < 0 ? " WHERE " + any_value : "";
   return Exec("CREATE TEMP TABLE rebuilding AS SELECT " + select + " FROM " +
-              QuoteIdentifier(table_)) &&
+              QuoteIdentifier(table_) + where) &&
          Exec("DROP TABLE main." + QuoteIdentifier(table_)) && Exec(create) &&
          Exec("INSERT INTO main." + QuoteIdentifier(table_) + " (" + names +
               ") SELECT * FROM temp.rebuilding") &&

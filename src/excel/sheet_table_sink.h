@@ -31,9 +31,10 @@ namespace parley {
 //     outside it becoming "?" ("연락처😀" gives "연락처?$"), so that the engine can name every
 //     table and column it lists; names equal after this are equal to the rules here.
 // Rows without any cell are not stored; a sheet without cells gets a table with one column F1
-// and no rows. Cells right of the budget's stored_columns are ignored; a value is cut to its
-// cell_bytes at a UTF-8 character boundary. A sheet whose name equals an earlier one's (ASCII case
-// folded) or starts with "sqlite_" (kept for SQLite's own tables) is skipped. Each sheet is
+// and no rows. Of the columns from the first one holding a value, the budget's stored_columns are
+// kept and cells right of them ignored (counted as stored cells without bytes); a value is cut to
+// its cell_bytes at a UTF-8 character boundary. A sheet whose name equals an earlier one's (ASCII
+// case folded) or starts with "sqlite_" (kept for SQLite's own tables) is skipped. Each sheet is
 // written in one transaction.
 //
 // What is stored is charged to the load budget: each sheet, and each row as it is written (its
@@ -72,12 +73,14 @@ class SheetTableSink : public SheetSink {
   // stored column at once.
   bool WidenColumns();
   bool FlushRow();
-  // Rebuilds the finished table without the columns left of the first one holding a value, and,
-  // once widened, without the columns right of the last one used.
+  // Moves the sheet's first column shift columns to the left: the header and the table's
+  // columns move right, those past the columns read are dropped.
+  bool ShiftRight(uint32_t shift);
+  // Rebuilds the finished table, once widened, without the columns right of the last one used.
   bool TrimColumns();
-  // Rebuilds the table from its columns [first, end), named as if the sheet began at first, and
-  // new empty columns after them up to width in all.
-  bool Rebuild(uint32_t first, uint32_t end, uint32_t width);
+  // Rebuilds the table with width columns, named from the header; column i takes the values of
+  // the old column offset + i where there is one.
+  bool Rebuild(int64_t offset, uint32_t width);
 
   // Charges n cells of bytes in all to the budget; false with its reason when over it.
   bool Charge(uint64_t cells, uint64_t bytes);
@@ -97,7 +100,7 @@ class SheetTableSink : public SheetSink {
   std::string table_;
   std::vector<std::string> header_;  // The header row's cells; empty strings for the gaps.
   int64_t header_row_ = -1;          // The first row holding a value, once seen.
-  uint32_t first_column_ = 0;        // The leftmost column holding a value so far.
+  int64_t base_ = -1;                // The sheet column of column 0: the leftmost holding a value.
   uint32_t used_end_ = 0;            // One past the rightmost column of a stored row's value.
   bool widened_ = false;             // WidenColumns has widened the table to every column.
   std::vector<std::string> columns_;

@@ -4,6 +4,7 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +14,7 @@
 #include "db/excel_database.h"
 #include "db/sql_text.h"
 #include "excel/sheet_table_sink.h"
+#include "excel/workbook_writer.h"
 
 namespace parley {
 namespace {
@@ -115,9 +117,11 @@ TEST_F(WorkbookLoaderTest, ColumnNaming) {
       {"duplicates, case folded", "a,A,b,a\n1\n", {"a", "F2", "b", "F4"}},
       {"duplicate of a generated name", "F2,,x\n1\n", {"F2", "F2_2", "x"}},
       {"cells right of the header", "a\n1,2,,4\n", {"a", "F2", "F3", "F4"}},
-      {"a row right of the header, then a shorter one", "a,b,c\n1,,,,x\n1\n",
+      {"a row right of the header, then a shorter one",
+       "a,b,c\n1,,,,x\n1\n",
        {"a", "b", "c", "F4", "F5"}},
-      {"cells right of the header after blank columns", ",,a\n,,1,,,4\n,,2\n",
+      {"cells right of the header after blank columns",
+       ",,a\n,,1,,,4\n,,2\n",
        {"a", "F2", "F3", "F4"}},
       {"no cells at all", "", {"F1"}},
       // The used range: blank rows above and blank columns left of the data are not part of it.
@@ -134,6 +138,55 @@ TEST_F(WorkbookLoaderTest, ColumnNaming) {
   auto db = Load(Write("s.csv", "\n,,,name,phone\n,,,Kim,010\n,,,,011\n"));
   ASSERT_NE(db, nullptr);
   EXPECT_EQ(Query(db.get(), "select * from [s$]"), (Rows{{"Kim", "010"}, {"<NULL>", "011"}}));
+}
+
+// The columns read begin at the first column holding a value, wherever it lies.
+TEST_F(WorkbookLoaderTest, ColumnsFromTheFirstHoldingAValue) {
+  const std::string left(300, ',');  // cells up to column 300 empty
+  struct Case {
+    const char* name;
+    std::string csv;
+    size_t columns;
+    std::vector<std::string> first_columns;
+    Rows rows;
+  } cases[] = {
+      {"data only beyond column 256",
+       left + "name,phone\n" + left + "Kim,010\n",
+       2,
+       {"name", "phone"},
+       {{"Kim"}}},
+      // A later row 200 columns further left moves the range; the cell 256 columns right of
+      // it is not read.
+      {"a later row further left",
+       left + "name\n" + std::string(100, ',') + "x" + std::string(299, ',') + "far\n" + left +
+           "Kim\n",
+       201,
+       {"F1", "F2"},
+       {{"x"}, {"<NULL>"}}},
+  };
+  for (const Case& c : cases) {
+    auto db = Load(Write("s.csv", c.csv));
+    ASSERT_NE(db, nullptr) << c.name;
+    const std::vector<std::string> columns = Columns(db.get(), "s$");
+    ASSERT_EQ(columns.size(), c.columns) << c.name;
+    EXPECT_TRUE(std::equal(c.first_columns.begin(), c.first_columns.end(), columns.begin()))
+        << c.name << ": " << columns[0];
+    EXPECT_EQ(Query(db.get(), "select " + QuoteIdentifier(columns[0]) + " from [s$]"), c.rows)
+        << c.name;
+  }
+  // The .xlsx and .ods readers hand on every column.
+  std::vector<std::optional<WorkbookValue>> header(300), row(300);
+  header.push_back(WorkbookValue(std::string("name")));
+  row.push_back(WorkbookValue(std::string("Kim")));
+  const std::vector<SheetData> sheets = {{"s", {header, row}}};
+  std::string error;
+  ASSERT_TRUE(WriteXlsx(dir_ / "s.xlsx", sheets, XlsxOptions{}, &error)) << error;
+  ASSERT_TRUE(WriteOds(dir_ / "s.ods", sheets, &error)) << error;
+  for (const char* file : {"s.xlsx", "s.ods"}) {
+    auto db = Load(dir_ / file);
+    ASSERT_NE(db, nullptr) << file;
+    EXPECT_EQ(Query(db.get(), "select name from [s$]"), (Rows{{"Kim"}})) << file;
+  }
 }
 
 TEST_F(WorkbookLoaderTest, CsvRowsAndNames) {

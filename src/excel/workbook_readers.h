@@ -19,7 +19,7 @@ bool ReadXlsx(const std::filesystem::path& path, SheetSink& sink, LoadBudget& bu
               std::string* error);
 
 // OpenDocument spreadsheet (.ods): streamed from the zip like ReadXlsx.
-// Repeated cells are kept within the budget's stored columns.
+// A repeated cell is expanded over at most the budget's stored columns from its first.
 bool ReadOds(const std::filesystem::path& path, SheetSink& sink, LoadBudget& budget,
              std::string* error);
 

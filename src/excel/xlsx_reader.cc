@@ -1,7 +1,9 @@
 // Office Open XML workbooks: the package relationships lead to the workbook part, which lists
 // the sheets in order; shared strings and styles are read whole, each worksheet is streamed.
 #include <charconv>
+#include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <set>
@@ -348,26 +350,45 @@ struct WorkbookParts {
   bool date1904 = false;
 };
 
-// "2024-03-05T10:20:30Z" -> "2024-03-05 10:20:30"; a midnight time is dropped. Text in another
-// shape is kept as it is.
+// "2024-03-05T10:20:30Z" -> "2024-03-05 10:20:30"; the time is rounded to the second, as a
+// date serial's is, and a midnight time is dropped. Text in another shape is kept as it is.
 std::string IsoDateText(std::string_view text) {
-  auto digits = [](std::string_view s) {
-    for (char c : s) {
-      if (c < '0' || c > '9') return false;
-    }
-    return true;
+  auto number = [&](size_t at, size_t size, int* out) {
+    if (at + size > text.size()) return false;
+    const char* begin = text.data() + at;
+    return std::from_chars(begin, begin + size, *out).ptr == begin + size;
   };
-  if (text.size() < 10 || text[4] != '-' || text[7] != '-' || !digits(text.substr(0, 4)) ||
-      !digits(text.substr(5, 2)) || !digits(text.substr(8, 2))) {
+  int y = 0, mo = 0, d = 0;
+  if (text.size() < 10 || text[4] != '-' || text[7] != '-' || !number(0, 4, &y) ||
+      !number(5, 2, &mo) || !number(8, 2, &d)) {
     return std::string(text);
   }
-  std::string out(text.substr(0, 10));
-  if (text.size() >= 16 && text[10] == 'T' && text[13] == ':') {
-    std::string time(text.substr(11, 5));
-    time += text.size() >= 19 && text[16] == ':' ? std::string(text.substr(16, 3)) : ":00";
-    if (time != "00:00:00") out += " " + time;
+  namespace chrono = std::chrono;
+  const chrono::year_month_day date{chrono::year{y}, chrono::month{static_cast<unsigned>(mo)},
+                                    chrono::day{static_cast<unsigned>(d)}};
+  int h = 0, mi = 0, sec = 0;
+  if (!date.ok() || text.size() < 16 || text[10] != 'T' || text[13] != ':' || !number(11, 2, &h) ||
+      !number(14, 2, &mi)) {
+    return std::string(text.substr(0, 10));
   }
-  return out;
+  if (text.size() >= 19 && text[16] == ':') number(17, 2, &sec);
+  // Half a second or more rounds up, possibly into the next day.
+  const bool round_up = text.size() >= 21 && text[19] == '.' && text[20] >= '5' && text[20] <= '9';
+  const chrono::sys_seconds time = chrono::sys_days{date} + chrono::hours{h} + chrono::minutes{mi} +
+                                   chrono::seconds{sec + (round_up ? 1 : 0)};
+  const chrono::sys_days day = chrono::floor<chrono::days>(time);
+  const chrono::year_month_day out{day};
+  const chrono::hh_mm_ss clock{time - day};
+  char buffer[32];
+  int size = std::snprintf(buffer, sizeof buffer, "%04d-%02u-%02u", static_cast<int>(out.year()),
+                           static_cast<unsigned>(out.month()), static_cast<unsigned>(out.day()));
+  if (clock.to_duration().count() != 0) {
+    size += std::snprintf(buffer + size, sizeof buffer - static_cast<size_t>(size),
+                          " %02d:%02d:%02d", static_cast<int>(clock.hours().count()),
+                          static_cast<int>(clock.minutes().count()),
+                          static_cast<int>(clock.seconds().count()));
+  }
+  return std::string(buffer, static_cast<size_t>(size));
 }
 
 // Streams one worksheet's cells to the sink.
@@ -498,7 +519,6 @@ class SheetHandler : public XmlHandler {
   bool EndCell() {
     in_cell_ = false;
     capture_ = false;
-    if (column_ >= limits_.stored_columns) return true;  // not stored: not handed on
     std::string_view out;
     std::string formatted;
     switch (type_) {

@@ -152,6 +152,10 @@ TEST_F(XlsxReaderTest, DatesFollowTheCellFormat) {
       {"H1", "9", "45356", "n", "45356"},       // no such style
       {"I1", "0", "2024-03-05T00:00:00", "d", "2024-03-05"},
       {"J1", "0", "2024-03-05T14:30:05.000Z", "d", "2024-03-05 14:30:05"},
+      // Rounded to the second, as a serial is, across midnight and a month's end.
+      {"K1", "0", "2014-02-14T08:27:48.765Z", "d", "2014-02-14 08:27:49"},
+      {"L1", "0", "2024-02-29T23:59:59.5", "d", "2024-03-01"},
+      {"M1", "0", "2024-03-05T14:30", "d", "2024-03-05 14:30:00"},
   };
   std::string row = "<row r=\"1\">";
   Cells expected;

@@ -185,7 +185,11 @@ std::unique_ptr<ZipReader> ZipReader::Open(const std::filesystem::path& path, Lo
 
 int64_t ZipReader::Locate(std::string_view name) const {
   std::string key(StripSlash(name));
-  return zip_name_locate(archive_, key.c_str(), 0);
+  const int64_t exact = zip_name_locate(archive_, key.c_str(), 0);
+  if (exact >= 0) return exact;
+  // Package part names compare without regard to ASCII case: a relationship naming
+  // "sharedStrings.xml" reaches the part stored as "SharedStrings.xml".
+  return zip_name_locate(archive_, key.c_str(), ZIP_FL_NOCASE);
 }
 
 bool ZipReader::Contains(std::string_view name) const { return Locate(name) >= 0; }

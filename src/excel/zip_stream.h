@@ -53,8 +53,9 @@ class ZipReader {
   static std::unique_ptr<ZipReader> Open(const std::filesystem::path& path, LoadBudget& budget,
                                          std::string* error);
 
-  // True when the archive holds an entry of that name. Names are case-sensitive; one leading
-  // "/" is ignored, so "/xl/workbook.xml" finds "xl/workbook.xml".
+  // True when the archive holds an entry of that name. A name matches its entry regardless of
+  // ASCII letter case, as package part names do (an entry of exactly that name wins); one
+  // leading "/" is ignored, so "/xl/workbook.xml" finds "xl/workbook.xml".
   bool Contains(std::string_view name) const;
 
   // Parses the entry as XML, handing its events to handler. Returns false with a reason in
