@@ -22,7 +22,7 @@ constexpr size_t kReadBytes = 1 << 20;
 
 bool WriteAll(int fd, const char* data, size_t size) {
   while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
+    const ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL);
     if (n <= 0) return false;
     data += n;
     size -= static_cast<size_t>(n);

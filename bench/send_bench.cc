@@ -77,6 +77,15 @@ class RawSender {
   }
   ~RawSender() { ::close(fd_); }
 
+  // Ends the connection with a FIN, as the engine does: reads the replies not waited for until the
+  // gateway closes too (closing over unread bytes would reset the connection).
+  void Close() {
+    ::shutdown(fd_, SHUT_WR);
+    char buf[64];
+    while (::read(fd_, buf, sizeof buf) > 0) {
+    }
+  }
+
   void Write(const char* head, size_t head_size, const char* body = nullptr, size_t body_size = 0) {
     iovec parts[2] = {{const_cast<char*>(head), head_size}, {const_cast<char*>(body), body_size}};
     int count = body_size > 0 ? 2 : 1;
@@ -111,7 +120,7 @@ class RawSender {
 };
 
 // Sends count messages: a text packet each, or a file head and `package` each; waits for an
-// acknowledgement after every kAckInterval-th message, as the engine does.
+// acknowledgement where the engine does.
 void SendRaw(uint16_t port, int64_t count, const std::string* package) {
   RawSender s(port);
   JobHeader header;
@@ -138,12 +147,15 @@ void SendRaw(uint16_t port, int64_t count, const std::string* package) {
                        std::span<char, kTextMessageSize>(packet, kTextMessageSize));
       texts.append(packet, kTextMessageSize);
     }
-    if (n % kAckInterval == 0 || n == count) {
+    // The engine waits after packets 51, 101, ...
+    const bool wait = n % kAckInterval == 1 && n > 1;
+    if (wait || n == count) {
       if (!texts.empty()) s.Write(texts.data(), texts.size());
       texts.clear();
-      if (n % kAckInterval == 0) s.Read(kAcknowledgementSize);
+      if (wait) s.Read(kAcknowledgementSize);
     }
   }
+  s.Close();
 }
 
 // Runs one job of the engine's direct send on an io_context of its own.
