@@ -45,6 +45,9 @@ bool IsConnectionEnd(const std::error_code& ec) {
 }  // namespace
 
 class GatewaySocket::Impl {
+  // Bytes to write, in order: the packets gathered, then a file written from the caller's bytes.
+  using Parts = std::array<asio::const_buffer, 2>;
+
  public:
   explicit Impl(const asio::any_io_executor& executor) : socket_(executor), timer_(executor) {}
   ~Impl() { Close(); }
@@ -98,8 +101,7 @@ class GatewaySocket::Impl {
     }
     ++messages_;
     if (file.size() >= kDirectWriteBytes) {
-      std::array<asio::const_buffer, 2> buffers{asio::buffer(out_), asio::buffer(file)};
-      std::error_code ec = co_await WriteAll(buffers);
+      std::error_code ec = co_await Write({asio::buffer(out_), asio::buffer(file)});
       out_.clear();
       co_return ec;
     }
@@ -110,23 +112,7 @@ class GatewaySocket::Impl {
 
   awaitable<std::error_code> Flush() {
     if (out_.empty()) co_return std::error_code();
-    if (!socket_.is_open()) co_return GatewayError::kClosed;
-    // The socket does not block: what the stack takes now goes at once, without a time-out to
-    // arm; only a full send buffer leaves the rest to the waiting write.
-    size_t done = 0;
-    std::error_code ec;
-    while (done < out_.size()) {
-      done += socket_.write_some(asio::buffer(out_.data() + done, out_.size() - done), ec);
-      if (ec) break;
-    }
-    if (ec && ec != asio::error::would_block && ec != asio::error::try_again) {
-      out_.clear();
-      CloseSocket();
-      co_return IsConnectionEnd(ec) ? GatewayError::kClosed : ec;
-    }
-    if (done < out_.size()) {
-      ec = co_await WriteAll(asio::buffer(out_.data() + done, out_.size() - done));
-    }
+    std::error_code ec = co_await Write({asio::buffer(out_), asio::const_buffer()});
     out_.clear();
     co_return ec;
   }
@@ -308,21 +294,55 @@ class GatewaySocket::Impl {
     co_return std::error_code();
   }
 
-  template <typename Buffers>
-  awaitable<std::error_code> WriteAll(const Buffers& buffers) {
+  // Writes parts in order. What the send buffer takes at once goes without arming a timer or
+  // waiting for the reactor; only when it is full does the rest wait for room, all of it within
+  // the I/O time-out from that moment. After an error the connection is closed.
+  awaitable<std::error_code> Write(Parts parts) {
     if (!socket_.is_open()) co_return GatewayError::kClosed;
-    timer_.expires_after(io_timeout_);
-    auto done =
-        co_await (asio::async_write(socket_, buffers, use_tuple) || timer_.async_wait(use_tuple));
-    if (done.index() == 1) {
+    std::error_code ec = WriteReady(parts);
+    if (!ec && Left(parts) > 0) ec = co_await WriteWhenReady(parts);
+    if (ec) {
       CloseSocket();
-      co_return GatewayError::kTimeout;
-    }
-    if (auto [write_error, n] = std::get<0>(done); write_error) {
-      CloseSocket();
-      co_return IsConnectionEnd(write_error) ? GatewayError::kClosed : write_error;
+      co_return IsConnectionEnd(ec) ? GatewayError::kClosed : ec;
     }
     co_return std::error_code();
+  }
+
+  // Writes as much of parts as the send buffer takes now, dropping what was written from their
+  // front. Success when the buffer is full or parts are written.
+  std::error_code WriteReady(Parts& parts) {
+    while (Left(parts) > 0) {
+      std::error_code ec;
+      const size_t n = socket_.write_some(parts, ec);
+      if (ec == asio::error::would_block || ec == asio::error::try_again) break;
+      if (ec) return ec;
+      Consume(parts, n);
+    }
+    return std::error_code();
+  }
+
+  // Waits for room in the send buffer and writes, until parts are written or the I/O time-out
+  // has passed (kTimeout).
+  awaitable<std::error_code> WriteWhenReady(Parts& parts) {
+    timer_.expires_after(io_timeout_);
+    while (Left(parts) > 0) {
+      auto ready = co_await (socket_.async_wait(tcp::socket::wait_write, use_tuple) ||
+                             timer_.async_wait(use_tuple));
+      if (ready.index() == 1) co_return GatewayError::kTimeout;
+      if (auto [wait_error] = std::get<0>(ready); wait_error) co_return wait_error;
+      if (std::error_code ec = WriteReady(parts)) co_return ec;
+    }
+    co_return std::error_code();
+  }
+
+  static size_t Left(const Parts& parts) { return parts[0].size() + parts[1].size(); }
+
+  static void Consume(Parts& parts, size_t n) {
+    for (asio::const_buffer& part : parts) {
+      const size_t taken = std::min(n, part.size());
+      part += taken;
+      n -= taken;
+    }
   }
 
   tcp::socket socket_;

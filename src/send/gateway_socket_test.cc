@@ -1,9 +1,14 @@
 #include "send/gateway_socket.h"
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <fstream>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -72,6 +77,57 @@ asio::awaitable<std::pair<std::error_code, int>> SendPaced(GatewaySocket& socket
   }
   co_return std::pair{co_await socket.Flush(), count};
 }
+
+// A gateway that takes connections into a small receive buffer and does not read them unless
+// ReadSlowly() is called: then it reads one connection in small pieces until the engine closes it,
+// so that the engine's writes keep finding the send buffer full.
+class NarrowGateway {
+ public:
+  static constexpr int kReceiveBuffer = 4096;
+  static constexpr size_t kReadPiece = 1000;
+
+  NarrowGateway() {
+    fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &kReceiveBuffer, sizeof kReceiveBuffer);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    EXPECT_EQ(::bind(fd_, reinterpret_cast<sockaddr*>(&addr), len), 0);
+    EXPECT_EQ(::listen(fd_, 1), 0);
+    EXPECT_EQ(::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len), 0);
+    port_ = ntohs(addr.sin_port);
+  }
+  ~NarrowGateway() {
+    if (reader_.joinable()) reader_.join();
+    ::close(fd_);
+  }
+
+  uint16_t port() const { return port_; }
+
+  void ReadSlowly() {
+    reader_ = std::thread([this] {
+      const int conn = ::accept(fd_, nullptr, nullptr);
+      char piece[kReadPiece];
+      for (ssize_t n; (n = ::read(conn, piece, sizeof piece)) > 0;) {
+        received_.append(piece, static_cast<size_t>(n));
+      }
+      ::close(conn);
+    });
+  }
+
+  // What the connection carried; waits for the engine to close it.
+  std::string Received() {
+    reader_.join();
+    return received_;
+  }
+
+ private:
+  int fd_ = -1;
+  uint16_t port_ = 0;
+  std::thread reader_;
+  std::string received_;
+};
 
 class GatewaySocketTest : public ::testing::Test {
  protected:
@@ -297,6 +353,55 @@ TEST_F(GatewaySocketTest, NothingListening) {
     EXPECT_FALSE(socket.connected());
     EXPECT_EQ(co_await socket.WaitReply(1s), GatewayError::kClosed);
     EXPECT_FALSE(socket.JobAccepted());
+  });
+}
+
+// Writes that the send buffer takes only in part go on, in order, from where they stopped: text
+// packets gathered before a large file, each file whole, the text packets after it.
+TEST_F(GatewaySocketTest, PartialWritesKeepTheBytesInOrder) {
+  NarrowGateway gateway;
+  gateway.ReadSlowly();
+  std::string expected;
+  RunJob(gateway.port(), [&](GatewaySocket& socket) -> asio::awaitable<void> {
+    JobHeader header = Header("IMT", 8);
+    EXPECT_FALSE(co_await socket.SendJobHeader(header));
+    expected.resize(kJobHeaderSize);
+    BuildJobHeader(header, std::span<char, kJobHeaderSize>(expected.data(), kJobHeaderSize));
+    for (int i = 0; i < 4; ++i) {
+      // A different file each time, so a piece sent twice or out of place shows.
+      std::string file(300 * 1024 + static_cast<size_t>(i), '\0');
+      for (size_t k = 0; k < file.size(); ++k) file[k] = static_cast<char>(k * 7 + k / 251 + i);
+      char head[kFileMessageHeadSize];
+      BuildFileMessageHead(Recipient(i), "02", static_cast<int64_t>(file.size()), head);
+      EXPECT_FALSE(co_await socket.SendFileMessage(Recipient(i), "02", file));
+      expected.append(head, sizeof head).append(file);
+      char text[kTextMessageSize];
+      BuildTextMessage(Recipient(i), "02", "between", text);
+      EXPECT_FALSE(co_await socket.SendTextMessage(Recipient(i), "02", "between"));
+      expected.append(text, sizeof text);
+    }
+    EXPECT_FALSE(co_await socket.Flush());
+    socket.Close();
+  });
+  const std::string received = gateway.Received();
+  ASSERT_EQ(received.size(), expected.size());
+  EXPECT_TRUE(received == expected) << "the bytes arrived out of order";
+}
+
+// A gateway that stops reading fails the job after the I/O time-out, also in the middle of a
+// file that is written straight from the caller's bytes.
+TEST_F(GatewaySocketTest, GatewayThatStopsReadingTimesOut) {
+  NarrowGateway gateway;  // never reads
+  RunJob(gateway.port(), [&](GatewaySocket& socket) -> asio::awaitable<void> {
+    socket.SetIoTimeout(200ms);
+    EXPECT_FALSE(co_await socket.SendJobHeader(Header("IMT", 999)));
+    const std::string file(300 * 1024, 'f');
+    std::error_code ec;
+    for (int i = 0; i < 999 && !ec; ++i) {
+      ec = co_await socket.SendFileMessage(Recipient(i), "02", file);
+    }
+    EXPECT_EQ(ec, GatewayError::kTimeout) << ec.message();
+    EXPECT_FALSE(socket.connected());
   });
 }
 
