@@ -1,0 +1,36 @@
+#include "protocol/body_fields.h"
+
+#include <algorithm>
+
+#include "protocol/markup.h"
+#include "text/mbcs.h"
+
+namespace parley::protocol {
+
+namespace {
+constexpr char kFieldBreak = '`';
+}  // namespace
+
+BodyFields::BodyFields(std::string_view body)
+    : text_(Replaced(body, kFieldSep, std::string_view(&kFieldBreak, 1))),
+      fields_(SplitFields(text_, kFieldBreak)) {}
+
+std::string_view BodyFields::operator[](size_t i) const {
+  return i < fields_.size() ? fields_[i] : std::string_view();
+}
+
+int BodyFields::Number(size_t i) const { return Atoi((*this)[i]); }
+
+bool BodyFields::HasPictures() const {
+  const size_t marker = text_.find(kImageTag);
+  return marker != std::string::npos && marker > 0;
+}
+
+std::string PictureList(const BodyFields& fields, size_t i) {
+  if (!fields.HasPictures()) return std::string();
+  std::string list = fields.Text(i);
+  list.erase(0, std::min(list.size(), kImageTag.size()));
+  return list;
+}
+
+}  // namespace parley::protocol

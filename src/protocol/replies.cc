@@ -1,0 +1,122 @@
+#include "protocol/replies.h"
+
+#include "protocol/markup.h"
+#include "protocol/send_requests.h"
+
+namespace parley::protocol {
+
+namespace {
+
+constexpr std::string_view kNoSavedId = "NULL";
+
+std::string Concat(std::initializer_list<std::string_view> parts) {
+  std::string out;
+  for (std::string_view p : parts) out += p;
+  return out;
+}
+
+// "n<QX>": the prefix of a reply that repeats its sub-command's number.
+std::string NumberedPrefix(int n) { return std::to_string(n) + std::string(kFieldSep); }
+
+}  // namespace
+
+std::string UserInfoText(const AccountFigures& f) {
+  return Concat({kFieldSep, f.name, kFieldSep, f.grade, kFieldSep, f.amount, kFieldSep, f.sms_left,
+                 kFieldSep, f.lms_left, kFieldSep, f.mms_left});
+}
+
+std::string SavedIdReply(std::string_view saved_id) {
+  if (saved_id.empty() || saved_id == kNoSavedId) return NumberedPrefix(1);
+  return Concat({NumberedPrefix(1), saved_id, kFieldSep});
+}
+
+std::string LoginAcceptedReply(const AccountFigures& figures, std::string_view home) {
+  return Concat({NumberedPrefix(2), "1", UserInfoText(figures), kFieldSep, home, kFieldSep});
+}
+
+std::string LoginRefusedReply(char code, std::string_view home) {
+  return Concat(
+      {NumberedPrefix(2), std::string_view(&code, 1), kFieldSep, kFieldSep, home, kFieldSep});
+}
+
+std::string SendCheckReply(std::string_view answer, const SendCheckRequest& request,
+                           const AccountFigures& figures) {
+  return Concat({kSendCheckTag, kFieldSep, answer, kFieldSep, request.kind, kFieldSep,
+                 request.count, UserInfoText(figures)});
+}
+
+std::string SendReply(std::string_view result, const AccountFigures& figures) {
+  return std::string(result) + UserInfoText(figures);
+}
+
+std::string ExcelReply(ExcelQuery query, std::string_view answer) {
+  const int n = query == ExcelQuery::kListing ? 1 : query == ExcelQuery::kCount ? 2 : 3;
+  return NumberedPrefix(n) + std::string(answer);
+}
+
+std::string GroupListReply(const std::vector<AddressGroup>& groups) {
+  std::string text = NumberedPrefix(AddressRequest::kGroups);
+  for (const AddressGroup& g : groups) {
+    text += Concat(
+        {kGroupTag, g.name, kGroupPartSep, g.count, kGroupPartSep, g.level, kGroupPartSep, g.key});
+  }
+  text += kFieldSep;
+  return text;
+}
+
+std::string AddressListReply(const std::vector<Address>& addresses) {
+  std::string text = NumberedPrefix(AddressRequest::kAddresses);
+  for (const Address& a : addresses) text += Concat({kAddressTag, a.name, " ", a.phone});
+  return text;
+}
+
+std::string RecentNumbersReply(const std::vector<std::string>& numbers) {
+  std::string text = NumberedPrefix(AddressRequest::kRecent);
+  for (const std::string& n : numbers) text += n + ",";
+  return text;
+}
+
+std::string SavedCountsReply(std::string_view sms_count, std::string_view lms_count,
+                             std::string_view page) {
+  return Concat({"CNT", kFieldSep, sms_count, kFieldSep, lms_count, kFieldSep, page});
+}
+
+std::string SavedPageReply(std::string_view kind, std::string_view page) {
+  return Concat({kind, kFieldSep, page});
+}
+
+std::string SaveMessageReply(std::string_view message) {
+  return Concat({SaveMessageRequest::kKind, kFieldSep, message});
+}
+
+std::string CatalogueFirstReply(std::string_view categories, std::string_view count,
+                                std::string_view page) {
+  return Concat({kFirstPageTag, categories, kFieldSep, count, kFieldSep, page});
+}
+
+std::string CataloguePageReply(std::string_view count, std::string_view page) {
+  return Concat({count, kFieldSep, page});
+}
+
+std::string ResultTotalsLine(int selector, const std::vector<std::string>& totals) {
+  const std::string head = NumberedPrefix(selector);
+  if (totals.size() == 1) {
+    const std::string& v = totals[0];
+    if (selector == 3) return Concat({head, v, ",0,0,", v, kDataTag});
+    return Concat({head, "0,0,0,", v, kDataTag});
+  }
+  auto at = [&totals](size_t i) { return i < totals.size() ? std::string_view(totals[i]) : ""; };
+  return Concat({head, at(0), ",", at(1), ",", at(2), ",", at(3), kDataTag});
+}
+
+std::string SendResultsReply(int selector, std::string_view totals_line,
+                             const std::vector<SentJob>& jobs) {
+  std::string text = selector == 2 ? Concat({"2", kDataTag}) : std::string(totals_line);
+  for (const SentJob& j : jobs) {
+    text += Concat({j.number, kFieldSep, j.time, kFieldSep, j.type, kFieldSep, j.callback,
+                    kFieldSep, j.title, kFieldSep, j.result, kFieldSep, j.count, kRowEnd});
+  }
+  return text;
+}
+
+}  // namespace parley::protocol

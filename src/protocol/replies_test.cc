@@ -1,0 +1,93 @@
+// Every reply builder against the exact bytes the UI program reads (the protocol page's examples
+// and the engine tests' replies).
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "protocol/markup.h"
+#include "protocol/replies.h"
+#include "protocol/send_requests.h"
+
+namespace parley::protocol {
+namespace {
+
+const AccountFigures kFigures{"qxuser\xB4\xD4", "G", "125000.", "10000", "3333", "1000"};
+const std::string kInfo = "<QX>qxuser\xB4\xD4<QX>G<QX>125000.<QX>10000<QX>3333<QX>1000";
+
+TEST(ReplyTest, BuildsEachReply) {
+  struct Case {
+    std::string built;
+    std::string bytes;
+  };
+  const std::string nul(1, '\0');
+  const Case cases[] = {
+      {UserInfoText(kFigures), kInfo},
+      {UserInfoText({}), "<QX><QX><QX><QX><QX><QX>"},
+      {SavedIdReply(""), "1<QX>"},
+      {SavedIdReply("NULL"), "1<QX>"},
+      {SavedIdReply("qxuser"), "1<QX>qxuser<QX>"},
+      {LoginAcceptedReply(kFigures, "/srv/parley/"), "2<QX>1" + kInfo + "<QX>/srv/parley/<QX>"},
+      {LoginRefusedReply('0', "/h/"), "2<QX>0<QX><QX>/h/<QX>"},
+      {LoginRefusedReply('\0', "/h/"), "2<QX>" + nul + "<QX><QX>/h/<QX>"},
+      {SendCheckReply("1<QX>SMS\n", {"2", "1", ""}, kFigures),
+       "QXSENDABLECHECK<QX>1<QX>SMS\n<QX>1<QX>2" + kInfo},
+      {SendReply("", kFigures), kInfo},
+      {SendReply("ok", kFigures), "ok" + kInfo},
+      {ExcelReply(ExcelQuery::kListing, "S<QX>"), "1<QX>S<QX>"},
+      {ExcelReply(ExcelQuery::kCount, "300"), "2<QX>300"},
+      {ExcelReply(ExcelQuery::kPreview, ExceptionText("no such column: x")),
+       "3<QX>Exception:[no such column: x]"},
+      {GroupListReply({}), "2<QX><QX>"},
+      {GroupListReply({{"Friends", "3", "1", "7"}, {"O'Neil", "1", "2", "11"}}),
+       "2<QX><GROUP>Friends::3::1::7<GROUP>O'Neil::1::2::11<QX>"},
+      {AddressListReply({}), "3<QX>"},
+      {AddressListReply({{"n", "010"}, {"m", "011"}}), "3<QX><ADDR>n 010<ADDR>m 011"},
+      {RecentNumbersReply({}), "4<QX>"},
+      {RecentNumbersReply({"010", "011"}), "4<QX>010,011,"},
+      {SavedCountsReply("12", "3", "p"), "CNT<QX>12<QX>3<QX>p"},
+      {SavedPageReply("LMS", ""), "LMS<QX>"},
+      {SaveMessageReply("ok"), "SAVE<QX>ok"},
+      {CatalogueFirstReply("c", "23", "p"), "<FIRST>c<QX>23<QX>p"},
+      {CataloguePageReply("8", "p"), "8<QX>p"},
+      {CataloguePageReply("", ""), "<QX>"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.built, c.bytes);
+}
+
+TEST(ReplyTest, SendResults) {
+  struct Case {
+    int selector;
+    std::vector<std::string> totals;
+    std::string line;
+  };
+  const Case cases[] = {
+      {1, {"66", "62", "3", "1"}, "1<QX>66,62,3,1<DATA>"},
+      {1, {"66", "62", "3", "1", "9"}, "1<QX>66,62,3,1<DATA>"},
+      {1, {"66", "62"}, "1<QX>66,62,,<DATA>"},
+      // One value (the service answered no columns): its place depends on the selector.
+      {3, {"23"}, "3<QX>23,0,0,23<DATA>"},
+      {1, {"23"}, "1<QX>0,0,0,23<DATA>"},
+      {3, {""}, "3<QX>,0,0,<DATA>"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ResultTotalsLine(c.selector, c.totals), c.line);
+  const std::vector<SentJob> jobs = {{"23", "2024-03-23 13:34:00", "LMS", "021", "T", "ok", "3"},
+                                     {"22", "", "", "", "", "", ""}};
+  const std::string rows =
+      "23<QX>2024-03-23 13:34:00<QX>LMS<QX>021<QX>T<QX>ok<QX>3<END>"
+      "22<QX><QX><QX><QX><QX><QX><END>";
+  EXPECT_EQ(SendResultsReply(1, "1<QX>0,0,0,<DATA>", jobs), "1<QX>0,0,0,<DATA>" + rows);
+  EXPECT_EQ(SendResultsReply(2, "ignored", jobs), "2<DATA>" + rows);
+  EXPECT_EQ(SendResultsReply(3, "3<QX>,0,0,<DATA>", {}), "3<QX>,0,0,<DATA>");
+}
+
+TEST(ReplyTest, ExceptionText) {
+  EXPECT_EQ(ExceptionText("query stopped: x"), "Exception:[query stopped: x]");
+  EXPECT_TRUE(IsExceptionText("Exception:[]"));
+  EXPECT_FALSE(IsExceptionText("3<QX>Exception:[x]"));
+  EXPECT_EQ(JoinFields({"a", "", "b"}), "a<QX><QX>b");
+  EXPECT_EQ(JoinFields({}), "");
+}
+
+}  // namespace
+}  // namespace parley::protocol
