@@ -234,35 +234,33 @@ std::string AddressBook::LoadRecentNumbers(std::string_view login_id) {
   return text;
 }
 
-std::string AddressBook::SendFirstAddrData(int code) {
+std::vector<protocol::AddressGroup> AddressBook::Groups() {
   OpenAddressBook();
-  std::string text = std::to_string(code) + "<QX>";
+  std::vector<protocol::AddressGroup> groups;
   CRecordset rs(db_);
-  rs.Open("SELECT GPNAME, LEV, ADDRNUM, ORGSEQ FROM GROUPADDR_TB");
+  rs.Open("SELECT GPNAME, ADDRNUM, LEV, ORGSEQ FROM GROUPADDR_TB");
   while (!rs.IsEOF()) {
-    // ADDRNUM goes before LEV.
-    text += "<GROUP>" + rs.GetFieldValue(0) + "::" + rs.GetFieldValue(2) +
-            "::" + rs.GetFieldValue(1) + "::" + rs.GetFieldValue(3);
+    groups.push_back(
+        {rs.GetFieldValue(0), rs.GetFieldValue(1), rs.GetFieldValue(2), rs.GetFieldValue(3)});
     rs.MoveNext();
   }
   rs.Close();
-  text += "<QX>";
-  return text;
+  return groups;
 }
 
-std::string AddressBook::SendAddrData(int code, std::string_view args) {
+std::vector<protocol::Address> AddressBook::Addresses(std::string_view group_key) {
   OpenAddressBook();
-  std::string text = std::to_string(code) + "<QX>";
-  std::optional<int64_t> key = ParseGroupKey(ExtractSubString(args, 1, '`'));
-  if (!key) return text;
+  std::vector<protocol::Address> addresses;
+  std::optional<int64_t> key = ParseGroupKey(group_key);
+  if (!key) return addresses;
   CRecordset rs(db_);
   rs.Open("SELECT ADDRNAME, ADDRPHONE FROM ADDRESS_TB WHERE GPSEQ = ?", {*key});
   while (!rs.IsEOF()) {
-    text += "<ADDR>" + rs.GetFieldValue(0) + " " + rs.GetFieldValue(1);
+    addresses.push_back({rs.GetFieldValue(0), rs.GetFieldValue(1)});
     rs.MoveNext();
   }
   rs.Close();
-  return text;
+  return addresses;
 }
 
 std::string AddressBook::FindGroupSeq(std::string_view group_name) {

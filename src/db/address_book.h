@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "db/excel_database.h"
+#include "protocol/replies.h"
 
 namespace parley {
 
@@ -70,15 +71,11 @@ class AddressBook {
   // "0" gets a "0" in front (older files stored the numbers as numeric values, which lost it).
   std::string LoadRecentNumbers(std::string_view login_id);
 
-  // The group list: "<code><QX>", one "<GROUP>name::addrnum::lev::orgseq" per row of
-  // GROUPADDR_TB in stored order, then "<QX>".
-  std::string SendFirstAddrData(int code);
-
-  // The address list of one group: "<code><QX>" and one "<ADDR>name phone" per address whose
-  // GPSEQ equals the group key, field 1 of args (a body split at backticks). A key that matches
-  // no group, or is no number at all, gives "<code><QX>" alone.
-  std::string SendAddrData(int code, std::string_view args);
-
+  // The groups of GROUPADDR_TB in stored order (name, ADDRNUM, LEV, ORGSEQ).
+  std::vector<protocol::AddressGroup> Groups();
+  // The addresses (name, phone) whose GPSEQ equals group_key. A key that matches no group, or is
+  // no number at all (blanks around it and a "+" in front are allowed), gives none.
+  std::vector<protocol::Address> Addresses(std::string_view group_key);
   // ORGSEQ of the group named group_name: the first group whose GPNAME equals it byte for byte;
   // failing that, the one group whose GPNAME equals it when ASCII letter case is ignored. Empty
   // when no group has the name, or several have it in different letter cases only. "%" and "_"

@@ -76,8 +76,8 @@ TEST_F(AddressBookTest, MissingFileIsCreatedWithItsTables) {
   }
   // An empty book answers every read with its empty form.
   EXPECT_EQ(book_.SaveIDLoad(), "");
-  EXPECT_EQ(book_.SendFirstAddrData(2), "2<QX><QX>");
-  EXPECT_EQ(book_.SendAddrData(3, "3`10"), "3<QX>");
+  EXPECT_EQ(protocol::GroupListReply(book_.Groups()), "2<QX><QX>");
+  EXPECT_EQ(protocol::AddressListReply(book_.Addresses("10")), "3<QX>");
   EXPECT_EQ(book_.FindGroupSeq("x"), "");
   EXPECT_EQ(book_.LoadRecentNumbers("kim"), "");
 }
@@ -91,7 +91,7 @@ TEST_F(AddressBookTest, SQLiteFileGetsMissingTablesAndKeepsItsRows) {
   }
   EXPECT_TRUE(book_.OpenAddressBook());
   EXPECT_EQ(TableNames(), (Names{"ADDRESS_TB", "GROUPADDR_TB", "USER_TB"}));
-  EXPECT_EQ(book_.SendAddrData(3, "3`1"), "3<QX><ADDR>Kim 010");
+  EXPECT_EQ(protocol::AddressListReply(book_.Addresses("1")), "3<QX><ADDR>Kim 010");
 }
 
 // The saved id round trip; the book opens itself on first use.
@@ -183,25 +183,26 @@ TEST_F(AddressBookTest, StoredNumbersLoad) {
 
 TEST_F(AddressBookTest, GroupsAndAddresses) {
   AddGroups();
-  EXPECT_EQ(book_.SendFirstAddrData(2),
+  EXPECT_EQ(protocol::GroupListReply(book_.Groups()),
             A("2<QX><GROUP>가족::2::1::10<GROUP>Friends::1::2::11<GROUP>O'Brien's::0::1::12<QX>"));
 
   const struct {
-    const char* args;
+    const char* key;
     std::string list;
   } addresses[] = {
-      {"3`10", A("3<QX><ADDR>홍길동 01011112222<ADDR>Kim 01033334444")},
-      {"3`11", "3<QX><ADDR>Lee 01055556666"},
-      {"3` 11 ", "3<QX><ADDR>Lee 01055556666"},
-      {"3`12", "3<QX>"},  // a group without addresses
-      {"3`99", "3<QX>"},
-      {"3`abc", "3<QX>"},
-      {"3`10 OR 1=1", "3<QX>"},
-      {"3`10; DELETE FROM ADDRESS_TB", "3<QX>"},
-      {"3`", "3<QX>"},
-      {"3", "3<QX>"},
+      {"10", A("3<QX><ADDR>홍길동 01011112222<ADDR>Kim 01033334444")},
+      {"11", "3<QX><ADDR>Lee 01055556666"},
+      {" 11 ", "3<QX><ADDR>Lee 01055556666"},
+      {"12", "3<QX>"},  // a group without addresses
+      {"99", "3<QX>"},
+      {"abc", "3<QX>"},
+      {"10 OR 1=1", "3<QX>"},
+      {"10; DELETE FROM ADDRESS_TB", "3<QX>"},
+      {"", "3<QX>"},  // no key
   };
-  for (const auto& c : addresses) EXPECT_EQ(book_.SendAddrData(3, c.args), c.list) << c.args;
+  for (const auto& c : addresses) {
+    EXPECT_EQ(protocol::AddressListReply(book_.Addresses(c.key)), c.list) << c.key;
+  }
 
   EXPECT_EQ(book_.GroupMembers("10"), (Names{"01011112222", "01033334444"}));
   EXPECT_EQ(book_.GroupMembers("12"), Names{});
@@ -224,14 +225,29 @@ TEST_F(AddressBookTest, GroupNamesMatchExactly) {
     std::string name;
     const char* seq;
   } cases[] = {
-      {A("가족"), "10"}, {"Friends", "11"},   {"friends", "11"},  // one group in any letter case
-      {"FRIENDS", "11"}, {"A_B", "21"},                           // not AxB
-      {"a_b", "21"},     {"axb", "20"},       {"Team", "22"},  // the exact name wins over another
-                                                               // case
-      {"team", "23"},    {"TEAM", ""},  // two groups differ from it in case only
-      {"tEaM", ""},      {"50%", "24"},       {"50", ""},           {"%", ""},
-      {"_", ""},         {"A%", ""},          {"Fri%", ""},         {"F_iends", ""},
-      {"Friends ", ""},  {"O'Brien's", "12"}, {"x' OR '1'='1", ""}, {"Nobody", ""},
+      {A("가족"), "10"},
+      {"Friends", "11"},
+      {"friends", "11"},  // one group in any letter case
+      {"FRIENDS", "11"},
+      {"A_B", "21"},  // not AxB
+      {"a_b", "21"},
+      {"axb", "20"},
+      {"Team", "22"},  // the exact name wins over another
+                       // case
+      {"team", "23"},
+      {"TEAM", ""},  // two groups differ from it in case only
+      {"tEaM", ""},
+      {"50%", "24"},
+      {"50", ""},
+      {"%", ""},
+      {"_", ""},
+      {"A%", ""},
+      {"Fri%", ""},
+      {"F_iends", ""},
+      {"Friends ", ""},
+      {"O'Brien's", "12"},
+      {"x' OR '1'='1", ""},
+      {"Nobody", ""},
       {"", ""},
   };
   for (const auto& c : cases) EXPECT_EQ(book_.FindGroupSeq(c.name), c.seq) << c.name;
@@ -344,8 +360,8 @@ TEST(AddressBookForeignFileTest, LeftUntouched) {
       book.SaveRecentNumbers(1, "kim", "01012345678,");
       EXPECT_THROW(book.SaveIDLoad(), CDBException);
       EXPECT_THROW(book.LoadRecentNumbers("kim"), CDBException);
-      EXPECT_THROW(book.SendFirstAddrData(2), CDBException);
-      EXPECT_THROW(book.SendAddrData(3, "3`1"), CDBException);
+      EXPECT_THROW(book.Groups(), CDBException);
+      EXPECT_THROW(book.Addresses("1"), CDBException);
       EXPECT_THROW(book.FindGroupSeq("g"), CDBException);
     }
     EXPECT_EQ(ReadFileBytes(path), bytes);

@@ -14,6 +14,7 @@ namespace parley::protocol {
 // instead (an empty body when built).
 struct LoginRequest {
   static constexpr size_t kMinBody = 7;
+  static constexpr std::string_view kSavedIdBody = "";  // asks for the saved id
   std::string id;
   std::string password;
   bool save = false;  // field 2 is exactly "SAVE"

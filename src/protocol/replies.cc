@@ -64,6 +64,35 @@ std::string GroupListReply(const std::vector<AddressGroup>& groups) {
   return text;
 }
 
+std::vector<AddressGroup> ParseGroupList(std::string_view reply) {
+  std::vector<AddressGroup> groups;
+  size_t at = reply.find(kGroupTag);
+  while (at != std::string_view::npos) {
+    const size_t start = at + kGroupTag.size();
+    const size_t next = reply.find(kGroupTag, start);
+    std::string_view entry =
+        reply.substr(start, next == std::string_view::npos ? next : next - start);
+    entry = entry.substr(0, entry.find(kFieldSep));
+    std::string_view parts[4];
+    size_t n = 0;
+    for (; n < 4; ++n) {
+      const size_t sep = entry.find(kGroupPartSep);
+      parts[n] = entry.substr(0, sep);
+      if (sep == std::string_view::npos) {
+        ++n;
+        break;
+      }
+      entry.remove_prefix(sep + kGroupPartSep.size());
+    }
+    if (n >= 2) {
+      groups.push_back({std::string(parts[0]), std::string(parts[1]), std::string(parts[2]),
+                        std::string(parts[3])});
+    }
+    at = next;
+  }
+  return groups;
+}
+
 std::string AddressListReply(const std::vector<Address>& addresses) {
   std::string text = NumberedPrefix(AddressRequest::kAddresses);
   for (const Address& a : addresses) text += Concat({kAddressTag, a.name, " ", a.phone});

@@ -63,6 +63,9 @@ struct Address {
 
 // ADDRB 2: "2<QX>" + "<GROUP>name::count::level::key" per group + "<QX>".
 std::string GroupListReply(const std::vector<AddressGroup>& groups);
+// The groups of an ADDRB 2 reply, for front ends: each "<GROUP>" entry up to the next "<QX>",
+// its parts split at "::" (missing ones empty); an entry without "::" is skipped.
+std::vector<AddressGroup> ParseGroupList(std::string_view reply);
 // ADDRB 3: "3<QX>" + "<ADDR>name phone" per address.
 std::string AddressListReply(const std::vector<Address>& addresses);
 // ADDRB 4: "4<QX>" + each number followed by ",".

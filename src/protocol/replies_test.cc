@@ -55,6 +55,20 @@ TEST(ReplyTest, BuildsEachReply) {
   for (const Case& c : cases) EXPECT_EQ(c.built, c.bytes);
 }
 
+TEST(ReplyTest, GroupListParsesBack) {
+  const std::vector<AddressGroup> groups = {{"Friends", "3", "1", "7"}, {"a:b", "0", "", ""}};
+  const std::vector<AddressGroup> parsed = ParseGroupList(GroupListReply(groups));
+  ASSERT_EQ(parsed.size(), 2u);
+  EXPECT_EQ(parsed[0].name, "Friends");
+  EXPECT_EQ(parsed[0].count, "3");
+  EXPECT_EQ(parsed[0].key, "7");
+  EXPECT_EQ(parsed[1].name, "a:b");
+  EXPECT_EQ(parsed[1].count, "0");
+  EXPECT_TRUE(ParseGroupList("2<QX><QX>").empty());
+  // An entry without "::" is skipped.
+  EXPECT_EQ(ParseGroupList("2<QX><GROUP>x<GROUP>y::1<QX>").size(), 1u);
+}
+
 TEST(ReplyTest, SendResults) {
   struct Case {
     int selector;

@@ -48,12 +48,4 @@ std::string SaveEmoticon(std::string_view base_url, std::string_view message,
   return FormBody({{"msg", message}, {"subject", subject}, {"msgtype", message_type}});
 }
 
-std::string ExtractQuotedText(std::string_view reply) {
-  const size_t first = FindText(reply, "'");
-  const size_t from = first == std::string_view::npos ? 0 : first + 1;
-  const size_t second = FindText(reply, "'", from);
-  if (first == std::string_view::npos || second == std::string_view::npos) return std::string();
-  return std::string(reply.substr(first + 1, second - first - 1));
-}
-
 }  // namespace parley

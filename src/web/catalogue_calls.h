@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "web/reply_data.h"
 #include "web/web_target.h"
 
 namespace parley {
@@ -36,10 +37,6 @@ WebTarget GetUserEmoticon(std::string_view base_url, std::string_view type,
 std::string SaveEmoticon(std::string_view base_url, std::string_view message,
                          std::string_view subject, std::string_view message_type,
                          WebTarget* target);
-
-// The text between the first and the second apostrophe of the save reply; empty when it has
-// fewer than two.
-std::string ExtractQuotedText(std::string_view reply);
 
 }  // namespace parley
 

@@ -44,18 +44,5 @@ TEST(CatalogueCalls, SaveEmoticonForm) {
   EXPECT_EQ(target.object, "/Ajax/SaveEmoticon.asp");
 }
 
-TEST(ExtractQuotedText, BetweenTheFirstTwoApostrophes) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"alert('saved');", "saved"},
-      {"'a''b'", "a"},
-      {"''", ""},
-      {"no quote", ""},
-      {"one ' only", ""},
-      {"", ""},
-      {"x'\xB0\xA1\xB3\xAA'y", "\xB0\xA1\xB3\xAA"},
-  };
-  for (const auto& [in, out] : cases) EXPECT_EQ(ExtractQuotedText(in), out) << in;
-}
-
 }  // namespace
 }  // namespace parley

@@ -1,5 +1,7 @@
 #include "web/stat_calls.h"
 
+#include "web/reply_data.h"
+
 #include <array>
 #include <initializer_list>
 #include <vector>
@@ -16,8 +18,6 @@ constexpr size_t kPageField = 5;
 constexpr size_t kPageSizeField = 6;
 constexpr size_t kNumberFlagField = 7;
 constexpr size_t kPhoneField = 8;
-// The web row columns a list row keeps, in order.
-constexpr std::array<size_t, 7> kListColumns = {0, 3, 4, 5, 6, 12, 13};
 
 std::string Join(std::initializer_list<std::string_view> parts) {
   std::string out;
@@ -64,44 +64,12 @@ void StatRequest::GetDailyStat(std::string_view base_url, std::string_view body)
                           "&eyy=", f[2], "&emm=", f[3]}));
 }
 
-std::string NullToEmpty(std::string_view text) {
-  return text == "NULL" ? std::string() : std::string(text);
-}
-
 std::string FormatResultCount(std::string_view reply, int n) {
-  std::string text(reply);
-  const size_t columns = ReplaceAll(text, "<COL>", "`");
-  const std::string head = std::to_string(n) + "<QX>";
-  if (columns == 0) {
-    if (n == 3) return Join({head, reply, ",0,0,", reply, "<DATA>"});
-    return Join({head, "0,0,0,", reply, "<DATA>"});
-  }
-  const std::vector<std::string_view> f = SplitFields(text, '`');
-  auto field = [&f](size_t i) { return i < f.size() ? f[i] : std::string_view(); };
-  return Join({head, field(0), ",", field(1), ",", field(2), ",", field(3), "<DATA>"});
+  return protocol::ResultTotalsLine(n, ParseTotals(reply));
 }
 
 std::string FormatSendStatRows(const StatRequest& request, std::string_view reply) {
-  const std::string text = Replaced(reply, "<BR>", "`");
-  const std::vector<std::string_view> rows = SplitFields(text, '`');
-  const int limit = Atoi(request.page_size);
-  std::string list;
-  for (size_t i = 0; static_cast<long>(i) < limit && i < rows.size() && !rows[i].empty(); ++i) {
-    list += FormatStatRow(rows[i]);
-  }
-  return list;
-}
-
-std::string FormatStatRow(std::string_view row) {
-  const std::string text = Replaced(row, "<COL>", "`");
-  const std::vector<std::string_view> columns = SplitFields(text, '`');
-  std::string out;
-  for (size_t i = 0; i < kListColumns.size(); ++i) {
-    const size_t c = kListColumns[i];
-    if (c < columns.size()) out += columns[c];
-    out += i + 1 < kListColumns.size() ? "<QX>" : "<END>";
-  }
-  return out;
+  return protocol::SendResultsReply(0, "", ParseSentJobs(reply, request.page_size));
 }
 
 }  // namespace parley

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "web/reply_data.h"
 #include "web/web_target.h"
 
 namespace parley {
@@ -37,9 +38,6 @@ struct StatRequest {
   void GetDailyStat(std::string_view base_url, std::string_view body);
 };
 
-// "" for exactly "NULL" (case-sensitive); any other text unchanged.
-std::string NullToEmpty(std::string_view text);
-
 // The count line: n, "<QX>", four comma-separated values, "<DATA>". The values are the first
 // four "<COL>" fields of the reply (missing ones empty). A reply without "<COL>" is one value V:
 // "V,0,0,V" when n is 3, otherwise "0,0,0,V".
@@ -48,10 +46,6 @@ std::string FormatResultCount(std::string_view reply, int n);
 // The list: FormatStatRow of each "<BR>" row of the reply, in order, stopping at the first empty
 // row or after as many rows as the request's page size says (0 when it is not a number).
 std::string FormatSendStatRows(const StatRequest& request, std::string_view reply);
-
-// One list row: columns 0, 3, 4, 5, 6, 12 and 13 of the "<COL>"-separated web row, each but the
-// last followed by "<QX>", then "<END>". Missing columns are empty.
-std::string FormatStatRow(std::string_view row);
 
 }  // namespace parley
 

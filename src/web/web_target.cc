@@ -35,10 +35,10 @@ bool ParseUrl(std::string_view url, WebTarget* target) {
   if (scheme_end == std::string_view::npos) return false;
   const std::string_view scheme = url.substr(0, scheme_end);
   if (EqualsNoCase(scheme, "http")) {
-    t.service = WebService::kHttp;
+    t.service = UrlScheme::kHttp;
     t.port = 80;
   } else if (EqualsNoCase(scheme, "https")) {
-    t.service = WebService::kHttps;
+    t.service = UrlScheme::kHttps;
     t.port = 443;
   } else {
     return false;

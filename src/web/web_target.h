@@ -9,7 +9,7 @@
 namespace parley {
 
 // The scheme a URL names. Requests never read it: every request is plain HTTP.
-enum class WebService : uint32_t {
+enum class UrlScheme : uint32_t {
   kUnknown = 0,
   kHttp = 1,
   kHttps = 2,
@@ -20,7 +20,7 @@ struct WebTarget {
   // The port the URL names: 80 for http, 443 for https or where the URL says ":443". Requests
   // never read it; they all go to the web client's port.
   uint16_t port = 0;
-  WebService service = WebService::kUnknown;
+  UrlScheme service = UrlScheme::kUnknown;
   std::string object;  // the path with its query, always starting with "/"
 };
 

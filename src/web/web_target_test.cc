@@ -10,24 +10,24 @@ TEST(ParseUrl, SplitsServerPortAndObject) {
     const char* url;
     const char* server;
     uint16_t port;
-    WebService service;
+    UrlScheme service;
     const char* object;
   };
   const Case cases[] = {
-      {"http://www.example.com/QX/loginok.asp", "www.example.com", 80, WebService::kHttp,
+      {"http://www.example.com/QX/loginok.asp", "www.example.com", 80, UrlScheme::kHttp,
        "/QX/loginok.asp"},
       // ":443" ends in the port; the scheme stays http.
-      {"http://www.example.com:443/Ajax/GetUserInfo.asp", "www.example.com", 443, WebService::kHttp,
+      {"http://www.example.com:443/Ajax/GetUserInfo.asp", "www.example.com", 443, UrlScheme::kHttp,
        "/Ajax/GetUserInfo.asp"},
       // The query goes with the object byte for byte, empty values and CP949 included.
       {"http://h:443/Ajax/GetEmoticon.asp?gseq=&type=\xB0\xA1&mode=&pg=1&ps=10", "h", 443,
-       WebService::kHttp, "/Ajax/GetEmoticon.asp?gseq=&type=\xB0\xA1&mode=&pg=1&ps=10"},
-      {"HTTPS://h", "h", 443, WebService::kHttps, "/"},
-      {"http://127.0.0.1:8080", "127.0.0.1", 8080, WebService::kHttp, "/"},
-      {"http://h?a=1", "h", 80, WebService::kHttp, "/?a=1"},
-      {"http://user:pw@h:81/x", "h", 81, WebService::kHttp, "/x"},
-      {"http://[::1]:81/x", "::1", 81, WebService::kHttp, "/x"},
-      {"http://h:/x", "h", 80, WebService::kHttp, "/x"},
+       UrlScheme::kHttp, "/Ajax/GetEmoticon.asp?gseq=&type=\xB0\xA1&mode=&pg=1&ps=10"},
+      {"HTTPS://h", "h", 443, UrlScheme::kHttps, "/"},
+      {"http://127.0.0.1:8080", "127.0.0.1", 8080, UrlScheme::kHttp, "/"},
+      {"http://h?a=1", "h", 80, UrlScheme::kHttp, "/?a=1"},
+      {"http://user:pw@h:81/x", "h", 81, UrlScheme::kHttp, "/x"},
+      {"http://[::1]:81/x", "::1", 81, UrlScheme::kHttp, "/x"},
+      {"http://h:/x", "h", 80, UrlScheme::kHttp, "/x"},
   };
   for (const Case& c : cases) {
     WebTarget t;

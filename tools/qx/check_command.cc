@@ -4,13 +4,13 @@
 
 #include <CLI/CLI.hpp>
 
+#include "protocol/send_requests.h"
 #include "qx/exit_codes.h"
 #include "qx/reply_text.h"
 
 namespace parley {
 namespace {
 
-constexpr std::string_view kCheckPrefix = "QXSENDABLECHECK";
 constexpr size_t kAccountFields = 6;
 
 // Trims blanks at both ends.
@@ -50,16 +50,16 @@ std::string KindCode(std::string_view kind) {
 bool RunSendCheck(LinkSession& session, std::string_view code, int64_t count,
                   std::string_view kind_code, std::string_view reserve, Language language,
                   std::ostream& out, bool* passed) {
-  const std::string body = "4" + std::string(kFieldSep) + std::to_string(count) +
-                           std::string(kFieldSep) + std::string(kind_code) +
-                           std::string(kFieldSep) + std::string(reserve);
+  const std::string body = protocol::SendCheckRequest{std::to_string(count), std::string(kind_code),
+                                                      std::string(reserve)}
+                               .Build();
   std::string reply;
   if (!session.Ask(code, body, &reply)) return false;
   // "QXSENDABLECHECK", the check text (whose own columns are "<QX>" too), the type code, the
   // count, then the six account fields.
   std::vector<std::string> fields = SplitOn(reply, kFieldSep);
   std::string text;
-  if (fields.size() >= kAccountFields + 4 && fields[0] == kCheckPrefix) {
+  if (fields.size() >= kAccountFields + 4 && fields[0] == protocol::kSendCheckTag) {
     for (size_t i = 1; i + kAccountFields + 2 < fields.size(); ++i) {
       if (i > 1) text += " | ";
       text += Trim(ScreenText(fields[i]));

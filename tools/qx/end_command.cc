@@ -4,6 +4,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "protocol/query_requests.h"
 #include "qx/exit_codes.h"
 #include "qx/reply_text.h"
 
@@ -23,7 +24,8 @@ CLI::App* AddQuitCommand(CLI::App& app) {
 
 int RunEndCommand(int value, const LinkTarget& target, std::ostream& out, std::ostream& err) {
   std::string reply;
-  if (!AskOnce(target, "ENDQX", std::to_string(value), &reply, err)) return kExitNoEngine;
+  if (!AskOnce(target, "ENDQX", protocol::EndRequest{value}.Build(), &reply, err))
+    return kExitNoEngine;
   const std::string expected = value == 0 ? "" : "EXIT";
   if (reply != expected) {
     err << "qx: unexpected ENDQX reply \"" << ScreenText(reply) << "\"\n";

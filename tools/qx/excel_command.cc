@@ -11,6 +11,10 @@
 #include "client/picture_check.h"
 #include "client/reservation.h"
 #include "client/template_check.h"
+#include "protocol/markup.h"
+#include "protocol/query_requests.h"
+#include "protocol/replies.h"
+#include "protocol/send_requests.h"
 #include "qx/check_command.h"
 #include "qx/exit_codes.h"
 #include "qx/reply_text.h"
@@ -22,9 +26,7 @@
 namespace parley {
 namespace {
 
-constexpr std::string_view kRowSep = "<Q>";
-constexpr std::string_view kOverlap = "<OVERLAP>";
-constexpr std::string_view kException = "Exception:[";
+using protocol::kRowSep;
 // The mode field: under two characters names a second-number column, two or more a number.
 constexpr std::string_view kTwoColumnMode = "1";
 constexpr std::string_view kOneColumnMode = "11";
@@ -35,7 +37,10 @@ std::string AfterPrefix(const std::string& text, std::string_view prefix) {
   return text.starts_with(prefix) ? text.substr(prefix.size()) : text;
 }
 
-bool IsException(std::string_view text) { return text.starts_with(kException); }
+// The prefix of an EXCEL reply to the query.
+std::string ExcelPrefix(protocol::ExcelQuery query) { return protocol::ExcelReply(query, ""); }
+
+bool IsException(std::string_view text) { return protocol::IsExceptionText(text); }
 
 // The sheets of a listing reply (after "1<QX>"): name, row count, column names, the first rows.
 struct SheetListing {
@@ -245,32 +250,26 @@ int ExcelSendMode(const ExcelOptions& options) {
 
 std::string ExcelPreviewBody(const ExcelOptions& o) {
   const auto [mode, second] = SecondNumber(o);
-  std::string body = "3";
-  for (const std::string& field : {SheetTable(o.sheet), Replaced(o.phone_column, ",", "&comma;"),
-                                   second, ExcelMessage(o.text), mode}) {
-    body += kFieldSep;
-    body += field;
-  }
-  return body;
+  return protocol::PreviewRequest{SheetTable(o.sheet), Replaced(o.phone_column, ",", "&comma;"),
+                                  second, ExcelMessage(o.text), mode}
+      .Build();
 }
 
 std::string ExcelSendBody(const ExcelOptions& o, int mode, int64_t count,
                           const std::vector<std::string>& pictures) {
   const auto [column_mode, second] = SecondNumber(o);
-  const std::string phone =
-      (o.dedupe ? std::string(kOverlap) : std::string()) + Replaced(o.phone_column, ",", "&comma;");
-  std::string body = std::to_string(mode);
-  for (const std::string& field : {std::to_string(count), o.title, o.reserve, SheetTable(o.sheet),
-                                   phone, second, ExcelMessage(o.text), column_mode}) {
-    body += kFieldSep;
-    body += field;
-  }
-  if (!pictures.empty()) {
-    body += kFieldSep;
-    body += "<IMG>";
-    for (const std::string& name : pictures) body += name + ",";  // every name ends in ","
-  }
-  return body;
+  return protocol::ExcelSendRequest{mode,
+                                    static_cast<int>(count),
+                                    o.title,
+                                    o.reserve,
+                                    SheetTable(o.sheet),
+                                    o.dedupe,
+                                    Replaced(o.phone_column, ",", "&comma;"),
+                                    second,
+                                    ExcelMessage(o.text),
+                                    column_mode,
+                                    pictures}
+      .Build();
 }
 
 int RunExcelCommand(const ExcelOptions& given, const LinkTarget& target, std::ostream& out,
@@ -322,9 +321,10 @@ int RunExcelCommand(const ExcelOptions& given, const LinkTarget& target, std::os
   if (!options.file.empty()) {
     std::error_code ec;
     const std::string path = std::filesystem::absolute(options.file, ec).string();
-    if (!session.Ask("EXCEL", "1" + std::string(kFieldSep) + path, &reply)) return kExitNoEngine;
-    const std::string listing = AfterPrefix(reply, "1<QX>");
-    if (IsException(listing) || !reply.starts_with("1<QX>")) return Fail("list", listing, err);
+    if (!session.Ask("EXCEL", protocol::ListingRequest{path}.Build(), &reply)) return kExitNoEngine;
+    const std::string listing = AfterPrefix(reply, ExcelPrefix(protocol::ExcelQuery::kListing));
+    if (IsException(listing) || !reply.starts_with(ExcelPrefix(protocol::ExcelQuery::kListing)))
+      return Fail("list", listing, err);
     sheets = ParseListing(listing);
     if (options.action == "list") {
       PrintListing(sheets, out);
@@ -336,19 +336,21 @@ int RunExcelCommand(const ExcelOptions& given, const LinkTarget& target, std::os
   }
 
   if (options.action == "count") {
-    const std::string body = "2" + std::string(kFieldSep) + SheetTable(options.sheet) +
-                             std::string(kFieldSep) + Bracketed(options.column);
+    const std::string body =
+        protocol::CountRequest{SheetTable(options.sheet), Bracketed(options.column)}.Build();
     if (!session.Ask("EXCEL", body, &reply)) return kExitNoEngine;
-    const std::string n = AfterPrefix(reply, "2<QX>");
-    if (IsException(n) || !reply.starts_with("2<QX>")) return Fail("count", n, err);
+    const std::string n = AfterPrefix(reply, ExcelPrefix(protocol::ExcelQuery::kCount));
+    if (IsException(n) || !reply.starts_with(ExcelPrefix(protocol::ExcelQuery::kCount)))
+      return Fail("count", n, err);
     out << n << "\n";
     return kExitOk;
   }
 
   if (options.action == "preview") {
     if (!session.Ask("EXCEL", ExcelPreviewBody(options), &reply)) return kExitNoEngine;
-    const std::string lines = AfterPrefix(reply, "3<QX>");
-    if (IsException(lines) || !reply.starts_with("3<QX>")) return Fail("preview", lines, err);
+    const std::string lines = AfterPrefix(reply, ExcelPrefix(protocol::ExcelQuery::kPreview));
+    if (IsException(lines) || !reply.starts_with(ExcelPrefix(protocol::ExcelQuery::kPreview)))
+      return Fail("preview", lines, err);
     TextTable table({"Phone", "Callback", "Text"});
     for (const std::string& line : SplitOn(lines, kFieldSep)) {
       if (line.empty()) continue;
@@ -365,11 +367,12 @@ int RunExcelCommand(const ExcelOptions& given, const LinkTarget& target, std::os
   int64_t count = options.count;
   if (count == 0 && !options.dedupe && sheet != nullptr) count = Atoi(Utf8ToAnsi(sheet->rows));
   if (count == 0 && options.dedupe) {
-    const std::string body = "2" + std::string(kFieldSep) + SheetTable(options.sheet) +
-                             std::string(kFieldSep) + Bracketed(options.phone_column);
+    const std::string body =
+        protocol::CountRequest{SheetTable(options.sheet), Bracketed(options.phone_column)}.Build();
     if (!session.Ask("EXCEL", body, &reply)) return kExitNoEngine;
-    const std::string n = AfterPrefix(reply, "2<QX>");
-    if (IsException(n) || !reply.starts_with("2<QX>")) return Fail("count", n, err);
+    const std::string n = AfterPrefix(reply, ExcelPrefix(protocol::ExcelQuery::kCount));
+    if (IsException(n) || !reply.starts_with(ExcelPrefix(protocol::ExcelQuery::kCount)))
+      return Fail("count", n, err);
     count = Atoi(n);
   }
   if (count <= 0) {

@@ -2,13 +2,12 @@
 
 #include <ostream>
 
+#include "protocol/replies.h"
 #include "qx/reply_text.h"
 #include "text/mbcs.h"
 
 namespace parley {
 namespace {
-
-constexpr std::string_view kGroupTag = "<GROUP>";
 
 std::string Lower(std::string_view text) {
   std::string out(text);
@@ -33,13 +32,8 @@ const EngineGroup* Find(const std::vector<EngineGroup>& groups, const std::strin
 
 std::vector<EngineGroup> ParseGroupList(std::string_view reply) {
   std::vector<EngineGroup> groups;
-  for (const std::string& piece : SplitOn(reply, kGroupTag)) {
-    if (piece.starts_with("2<QX>") || piece.empty()) continue;
-    std::string entry = piece;
-    if (const size_t end = entry.find(kFieldSep); end != std::string::npos) entry.resize(end);
-    const std::vector<std::string> fields = SplitOn(entry, "::");
-    if (fields.size() < 2) continue;
-    groups.push_back({ScreenText(fields[0]), Atoi(fields[1])});
+  for (const protocol::AddressGroup& g : protocol::ParseGroupList(reply)) {
+    groups.push_back({ScreenText(g.name), Atoi(g.count)});
   }
   return groups;
 }

@@ -5,6 +5,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "protocol/query_requests.h"
 #include "qx/exit_codes.h"
 #include "qx/reply_text.h"
 #include "qx/terminal.h"
@@ -14,7 +15,6 @@ namespace parley {
 namespace {
 
 // A LOGIN body shorter than this (in CP949 bytes) is taken by the engine as the saved-id query.
-constexpr size_t kMinLoginBody = 7;
 
 }  // namespace
 
@@ -31,16 +31,15 @@ CLI::App* AddLoginCommand(CLI::App& app, LoginOptions* options) {
 }
 
 std::string LoginBody(const LoginOptions& options) {
-  std::string body = options.id + std::string(kFieldSep) + options.password;
-  if (options.save) body += std::string(kFieldSep) + "SAVE";
-  return body;
+  return protocol::LoginRequest{options.id, options.password, options.save}.Build();
 }
 
 int RunLoginCommand(LoginOptions options, const LinkTarget& target, std::ostream& out,
                     std::ostream& err) {
   std::string reply;
   if (options.saved) {
-    if (!AskOnce(target, "LOGIN", "", &reply, err)) return kExitNoEngine;
+    if (!AskOnce(target, "LOGIN", protocol::LoginRequest::kSavedIdBody, &reply, err))
+      return kExitNoEngine;
     // "1<QX>" alone, or "1<QX>" + id + "<QX>".
     std::vector<std::string> fields = SplitOn(reply, kFieldSep);
     if (fields.size() >= 2 && !fields[1].empty()) {
@@ -61,7 +60,7 @@ int RunLoginCommand(LoginOptions options, const LinkTarget& target, std::ostream
     err << "qx login: give ID and PASSWORD (or set QX_PASSWORD), or --saved\n";
     return kExitUsage;
   }
-  if (Utf8ToAnsi(LoginBody(options)).size() < kMinLoginBody) {
+  if (protocol::LoginRequest::AsksSavedId(Utf8ToAnsi(LoginBody(options)))) {
     err << "qx login: an id and password this short would be read as the saved-id query\n";
     return kExitUsage;
   }

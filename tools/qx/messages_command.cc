@@ -5,6 +5,7 @@
 #include <CLI/CLI.hpp>
 
 #include "client/message_text.h"
+#include "protocol/query_requests.h"
 #include "qx/exit_codes.h"
 #include "qx/reply_text.h"
 #include "qx/text_table.h"
@@ -13,18 +14,7 @@ namespace parley {
 namespace {
 
 constexpr size_t kTextColumns = 48;
-constexpr std::string_view kFirst = "<FIRST>";
-
-std::string Join(std::initializer_list<std::string_view> fields) {
-  std::string out;
-  bool first = true;
-  for (std::string_view field : fields) {
-    if (!first) out += kFieldSep;
-    first = false;
-    out += field;
-  }
-  return out;
-}
+using protocol::kFirstPageTag;
 
 // The web service's rows of saved messages: number, subject, text, kind, time saved.
 void PrintSaved(std::string_view rows, std::ostream& out) {
@@ -109,13 +99,17 @@ std::pair<std::string, std::string> MessagesRequest(const MessagesOptions& o) {
   const std::string page = std::to_string(o.page);
   const std::string size = std::to_string(o.size);
   if (o.action == "save") {
-    return {"MYMSG", Join({"SAVE", EscapeUiText(o.text), EscapeUiText(o.subject), o.type})};
+    return {"MYMSG",
+            protocol::SaveMessageRequest{EscapeUiText(o.text), EscapeUiText(o.subject), o.type}
+                .Build()};
   }
   if (o.action == "catalogue") {
-    if (o.group.empty()) return {"EMOTN", std::string(kFirst) + Join({o.type, page, size})};
-    return {"EMOTN", Join({o.type, o.group, page, size})};
+    if (o.group.empty())
+      return {"EMOTN", protocol::CatalogueFirstRequest{o.type, page, size}.Build()};
+    return {"EMOTN", protocol::CataloguePageRequest{o.type, o.group, page, size}.Build()};
   }
-  return {"MYMSG", Join({o.type == "SMS" ? "CNT" : o.type, page, size})};
+  return {"MYMSG",
+          protocol::SavedMessagesRequest{o.type == "SMS" ? "CNT" : o.type, page, size}.Build()};
 }
 
 int RunMessagesCommand(const MessagesOptions& options, const LinkTarget& target, std::ostream& out,
@@ -147,12 +141,12 @@ int RunMessagesCommand(const MessagesOptions& options, const LinkTarget& target,
   if (options.action == "catalogue") {
     if (options.group.empty()) {
       // "<FIRST>" groups "<QX>" count of the first group "<QX>" its texts.
-      if (!reply.starts_with(kFirst)) {
+      if (!reply.starts_with(kFirstPageTag)) {
         err << "qx messages: unexpected reply\n";
         return kExitRefused;
       }
       std::vector<std::string> parts =
-          SplitOn(std::string_view(reply).substr(kFirst.size()), kFieldSep);
+          SplitOn(std::string_view(reply).substr(kFirstPageTag.size()), kFieldSep);
       parts.resize(2);
       PrintGroups(parts[0], out);
       out << "\ntexts in the first group: " << ScreenText(parts[1]) << "\n";

@@ -9,10 +9,11 @@
 #include <vector>
 
 #include "client/messages.h"
+#include "protocol/markup.h"
 
 namespace parley {
 
-inline constexpr std::string_view kFieldSep = "<QX>";
+using protocol::kFieldSep;
 
 // The pieces of text between separators, empty pieces included ("a<QX><QX>b" gives "a", "",
 // "b"; an empty text gives one empty piece).

@@ -4,6 +4,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "protocol/query_requests.h"
 #include "qx/exit_codes.h"
 #include "qx/reply_text.h"
 #include "qx/text_table.h"
@@ -11,8 +12,8 @@
 namespace parley {
 namespace {
 
-constexpr std::string_view kData = "<DATA>";
-constexpr std::string_view kEnd = "<END>";
+using protocol::kDataTag;
+using protocol::kRowEnd;
 constexpr size_t kTitleColumns = 30;
 
 // "YYYY-MM" or "YYYYMM" as year and month texts; an empty text gives two empty texts.
@@ -65,20 +66,19 @@ CLI::App* AddStatsCommand(CLI::App& app, StatsOptions* options) {
 }
 
 std::string ResultsBody(const ResultsOptions& o) {
-  std::string body = "1";
-  for (const std::string& field : {o.from, o.to, o.kind, o.result, std::to_string(o.page),
-                                   std::to_string(o.size), std::string(), o.phone}) {
-    body += kFieldSep;
-    body += field;
-  }
-  return body;
+  return protocol::SendResultsRequest{
+      1,  o.from, o.to, o.kind, o.result, std::to_string(o.page), std::to_string(o.size),
+      "", o.phone}
+      .Build();
 }
 
 bool StatsBody(const StatsOptions& o, std::string* body) {
-  std::string sy, sm, ey, em;
-  if (!SplitMonth(o.from, &sy, &sm) || !SplitMonth(o.to, &ey, &em)) return false;
-  *body =
-      sy + std::string(kFieldSep) + sm + std::string(kFieldSep) + ey + std::string(kFieldSep) + em;
+  protocol::UsageRequest request;
+  if (!SplitMonth(o.from, &request.start_year, &request.start_month) ||
+      !SplitMonth(o.to, &request.end_year, &request.end_month)) {
+    return false;
+  }
+  *body = request.Build();
   return true;
 }
 
@@ -87,7 +87,7 @@ int RunResultsCommand(const ResultsOptions& options, const LinkTarget& target, s
   std::string reply;
   if (!AskOnce(target, "SENDL", ResultsBody(options), &reply, err)) return kExitNoEngine;
   // "1<QX>" four comma-separated totals "<DATA>", then rows of seven fields, each ending "<END>".
-  const size_t data = reply.find(kData);
+  const size_t data = reply.find(kDataTag);
   if (data == std::string::npos) {
     err << "qx results: unexpected reply \"" << ScreenText(reply) << "\"\n";
     return kExitRefused;
@@ -105,7 +105,7 @@ int RunResultsCommand(const ResultsOptions& options, const LinkTarget& target, s
       << " failed, " << totals[3] << " waiting\n";
   TextTable table({"No", "Time", "Kind", "From", "Title", "Result", "Count"});
   for (const std::string& row :
-       SplitOn(std::string_view(reply).substr(data + kData.size()), kEnd)) {
+       SplitOn(std::string_view(reply).substr(data + kDataTag.size()), kRowEnd)) {
     if (row.empty()) continue;
     std::vector<std::string> cells;
     for (const std::string& cell : SplitOn(row, kFieldSep)) cells.push_back(ScreenText(cell));

@@ -20,6 +20,8 @@
 #include "client/picture_check.h"
 #include "client/reservation.h"
 #include "link/message.h"
+#include "protocol/query_requests.h"
+#include "protocol/send_requests.h"
 #include "qx/check_command.h"
 #include "qx/exit_codes.h"
 #include "qx/group_check.h"
@@ -34,8 +36,6 @@
 
 namespace parley {
 namespace {
-
-constexpr std::string_view kSep = "<QX>";
 
 std::string Join(const std::vector<std::string>& parts, char sep) {
   std::string out;
@@ -139,7 +139,8 @@ CLI::App* AddSendCommand(CLI::App& app, SendOptions* options) {
   auto* text_file = send->add_option("--text-file", options->text_file, "File of the message text")
                         ->check(CLI::ExistingFile);
   text->excludes(text_file);
-  send->add_option("--image", options->images, "JPEG picture file (up to three)")->allow_extra_args(false);
+  send->add_option("--image", options->images, "JPEG picture file (up to three)")
+      ->allow_extra_args(false);
   send->add_option("--title", options->title, "Title");
   send->add_option("--callback", options->callback, "Callback (sender) number");
   send->add_option("--reserve", options->reserve,
@@ -172,23 +173,29 @@ int SendMode(const SendOptions& options) {
   return Utf8ToAnsi(options.text).size() > options.limits.sms_bytes ? 2 : 1;
 }
 
-std::string SendBody(const SendOptions& options, int mode) {
-  std::string body = std::to_string(mode);
-  std::vector<std::string> fields;
+std::string SendBody(const SendOptions& options, int mode,
+                     const std::vector<std::string>& pictures) {
   if (options.groups.empty()) {
-    fields = {std::to_string(options.to.size()), options.title, options.reserve,
-              Join(options.to, ',')};
-  } else {
-    fields = {std::to_string(options.groups.size() + options.to.size()), options.title,
-              options.reserve, Join(options.groups, ','), Join(options.to, ',')};
+    return protocol::DirectSendRequest{mode,
+                                       static_cast<int>(options.to.size()),
+                                       options.title,
+                                       options.reserve,
+                                       Join(options.to, ','),
+                                       options.callback,
+                                       EscapeUiText(options.text),
+                                       pictures}
+        .Build();
   }
-  fields.push_back(options.callback);
-  fields.push_back(EscapeUiText(options.text));
-  for (const std::string& field : fields) {
-    body += kSep;
-    body += field;
-  }
-  return body;
+  return protocol::GroupSendRequest{mode,
+                                    static_cast<int>(options.groups.size() + options.to.size()),
+                                    options.title,
+                                    options.reserve,
+                                    Join(options.groups, ','),
+                                    Join(options.to, ','),
+                                    options.callback,
+                                    EscapeUiText(options.text),
+                                    pictures}
+      .Build();
 }
 
 bool CheckSendRequest(const SendOptions& options, SendOptions* checked, std::ostream& out,
@@ -313,7 +320,8 @@ int RunSendCommand(const SendOptions& given, const LinkTarget& target, std::ostr
   if (!session.Open()) return kExitNoEngine;
   std::string reply;
   if (!options.login.empty()) {
-    const std::string login = options.login + std::string(kSep) + options.password;
+    const std::string login =
+        protocol::LoginRequest{options.login, options.password, false}.Build();
     if (!session.Ask("LOGIN", login, &reply)) return kExitNoEngine;
     if (!reply.starts_with("2<QX>1")) {
       err << "qx send: login refused\n";
@@ -321,13 +329,12 @@ int RunSendCommand(const SendOptions& given, const LinkTarget& target, std::ostr
     }
   }
 
-  std::string body = SendBody(options, mode);
-  if (!pictures.empty()) body += std::string(kSep) + "<IMG>" + Join(pictures, ',');
+  const std::string body = SendBody(options, mode, pictures);
   // The groups must be in the engine's book and have members; the send check then tells whether
   // the account may send them all (and that it is logged in), though ASEND itself needs none.
   int64_t count = static_cast<int64_t>(options.to.size());
   if (group_send) {
-    if (!session.Ask("ADDRB", "2", &reply)) return kExitNoEngine;
+    if (!session.Ask("ADDRB", protocol::AddressRequest{}.Build(), &reply)) return kExitNoEngine;
     int64_t members = 0;
     if (!CheckGroups(options.groups, ParseGroupList(reply), &members, lang, out, err)) {
       return kExitUsage;
@@ -364,7 +371,7 @@ int RunSendCommand(const SendOptions& given, const LinkTarget& target, std::ostr
   const std::string label = "sending " + std::to_string(options.to.size()) + " message(s)...";
   if (!session.Ask("DSEND", body, &reply, label)) return kExitNoEngine;
   // The pipeline's text, then the six account fields.
-  const std::string text = reply.substr(0, reply.find(kSep));
+  const std::string text = reply.substr(0, reply.find(kFieldSep));
   out << (text.empty() ? std::string("nothing sent") : AnsiToUtf8(text)) << "\n";
   if (ParseAccountTail(reply, &info)) PrintAccount(info, lang, out);
   return text.empty() || text == kSendFailedText ? kExitRefused : kExitOk;

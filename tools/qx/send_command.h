@@ -54,7 +54,8 @@ int SendMode(const SendOptions& options);
 // The DSEND body of the send (fields after the mode as the engine reads them; the text escaped),
 // or with groups the ASEND body: the count of groups plus numbers, and the group names
 // before the numbers.
-std::string SendBody(const SendOptions& options, int mode);
+std::string SendBody(const SendOptions& options, int mode,
+                     const std::vector<std::string>& pictures = {});
 
 // The client core's checks of a send: fills *checked with the options as the engine will get
 // them (normalised recipients and callback, the text read from --text-file, the reservation in

@@ -51,6 +51,10 @@ TEST(SendCommandTest, ModeAndBody) {
   EXPECT_EQ(SendBody(o, 1),
             "1<QX>4<QX>T<QX><QX>친구,Work<QX>010-1111-2222,01033334444"
             "<QX>021<QX>a&lt;b&gt;c&gacct;d");
+  // Pictures staged under TempIMG follow the text, their names separated by commas.
+  EXPECT_EQ(SendBody(o, 3, {"a.jpg", "b.jpg"}),
+            "3<QX>4<QX>T<QX><QX>친구,Work<QX>010-1111-2222,01033334444"
+            "<QX>021<QX>a&lt;b&gt;c&gacct;d<QX><IMG>a.jpg,b.jpg");
 }
 
 // A link left in TempIMG under the picture's name is replaced, not written through.
