@@ -127,11 +127,13 @@ int main(int argc, char** argv) {
   const double first = command([](ExcelWorkbook& wb) { return wb.ListSheets(); });
   const double listing = command([](ExcelWorkbook& wb) { return wb.ListSheets(); });
   const double count =
-      command([&](ExcelWorkbook& wb) { return wb.CountDistinct("2<QX>" + sheet + "<QX>phone"); });
+      command([&](ExcelWorkbook& wb) { return wb.CountDistinct(sheet, "phone").value; });
   const std::string distinct = out;
   const std::string preview_body = Utf8ToAnsi("3`") + sheet + "`phone`0212345678`name<Q>[name:12]" +
                                    Utf8ToAnsi("님 안녕하세요") + "`11";
-  const double preview = command([&](ExcelWorkbook& wb) { return wb.Preview(preview_body); });
+  const double preview = command([&](ExcelWorkbook& wb) {
+    return protocol::PreviewLines(wb.Preview(protocol::PreviewRequest::Parse(preview_body)).value);
+  });
   std::printf("listing, first (loads):  %8.3f s\n", first);
   std::printf("listing, cached:         %8.3f s\n", listing);
   std::printf("count distinct, cached:  %8.3f s  (%s distinct phones)\n", count, distinct.c_str());

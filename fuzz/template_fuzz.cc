@@ -18,7 +18,7 @@ namespace {
 using parley::ExcelWorkbook;
 
 void CheckCut(int width, std::string_view text) {
-  const std::string cut = ExcelWorkbook::CutToBytes(width, text);
+  const std::string cut = ExcelWorkbook::CutToBytes(text, width);
   FUZZ_CHECK(text.starts_with(cut));
   FUZZ_CHECK(cut.size() <= static_cast<size_t>(width < 0 ? 0 : width));
   if (width >= 0) FUZZ_CHECK(cut == parley::CutToBytes(text, static_cast<size_t>(width)));
@@ -58,6 +58,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   (void)ExcelWorkbook::NormalizeCell(text, true);
   (void)ExcelWorkbook::NormalizeCell(text, false);
   (void)ExcelWorkbook::SheetTitle(text);
-  (void)ExcelWorkbook::PreviewLine(text, values.empty() ? "" : values[0], composed);
+  (void)protocol::PreviewLine({std::string(text), values.empty() ? "" : values[0], composed});
   return 0;
 }

@@ -55,7 +55,7 @@ std::vector<TemplateProblem> CheckTemplate(std::string_view text,
       if (column >= rows[r].size()) continue;
       const std::string value = Utf8ToAnsi(rows[r][column]);
       // The engine's own cut, so what is reported is what the engine sends.
-      const std::string cut = ExcelWorkbook::CutToBytes(static_cast<int>(m.width), value);
+      const std::string cut = ExcelWorkbook::CutToBytes(value, static_cast<int>(m.width));
       if (cut.size() == value.size()) continue;
       problems.push_back({Text(language, Msg::kTemplateCut,
                                {std::to_string(first_row + static_cast<int>(r)), m.name,

@@ -120,11 +120,16 @@ asio::awaitable<std::string> OnExcel(Engine& engine, CommandBody request) {
     co_return Answer(engine, "1<QX>", [](ExcelWorkbook& wb) { return wb.ListSheets(); });
   }
   if (!body.empty() && body[0] == '2') {
-    co_return Answer(engine, "2<QX>",
-                     [&body](ExcelWorkbook& wb) { return wb.CountDistinct(body); });
+    const protocol::CountRequest count = protocol::CountRequest::Parse(body);
+    co_return Answer(engine, "2<QX>", [&count](ExcelWorkbook& wb) {
+      return AnswerText(wb.CountDistinct(count.sheet, count.column),
+                        [](const std::string& n) { return n; });
+    });
   }
-  const std::string fields = Replaced(body, kSep, "`");
-  co_return Answer(engine, "3<QX>", [&fields](ExcelWorkbook& wb) { return wb.Preview(fields); });
+  const protocol::PreviewRequest preview = protocol::PreviewRequest::Parse(body);
+  co_return Answer(engine, "3<QX>", [&preview](ExcelWorkbook& wb) {
+    return AnswerText(wb.Preview(preview), protocol::PreviewLines);
+  });
 }
 
 asio::awaitable<std::string> OnESend(Engine& engine, std::string body) {

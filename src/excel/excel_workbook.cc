@@ -22,9 +22,8 @@
 namespace parley {
 namespace {
 
-constexpr std::string_view kSep = "<QX>";
-constexpr std::string_view kRowSep = "<Q>";
-constexpr char kFieldSep = '`';
+using protocol::kRowSep;
+constexpr std::string_view kSep = protocol::kFieldSep;
 constexpr size_t kListedRows = 10;
 constexpr int kPreviewRows = 5;
 // Shown for a phone cell that cannot be a number.
@@ -61,9 +60,6 @@ int LeadingNumber(std::string_view text) {
   return value;
 }
 
-// Inserts "-" before position pos of text (at its end when it is shorter).
-void InsertHyphen(std::string& text, size_t pos) { text.insert(std::min(pos, text.size()), "-"); }
-
 // name without one pair of enclosing brackets ("[a b]" gives "a b"); unchanged when it has none.
 std::string_view Unbracketed(std::string_view name) {
   if (name.size() >= 2 && name.front() == '[' && name.back() == ']') {
@@ -81,13 +77,6 @@ std::string PhoneOf(const CRecordset& rs) {
 }
 
 }  // namespace
-
-std::string ExceptionText(std::string_view message) {
-  std::string text = "Exception:[";
-  text += message;
-  text += "]";
-  return text;
-}
 
 ExcelWorkbook::ExcelWorkbook() = default;
 ExcelWorkbook::~ExcelWorkbook() = default;
@@ -202,23 +191,23 @@ std::string ExcelWorkbook::NormalizeCell(std::string text, bool strip_hyphens) {
   return text;
 }
 
-std::string ExcelWorkbook::CountDistinct(const std::string& body) {
-  const QxFields f(body);
-  const std::string sheet = QuoteIdentifier(f[1]);
+WorkbookAnswer<std::string> ExcelWorkbook::CountDistinct(std::string_view sheet_name,
+                                                         std::string_view column_name) {
+  const std::string sheet = QuoteIdentifier(sheet_name);
   // The UI program sends the column bracketed ("[a b]") or bare ("name"); a name that is itself
   // bracketed is taken whole when the sheet has a column of that name.
-  std::string column = QuoteIdentifier(f[2]);
+  std::string column = QuoteIdentifier(column_name);
   if (!database_->CheckQuery("SELECT " + column + " FROM " + sheet)) {
-    column = QuoteIdentifier(Unbracketed(f[2]));
+    column = QuoteIdentifier(Unbracketed(column_name));
   }
   const std::string sql = "SELECT count(*) from (SELECT DISTINCT " + column + " from " + sheet +
                           " where " + column + " is not null)";
-  if (!database_->CheckQuery(sql)) return ExceptionText(database_->last_error());
+  if (!database_->CheckQuery(sql)) return {{}, database_->last_error()};
   CRecordset rs(*database_);
   rs.Open(sql);
   std::string count = rs.IsEOF() ? std::string() : rs.GetFieldValue(0);
   rs.Close();
-  return count;
+  return {count, std::nullopt};
 }
 
 int ExcelWorkbook::ParseTemplate(std::string_view text) {
@@ -257,7 +246,7 @@ std::string ExcelWorkbook::ApplyField(int k, std::string text, std::string_view 
   const std::string& name = field_names_[static_cast<size_t>(k)];
   const int width = field_widths_[static_cast<size_t>(k)];
   size_t replaced =
-      ReplaceAll(text, "[" + name + ":" + std::to_string(width) + "]", CutToBytes(width, value));
+      ReplaceAll(text, "[" + name + ":" + std::to_string(width) + "]", CutToBytes(value, width));
   if (replaced == 0) {
     const std::string prefix = "[" + name + ":";
     const size_t at = text.find(prefix);
@@ -266,7 +255,7 @@ std::string ExcelWorkbook::ApplyField(int k, std::string text, std::string_view 
     const size_t close = text.find(']', start);
     const int w = LeadingNumber(std::string_view(text).substr(
         start, close == std::string::npos ? std::string::npos : close - start));
-    ReplaceAll(text, "[" + name + ":" + std::to_string(w) + "]", CutToBytes(w, value));
+    ReplaceAll(text, "[" + name + ":" + std::to_string(w) + "]", CutToBytes(value, w));
   }
   ReplaceAll(text, "&lt;", "<");
   ReplaceAll(text, "&gt;", ">");
@@ -274,7 +263,7 @@ std::string ExcelWorkbook::ApplyField(int k, std::string text, std::string_view 
   return text;
 }
 
-std::string ExcelWorkbook::CutToBytes(int width, std::string_view text) {
+std::string ExcelWorkbook::CutToBytes(std::string_view text, int width) {
   return parley::CutToBytes(text, width > 0 ? static_cast<size_t>(width) : 0);
 }
 
@@ -289,21 +278,19 @@ std::string ExcelWorkbook::RowQuery(std::string_view sheet, std::string_view pho
   return sql;
 }
 
-std::string ExcelWorkbook::Preview(const std::string& body) {
-  const std::vector<std::string_view> f = SplitFields(body, kFieldSep);
-  auto at = [&f](size_t i) { return i < f.size() ? f[i] : std::string_view(); };
-  ParseTemplate(at(4));
-  const std::string sheet(at(1));
-  const std::string phone_column = Replaced(at(2), "&comma;", ",");
-  const std::string second = Replaced(at(3), "&comma;", ",");
-  const bool two_column = at(5).size() < 2;
+WorkbookAnswer<std::vector<protocol::PreviewRow>> ExcelWorkbook::Preview(
+    const protocol::PreviewRequest& request) {
+  ParseTemplate(request.message);
+  const std::string phone_column = Replaced(request.phone_column, "&comma;", ",");
+  const std::string second = Replaced(request.second, "&comma;", ",");
+  const bool two_column = request.CallbackColumn();
 
-  const std::string sql = RowQuery(sheet, phone_column, second, two_column, false);
-  if (!database_->CheckQuery(sql)) return ExceptionText(database_->last_error());
+  const std::string sql = RowQuery(request.sheet, phone_column, second, two_column, false);
+  if (!database_->CheckQuery(sql)) return {{}, database_->last_error()};
 
   CRecordset rs(*database_);
   rs.Open(sql);
-  std::string result;
+  std::vector<protocol::PreviewRow> rows;
   const int base = two_column ? 2 : 1;
   for (int done = 0; !rs.IsEOF() && done < kPreviewRows; ++done) {
     std::string phone = PhoneOf(rs);
@@ -316,39 +303,11 @@ std::string ExcelWorkbook::Preview(const std::string& body) {
       number = second;
     }
     std::string text = ComposeText([&rs](int i) { return rs.GetFieldValue(i); }, base);
-    result += PreviewLine(std::move(phone), std::move(number), std::move(text));
+    rows.push_back({std::move(phone), std::move(number), std::move(text)});
     rs.MoveNext();
   }
   rs.Close();
-  return result;
-}
-
-std::string ExcelWorkbook::PreviewLine(std::string a, std::string b, std::string c) {
-  ReplaceAll(c, ",", "&comma;");
-  ReplaceAll(c, "<", "&lt;");
-  ReplaceAll(c, ">", "&gt;");
-  if (a.find('-') == std::string::npos) {
-    if (a.size() == 10) {
-      InsertHyphen(a, 6);
-      InsertHyphen(a, 3);
-    } else {
-      InsertHyphen(a, 7);
-      InsertHyphen(a, 3);
-    }
-  }
-  if (b.find('-') == std::string::npos) {
-    if (b.size() >= 10) {
-      InsertHyphen(b, b.size() == 10 ? 6 : 7);
-      InsertHyphen(b, 3);
-    }
-  }
-  std::string line = std::move(a);
-  line += ',';
-  line += b;
-  line += ',';
-  line += c;
-  line += kSep;
-  return line;
+  return {std::move(rows), std::nullopt};
 }
 
 }  // namespace parley

@@ -9,14 +9,32 @@
 #include <array>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "protocol/markup.h"
+#include "protocol/query_requests.h"
+#include "protocol/replies.h"
 
 namespace parley {
 
 class CExcelDatabase;
 class WorkbookCache;
+
+// A workbook query's value, or the reason (the database's message) it could not run.
+template <typename T>
+struct WorkbookAnswer {
+  T value{};
+  std::optional<std::string> failure;
+};
+
+// The EXCEL reply text of an answer: the value as `text` makes it, or "Exception:[reason]".
+template <typename T, typename Text>
+std::string AnswerText(const WorkbookAnswer<T>& answer, Text text) {
+  return answer.failure ? protocol::ExceptionText(*answer.failure) : text(answer.value);
+}
 
 class ExcelWorkbook {
  public:
@@ -62,9 +80,9 @@ class ExcelWorkbook {
   // date or any other text of that length keeps its form).
   static std::string NormalizeCell(std::string text, bool strip_hyphens);
 
-  // The count sub-command: body "2<QX>sheet<QX>column"; the number of distinct non-null values
-  // of column, or "Exception:[<reason>]".
-  std::string CountDistinct(const std::string& body);
+  // The number of distinct non-null values of column (bracketed or bare) in sheet, or the
+  // database's reason why the query cannot run.
+  WorkbookAnswer<std::string> CountDistinct(std::string_view sheet, std::string_view column);
 
   // Reads the field list and the markers "[name:width]" of a message text into the template
   // state. Returns 1 when at least one marker was recorded, else 0.
@@ -74,15 +92,13 @@ class ExcelWorkbook {
   // and "&gacct;". A text without marker k is returned unchanged.
   std::string ApplyField(int k, std::string text, std::string_view value) const;
 
-  // text cut to at most width bytes at a character boundary.
-  static std::string CutToBytes(int width, std::string_view text);
+  // text cut to at most width bytes at a character boundary (nothing for a width below 1); the
+  // free CutToBytes with a marker's signed width.
+  static std::string CutToBytes(std::string_view text, int width);
 
-  // The preview sub-command on a body whose "<QX>" are already backticks: up to five lines of
-  // phone, second number and composed text, or "Exception:[<reason>]".
-  std::string Preview(const std::string& body);
-
-  // One preview line "a,b,c<QX>": numbers with hyphens inserted, the text escaped.
-  static std::string PreviewLine(std::string a, std::string b, std::string c);
+  // Up to five rows of phone, callback number and composed text for the preview request, or the
+  // database's reason why the query cannot run.
+  WorkbookAnswer<std::vector<protocol::PreviewRow>> Preview(const protocol::PreviewRequest& r);
 
   // The template state as ParseTemplate left it.
   int field_count() const { return field_count_; }
@@ -119,7 +135,7 @@ class ExcelWorkbook {
 };
 
 // The text of a database failure as the Excel commands answer it: "Exception:[<message>]".
-std::string ExceptionText(std::string_view message);
+using protocol::ExceptionText;
 
 }  // namespace parley
 

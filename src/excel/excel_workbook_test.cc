@@ -25,6 +25,15 @@ namespace {
 // Engine text for a UTF-8 literal.
 std::string A(const char* utf8) { return Utf8ToAnsi(utf8); }
 
+// The EXCEL 2 and 3 answers to a request body, as the UI program reads them.
+std::string Count(ExcelWorkbook& wb, std::string_view body) {
+  const protocol::CountRequest r = protocol::CountRequest::Parse(body);
+  return AnswerText(wb.CountDistinct(r.sheet, r.column), [](const std::string& n) { return n; });
+}
+std::string Preview(ExcelWorkbook& wb, std::string_view body) {
+  return AnswerText(wb.Preview(protocol::PreviewRequest::Parse(body)), protocol::PreviewLines);
+}
+
 class ExcelWorkbookTest : public ::testing::Test {
  protected:
   // Writes a CSV sheet named after `name` and opens it; its table is "<name>$".
@@ -90,14 +99,14 @@ TEST_F(ExcelWorkbookTest, SheetTitleAndNormalizeCell) {
 TEST_F(ExcelWorkbookTest, CountDistinctAndItsErrors) {
   // Text compares as the spreadsheet driver compared it: ASCII case folded.
   Open("Sheet1", "name,phone\nx,1\nX,1\ny,\n,2\n");
-  EXPECT_EQ(workbook_.CountDistinct("2<QX>Sheet1$<QX>name"), "2");
-  EXPECT_EQ(workbook_.CountDistinct("2<QX>Sheet1$<QX>phone"), "2");  // 1 and 2; empty is NULL
-  EXPECT_EQ(workbook_.CountDistinct("2<QX>Sheet1$<QX>nope"), "Exception:[no such column: nope]");
-  EXPECT_EQ(workbook_.CountDistinct("2<QX>Sheet9$<QX>name"), "Exception:[no such table: Sheet9$]");
+  EXPECT_EQ(Count(workbook_, "2<QX>Sheet1$<QX>name"), "2");
+  EXPECT_EQ(Count(workbook_, "2<QX>Sheet1$<QX>phone"), "2");  // 1 and 2; empty is NULL
+  EXPECT_EQ(Count(workbook_, "2<QX>Sheet1$<QX>nope"), "Exception:[no such column: nope]");
+  EXPECT_EQ(Count(workbook_, "2<QX>Sheet9$<QX>name"), "Exception:[no such table: Sheet9$]");
   // The workbook only reads, whatever the column text holds.
-  EXPECT_TRUE(workbook_
-                  .CountDistinct("2<QX>Sheet1$<QX>name from [Sheet1$]); DROP TABLE "
-                                 "[Sheet1$]; --")
+  EXPECT_TRUE(Count(workbook_,
+                    "2<QX>Sheet1$<QX>name from [Sheet1$]); DROP TABLE "
+                    "[Sheet1$]; --")
                   .starts_with("Exception:["));
   EXPECT_EQ(workbook_.CountRows("Sheet1$"), 4);
 }
@@ -157,26 +166,26 @@ TEST_F(ExcelWorkbookTest, PreviewLines) {
                    "1012345678.0,15881234,Kimberly\n"
                    "12345,,\"a,b\"\n"));
   // Two-column mode with a template.
-  EXPECT_EQ(AnsiToUtf8(workbook_.Preview(A("3`Sheet1$`phone`back`name<Q>Hi [name:5]!`1"))),
+  EXPECT_EQ(AnsiToUtf8(Preview(workbook_, A("3`Sheet1$`phone`back`name<Q>Hi [name:5]!`1"))),
             "010-1234-5678,021-234-5678,Hi 김철!<QX>"
             "010-1234-5678,15881234,Hi Kimbe!<QX>"
             "010-0000-0000,010-0000-0000,Hi a&comma;b!<QX>");
   // One-column mode: the literal second number, hyphens inserted only into 10 or more digits.
-  EXPECT_EQ(workbook_.Preview("3`Sheet1$`phone`0212345678`plain <b>`11"),
+  EXPECT_EQ(Preview(workbook_, "3`Sheet1$`phone`0212345678`plain <b>`11"),
             "010-1234-5678,021-234-5678,plain &lt;b&gt;<QX>"
             "010-1234-5678,021-234-5678,plain &lt;b&gt;<QX>"
             "010-0000-0000,021-234-5678,plain &lt;b&gt;<QX>");
-  EXPECT_EQ(workbook_.Preview("3`Sheet1$`phone`1588-1234`x`11").substr(0, 25),
+  EXPECT_EQ(Preview(workbook_, "3`Sheet1$`phone`1588-1234`x`11").substr(0, 25),
             "010-1234-5678,1588-1234,x");
   // A comma in the literal number arrives as "&comma;" and is shown as one.
-  EXPECT_EQ(workbook_.Preview("3`Sheet1$`phone`02&comma;123`x`11").substr(0, 26),
+  EXPECT_EQ(Preview(workbook_, "3`Sheet1$`phone`02&comma;123`x`11").substr(0, 26),
             "010-1234-5678,02,123,x<QX>");
-  EXPECT_EQ(workbook_.Preview("3`Sheet1$`fax`back`x`1"), "Exception:[no such column: fax]");
+  EXPECT_EQ(Preview(workbook_, "3`Sheet1$`fax`back`x`1"), "Exception:[no such column: fax]");
 
   std::string csv = "phone\n";
   for (int i = 0; i < 100; ++i) csv += "0101234" + std::to_string(1000 + i) + "\n";
   Open("many", csv);
-  const std::string preview = workbook_.Preview("3`many$`phone`x`hi`11");
+  const std::string preview = Preview(workbook_, "3`many$`phone`x`hi`11");
   EXPECT_EQ(preview.size(), 5 * std::string("010-1234-1000,x,hi<QX>").size()) << preview;
 }
 
@@ -271,16 +280,16 @@ TEST_F(CraftedNamesTest, NamesAreOnlyEverNames) {
             "01077778888,Choi,a,<Q>01077778888,Jung,a,<QX>");
   EXPECT_EQ(workbook_.CountRows(sheet), 2);
   // The count request's column arrives bare or bracketed.
-  EXPECT_EQ(workbook_.CountDistinct("2<QX>" + sheet + "<QX>" + kCraftedColumn), "1");
-  EXPECT_EQ(workbook_.CountDistinct("2<QX>" + sheet + "<QX>[" + kCraftedColumn + "]"), "1");
-  EXPECT_EQ(workbook_.CountDistinct("2<QX>" + sheet + "<QX>[name]"), "2");
-  EXPECT_EQ(workbook_.CountDistinct("2<QX>" + sheet + "<QX>[tag]"), "1");
-  EXPECT_EQ(workbook_.CountDistinct("2<QX>" + sheet + "<QX>[[tag]]"), "1");
-  EXPECT_EQ(workbook_.CountDistinct("2<QX>x$<QX>[phone] from [x$],[x$]a)--"),
+  EXPECT_EQ(Count(workbook_, "2<QX>" + sheet + "<QX>" + kCraftedColumn), "1");
+  EXPECT_EQ(Count(workbook_, "2<QX>" + sheet + "<QX>[" + kCraftedColumn + "]"), "1");
+  EXPECT_EQ(Count(workbook_, "2<QX>" + sheet + "<QX>[name]"), "2");
+  EXPECT_EQ(Count(workbook_, "2<QX>" + sheet + "<QX>[tag]"), "1");
+  EXPECT_EQ(Count(workbook_, "2<QX>" + sheet + "<QX>[[tag]]"), "1");
+  EXPECT_EQ(Count(workbook_, "2<QX>x$<QX>[phone] from [x$],[x$]a)--"),
             "Exception:[no such column: [phone] from [x$],[x$]a)--]");
-  EXPECT_EQ(workbook_.Preview("3`" + sheet + "`" + kCraftedColumn + "`name`name<Q>[name:4]`1"),
+  EXPECT_EQ(Preview(workbook_, "3`" + sheet + "`" + kCraftedColumn + "`name`name<Q>[name:4]`1"),
             "010-7777-8888,Choi,Choi<QX>010-7777-8888,Jung,Jung<QX>");
-  EXPECT_EQ(workbook_.Preview("3`" + sheet + "`phone`name`hi`1"),
+  EXPECT_EQ(Preview(workbook_, "3`" + sheet + "`phone`name`hi`1"),
             "Exception:[no such column: phone]");
 }
 
@@ -297,7 +306,7 @@ TEST_F(ExcelWorkbookTest, EveryQueryHasABudget) {
   ASSERT_TRUE(WriteXlsx(file, {many, wide}, XlsxOptions{}, &error)) << error;
   workbook_.OpenWorkbook(file);
   EXPECT_TRUE(workbook_.ListSheets().starts_with("many<QX>10000<QX>phone,name<QX>"));
-  EXPECT_EQ(workbook_.CountDistinct("2<QX>many$<QX>phone"), "9000");
+  EXPECT_EQ(Count(workbook_, "2<QX>many$<QX>phone"), "9000");
 
   // A budget these ordinary queries go over stands for a query that would hold the engine: each
   // is stopped with the reason, and the listing does not pass over it as one failing sheet.
@@ -314,7 +323,7 @@ TEST_F(ExcelWorkbookTest, EveryQueryHasABudget) {
   const std::string reason =
       "query stopped: it reached the limit of 1000 instructions for one query";
   EXPECT_EQ(stopped([&] { workbook_.ListSheets(); }), reason);
-  EXPECT_EQ(stopped([&] { workbook_.CountDistinct("2<QX>many$<QX>phone"); }), reason);
+  EXPECT_EQ(stopped([&] { Count(workbook_, "2<QX>many$<QX>phone"); }), reason);
 }
 
 TEST_F(ExcelWorkbookTest, ASheetThatCannotBeReadLeavesTheOthersListed) {
@@ -339,8 +348,8 @@ TEST_F(ExcelWorkbookTest, NamesOutsideCp949) {
             (std::vector<std::string>{A("연락처?$"), "Sheet2$"}));
   EXPECT_EQ(workbook_.ListSheets(), A("연락처?<QX>2<QX>이름?,phone<QX>김,01011112222,<Q>"
                                       "이,01011112222,<QX>Sheet2<QX>1<QX>name<QX>Lee,<QX>"));
-  EXPECT_EQ(workbook_.CountDistinct(A("2<QX>연락처?$<QX>이름?")), "2");
-  EXPECT_EQ(workbook_.CountDistinct(A("2<QX>연락처?$<QX>phone")), "1");
+  EXPECT_EQ(Count(workbook_, A("2<QX>연락처?$<QX>이름?")), "2");
+  EXPECT_EQ(Count(workbook_, A("2<QX>연락처?$<QX>phone")), "1");
 
   // A file whose name CP949 cannot hold opens under its own name: a CSV's sheet is named after it.
   const std::filesystem::path csv = dir_.path() / "ő-accent😀.csv";
@@ -362,7 +371,7 @@ TEST_F(ExcelWorkbookTest, CommandsShareACachedWorkbookWhileASendReadsIt) {
   listing.OpenWorkbook(file, &cache);
   EXPECT_EQ(listing.database()->handle(), sending.database()->handle());  // one connection
   EXPECT_EQ(listing.ListSheets(), "rows<QX>2<QX>phone<QX>01011112222,<Q>01033334444,<QX>");
-  EXPECT_EQ(listing.CountDistinct("2<QX>rows$<QX>phone"), "2");
+  EXPECT_EQ(Count(listing, "2<QX>rows$<QX>phone"), "2");
 
   EXPECT_EQ(rows.GetFieldValue(0), "01011112222");
   rows.MoveNext();

@@ -2,6 +2,9 @@
 
 #include "protocol/markup.h"
 #include "protocol/send_requests.h"
+#include "text/mbcs.h"
+
+#include <algorithm>
 
 namespace parley::protocol {
 
@@ -61,6 +64,44 @@ std::string GroupListReply(const std::vector<AddressGroup>& groups) {
         {kGroupTag, g.name, kGroupPartSep, g.count, kGroupPartSep, g.level, kGroupPartSep, g.key});
   }
   text += kFieldSep;
+  return text;
+}
+
+namespace {
+
+// Inserts "-" before position pos of text (at its end when it is shorter).
+void InsertHyphen(std::string& text, size_t pos) { text.insert(std::min(pos, text.size()), "-"); }
+
+}  // namespace
+
+std::string PreviewLine(PreviewRow row) {
+  std::string& a = row.phone;
+  std::string& b = row.number;
+  std::string& c = row.text;
+  ReplaceAll(c, ",", "&comma;");
+  ReplaceAll(c, "<", "&lt;");
+  ReplaceAll(c, ">", "&gt;");
+  if (a.find('-') == std::string::npos) {
+    if (a.size() == 10) {
+      InsertHyphen(a, 6);
+      InsertHyphen(a, 3);
+    } else {
+      InsertHyphen(a, 7);
+      InsertHyphen(a, 3);
+    }
+  }
+  if (b.find('-') == std::string::npos) {
+    if (b.size() >= 10) {
+      InsertHyphen(b, b.size() == 10 ? 6 : 7);
+      InsertHyphen(b, 3);
+    }
+  }
+  return Concat({a, ",", b, ",", c, kFieldSep});
+}
+
+std::string PreviewLines(const std::vector<PreviewRow>& rows) {
+  std::string text;
+  for (const PreviewRow& row : rows) text += PreviewLine(row);
   return text;
 }
 

@@ -49,6 +49,20 @@ std::string SendReply(std::string_view result, const AccountFigures& figures);
 // EXCEL: the sub-command's prefix ("1<QX>", "2<QX>" or "3<QX>") + the answer.
 std::string ExcelReply(ExcelQuery query, std::string_view answer);
 
+// The answer of an EXCEL count or preview: the value, or the workbook's reason for failing.
+// The reply carries the reason as "Exception:[reason]".
+struct PreviewRow {
+  std::string phone;
+  std::string number;  // the callback number
+  std::string text;    // the composed text
+};
+// EXCEL 3 lines: per row phone "," number "," text "<QX>"; a phone without "-" gets hyphens
+// (after 3 and 6 digits when it has 10, else after 3 and 7), a number without "-" of at least 10
+// bytes likewise; the text's ",", "<" and ">" as "&comma;", "&lt;" and "&gt;".
+std::string PreviewLines(const std::vector<PreviewRow>& rows);
+// One line of PreviewLines.
+std::string PreviewLine(PreviewRow row);
+
 // An address-book group as the group list shows it.
 struct AddressGroup {
   std::string name;
