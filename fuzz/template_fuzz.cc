@@ -58,6 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   (void)ExcelWorkbook::NormalizeCell(text, true);
   (void)ExcelWorkbook::NormalizeCell(text, false);
   (void)ExcelWorkbook::SheetTitle(text);
-  (void)protocol::PreviewLine({std::string(text), values.empty() ? "" : values[0], composed});
+  (void)parley::protocol::PreviewLine(
+      {std::string(text), values.empty() ? "" : values[0], composed});
   return 0;
 }
