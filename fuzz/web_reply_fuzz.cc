@@ -7,9 +7,11 @@
 #include <string_view>
 
 #include "fuzz_check.h"
-#include "web/account_calls.h"
+#include "protocol/query_requests.h"
+#include "protocol/replies.h"
+#include "web/endpoints.h"
+#include "web/reply_data.h"
 #include "web/reply_text.h"
-#include "web/stat_calls.h"
 
 namespace {
 
@@ -37,23 +39,22 @@ void CheckFormatters(FuzzedDataProvider& in, const std::string& reply) {
   const std::string page_size = in.ConsumeRandomLengthString(12);
   const std::string args = in.ConsumeRandomLengthString(64);
 
-  (void)FormatUserInfo(reply);
-  (void)CheckUser(reply);
-  const std::string count = FormatResultCount(reply, n);
+  (void)parley::protocol::UserInfoText(ParseUserInfo(reply));
+  (void)LoginCode(reply);
+  const std::string count = parley::protocol::ResultTotalsLine(n, ParseTotals(reply));
   FUZZ_CHECK(count.ends_with("<DATA>"));
 
-  StatRequest request;
-  request.page_size = page_size;
-  (void)FormatSendStatRows(request, reply);
-  (void)FormatStatRow(reply);
+  (void)parley::protocol::SendResultsReply(n, count, ParseSentJobs(reply, page_size));
   (void)NullToEmpty(reply);
 
-  request.GetSendStat("http://127.0.0.1", "20260101", "20261231", args);
-  request.GetSendStatCNT("http://127.0.0.1", "20260101", "20261231", args);
-  request.GetDailyStat("http://127.0.0.1", args);
-  LoginRequest login;
-  (void)login.ParseLoginArgs(args);
-  login.BuildLogin("http://127.0.0.1");
+  const auto r = parley::protocol::SendResultsRequest::Parse(args);
+  (void)RequestFor("http://127.0.0.1", Endpoint::kStatPage,
+                   {r.from, r.to, r.type, r.result, r.number_flag, r.phone, r.page, r.page_size});
+  const auto u = parley::protocol::UsageRequest::Parse(args);
+  (void)RequestFor("http://127.0.0.1", Endpoint::kDailyStat,
+                   {u.start_year, u.start_month, u.end_year, u.end_month});
+  const auto login = parley::protocol::LoginRequest::Parse(args);
+  (void)RequestFor("http://127.0.0.1", Endpoint::kLogin, {login.id, login.password});
 }
 
 }  // namespace

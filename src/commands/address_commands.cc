@@ -15,8 +15,7 @@ std::string OnAddrB(Engine& engine, const std::string& body) {
   const bool open = book.OpenAddressBook();
   switch (request.kind) {
     case protocol::AddressRequest::kGroups:
-      return protocol::GroupListReply(open ? book.Groups()
-                                           : std::vector<protocol::AddressGroup>());
+      return protocol::GroupListReply(open ? book.Groups() : std::vector<protocol::AddressGroup>());
     case protocol::AddressRequest::kAddresses:
       return protocol::AddressListReply(open ? book.Addresses(request.group_key)
                                              : std::vector<protocol::Address>());

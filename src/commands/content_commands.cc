@@ -1,99 +1,70 @@
 #include "commands/content_commands.h"
 
-#include <initializer_list>
-#include <string_view>
-
 #include "engine/engine_services.h"
-#include "text/mbcs.h"
-#include "web/catalogue_calls.h"
-#include "web/stat_calls.h"
+#include "protocol/query_requests.h"
+#include "protocol/replies.h"
+#include "web/web_service.h"
 
 namespace parley {
+
 namespace {
 
-constexpr std::string_view kFirstPage = "<FIRST>";
-constexpr std::string_view kSep = "<QX>";
-
-// Sends a GET and returns its reply text (empty when the request failed).
-std::string Fetch(EngineServices& services, const WebTarget& target) {
-  services.web().GetPage(target.server, target.object);
-  return services.web().GetReply();
-}
-
-std::string Join(std::initializer_list<std::string_view> parts) {
-  std::string out;
-  for (std::string_view p : parts) out += p;
-  return out;
-}
+constexpr std::string_view kSmsType = "SMS";
+constexpr std::string_view kLmsType = "LMS";
+constexpr std::string_view kAllGroups = "";
+constexpr int kResultSelector = 1;  // the result totals
+constexpr int kListSelector = 2;    // the list alone
 
 }  // namespace
 
 std::string OnMyMsg(EngineServices& services, const std::string& body) {
-  const std::string& base = services.config().web_base;
-  const QxFields f(body);
-  const std::string_view command = f[0];
-  if (command == "CNT") {
-    const std::string sms = Fetch(services, GetUserEmoticonCNT(base, "SMS"));
-    const std::string lms = Fetch(services, GetUserEmoticonCNT(base, "LMS"));
-    const std::string page = Fetch(services, GetUserEmoticon(base, "SMS", f[2], f[1]));
-    return Join({"CNT", kSep, sms, kSep, lms, kSep, page});
+  WebService& web = services.web();
+  if (protocol::SaveMessageRequest::Matches(body)) {
+    const protocol::SaveMessageRequest r = protocol::SaveMessageRequest::Parse(body);
+    return protocol::SaveMessageReply(web.SaveMessage(r.text, r.subject, r.type));
   }
-  if (command == "SMS" || command == "LMS") {
-    const std::string page = Fetch(services, GetUserEmoticon(base, command, f[2], f[1]));
-    return Join({command, kSep, page});
+  const protocol::SavedMessagesRequest r = protocol::SavedMessagesRequest::Parse(body);
+  if (!r.Known()) return std::string();
+  if (r.kind == "CNT") {
+    const std::string sms = web.SavedCount(kSmsType);
+    const std::string lms = web.SavedCount(kLmsType);
+    return protocol::SavedCountsReply(sms, lms, web.SavedPage(kSmsType, r.page, r.page_size));
   }
-  if (command == "SAVE") {
-    WebTarget target;
-    const std::string form = SaveEmoticon(base, f[1], f[2], f[3], &target);
-    services.web().PostForm(form, target.server, target.object);
-    return Join({"SAVE", kSep, ExtractQuotedText(services.web().reply())});
-  }
-  return std::string();
+  return protocol::SavedPageReply(r.kind, web.SavedPage(r.kind, r.page, r.page_size));
 }
 
 std::string OnEmotn(EngineServices& services, const std::string& body) {
-  const std::string& base = services.config().web_base;
-  if (std::string_view(body).substr(0, kFirstPage.size()) == kFirstPage) {
-    const QxFields f(std::string_view(body).substr(kFirstPage.size()));
-    const std::string categories = Fetch(services, GetCatText(base, f[0]));
-    const std::string count = Fetch(services, GetEmoticonCNT(base, "", f[0]));
-    const std::string page = Fetch(services, GetEmoticon(base, "", f[0], f[1], f[2]));
-    return Join({kFirstPage, categories, kSep, count, kSep, page});
+  WebService& web = services.web();
+  if (protocol::CatalogueFirstRequest::Matches(body)) {
+    const protocol::CatalogueFirstRequest r = protocol::CatalogueFirstRequest::Parse(body);
+    const std::string categories = web.CatalogueTypes(r.type);
+    const std::string count = web.CatalogueCount(kAllGroups, r.type);
+    return protocol::CatalogueFirstReply(
+        categories, count, web.CataloguePage(kAllGroups, r.type, r.page, r.page_size));
   }
-  const QxFields f(body);
-  const std::string count = Fetch(services, GetEmoticonCNT(base, f[1], f[0]));
-  const std::string page = Fetch(services, GetEmoticon(base, f[1], f[0], f[2], f[3]));
-  return Join({count, kSep, page});
+  const protocol::CataloguePageRequest r = protocol::CataloguePageRequest::Parse(body);
+  const std::string count = web.CatalogueCount(r.group, r.type);
+  return protocol::CataloguePageReply(count,
+                                      web.CataloguePage(r.group, r.type, r.page, r.page_size));
 }
 
 std::string OnSendL(EngineServices& services, const std::string& body) {
-  const std::string& base = services.config().web_base;
-  const QxFields f(body);
-  const int selector = Atoi(f[0]);
-  const std::string_view start_date = f[1];
-  const std::string_view end_date = f[2];
-
-  std::string count_line;
-  if (selector == 1) {
-    StatRequest totals;
-    totals.GetSendResultCNT(base, start_date, end_date);
-    count_line = FormatResultCount(Fetch(services, totals.target), selector);
-  } else if (selector != 2) {
-    StatRequest totals;
-    totals.GetSendStatCNT(base, start_date, end_date, body);
-    count_line = FormatResultCount(Fetch(services, totals.target), selector);
+  WebService& web = services.web();
+  const protocol::SendResultsRequest r = protocol::SendResultsRequest::Parse(body);
+  const StatQuery query{r.from, r.to, r.type, r.result, r.number_flag, r.phone};
+  std::string totals_line;
+  if (r.selector == kResultSelector) {
+    totals_line = protocol::ResultTotalsLine(r.selector, web.ResultTotals(r.from, r.to));
+  } else if (r.selector != kListSelector) {
+    totals_line = protocol::ResultTotalsLine(r.selector, web.StatTotals(query));
   }
-  StatRequest list;
-  list.GetSendStat(base, start_date, end_date, body);
-  const std::string rows = FormatSendStatRows(list, Fetch(services, list.target));
-  if (selector == 2) return "2<DATA>" + rows;
-  return count_line + rows;
+  return protocol::SendResultsReply(r.selector, totals_line,
+                                    web.StatPage(query, r.page, r.page_size));
 }
 
 std::string OnCashL(EngineServices& services, const std::string& body) {
-  StatRequest daily;
-  daily.GetDailyStat(services.config().web_base, body);
-  return Fetch(services, daily.target);
+  const protocol::UsageRequest r = protocol::UsageRequest::Parse(body);
+  return services.web().DailyStat(r.start_year, r.start_month, r.end_year, r.end_month);
 }
 
 }  // namespace parley

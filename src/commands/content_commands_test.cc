@@ -11,7 +11,8 @@
 #include "engine/engine_services.h"
 #include "testing/engine_process.h"
 #include "text/cp949.h"
-#include "web/account_calls.h"
+#include "web/endpoints.h"
+#include "web/web_service.h"
 #include "websim/web_sim_process.h"
 
 namespace parley {
@@ -33,7 +34,7 @@ class ContentCommandsTest : public ::testing::Test {
  protected:
   ContentCommandsTest()
       : sim_(dir_.path()), services_(io_.get_executor(), Config()), reader_(sim_.port()) {
-    LogIn(services_.web());
+    EXPECT_EQ(services_.web().Login("qxuser", "qxpass"), '1');
     LogIn(reader_);
   }
 
@@ -46,11 +47,9 @@ class ContentCommandsTest : public ::testing::Test {
   }
 
   void LogIn(CWebClient& web) {
-    LoginRequest login;
-    login.ParseLoginArgs("qxuser<QX>qxpass");
-    login.BuildLogin(sim_.base_url());
+    const WebRequest login = RequestFor(sim_.base_url(), Endpoint::kLogin, {"qxuser", "qxpass"});
     web.PostForm(login.form, login.target.server, login.target.object);
-    ASSERT_EQ(CheckUser(web.reply()), '1') << web.reply();
+    ASSERT_EQ(web.reply().substr(0, 1), "1") << web.reply();
   }
 
   // A page as the web client reads it, fetched on a session of its own.

@@ -3,7 +3,7 @@
 #include "engine/engine.h"
 #include "link/command_table.h"
 #include "link/message.h"
-#include "web/account_calls.h"
+#include "web/web_service.h"
 
 namespace parley {
 
@@ -12,8 +12,7 @@ asio::awaitable<void> OnEnd(Engine& engine, int value) {
     // Ends the login at the web service; the reply is not read. The engine keeps its login id
     // and password, but no send may go out until the next passed send check.
     engine.session().set_send_permission(0);
-    const WebTarget logout = BuildLogout(engine.services().config().web_base);
-    engine.services().web().GetPage(logout.server, logout.object);
+    engine.services().web().Logout();
     co_return;
   }
   engine.link().SendToUi(MakeMessage(kCommandCodes[kCmdEndQx], "EXIT"));

@@ -5,19 +5,14 @@
 #include "commands/recent_numbers.h"
 #include "db/db_exception.h"
 #include "engine/engine.h"
+#include "protocol/replies.h"
 #include "text/cp949.h"
-#include "web/account_calls.h"
+#include "web/web_service.h"
 
 namespace parley {
-namespace {
-
-// Bodies shorter than this ask for the saved login id ("a<QX>b" is the shortest login).
-constexpr size_t kMinLoginBody = 7;
-
-}  // namespace
 
 std::string OnLogin(Engine& engine, const std::string& body) {
-  if (body.size() < kMinLoginBody) {
+  if (protocol::LoginRequest::AsksSavedId(body)) {
     std::string saved;
     try {
       engine.services().address_book().OpenAddressBook();
@@ -26,44 +21,34 @@ std::string OnLogin(Engine& engine, const std::string& body) {
       // A broken address book must not keep the user from logging in: no id is offered.
       spdlog::error("address book: cannot read the saved login id: {}", AnsiToUtf8(e.what()));
     }
-    if (saved.empty() || saved == "NULL") return "1<QX>";
-    return "1<QX>" + saved + "<QX>";
+    return protocol::SavedIdReply(saved);
   }
-  return DoLogin(engine, body) + "<QX>" + Utf8ToAnsi(engine.services().GetModuleDir()) + "<QX>";
+  return DoLogin(engine, protocol::LoginRequest::Parse(body));
 }
 
-std::string DoLogin(Engine& engine, const std::string& body) {
-  LoginRequest request;
-  const bool save = request.ParseLoginArgs(body);
-  engine.session().SetLogin(request.login_id, request.password);
-  request.BuildLogin(engine.services().config().web_base);
-  engine.services().web().PostForm(request.form, request.target.server, request.target.object);
-  const char c = CheckUser(engine.services().web().reply());
-  if (c != '1') {
+std::string DoLogin(Engine& engine, const protocol::LoginRequest& request) {
+  const std::string home = Utf8ToAnsi(engine.services().GetModuleDir());
+  engine.session().SetLogin(request.id, request.password);
+  const char code = engine.services().web().Login(request.id, request.password);
+  if (code != '1') {
     // The id and password now in the engine were refused: no send may go out under them.
     engine.session().set_send_permission(0);
-    std::string reply = "2<QX>";
-    reply += c;  // a NUL byte for an empty reply, as the UI program expects
-    reply += "<QX>";
-    return reply;
+    return protocol::LoginRefusedReply(code, home);
   }
-  std::string info = RefreshUserInfo(engine);
+  const protocol::AccountFigures figures = RefreshUserInfo(engine);
   AddressBook& book = engine.services().address_book();
   book.EnsureUserTable(engine.session().login_id());
-  if (save) {
+  if (request.save) {
     book.SaveID(engine.session().login_id());
   } else {
     book.SaveID_Reset();
   }
   LoadRecentList(engine);
-  return "2<QX>1" + info;
+  return protocol::LoginAcceptedReply(figures, home);
 }
 
-std::string RefreshUserInfo(Engine& engine) {
-  LoginRequest request;
-  request.BuildUserInfo(engine.services().config().web_base);
-  engine.services().web().GetPage(request.target.server, request.target.object);
-  return FormatUserInfo(engine.services().web().reply());
+protocol::AccountFigures RefreshUserInfo(Engine& engine) {
+  return engine.services().web().UserInfo();
 }
 
 }  // namespace parley

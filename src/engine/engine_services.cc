@@ -23,7 +23,7 @@ WebTimeouts WebTimeoutsOf(const EngineConfig& config) {
 EngineServices::EngineServices(asio::any_io_executor executor, EngineConfig config)
     : executor_(std::move(executor)),
       config_(std::move(config)),
-      web_(config_.web_port, WebTimeoutsOf(config_)) {}
+      web_(config_.web_base, config_.web_port, WebTimeoutsOf(config_)) {}
 
 SendSetup EngineServices::MakeSendSetup(const EngineSession& session) const {
   SendSetup setup;

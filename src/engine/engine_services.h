@@ -12,7 +12,7 @@
 #include "engine/engine_config.h"
 #include "excel/workbook_loader.h"
 #include "send/gateway_job.h"
-#include "web/web_client.h"
+#include "web/web_service.h"
 
 namespace parley {
 
@@ -30,7 +30,7 @@ class EngineServices {
   std::string GetModuleDir() const { return config_.GetModuleDir(); }
 
   // The one client of the web service; its session cookies carry the login.
-  CWebClient& web() { return web_; }
+  WebService& web() { return web_; }
   // The address book, "QXBOOK.mdb" in the current directory; opened on first use.
   AddressBook& address_book() { return address_book_; }
   // The last workbook read, kept while its file is unchanged.
@@ -43,7 +43,7 @@ class EngineServices {
  private:
   asio::any_io_executor executor_;
   EngineConfig config_;
-  CWebClient web_;
+  WebService web_;
   AddressBook address_book_{AddressBook::kFileName};
   WorkbookCache workbooks_;
 };

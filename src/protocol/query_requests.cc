@@ -73,6 +73,12 @@ SavedMessagesRequest SavedMessagesRequest::Parse(std::string_view body) {
 
 std::string SavedMessagesRequest::Build() const { return JoinFields({kind, page, page_size}); }
 
+bool SaveMessageRequest::Matches(std::string_view body) {
+  if (!body.starts_with(kKind)) return false;
+  const std::string_view rest = body.substr(kKind.size());
+  return rest.empty() || rest.starts_with(kFieldSep) || rest.starts_with('`');
+}
+
 SaveMessageRequest SaveMessageRequest::Parse(std::string_view body) {
   const BodyFields f(body);
   return {f.Text(1), f.Text(2), f.Text(3)};

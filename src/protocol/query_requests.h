@@ -108,6 +108,8 @@ struct SaveMessageRequest {
   std::string subject;
   std::string type;
 
+  // True when field 0 is exactly "SAVE" (read without splitting the body).
+  static bool Matches(std::string_view body);
   static SaveMessageRequest Parse(std::string_view body);
   std::string Build() const;
   bool operator==(const SaveMessageRequest&) const = default;

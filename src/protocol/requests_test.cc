@@ -167,6 +167,8 @@ TEST(QueryRequestTest, Login) {
       {{"qxuser", "qxpass", false}, "qxuser<QX>qxpass<QX>save"},
       {{"qxuser", "", false}, "qxuser"},
       {{"a", "b", true}, "a`b`SAVE"},
+      {{"qxuser", "qxpass", true}, "qxuser<QX>qxpass<QX>SAVE<QX>more"},
+      {{"", "", false}, ""},
   });
   EXPECT_TRUE(LoginRequest::AsksSavedId(""));
   EXPECT_TRUE(LoginRequest::AsksSavedId("a<QX>b"));
@@ -221,6 +223,12 @@ TEST(QueryRequestTest, WebServiceQueries) {
   EXPECT_TRUE(SavedMessagesRequest::Parse("SMS<QX>1").Known());
   EXPECT_FALSE(SavedMessagesRequest::Parse("cnt<QX>1<QX>10").Known());
   EXPECT_FALSE(SavedMessagesRequest::Parse("SAVE<QX>x").Known());
+  EXPECT_TRUE(SaveMessageRequest::Matches("SAVE"));
+  EXPECT_TRUE(SaveMessageRequest::Matches("SAVE<QX>x"));
+  EXPECT_TRUE(SaveMessageRequest::Matches("SAVE`x"));
+  EXPECT_FALSE(SaveMessageRequest::Matches("SAVED<QX>x"));
+  EXPECT_FALSE(SaveMessageRequest::Matches("save<QX>x"));
+  EXPECT_FALSE(SaveMessageRequest::Matches(" SAVE"));
   ExpectRoundTrips<SaveMessageRequest>(
       {{{"hello", "subject", "SMS"}, "SAVE<QX>hello<QX>subject<QX>SMS"}});
 

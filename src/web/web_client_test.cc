@@ -10,9 +10,12 @@
 #include <spdlog/sinks/ostream_sink.h>
 #include <spdlog/spdlog.h>
 
+#include "protocol/query_requests.h"
+#include "protocol/replies.h"
 #include "testing/engine_process.h"
-#include "web/account_calls.h"
-#include "web/send_calls.h"
+#include "web/endpoints.h"
+#include "web/reply_data.h"
+#include "web/web_service.h"
 #include "websim/web_sim_process.h"
 
 namespace parley {
@@ -66,9 +69,8 @@ class WebClientTest : public ::testing::Test {
   }
 
   void Login(const char* args = "qxuser<QX>qxpass") {
-    LoginRequest login;
-    login.ParseLoginArgs(args);
-    login.BuildLogin(sim_.base_url());
+    const protocol::LoginRequest r = protocol::LoginRequest::Parse(args);
+    const WebRequest login = RequestFor(sim_.base_url(), Endpoint::kLogin, {r.id, r.password});
     EXPECT_TRUE(web_.PostForm(login.form, login.target.server, login.target.object));
   }
 
@@ -83,11 +85,10 @@ TEST_F(WebClientTest, PostAndGetGoOutByteForByte) {
                                "Content-Length: 52\r\n\r\n"
                                "loginid=qxuser&loginpass=qxpass&lmode=QX&Ver=1.0.0.0");
   // Only the first line of the reply, without its CR.
-  EXPECT_EQ(CheckUser(web_.reply()), '1');
+  EXPECT_EQ(LoginCode(web_.reply()), '1');
   EXPECT_EQ(web_.reply().find_first_of("\r\n"), std::string::npos) << web_.reply();
 
-  LoginRequest info;
-  info.BuildUserInfo(sim_.base_url());
+  const WebRequest info = RequestFor(sim_.base_url(), Endpoint::kUserInfo, {});
   ASSERT_EQ(info.target.port, 443);  // named in the URL, but the request goes to the sim's port
   EXPECT_TRUE(web_.GetPage(info.target.server, info.target.object));
   EXPECT_EQ(MaskCookie(LastRequest()), "GET /Ajax/GetUserInfo.asp HTTP/1.0\r\n" + host() +
@@ -96,15 +97,14 @@ TEST_F(WebClientTest, PostAndGetGoOutByteForByte) {
 }
 
 TEST_F(WebClientTest, TheLoginCookieGoesWithLaterRequests) {
-  LoginRequest info;
-  info.BuildUserInfo(sim_.base_url());
+  const WebRequest info = RequestFor(sim_.base_url(), Endpoint::kUserInfo, {});
   // Before the login: no cookie, and the service answers "2", which reads as empty.
   EXPECT_TRUE(web_.GetPage(info.target.server, info.target.object));
   EXPECT_EQ(LastRequest().find("Cookie:"), std::string::npos);
   EXPECT_EQ(web_.reply(), "");
 
   Login("qxuser<QX>wrong");
-  EXPECT_EQ(CheckUser(web_.reply()), '0');
+  EXPECT_EQ(LoginCode(web_.reply()), '0');
   EXPECT_TRUE(web_.GetPage(info.target.server, info.target.object));
   EXPECT_EQ(web_.reply(), "");
 
@@ -113,14 +113,15 @@ TEST_F(WebClientTest, TheLoginCookieGoesWithLaterRequests) {
   for (int i = 0; i < 2; ++i) {
     EXPECT_TRUE(web_.GetPage(info.target.server, info.target.object));
     EXPECT_NE(LastRequest().find("\r\nCookie: ASPSESSIONID"), std::string::npos);
-    EXPECT_EQ(FormatUserInfo(web_.reply()).substr(0, 10), "<QX>qxuser") << web_.reply();
+    EXPECT_EQ(protocol::UserInfoText(ParseUserInfo(web_.reply())).substr(0, 10), "<QX>qxuser")
+        << web_.reply();
   }
   // Another client has a cookie jar of its own.
   CWebClient other(sim_.port());
   EXPECT_TRUE(other.GetPage(info.target.server, info.target.object));
   EXPECT_EQ(other.reply(), "");
 
-  const WebTarget logout = BuildLogout(sim_.base_url());
+  const WebTarget logout = RequestFor(sim_.base_url(), Endpoint::kLogout, {}).target;
   EXPECT_TRUE(web_.GetPage(logout.server, logout.object));
   EXPECT_EQ(LastRequest().substr(0, 45), "GET /Member/logout.asp?lmode=QX HTTP/1.0\r\nHos");
   EXPECT_TRUE(web_.GetPage(info.target.server, info.target.object));
@@ -137,16 +138,14 @@ TEST(WebClientCookieTest, CookiesFollowTheirPathAndNoProxyIsUsed) {
   const std::string saved = proxy == nullptr ? "" : proxy;
   setenv("http_proxy", "http://127.0.0.1:1", 1);  // nothing listens there
 
-  LoginRequest login;
-  login.ParseLoginArgs("qxuser<QX>qxpass");
-  login.BuildLogin(sim.base_url());
+  const WebRequest login = RequestFor(sim.base_url(), Endpoint::kLogin, {"qxuser", "qxpass"});
   EXPECT_TRUE(web.PostForm(login.form, login.target.server, login.target.object));
-  EXPECT_EQ(CheckUser(web.reply()), '1');
-  LoginRequest info;
-  info.BuildUserInfo(sim.base_url());
+  EXPECT_EQ(LoginCode(web.reply()), '1');
+  const WebRequest info = RequestFor(sim.base_url(), Endpoint::kUserInfo, {});
   EXPECT_TRUE(web.GetPage(info.target.server, info.target.object));
-  EXPECT_EQ(FormatUserInfo(web.reply()).substr(0, 10), "<QX>qxuser") << web.reply();
-  const WebTarget logout = BuildLogout(sim.base_url());
+  EXPECT_EQ(protocol::UserInfoText(ParseUserInfo(web.reply())).substr(0, 10), "<QX>qxuser")
+      << web.reply();
+  const WebTarget logout = RequestFor(sim.base_url(), Endpoint::kLogout, {}).target;
   EXPECT_TRUE(web.GetPage(logout.server, logout.object));
   const std::vector<std::string> requests = sim.Requests();
   ASSERT_EQ(requests.size(), 3u);
@@ -164,8 +163,7 @@ TEST_F(WebClientTest, AStalledServiceTimesOutWithOneErrorLineAndAnEmptyReply) {
   Login();
   ASSERT_FALSE(web_.reply().empty());
   sim_.Control("/_sim/stall?seconds=6&count=2");
-  LoginRequest info;
-  info.BuildUserInfo(sim_.base_url());
+  const WebRequest info = RequestFor(sim_.base_url(), Endpoint::kUserInfo, {});
   for (bool post : {false, true}) {
     LogCapture log;
     const auto start = std::chrono::steady_clock::now();
@@ -186,8 +184,7 @@ TEST_F(WebClientTest, AStalledServiceTimesOutWithOneErrorLineAndAnEmptyReply) {
 
 TEST_F(WebClientTest, BrokenRepliesFailSoundly) {
   Login();
-  LoginRequest info;
-  info.BuildUserInfo(sim_.base_url());
+  const WebRequest info = RequestFor(sim_.base_url(), Endpoint::kUserInfo, {});
   struct Case {
     const char* mode;
     bool ok;
@@ -207,9 +204,7 @@ TEST_F(WebClientTest, BrokenRepliesFailSoundly) {
   }
   // The login page's own "1..." under an error status is no login.
   sim_.Control("/_sim/status?code=500&count=1");
-  LoginRequest login;
-  login.ParseLoginArgs("qxuser<QX>qxpass");
-  login.BuildLogin(sim_.base_url());
+  const WebRequest login = RequestFor(sim_.base_url(), Endpoint::kLogin, {"qxuser", "qxpass"});
   EXPECT_FALSE(web_.PostForm(login.form, login.target.server, login.target.object));
   EXPECT_EQ(web_.reply(), "");
   // Nothing listening at all.
@@ -219,8 +214,10 @@ TEST_F(WebClientTest, BrokenRepliesFailSoundly) {
   EXPECT_EQ(log.ErrorLines(), 1) << log.text();
 }
 
+// The service object over the client: the send check's answer and the report, as values.
 TEST_F(WebClientTest, SendCheckAndReport) {
-  Login();
+  WebService service(sim_.base_url(), sim_.port(), WebTimeouts{2000ms, 2000ms});
+  ASSERT_EQ(service.Login("qxuser", "qxpass"), '1');
   struct Case {
     const char* kind;
     const char* count;
@@ -235,22 +232,20 @@ TEST_F(WebClientTest, SendCheckAndReport) {
       {"1", "20000", "type=SMS&totcnt=20000&reserdate=", false},  // above the balance
   };
   for (const Case& c : cases) {
-    std::string answer = "left over";
-    EXPECT_EQ(CheckSendable(web_, sim_.base_url(), c.kind, c.count, "", &answer), c.allowed)
-        << c.form;
+    const SendCheckAnswer answer = service.CheckSendable(c.kind, c.count, "");
+    EXPECT_EQ(answer.allowed, c.allowed) << c.form;
     const std::string request = LastRequest();
     EXPECT_EQ(request.substr(0, 37), "POST /QX/sendablecheck.asp HTTP/1.0\r\n");
     EXPECT_EQ(request.substr(request.find("\r\n\r\n") + 4), c.form);
-    EXPECT_EQ(answer, web_.reply());
-    EXPECT_EQ(answer.find("<COL>"), std::string::npos) << answer;
-    EXPECT_EQ(answer.find("<BR>"), std::string::npos) << answer;
-    EXPECT_NE(answer.find("<QX>"), std::string::npos) << answer;
+    EXPECT_EQ(answer.text.find("<COL>"), std::string::npos) << answer.text;
+    EXPECT_EQ(answer.text.find("<BR>"), std::string::npos) << answer.text;
+    EXPECT_NE(answer.text.find("<QX>"), std::string::npos) << answer.text;
   }
 
   // A long report goes whole.
   std::string report = "jobid=J1&type=SMS&totcnt=1&title=t&msg=" + std::string(5000, 'm') +
                        "&resflag=1&reserdate=&fromnumber=0212345678";
-  EXPECT_TRUE(ReportSent(web_, sim_.base_url(), report));
+  service.ReportSent(report);
   const std::string request = LastRequest();
   EXPECT_EQ(request.substr(0, 30), "POST /QX/sended.asp HTTP/1.0\r\n");
   EXPECT_EQ(request.substr(request.find("\r\n\r\n") + 4), report);

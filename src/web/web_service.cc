@@ -1,5 +1,7 @@
 #include "web/web_service.h"
 
+#include "protocol/markup.h"
+#include "text/mbcs.h"
 #include "web/reply_data.h"
 
 namespace parley {
@@ -32,6 +34,8 @@ void WebService::Logout() { Call(Endpoint::kLogout, {}); }
 SendCheckAnswer WebService::CheckSendable(std::string_view kind_code, std::string_view count,
                                           std::string_view reserve) {
   WebResult r = Call(Endpoint::kSendCheck, {SendCheckKind(kind_code), count, reserve});
+  ReplaceAll(r.text, "<COL>", protocol::kFieldSep);
+  ReplaceAll(r.text, "<BR>", "\n");
   const bool allowed = !r.text.empty() && r.text.front() == '1';
   return {allowed, std::move(r.text)};
 }

@@ -27,7 +27,9 @@ struct WebResult {
 // The send check's answer.
 struct SendCheckAnswer {
   bool allowed = false;  // the answer starts with '1'
-  std::string text;      // the reply text as the service gave it
+  // The reply text with its columns separated by "<QX>" and its rows by line feeds, as the UI
+  // link shows it.
+  std::string text;
 };
 
 // The filters of the send statistics.
