@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "fuzz_check.h"
+#include "protocol/body_fields.h"
 #include "text/cp949.h"
 #include "text/mbcs.h"
 #include "text/text_codes.h"
@@ -80,11 +81,11 @@ void CheckFields(std::string_view text, char sep) {
   }
   FUZZ_CHECK(parley::ExtractSubString(text, -1, sep).empty());
 
-  const parley::QxFields qx(text);
-  FUZZ_CHECK(qx.size() >= 1);
-  FUZZ_CHECK(qx[qx.size()].empty());
+  const parley::protocol::BodyFields body(text);
+  FUZZ_CHECK(body.size() >= 1);
+  FUZZ_CHECK(body[body.size()].empty());
   size_t total = 0;
-  for (size_t i = 0; i < qx.size(); ++i) total += qx[i].size();
+  for (size_t i = 0; i < body.size(); ++i) total += body[i].size();
   FUZZ_CHECK(total <= text.size());
 }
 

@@ -12,11 +12,15 @@ constexpr char kFieldBreak = '`';
 }  // namespace
 
 BodyFields::BodyFields(std::string_view body)
-    : text_(Replaced(body, kFieldSep, std::string_view(&kFieldBreak, 1))),
-      fields_(SplitFields(text_, kFieldBreak)) {}
+    : text_(Replaced(body, kFieldSep, std::string_view(&kFieldBreak, 1))) {
+  for (std::string_view field : SplitFields(text_, kFieldBreak)) {
+    fields_.emplace_back(static_cast<size_t>(field.data() - text_.data()), field.size());
+  }
+}
 
 std::string_view BodyFields::operator[](size_t i) const {
-  return i < fields_.size() ? fields_[i] : std::string_view();
+  if (i >= fields_.size()) return std::string_view();
+  return std::string_view(text_).substr(fields_[i].first, fields_[i].second);
 }
 
 int BodyFields::Number(size_t i) const { return Atoi((*this)[i]); }

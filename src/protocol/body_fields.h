@@ -5,19 +5,22 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace parley::protocol {
 
+// A body's fields: every "<QX>" replaced with a backtick and the result split at backticks
+// (at the start of a character only), so a literal backtick in the body also separates fields.
+// Holds its own copy of the text.
 class BodyFields {
  public:
-  // Replaces every "<QX>" of body with a backtick and splits at backticks.
   explicit BodyFields(std::string_view body);
-  BodyFields(const BodyFields&) = delete;  // the fields view into the object's own text
-  BodyFields& operator=(const BodyFields&) = delete;
 
   // Field i, or an empty view when there is none.
   std::string_view operator[](size_t i) const;
+  // The number of fields; at least 1.
+  size_t size() const { return fields_.size(); }
   std::string Text(size_t i) const { return std::string((*this)[i]); }
   // Field i read as C atoi reads it.
   int Number(size_t i) const;
@@ -25,8 +28,8 @@ class BodyFields {
   bool HasPictures() const;
 
  private:
-  std::string text_;
-  std::vector<std::string_view> fields_;
+  std::string text_;                               // the body with "<QX>" replaced
+  std::vector<std::pair<size_t, size_t>> fields_;  // offset and length in text_
 };
 
 // The picture list of field i when the body has pictures: the field without its first five

@@ -74,17 +74,6 @@ std::vector<std::string_view> SplitFields(std::string_view text, char sep) {
   return fields;
 }
 
-QxFields::QxFields(std::string_view body) : text_(Replaced(body, "<QX>", "`")) {
-  for (std::string_view field : SplitFields(text_, '`')) {
-    fields_.emplace_back(field.data() - text_.data(), field.size());
-  }
-}
-
-std::string_view QxFields::operator[](size_t i) const {
-  if (i >= fields_.size()) return std::string_view();
-  return std::string_view(text_).substr(fields_[i].first, fields_[i].second);
-}
-
 size_t ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
   if (from.empty()) return 0;
   std::string out;

@@ -30,25 +30,6 @@ std::string ExtractSubString(std::string_view text, int index, char sep);
 // empty text gives one empty field.
 std::vector<std::string_view> SplitFields(std::string_view text, char sep);
 
-// The fields of a UI-link message body. Every "<QX>" in the body is replaced
-// with a backtick and the result is split at backticks, so a literal backtick
-// in the body also separates fields. Holds its own copy of the text.
-class QxFields {
- public:
-  explicit QxFields(std::string_view body);
-
-  // Returns field i, or an empty view if the body has no field i. The view is
-  // valid as long as this object is alive and unmodified.
-  std::string_view operator[](size_t i) const;
-
-  // Returns the number of fields; at least 1.
-  size_t size() const { return fields_.size(); }
-
- private:
-  std::string text_;                               // Body with "<QX>" replaced.
-  std::vector<std::pair<size_t, size_t>> fields_;  // Offset and length in text_.
-};
-
 // Replaces every occurrence of from in text with to, scanning left to right
 // and continuing after each inserted copy of to, so the inserted text is never
 // searched again. Returns the number of replacements. Does nothing if from

@@ -107,54 +107,6 @@ TEST(MbcsTest, SplitFieldsLongList) {
   EXPECT_EQ(fields[200000], "");
 }
 
-TEST(MbcsTest, QxFields) {
-  struct Case {
-    std::string_view body;
-    std::vector<std::string_view> expected;
-  };
-  const Case cases[] = {
-      {"", {""}},
-      {"a", {"a"}},
-      {"a<QX>b<QX>c", {"a", "b", "c"}},
-      {"<QX>", {"", ""}},
-      {"a<QX>", {"a", ""}},
-      {"a<QX><QX>b", {"a", "", "b"}},
-      // A literal backtick splits too.
-      {"a`b<QX>c", {"a", "b", "c"}},
-      {"`<QX>`", {"", "", "", ""}},
-      {UNTITLED "<QX>" HELLO, {UNTITLED, HELLO}},
-      // Not a "<QX>": its "<" is the second byte of a character.
-      {"\xB0<QX>a", {"\xB0<QX>a"}},
-      {"<QX<QX>>", {"<QX", ">"}},
-      {"<qx>", {"<qx>"}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::PrintToString(std::string(c.body)));
-    const QxFields fields(c.body);
-    ASSERT_EQ(fields.size(), c.expected.size());
-    for (size_t i = 0; i < c.expected.size(); ++i) EXPECT_EQ(fields[i], c.expected[i]);
-    EXPECT_EQ(fields[c.expected.size()], "");
-    EXPECT_EQ(fields[1000], "");
-  }
-}
-
-TEST(MbcsTest, QxFieldsSurviveCopyAndMove) {
-  // Short bodies live inside the string object itself, so views into a moved
-  // or copied object would dangle unless they are rebuilt.
-  auto original = std::make_unique<QxFields>("a<QX>b`c");
-  QxFields copy = *original;
-  QxFields assigned("x");
-  assigned = *original;
-  QxFields moved = std::move(*original);
-  original.reset();
-  for (const QxFields* fields : {&copy, &assigned, &moved}) {
-    ASSERT_EQ(fields->size(), 3u);
-    EXPECT_EQ((*fields)[0], "a");
-    EXPECT_EQ((*fields)[1], "b");
-    EXPECT_EQ((*fields)[2], "c");
-  }
-}
-
 TEST(MbcsTest, ReplaceAll) {
   struct Case {
     std::string_view text, from, to, expected;
