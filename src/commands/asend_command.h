@@ -11,10 +11,9 @@ namespace parley {
 class Engine;
 
 // The ASEND handler. Modes (field 0) 1 (SMS) and 2 or 3 (MMS) run SendGroup with the order of
-// the body (its "<QX>" replaced by backticks; the count of field 1), the address book answering
-// the group lookups; any other mode sends nothing. The send permission is neither read nor
-// changed and no sent report is posted. The reply is always the user information string,
-// whatever the send's outcome.
+// the body's GroupSendRequest (GroupOrderOf), the address book answering the group lookups; any
+// other mode sends nothing. The send permission is neither read nor changed and no sent report is
+// posted. The reply is always the user information string, whatever the send's outcome.
 asio::awaitable<std::string> OnASend(Engine& engine, std::string body);
 
 }  // namespace parley

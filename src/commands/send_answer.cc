@@ -1,6 +1,6 @@
 #include "commands/send_answer.h"
 
-#include "excel/excel_workbook.h"
+#include "protocol/markup.h"
 #include "send/send_refusals.h"
 
 namespace parley {
@@ -13,9 +13,10 @@ std::string SendAnswer(const SendResult& result, const JobPolicy& policy, SendKi
     return SentText(result.count);
   }
   if (result.refusal != SendRefusal::kNone) {
-    return workbook ? ExceptionText(RefusalReason(result.refusal)) : RefusalText(result.refusal);
+    return workbook ? protocol::ExceptionText(RefusalReason(result.refusal))
+                    : RefusalText(result.refusal);
   }
-  if (!result.reason.empty()) return ExceptionText(result.reason);
+  if (!result.reason.empty()) return protocol::ExceptionText(result.reason);
   return std::string(kSendFailedText);
 }
 
