@@ -124,8 +124,10 @@ int main(int argc, char** argv) {
       out = run(wb);
     });
   };
-  const double first = command([](ExcelWorkbook& wb) { return wb.ListSheets(); });
-  const double listing = command([](ExcelWorkbook& wb) { return wb.ListSheets(); });
+  const double first = command(
+      [](ExcelWorkbook& wb) { return parley::protocol::SheetListingReply(wb.ListSheets()); });
+  const double listing = command(
+      [](ExcelWorkbook& wb) { return parley::protocol::SheetListingReply(wb.ListSheets()); });
   const double count =
       command([&](ExcelWorkbook& wb) { return wb.CountDistinct(sheet, "phone").value; });
   const std::string distinct = out;

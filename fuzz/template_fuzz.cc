@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(workbook.ApplyField(count, text, "x") == text);
 
   CheckCut(static_cast<int>(size % 200) - 2, text);
-  (void)ExcelWorkbook::RowText(values);
+  (void)parley::protocol::SheetListingReply({{std::string(text), 1, values, {values}}});
   (void)ExcelWorkbook::NormalizeCell(text, true);
   (void)ExcelWorkbook::NormalizeCell(text, false);
   (void)ExcelWorkbook::SheetTitle(text);

@@ -50,8 +50,9 @@ asio::awaitable<std::string> OnExcel(Engine& engine, CommandBody request) {
     case protocol::ExcelQuery::kListing:
       engine.session().set_workbook_path(
           protocol::ListingRequest::Parse(request.sent, request.text).path);
-      co_return Answer(engine, protocol::ExcelQuery::kListing,
-                       [](ExcelWorkbook& wb) { return wb.ListSheets(); });
+      co_return Answer(engine, protocol::ExcelQuery::kListing, [](ExcelWorkbook& wb) {
+        return protocol::SheetListingReply(wb.ListSheets());
+      });
     case protocol::ExcelQuery::kCount: {
       const protocol::CountRequest count = protocol::CountRequest::Parse(body);
       co_return Answer(engine, protocol::ExcelQuery::kCount, [&count](ExcelWorkbook& wb) {

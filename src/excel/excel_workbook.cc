@@ -23,7 +23,6 @@ namespace parley {
 namespace {
 
 using protocol::kRowSep;
-constexpr std::string_view kSep = protocol::kFieldSep;
 constexpr size_t kListedRows = 10;
 constexpr int kPreviewRows = 5;
 // Shown for a phone cell that cannot be a number.
@@ -34,19 +33,6 @@ constexpr int kMaxValueBytes = 16 * 1024 * 1024;
 // The longest one step of a workbook query may take. The largest sheet a workbook may hold is
 // counted in a few seconds; a query over it that takes longer holds every other client waiting.
 constexpr QueryBudget kWorkbookQueryBudget{std::chrono::seconds(10)};
-
-std::string Escaped(std::string text) {
-  ReplaceAll(text, ",", "&comma;");
-  ReplaceAll(text, ">", "&gt;");
-  ReplaceAll(text, "<", "&lt;");
-  return text;
-}
-
-std::string Format(const char* format, int value) {
-  char text[64];
-  std::snprintf(text, sizeof text, format, value);
-  return text;
-}
 
 // The leading decimal number of text, for the width of a marker.
 int LeadingNumber(std::string_view text) {
@@ -98,43 +84,50 @@ void ExcelWorkbook::OpenWorkbook(const std::filesystem::path& file, WorkbookCach
   }
 }
 
-std::string ExcelWorkbook::ListSheets() {
-  listing_.clear();
+std::vector<protocol::SheetListing> ExcelWorkbook::ListSheets() {
+  std::vector<protocol::SheetListing> sheets;
   for (const std::string& table : std::vector<std::string>(database_->table_names())) {
-    const size_t before = listing_.size();
     try {
-      ListSheet(table);
+      std::optional<protocol::SheetListing> sheet = ListSheet(table);
+      if (sheet) sheets.push_back(std::move(*sheet));
     } catch (const CDBException& e) {
       // A query over the budget ends the listing; any other failure is this sheet's alone.
       if (e.code() == SQLITE_INTERRUPT) throw;
-      listing_.resize(before);
       spdlog::warn("workbook: sheet {} left out of the listing: {}", AnsiToUtf8(table),
                    AnsiToUtf8(e.what()));
     }
   }
-  return listing_;
+  return sheets;
 }
 
-void ExcelWorkbook::ListSheet(const std::string& table) {
+std::optional<protocol::SheetListing> ExcelWorkbook::ListSheet(const std::string& table) {
   std::vector<std::string> columns;
   database_->GetFields(table, &columns);
   CRecordset rs(*database_);
   rs.Open("select * from " + QuoteIdentifier(table));
-  if (CountRows(table) == 0) return;
-  listing_ += SheetTitle(table);
-  listing_ += ColumnHeader(table, columns);
+  const int rows = CountRows(table);
+  if (rows == 0) return std::nullopt;
+  protocol::SheetListing sheet;
+  sheet.name = SheetTitle(table);
+  if (!columns.empty()) {
+    // A column without a name (or the driver's "F1") stands for a header row that is not one: no
+    // names, and the header row not counted.
+    const bool named = std::none_of(columns.begin(), columns.end(),
+                                    [](const std::string& c) { return c.empty() || c == "F1"; });
+    sheet.row_count = named ? rows : rows - 1;
+    if (named) sheet.columns = columns;
+  }
   const int n = std::min(static_cast<int>(columns.size()), rs.GetODBCFieldCount());
-  std::vector<std::string> cells;
   for (size_t read = 0; !rs.IsEOF() && read < kListedRows; ++read) {
-    for (int i = 0; i < n; ++i) cells.push_back(rs.GetFieldValue(i));
-    listing_ += RowText(cells);
+    std::vector<std::string> cells;
+    for (int i = 0; i < n; ++i) {
+      std::string cell = rs.GetFieldValue(i);
+      if (!cell.empty()) cells.push_back(NormalizeCell(std::move(cell), false));
+    }
+    sheet.rows.push_back(std::move(cells));
     rs.MoveNext();
-    cells.clear();
   }
-  if (listing_.size() >= kRowSep.size() && listing_.ends_with(kRowSep)) {
-    listing_.resize(listing_.size() - kRowSep.size());
-  }
-  listing_ += kSep;
+  return sheet;
 }
 
 int ExcelWorkbook::CountRows(std::string_view table) {
@@ -149,34 +142,7 @@ std::string ExcelWorkbook::SheetTitle(std::string_view table) {
   // The "$" that ends every sheet's table name; one inside the sheet's own name stays.
   std::string title(table.substr(0, table.rfind('$')));
   std::erase(title, '\'');
-  title += kSep;
   return title;
-}
-
-std::string ExcelWorkbook::ColumnHeader(std::string_view table,
-                                        const std::vector<std::string>& columns) {
-  if (columns.empty()) return std::string(kSep);
-  const int rows = CountRows(table);
-  if (rows == 0) return Format("%d<QX><QX><QX>", 0);
-  std::string header = Format("%d<QX>", rows);
-  for (size_t i = 0; i < columns.size(); ++i) {
-    if (columns[i].empty() || columns[i] == "F1") return Format("%d<QX><QX>", rows - 1);
-    header += Escaped(columns[i]);
-    if (i + 1 < columns.size()) header += ',';
-  }
-  header += kSep;
-  return header;
-}
-
-std::string ExcelWorkbook::RowText(const std::vector<std::string>& cells) {
-  std::string row;
-  for (const std::string& cell : cells) {
-    if (cell.empty()) continue;
-    row += NormalizeCell(Escaped(cell), false);
-    row += ',';
-  }
-  row += kRowSep;
-  return row;
 }
 
 std::string ExcelWorkbook::NormalizeCell(std::string text, bool strip_hyphens) {

@@ -57,23 +57,17 @@ class ExcelWorkbook {
   // The open database; null before OpenWorkbook.
   CExcelDatabase* database() { return database_.get(); }
 
-  // The listing of every sheet that has rows: its name, row count, column names and first ten
-  // rows, in the UI link's "<QX>" / "<Q>" form. A sheet whose queries fail is left out (and
-  // logged); a query over the budget throws.
-  std::string ListSheets();
+  // Every sheet that has rows: its name, row count, column names and first ten rows (their
+  // non-empty cells, phone-like numbers with their leading "0" back). A sheet whose queries fail
+  // is left out (and logged); a query over the budget throws.
+  std::vector<protocol::SheetListing> ListSheets();
 
   // The number of rows of table (0 when the count has no leading number).
   int CountRows(std::string_view table);
 
-  // The sheet's display name, the table name before its last "$" without apostrophes ("Phone
-  // list" for "'Phone list$'"), followed by "<QX>".
+  // The sheet's display name: the table name before its last "$", without apostrophes ("Phone
+  // list" for "'Phone list$'").
   static std::string SheetTitle(std::string_view table);
-
-  // The row count and the escaped column names of table.
-  std::string ColumnHeader(std::string_view table, const std::vector<std::string>& columns);
-
-  // One listing row: each non-empty cell escaped and cleaned, followed by ","; then "<Q>".
-  static std::string RowText(const std::vector<std::string>& cells);
 
   // A cell cleaned for use as a phone number: hyphens removed when strip_hyphens, a trailing
   // ".0" dropped, and a "0" put back in front of a 9- or 10-digit number starting with "1" (a
@@ -123,11 +117,10 @@ class ExcelWorkbook {
   }
 
  private:
-  // Appends the listing of one sheet to listing_ (nothing when it has no rows).
-  void ListSheet(const std::string& table);
+  // The listing of one sheet; none when it has no rows.
+  std::optional<protocol::SheetListing> ListSheet(const std::string& table);
 
   std::unique_ptr<CExcelDatabase> database_;
-  std::string listing_;
   int field_count_ = 0;
   std::vector<std::string> field_names_;
   std::array<int, kMaxFields> field_widths_{};

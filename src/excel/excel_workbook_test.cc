@@ -25,7 +25,8 @@ namespace {
 // Engine text for a UTF-8 literal.
 std::string A(const char* utf8) { return Utf8ToAnsi(utf8); }
 
-// The EXCEL 2 and 3 answers to a request body, as the UI program reads them.
+// The EXCEL 1, 2 and 3 answers to a request body, as the UI program reads them.
+std::string Listing(ExcelWorkbook& wb) { return protocol::SheetListingReply(wb.ListSheets()); }
 std::string Count(ExcelWorkbook& wb, std::string_view body) {
   const protocol::CountRequest r = protocol::CountRequest::Parse(body);
   return AnswerText(wb.CountDistinct(r.sheet, r.column), [](const std::string& n) { return n; });
@@ -49,7 +50,7 @@ class ExcelWorkbookTest : public ::testing::Test {
 
 TEST_F(ExcelWorkbookTest, ListsTheSheetAsTheUiProgramExpects) {
   Open("Sheet1", "name,phone\nKim,01012345678\nLee,01098765432\n");
-  EXPECT_EQ(workbook_.ListSheets(),
+  EXPECT_EQ(Listing(workbook_),
             "Sheet1<QX>2<QX>name,phone<QX>Kim,01012345678,<Q>Lee,01098765432,<QX>");
 }
 
@@ -61,29 +62,29 @@ TEST_F(ExcelWorkbookTest, ListingCutsRowsAndColumnsAndEscapes) {
     csv += "\n";
   }
   Open("wide", csv);
-  const std::string listing = workbook_.ListSheets();
+  const std::string listing = Listing(workbook_);
   EXPECT_TRUE(listing.starts_with("wide<QX>12<QX>c1,c2,c3,c4,c5,c6,c7,c8<QX>0,1,2,3,4,5,6,7,<Q>"))
       << listing;
   EXPECT_TRUE(listing.ends_with("<Q>900,901,902,903,904,905,906,907,<QX>")) << listing;
 
   Open("odd", "\"a,b\",<x>,c\na,,c\n1012345678.0,010-1234-5678,\"x<y\"\n");
-  EXPECT_EQ(workbook_.ListSheets(),
+  EXPECT_EQ(Listing(workbook_),
             "odd<QX>2<QX>a&comma;b,&lt;x&gt;,c<QX>a,c,<Q>01012345678,010-1234-5678,x&lt;y,<QX>");
 
   // An empty first header cell: the old driver's name F1, the row count minus one, no names.
   Open("noheader", ",phone\nKim,010\nLee,011\nPark,012\nChoi,013\nJung,014\n");
-  EXPECT_EQ(workbook_.ListSheets(),
+  EXPECT_EQ(Listing(workbook_),
             "noheader<QX>4<QX><QX>Kim,010,<Q>Lee,011,<Q>Park,012,<Q>Choi,013,<Q>Jung,014,<QX>");
 
   // A sheet without rows lists nothing.
   Open("empty", "name,phone\n");
-  EXPECT_EQ(workbook_.ListSheets(), "");
+  EXPECT_EQ(Listing(workbook_), "");
 }
 
 TEST_F(ExcelWorkbookTest, SheetTitleAndNormalizeCell) {
-  EXPECT_EQ(ExcelWorkbook::SheetTitle("Sheet1$"), "Sheet1<QX>");
-  EXPECT_EQ(ExcelWorkbook::SheetTitle("'Phone list$'"), "Phone list<QX>");
-  EXPECT_EQ(ExcelWorkbook::SheetTitle("US$ prices$"), "US$ prices<QX>");
+  EXPECT_EQ(ExcelWorkbook::SheetTitle("Sheet1$"), "Sheet1");
+  EXPECT_EQ(ExcelWorkbook::SheetTitle("'Phone list$'"), "Phone list");
+  EXPECT_EQ(ExcelWorkbook::SheetTitle("US$ prices$"), "US$ prices");
   struct Case {
     const char* in;
     bool strip;
@@ -215,7 +216,7 @@ TEST_F(ExcelWorkbookTest, EveryFormatListsTheSame) {
 
   auto listing = [this](const std::filesystem::path& file) {
     workbook_.OpenWorkbook(file);
-    return AnsiToUtf8(workbook_.ListSheets());
+    return AnsiToUtf8(Listing(workbook_));
   };
   const std::string expected =
       "Sheet1<QX>3<QX>이름,phone,F3,joined,memo<QX>"
@@ -273,7 +274,7 @@ class CraftedNamesTest : public ExcelWorkbookTest {
 
 TEST_F(CraftedNamesTest, NamesAreOnlyEverNames) {
   const std::string sheet = std::string(kCraftedSheet) + "$";
-  EXPECT_EQ(workbook_.ListSheets(),
+  EXPECT_EQ(Listing(workbook_),
             "x<QX>3<QX>phone,name<QX>01011112222,Kim,<Q>01033334444,Lee,<Q>01055556666,Park,<QX>"
             "x$],[x$]a,[x$]b,[x$]c,[x$]d--<QX>2<QX>"
             "phone] from [x$]&comma;[x$]a&comma;[x$]b)--,name,[tag]<QX>"
@@ -305,7 +306,7 @@ TEST_F(ExcelWorkbookTest, EveryQueryHasABudget) {
   const std::filesystem::path file = dir_.path() / "big.xlsx";
   ASSERT_TRUE(WriteXlsx(file, {many, wide}, XlsxOptions{}, &error)) << error;
   workbook_.OpenWorkbook(file);
-  EXPECT_TRUE(workbook_.ListSheets().starts_with("many<QX>10000<QX>phone,name<QX>"));
+  EXPECT_TRUE(Listing(workbook_).starts_with("many<QX>10000<QX>phone,name<QX>"));
   EXPECT_EQ(Count(workbook_, "2<QX>many$<QX>phone"), "9000");
 
   // A budget these ordinary queries go over stands for a query that would hold the engine: each
@@ -329,7 +330,7 @@ TEST_F(ExcelWorkbookTest, EveryQueryHasABudget) {
 TEST_F(ExcelWorkbookTest, ASheetThatCannotBeReadLeavesTheOthersListed) {
   Open("Sheet1", "name\nKim\n");
   workbook_.database()->table_names().insert(workbook_.database()->table_names().begin(), "gone$");
-  EXPECT_EQ(workbook_.ListSheets(), "Sheet1<QX>1<QX>name<QX>Kim,<QX>");
+  EXPECT_EQ(Listing(workbook_), "Sheet1<QX>1<QX>name<QX>Kim,<QX>");
 }
 
 TEST_F(ExcelWorkbookTest, NamesOutsideCp949) {
@@ -346,8 +347,8 @@ TEST_F(ExcelWorkbookTest, NamesOutsideCp949) {
   workbook_.OpenWorkbook(file);
   EXPECT_EQ(workbook_.database()->table_names(),
             (std::vector<std::string>{A("연락처?$"), "Sheet2$"}));
-  EXPECT_EQ(workbook_.ListSheets(), A("연락처?<QX>2<QX>이름?,phone<QX>김,01011112222,<Q>"
-                                      "이,01011112222,<QX>Sheet2<QX>1<QX>name<QX>Lee,<QX>"));
+  EXPECT_EQ(Listing(workbook_), A("연락처?<QX>2<QX>이름?,phone<QX>김,01011112222,<Q>"
+                                  "이,01011112222,<QX>Sheet2<QX>1<QX>name<QX>Lee,<QX>"));
   EXPECT_EQ(Count(workbook_, A("2<QX>연락처?$<QX>이름?")), "2");
   EXPECT_EQ(Count(workbook_, A("2<QX>연락처?$<QX>phone")), "1");
 
@@ -355,7 +356,7 @@ TEST_F(ExcelWorkbookTest, NamesOutsideCp949) {
   const std::filesystem::path csv = dir_.path() / "ő-accent😀.csv";
   std::ofstream(csv, std::ios::binary) << "name\nKim\n";
   workbook_.OpenWorkbook(csv);
-  EXPECT_EQ(workbook_.ListSheets(), "?-accent?<QX>1<QX>name<QX>Kim,<QX>");
+  EXPECT_EQ(Listing(workbook_), "?-accent?<QX>1<QX>name<QX>Kim,<QX>");
 }
 
 TEST_F(ExcelWorkbookTest, CommandsShareACachedWorkbookWhileASendReadsIt) {
@@ -370,7 +371,7 @@ TEST_F(ExcelWorkbookTest, CommandsShareACachedWorkbookWhileASendReadsIt) {
   ExcelWorkbook listing;
   listing.OpenWorkbook(file, &cache);
   EXPECT_EQ(listing.database()->handle(), sending.database()->handle());  // one connection
-  EXPECT_EQ(listing.ListSheets(), "rows<QX>2<QX>phone<QX>01011112222,<Q>01033334444,<QX>");
+  EXPECT_EQ(Listing(listing), "rows<QX>2<QX>phone<QX>01011112222,<Q>01033334444,<QX>");
   EXPECT_EQ(Count(listing, "2<QX>rows$<QX>phone"), "2");
 
   EXPECT_EQ(rows.GetFieldValue(0), "01011112222");

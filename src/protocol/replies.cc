@@ -69,10 +69,38 @@ std::string GroupListReply(const std::vector<AddressGroup>& groups) {
 
 namespace {
 
+// A listing value with the characters the listing's own markup uses coded.
+std::string ListingValue(std::string text) {
+  ReplaceAll(text, ",", "&comma;");
+  ReplaceAll(text, ">", "&gt;");
+  ReplaceAll(text, "<", "&lt;");
+  return text;
+}
+
 // Inserts "-" before position pos of text (at its end when it is shorter).
 void InsertHyphen(std::string& text, size_t pos) { text.insert(std::min(pos, text.size()), "-"); }
 
 }  // namespace
+
+std::string SheetListingReply(const std::vector<SheetListing>& sheets) {
+  std::string text;
+  for (const SheetListing& sheet : sheets) {
+    text += sheet.name;
+    text += kFieldSep;
+    if (sheet.row_count) text += std::to_string(*sheet.row_count) + std::string(kFieldSep);
+    for (size_t i = 0; i < sheet.columns.size(); ++i) {
+      if (i > 0) text += ',';
+      text += ListingValue(sheet.columns[i]);
+    }
+    text += kFieldSep;
+    for (size_t r = 0; r < sheet.rows.size(); ++r) {
+      if (r > 0) text += kRowSep;
+      for (const std::string& cell : sheet.rows[r]) text += ListingValue(cell) + ",";
+    }
+    text += kFieldSep;
+  }
+  return text;
+}
 
 std::string PreviewLine(PreviewRow row) {
   std::string& a = row.phone;

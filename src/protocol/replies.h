@@ -3,6 +3,7 @@
 #ifndef PARLEY_PROTOCOL_REPLIES_H_
 #define PARLEY_PROTOCOL_REPLIES_H_
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -62,6 +63,19 @@ struct PreviewRow {
 std::string PreviewLines(const std::vector<PreviewRow>& rows);
 // One line of PreviewLines.
 std::string PreviewLine(PreviewRow row);
+
+// One sheet of the EXCEL 1 listing.
+struct SheetListing {
+  std::string name;
+  std::optional<int> row_count;  // none when the sheet has no columns: no count is shown
+  std::vector<std::string> columns;
+  std::vector<std::vector<std::string>> rows;  // the first rows' non-empty cells
+};
+// EXCEL 1 listing (after "1<QX>"): per sheet, name "<QX>", then the row count "<QX>" (when
+// there is one), the column names separated by "," "<QX>", then the rows separated by "<Q>",
+// each cell followed by ",", then "<QX>". Column names and cells have their ",", "<" and ">" as
+// "&comma;", "&lt;" and "&gt;".
+std::string SheetListingReply(const std::vector<SheetListing>& sheets);
 
 // An address-book group as the group list shows it.
 struct AddressGroup {
