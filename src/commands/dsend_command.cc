@@ -1,5 +1,6 @@
 #include "commands/dsend_command.h"
 
+#include <optional>
 #include <string_view>
 
 #include <spdlog/spdlog.h>
@@ -10,6 +11,7 @@
 #include "engine/engine.h"
 #include "protocol/replies.h"
 #include "send/direct_send.h"
+#include "send/gateway_job.h"
 #include "send/send_refusals.h"
 #include "web/web_service.h"
 
@@ -27,20 +29,26 @@ std::string AfterSend(Engine& engine, std::string_view result, std::string_view 
   return protocol::SendReply(result, RefreshUserInfo(engine));
 }
 
+std::optional<std::string> RefuseSend(const Engine& engine, const JobPolicy& policy, int mode,
+                                      std::string_view body, std::string_view command) {
+  const bool permitted = !policy.send_check || engine.session().send_permission() == 1;
+  if (!protocol::IsSendingMode(mode) || !permitted) return std::string();
+  if (protocol::HoldsRawBacktick(body)) {
+    spdlog::warn("{} refused: a field holds a raw backtick, which would cut it", command);
+    return RefusalText(SendRefusal::kRawBacktick);
+  }
+  return std::nullopt;
+}
+
 asio::awaitable<std::string> OnDSend(Engine& engine, std::string body) {
   const int mode = protocol::SendModeOf(body);
   if (mode == protocol::kSendCheck) {
     co_return SendCheck(engine, protocol::SendCheckRequest::Parse(body));
   }
 
-  std::string result;
   std::string report;
-  const bool permitted = !kDirectJob.send_check || engine.session().send_permission() == 1;
-  const bool sends = protocol::IsSendingMode(mode) && permitted;
-  if (sends && protocol::HoldsRawBacktick(body)) {
-    spdlog::warn("DSEND refused: a field holds a raw backtick, which would cut it");
-    result = RefusalText(SendRefusal::kRawBacktick);
-  } else if (sends) {
+  std::optional<std::string> result = RefuseSend(engine, kDirectJob, mode, body, "DSEND");
+  if (!result) {
     DirectOrder order = DirectOrderOf(protocol::DirectSendRequest::Parse(body));
     const SendKind kind = order.kind;
     const SendResult sent =
@@ -49,7 +57,7 @@ asio::awaitable<std::string> OnDSend(Engine& engine, std::string body) {
     report = sent.report;
     for (const std::string& number : sent.recent) engine.session().recent_numbers().Add(number);
   }
-  co_return AfterSend(engine, result, report);
+  co_return AfterSend(engine, *result, report);
 }
 
 }  // namespace parley

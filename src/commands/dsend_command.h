@@ -2,6 +2,7 @@
 #ifndef PARLEY_COMMANDS_DSEND_COMMAND_H_
 #define PARLEY_COMMANDS_DSEND_COMMAND_H_
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -12,6 +13,7 @@
 namespace parley {
 
 class Engine;
+struct JobPolicy;
 
 // The send check of DSEND and ESEND (mode 4): asks the web service, stores 1 (the answer starts
 // with '1') or 0 in the session's send permission and answers the check's reply.
@@ -20,6 +22,13 @@ std::string SendCheck(Engine& engine, const protocol::SendCheckRequest& request)
 // The reply of a DSEND or ESEND: posts the sent report (also an empty one), then the send's
 // result text (empty when nothing was tried) and the account figures.
 std::string AfterSend(Engine& engine, std::string_view result, std::string_view report);
+
+// Decides whether a DSEND or ESEND body of `mode` (`command` names it in the log) sends under
+// `policy`. Returns the result text of one that does not: empty for a mode that does not send or
+// a send without the permission its policy asks, the refusal text for a body holding a raw
+// backtick (protocol::HoldsRawBacktick), which would cut its fields. nullopt when it sends.
+std::optional<std::string> RefuseSend(const Engine& engine, const JobPolicy& policy, int mode,
+                                      std::string_view body, std::string_view command);
 
 // The DSEND handler. Mode (field 0) 4 is the send check; modes 1 (SMS) and 2 or 3 (MMS) run a
 // direct send while the send permission is 1, then post the sent report (also an empty one) and

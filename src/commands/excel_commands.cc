@@ -1,5 +1,6 @@
 #include "commands/excel_commands.h"
 
+#include <optional>
 #include <string_view>
 
 #include <spdlog/spdlog.h>
@@ -74,14 +75,9 @@ asio::awaitable<std::string> OnESend(Engine& engine, std::string body) {
     co_return SendCheck(engine, protocol::SendCheckRequest::Parse(body));
   }
 
-  std::string result;
   std::string report;
-  const bool permitted = !kExcelJob.send_check || engine.session().send_permission() == 1;
-  const bool sends = protocol::IsSendingMode(mode) && permitted;
-  if (sends && protocol::HoldsRawBacktick(body)) {
-    spdlog::warn("ESEND refused: a field holds a raw backtick, which would cut it");
-    result = RefusalText(SendRefusal::kRawBacktick);
-  } else if (sends) {
+  std::optional<std::string> result = RefuseSend(engine, kExcelJob, mode, body, "ESEND");
+  if (!result) {
     ExcelWorkbook workbook;
     std::string failure;
     try {
@@ -103,7 +99,7 @@ asio::awaitable<std::string> OnESend(Engine& engine, std::string body) {
       report = sent.report;
     }
   }
-  co_return AfterSend(engine, result, report);
+  co_return AfterSend(engine, *result, report);
 }
 
 }  // namespace parley

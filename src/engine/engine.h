@@ -21,6 +21,7 @@ class Engine {
   Engine& operator=(const Engine&) = delete;
 
   EngineSession& session() { return session_; }
+  const EngineSession& session() const { return session_; }
   EngineServices& services() { return services_; }
   CFlexLink& link() { return link_; }
 
