@@ -109,8 +109,8 @@ TEST_P(WorkbookCorpusTest, EveryWorkbookListsAsStored) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, WorkbookCorpusTest, testing::ValuesIn(kCorpora),
-                         [](const testing::TestParamInfo<Corpus>& info) {
-                           std::string name = info.param.folder;
+                         [](const testing::TestParamInfo<Corpus>& corpus) {
+                           std::string name = corpus.param.folder;
                            return name.substr(0, name.find('_'));
                          });
 
