@@ -19,9 +19,9 @@
 #include <asio/detached.hpp>
 #include <asio/io_context.hpp>
 
-#include "excel/excel_workbook.h"
+#include "sheets/excel_workbook.h"
 #include "excel/workbook_loader.h"
-#include "excel/workbook_rows.h"
+#include "sheets/workbook_rows.h"
 #include "excel/workbook_writer.h"
 #include "gatesim/gate_sim_process.h"
 #include "send/excel_send.h"

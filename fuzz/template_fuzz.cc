@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "excel/excel_workbook.h"
+#include "sheets/excel_workbook.h"
 #include "fuzz_check.h"
 #include "text/mbcs.h"
 

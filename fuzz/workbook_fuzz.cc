@@ -18,7 +18,7 @@
 
 #include "db/db_exception.h"
 #include "db/excel_database.h"
-#include "excel/excel_workbook.h"
+#include "sheets/excel_workbook.h"
 #include "excel/workbook_loader.h"
 #include "fuzz_check.h"
 

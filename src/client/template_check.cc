@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "excel/excel_workbook.h"
+#include "sheets/excel_workbook.h"
 #include "text/cp949.h"
 #include "text/mbcs.h"
 

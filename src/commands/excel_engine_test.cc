@@ -12,7 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "commands/send_engine_fixture.h"
-#include "excel/excel_workbook.h"
+#include "sheets/excel_workbook.h"
 #include "excel/workbook_writer.h"
 #include "gatesim/gate_sim_process.h"
 #include "send/direct_send.h"

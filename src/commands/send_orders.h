@@ -3,7 +3,7 @@
 #ifndef PARLEY_COMMANDS_SEND_ORDERS_H_
 #define PARLEY_COMMANDS_SEND_ORDERS_H_
 
-#include "excel/workbook_rows.h"
+#include "sheets/workbook_rows.h"
 #include "protocol/send_requests.h"
 #include "send/direct_send.h"
 #include "send/excel_send.h"

@@ -1,4 +1,4 @@
-#include "excel/excel_workbook.h"
+#include "sheets/excel_workbook.h"
 
 #include <algorithm>
 

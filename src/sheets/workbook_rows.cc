@@ -1,11 +1,11 @@
-#include "excel/workbook_rows.h"
+#include "sheets/workbook_rows.h"
 
 #include <utility>
 
 #include "db/db_exception.h"
 #include "db/excel_database.h"
 #include "db/recordset.h"
-#include "excel/excel_workbook.h"
+#include "sheets/excel_workbook.h"
 
 namespace parley {
 namespace {

@@ -1,6 +1,6 @@
 // The Excel commands' working object on workbooks written by the tests: the sheet listing, the
 // distinct count, the message template and the preview.
-#include "excel/excel_workbook.h"
+#include "sheets/excel_workbook.h"
 
 #include <filesystem>
 #include <fstream>

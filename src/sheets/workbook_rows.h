@@ -1,7 +1,7 @@
 // WorkbookRows: the rows of an Excel send read from an open ExcelWorkbook (the SheetRowCursor of
 // send/excel_send.h over ExcelWorkbook::RowQuery).
-#ifndef PARLEY_EXCEL_WORKBOOK_ROWS_H_
-#define PARLEY_EXCEL_WORKBOOK_ROWS_H_
+#ifndef PARLEY_SHEETS_WORKBOOK_ROWS_H_
+#define PARLEY_SHEETS_WORKBOOK_ROWS_H_
 
 #include <memory>
 #include <string>
@@ -52,4 +52,4 @@ class WorkbookRows : public SheetRowCursor {
 
 }  // namespace parley
 
-#endif  // PARLEY_EXCEL_WORKBOOK_ROWS_H_
+#endif  // PARLEY_SHEETS_WORKBOOK_ROWS_H_

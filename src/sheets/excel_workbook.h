@@ -3,8 +3,8 @@
 //
 // Text in and out is engine text (CP949); every length counts bytes. Queries that fail throw
 // CDBException, except where an operation answers "Exception:[<reason>]" itself.
-#ifndef PARLEY_EXCEL_EXCEL_WORKBOOK_H_
-#define PARLEY_EXCEL_EXCEL_WORKBOOK_H_
+#ifndef PARLEY_SHEETS_EXCEL_WORKBOOK_H_
+#define PARLEY_SHEETS_EXCEL_WORKBOOK_H_
 
 #include <array>
 #include <filesystem>
@@ -132,4 +132,4 @@ using protocol::ExceptionText;
 
 }  // namespace parley
 
-#endif  // PARLEY_EXCEL_EXCEL_WORKBOOK_H_
+#endif  // PARLEY_SHEETS_EXCEL_WORKBOOK_H_
