@@ -162,9 +162,10 @@ TEST_F(DSendEngineTest, SmsJobsReachTheGatewayAndAreReported) {
     EXPECT_EQ(job.header.reserve_date, c.reserve);
     ASSERT_EQ(job.messages.size(), static_cast<size_t>(c.count));
     for (int i = 0; i < c.count; ++i) {
-      EXPECT_EQ(job.messages[i].recipient, Number(i));
-      EXPECT_EQ(job.messages[i].callback, c.callback == "02-123-4567" ? "021234567" : c.callback);
-      EXPECT_EQ(job.messages[i].text, c.gate_text);
+      const auto& message = job.messages[static_cast<size_t>(i)];
+      EXPECT_EQ(message.recipient, Number(i));
+      EXPECT_EQ(message.callback, c.callback == "02-123-4567" ? "021234567" : c.callback);
+      EXPECT_EQ(message.text, c.gate_text);
     }
     std::vector<int64_t> waited;
     for (const testing::GateAck& a : job.acks) {

@@ -234,7 +234,9 @@ TEST_F(QxProtectTest, GroupSendsNeedKnownGroupsWithMembersAndALogin) {
   size_t jobs = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.groups + (c.logged_in ? "" : " (logged out)"));
-    if (c.logged_in) ASSERT_EQ(Login({"qxuser", "qxpass", false, false}), kExitOk) << err_.str();
+    if (c.logged_in) {
+      ASSERT_EQ(Login({"qxuser", "qxpass", false, false}), kExitOk) << err_.str();
+    }
     SendOptions o;
     o.groups = {c.groups};
     o.to = {"01011112222"};

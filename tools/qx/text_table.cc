@@ -39,11 +39,16 @@ bool IsNumber(std::string_view cell) {
   });
 }
 
+// The columns the code point at *i takes on a terminal; moves *i past it.
+size_t NextWidth(std::string_view utf8, size_t* i) {
+  return IsWide(NextCodePoint(utf8, i)) ? size_t{2} : size_t{1};
+}
+
 }  // namespace
 
 size_t DisplayWidth(std::string_view utf8) {
   size_t width = 0;
-  for (size_t i = 0; i < utf8.size();) width += IsWide(NextCodePoint(utf8, &i)) ? 2 : 1;
+  for (size_t i = 0; i < utf8.size();) width += NextWidth(utf8, &i);
   return width;
 }
 
@@ -53,7 +58,7 @@ std::string Ellipsize(std::string_view utf8, size_t max_width) {
   size_t width = 0;
   for (size_t i = 0; i < utf8.size();) {
     const size_t start = i;
-    const size_t w = IsWide(NextCodePoint(utf8, &i)) ? 2 : 1;
+    const size_t w = NextWidth(utf8, &i);
     if (width + w + 3 > max_width) break;
     out.append(utf8.substr(start, i - start));
     width += w;
