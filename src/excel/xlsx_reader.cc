@@ -519,6 +519,13 @@ class SheetHandler : public XmlHandler {
   bool EndCell() {
     in_cell_ = false;
     capture_ = false;
+    // Right of the columns the sheet keeps, counted from the first column holding a value, which
+    // can only move left: never stored, so not looked up or handed on (a cell naming a long
+    // shared string would otherwise be copied across to the sink only to be dropped there).
+    if (first_column_ >= 0 &&
+        column_ - static_cast<uint32_t>(first_column_) >= limits_.stored_columns) {
+      return true;
+    }
     std::string_view out;
     std::string formatted;
     switch (type_) {
@@ -574,6 +581,7 @@ class SheetHandler : public XmlHandler {
       }
     }
     if (out.empty()) return true;
+    if (first_column_ < 0 || column_ < first_column_) first_column_ = column_;
     if (!sink_.Cell(row_, column_, out)) return Fail("reading stopped at cell");
     return true;
   }
@@ -591,6 +599,7 @@ class SheetHandler : public XmlHandler {
   uint32_t column_ = 0;
   uint32_t next_row_ = 0;
   uint32_t next_column_ = 0;
+  int64_t first_column_ = -1;  // the first column holding a value so far, -1 before any
   int phonetic_depth_ = 0;
   bool in_data_ = false;
   bool in_cell_ = false;
