@@ -3,7 +3,7 @@
 #
 # With CI=true or PARLEY_FULL_TESTS=1 two more stages follow: the tests again in an
 # AddressSanitizer + UndefinedBehaviorSanitizer build (build-asan/), then every fuzz target for
-# 10 seconds (scripts/fuzz.sh, build-fuzz/; run it longer by hand). Each stage reports the
+# 6 seconds (scripts/fuzz.sh, build-fuzz/; run it longer by hand). Each stage reports the
 # seconds it took, to keep the whole run within CI's time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -47,7 +47,7 @@ fi
 if [ "$asan_status" -ne 0 ]; then exit 1; fi
 stage_done "sanitizer tests"
 
-echo "== fuzz targets, 10 s each"
+echo "== fuzz targets, 6 s each"
 unset ASAN_OPTIONS UBSAN_OPTIONS
-bash scripts/fuzz.sh 10
+bash scripts/fuzz.sh 6
 stage_done "fuzzing"
