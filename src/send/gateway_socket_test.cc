@@ -370,7 +370,8 @@ TEST_F(GatewaySocketTest, PartialWritesKeepTheBytesInOrder) {
     for (int i = 0; i < 4; ++i) {
       // A different file each time, so a piece sent twice or out of place shows.
       std::string file(300 * 1024 + static_cast<size_t>(i), '\0');
-      for (size_t k = 0; k < file.size(); ++k) file[k] = static_cast<char>(k * 7 + k / 251 + i);
+      for (size_t k = 0; k < file.size(); ++k)
+        file[k] = static_cast<char>(k * 7 + k / 251 + static_cast<size_t>(i));
       char head[kFileMessageHeadSize];
       BuildFileMessageHead(Recipient(i), "02", static_cast<int64_t>(file.size()), head);
       EXPECT_FALSE(co_await socket.SendFileMessage(Recipient(i), "02", file));
