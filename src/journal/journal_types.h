@@ -1,0 +1,88 @@
+// What the send journal records about a gateway job and its recipients, and the states a
+// recipient can be in once the job has run.
+#ifndef PARLEY_JOURNAL_JOURNAL_TYPES_H_
+#define PARLEY_JOURNAL_JOURNAL_TYPES_H_
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace parley {
+
+// How a job ended, as the status extension names it; kRunning while it has not ended (or, read
+// back after a restart, kInterrupted: the engine stopped before the job ended).
+enum class JobEnding {
+  kRunning,
+  kDone,
+  kRefused,
+  kNoAnswer,
+  kClosed,
+  kNack,
+  kCancelled,
+  kFailed,
+  kInterrupted,
+};
+
+// The token of an ending ("running", "done", "refused", "no-answer", "closed", "nack",
+// "cancelled", "failed", "interrupted") and back; an unknown token reads as kFailed.
+std::string_view EndingName(JobEnding ending);
+JobEnding EndingFromName(std::string_view name);
+
+// The job as the user ordered it. Text fields are CP949 bytes, stored as they are.
+struct JournalJobInfo {
+  std::string command;  // "DSEND", "ASEND" or "ESEND"
+  std::string kind;     // "SMS", "LMS" or "MMS"
+  std::string title;
+  std::string text;  // the text, or the template of a workbook send
+  std::string callback;
+  std::string reserve_date;  // 12 digits, or empty for now
+  std::string source;        // where the recipients came from, for people to read
+  int64_t resend_of = 0;     // the journal id of the job this one sends the rest of; 0: none
+};
+
+// One recipient in job order. `content` is the composed text when it differs from the job's
+// text, the package's digest for a picture message, or empty for the job's own text.
+struct JournalRecipient {
+  std::string number;
+  std::string content;
+};
+
+enum class RecipientState {
+  kAcknowledged,  // the gateway confirmed it
+  kInDoubt,       // handed out after the last acknowledgement of a job that did not end cleanly
+  kNotSent,       // never handed to the gateway (or refused as a number before it)
+};
+
+std::string_view StateName(RecipientState state);  // "acknowledged", "in doubt", "not sent"
+
+struct JobCounts {
+  int64_t total = 0;
+  int64_t acknowledged = 0;
+  int64_t in_doubt = 0;
+  int64_t not_sent = 0;
+};
+
+// A job read back from the journal.
+struct JournalJob {
+  int64_t id = 0;
+  int64_t started = 0;  // Unix seconds
+  int64_t ended = 0;    // Unix seconds; 0 while running
+  JournalJobInfo info;
+  int64_t total = 0;
+  std::string gateway_job_id;
+  int64_t handed = 0;        // recipients [0, handed) may have been handed to the gateway
+  int64_t acknowledged = 0;  // recipients [0, acknowledged) were confirmed by the gateway
+  JobEnding ending = JobEnding::kRunning;
+  int64_t ending_at = 0;       // the message count at which it ended
+  bool report_made = false;    // a sent report was made for it
+  bool report_posted = false;  // ... and the web service took it
+
+  // The state of recipient `index` (0-based): acknowledged below `acknowledged` (every handed one
+  // once the job is done), in doubt up to `handed`, not sent after.
+  RecipientState StateOf(int64_t index) const;
+  JobCounts Counts() const;
+};
+
+}  // namespace parley
+
+#endif  // PARLEY_JOURNAL_JOURNAL_TYPES_H_

@@ -1,0 +1,384 @@
+#include "journal/send_journal.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <system_error>
+#include <utility>
+
+namespace parley {
+namespace {
+
+// The schema; user_version tells a journal from any other SQLite file.
+constexpr int kSchemaVersion = 1;
+constexpr char kSchema[] = R"sql(
+CREATE TABLE jobs(
+  id INTEGER PRIMARY KEY,
+  started INTEGER NOT NULL,
+  ended INTEGER NOT NULL DEFAULT 0,
+  command TEXT NOT NULL,
+  kind TEXT NOT NULL,
+  title BLOB NOT NULL,
+  text BLOB NOT NULL,
+  callback BLOB NOT NULL,
+  reserve BLOB NOT NULL,
+  source BLOB NOT NULL,
+  total INTEGER NOT NULL,
+  resend_of INTEGER,
+  gateway_job_id BLOB NOT NULL DEFAULT x'',
+  handed INTEGER NOT NULL DEFAULT 0,
+  acknowledged INTEGER NOT NULL DEFAULT 0,
+  ending TEXT NOT NULL DEFAULT 'running',
+  ending_at INTEGER NOT NULL DEFAULT 0,
+  report BLOB,
+  report_posted INTEGER NOT NULL DEFAULT 0,
+  report_tried INTEGER NOT NULL DEFAULT 0
+);
+CREATE TABLE recipients(
+  job INTEGER NOT NULL,
+  idx INTEGER NOT NULL,
+  number BLOB NOT NULL,
+  content BLOB NOT NULL,
+  PRIMARY KEY(job, idx)
+) WITHOUT ROWID;
+PRAGMA user_version = 1;
+)sql";
+
+// Recipients per INSERT statement (4 values each, well under SQLite's variable limit).
+constexpr size_t kRowsPerInsert = 256;
+
+// One prepared statement, finalized on scope exit.
+class Stmt {
+ public:
+  Stmt(sqlite3* db, std::string_view sql) {
+    sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &stmt_, nullptr);
+  }
+  ~Stmt() { sqlite3_finalize(stmt_); }
+  Stmt(const Stmt&) = delete;
+  Stmt& operator=(const Stmt&) = delete;
+
+  bool ok() const { return stmt_ != nullptr; }
+  Stmt& Int(int i, int64_t value) {
+    sqlite3_bind_int64(stmt_, i, value);
+    return *this;
+  }
+  Stmt& Bytes(int i, std::string_view value) {
+    sqlite3_bind_blob64(stmt_, i, value.data(), value.size(), SQLITE_TRANSIENT);
+    return *this;
+  }
+  Stmt& Text(int i, std::string_view value) {
+    sqlite3_bind_text64(stmt_, i, value.data(), value.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+    return *this;
+  }
+  // Steps once: true for a row.
+  bool Row() { return ok() && sqlite3_step(stmt_) == SQLITE_ROW; }
+  // Steps to the end: true when the statement ran without error.
+  bool Run() {
+    if (!ok()) return false;
+    int rc;
+    while ((rc = sqlite3_step(stmt_)) == SQLITE_ROW) {
+    }
+    return rc == SQLITE_DONE;
+  }
+  void Reset() {
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+  }
+  int64_t ColInt(int i) const { return sqlite3_column_int64(stmt_, i); }
+  std::string ColBytes(int i) const {
+    const void* data = sqlite3_column_blob(stmt_, i);
+    const int size = sqlite3_column_bytes(stmt_, i);
+    return data == nullptr ? std::string()
+                           : std::string(static_cast<const char*>(data), static_cast<size_t>(size));
+  }
+
+ private:
+  sqlite3_stmt* stmt_ = nullptr;
+};
+
+std::string InsertRowsSql(size_t rows) {
+  std::string sql = "INSERT INTO recipients(job, idx, number, content) VALUES ";
+  for (size_t i = 0; i < rows; ++i) sql += i == 0 ? "(?,?,?,?)" : ",(?,?,?,?)";
+  return sql;
+}
+
+constexpr char kJobColumns[] =
+    "SELECT id, started, ended, command, kind, title, text, callback, reserve, source, total, "
+    "resend_of, gateway_job_id, handed, acknowledged, ending, ending_at, report IS NOT NULL, "
+    "report_posted FROM jobs ";
+
+JournalJob ReadJob(const Stmt& s) {
+  JournalJob job;
+  job.id = s.ColInt(0);
+  job.started = s.ColInt(1);
+  job.ended = s.ColInt(2);
+  job.info.command = s.ColBytes(3);
+  job.info.kind = s.ColBytes(4);
+  job.info.title = s.ColBytes(5);
+  job.info.text = s.ColBytes(6);
+  job.info.callback = s.ColBytes(7);
+  job.info.reserve_date = s.ColBytes(8);
+  job.info.source = s.ColBytes(9);
+  job.total = s.ColInt(10);
+  job.info.resend_of = s.ColInt(11);
+  job.gateway_job_id = s.ColBytes(12);
+  job.handed = s.ColInt(13);
+  job.acknowledged = s.ColInt(14);
+  job.ending = EndingFromName(s.ColBytes(15));
+  job.ending_at = s.ColInt(16);
+  job.report_made = s.ColInt(17) != 0;
+  job.report_posted = s.ColInt(18) != 0;
+  return job;
+}
+
+// Opens path as a journal: 1 when it is one (or was created), 0 when the file is something
+// else, -1 when it cannot be opened or written at all.
+int OpenAsJournal(const std::filesystem::path& path, sqlite3** out, std::string* error) {
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+      SQLITE_OK) {
+    *error = db != nullptr ? sqlite3_errmsg(db) : "out of memory";
+    sqlite3_close(db);
+    return -1;
+  }
+  sqlite3_busy_timeout(db, 2000);
+  auto fail = [&](int result) {
+    *error = sqlite3_errmsg(db);
+    sqlite3_close(db);
+    return result;
+  };
+  int version = -1;
+  {
+    Stmt s(db, "PRAGMA user_version");
+    if (!s.Row()) {
+      const int code = sqlite3_errcode(db);
+      return fail(code == SQLITE_NOTADB || code == SQLITE_CORRUPT ? 0 : -1);
+    }
+    version = static_cast<int>(s.ColInt(0));
+  }
+  if (version != 0 && version != kSchemaVersion) return fail(0);
+  if (version == 0) {
+    // A file without our schema: new and empty, or some other database.
+    Stmt tables(db, "SELECT count(*) FROM sqlite_master");
+    if (!tables.Row()) return fail(0);
+    if (tables.ColInt(0) != 0) {
+      *error = "it holds another database";
+      sqlite3_close(db);
+      return 0;
+    }
+  }
+  if (sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr) != SQLITE_OK ||
+      sqlite3_exec(db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    return fail(-1);
+  }
+  if (version == 0 && sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr) != SQLITE_OK) {
+    return fail(-1);
+  }
+  // A quick check that pages read back: a damaged file is not a journal to write into.
+  {
+    Stmt check(db, "PRAGMA quick_check(1)");
+    if (!check.Row() || check.ColBytes(0) != "ok") return fail(0);
+  }
+  *out = db;
+  return 1;
+}
+
+}  // namespace
+
+SendJournal::Opened SendJournal::Open(const std::filesystem::path& path, int64_t now) {
+  Opened opened;
+  sqlite3* db = nullptr;
+  int result = OpenAsJournal(path, &db, &opened.error);
+  if (result == 0) {
+    std::error_code ec;
+    std::filesystem::path aside = path;
+    aside += ".corrupt-" + std::to_string(now);
+    std::filesystem::rename(path, aside, ec);
+    if (ec) {
+      opened.error = "cannot move the damaged journal aside: " + ec.message();
+      return opened;
+    }
+    for (const char* suffix : {"-wal", "-shm"}) {
+      std::filesystem::path side = path;
+      side += suffix;
+      std::filesystem::remove(side, ec);
+    }
+    opened.moved_aside = aside;
+    opened.error.clear();
+    result = OpenAsJournal(path, &db, &opened.error);
+  }
+  if (result != 1) {
+    if (opened.error.empty()) opened.error = "not a journal";
+    return opened;
+  }
+  opened.journal.reset(new SendJournal(db, path));
+  Stmt mark(db,
+            "UPDATE jobs SET ending = 'interrupted', ended = ?, ending_at = handed "
+            "WHERE ending = 'running'");
+  if (mark.Int(1, now).Run()) opened.interrupted = sqlite3_changes(db);
+  return opened;
+}
+
+SendJournal::SendJournal(sqlite3* db, std::filesystem::path path)
+    : db_(db), path_(std::move(path)) {}
+
+SendJournal::~SendJournal() { sqlite3_close(db_); }
+
+bool SendJournal::Exec(std::string_view sql) {
+  return sqlite3_exec(db_, std::string(sql).c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+std::optional<int64_t> SendJournal::BeginJob(const JournalJobInfo& info,
+                                             std::span<const JournalRecipient> recipients,
+                                             int64_t now, std::string* error) {
+  auto fail = [&]() -> std::optional<int64_t> {
+    *error = sqlite3_errmsg(db_);
+    Exec("ROLLBACK");
+    return std::nullopt;
+  };
+  if (!Exec("BEGIN IMMEDIATE")) {
+    *error = sqlite3_errmsg(db_);
+    return std::nullopt;
+  }
+  Stmt job(db_,
+           "INSERT INTO jobs(started, command, kind, title, text, callback, reserve, source, "
+           "total, resend_of) VALUES (?,?,?,?,?,?,?,?,?,?)");
+  job.Int(1, now)
+      .Text(2, info.command)
+      .Text(3, info.kind)
+      .Bytes(4, info.title)
+      .Bytes(5, info.text)
+      .Bytes(6, info.callback)
+      .Bytes(7, info.reserve_date)
+      .Bytes(8, info.source)
+      .Int(9, static_cast<int64_t>(recipients.size()));
+  if (info.resend_of != 0) job.Int(10, info.resend_of);
+  if (!job.Run()) return fail();
+  const int64_t id = sqlite3_last_insert_rowid(db_);
+
+  // Full batches through one prepared statement; the last, shorter one through its own.
+  auto insert_rows = [&](Stmt& insert, size_t first, size_t rows) {
+    for (size_t i = first; i < first + rows; ++i) {
+      const int column = static_cast<int>(4 * (i - first));
+      insert.Int(column + 1, id)
+          .Int(column + 2, static_cast<int64_t>(i))
+          .Bytes(column + 3, recipients[i].number)
+          .Bytes(column + 4, recipients[i].content);
+    }
+    const bool ran = insert.Run();
+    insert.Reset();
+    return ran;
+  };
+  const size_t full_rows = recipients.size() - recipients.size() % kRowsPerInsert;
+  if (full_rows > 0) {
+    Stmt full(db_, InsertRowsSql(kRowsPerInsert));
+    for (size_t first = 0; first < full_rows; first += kRowsPerInsert) {
+      if (!insert_rows(full, first, kRowsPerInsert)) return fail();
+    }
+  }
+  if (full_rows < recipients.size()) {
+    Stmt last(db_, InsertRowsSql(recipients.size() - full_rows));
+    if (!insert_rows(last, full_rows, recipients.size() - full_rows)) return fail();
+  }
+  if (!Exec("COMMIT")) return fail();
+  return id;
+}
+
+bool SendJournal::SetGatewayJobId(int64_t job, std::string_view gateway_job_id) {
+  Stmt s(db_, "UPDATE jobs SET gateway_job_id = ? WHERE id = ?");
+  return s.Bytes(1, gateway_job_id).Int(2, job).Run();
+}
+
+bool SendJournal::SetProgress(int64_t job, int64_t acknowledged, int64_t handed) {
+  Stmt s(db_, "UPDATE jobs SET acknowledged = ?, handed = ? WHERE id = ?");
+  return s.Int(1, acknowledged).Int(2, handed).Int(3, job).Run();
+}
+
+bool SendJournal::EndJob(int64_t job, JobEnding ending, int64_t at, int64_t now) {
+  Stmt s(db_, "UPDATE jobs SET ending = ?, ending_at = ?, ended = ? WHERE id = ?");
+  return s.Text(1, EndingName(ending)).Int(2, at).Int(3, now).Int(4, job).Run();
+}
+
+bool SendJournal::SaveReport(int64_t job, std::string_view report) {
+  Stmt s(db_, "UPDATE jobs SET report = ?, report_posted = 0 WHERE id = ?");
+  return s.Bytes(1, report).Int(2, job).Run();
+}
+
+bool SendJournal::MarkReportPosted(int64_t job, int64_t now) {
+  Stmt s(db_, "UPDATE jobs SET report_posted = 1, report_tried = ? WHERE id = ?");
+  return s.Int(1, now).Int(2, job).Run();
+}
+
+std::vector<SendJournal::PendingReport> SendJournal::TakeReportsToRetry(int64_t now,
+                                                                        int64_t min_gap_seconds) {
+  std::vector<PendingReport> reports;
+  Stmt s(db_,
+         "SELECT id, report FROM jobs WHERE report IS NOT NULL AND report_posted = 0 "
+         "AND report_tried <= ? ORDER BY id");
+  s.Int(1, now - min_gap_seconds);
+  while (s.Row()) reports.push_back({s.ColInt(0), s.ColBytes(1)});
+  Stmt stamp(db_, "UPDATE jobs SET report_tried = ? WHERE id = ?");
+  for (const PendingReport& report : reports) {
+    stamp.Int(1, now).Int(2, report.job).Run();
+    stamp.Reset();
+  }
+  return reports;
+}
+
+std::vector<JournalJob> SendJournal::ListJobs(int64_t limit) {
+  std::vector<JournalJob> jobs;
+  Stmt s(db_, std::string(kJobColumns) + "ORDER BY id DESC LIMIT ?");
+  s.Int(1, limit);
+  while (s.Row()) jobs.push_back(ReadJob(s));
+  return jobs;
+}
+
+std::optional<JournalJob> SendJournal::FindJob(int64_t job) {
+  Stmt s(db_, std::string(kJobColumns) + "WHERE id = ?");
+  s.Int(1, job);
+  if (!s.Row()) return std::nullopt;
+  return ReadJob(s);
+}
+
+void SendJournal::ForEachRecipient(
+    int64_t job,
+    const std::function<void(int64_t, const JournalRecipient&, RecipientState)>& visit) {
+  const std::optional<JournalJob> record = FindJob(job);
+  if (!record) return;
+  Stmt s(db_, "SELECT idx, number, content FROM recipients WHERE job = ? ORDER BY idx");
+  s.Int(1, job);
+  JournalRecipient recipient;
+  while (s.Row()) {
+    const int64_t index = s.ColInt(0);
+    recipient.number = s.ColBytes(1);
+    recipient.content = s.ColBytes(2);
+    visit(index, recipient, record->StateOf(index));
+  }
+}
+
+std::vector<JournalRecipient> SendJournal::RestOf(const JournalJob& job, bool include_in_doubt) {
+  std::vector<JournalRecipient> rest;
+  ForEachRecipient(job.id, [&](int64_t, const JournalRecipient& recipient, RecipientState state) {
+    if (state == RecipientState::kNotSent ||
+        (include_in_doubt && state == RecipientState::kInDoubt)) {
+      rest.push_back(recipient);
+    }
+  });
+  return rest;
+}
+
+int64_t SendJournal::Forget(int64_t before) {
+  if (!Exec("BEGIN IMMEDIATE")) return 0;
+  Stmt rows(db_,
+            "DELETE FROM recipients WHERE job IN (SELECT id FROM jobs WHERE started < ? AND "
+            "ending != 'running')");
+  Stmt jobs(db_, "DELETE FROM jobs WHERE started < ? AND ending != 'running'");
+  if (!rows.Int(1, before).Run() || !jobs.Int(1, before).Run()) {
+    Exec("ROLLBACK");
+    return 0;
+  }
+  const int64_t gone = sqlite3_changes(db_);
+  return Exec("COMMIT") ? gone : 0;
+}
+
+}  // namespace parley

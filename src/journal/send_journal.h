@@ -1,0 +1,97 @@
+// The send journal: an SQLite file (WAL) that knows, for every gateway job, what was ordered,
+// its recipients in order, how far the gateway acknowledged it and how it ended, so that a job
+// cut short can be resent to exactly the recipients it did not reach. The engine never empties
+// it; jobs go only when the user forgets them.
+//
+// Writes are cheap enough for the send loop: the recipients go in one transaction with
+// multi-row statements, and progress is two integers per acknowledgement interval.
+#ifndef PARLEY_JOURNAL_SEND_JOURNAL_H_
+#define PARLEY_JOURNAL_SEND_JOURNAL_H_
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "journal/journal_types.h"
+
+struct sqlite3;
+
+namespace parley {
+
+// The journal's file name beside the address book.
+inline constexpr char kJournalFileName[] = "parley-journal.db";
+
+class SendJournal {
+ public:
+  struct Opened {
+    std::unique_ptr<SendJournal> journal;  // null when the journal cannot be used
+    std::string error;                     // why not (UTF-8), when journal is null
+    std::filesystem::path moved_aside;     // a corrupt file found at the path now lives here
+    int64_t interrupted = 0;  // jobs left running by an engine that stopped, now marked so
+  };
+
+  // Opens the journal at path, creating it when missing. A file that is not a journal (corrupt,
+  // or another database) is renamed to "<path>.corrupt-<unix time>" and a new one started. A
+  // folder that cannot be written fails the open: a send must not go unrecorded.
+  static Opened Open(const std::filesystem::path& path, int64_t now);
+
+  ~SendJournal();
+  SendJournal(const SendJournal&) = delete;
+  SendJournal& operator=(const SendJournal&) = delete;
+
+  // Records a job and its recipients before its header goes out; returns its journal id, or
+  // nullopt with *error set.
+  std::optional<int64_t> BeginJob(const JournalJobInfo& info,
+                                  std::span<const JournalRecipient> recipients, int64_t now,
+                                  std::string* error);
+  // The gateway's job id, once its reply has come.
+  bool SetGatewayJobId(int64_t job, std::string_view gateway_job_id);
+  // Progress: recipients [0, acknowledged) are confirmed and [0, handed) may have gone out. Call
+  // with `handed` raised before the messages are handed to the socket.
+  bool SetProgress(int64_t job, int64_t acknowledged, int64_t handed);
+  // How the job ended, at which message count.
+  bool EndJob(int64_t job, JobEnding ending, int64_t at, int64_t now);
+
+  // The sent report of a job (the form as posted), and that the web service took it.
+  bool SaveReport(int64_t job, std::string_view report);
+  bool MarkReportPosted(int64_t job, int64_t now);
+  struct PendingReport {
+    int64_t job = 0;
+    std::string report;
+  };
+  // Reports not posted yet whose last attempt is at least `min_gap_seconds` old; each call
+  // stamps the ones it returns as attempted at `now`.
+  std::vector<PendingReport> TakeReportsToRetry(int64_t now, int64_t min_gap_seconds);
+
+  // The newest `limit` jobs, newest first.
+  std::vector<JournalJob> ListJobs(int64_t limit);
+  std::optional<JournalJob> FindJob(int64_t job);
+  // Calls visit for every recipient of job in order, with its state.
+  void ForEachRecipient(
+      int64_t job,
+      const std::function<void(int64_t index, const JournalRecipient&, RecipientState)>& visit);
+  // The recipients of job that the gateway never took: not sent, and in doubt when asked.
+  std::vector<JournalRecipient> RestOf(const JournalJob& job, bool include_in_doubt);
+  // Removes the jobs started before `before` (Unix seconds) with their recipients; returns how
+  // many went. A running job stays.
+  int64_t Forget(int64_t before);
+
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  SendJournal(sqlite3* db, std::filesystem::path path);
+  bool Exec(std::string_view sql);
+
+  sqlite3* db_;
+  std::filesystem::path path_;
+};
+
+}  // namespace parley
+
+#endif  // PARLEY_JOURNAL_SEND_JOURNAL_H_

@@ -1,0 +1,288 @@
+#include "journal/send_journal.h"
+
+#include <signal.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace parley {
+namespace {
+
+namespace fs = std::filesystem;
+
+class SendJournalTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("journal-test-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    path_ = dir_ / kJournalFileName;
+  }
+  void TearDown() override {
+    fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::replace);
+    fs::remove_all(dir_);
+  }
+
+  static std::vector<JournalRecipient> Recipients(size_t n) {
+    std::vector<JournalRecipient> list;
+    for (size_t i = 0; i < n; ++i) {
+      list.push_back(
+          {"010" + std::to_string(10000000 + i), i % 3 == 0 ? "row " + std::to_string(i) : ""});
+    }
+    return list;
+  }
+  static JournalJobInfo Info() {
+    return {.command = "DSEND",
+            .kind = "SMS",
+            .title = "title",
+            .text = "\xbe\xc8\xb3\xe7",  // CP949 bytes, kept as they are
+            .callback = "0212345678",
+            .reserve_date = "",
+            .source = "typed list"};
+  }
+
+  fs::path dir_;
+  fs::path path_;
+};
+
+TEST(JournalJobTest, StatesAddUpForEveryEnding) {
+  struct Case {
+    JobEnding ending;
+    int64_t acknowledged, handed;
+    JobCounts expected;  // total 200
+  };
+  const Case cases[] = {
+      {JobEnding::kDone, 150, 200, {200, 200, 0, 0}},         // done: every handed one
+      {JobEnding::kClosed, 50, 110, {200, 50, 60, 90}},       // hung up after 110
+      {JobEnding::kNack, 50, 51, {200, 50, 1, 149}},          //
+      {JobEnding::kCancelled, 100, 100, {200, 100, 0, 100}},  //
+      {JobEnding::kInterrupted, 0, 52, {200, 0, 52, 148}},    // killed before the first ack
+      {JobEnding::kRefused, 0, 0, {200, 0, 0, 200}},          // nothing went out
+      {JobEnding::kRunning, 300, 500, {200, 200, 0, 0}},      // figures past the total clamp
+  };
+  for (const Case& c : cases) {
+    JournalJob job;
+    job.total = 200;
+    job.ending = c.ending;
+    job.acknowledged = c.acknowledged;
+    job.handed = c.handed;
+    const JobCounts counts = job.Counts();
+    SCOPED_TRACE(EndingName(c.ending));
+    EXPECT_EQ(counts.acknowledged, c.expected.acknowledged);
+    EXPECT_EQ(counts.in_doubt, c.expected.in_doubt);
+    EXPECT_EQ(counts.not_sent, c.expected.not_sent);
+    JobCounts by_state;
+    for (int64_t i = 0; i < job.total; ++i) {
+      switch (job.StateOf(i)) {
+        case RecipientState::kAcknowledged:
+          ++by_state.acknowledged;
+          break;
+        case RecipientState::kInDoubt:
+          ++by_state.in_doubt;
+          break;
+        case RecipientState::kNotSent:
+          ++by_state.not_sent;
+          break;
+      }
+    }
+    EXPECT_EQ(by_state.acknowledged, counts.acknowledged);
+    EXPECT_EQ(by_state.in_doubt, counts.in_doubt);
+  }
+}
+
+TEST_F(SendJournalTest, JobRecipientsAndProgressReadBackInOrder) {
+  SendJournal::Opened opened = SendJournal::Open(path_, 1000);
+  ASSERT_NE(opened.journal, nullptr) << opened.error;
+  SendJournal& journal = *opened.journal;
+  const auto recipients = Recipients(600);  // two full insert batches and a short one
+  std::string error;
+  const auto id = journal.BeginJob(Info(), recipients, 1000, &error);
+  ASSERT_TRUE(id) << error;
+  ASSERT_TRUE(journal.SetGatewayJobId(*id, "JOB42"));
+  ASSERT_TRUE(journal.SetProgress(*id, 101, 151));
+  ASSERT_TRUE(journal.EndJob(*id, JobEnding::kClosed, 140, 1010));
+
+  const auto job = journal.FindJob(*id);
+  ASSERT_TRUE(job);
+  EXPECT_EQ(job->info.text, Info().text);
+  EXPECT_EQ(job->gateway_job_id, "JOB42");
+  EXPECT_EQ(job->ending, JobEnding::kClosed);
+  EXPECT_EQ(job->ending_at, 140);
+  EXPECT_EQ(job->Counts().in_doubt, 50);
+
+  std::vector<JournalRecipient> seen;
+  journal.ForEachRecipient(*id, [&](int64_t index, const JournalRecipient& r, RecipientState) {
+    EXPECT_EQ(index, static_cast<int64_t>(seen.size()));
+    seen.push_back(r);
+  });
+  ASSERT_EQ(seen.size(), recipients.size());
+  EXPECT_EQ(seen[599].number, recipients[599].number);
+  EXPECT_EQ(seen[513].content, recipients[513].content);
+
+  const auto rest = journal.RestOf(*job, false);
+  ASSERT_EQ(rest.size(), 449u);
+  EXPECT_EQ(rest.front().number, recipients[151].number);
+  EXPECT_EQ(journal.RestOf(*job, true).size(), 499u);
+
+  JournalJobInfo again = Info();
+  again.resend_of = *id;
+  const auto resend = journal.BeginJob(again, rest, 1020, &error);
+  ASSERT_TRUE(resend);
+  const auto jobs = journal.ListJobs(10);
+  ASSERT_EQ(jobs.size(), 2u);
+  EXPECT_EQ(jobs[0].id, *resend);  // newest first
+  EXPECT_EQ(jobs[0].info.resend_of, *id);
+  EXPECT_EQ(jobs[0].total, 449);
+}
+
+TEST_F(SendJournalTest, RestartMarksRunningJobsInterruptedOnce) {
+  std::string error;
+  {
+    auto opened = SendJournal::Open(path_, 1000);
+    ASSERT_NE(opened.journal, nullptr);
+    const auto id = opened.journal->BeginJob(Info(), Recipients(10), 1000, &error);
+    ASSERT_TRUE(id);
+    opened.journal->SetProgress(*id, 0, 10);
+  }
+  auto first = SendJournal::Open(path_, 2000);
+  ASSERT_NE(first.journal, nullptr);
+  EXPECT_EQ(first.interrupted, 1);
+  const auto job = first.journal->ListJobs(1).at(0);
+  EXPECT_EQ(job.ending, JobEnding::kInterrupted);
+  EXPECT_EQ(job.Counts().in_doubt, 10);
+  first.journal.reset();
+  EXPECT_EQ(SendJournal::Open(path_, 3000).interrupted, 0);
+}
+
+TEST_F(SendJournalTest, AFileThatIsNoJournalIsMovedAsideAndANewOneStarted) {
+  struct Case {
+    const char* name;
+    void (*write)(const fs::path&);
+  };
+  const Case cases[] = {
+      {"garbage", [](const fs::path& p) { std::ofstream(p) << std::string(8192, 'x'); }},
+      {"another database",
+       [](const fs::path& p) {
+         sqlite3* db = nullptr;
+         sqlite3_open(p.c_str(), &db);
+         sqlite3_exec(db, "CREATE TABLE groups(name TEXT)", nullptr, nullptr, nullptr);
+         sqlite3_close(db);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    c.write(path_);
+    const auto size_before = fs::file_size(path_);
+    auto opened = SendJournal::Open(path_, 777);
+    ASSERT_NE(opened.journal, nullptr) << opened.error;
+    EXPECT_EQ(opened.moved_aside, fs::path(path_.string() + ".corrupt-777"));
+    EXPECT_EQ(fs::file_size(opened.moved_aside), size_before);  // kept for the user
+    std::string error;
+    EXPECT_TRUE(opened.journal->BeginJob(Info(), Recipients(3), 777, &error)) << error;
+  }
+}
+
+TEST_F(SendJournalTest, AFolderThatCannotBeWrittenRefusesToOpen) {
+  EXPECT_EQ(SendJournal::Open(dir_ / "missing" / kJournalFileName, 1).journal, nullptr);
+  EXPECT_EQ(SendJournal::Open("/proc/" + std::string(kJournalFileName), 1).journal, nullptr);
+  if (::geteuid() != 0) {  // root writes into a read-only folder all the same
+    fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec, fs::perm_options::replace);
+    const auto opened = SendJournal::Open(path_, 1);
+    EXPECT_EQ(opened.journal, nullptr);
+    EXPECT_FALSE(opened.error.empty());
+  }
+}
+
+TEST_F(SendJournalTest, AnUnpostedReportIsRetriedAtMostOnceAMinuteUntilPosted) {
+  auto opened = SendJournal::Open(path_, 0);
+  SendJournal& journal = *opened.journal;
+  std::string error;
+  const auto id = journal.BeginJob(Info(), Recipients(2), 0, &error);
+  ASSERT_TRUE(journal.SaveReport(*id, "form=1"));
+  ASSERT_EQ(journal.TakeReportsToRetry(100, 60).size(), 1u);
+  EXPECT_TRUE(journal.TakeReportsToRetry(130, 60).empty());  // tried 30 s ago
+  const auto again = journal.TakeReportsToRetry(160, 60);
+  ASSERT_EQ(again.size(), 1u);
+  EXPECT_EQ(again[0].report, "form=1");
+  ASSERT_TRUE(journal.MarkReportPosted(*id, 161));
+  EXPECT_TRUE(journal.TakeReportsToRetry(1000, 60).empty());  // never posted twice
+  EXPECT_TRUE(journal.FindJob(*id)->report_posted);
+}
+
+TEST_F(SendJournalTest, ForgetRemovesOnlyOldEndedJobs) {
+  auto opened = SendJournal::Open(path_, 0);
+  SendJournal& journal = *opened.journal;
+  std::string error;
+  const auto old_done = journal.BeginJob(Info(), Recipients(5), 100, &error);
+  journal.EndJob(*old_done, JobEnding::kDone, 5, 101);
+  const auto old_running = journal.BeginJob(Info(), Recipients(5), 100, &error);
+  const auto recent = journal.BeginJob(Info(), Recipients(5), 500, &error);
+  journal.EndJob(*recent, JobEnding::kDone, 5, 501);
+  EXPECT_EQ(journal.Forget(200), 1);
+  EXPECT_FALSE(journal.FindJob(*old_done));
+  EXPECT_TRUE(journal.FindJob(*old_running));
+  EXPECT_TRUE(journal.FindJob(*recent));
+  int rows = 0;
+  journal.ForEachRecipient(*old_done,
+                           [&](int64_t, const JournalRecipient&, RecipientState) { ++rows; });
+  EXPECT_EQ(rows, 0);
+}
+
+// A process killed at any moment leaves a journal whose jobs add up: each job holds all its
+// recipients or is absent, and acknowledged + in doubt + not sent = total.
+TEST_F(SendJournalTest, KilledWriterLeavesConsistentJobs) {
+  std::mt19937 random(20261210);
+  for (int round = 0; round < 6; ++round) {
+    const size_t total = round % 2 == 0 ? 1000 : 20000;
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      auto opened = SendJournal::Open(path_, round);
+      if (!opened.journal) ::_exit(3);
+      std::string error;
+      for (;;) {
+        const auto id = opened.journal->BeginJob(Info(), Recipients(total), round, &error);
+        if (!id) ::_exit(4);
+        for (int64_t handed = 52; handed < static_cast<int64_t>(total); handed += 50) {
+          opened.journal->SetProgress(*id, handed - 52, handed);
+        }
+        opened.journal->EndJob(*id, JobEnding::kDone, static_cast<int64_t>(total), round);
+      }
+    }
+    ::usleep(std::uniform_int_distribution<useconds_t>(20'000, 200'000)(random));
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "writer ended by itself: " << WEXITSTATUS(status);
+
+    auto opened = SendJournal::Open(path_, 100 + round);
+    ASSERT_NE(opened.journal, nullptr) << opened.error;
+    EXPECT_TRUE(opened.moved_aside.empty());
+    EXPECT_LE(opened.interrupted, 1);
+    for (const JournalJob& job : opened.journal->ListJobs(1000)) {
+      ASSERT_NE(job.ending, JobEnding::kRunning);
+      const JobCounts counts = job.Counts();
+      EXPECT_EQ(counts.acknowledged + counts.in_doubt + counts.not_sent, job.total);
+      int64_t rows = 0;
+      opened.journal->ForEachRecipient(
+          job.id, [&](int64_t, const JournalRecipient&, RecipientState) { ++rows; });
+      ASSERT_EQ(rows, job.total) << "job " << job.id;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace parley
