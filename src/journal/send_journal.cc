@@ -1,5 +1,7 @@
 #include "journal/send_journal.h"
 
+#include "journal/recipient_chunk.h"
+
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -26,6 +28,7 @@ CREATE TABLE jobs(
   total INTEGER NOT NULL,
   resend_of INTEGER,
   gateway_job_id BLOB NOT NULL DEFAULT x'',
+  recorded INTEGER NOT NULL DEFAULT 0,
   handed INTEGER NOT NULL DEFAULT 0,
   acknowledged INTEGER NOT NULL DEFAULT 0,
   ending TEXT NOT NULL DEFAULT 'running',
@@ -34,18 +37,15 @@ CREATE TABLE jobs(
   report_posted INTEGER NOT NULL DEFAULT 0,
   report_tried INTEGER NOT NULL DEFAULT 0
 );
-CREATE TABLE recipients(
+CREATE TABLE chunks(
   job INTEGER NOT NULL,
-  idx INTEGER NOT NULL,
-  number BLOB NOT NULL,
-  content BLOB NOT NULL,
-  PRIMARY KEY(job, idx)
+  first INTEGER NOT NULL,
+  count INTEGER NOT NULL,
+  data BLOB NOT NULL,
+  PRIMARY KEY(job, first)
 ) WITHOUT ROWID;
 PRAGMA user_version = 1;
 )sql";
-
-// Recipients per INSERT statement (4 values each, well under SQLite's variable limit).
-constexpr size_t kRowsPerInsert = 256;
 
 // One prepared statement, finalized on scope exit.
 class Stmt {
@@ -95,12 +95,6 @@ class Stmt {
  private:
   sqlite3_stmt* stmt_ = nullptr;
 };
-
-std::string InsertRowsSql(size_t rows) {
-  std::string sql = "INSERT INTO recipients(job, idx, number, content) VALUES ";
-  for (size_t i = 0; i < rows; ++i) sql += i == 0 ? "(?,?,?,?)" : ",(?,?,?,?)";
-  return sql;
-}
 
 constexpr char kJobColumns[] =
     "SELECT id, started, ended, command, kind, title, text, callback, reserve, source, total, "
@@ -228,7 +222,7 @@ bool SendJournal::Exec(std::string_view sql) {
   return sqlite3_exec(db_, std::string(sql).c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
-std::optional<int64_t> SendJournal::BeginJob(const JournalJobInfo& info,
+std::optional<int64_t> SendJournal::BeginJob(const JournalJobInfo& info, int64_t total,
                                              std::span<const JournalRecipient> recipients,
                                              int64_t now, std::string* error) {
   auto fail = [&]() -> std::optional<int64_t> {
@@ -251,37 +245,25 @@ std::optional<int64_t> SendJournal::BeginJob(const JournalJobInfo& info,
       .Bytes(6, info.callback)
       .Bytes(7, info.reserve_date)
       .Bytes(8, info.source)
-      .Int(9, static_cast<int64_t>(recipients.size()));
+      .Int(9, total);
   if (info.resend_of != 0) job.Int(10, info.resend_of);
   if (!job.Run()) return fail();
   const int64_t id = sqlite3_last_insert_rowid(db_);
-
-  // Full batches through one prepared statement; the last, shorter one through its own.
-  auto insert_rows = [&](Stmt& insert, size_t first, size_t rows) {
-    for (size_t i = first; i < first + rows; ++i) {
-      const int column = static_cast<int>(4 * (i - first));
-      insert.Int(column + 1, id)
-          .Int(column + 2, static_cast<int64_t>(i))
-          .Bytes(column + 3, recipients[i].number)
-          .Bytes(column + 4, recipients[i].content);
-    }
-    const bool ran = insert.Run();
-    insert.Reset();
-    return ran;
-  };
-  const size_t full_rows = recipients.size() - recipients.size() % kRowsPerInsert;
-  if (full_rows > 0) {
-    Stmt full(db_, InsertRowsSql(kRowsPerInsert));
-    for (size_t first = 0; first < full_rows; first += kRowsPerInsert) {
-      if (!insert_rows(full, first, kRowsPerInsert)) return fail();
-    }
-  }
-  if (full_rows < recipients.size()) {
-    Stmt last(db_, InsertRowsSql(recipients.size() - full_rows));
-    if (!insert_rows(last, full_rows, recipients.size() - full_rows)) return fail();
-  }
-  if (!Exec("COMMIT")) return fail();
+  if (!InsertChunk(id, recipients) || !Exec("COMMIT")) return fail();
   return id;
+}
+
+bool SendJournal::InsertChunk(int64_t job, std::span<const JournalRecipient> recipients) {
+  if (recipients.empty()) return true;
+  std::string data;
+  PackRecipients(recipients, &data);
+  const auto count = static_cast<int64_t>(recipients.size());
+  Stmt insert(db_,
+              "INSERT INTO chunks(job, first, count, data) "
+              "SELECT id, recorded, ?, ? FROM jobs WHERE id = ?");
+  Stmt advance(db_, "UPDATE jobs SET recorded = recorded + ? WHERE id = ?");
+  return insert.Int(1, count).Bytes(2, data).Int(3, job).Run() && sqlite3_changes(db_) == 1 &&
+         advance.Int(1, count).Int(2, job).Run();
 }
 
 bool SendJournal::SetGatewayJobId(int64_t job, std::string_view gateway_job_id) {
@@ -289,9 +271,16 @@ bool SendJournal::SetGatewayJobId(int64_t job, std::string_view gateway_job_id) 
   return s.Bytes(1, gateway_job_id).Int(2, job).Run();
 }
 
-bool SendJournal::SetProgress(int64_t job, int64_t acknowledged, int64_t handed) {
-  Stmt s(db_, "UPDATE jobs SET acknowledged = ?, handed = ? WHERE id = ?");
-  return s.Int(1, acknowledged).Int(2, handed).Int(3, job).Run();
+bool SendJournal::Record(int64_t job, std::span<const JournalRecipient> recipients,
+                         int64_t acknowledged, int64_t handed) {
+  if (!Exec("BEGIN IMMEDIATE")) return false;
+  Stmt progress(db_, "UPDATE jobs SET acknowledged = ?, handed = ? WHERE id = ?");
+  if (!InsertChunk(job, recipients) ||
+      !progress.Int(1, acknowledged).Int(2, handed).Int(3, job).Run() || !Exec("COMMIT")) {
+    Exec("ROLLBACK");
+    return false;
+  }
+  return true;
 }
 
 bool SendJournal::EndJob(int64_t job, JobEnding ending, int64_t at, int64_t now) {
@@ -340,20 +329,26 @@ std::optional<JournalJob> SendJournal::FindJob(int64_t job) {
   return ReadJob(s);
 }
 
-void SendJournal::ForEachRecipient(
+bool SendJournal::ForEachRecipient(
     int64_t job,
     const std::function<void(int64_t, const JournalRecipient&, RecipientState)>& visit) {
   const std::optional<JournalJob> record = FindJob(job);
-  if (!record) return;
-  Stmt s(db_, "SELECT idx, number, content FROM recipients WHERE job = ? ORDER BY idx");
+  if (!record) return true;
+  Stmt s(db_, "SELECT first, count, data FROM chunks WHERE job = ? ORDER BY first");
   s.Int(1, job);
-  JournalRecipient recipient;
+  std::vector<JournalRecipient> batch;
+  int64_t next = 0;
   while (s.Row()) {
-    const int64_t index = s.ColInt(0);
-    recipient.number = s.ColBytes(1);
-    recipient.content = s.ColBytes(2);
-    visit(index, recipient, record->StateOf(index));
+    batch.clear();
+    const bool whole = UnpackRecipients(s.ColBytes(2), &batch);
+    if (s.ColInt(0) != next) return false;  // a batch is missing
+    for (const JournalRecipient& recipient : batch) {
+      visit(next, recipient, record->StateOf(next));
+      ++next;
+    }
+    if (!whole || static_cast<int64_t>(batch.size()) != s.ColInt(1)) return false;
   }
+  return true;
 }
 
 std::vector<JournalRecipient> SendJournal::RestOf(const JournalJob& job, bool include_in_doubt) {
@@ -370,7 +365,7 @@ std::vector<JournalRecipient> SendJournal::RestOf(const JournalJob& job, bool in
 int64_t SendJournal::Forget(int64_t before) {
   if (!Exec("BEGIN IMMEDIATE")) return 0;
   Stmt rows(db_,
-            "DELETE FROM recipients WHERE job IN (SELECT id FROM jobs WHERE started < ? AND "
+            "DELETE FROM chunks WHERE job IN (SELECT id FROM jobs WHERE started < ? AND "
             "ending != 'running')");
   Stmt jobs(db_, "DELETE FROM jobs WHERE started < ? AND ending != 'running'");
   if (!rows.Int(1, before).Run() || !jobs.Int(1, before).Run()) {

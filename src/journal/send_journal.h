@@ -3,8 +3,8 @@
 // cut short can be resent to exactly the recipients it did not reach. The engine never empties
 // it; jobs go only when the user forgets them.
 //
-// Writes are cheap enough for the send loop: the recipients go in one transaction with
-// multi-row statements, and progress is two integers per acknowledgement interval.
+// Writes are cheap enough for the send loop: recipients are stored in packed batches, one value
+// per batch, each batch with the progress in one transaction.
 #ifndef PARLEY_JOURNAL_SEND_JOURNAL_H_
 #define PARLEY_JOURNAL_SEND_JOURNAL_H_
 
@@ -45,16 +45,19 @@ class SendJournal {
   SendJournal(const SendJournal&) = delete;
   SendJournal& operator=(const SendJournal&) = delete;
 
-  // Records a job and its recipients before its header goes out; returns its journal id, or
-  // nullopt with *error set.
-  std::optional<int64_t> BeginJob(const JournalJobInfo& info,
+  // Records a job of `total` recipients before its header goes out, with its first recipients
+  // (all of them when the caller has them; the rest follow through Record). Returns its journal
+  // id, or nullopt with *error set.
+  std::optional<int64_t> BeginJob(const JournalJobInfo& info, int64_t total,
                                   std::span<const JournalRecipient> recipients, int64_t now,
                                   std::string* error);
   // The gateway's job id, once its reply has come.
   bool SetGatewayJobId(int64_t job, std::string_view gateway_job_id);
-  // Progress: recipients [0, acknowledged) are confirmed and [0, handed) may have gone out. Call
-  // with `handed` raised before the messages are handed to the socket.
-  bool SetProgress(int64_t job, int64_t acknowledged, int64_t handed);
+  // In one transaction: the next recipients of the job in order (may be empty), and progress:
+  // recipients [0, acknowledged) are confirmed and [0, handed) may have gone out. Call with
+  // `handed` raised, and its recipients recorded, before those messages reach the socket.
+  bool Record(int64_t job, std::span<const JournalRecipient> recipients, int64_t acknowledged,
+              int64_t handed);
   // How the job ended, at which message count.
   bool EndJob(int64_t job, JobEnding ending, int64_t at, int64_t now);
 
@@ -72,11 +75,13 @@ class SendJournal {
   // The newest `limit` jobs, newest first.
   std::vector<JournalJob> ListJobs(int64_t limit);
   std::optional<JournalJob> FindJob(int64_t job);
-  // Calls visit for every recipient of job in order, with its state.
-  void ForEachRecipient(
+  // Calls visit for every recorded recipient of job in order, with its state; false when a
+  // stored batch is damaged (the recipients before it are visited).
+  bool ForEachRecipient(
       int64_t job,
       const std::function<void(int64_t index, const JournalRecipient&, RecipientState)>& visit);
-  // The recipients of job that the gateway never took: not sent, and in doubt when asked.
+  // The recorded recipients of job that the gateway never took: not sent, and in doubt when
+  // asked.
   std::vector<JournalRecipient> RestOf(const JournalJob& job, bool include_in_doubt);
   // Removes the jobs started before `before` (Unix seconds) with their recipients; returns how
   // many went. A running job stays.
@@ -87,6 +92,7 @@ class SendJournal {
  private:
   SendJournal(sqlite3* db, std::filesystem::path path);
   bool Exec(std::string_view sql);
+  bool InsertChunk(int64_t job, std::span<const JournalRecipient> recipients);
 
   sqlite3* db_;
   std::filesystem::path path_;
