@@ -19,12 +19,13 @@
 #include <asio/detached.hpp>
 #include <asio/io_context.hpp>
 
-#include "sheets/excel_workbook.h"
+#include "bench_support.h"
 #include "excel/workbook_loader.h"
-#include "sheets/workbook_rows.h"
 #include "excel/workbook_writer.h"
 #include "gatesim/gate_sim_process.h"
 #include "send/excel_send.h"
+#include "sheets/excel_workbook.h"
+#include "sheets/workbook_rows.h"
 #include "testing/engine_process.h"
 #include "text/cp949.h"
 
@@ -45,27 +46,6 @@ int64_t PeakRssKb() {
   return usage.ru_maxrss;
 }
 
-// rows data rows of five columns: a Korean name, the phone as a number, the phone as text with
-// hyphens, an amount, and a Korean note.
-SheetData MakeSheet(int64_t rows) {
-  const char* family[] = {"김", "이", "박", "최", "정", "강", "조", "윤"};
-  const char* given[] = {"민준", "서연", "도윤", "하은", "시우", "지유", "주원", "서윤"};
-  SheetData sheet;
-  sheet.name = "고객 목록";
-  sheet.rows.reserve(static_cast<size_t>(rows) + 1);
-  sheet.rows.push_back({std::string("name"), std::string("phone"), std::string("mobile"),
-                        std::string("amount"), std::string("note")});
-  for (int64_t i = 0; i < rows; ++i) {
-    const std::string digits = std::to_string(100000000 + i % 100000000).substr(1);
-    sheet.rows.push_back({std::string(family[i % 8]) + given[(i / 8) % 8] + std::to_string(i),
-                          static_cast<double>(1000000000 + i),
-                          "010-" + digits.substr(0, 4) + "-" + digits.substr(4),
-                          static_cast<double>((i * 7919) % 1000000) / 100.0,
-                          std::string("이번 달 주문 ") + std::to_string(i % 97) + "건"});
-  }
-  return sheet;
-}
-
 }  // namespace
 }  // namespace parley
 
@@ -83,7 +63,7 @@ int main(int argc, char** argv) {
       keep.empty() ? dir.path() / "bench.xlsx" : std::filesystem::path(keep);
   std::string error;
   {
-    const std::vector<SheetData> sheets = {MakeSheet(rows)};
+    const std::vector<SheetData> sheets = {MakeCustomerSheet(rows)};
     const double write = Seconds([&] { WriteXlsx(file, sheets, XlsxOptions{}, &error); });
     std::printf("workbook: %lld rows x 5 columns, %.1f MB, written in %.2f s\n",
                 static_cast<long long>(rows),

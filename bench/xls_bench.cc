@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "excel/workbook_loader.h"
 #include "excel/workbook_readers.h"
 #include "excel/xls_writer.h"
@@ -33,13 +34,6 @@ struct Times {
   double wall = 1e9;
   double cpu = 1e9;
 };
-
-double CpuSeconds(int who) {
-  rusage usage{};
-  getrusage(who, &usage);
-  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 // The best of three runs; CPU of this process and of the children it waited for.
 Times Best(const std::function<void()>& work) {

@@ -18,6 +18,7 @@
 #include "excel/shared_string_table.h"
 #include "excel/workbook_readers.h"
 #include "excel/zip_stream.h"
+#include "text/utf8_append.h"
 
 namespace parley {
 
@@ -39,19 +40,6 @@ bool ParseUint(std::string_view text, uint32_t* value) {
 
 bool IsTrue(const char* text) {
   return text != nullptr && (std::string_view(text) == "1" || std::string_view(text) == "true");
-}
-
-void AppendUtf8(uint32_t code, std::string* out) {
-  if (code < 0x80) {
-    out->push_back(static_cast<char>(code));
-  } else if (code < 0x800) {
-    out->push_back(static_cast<char>(0xC0 | (code >> 6)));
-    out->push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  } else {
-    out->push_back(static_cast<char>(0xE0 | (code >> 12)));
-    out->push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  }
 }
 
 // Excel writes characters that XML cannot carry (a carriage return, control characters) as

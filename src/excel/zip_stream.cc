@@ -1,5 +1,7 @@
 #include "excel/zip_stream.h"
 
+#include "excel/xml_scanner.h"
+
 #include <expat.h>
 #include <zip.h>
 
@@ -145,9 +147,6 @@ const XML_Memory_Handling_Suite kCountedMemory = {CountedMalloc, CountedRealloc,
 struct ParserCloser {
   void operator()(XML_Parser parser) const { XML_ParserFree(parser); }
 };
-struct FileCloser {
-  void operator()(zip_file_t* file) const { zip_fclose(file); }
-};
 
 }  // namespace
 
@@ -196,17 +195,81 @@ bool ZipReader::Contains(std::string_view name) const { return Locate(name) >= 0
 
 bool ZipReader::ParseXml(std::string_view name, XmlHandler& handler, std::string* error) const {
   const std::string entry(StripSlash(name));
+  bool unsupported = false;
+  const bool ok = ScanXml(entry, handler, error, &unsupported);
+  if (!unsupported) return ok;
+  // A part with a document type declaration goes to the general parser, from its start; the
+  // scanner has handed on nothing before the declaration.
+  return ExpatXml(entry, handler, error);
+}
+
+void ZipReader::FileCloser::operator()(zip_file_t* file) const { zip_fclose(file); }
+
+std::unique_ptr<zip_file_t, ZipReader::FileCloser> ZipReader::OpenEntry(const std::string& entry,
+                                                                        std::string* error) const {
   int64_t index = Locate(entry);
   if (index < 0) {
     *error = "missing " + entry;
-    return false;
+    return nullptr;
   }
   std::unique_ptr<zip_file_t, FileCloser> file(
       zip_fopen_index(archive_, static_cast<zip_uint64_t>(index), 0));
-  if (!file) {
-    *error = "cannot read " + entry + ": " + zip_strerror(archive_);
-    return false;
+  if (!file) *error = "cannot read " + entry + ": " + zip_strerror(archive_);
+  return file;
+}
+
+int64_t ZipReader::ReadEntry(zip_file_t* file, const std::string& entry, void* buffer,
+                             std::string* error) const {
+  const zip_int64_t got = zip_fread(file, buffer, kChunkBytes);
+  if (got < 0) {
+    *error = "cannot read " + entry + ": " + zip_file_strerror(file);
+    return -1;
   }
+  if (!budget_.ChargeRead(static_cast<uint64_t>(got))) {
+    *error = budget_.reason();
+    return -1;
+  }
+  return got;
+}
+
+bool ZipReader::OverMemory(uint64_t limit, const std::string& entry, std::string* error) const {
+  budget_.Exceeded(SizeText(limit) + " of memory for one XML part (" + entry + ")");
+  *error = budget_.reason();
+  return false;
+}
+
+bool ZipReader::ScanXml(const std::string& entry, XmlHandler& handler, std::string* error,
+                        bool* unsupported) const {
+  auto file = OpenEntry(entry, error);
+  if (!file) return false;
+  const uint64_t limit = budget_.limits().xml_parser_bytes;
+  XmlScanner scanner(handler, kMaxXmlDepth, static_cast<size_t>(limit));
+  std::string buffer(kChunkBytes, '\0');
+  for (;;) {
+    const int64_t got = ReadEntry(file.get(), entry, buffer.data(), error);
+    if (got < 0) return false;
+    const bool last = got == 0;
+    switch (scanner.Feed(std::string_view(buffer.data(), static_cast<size_t>(got)), last)) {
+      case XmlScanner::Status::kOk:
+        if (last) return true;
+        break;
+      case XmlScanner::Status::kStopped:
+        return false;
+      case XmlScanner::Status::kUnsupported:
+        *unsupported = true;
+        return false;
+      case XmlScanner::Status::kError:
+        if (scanner.over_memory()) return OverMemory(limit, entry, error);
+        *error = "bad XML in " + entry + " at line " + std::to_string(scanner.line()) + ": " +
+                 scanner.error();
+        return false;
+    }
+  }
+}
+
+bool ZipReader::ExpatXml(const std::string& entry, XmlHandler& handler, std::string* error) const {
+  auto file = OpenEntry(entry, error);
+  if (!file) return false;
   ParserMemory memory;
   memory.limit = budget_.limits().xml_parser_bytes;
   const ParserMemoryScope scope(&memory);
@@ -223,31 +286,19 @@ bool ZipReader::ParseXml(std::string_view name, XmlHandler& handler, std::string
   XML_SetElementHandler(parser.get(), OnStart, OnEnd);
   XML_SetCharacterDataHandler(parser.get(), OnText);
 
-  auto over_memory = [&] {
-    budget_.Exceeded(SizeText(memory.limit) + " of memory for one XML part (" + entry + ")");
-    *error = budget_.reason();
-    return false;
-  };
   for (;;) {
     void* buffer = XML_GetBuffer(parser.get(), static_cast<int>(kChunkBytes));
     if (buffer == nullptr) {
-      if (memory.refused) return over_memory();
+      if (memory.refused) return OverMemory(memory.limit, entry, error);
       *error = "out of memory parsing " + entry;
       return false;
     }
-    zip_int64_t got = zip_fread(file.get(), buffer, kChunkBytes);
-    if (got < 0) {
-      *error = "cannot read " + entry + ": " + zip_file_strerror(file.get());
-      return false;
-    }
-    if (!budget_.ChargeRead(static_cast<uint64_t>(got))) {
-      *error = budget_.reason();
-      return false;
-    }
+    const int64_t got = ReadEntry(file.get(), entry, buffer, error);
+    if (got < 0) return false;
     const bool last = got == 0;
     if (XML_ParseBuffer(parser.get(), static_cast<int>(got), last) != XML_STATUS_OK) {
       if (state.handler_stopped) return false;
-      if (memory.refused) return over_memory();
+      if (memory.refused) return OverMemory(memory.limit, entry, error);
       const char* reason = state.too_deep ? "elements nested too deeply"
                                           : XML_ErrorString(XML_GetErrorCode(parser.get()));
       *error = "bad XML in " + entry + " at line " +

@@ -1,5 +1,5 @@
-// Streaming the XML parts of a zip package (.xlsx, .ods) through expat without holding a whole
-// part in memory.
+// Streaming the XML parts of a zip package (.xlsx, .ods) through our XML scanner (expat for a
+// part with a document type declaration) without holding a whole part in memory.
 #ifndef PARLEY_EXCEL_ZIP_STREAM_H_
 #define PARLEY_EXCEL_ZIP_STREAM_H_
 
@@ -12,6 +12,7 @@
 #include "excel/load_budget.h"
 
 struct zip;
+struct zip_file;
 
 namespace parley {
 
@@ -67,6 +68,18 @@ class ZipReader {
  private:
   ZipReader(zip* archive, LoadBudget& budget) : archive_(archive), budget_(budget) {}
   int64_t Locate(std::string_view name) const;
+  struct FileCloser {
+    void operator()(zip_file* file) const;
+  };
+  std::unique_ptr<zip_file, FileCloser> OpenEntry(const std::string& entry,
+                                                  std::string* error) const;
+  // Reads the next kChunkBytes at most, charged to the budget; -1 with *error on failure.
+  int64_t ReadEntry(zip_file* file, const std::string& entry, void* buffer,
+                    std::string* error) const;
+  bool OverMemory(uint64_t limit, const std::string& entry, std::string* error) const;
+  bool ScanXml(const std::string& entry, XmlHandler& handler, std::string* error,
+               bool* unsupported) const;
+  bool ExpatXml(const std::string& entry, XmlHandler& handler, std::string* error) const;
 
   zip* archive_;
   LoadBudget& budget_;
