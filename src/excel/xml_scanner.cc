@@ -394,7 +394,10 @@ size_t XmlScanner::StartTag(std::string_view s) {
     attribute_offsets_.push_back(attribute_text_.size());
     attribute_text_.append(attribute).push_back('\0');
     attribute_offsets_.push_back(attribute_text_.size());
-    for (size_t k = 0; k < raw.size();) {
+    // Most values hold no reference and no white space to normalise: copied whole.
+    const size_t special = raw.find_first_of("&\t\n\r");
+    attribute_text_.append(raw.substr(0, special));
+    for (size_t k = special == std::string_view::npos ? raw.size() : special; k < raw.size();) {
       const char c = raw[k];
       if (c == '&') {
         const size_t size = DecodeReference(raw.substr(k), &attribute_text_);
