@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "journal/send_journal.h"
 #include "link/message.h"
 #include "qx/link_client.h"
 #include "testing/engine_process.h"
@@ -226,6 +227,45 @@ TEST_F(EngineTest, ABusyPortIsReportedAndEndsWithStatus1) {
   EXPECT_EQ(status, 1);
   EXPECT_NE(engine.Log().find("cannot listen"), std::string::npos) << engine.Log();
   ::close(holder);
+}
+
+}  // namespace
+}  // namespace parley
+
+namespace parley {
+namespace {
+
+TEST_F(EngineTest, JobsLeftRunningAreReportedOnceAndADamagedJournalIsMovedAside) {
+  const std::filesystem::path journal = dir_.path() / "journal.db";
+  {
+    auto opened = SendJournal::Open(journal, 1);
+    ASSERT_NE(opened.journal, nullptr) << opened.error;
+    std::string error;
+    for (int i = 0; i < 2; ++i) {  // two jobs a killed engine never ended
+      ASSERT_TRUE(opened.journal->BeginJob(JournalJobInfo{}, 5, {}, 1, &error)) << error;
+    }
+  }
+  const std::vector<std::string> flags = {"--ui-program", "none", "--journal", journal.string()};
+  auto stop = [](std::unique_ptr<ChildProcess> engine) {
+    engine->Signal(SIGTERM);
+    int status = -1;
+    EXPECT_TRUE(engine->Wait(10000, &status));
+  };
+  auto first = Start(flags);
+  EXPECT_NE(first->Log().find("2 jobs were interrupted"), std::string::npos) << first->Log();
+  stop(std::move(first));
+  std::filesystem::remove(dir_.path() / "engine.log");
+  auto second = Start(flags);
+  EXPECT_EQ(second->Log().find("were interrupted"), std::string::npos) << "told once";
+  stop(std::move(second));
+
+  std::filesystem::remove(dir_.path() / "engine.log");
+  std::filesystem::remove(journal.string() + "-wal");
+  std::filesystem::remove(journal.string() + "-shm");
+  std::ofstream(journal, std::ios::binary | std::ios::trunc) << std::string(4096, 'x');
+  auto third = Start(flags);
+  EXPECT_NE(third->Log().find("was damaged"), std::string::npos) << third->Log();
+  stop(std::move(third));
 }
 
 }  // namespace

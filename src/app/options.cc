@@ -79,6 +79,9 @@ std::optional<EngineOptions> ParseOptions(int argc, char** argv, const std::stri
       ->check(CLI::Range(0, 86400));
   app.add_option("--ui-program", ui_program,
                  "UI program to launch (default HOME/QX_Flex/QXv1.exe; 'none' launches nothing)");
+  app.add_option("--journal", c.journal_path,
+                 "Send journal file (default: parley-journal.db beside the address book, in the "
+                 "working directory)");
   app.add_option("--log-level", options.log_level,
                  "trace, debug, info, warn, error, critical or off")
       ->capture_default_str()

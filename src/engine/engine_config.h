@@ -45,6 +45,10 @@ struct EngineConfig {
   // The UI program to launch; unset means home/QX_Flex/QXv1.exe, an empty path launches nothing.
   std::optional<std::filesystem::path> ui_program;
 
+  // The send journal; empty means parley-journal.db in the working directory, beside the
+  // address book.
+  std::filesystem::path journal_path;
+
   // The engine directory with a trailing "/" (UTF-8, as the file system names it).
   std::string GetModuleDir() const;
   // The UI program to launch, or an empty path when none is to be launched.

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <ctime>
+
+#include <spdlog/spdlog.h>
 
 #include "engine/engine_session.h"
 
@@ -23,7 +26,25 @@ WebTimeouts WebTimeoutsOf(const EngineConfig& config) {
 EngineServices::EngineServices(asio::any_io_executor executor, EngineConfig config)
     : executor_(std::move(executor)),
       config_(std::move(config)),
-      web_(config_.web_base, config_.web_port, WebTimeoutsOf(config_)) {}
+      web_(config_.web_base, config_.web_port, WebTimeoutsOf(config_)) {
+  const std::filesystem::path path =
+      config_.journal_path.empty() ? std::filesystem::path(kJournalFileName) : config_.journal_path;
+  SendJournal::Opened opened = SendJournal::Open(path, std::time(nullptr));
+  if (!opened.journal) {
+    journal_error_ = "the send journal " + path.string() + " cannot be opened: " + opened.error;
+    spdlog::error("{}; sends are refused until it can be", journal_error_);
+    return;
+  }
+  journal_ = std::move(opened.journal);
+  if (!opened.moved_aside.empty()) {
+    spdlog::warn("The send journal {} was damaged; it was moved to {} and a new one started",
+                 path.string(), opened.moved_aside.string());
+  }
+  if (opened.interrupted > 0) {
+    spdlog::warn("{} jobs were interrupted when the engine last stopped; see the send journal",
+                 opened.interrupted);
+  }
+}
 
 SendSetup EngineServices::MakeSendSetup(const EngineSession& session) const {
   SendSetup setup;

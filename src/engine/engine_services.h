@@ -4,6 +4,7 @@
 #ifndef PARLEY_ENGINE_ENGINE_SERVICES_H_
 #define PARLEY_ENGINE_ENGINE_SERVICES_H_
 
+#include <memory>
 #include <string>
 
 #include <asio/any_io_executor.hpp>
@@ -11,6 +12,7 @@
 #include "db/address_book.h"
 #include "engine/engine_config.h"
 #include "excel/workbook_loader.h"
+#include "journal/send_journal.h"
 #include "send/gateway_job.h"
 #include "web/web_service.h"
 
@@ -36,6 +38,11 @@ class EngineServices {
   // The last workbook read, kept while its file is unchanged.
   WorkbookCache& workbooks() { return workbooks_; }
 
+  // The send journal, opened (or created) at start-up; null when it could not be, and then
+  // journal_error() says why (UTF-8) and no send may go out.
+  SendJournal* journal() { return journal_.get(); }
+  const std::string& journal_error() const { return journal_error_; }
+
   // Where and as whom the engine's sends go: the gateway of the configuration, the engine
   // directory, and the session's login id and password.
   SendSetup MakeSendSetup(const EngineSession& session) const;
@@ -46,6 +53,8 @@ class EngineServices {
   WebService web_;
   AddressBook address_book_{AddressBook::kFileName};
   WorkbookCache workbooks_;
+  std::unique_ptr<SendJournal> journal_;
+  std::string journal_error_;
 };
 
 }  // namespace parley
