@@ -19,7 +19,7 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-void Run(const fs::path& dir, size_t total, bool own_texts) {
+void Run(const fs::path& dir, size_t total, bool own_texts, size_t stride) {
   const fs::path path = dir / parley::kJournalFileName;
   fs::remove(path);
   std::vector<parley::JournalRecipient> recipients(total);
@@ -38,12 +38,11 @@ void Run(const fs::path& dir, size_t total, bool own_texts) {
   info.kind = "SMS";
   info.text = "your order has shipped";
   std::string error;
-  constexpr size_t kStride = 1000;
   const std::span<const parley::JournalRecipient> all(recipients);
   const auto start = Clock::now();
   const auto id = opened.journal->BeginJob(info, static_cast<int64_t>(total), {}, 0, &error);
-  for (size_t first = 0; first < total; first += kStride) {
-    const size_t n = std::min(kStride, total - first);
+  for (size_t first = 0; first < total; first += stride) {
+    const size_t n = std::min(stride, total - first);
     opened.journal->Record(*id, all.subspan(first, n), static_cast<int64_t>(first),
                            static_cast<int64_t>(first + n));
   }
@@ -51,8 +50,9 @@ void Run(const fs::path& dir, size_t total, bool own_texts) {
   const auto end = Clock::now();
   opened.journal.reset();
   auto ms = [](auto d) { return std::chrono::duration<double, std::milli>(d).count(); };
-  std::printf("%9zu  %-14s  %10.1f  %8.1f\n", total, own_texts ? "text each" : "shared text",
-              ms(end - start), static_cast<double>(fs::file_size(path)) / (1024.0 * 1024.0));
+  std::printf("%9zu  %-14s  %7zu  %10.1f  %8.1f\n", total, own_texts ? "text each" : "shared text",
+              stride, ms(end - start),
+              static_cast<double>(fs::file_size(path)) / (1024.0 * 1024.0));
 }
 
 }  // namespace
@@ -60,10 +60,13 @@ void Run(const fs::path& dir, size_t total, bool own_texts) {
 int main() {
   const fs::path dir = fs::temp_directory_path() / ("journal-bench-" + std::to_string(::getpid()));
   fs::create_directories(dir);
-  std::printf("%9s  %-14s  %10s  %8s\n", "recipients", "texts", "journal ms", "file MB");
+  std::printf("%9s  %-14s  %7s  %10s  %8s\n", "recipients", "texts", "stride", "journal ms",
+              "file MB");
   for (size_t total : {100000ul, 999999ul}) {
-    Run(dir, total, false);
-    Run(dir, total, true);
+    for (size_t stride : {50ul, 1000ul}) {
+      Run(dir, total, false, stride);
+      Run(dir, total, true, stride);
+    }
   }
   fs::remove_all(dir);
 }

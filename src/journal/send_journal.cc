@@ -5,6 +5,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <map>
 #include <system_error>
 #include <utility>
 
@@ -47,13 +48,52 @@ CREATE TABLE chunks(
 PRAGMA user_version = 1;
 )sql";
 
-// One prepared statement, finalized on scope exit.
+}  // namespace
+
+// The journal's statements, each compiled once for the life of the connection.
+class StatementCache {
+ public:
+  explicit StatementCache(sqlite3* db) : db_(db) {}
+  ~StatementCache() {
+    for (auto& [sql, stmt] : statements_) sqlite3_finalize(stmt);
+  }
+  StatementCache(const StatementCache&) = delete;
+  StatementCache& operator=(const StatementCache&) = delete;
+
+  // The statement of sql, null when it does not compile.
+  sqlite3_stmt* Get(std::string_view sql) {
+    auto it = statements_.find(sql);
+    if (it != statements_.end()) return it->second;
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v3(db_, sql.data(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT,
+                       &stmt, nullptr);
+    if (stmt != nullptr) statements_.emplace(std::string(sql), stmt);
+    return stmt;
+  }
+
+ private:
+  sqlite3* db_;
+  std::map<std::string, sqlite3_stmt*, std::less<>> statements_;
+};
+
+namespace {
+
+// One prepared statement: compiled here and finalized on scope exit, or borrowed from the cache
+// and reset on scope exit.
 class Stmt {
  public:
   Stmt(sqlite3* db, std::string_view sql) {
     sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &stmt_, nullptr);
   }
-  ~Stmt() { sqlite3_finalize(stmt_); }
+  Stmt(StatementCache& cache, std::string_view sql) : stmt_(cache.Get(sql)), owned_(false) {}
+  ~Stmt() {
+    if (owned_) {
+      sqlite3_finalize(stmt_);
+    } else if (stmt_ != nullptr) {
+      sqlite3_reset(stmt_);
+      sqlite3_clear_bindings(stmt_);
+    }
+  }
   Stmt(const Stmt&) = delete;
   Stmt& operator=(const Stmt&) = delete;
 
@@ -94,6 +134,7 @@ class Stmt {
 
  private:
   sqlite3_stmt* stmt_ = nullptr;
+  bool owned_ = true;
 };
 
 constexpr char kJobColumns[] =
@@ -214,13 +255,14 @@ SendJournal::Opened SendJournal::Open(const std::filesystem::path& path, int64_t
 }
 
 SendJournal::SendJournal(sqlite3* db, std::filesystem::path path)
-    : db_(db), path_(std::move(path)) {}
+    : db_(db), path_(std::move(path)), cache_(std::make_unique<StatementCache>(db)) {}
 
-SendJournal::~SendJournal() { sqlite3_close(db_); }
-
-bool SendJournal::Exec(std::string_view sql) {
-  return sqlite3_exec(db_, std::string(sql).c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+SendJournal::~SendJournal() {
+  cache_.reset();
+  sqlite3_close(db_);
 }
+
+bool SendJournal::Exec(std::string_view sql) { return Stmt(*cache_, sql).Run(); }
 
 std::optional<int64_t> SendJournal::BeginJob(const JournalJobInfo& info, int64_t total,
                                              std::span<const JournalRecipient> recipients,
@@ -234,7 +276,7 @@ std::optional<int64_t> SendJournal::BeginJob(const JournalJobInfo& info, int64_t
     *error = sqlite3_errmsg(db_);
     return std::nullopt;
   }
-  Stmt job(db_,
+  Stmt job(*cache_,
            "INSERT INTO jobs(started, command, kind, title, text, callback, reserve, source, "
            "total, resend_of) VALUES (?,?,?,?,?,?,?,?,?,?)");
   job.Int(1, now)
@@ -258,23 +300,23 @@ bool SendJournal::InsertChunk(int64_t job, std::span<const JournalRecipient> rec
   std::string data;
   PackRecipients(recipients, &data);
   const auto count = static_cast<int64_t>(recipients.size());
-  Stmt insert(db_,
+  Stmt insert(*cache_,
               "INSERT INTO chunks(job, first, count, data) "
               "SELECT id, recorded, ?, ? FROM jobs WHERE id = ?");
-  Stmt advance(db_, "UPDATE jobs SET recorded = recorded + ? WHERE id = ?");
+  Stmt advance(*cache_, "UPDATE jobs SET recorded = recorded + ? WHERE id = ?");
   return insert.Int(1, count).Bytes(2, data).Int(3, job).Run() && sqlite3_changes(db_) == 1 &&
          advance.Int(1, count).Int(2, job).Run();
 }
 
 bool SendJournal::SetGatewayJobId(int64_t job, std::string_view gateway_job_id) {
-  Stmt s(db_, "UPDATE jobs SET gateway_job_id = ? WHERE id = ?");
+  Stmt s(*cache_, "UPDATE jobs SET gateway_job_id = ? WHERE id = ?");
   return s.Bytes(1, gateway_job_id).Int(2, job).Run();
 }
 
 bool SendJournal::Record(int64_t job, std::span<const JournalRecipient> recipients,
                          int64_t acknowledged, int64_t handed) {
   if (!Exec("BEGIN IMMEDIATE")) return false;
-  Stmt progress(db_, "UPDATE jobs SET acknowledged = ?, handed = ? WHERE id = ?");
+  Stmt progress(*cache_, "UPDATE jobs SET acknowledged = ?, handed = ? WHERE id = ?");
   if (!InsertChunk(job, recipients) ||
       !progress.Int(1, acknowledged).Int(2, handed).Int(3, job).Run() || !Exec("COMMIT")) {
     Exec("ROLLBACK");
@@ -284,29 +326,29 @@ bool SendJournal::Record(int64_t job, std::span<const JournalRecipient> recipien
 }
 
 bool SendJournal::EndJob(int64_t job, JobEnding ending, int64_t at, int64_t now) {
-  Stmt s(db_, "UPDATE jobs SET ending = ?, ending_at = ?, ended = ? WHERE id = ?");
+  Stmt s(*cache_, "UPDATE jobs SET ending = ?, ending_at = ?, ended = ? WHERE id = ?");
   return s.Text(1, EndingName(ending)).Int(2, at).Int(3, now).Int(4, job).Run();
 }
 
 bool SendJournal::SaveReport(int64_t job, std::string_view report) {
-  Stmt s(db_, "UPDATE jobs SET report = ?, report_posted = 0 WHERE id = ?");
+  Stmt s(*cache_, "UPDATE jobs SET report = ?, report_posted = 0 WHERE id = ?");
   return s.Bytes(1, report).Int(2, job).Run();
 }
 
 bool SendJournal::MarkReportPosted(int64_t job, int64_t now) {
-  Stmt s(db_, "UPDATE jobs SET report_posted = 1, report_tried = ? WHERE id = ?");
+  Stmt s(*cache_, "UPDATE jobs SET report_posted = 1, report_tried = ? WHERE id = ?");
   return s.Int(1, now).Int(2, job).Run();
 }
 
 std::vector<SendJournal::PendingReport> SendJournal::TakeReportsToRetry(int64_t now,
                                                                         int64_t min_gap_seconds) {
   std::vector<PendingReport> reports;
-  Stmt s(db_,
+  Stmt s(*cache_,
          "SELECT id, report FROM jobs WHERE report IS NOT NULL AND report_posted = 0 "
          "AND report_tried <= ? ORDER BY id");
   s.Int(1, now - min_gap_seconds);
   while (s.Row()) reports.push_back({s.ColInt(0), s.ColBytes(1)});
-  Stmt stamp(db_, "UPDATE jobs SET report_tried = ? WHERE id = ?");
+  Stmt stamp(*cache_, "UPDATE jobs SET report_tried = ? WHERE id = ?");
   for (const PendingReport& report : reports) {
     stamp.Int(1, now).Int(2, report.job).Run();
     stamp.Reset();
@@ -316,14 +358,14 @@ std::vector<SendJournal::PendingReport> SendJournal::TakeReportsToRetry(int64_t 
 
 std::vector<JournalJob> SendJournal::ListJobs(int64_t limit) {
   std::vector<JournalJob> jobs;
-  Stmt s(db_, std::string(kJobColumns) + "ORDER BY id DESC LIMIT ?");
+  Stmt s(*cache_, std::string(kJobColumns) + "ORDER BY id DESC LIMIT ?");
   s.Int(1, limit);
   while (s.Row()) jobs.push_back(ReadJob(s));
   return jobs;
 }
 
 std::optional<JournalJob> SendJournal::FindJob(int64_t job) {
-  Stmt s(db_, std::string(kJobColumns) + "WHERE id = ?");
+  Stmt s(*cache_, std::string(kJobColumns) + "WHERE id = ?");
   s.Int(1, job);
   if (!s.Row()) return std::nullopt;
   return ReadJob(s);
@@ -334,7 +376,7 @@ bool SendJournal::ForEachRecipient(
     const std::function<void(int64_t, const JournalRecipient&, RecipientState)>& visit) {
   const std::optional<JournalJob> record = FindJob(job);
   if (!record) return true;
-  Stmt s(db_, "SELECT first, count, data FROM chunks WHERE job = ? ORDER BY first");
+  Stmt s(*cache_, "SELECT first, count, data FROM chunks WHERE job = ? ORDER BY first");
   s.Int(1, job);
   std::vector<JournalRecipient> batch;
   int64_t next = 0;
@@ -364,10 +406,10 @@ std::vector<JournalRecipient> SendJournal::RestOf(const JournalJob& job, bool in
 
 int64_t SendJournal::Forget(int64_t before) {
   if (!Exec("BEGIN IMMEDIATE")) return 0;
-  Stmt rows(db_,
+  Stmt rows(*cache_,
             "DELETE FROM chunks WHERE job IN (SELECT id FROM jobs WHERE started < ? AND "
             "ending != 'running')");
-  Stmt jobs(db_, "DELETE FROM jobs WHERE started < ? AND ending != 'running'");
+  Stmt jobs(*cache_, "DELETE FROM jobs WHERE started < ? AND ending != 'running'");
   if (!rows.Int(1, before).Run() || !jobs.Int(1, before).Run()) {
     Exec("ROLLBACK");
     return 0;

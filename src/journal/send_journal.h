@@ -24,6 +24,8 @@ struct sqlite3;
 
 namespace parley {
 
+class StatementCache;
+
 // The journal's file name beside the address book.
 inline constexpr char kJournalFileName[] = "parley-journal.db";
 
@@ -96,6 +98,7 @@ class SendJournal {
 
   sqlite3* db_;
   std::filesystem::path path_;
+  std::unique_ptr<StatementCache> cache_;
 };
 
 }  // namespace parley
