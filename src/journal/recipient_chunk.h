@@ -5,6 +5,7 @@
 #ifndef PARLEY_JOURNAL_RECIPIENT_CHUNK_H_
 #define PARLEY_JOURNAL_RECIPIENT_CHUNK_H_
 
+#include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
@@ -14,12 +15,20 @@
 
 namespace parley {
 
+// Appends value to *out as a base-128 varint (low bits first).
+void PutVarint(uint64_t value, std::string* out);
+// Reads a varint of at most 10 bytes at *pos; false when it runs past the end or is longer.
+bool GetVarint(std::string_view in, size_t* pos, uint64_t* value);
+
 // Appends recipients to *chunk.
 void PackRecipients(std::span<const JournalRecipient> recipients, std::string* chunk);
 
 // Unpacks chunk into *out (appending); false, with the whole recipients before the fault
 // appended, when a length runs past the end or a varint is longer than 5 bytes.
 bool UnpackRecipients(std::string_view chunk, std::vector<JournalRecipient>* out);
+
+// The number of whole recipients packed in chunk, or -1 when it does not unpack whole.
+int64_t CountRecipients(std::string_view chunk);
 
 }  // namespace parley
 

@@ -36,7 +36,8 @@ CREATE TABLE jobs(
   ending_at INTEGER NOT NULL DEFAULT 0,
   report BLOB,
   report_posted INTEGER NOT NULL DEFAULT 0,
-  report_tried INTEGER NOT NULL DEFAULT 0
+  report_tried INTEGER NOT NULL DEFAULT 0,
+  folded INTEGER NOT NULL DEFAULT 0
 );
 CREATE TABLE chunks(
   job INTEGER NOT NULL,
@@ -247,6 +248,7 @@ SendJournal::Opened SendJournal::Open(const std::filesystem::path& path, int64_t
     return opened;
   }
   opened.journal.reset(new SendJournal(db, path));
+  opened.journal->FoldTape();
   Stmt mark(db,
             "UPDATE jobs SET ending = 'interrupted', ended = ?, ending_at = handed "
             "WHERE ending = 'running'");
@@ -267,6 +269,7 @@ bool SendJournal::Exec(std::string_view sql) { return Stmt(*cache_, sql).Run(); 
 std::optional<int64_t> SendJournal::BeginJob(const JournalJobInfo& info, int64_t total,
                                              std::span<const JournalRecipient> recipients,
                                              int64_t now, std::string* error) {
+  FoldTape();  // the last job's recipients, before a new tape replaces its own
   auto fail = [&]() -> std::optional<int64_t> {
     *error = sqlite3_errmsg(db_);
     Exec("ROLLBACK");
@@ -292,14 +295,69 @@ std::optional<int64_t> SendJournal::BeginJob(const JournalJobInfo& info, int64_t
   if (!job.Run()) return fail();
   const int64_t id = sqlite3_last_insert_rowid(db_);
   if (!InsertChunk(id, recipients) || !Exec("COMMIT")) return fail();
+  tape_job_ = id;
+  last_acknowledged_ = last_handed_ = 0;
+  tape_ = JobTapeWriter::Create(tape_path(), id, error);
+  if (!tape_) {
+    EndJob(id, JobEnding::kFailed, 0, now);
+    return std::nullopt;
+  }
   return id;
 }
 
+std::filesystem::path SendJournal::tape_path() const {
+  std::filesystem::path tape = path_;
+  tape += ".tape";
+  return tape;
+}
+
+void SendJournal::AddRecipient(std::string_view number, std::string_view content) {
+  if (tape_) tape_->AddRecipient(number, content);
+}
+
+bool SendJournal::Checkpoint(int64_t acknowledged, int64_t handed) {
+  if (!tape_) return false;
+  last_acknowledged_ = acknowledged;
+  last_handed_ = handed;
+  tape_->SetProgress(acknowledged, handed);
+  return tape_->Write();
+}
+
+void SendJournal::FoldTape() {
+  if (tape_) return;  // the running job's tape is still being written
+  const std::filesystem::path path = tape_path();
+  if (const std::optional<JobTape> tape = ReadJobTape(path)) {
+    Stmt folded(*cache_, "SELECT folded FROM jobs WHERE id = ?");
+    const bool fold = folded.Int(1, tape->job).Row() && folded.ColInt(0) == 0;
+    folded.Reset();
+    if (fold && Exec("BEGIN IMMEDIATE")) {
+      bool ok = true;
+      for (const PackedRun& run : tape->runs)
+        ok = ok && InsertPacked(tape->job, run.count, run.data);
+      Stmt progress(*cache_,
+                    "UPDATE jobs SET acknowledged = max(acknowledged, ?), handed = max(handed, ?), "
+                    "folded = 1 WHERE id = ?");
+      ok = ok && progress.Int(1, tape->acknowledged).Int(2, tape->handed).Int(3, tape->job).Run();
+      Exec(ok ? "COMMIT" : "ROLLBACK");
+    }
+  }
+  std::error_code ignored;
+  std::filesystem::remove(path, ignored);
+}
+
 bool SendJournal::InsertChunk(int64_t job, std::span<const JournalRecipient> recipients) {
-  if (recipients.empty()) return true;
   std::string data;
-  PackRecipients(recipients, &data);
-  const auto count = static_cast<int64_t>(recipients.size());
+  for (size_t first = 0; first < recipients.size(); first += kTapeRunRecipients) {
+    const auto slice =
+        recipients.subspan(first, std::min<size_t>(kTapeRunRecipients, recipients.size() - first));
+    data.clear();
+    PackRecipients(slice, &data);
+    if (!InsertPacked(job, static_cast<int64_t>(slice.size()), data)) return false;
+  }
+  return true;
+}
+
+bool SendJournal::InsertPacked(int64_t job, int64_t count, std::string_view data) {
   Stmt insert(*cache_,
               "INSERT INTO chunks(job, first, count, data) "
               "SELECT id, recorded, ?, ? FROM jobs WHERE id = ?");
@@ -326,8 +384,26 @@ bool SendJournal::Record(int64_t job, std::span<const JournalRecipient> recipien
 }
 
 bool SendJournal::EndJob(int64_t job, JobEnding ending, int64_t at, int64_t now) {
-  Stmt s(*cache_, "UPDATE jobs SET ending = ?, ending_at = ?, ended = ? WHERE id = ?");
-  return s.Text(1, EndingName(ending)).Int(2, at).Int(3, now).Int(4, job).Run();
+  int64_t acknowledged = 0;
+  int64_t handed = 0;
+  if (tape_ && job == tape_job_) {
+    // The tape stays until it is folded, before the next job or any reading of recipients: the
+    // send's answer does not wait for it.
+    tape_->Write();
+    tape_.reset();
+    acknowledged = last_acknowledged_;
+    handed = last_handed_;
+  }
+  Stmt s(*cache_,
+         "UPDATE jobs SET ending = ?, ending_at = ?, ended = ?, acknowledged = max(acknowledged, "
+         "?), handed = max(handed, ?) WHERE id = ?");
+  return s.Text(1, EndingName(ending))
+      .Int(2, at)
+      .Int(3, now)
+      .Int(4, acknowledged)
+      .Int(5, handed)
+      .Int(6, job)
+      .Run();
 }
 
 bool SendJournal::SaveReport(int64_t job, std::string_view report) {
@@ -374,6 +450,7 @@ std::optional<JournalJob> SendJournal::FindJob(int64_t job) {
 bool SendJournal::ForEachRecipient(
     int64_t job,
     const std::function<void(int64_t, const JournalRecipient&, RecipientState)>& visit) {
+  FoldTape();
   const std::optional<JournalJob> record = FindJob(job);
   if (!record) return true;
   Stmt s(*cache_, "SELECT first, count, data FROM chunks WHERE job = ? ORDER BY first");

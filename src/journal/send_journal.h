@@ -3,8 +3,9 @@
 // cut short can be resent to exactly the recipients it did not reach. The engine never empties
 // it; jobs go only when the user forgets them.
 //
-// Writes are cheap enough for the send loop: recipients are stored in packed batches, one value
-// per batch, each batch with the progress in one transaction.
+// Writes are cheap enough for the send loop: while a job runs, its recipients and progress go
+// to the job's tape (job_tape.h), one write() per batch of messages; the tape is folded into the
+// database when the job ends, or when the journal is next opened after the engine stopped.
 #ifndef PARLEY_JOURNAL_SEND_JOURNAL_H_
 #define PARLEY_JOURNAL_SEND_JOURNAL_H_
 
@@ -18,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+#include "journal/job_tape.h"
 #include "journal/journal_types.h"
 
 struct sqlite3;
@@ -48,8 +50,8 @@ class SendJournal {
   SendJournal& operator=(const SendJournal&) = delete;
 
   // Records a job of `total` recipients before its header goes out, with its first recipients
-  // (all of them when the caller has them; the rest follow through Record). Returns its journal
-  // id, or nullopt with *error set.
+  // (all of them when the caller has them; the rest follow through AddRecipient or Record), and
+  // starts its tape. Returns its journal id, or nullopt with *error set.
   std::optional<int64_t> BeginJob(const JournalJobInfo& info, int64_t total,
                                   std::span<const JournalRecipient> recipients, int64_t now,
                                   std::string* error);
@@ -60,7 +62,13 @@ class SendJournal {
   // `handed` raised, and its recipients recorded, before those messages reach the socket.
   bool Record(int64_t job, std::span<const JournalRecipient> recipients, int64_t acknowledged,
               int64_t handed);
-  // How the job ended, at which message count.
+  // The next recipient of the running job, held until the next Checkpoint.
+  void AddRecipient(std::string_view number, std::string_view content);
+  // Writes the held recipients and the progress to the running job's tape; call before the
+  // messages counted in `handed` can leave. False when the tape cannot be written.
+  bool Checkpoint(int64_t acknowledged, int64_t handed);
+
+  // How the job ended, at which message count, with the last progress of its tape.
   bool EndJob(int64_t job, JobEnding ending, int64_t at, int64_t now);
 
   // The sent report of a job (the form as posted), and that the web service took it.
@@ -94,11 +102,22 @@ class SendJournal {
  private:
   SendJournal(sqlite3* db, std::filesystem::path path);
   bool Exec(std::string_view sql);
+  // Appends recipients to the job's stored ones, in runs of kTapeRunRecipients; the caller
+  // holds the transaction.
   bool InsertChunk(int64_t job, std::span<const JournalRecipient> recipients);
+  bool InsertPacked(int64_t job, int64_t count, std::string_view data);
+  // Folds the tape at tape_path() into its job unless that was done, then removes it; nothing
+  // while a job is running.
+  void FoldTape();
+  std::filesystem::path tape_path() const;
 
   sqlite3* db_;
   std::filesystem::path path_;
   std::unique_ptr<StatementCache> cache_;
+  std::optional<JobTapeWriter> tape_;  // the running job's, between BeginJob and EndJob
+  int64_t tape_job_ = 0;
+  int64_t last_acknowledged_ = 0;
+  int64_t last_handed_ = 0;
 };
 
 }  // namespace parley

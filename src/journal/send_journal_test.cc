@@ -274,6 +274,74 @@ TEST_F(SendJournalTest, ForgetRemovesOnlyOldEndedJobs) {
   EXPECT_EQ(rows, 0);
 }
 
+TEST_F(SendJournalTest, TheTapeOfAJobIsFoldedInAtItsEndOrAtTheNextOpen) {
+  const auto recipients = Recipients(120);
+  std::string error;
+  for (const bool ended : {true, false}) {
+    SCOPED_TRACE(ended ? "ended" : "engine stopped");
+    auto opened = SendJournal::Open(path_, 0);
+    ASSERT_NE(opened.journal, nullptr);
+    const auto id = opened.journal->BeginJob(Info(), 120, {}, 0, &error);
+    ASSERT_TRUE(id) << error;
+    for (int i = 0; i < 120; ++i) {
+      opened.journal->AddRecipient(recipients[i].number, recipients[i].content);
+      if (i == 59) {
+        ASSERT_TRUE(opened.journal->Checkpoint(0, 60));
+      }
+    }
+    ASSERT_TRUE(opened.journal->Checkpoint(51, 120));
+    if (ended) {
+      ASSERT_TRUE(opened.journal->EndJob(*id, JobEnding::kClosed, 110, 1));
+    } else {
+      opened.journal.reset();  // as if killed: the tape stays behind
+      opened = SendJournal::Open(path_, 2);
+      EXPECT_EQ(opened.interrupted, 1);
+    }
+    const auto job = opened.journal->FindJob(*id);
+    ASSERT_TRUE(job);
+    EXPECT_EQ(job->Counts().acknowledged, 51);
+    EXPECT_EQ(job->Counts().in_doubt, 69);
+    std::vector<std::string> numbers;
+    opened.journal->ForEachRecipient(*id, [&](int64_t, const JournalRecipient& r, RecipientState) {
+      numbers.push_back(r.number);
+    });
+    ASSERT_EQ(numbers.size(), 120u);
+    EXPECT_EQ(numbers[119], recipients[119].number);
+    EXPECT_FALSE(fs::exists(path_.string() + ".tape"));
+  }
+}
+
+TEST_F(SendJournalTest, ARecordCutShortOnTheTapeIsLeftOut) {
+  std::string error;
+  int64_t id = 0;
+  {
+    auto opened = SendJournal::Open(path_, 0);
+    id = *opened.journal->BeginJob(Info(), 10, {}, 0, &error);
+    for (int i = 0; i < 4; ++i) opened.journal->AddRecipient("0101234567" + std::to_string(i), "");
+    opened.journal->Checkpoint(0, 4);
+    for (int i = 4; i < 8; ++i) opened.journal->AddRecipient("0101234567" + std::to_string(i), "");
+    opened.journal->Checkpoint(0, 8);
+  }
+  // The stop came after the second batch's bytes were stored but before its tag was.
+  {
+    std::fstream tape(path_.string() + ".tape", std::ios::in | std::ios::out | std::ios::binary);
+    std::string bytes(4096, '\0');
+    tape.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    const size_t second = bytes.find('R', bytes.find('R') + 1);
+    ASSERT_NE(second, std::string::npos);
+    tape.clear();
+    tape.seekp(static_cast<std::streamoff>(second));
+    tape.put('\0');
+  }
+  auto opened = SendJournal::Open(path_, 1);
+  const auto job = opened.journal->FindJob(id);
+  EXPECT_EQ(job->handed, 4);  // the second batch had not been handed on
+  int rows = 0;
+  opened.journal->ForEachRecipient(
+      id, [&](int64_t, const JournalRecipient&, RecipientState) { ++rows; });
+  EXPECT_EQ(rows, 4);
+}
+
 // A process killed at any moment leaves a journal whose jobs add up: each job holds all its
 // recipients or is absent, and acknowledged + in doubt + not sent = total.
 TEST_F(SendJournalTest, KilledWriterLeavesConsistentJobs) {
@@ -289,15 +357,16 @@ TEST_F(SendJournalTest, KilledWriterLeavesConsistentJobs) {
       const auto recipients = Recipients(total);
       const std::span<const JournalRecipient> all(recipients);
       for (;;) {
-        // As a job records them: each stride of recipients with the progress, before it goes.
+        // As a send records them: each recipient, and before every 50 leave, the progress.
         const auto id =
             opened.journal->BeginJob(Info(), static_cast<int64_t>(total), {}, round, &error);
         if (!id) ::_exit(4);
-        constexpr size_t kStride = 1000;
-        for (size_t first = 0; first < total; first += kStride) {
-          const size_t n = std::min(kStride, total - first);
-          opened.journal->Record(*id, all.subspan(first, n), static_cast<int64_t>(first),
-                                 static_cast<int64_t>(first + n));
+        for (size_t i = 0; i < total; ++i) {
+          opened.journal->AddRecipient(all[i].number, all[i].content);
+          if ((i + 1) % 50 == 0 || i + 1 == total) {
+            const auto handed = static_cast<int64_t>(i + 1);
+            opened.journal->Checkpoint(std::max<int64_t>(0, handed - 52), handed);
+          }
         }
         opened.journal->EndJob(*id, JobEnding::kDone, static_cast<int64_t>(total), round);
       }
