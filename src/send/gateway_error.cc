@@ -20,6 +20,8 @@ class Category : public std::error_category {
         return "a text does not fit its packet field";
       case GatewayError::kRefused:
         return "the gateway refused the job";
+      case GatewayError::kNotRecorded:
+        return "the messages could not be recorded before sending";
     }
     return "gateway error " + std::to_string(value);
   }

@@ -14,6 +14,7 @@ enum class GatewayError {
   kBadReplyType,  // a reply started with a byte that starts no reply
   kFieldTooLong,  // a text does not fit its packet field; nothing was sent
   kRefused,       // the job reply refused the job
+  kNotRecorded,   // the messages could not be recorded before they left; nothing more was sent
 };
 
 const std::error_category& GatewayCategory();

@@ -242,6 +242,7 @@ class GatewaySocket::Impl {
   std::string host_;
   uint16_t port_ = 4001;
   std::chrono::milliseconds io_timeout_{30'000};
+  std::function<bool()> before_write_;
   std::array<char, kJobReplySize> job_reply_record_{};
   std::array<char, kAcknowledgementSize> ack_record_{};
   bool connected_ = false;
@@ -299,6 +300,10 @@ class GatewaySocket::Impl {
   // the I/O time-out from that moment. After an error the connection is closed.
   awaitable<std::error_code> Write(Parts parts) {
     if (!socket_.is_open()) co_return GatewayError::kClosed;
+    if (before_write_ && !before_write_()) {
+      CloseSocket();
+      co_return GatewayError::kNotRecorded;
+    }
     std::error_code ec = WriteReady(parts);
     if (!ec && Left(parts) > 0) ec = co_await WriteWhenReady(parts);
     if (ec) {
@@ -363,6 +368,10 @@ GatewaySocket::~GatewaySocket() = default;
 void GatewaySocket::SetServer(std::string host, uint16_t port) {
   impl_->host_ = std::move(host);
   impl_->port_ = port;
+}
+
+void GatewaySocket::SetBeforeWrite(std::function<bool()> before_write) {
+  impl_->before_write_ = std::move(before_write);
 }
 
 void GatewaySocket::SetIoTimeout(std::chrono::milliseconds timeout) {

@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -51,6 +52,11 @@ class GatewaySocket {
   // Bounds each connect and each write (30 s unless set). A host name is looked up by the
   // system resolver, which keeps to its own time-outs.
   void SetIoTimeout(std::chrono::milliseconds timeout);
+
+  // Sets what runs before any bytes are written to the gateway (the job header, queued packets, a
+  // file message): a record of what is about to leave. When it returns false nothing is written,
+  // the connection is closed and the call that wrote gives GatewayError::kNotRecorded.
+  void SetBeforeWrite(std::function<bool()> before_write);
 
   // Opens the connection when none is open, then sends the job header packet. Returns success
   // when the 123 bytes were written; GatewayError::kFieldTooLong when a header field other than

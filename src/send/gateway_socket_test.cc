@@ -239,6 +239,29 @@ TEST_F(GatewaySocketTest, AcknowledgementPacing) {
   EXPECT_EQ(job.acks[1].sent_at, 101) << "the sender went on without waiting";
 }
 
+// What is about to leave is recorded first: the hook runs before every write, and a refusal sends
+// nothing more.
+TEST_F(GatewaySocketTest, EveryWriteWaitsForTheRecordOfWhatLeaves) {
+  GateSim sim(dir_.path());
+  std::vector<int64_t> queued_at_write;
+  RunJob(sim.port(), [&](GatewaySocket& socket) -> asio::awaitable<void> {
+    socket.SetBeforeWrite([&] {
+      queued_at_write.push_back(socket.messages());
+      return queued_at_write.size() < 3;  // the header, the first 51 messages, then no more
+    });
+    EXPECT_FALSE(co_await socket.SendJobHeader(Header("SMS", 120)));
+    EXPECT_FALSE(co_await socket.WaitReply(kLongWait));
+    auto [ec, at] = co_await SendPaced(socket, 120, "hi");
+    EXPECT_EQ(ec, GatewayError::kNotRecorded);
+    EXPECT_EQ(at, 100);
+    EXPECT_FALSE(socket.connected());
+  });
+  EXPECT_EQ(queued_at_write, (std::vector<int64_t>{0, 51, 101}));
+  std::vector<GateJob> jobs = sim.WaitForJobs(1);
+  ASSERT_EQ(jobs.size(), 1u);
+  EXPECT_EQ(jobs[0].messages.size(), 51u);
+}
+
 TEST_F(GatewaySocketTest, GatewayFailsMidJob) {
   struct Case {
     const char* name;
