@@ -45,9 +45,9 @@ void Run(const fs::path& dir, size_t total, bool own_texts, size_t stride) {
   const auto id = opened.journal->BeginJob(info, static_cast<int64_t>(total), {}, 0, &error);
   if (stride == 0) {  // the tape, as a send writes it
     for (size_t i = 0; i < total; ++i) {
-      opened.journal->AddRecipient(all[i].number, all[i].content);
+      opened.journal->AddRecipient(*id, all[i].number, all[i].content);
       if ((i + 1) % 50 == 0 || i + 1 == total) {
-        opened.journal->Checkpoint(static_cast<int64_t>(i), static_cast<int64_t>(i + 1));
+        opened.journal->Checkpoint(*id, static_cast<int64_t>(i), static_cast<int64_t>(i + 1));
       }
     }
   }

@@ -5,6 +5,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <charconv>
 #include <map>
 #include <system_error>
 #include <utility>
@@ -248,7 +249,7 @@ SendJournal::Opened SendJournal::Open(const std::filesystem::path& path, int64_t
     return opened;
   }
   opened.journal.reset(new SendJournal(db, path));
-  opened.journal->FoldTape();
+  opened.journal->FoldTapes();
   Stmt mark(db,
             "UPDATE jobs SET ending = 'interrupted', ended = ?, ending_at = handed "
             "WHERE ending = 'running'");
@@ -269,7 +270,7 @@ bool SendJournal::Exec(std::string_view sql) { return Stmt(*cache_, sql).Run(); 
 std::optional<int64_t> SendJournal::BeginJob(const JournalJobInfo& info, int64_t total,
                                              std::span<const JournalRecipient> recipients,
                                              int64_t now, std::string* error) {
-  FoldTape();  // the last job's recipients, before a new tape replaces its own
+  FoldTapes();  // the recipients of jobs that ended
   auto fail = [&]() -> std::optional<int64_t> {
     *error = sqlite3_errmsg(db_);
     Exec("ROLLBACK");
@@ -295,37 +296,54 @@ std::optional<int64_t> SendJournal::BeginJob(const JournalJobInfo& info, int64_t
   if (!job.Run()) return fail();
   const int64_t id = sqlite3_last_insert_rowid(db_);
   if (!InsertChunk(id, recipients) || !Exec("COMMIT")) return fail();
-  tape_job_ = id;
-  last_acknowledged_ = last_handed_ = 0;
-  tape_ = JobTapeWriter::Create(tape_path(), id, error);
-  if (!tape_) {
+  std::optional<JobTapeWriter> tape = JobTapeWriter::Create(TapePath(id), id, error);
+  if (!tape) {
     EndJob(id, JobEnding::kFailed, 0, now);
     return std::nullopt;
   }
+  running_.emplace(id, RunningJob{std::move(*tape), 0, 0});
   return id;
 }
 
-std::filesystem::path SendJournal::tape_path() const {
+std::filesystem::path SendJournal::TapePath(int64_t job) const {
   std::filesystem::path tape = path_;
-  tape += ".tape";
+  tape += kTapeSuffix + std::to_string(job);
   return tape;
 }
 
-void SendJournal::AddRecipient(std::string_view number, std::string_view content) {
-  if (tape_) tape_->AddRecipient(number, content);
+void SendJournal::AddRecipient(int64_t job, std::string_view number, std::string_view content) {
+  auto it = running_.find(job);
+  if (it != running_.end()) it->second.tape.AddRecipient(number, content);
 }
 
-bool SendJournal::Checkpoint(int64_t acknowledged, int64_t handed) {
-  if (!tape_) return false;
-  last_acknowledged_ = acknowledged;
-  last_handed_ = handed;
-  tape_->SetProgress(acknowledged, handed);
-  return tape_->Write();
+bool SendJournal::Checkpoint(int64_t job, int64_t acknowledged, int64_t handed) {
+  auto it = running_.find(job);
+  if (it == running_.end()) return false;
+  it->second.acknowledged = acknowledged;
+  it->second.handed = handed;
+  it->second.tape.SetProgress(acknowledged, handed);
+  return it->second.tape.Write();
 }
 
-void SendJournal::FoldTape() {
-  if (tape_) return;  // the running job's tape is still being written
-  const std::filesystem::path path = tape_path();
+void SendJournal::FoldTapes() {
+  std::error_code ec;
+  const std::filesystem::path dir =
+      path_.has_parent_path() ? path_.parent_path() : std::filesystem::path(".");
+  const std::string prefix = path_.filename().string() + kTapeSuffix;
+  std::vector<std::filesystem::path> tapes;
+  for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
+    const std::string name = entry.path().filename().string();
+    if (!name.starts_with(prefix)) continue;
+    int64_t job = 0;
+    const std::string_view digits = std::string_view(name).substr(prefix.size());
+    const auto [end, parsed] = std::from_chars(digits.data(), digits.data() + digits.size(), job);
+    if (parsed != std::errc() || end != digits.data() + digits.size()) continue;
+    if (!running_.contains(job)) tapes.push_back(entry.path());  // a running tape is written on
+  }
+  for (const std::filesystem::path& tape : tapes) FoldTape(tape);
+}
+
+void SendJournal::FoldTape(const std::filesystem::path& path) {
   if (const std::optional<JobTape> tape = ReadJobTape(path)) {
     Stmt folded(*cache_, "SELECT folded FROM jobs WHERE id = ?");
     const bool fold = folded.Int(1, tape->job).Row() && folded.ColInt(0) == 0;
@@ -386,13 +404,13 @@ bool SendJournal::Record(int64_t job, std::span<const JournalRecipient> recipien
 bool SendJournal::EndJob(int64_t job, JobEnding ending, int64_t at, int64_t now) {
   int64_t acknowledged = 0;
   int64_t handed = 0;
-  if (tape_ && job == tape_job_) {
+  if (auto it = running_.find(job); it != running_.end()) {
     // The tape stays until it is folded, before the next job or any reading of recipients: the
     // send's answer does not wait for it.
-    tape_->Write();
-    tape_.reset();
-    acknowledged = last_acknowledged_;
-    handed = last_handed_;
+    it->second.tape.Write();
+    acknowledged = it->second.acknowledged;
+    handed = it->second.handed;
+    running_.erase(it);
   }
   Stmt s(*cache_,
          "UPDATE jobs SET ending = ?, ending_at = ?, ended = ?, acknowledged = max(acknowledged, "
@@ -450,7 +468,7 @@ std::optional<JournalJob> SendJournal::FindJob(int64_t job) {
 bool SendJournal::ForEachRecipient(
     int64_t job,
     const std::function<void(int64_t, const JournalRecipient&, RecipientState)>& visit) {
-  FoldTape();
+  FoldTapes();
   const std::optional<JournalJob> record = FindJob(job);
   if (!record) return true;
   Stmt s(*cache_, "SELECT first, count, data FROM chunks WHERE job = ? ORDER BY first");

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <span>
@@ -62,11 +63,12 @@ class SendJournal {
   // `handed` raised, and its recipients recorded, before those messages reach the socket.
   bool Record(int64_t job, std::span<const JournalRecipient> recipients, int64_t acknowledged,
               int64_t handed);
-  // The next recipient of the running job, held until the next Checkpoint.
-  void AddRecipient(std::string_view number, std::string_view content);
-  // Writes the held recipients and the progress to the running job's tape; call before the
-  // messages counted in `handed` can leave. False when the tape cannot be written.
-  bool Checkpoint(int64_t acknowledged, int64_t handed);
+  // The next recipient of running job `job`, held until its next Checkpoint.
+  void AddRecipient(int64_t job, std::string_view number, std::string_view content);
+  // Writes the held recipients and the progress to the job's tape; call before the messages
+  // counted in `handed` can leave. False when the tape cannot be written or the job is not
+  // running. Jobs may run side by side, each with its own tape.
+  bool Checkpoint(int64_t job, int64_t acknowledged, int64_t handed);
 
   // How the job ended, at which message count, with the last progress of its tape.
   bool EndJob(int64_t job, JobEnding ending, int64_t at, int64_t now);
@@ -106,18 +108,23 @@ class SendJournal {
   // holds the transaction.
   bool InsertChunk(int64_t job, std::span<const JournalRecipient> recipients);
   bool InsertPacked(int64_t job, int64_t count, std::string_view data);
-  // Folds the tape at tape_path() into its job unless that was done, then removes it; nothing
-  // while a job is running.
-  void FoldTape();
-  std::filesystem::path tape_path() const;
+  // Folds every tape beside the journal whose job is not running into its job (unless that was
+  // done), then removes it.
+  void FoldTapes();
+  void FoldTape(const std::filesystem::path& path);
+  // "<journal>.tape-<job>".
+  std::filesystem::path TapePath(int64_t job) const;
+  static constexpr char kTapeSuffix[] = ".tape-";
 
   sqlite3* db_;
   std::filesystem::path path_;
   std::unique_ptr<StatementCache> cache_;
-  std::optional<JobTapeWriter> tape_;  // the running job's, between BeginJob and EndJob
-  int64_t tape_job_ = 0;
-  int64_t last_acknowledged_ = 0;
-  int64_t last_handed_ = 0;
+  struct RunningJob {
+    JobTapeWriter tape;
+    int64_t acknowledged = 0;  // the last progress written
+    int64_t handed = 0;
+  };
+  std::map<int64_t, RunningJob> running_;  // between BeginJob and EndJob
 };
 
 }  // namespace parley

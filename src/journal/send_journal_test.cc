@@ -284,12 +284,12 @@ TEST_F(SendJournalTest, TheTapeOfAJobIsFoldedInAtItsEndOrAtTheNextOpen) {
     const auto id = opened.journal->BeginJob(Info(), 120, {}, 0, &error);
     ASSERT_TRUE(id) << error;
     for (int i = 0; i < 120; ++i) {
-      opened.journal->AddRecipient(recipients[i].number, recipients[i].content);
+      opened.journal->AddRecipient(*id, recipients[i].number, recipients[i].content);
       if (i == 59) {
-        ASSERT_TRUE(opened.journal->Checkpoint(0, 60));
+        ASSERT_TRUE(opened.journal->Checkpoint(*id, 0, 60));
       }
     }
-    ASSERT_TRUE(opened.journal->Checkpoint(51, 120));
+    ASSERT_TRUE(opened.journal->Checkpoint(*id, 51, 120));
     if (ended) {
       ASSERT_TRUE(opened.journal->EndJob(*id, JobEnding::kClosed, 110, 1));
     } else {
@@ -307,7 +307,7 @@ TEST_F(SendJournalTest, TheTapeOfAJobIsFoldedInAtItsEndOrAtTheNextOpen) {
     });
     ASSERT_EQ(numbers.size(), 120u);
     EXPECT_EQ(numbers[119], recipients[119].number);
-    EXPECT_FALSE(fs::exists(path_.string() + ".tape"));
+    EXPECT_FALSE(fs::exists(path_.string() + ".tape-" + std::to_string(*id)));
   }
 }
 
@@ -317,14 +317,17 @@ TEST_F(SendJournalTest, ARecordCutShortOnTheTapeIsLeftOut) {
   {
     auto opened = SendJournal::Open(path_, 0);
     id = *opened.journal->BeginJob(Info(), 10, {}, 0, &error);
-    for (int i = 0; i < 4; ++i) opened.journal->AddRecipient("0101234567" + std::to_string(i), "");
-    opened.journal->Checkpoint(0, 4);
-    for (int i = 4; i < 8; ++i) opened.journal->AddRecipient("0101234567" + std::to_string(i), "");
-    opened.journal->Checkpoint(0, 8);
+    for (int i = 0; i < 4; ++i)
+      opened.journal->AddRecipient(id, "0101234567" + std::to_string(i), "");
+    opened.journal->Checkpoint(id, 0, 4);
+    for (int i = 4; i < 8; ++i)
+      opened.journal->AddRecipient(id, "0101234567" + std::to_string(i), "");
+    opened.journal->Checkpoint(id, 0, 8);
   }
   // The stop came after the second batch's bytes were stored but before its tag was.
   {
-    std::fstream tape(path_.string() + ".tape", std::ios::in | std::ios::out | std::ios::binary);
+    std::fstream tape(path_.string() + ".tape-" + std::to_string(id),
+                      std::ios::in | std::ios::out | std::ios::binary);
     std::string bytes(4096, '\0');
     tape.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     const size_t second = bytes.find('R', bytes.find('R') + 1);
@@ -362,10 +365,10 @@ TEST_F(SendJournalTest, KilledWriterLeavesConsistentJobs) {
             opened.journal->BeginJob(Info(), static_cast<int64_t>(total), {}, round, &error);
         if (!id) ::_exit(4);
         for (size_t i = 0; i < total; ++i) {
-          opened.journal->AddRecipient(all[i].number, all[i].content);
+          opened.journal->AddRecipient(*id, all[i].number, all[i].content);
           if ((i + 1) % 50 == 0 || i + 1 == total) {
             const auto handed = static_cast<int64_t>(i + 1);
-            opened.journal->Checkpoint(std::max<int64_t>(0, handed - 52), handed);
+            opened.journal->Checkpoint(*id, std::max<int64_t>(0, handed - 52), handed);
           }
         }
         opened.journal->EndJob(*id, JobEnding::kDone, static_cast<int64_t>(total), round);
