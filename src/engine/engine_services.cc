@@ -25,7 +25,7 @@ EngineServices::EngineServices(asio::any_io_executor executor, EngineConfig conf
       config_(std::move(config)),
       web_(config_.web_base, config_.web_port, WebTimeoutsOf(config_)) {}
 
-SendSetup EngineServices::MakeSendSetup(const EngineSession& session) const {
+SendSetup EngineServices::MakeSendSetup(EngineSession& session) const {
   SendSetup setup;
   setup.executor = executor_;
   setup.gateway_host = config_.gateway_host;
@@ -34,6 +34,8 @@ SendSetup EngineServices::MakeSendSetup(const EngineSession& session) const {
   setup.module_dir = GetModuleDir();
   setup.login_id = session.login_id();
   setup.password = session.password();
+  setup.observer = &session.job();
+  setup.cancel = session.job().cancel_flag();
   return setup;
 }
 
