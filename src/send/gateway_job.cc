@@ -104,9 +104,10 @@ asio::awaitable<JobRun> RunGatewayJob(const SendSetup& setup, const JobPolicy& p
   JobObserver no_observer;
   JobObserver& observer = setup.observer != nullptr ? *setup.observer : no_observer;
   observer.Opened(opening, policy.command);
+  int64_t handed = 0;  // messages handed to the socket; run.sent counts them once past a wait
   // Every way out of the job passes here, once.
   auto ended = [&](JobEnd how) -> JobRun {
-    observer.Ended(how, run.sent);
+    observer.Ended(how, handed);
     return std::move(run);
   };
   GatewaySocket socket(setup.executor);
@@ -169,7 +170,7 @@ asio::awaitable<JobRun> RunGatewayJob(const SendSetup& setup, const JobPolicy& p
         skipped = true;
       }
     }
-    if (!ec && !skipped) observer.MessageSent(run.sent);
+    if (!ec && !skipped) observer.MessageSent(handed++);
     if (!source.Advance()) {
       co_await end_on_source_failure();
       co_return ended(JobEnd::kFailed);

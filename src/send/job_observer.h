@@ -42,7 +42,7 @@ class JobObserver {
   virtual void MessageSent(int64_t /*index*/) {}
   // The gateway confirmed the messages before `count` (a positive acknowledgement).
   virtual void Acknowledged(int64_t /*count*/) {}
-  // The job ended as `how`, after `sent` messages went out.
+  // The job ended as `how`, after `sent` messages were handed to the socket.
   virtual void Ended(JobEnd /*how*/, int64_t /*sent*/) {}
 };
 
