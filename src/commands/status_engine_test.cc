@@ -159,32 +159,45 @@ TEST_F(StatusEngineTest, ProgressWhileAJobRunsAndAfter) {
 }
 
 TEST_F(StatusEngineTest, CancelStopsAtTheNextAcknowledgement) {
-  ASSERT_NO_FATAL_FAILURE(Start({"--ack-delay-ms", "300"}));
   constexpr int kTotal = 300;
-  engine_.Post("DSEND", SmsTo(kTotal));
-  ASSERT_TRUE(engine_.process().WaitForLog("waiting for the acknowledgement", 10000));
-  engine_.Post("CANCL", "");
-  const RawMessage asked = engine_.Receive();
-  ASSERT_TRUE(asked.header.starts_with("CANCL")) << asked.header;
-  EXPECT_EQ(asked.body, "1");
-  const RawMessage sent = engine_.Receive();
-  ASSERT_TRUE(sent.header.starts_with("DSEND")) << sent.header;
+  struct Case {
+    std::string code;
+    std::string body;
+    bool cancelled_text;  // the reply tells the cancel (ASEND's reply never tells an outcome)
+  };
+  const Case cases[] = {
+      {"DSEND", SmsTo(kTotal), true},
+      {"ASEND", "1<QX>300<QX>T<QX><QX><QX>" + Numbers(kTotal) + "<QX>021<QX>hi", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.code);
+    ASSERT_NO_FATAL_FAILURE(Start({"--ack-delay-ms", "300"}));
+    engine_.Post(c.code, c.body);
+    ASSERT_TRUE(engine_.process().WaitForLog("waiting for the acknowledgement", 10000));
+    engine_.Post("CANCL", "");
+    const RawMessage asked = engine_.Receive();
+    ASSERT_TRUE(asked.header.starts_with("CANCL")) << asked.header;
+    EXPECT_EQ(asked.body, "1");
+    const RawMessage sent = engine_.Receive();
+    ASSERT_TRUE(sent.header.starts_with(c.code)) << sent.header;
 
-  const StateReply s = State();
-  EXPECT_EQ(s.state, "cancelled");
-  EXPECT_EQ(s.total, kTotal);
-  EXPECT_EQ(s.sent, s.acknowledged);
-  EXPECT_LT(s.sent, kTotal);
-  EXPECT_EQ(s.sent % 50, 1) << "stopped right after an acknowledgement";
-  EXPECT_EQ(SendText(sent.body), CancelledText(s.sent));
-  // The gateway got exactly the messages counted, and the job ended as a finished one does.
-  const std::vector<testing::GateJob> jobs = gate_->WaitForJobs(1);
-  ASSERT_EQ(jobs.size(), 1u);
-  EXPECT_EQ(jobs[0].received, s.sent);
-  EXPECT_EQ(jobs[0].messages.size(), static_cast<size_t>(s.sent));
-  EXPECT_EQ(jobs[0].end, "client closed");
-  EXPECT_EQ(engine_.Exchange("CANCL", ""), "0") << "nothing runs any more";
-  EXPECT_EQ(State().state, "cancelled");
+    const StateReply s = State();
+    EXPECT_EQ(s.command, c.code);
+    EXPECT_EQ(s.state, "cancelled");
+    EXPECT_EQ(s.total, kTotal);
+    EXPECT_EQ(s.sent, s.acknowledged);
+    EXPECT_LT(s.sent, kTotal);
+    EXPECT_EQ(s.sent % 50, 1) << "stopped right after an acknowledgement";
+    EXPECT_EQ(SendText(sent.body), c.cancelled_text ? CancelledText(s.sent) : "");
+    // The gateway got exactly the messages counted, and the job ended as a finished one does.
+    const std::vector<testing::GateJob> jobs = gate_->WaitForJobs(1);
+    ASSERT_EQ(jobs.size(), 1u);
+    EXPECT_EQ(jobs[0].received, s.sent);
+    EXPECT_EQ(jobs[0].messages.size(), static_cast<size_t>(s.sent));
+    EXPECT_EQ(jobs[0].end, "client closed");
+    EXPECT_EQ(engine_.Exchange("CANCL", ""), "0") << "nothing runs any more";
+    EXPECT_EQ(State().state, "cancelled");
+  }
 }
 
 TEST_F(StatusEngineTest, EachEndingShows) {
