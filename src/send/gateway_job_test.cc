@@ -275,7 +275,7 @@ TEST(GatewayJobTest, ReportsEachStepAndStopsWhenCancelled) {
       const SendResult result =
           Send(p, sim.port(), dir.path(), SendKind::kSms, Numbers(120), {}, &both, &cancel);
       const std::string opened =
-          "opened " + std::string(commands[static_cast<int>(p)]) + " SMS 120";
+          "opened " + std::string(commands[static_cast<size_t>(p)]) + " SMS 120";
       const std::vector<std::string> want =
           cancel ? std::vector<std::string>{opened, "job id J42", "acknowledged 51",
                                             "cancelled 51 (51 reported)"}
