@@ -9,8 +9,6 @@
 
 namespace parley {
 
-inline constexpr char kVersionText[] = "Parley, Version 1.0";
-
 struct EngineOptions {
   EngineConfig config;
   std::string log_level = "info";

@@ -8,6 +8,7 @@
 #include "commands/excel_commands.h"
 #include "commands/login_command.h"
 #include "commands/recent_numbers.h"
+#include "commands/status_commands.h"
 #include "engine/engine.h"
 
 namespace parley {
@@ -50,6 +51,8 @@ void InstallCommandHandlers(Engine& engine) {
   d.SetHandler(kCmdESend, ThenSaveRecentList(engine, [&engine](CommandBody b) {
                  return OnESend(engine, std::move(b.text));
                }));
+  d.SetHandler(kCmdState, sync(&OnState));
+  d.SetHandler(kCmdCancl, sync(&OnCancel));
   d.SetEndHandler([&engine](int value) { return OnEnd(engine, value); });
 }
 

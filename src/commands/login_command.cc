@@ -33,8 +33,10 @@ std::string DoLogin(Engine& engine, const protocol::LoginRequest& request) {
   if (code != '1') {
     // The id and password now in the engine were refused: no send may go out under them.
     engine.session().set_send_permission(0);
+    engine.session().set_logged_in(false);
     return protocol::LoginRefusedReply(code, home);
   }
+  engine.session().set_logged_in(true);
   const protocol::AccountFigures figures = RefreshUserInfo(engine);
   AddressBook& book = engine.services().address_book();
   book.EnsureUserTable(engine.session().login_id());

@@ -12,6 +12,7 @@ std::string SendAnswer(const SendResult& result, const JobPolicy& policy, SendKi
     if (workbook && kind == SendKind::kMms) return std::string(kSentUncountedText);
     return SentText(result.count);
   }
+  if (result.outcome == SendOutcome::kCancelled) return CancelledText(result.count);
   if (result.refusal != SendRefusal::kNone) {
     return workbook ? protocol::ExceptionText(RefusalReason(result.refusal))
                     : RefusalText(result.refusal);

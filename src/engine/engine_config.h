@@ -10,6 +10,9 @@
 
 namespace parley {
 
+// The engine's version: what --version prints and the STATE reply names.
+inline constexpr char kVersionText[] = "Parley, Version 1.0";
+
 inline constexpr char kDefaultLinkAddress[] = "127.0.0.1";
 inline constexpr uint16_t kDefaultLinkPort = 12012;
 inline constexpr char kDefaultGatewayHost[] = "gw.parley.example";

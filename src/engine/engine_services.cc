@@ -46,7 +46,7 @@ EngineServices::EngineServices(asio::any_io_executor executor, EngineConfig conf
   }
 }
 
-SendSetup EngineServices::MakeSendSetup(const EngineSession& session) const {
+SendSetup EngineServices::MakeSendSetup(EngineSession& session) const {
   SendSetup setup;
   setup.executor = executor_;
   setup.gateway_host = config_.gateway_host;
@@ -55,6 +55,8 @@ SendSetup EngineServices::MakeSendSetup(const EngineSession& session) const {
   setup.module_dir = GetModuleDir();
   setup.login_id = session.login_id();
   setup.password = session.password();
+  setup.observer = &session.job();
+  setup.cancel = session.job().cancel_flag();
   return setup;
 }
 

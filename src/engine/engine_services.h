@@ -44,8 +44,9 @@ class EngineServices {
   const std::string& journal_error() const { return journal_error_; }
 
   // Where and as whom the engine's sends go: the gateway of the configuration, the engine
-  // directory, and the session's login id and password.
-  SendSetup MakeSendSetup(const EngineSession& session) const;
+  // directory, and the session's login id and password; the job reports to the session's job
+  // record and stops when it asks.
+  SendSetup MakeSendSetup(EngineSession& session) const;
 
  private:
   asio::any_io_executor executor_;

@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "engine/job_progress.h"
 #include "engine/recent_number_list.h"
 
 namespace parley {
@@ -20,6 +21,11 @@ class EngineSession {
     password_ = std::move(password);
   }
 
+  // True while a login is active: set by an accepted LOGIN, cleared by a refused one and by a
+  // logout (ENDQX 0).
+  bool logged_in() const { return logged_in_; }
+  void set_logged_in(bool logged_in) { logged_in_ = logged_in; }
+
   // 1 when the last send check passed; set by the send check of DSEND and ESEND, 0 after a
   // logout or a refused login.
   int send_permission() const { return send_permission_; }
@@ -33,12 +39,18 @@ class EngineSession {
   RecentNumberList& recent_numbers() { return recent_numbers_; }
   const RecentNumberList& recent_numbers() const { return recent_numbers_; }
 
+  // The current or last gateway job; the observer of every job the engine sends.
+  JobProgress& job() { return job_; }
+  const JobProgress& job() const { return job_; }
+
  private:
   std::string login_id_;
   std::string password_;
+  bool logged_in_ = false;
   int send_permission_ = 0;
   std::string workbook_path_;
   RecentNumberList recent_numbers_;
+  JobProgress job_;
 };
 
 }  // namespace parley

@@ -1,4 +1,6 @@
-// The command table: the twelve command codes of the UI link, numbered in table order.
+// The command table: the twelve command codes of the UI link, numbered in table order, then the
+// extensions (STATE, CANCL), which an older UI program never sends. An engine without them
+// answers their codes as every unknown code: with an empty "INIT" reply.
 #ifndef PARLEY_LINK_COMMAND_TABLE_H_
 #define PARLEY_LINK_COMMAND_TABLE_H_
 
@@ -20,17 +22,20 @@ enum CommandNumber : int {
   kCmdESend = 9,
   kCmdASend = 10,
   kCmdEndQx = 11,
+  // Extensions.
+  kCmdState = 12,  // the engine's state and its current or last gateway job
+  kCmdCancl = 13,  // stop the running gateway job at its next acknowledgement boundary
 };
 
-inline constexpr int kCommandCount = 12;
+inline constexpr int kCommandCount = 14;
 
 inline constexpr std::array<std::string_view, kCommandCount> kCommandCodes = {
-    "INIT",  "LOGIN", "MYMSG", "EMOTN", "EXCEL", "SENDL",
-    "CASHL", "ADDRB", "DSEND", "ESEND", "ASEND", "ENDQX",
+    "INIT",  "LOGIN", "MYMSG", "EMOTN", "EXCEL", "SENDL", "CASHL",
+    "ADDRB", "DSEND", "ESEND", "ASEND", "ENDQX", "STATE", "CANCL",
 };
 
 // Returns the command number of a message header: the first five characters (all of the header
-// when shorter) compared exactly, case-sensitively, with the codes 1 to 11. A header that matches
+// when shorter) compared exactly, case-sensitively, with the codes 1 to 13. A header that matches
 // none of them, "INIT" included, gives kCmdInit.
 int FindCommand(std::string_view header);
 

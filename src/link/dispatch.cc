@@ -14,7 +14,7 @@ CommandHandler SyncHandler(std::function<std::string(const std::string& body)> h
 }
 
 void CommandDispatcher::SetHandler(int number, CommandHandler handler) {
-  assert(number > kCmdInit && number < kCmdEndQx);
+  assert(number > kCmdInit && number < kCommandCount && number != kCmdEndQx);
   handlers_[static_cast<size_t>(number)] = std::move(handler);
 }
 

@@ -58,6 +58,11 @@ TEST(FindCommand, MatchesTheFirstFiveCharactersExactly) {
       {"XXXXXQX0.10         ", kCmdInit},
       {"SENDLxxxx", kCmdSendL},
       {"CASHL", kCmdCashL},
+      // The extensions, read as the described codes are.
+      {"STATEQX0.10         ", kCmdState},
+      {"CANCL", kCmdCancl},
+      {"STAT", kCmdInit},
+      {"cancl", kCmdInit},
   };
   for (const auto& c : cases) EXPECT_EQ(FindCommand(c.header), c.number) << c.header;
 }

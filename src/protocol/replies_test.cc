@@ -8,6 +8,7 @@
 #include "protocol/markup.h"
 #include "protocol/replies.h"
 #include "protocol/send_requests.h"
+#include "protocol/status_messages.h"
 
 namespace parley::protocol {
 namespace {
@@ -101,6 +102,50 @@ TEST(ReplyTest, ExceptionText) {
   EXPECT_FALSE(IsExceptionText("3<QX>Exception:[x]"));
   EXPECT_EQ(JoinFields({"a", "", "b"}), "a<QX><QX>b");
   EXPECT_EQ(JoinFields({}), "");
+}
+
+TEST(ReplyTest, StateBuildsAndParsesBack) {
+  struct Case {
+    StateReply reply;
+    std::string bytes;
+  };
+  const Case cases[] = {
+      // Before any job: no login, the job's fields empty and 0.
+      {{"Parley, Version 1.0", "/srv/p/", "/srv/p/QXBOOK.mdb", false, "", 0, "", "", "", 0, 0, 0,
+        ""},
+       "Parley, Version "
+       "1.0<QX>/srv/p/<QX>/srv/p/QXBOOK.mdb<QX>0<QX><QX>0<QX><QX><QX><QX>0<QX>0<QX>0"
+       "<QX>"},
+      // A running job; a backtick in a path is an ordinary byte here.
+      {{"v", "/a`b/", "/a`b/QXBOOK.mdb", true, "qxuser", 3, "DSEND", "LMS", "running", 300, 120,
+        101, "J000000042"},
+       "v<QX>/a`b/<QX>/a`b/QXBOOK.mdb<QX>1<QX>qxuser<QX>3<QX>DSEND<QX>LMS<QX>running<QX>300<QX>120"
+       "<QX>101<QX>J000000042"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.reply.Build(), c.bytes);
+    EXPECT_EQ(StateReply::Parse(c.bytes), c.reply) << c.bytes;
+  }
+  // Twelve or fourteen fields (an older or newer engine), or an empty "INIT" body: no reply.
+  const std::string twelve = "v<QX>h<QX>b<QX>0<QX><QX>0<QX><QX><QX><QX>0<QX>0<QX>0";
+  EXPECT_FALSE(StateReply::Parse(twelve).has_value());
+  EXPECT_FALSE(StateReply::Parse(twelve + "<QX><QX>").has_value());
+  EXPECT_FALSE(StateReply::Parse("").has_value());
+  // A count that is not a whole decimal reads as 0.
+  EXPECT_EQ(StateReply::Parse(twelve.substr(0, twelve.size() - 1) + "7x<QX>")->acknowledged, 0);
+}
+
+TEST(ReplyTest, CancelBuildsAndParsesBack) {
+  EXPECT_EQ(CancelReply{true}.Build(), "1");
+  EXPECT_EQ(CancelReply{false}.Build(), "0");
+  EXPECT_EQ(CancelReply::Parse("1"), CancelReply{true});
+  EXPECT_EQ(CancelReply::Parse("0"), CancelReply{false});
+  for (std::string_view odd : {"", "10", "1<QX>", "x"}) {
+    EXPECT_FALSE(CancelReply::Parse(odd).has_value()) << odd;
+  }
+  // Neither request has fields; any body parses.
+  EXPECT_EQ(StateRequest{}.Build(), "");
+  EXPECT_EQ(CancelRequest::Parse("ignored<QX>x"), CancelRequest{});
 }
 
 }  // namespace

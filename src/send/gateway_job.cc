@@ -44,6 +44,15 @@ std::string_view Number(std::string_view text, bool strip, std::string* storage)
   return *storage;
 }
 
+// How a job that failed with ec ended: a connect that failed counts as no answer.
+JobEnd EndOf(std::error_code ec) {
+  if (ec == GatewayError::kTimeout) return JobEnd::kNoAnswer;
+  if (ec == GatewayError::kClosed) return JobEnd::kClosed;
+  if (ec == GatewayError::kRefused) return JobEnd::kRefused;
+  if (ec.category() == GatewayCategory()) return JobEnd::kFailed;
+  return JobEnd::kNoAnswer;
+}
+
 }  // namespace
 
 JobOpening NewOpening(const JobPolicy& policy, SendKind kind, std::string_view title,
@@ -58,7 +67,9 @@ JobOpening NewOpening(const JobPolicy& policy, SendKind kind, std::string_view t
 
 SendResult ResultOfRun(JobRun run) {
   SendResult result;
-  result.outcome = run.completed ? SendOutcome::kSent : SendOutcome::kFailed;
+  result.outcome = run.completed   ? SendOutcome::kSent
+                   : run.cancelled ? SendOutcome::kCancelled
+                                   : SendOutcome::kFailed;
   result.count = run.sent;
   result.job_id = std::move(run.job_id);
   result.recent = std::move(run.recent);
@@ -90,18 +101,28 @@ asio::awaitable<std::error_code> FinishJob(GatewaySocket& socket,
 asio::awaitable<JobRun> RunGatewayJob(const SendSetup& setup, const JobPolicy& policy,
                                       const JobOpening& opening, MessageSource& source) {
   JobRun run;
+  JobObserver no_observer;
+  JobObserver& observer = setup.observer != nullptr ? *setup.observer : no_observer;
+  observer.Opened(opening, policy.command);
+  int64_t handed = 0;  // messages handed to the socket; run.sent counts them once past a wait
+  // Every way out of the job passes here, once.
+  auto ended = [&](JobEnd how) -> JobRun {
+    observer.Ended(how, handed);
+    return std::move(run);
+  };
   GatewaySocket socket(setup.executor);
   std::error_code ec = co_await OpenJob(socket, setup, opening);
   if (ec) {
     spdlog::warn("{}: gateway job not opened: {}", policy.name, ec.message());
     run.error = ec;
-    co_return run;
+    co_return ended(EndOf(ec));
   }
   run.job_id = socket.JobId();
+  observer.JobIdGiven(run.job_id);
   if (!socket.JobAccepted()) {
     spdlog::warn("{}: gateway refused the job ({})", policy.name, run.job_id);
     run.error = GatewayError::kRefused;
-    co_return run;
+    co_return ended(JobEnd::kRefused);
   }
   const std::string& job_id = run.job_id;
 
@@ -123,7 +144,7 @@ asio::awaitable<JobRun> RunGatewayJob(const SendSetup& setup, const JobPolicy& p
     if (step == SourceStep::kEnd) break;
     if (step == SourceStep::kFailed) {
       co_await end_on_source_failure();
-      co_return run;
+      co_return ended(JobEnd::kFailed);
     }
     const std::string_view recipient =
         Number(m.recipient, policy.strip_hyphens, &recipient_storage);
@@ -149,19 +170,22 @@ asio::awaitable<JobRun> RunGatewayJob(const SendSetup& setup, const JobPolicy& p
         skipped = true;
       }
     }
+    if (!ec && !skipped) observer.MessageSent(handed++);
     if (!source.Advance()) {
       co_await end_on_source_failure();
-      co_return run;
+      co_return ended(JobEnd::kFailed);
     }
+    bool acknowledged = false;
     if (!ec && m.pace > 0 && m.pace % kAckInterval == 0) {
       spdlog::debug("{}: gateway job {}: waiting for the acknowledgement after {} messages",
                     policy.name, job_id, place + 1);
       const std::error_code wait = co_await socket.WaitReply(setup.timeout);
+      acknowledged = !wait && socket.AckOk();
       if (policy.negative_ack == NegativeAck::kFailJob) {
         if (!wait && !socket.AckOk()) {
           spdlog::warn("{}: gateway job {}: negative acknowledgement after {} messages",
                        policy.name, job_id, place + 1);
-          co_return run;
+          co_return ended(JobEnd::kNack);
         }
         ec = wait;
       } else if (wait == GatewayError::kClosed) {
@@ -181,23 +205,36 @@ asio::awaitable<JobRun> RunGatewayJob(const SendSetup& setup, const JobPolicy& p
       spdlog::warn("{}: gateway job {} failed after {} messages: {}", policy.name, job_id, run.sent,
                    ec.message());
       run.error = ec;
-      co_return run;
+      co_return ended(EndOf(ec));
     }
     if (!skipped) ++run.sent;
     if (policy.recent_numbers && opening.count - place <= kRecentCount) {
       run.recent.emplace_back(recipient);
+    }
+    if (acknowledged) {
+      observer.Acknowledged(run.sent);
+      if (setup.cancel != nullptr && *setup.cancel) {
+        run.cancelled = true;
+        break;
+      }
     }
   }
   ec = co_await FinishJob(socket, setup.timeout);
   if (ec) {
     spdlog::warn("{}: gateway job {} failed at the end: {}", policy.name, job_id, ec.message());
     run.error = ec;
+    run.cancelled = false;
     run.recent.clear();
-    co_return run;
+    co_return ended(EndOf(ec));
+  }
+  if (run.cancelled) {
+    spdlog::info("{}: gateway job {}: cancelled after {} messages", policy.name, job_id, run.sent);
+    co_return ended(JobEnd::kCancelled);
   }
   spdlog::info("{}: gateway job {}: {} messages sent", policy.name, job_id, run.sent);
   run.completed = true;
-  co_return run;
+  observer.Acknowledged(run.sent);
+  co_return ended(JobEnd::kDone);
 }
 
 }  // namespace parley

@@ -16,6 +16,7 @@
 #include <asio/any_io_executor.hpp>
 #include <asio/awaitable.hpp>
 
+#include "send/job_observer.h"
 #include "send/send_result.h"
 #include "send/skn_package.h"
 
@@ -32,6 +33,11 @@ struct SendSetup {
   std::string module_dir;             // engine directory (UTF-8) ending in "/"; MMS only
   std::string login_id;               // CP949
   std::string password;               // CP949
+  // Told what the job does; none when null. Must outlive the job.
+  JobObserver* observer = nullptr;
+  // Asked after each acknowledgement: when it points at true, the job stops there (ends with the
+  // gateway as a finished job does) as cancelled. Never asked when null.
+  const bool* cancel = nullptr;
 };
 
 // What a send carries: one text message packet per recipient, or one SKN package per recipient
@@ -73,6 +79,7 @@ enum class AnswerStyle {
 // The differences between the send pipelines, in one place.
 struct JobPolicy {
   std::string_view name;       // in the log
+  std::string_view command;    // the UI-link command that orders such a job
   std::string_view sms_title;  // the title of an SMS job given none
   std::string_view mms_title;  // the title of an MMS job given none
   NegativeAck negative_ack;
@@ -88,6 +95,7 @@ struct JobPolicy {
 // DSEND: numbers listed in the request.
 inline constexpr JobPolicy kDirectJob{
     .name = "direct send",
+    .command = "DSEND",
     .sms_title = kSknDefaultSubject,
     .mms_title = kMmsDefaultTitle,
     .negative_ack = NegativeAck::kFailJob,
@@ -103,6 +111,7 @@ inline constexpr JobPolicy kDirectJob{
 // ASEND: address-book groups, then listed numbers; numbers and callback sent as given.
 inline constexpr JobPolicy kGroupJob{
     .name = "group send",
+    .command = "ASEND",
     .sms_title = kSknDefaultSubject,
     .mms_title = kMmsDefaultTitle,
     .negative_ack = NegativeAck::kGoOn,
@@ -118,6 +127,7 @@ inline constexpr JobPolicy kGroupJob{
 // ESEND: the rows of a workbook sheet (cells cleaned by the row source, not here).
 inline constexpr JobPolicy kExcelJob{
     .name = "excel send",
+    .command = "ESEND",
     .sms_title = kSknDefaultSubject,
     .mms_title = kMmsDefaultTitle,
     .negative_ack = NegativeAck::kFailJob,
@@ -183,6 +193,7 @@ JobOpening NewOpening(const JobPolicy& policy, SendKind kind, std::string_view t
 // What a job did.
 struct JobRun {
   bool completed = false;  // every message went out and the end-of-job watch saw no hang-up
+  bool cancelled = false;  // stopped on request at an acknowledgement boundary, ended cleanly
   std::string job_id;
   int64_t sent = 0;                 // messages handed to the socket (skipped ones not counted)
   std::vector<std::string> recent;  // policy.recent_numbers: recipients with place >= count - 5
@@ -190,13 +201,14 @@ struct JobRun {
   std::string failure_reason;       // the source's FailureReason when the source failed
 };
 
-// The result of a job that ran: sent, with the number of messages sent, when it completed; else
-// failed, with the gateway's error or the source's reason. The job id and the recent numbers are
-// carried over.
+// The result of a job that ran: sent, with the number of messages sent, when it completed;
+// cancelled, with the number sent, when it was stopped on request; else failed, with the gateway's
+// error or the source's reason. The job id and the recent numbers are carried over.
 SendResult ResultOfRun(JobRun run);
 
-// Runs one job of opening's header with the messages of source, as policy says. Never throws for
-// a gateway failure.
+// Runs one job of opening's header with the messages of source, as policy says, reporting each
+// step to setup.observer and stopping at the first acknowledgement after *setup.cancel turned
+// true. Never throws for a gateway failure.
 asio::awaitable<JobRun> RunGatewayJob(const SendSetup& setup, const JobPolicy& policy,
                                       const JobOpening& opening, MessageSource& source);
 

@@ -16,6 +16,7 @@
 #include "send/direct_send.h"
 #include "send/excel_send.h"
 #include "send/group_send.h"
+#include "send/job_observer.h"
 #include "testing/engine_process.h"
 
 // GCC 12 pairs asio's coroutine frame allocation (aligned_alloc) with the frame's own operator
@@ -82,8 +83,10 @@ std::vector<std::string> Numbers(int n) {
 }
 
 // Sends "hi" from "021" to numbers through pipeline p, as an order of kind naming pictures.
+// The job reports to observer and asks cancel, when given.
 SendResult Send(Pipeline p, uint16_t port, const std::filesystem::path& home, SendKind kind,
-                std::vector<std::string> numbers, std::vector<std::string> pictures = {}) {
+                std::vector<std::string> numbers, std::vector<std::string> pictures = {},
+                JobObserver* observer = nullptr, const bool* cancel = nullptr) {
   asio::io_context io;
   SendSetup setup;
   setup.executor = io.get_executor();
@@ -93,6 +96,8 @@ SendResult Send(Pipeline p, uint16_t port, const std::filesystem::path& home, Se
   setup.module_dir = home.string() + "/";
   setup.login_id = "user01";
   setup.password = "secret";
+  setup.observer = observer;
+  setup.cancel = cancel;
   const int64_t count = static_cast<int64_t>(numbers.size());
   NoGroups no_groups;
   NumberRows rows(numbers);
@@ -221,6 +226,73 @@ TEST(GatewayJobTest, MmsTypeCodeEachPolicyTakesFromItsOwnSource) {
                                           : p == Pipeline::kGroup ? c.group
                                                                   : c.excel);
       EXPECT_EQ(jobs[0].received, 2);
+    }
+  }
+}
+
+// Writes down every report of a job, one line each.
+class ReportLog : public JobObserver {
+ public:
+  void Opened(const JobOpening& opening, std::string_view command) override {
+    lines.push_back("opened " + std::string(command) + " " + opening.type_code + " " +
+                    std::to_string(opening.count));
+  }
+  void JobIdGiven(std::string_view job_id) override {
+    lines.push_back("job id " + std::string(job_id));
+  }
+  void MessageSent(int64_t index) override {
+    // Messages go out one after another from 0; a gap or a repeat is written down.
+    if (index != sent) lines.push_back("message " + std::to_string(index) + " out of order");
+    sent = index + 1;
+  }
+  void Acknowledged(int64_t count) override {
+    lines.push_back("acknowledged " + std::to_string(count));
+  }
+  void Ended(JobEnd how, int64_t handed) override {
+    lines.push_back(std::string(JobEndName(how)) + " " + std::to_string(handed) + " (" +
+                    std::to_string(sent) + " reported)");
+  }
+
+  std::vector<std::string> lines;
+  int64_t sent = 0;
+};
+
+// Each pipeline reports the same steps through one observer, which hands them to two (as a send
+// journal would listen beside the engine's record); a cancel asked before the job starts stops
+// it after the first acknowledgement, ending the job as a finished one ends.
+TEST(GatewayJobTest, ReportsEachStepAndStopsWhenCancelled) {
+  const char* const commands[] = {"DSEND", "ASEND", "ESEND"};
+  for (const bool cancel : {false, true}) {
+    for (Pipeline p : kPipelines) {
+      SCOPED_TRACE(std::string(NameOf(p)) + (cancel ? ", cancelled" : ""));
+      testing::TempDir dir;
+      testing::GateSim sim(dir.path(), {"--job-id", "J42"});
+      ReportLog first;
+      ReportLog second;
+      JobObservers both;
+      both.Add(&first);
+      both.Add(&second);
+      const SendResult result =
+          Send(p, sim.port(), dir.path(), SendKind::kSms, Numbers(120), {}, &both, &cancel);
+      const std::string opened =
+          "opened " + std::string(commands[static_cast<size_t>(p)]) + " SMS 120";
+      const std::vector<std::string> want =
+          cancel ? std::vector<std::string>{opened, "job id J42", "acknowledged 51",
+                                            "cancelled 51 (51 reported)"}
+                 : std::vector<std::string>{opened,
+                                            "job id J42",
+                                            "acknowledged 51",
+                                            "acknowledged 101",
+                                            "acknowledged 120",
+                                            "done 120 (120 reported)"};
+      EXPECT_EQ(first.lines, want);
+      EXPECT_EQ(second.lines, want);
+      EXPECT_EQ(result.outcome, cancel ? SendOutcome::kCancelled : SendOutcome::kSent);
+      EXPECT_EQ(result.count, cancel ? 51 : 120);
+      const std::vector<testing::GateJob> jobs = sim.WaitForJobs(1);
+      ASSERT_EQ(jobs.size(), 1u);
+      EXPECT_EQ(jobs[0].received, result.count);
+      EXPECT_EQ(jobs[0].end, "client closed");
     }
   }
 }

@@ -6,11 +6,21 @@
 
 namespace parley {
 
-std::string SentText(int64_t count) {
-  char text[sizeof(kSentFormat) + 24];
-  std::snprintf(text, sizeof(text), kSentFormat, static_cast<int>(count));
+namespace {
+
+// format (a printf format with one %d) with count.
+template <size_t N>
+std::string CountText(const char (&format)[N], int64_t count) {
+  char text[N + 24];
+  std::snprintf(text, sizeof(text), format, static_cast<int>(count));
   return text;
 }
+
+}  // namespace
+
+std::string SentText(int64_t count) { return CountText(kSentFormat, count); }
+
+std::string CancelledText(int64_t count) { return CountText(kCancelledFormat, count); }
 
 std::string SentReport(std::string_view job_id, int64_t count, std::string_view title,
                        std::string_view text, std::string_view reserve_date,

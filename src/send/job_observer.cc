@@ -1,0 +1,45 @@
+#include "send/job_observer.h"
+
+namespace parley {
+
+std::string_view JobEndName(JobEnd end) {
+  switch (end) {
+    case JobEnd::kDone:
+      return "done";
+    case JobEnd::kRefused:
+      return "refused";
+    case JobEnd::kNoAnswer:
+      return "no-answer";
+    case JobEnd::kClosed:
+      return "closed";
+    case JobEnd::kNack:
+      return "nack";
+    case JobEnd::kCancelled:
+      return "cancelled";
+    case JobEnd::kFailed:
+      break;
+  }
+  return "failed";
+}
+
+void JobObservers::Opened(const JobOpening& opening, std::string_view command) {
+  for (JobObserver* o : observers_) o->Opened(opening, command);
+}
+
+void JobObservers::JobIdGiven(std::string_view job_id) {
+  for (JobObserver* o : observers_) o->JobIdGiven(job_id);
+}
+
+void JobObservers::MessageSent(int64_t index) {
+  for (JobObserver* o : observers_) o->MessageSent(index);
+}
+
+void JobObservers::Acknowledged(int64_t count) {
+  for (JobObserver* o : observers_) o->Acknowledged(count);
+}
+
+void JobObservers::Ended(JobEnd how, int64_t sent) {
+  for (JobObserver* o : observers_) o->Ended(how, sent);
+}
+
+}  // namespace parley

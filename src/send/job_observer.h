@@ -1,0 +1,67 @@
+// JobObserver: what a gateway job reports while it runs (the job's opening, the gateway's job id,
+// each message handed to the socket, each acknowledgement, the end), and JobObservers, which hands
+// every report on to several observers. The runner (RunGatewayJob) talks to one observer; more
+// than one listener plug in through a JobObservers.
+#ifndef PARLEY_SEND_JOB_OBSERVER_H_
+#define PARLEY_SEND_JOB_OBSERVER_H_
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+namespace parley {
+
+struct JobOpening;
+
+// How a job ended.
+enum class JobEnd {
+  kDone,       // every message went out and the gateway kept the connection to the end
+  kRefused,    // the job reply refused the job
+  kNoAnswer,   // a reply or acknowledgement wait timed out, or the connect failed
+  kClosed,     // the gateway closed the connection
+  kNack,       // a negative acknowledgement ended the job
+  kCancelled,  // stopped on request at an acknowledgement boundary
+  kFailed,     // anything else: the recipients' source failed, a field did not fit
+};
+
+// The name of an ending as the STATE reply gives it: "done", "refused", "no-answer", "closed",
+// "nack", "cancelled" or "failed".
+std::string_view JobEndName(JobEnd end);
+
+// Every call comes from the job's coroutine on the engine's io_context; none may suspend or throw.
+// Each does nothing unless overridden, so a plain JobObserver listens to nothing.
+class JobObserver {
+ public:
+  virtual ~JobObserver() = default;
+  // The job starts (before the connect), with its header fields, for the UI-link command
+  // (DSEND, ASEND or ESEND) that ordered it.
+  virtual void Opened(const JobOpening& /*opening*/, std::string_view /*command*/) {}
+  // The gateway answered the job header with this job id (accepted or not).
+  virtual void JobIdGiven(std::string_view /*job_id*/) {}
+  // Message `index` (0-based, skipped ones not counted) was handed to the socket.
+  virtual void MessageSent(int64_t /*index*/) {}
+  // The gateway confirmed the messages before `count` (a positive acknowledgement).
+  virtual void Acknowledged(int64_t /*count*/) {}
+  // The job ended as `how`, after `sent` messages were handed to the socket.
+  virtual void Ended(JobEnd /*how*/, int64_t /*sent*/) {}
+};
+
+// Hands each report to every observer added, in the order they were added. Holds no observer:
+// each must outlive it.
+class JobObservers : public JobObserver {
+ public:
+  void Add(JobObserver* observer) { observers_.push_back(observer); }
+
+  void Opened(const JobOpening& opening, std::string_view command) override;
+  void JobIdGiven(std::string_view job_id) override;
+  void MessageSent(int64_t index) override;
+  void Acknowledged(int64_t count) override;
+  void Ended(JobEnd how, int64_t sent) override;
+
+ private:
+  std::vector<JobObserver*> observers_;
+};
+
+}  // namespace parley
+
+#endif  // PARLEY_SEND_JOB_OBSERVER_H_
