@@ -32,6 +32,8 @@
 #include <asio/io_context.hpp>
 
 #include "count_sink.h"
+#include "engine/journal_recorder.h"
+#include "journal/send_journal.h"
 #include "send/direct_send.h"
 #include "send/gateway_records.h"
 #include "testing/engine_process.h"
@@ -160,7 +162,7 @@ void SendRaw(uint16_t port, int64_t count, const std::string* package) {
 
 // Runs one job of the engine's direct send on an io_context of its own.
 bool SendEngine(uint16_t port, int64_t count, bool mms, const std::string& home,
-                const std::string& recipients) {
+                const std::string& recipients, SendJournal* journal = nullptr) {
   asio::io_context io(1);
   SendSetup setup;
   setup.executor = io.get_executor();
@@ -170,6 +172,7 @@ bool SendEngine(uint16_t port, int64_t count, bool mms, const std::string& home,
   setup.module_dir = home + "/";
   setup.login_id = "qxuser";
   setup.password = "qxpass";
+  if (journal != nullptr) setup.observer = std::make_shared<JournalRecorder>(journal);
   SendResult result;
   auto job = [&]() -> asio::awaitable<void> {
     // The order as the DSEND handler builds it from the request's fields.
@@ -294,17 +297,22 @@ int main(int argc, char** argv) {
   std::ofstream(dir.path() / "TempIMG" / "picture.jpg", std::ios::binary) << picture;
   std::printf("load average at the start: %s\n", LoadAverage().c_str());
 
-  auto sms_job = [&](const char* name, int64_t count) {
+  // The send journal, as the engine keeps one: every job recorded as it goes.
+  auto journal = SendJournal::Open(dir.path() / kJournalFileName, 0).journal;
+  auto sms_job = [&](const char* name, int64_t count, SendJournal* journaled = nullptr) {
     const std::string recipients = RecipientList(count);
     Compare(
         name, count, rounds,
-        [&](uint16_t port) { return SendEngine(port, count, false, home, recipients); },
+        [&](uint16_t port) { return SendEngine(port, count, false, home, recipients, journaled); },
         [&](uint16_t port) {
           SendRaw(port, count, nullptr);
           return true;
         });
   };
-  if (sms > 0) sms_job("SMS", sms);
+  if (sms > 0) {
+    sms_job("SMS", sms);
+    sms_job("SMS, journal on", sms, journal.get());
+  }
   if (mms > 0) {
     const std::string recipients = RecipientList(mms);
     auto engine = [&](uint16_t port) { return SendEngine(port, mms, true, home, recipients); };
@@ -318,7 +326,10 @@ int main(int argc, char** argv) {
       return true;
     });
   }
-  if (full) sms_job("SMS (the most a job takes)", kMaxRecipientCount);
+  if (full) {
+    sms_job("SMS (the most a job takes)", kMaxRecipientCount);
+    sms_job("SMS (the most a job takes), journal on", kMaxRecipientCount, journal.get());
+  }
   std::printf("peak RSS: %lld KB\n", static_cast<long long>(PeakRssKb()));
   return 0;
 }

@@ -7,6 +7,7 @@
 #include <spdlog/spdlog.h>
 
 #include "engine/engine_session.h"
+#include "engine/journal_recorder.h"
 
 namespace parley {
 namespace {
@@ -55,7 +56,15 @@ SendSetup EngineServices::MakeSendSetup(EngineSession& session) const {
   setup.module_dir = GetModuleDir();
   setup.login_id = session.login_id();
   setup.password = session.password();
-  setup.observer = &session.job();
+  // The session's record of the job and the journal's recorder of it, for this job alone.
+  struct Listeners : JobObservers {
+    Listeners(JobProgress& progress, SendJournal* journal) : recorder(journal) {
+      Add(&progress);
+      Add(&recorder);
+    }
+    JournalRecorder recorder;
+  };
+  setup.observer = std::make_shared<Listeners>(session.job(), journal_.get());
   setup.cancel = session.job().cancel_flag();
   return setup;
 }

@@ -270,7 +270,6 @@ bool SendJournal::Exec(std::string_view sql) { return Stmt(*cache_, sql).Run(); 
 std::optional<int64_t> SendJournal::BeginJob(const JournalJobInfo& info, int64_t total,
                                              std::span<const JournalRecipient> recipients,
                                              int64_t now, std::string* error) {
-  FoldTapes();  // the recipients of jobs that ended
   auto fail = [&]() -> std::optional<int64_t> {
     *error = sqlite3_errmsg(db_);
     Exec("ROLLBACK");
@@ -389,6 +388,11 @@ bool SendJournal::SetGatewayJobId(int64_t job, std::string_view gateway_job_id) 
   return s.Bytes(1, gateway_job_id).Int(2, job).Run();
 }
 
+bool SendJournal::SetJobText(int64_t job, std::string_view text) {
+  Stmt s(*cache_, "UPDATE jobs SET text = ? WHERE id = ?");
+  return s.Bytes(1, text).Int(2, job).Run();
+}
+
 bool SendJournal::Record(int64_t job, std::span<const JournalRecipient> recipients,
                          int64_t acknowledged, int64_t handed) {
   if (!Exec("BEGIN IMMEDIATE")) return false;
@@ -451,6 +455,7 @@ std::vector<SendJournal::PendingReport> SendJournal::TakeReportsToRetry(int64_t 
 }
 
 std::vector<JournalJob> SendJournal::ListJobs(int64_t limit) {
+  FoldTapes();
   std::vector<JournalJob> jobs;
   Stmt s(*cache_, std::string(kJobColumns) + "ORDER BY id DESC LIMIT ?");
   s.Int(1, limit);

@@ -4,8 +4,9 @@
 // it; jobs go only when the user forgets them.
 //
 // Writes are cheap enough for the send loop: while a job runs, its recipients and progress go
-// to the job's tape (job_tape.h), one write() per batch of messages; the tape is folded into the
-// database when the job ends, or when the journal is next opened after the engine stopped.
+// to the job's tape (job_tape.h), a copy into mapped memory per batch of messages; a job's end
+// writes its ending and counts to the database, and the tapes of ended jobs are folded into it
+// when jobs are listed or recipients read, and when the journal is opened.
 #ifndef PARLEY_JOURNAL_SEND_JOURNAL_H_
 #define PARLEY_JOURNAL_SEND_JOURNAL_H_
 
@@ -58,6 +59,8 @@ class SendJournal {
                                   std::string* error);
   // The gateway's job id, once its reply has come.
   bool SetGatewayJobId(int64_t job, std::string_view gateway_job_id);
+  // The job's text, once known (the recipients' content is stored only where it differs).
+  bool SetJobText(int64_t job, std::string_view text);
   // In one transaction: the next recipients of the job in order (may be empty), and progress:
   // recipients [0, acknowledged) are confirmed and [0, handed) may have gone out. Call with
   // `handed` raised, and its recipients recorded, before those messages reach the socket.
@@ -109,7 +112,7 @@ class SendJournal {
   bool InsertChunk(int64_t job, std::span<const JournalRecipient> recipients);
   bool InsertPacked(int64_t job, int64_t count, std::string_view data);
   // Folds every tape beside the journal whose job is not running into its job (unless that was
-  // done), then removes it.
+  // done), then removes it. Not on the send path: a send never waits for it.
   void FoldTapes();
   void FoldTape(const std::filesystem::path& path);
   // "<journal>.tape-<job>".

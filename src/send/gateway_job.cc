@@ -111,6 +111,7 @@ asio::awaitable<JobRun> RunGatewayJob(const SendSetup& setup, const JobPolicy& p
     return std::move(run);
   };
   GatewaySocket socket(setup.executor);
+  socket.SetBeforeWrite([&observer] { return observer.BeforeWrite(); });
   std::error_code ec = co_await OpenJob(socket, setup, opening);
   if (ec) {
     spdlog::warn("{}: gateway job not opened: {}", policy.name, ec.message());
@@ -158,6 +159,7 @@ asio::awaitable<JobRun> RunGatewayJob(const SendSetup& setup, const JobPolicy& p
       spdlog::warn("{}: a number skipped: it holds a NUL byte or a line break", policy.name);
       skipped = true;
     } else {
+      observer.Queuing(recipient, opening.kind == SendKind::kSms ? m.text : m.package);
       if (opening.kind == SendKind::kSms) {
         ec = co_await socket.SendTextMessage(recipient, callback, m.text);
       } else {

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -33,8 +34,8 @@ struct SendSetup {
   std::string module_dir;             // engine directory (UTF-8) ending in "/"; MMS only
   std::string login_id;               // CP949
   std::string password;               // CP949
-  // Told what the job does; none when null. Must outlive the job.
-  JobObserver* observer = nullptr;
+  // Told what the job does; none when null. Held by the setup, which the job's caller keeps.
+  std::shared_ptr<JobObserver> observer;
   // Asked after each acknowledgement: when it points at true, the job stops there (ends with the
   // gateway as a finished job does) as cancelled. Never asked when null.
   const bool* cancel = nullptr;

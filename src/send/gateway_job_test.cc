@@ -96,7 +96,8 @@ SendResult Send(Pipeline p, uint16_t port, const std::filesystem::path& home, Se
   setup.module_dir = home.string() + "/";
   setup.login_id = "user01";
   setup.password = "secret";
-  setup.observer = observer;
+  setup.observer =
+      std::shared_ptr<JobObserver>(std::shared_ptr<JobObserver>(), observer);  // not owned
   setup.cancel = cancel;
   const int64_t count = static_cast<int64_t>(numbers.size());
   NoGroups no_groups;

@@ -30,6 +30,16 @@ void JobObservers::JobIdGiven(std::string_view job_id) {
   for (JobObserver* o : observers_) o->JobIdGiven(job_id);
 }
 
+void JobObservers::Queuing(std::string_view recipient, std::string_view content) {
+  for (JobObserver* o : observers_) o->Queuing(recipient, content);
+}
+
+bool JobObservers::BeforeWrite() {
+  bool ok = true;
+  for (JobObserver* o : observers_) ok = o->BeforeWrite() && ok;
+  return ok;
+}
+
 void JobObservers::MessageSent(int64_t index) {
   for (JobObserver* o : observers_) o->MessageSent(index);
 }

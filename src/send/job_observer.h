@@ -38,6 +38,12 @@ class JobObserver {
   virtual void Opened(const JobOpening& /*opening*/, std::string_view /*command*/) {}
   // The gateway answered the job header with this job id (accepted or not).
   virtual void JobIdGiven(std::string_view /*job_id*/) {}
+  // The next message is about to be handed to the socket: the recipient as sent and the text
+  // (SMS) or package (MMS). A message skipped before that is not reported.
+  virtual void Queuing(std::string_view /*recipient*/, std::string_view /*content*/) {}
+  // Bytes are about to be written to the gateway (the job header, or the messages queued so
+  // far). A false return stops the job before they leave; it fails as not recorded.
+  virtual bool BeforeWrite() { return true; }
   // Message `index` (0-based, skipped ones not counted) was handed to the socket.
   virtual void MessageSent(int64_t /*index*/) {}
   // The gateway confirmed the messages before `count` (a positive acknowledgement).
@@ -54,6 +60,8 @@ class JobObservers : public JobObserver {
 
   void Opened(const JobOpening& opening, std::string_view command) override;
   void JobIdGiven(std::string_view job_id) override;
+  void Queuing(std::string_view recipient, std::string_view content) override;
+  bool BeforeWrite() override;
   void MessageSent(int64_t index) override;
   void Acknowledged(int64_t count) override;
   void Ended(JobEnd how, int64_t sent) override;
