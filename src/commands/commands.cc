@@ -6,6 +6,7 @@
 #include "commands/dsend_command.h"
 #include "commands/end_command.h"
 #include "commands/excel_commands.h"
+#include "commands/journal_commands.h"
 #include "commands/login_command.h"
 #include "commands/recent_numbers.h"
 #include "commands/status_commands.h"
@@ -53,6 +54,8 @@ void InstallCommandHandlers(Engine& engine) {
                }));
   d.SetHandler(kCmdState, sync(&OnState));
   d.SetHandler(kCmdCancl, sync(&OnCancel));
+  d.SetHandler(kCmdJobLs, sync(&OnJobList));
+  d.SetHandler(kCmdJobEx, sync(&OnJobExport));
   d.SetEndHandler([&engine](int value) { return OnEnd(engine, value); });
 }
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -140,6 +141,34 @@ TEST_F(JournalEngineTest, AnEngineKilledInTheMiddleOfAJobLeavesEveryRecipientAcc
     ASSERT_EQ(gate.size(), 1u);
     ExpectAccountsFor(job, numbers, gate[0]);
   }
+}
+
+TEST_F(JournalEngineTest, JobsAreListedAndExportedThroughTheLink) {
+  ASSERT_NO_FATAL_FAILURE(Start({"--close-after", "60"}));
+  engine_.Exchange("DSEND", SmsTo(120));
+  const auto list = protocol::JobListReply::Parse(engine_.Exchange("JOBLS", ""));
+  ASSERT_TRUE(list.has_value());
+  ASSERT_EQ(list->jobs.size(), 1u);
+  const protocol::JobRow& row = list->jobs[0];
+  EXPECT_EQ(row.command, "DSEND");
+  EXPECT_EQ(row.title, "T");
+  EXPECT_EQ(row.ending, "closed");
+  EXPECT_EQ(row.acknowledged + row.in_doubt + row.not_sent, 120);
+  EXPECT_EQ(row.acknowledged, 51);
+
+  const std::filesystem::path csv = dir_.path() / "job.csv";
+  const std::string written =
+      engine_.Exchange("JOBEX", protocol::JobExportRequest{row.id, csv.string()}.Build());
+  std::ifstream in(csv);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(written, std::to_string(lines.size() - 1));
+  EXPECT_EQ(lines[0], "place,number,state,content\r");
+  EXPECT_EQ(lines[1], "1," + Number(0) + ",acknowledged,hi\r");
+  EXPECT_EQ(lines[52], "52," + Number(51) + ",in doubt,hi\r");
+
+  EXPECT_TRUE(engine_.Exchange("JOBEX", "999<QX>" + csv.string()).starts_with("Exception:["));
 }
 
 }  // namespace

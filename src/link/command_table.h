@@ -1,6 +1,6 @@
 // The command table: the twelve command codes of the UI link, numbered in table order, then the
-// extensions (STATE, CANCL), which an older UI program never sends. An engine without them
-// answers their codes as every unknown code: with an empty "INIT" reply.
+// extensions (STATE, CANCL, JOBLS, JOBEX), which an older UI program never sends. An engine without
+// them answers their codes as every unknown code: with an empty "INIT" reply.
 #ifndef PARLEY_LINK_COMMAND_TABLE_H_
 #define PARLEY_LINK_COMMAND_TABLE_H_
 
@@ -25,17 +25,19 @@ enum CommandNumber : int {
   // Extensions.
   kCmdState = 12,  // the engine's state and its current or last gateway job
   kCmdCancl = 13,  // stop the running gateway job at its next acknowledgement boundary
+  kCmdJobLs = 14,  // the jobs of the send journal
+  kCmdJobEx = 15,  // one job's recipients and their states, written to a CSV file
 };
 
-inline constexpr int kCommandCount = 14;
+inline constexpr int kCommandCount = 16;
 
 inline constexpr std::array<std::string_view, kCommandCount> kCommandCodes = {
-    "INIT",  "LOGIN", "MYMSG", "EMOTN", "EXCEL", "SENDL", "CASHL",
-    "ADDRB", "DSEND", "ESEND", "ASEND", "ENDQX", "STATE", "CANCL",
+    "INIT",  "LOGIN", "MYMSG", "EMOTN", "EXCEL", "SENDL", "CASHL", "ADDRB",
+    "DSEND", "ESEND", "ASEND", "ENDQX", "STATE", "CANCL", "JOBLS", "JOBEX",
 };
 
 // Returns the command number of a message header: the first five characters (all of the header
-// when shorter) compared exactly, case-sensitively, with the codes 1 to 13. A header that matches
+// when shorter) compared exactly, case-sensitively, with the codes 1 to 15. A header that matches
 // none of them, "INIT" included, gives kCmdInit.
 int FindCommand(std::string_view header);
 

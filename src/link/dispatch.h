@@ -33,7 +33,7 @@ CommandHandler SyncHandler(std::function<std::string(const std::string& body)> h
 
 class CommandDispatcher {
  public:
-  // Installs the handler of a command number from kCmdLogin to kCmdCancl, except kCmdEndQx
+  // Installs the handler of a command number from kCmdLogin to kCmdJobEx, except kCmdEndQx
   // (SetEndHandler). A number without a handler answers with an empty body.
   void SetHandler(int number, CommandHandler handler);
   void SetEndHandler(EndHandler handler) { end_handler_ = std::move(handler); }

@@ -1,9 +1,11 @@
 #include "protocol/status_messages.h"
 
+#include <algorithm>
 #include <charconv>
 #include <vector>
 
 #include "protocol/markup.h"
+#include "text/text_codes.h"
 
 namespace parley::protocol {
 namespace {
@@ -61,5 +63,62 @@ std::optional<CancelReply> CancelReply::Parse(std::string_view body) {
   if (body == "0") return CancelReply{false};
   return std::nullopt;
 }
+
+JobListRequest JobListRequest::Parse(std::string_view body) {
+  JobListRequest r;
+  const int64_t limit = Decimal(body);
+  if (limit > 0) r.limit = std::min(limit, kMaxJobs);
+  return r;
+}
+
+std::optional<JobListReply> JobListReply::Parse(std::string_view body) {
+  JobListReply r;
+  while (!body.empty()) {
+    const size_t end = body.find(kRowSep);
+    const std::vector<std::string_view> f = SplitAtSeparators(body.substr(0, end));
+    if (f.size() != JobRow::kFields) return std::nullopt;
+    JobRow row;
+    row.id = Decimal(f[0]);
+    row.started = Decimal(f[1]);
+    row.command = f[2];
+    row.kind = f[3];
+    row.title = DecodeCellText(f[4]);
+    row.total = Decimal(f[5]);
+    row.acknowledged = Decimal(f[6]);
+    row.in_doubt = Decimal(f[7]);
+    row.not_sent = Decimal(f[8]);
+    row.ending = f[9];
+    row.report = f[10];
+    row.resend_of = Decimal(f[11]);
+    r.jobs.push_back(std::move(row));
+    if (end == std::string_view::npos) break;
+    body.remove_prefix(end + kRowSep.size());
+  }
+  return r;
+}
+
+std::string JobListReply::Build() const {
+  std::string body;
+  for (const JobRow& j : jobs) {
+    if (!body.empty()) body += kRowSep;
+    const std::string n[] = {std::to_string(j.id),       std::to_string(j.started),
+                             std::to_string(j.total),    std::to_string(j.acknowledged),
+                             std::to_string(j.in_doubt), std::to_string(j.not_sent),
+                             std::to_string(j.resend_of)};
+    body += JoinFields({n[0], n[1], j.command, j.kind, EncodeCellText(j.title), n[2], n[3], n[4],
+                        n[5], j.ending, j.report, n[6]});
+  }
+  return body;
+}
+
+JobExportRequest JobExportRequest::Parse(std::string_view body) {
+  const std::vector<std::string_view> f = SplitAtSeparators(body);
+  JobExportRequest r;
+  r.job = Decimal(f[0]);
+  if (f.size() > 1) r.path = f[1];
+  return r;
+}
+
+std::string JobExportRequest::Build() const { return JoinFields({std::to_string(job), path}); }
 
 }  // namespace parley::protocol

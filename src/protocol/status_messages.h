@@ -1,5 +1,6 @@
-// The extensions of the UI link: STATE (the engine's state and its current or last gateway job)
-// and CANCL (stop the running job at its next acknowledgement boundary). An older UI program
+// The extensions of the UI link: STATE (the engine's state and its current or last gateway job),
+// CANCL (stop the running job at its next acknowledgement boundary), and JOBLS and JOBEX (the
+// jobs of the send journal, and one job's recipients with their states). An older UI program
 // never sends them; an older engine answers both with an empty "INIT" reply. Requests carry no
 // fields (a body is ignored); replies are fields joined by "<QX>", CP949 on the wire.
 #ifndef PARLEY_PROTOCOL_STATUS_MESSAGES_H_
@@ -9,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace parley::protocol {
 
@@ -58,6 +60,61 @@ struct CancelReply {
   static std::optional<CancelReply> Parse(std::string_view body);
   std::string Build() const { return asked ? "1" : "0"; }
   bool operator==(const CancelReply&) const = default;
+};
+
+// JOBLS: the newest jobs of the send journal. Request: the most to list, decimal; empty or not a
+// number lists kDefaultJobs, and at most kMaxJobs are listed.
+struct JobListRequest {
+  static constexpr int64_t kDefaultJobs = 20;
+  static constexpr int64_t kMaxJobs = 1000;
+  int64_t limit = kDefaultJobs;
+
+  static JobListRequest Parse(std::string_view body);
+  std::string Build() const { return std::to_string(limit); }
+  bool operator==(const JobListRequest&) const = default;
+};
+
+// One job as JOBLS lists it: kFields fields joined by "<QX>"; the title as a list cell
+// (EncodeCellText), the ending as the status reply names it ("running" for the job that runs,
+// "interrupted" for one a stopped engine left).
+struct JobRow {
+  static constexpr size_t kFields = 12;
+  int64_t id = 0;
+  int64_t started = 0;  // Unix seconds
+  std::string command;
+  std::string kind;
+  std::string title;
+  int64_t total = 0;
+  int64_t acknowledged = 0;
+  int64_t in_doubt = 0;
+  int64_t not_sent = 0;
+  std::string ending;
+  std::string report;     // "none" (no sent report made), "posted" or "pending"
+  int64_t resend_of = 0;  // the job this one sent the rest of; 0 for none
+
+  bool operator==(const JobRow&) const = default;
+};
+
+// The JOBLS reply: the rows, newest first, joined by "<Q>"; empty when there are none.
+struct JobListReply {
+  std::vector<JobRow> jobs;
+
+  // None when a row does not have JobRow::kFields fields.
+  static std::optional<JobListReply> Parse(std::string_view body);
+  std::string Build() const;
+  bool operator==(const JobListReply&) const = default;
+};
+
+// JOBEX: a job's recipients and their states written as a CSV file (UTF-8) for the user.
+// Request: the journal id and the file's path. Reply: the number of recipients written, or
+// "Exception:[<reason>]".
+struct JobExportRequest {
+  int64_t job = 0;
+  std::string path;
+
+  static JobExportRequest Parse(std::string_view body);
+  std::string Build() const;
+  bool operator==(const JobExportRequest&) const = default;
 };
 
 }  // namespace parley::protocol
