@@ -14,10 +14,6 @@
 #include "client/messages.h"
 #include "qx/link_session.h"
 
-namespace CLI {
-class App;
-}
-
 namespace parley {
 
 struct ExcelOptions {
@@ -40,8 +36,6 @@ struct ExcelOptions {
   bool confirm = false;  // ask before sending (stdin is a terminal and --yes is absent)
   Language language = Language::kEnglish;
 };
-
-CLI::App* AddExcelCommand(CLI::App& app, ExcelOptions* options);
 
 // The table name the engine queries for a sheet: the name with "$" appended unless it ends in
 // "$" already (or in "$'" for a quoted name).

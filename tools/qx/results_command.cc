@@ -2,8 +2,6 @@
 
 #include <ostream>
 
-#include <CLI/CLI.hpp>
-
 #include "protocol/query_requests.h"
 #include "qx/exit_codes.h"
 #include "qx/reply_text.h"
@@ -38,32 +36,6 @@ bool SplitMonth(const std::string& text, std::string* year, std::string* month) 
 }
 
 }  // namespace
-
-CLI::App* AddResultsCommand(CLI::App& app, ResultsOptions* options) {
-  CLI::App* results = app.add_subcommand("results", "Show the results of past sends (SENDL)");
-  results->add_option("--from", options->from, "First day, e.g. 2024-03-01");
-  results->add_option("--to", options->to, "Last day");
-  results->add_option("--kind", options->kind, "SMS, LMS or MMS")
-      ->check(CLI::IsMember({"SMS", "LMS", "MMS"}));
-  results->add_option("--result", options->result, "Result code (0 done, 1 failed, 2 waiting)");
-  results->add_option("--phone", options->phone, "Only sends from this number");
-  results->add_option("--page", options->page, "Page, from 1")
-      ->capture_default_str()
-      ->check(CLI::Range(1, 1000000));
-  results->add_option("--size", options->size, "Rows per page")
-      ->capture_default_str()
-      ->check(CLI::Range(1, 1000));
-  results->footer(kExitCodesHelp);
-  return results;
-}
-
-CLI::App* AddStatsCommand(CLI::App& app, StatsOptions* options) {
-  CLI::App* stats = app.add_subcommand("stats", "Show the daily usage statistics (CASHL)");
-  stats->add_option("--from", options->from, "First month, YYYY-MM");
-  stats->add_option("--to", options->to, "Last month, YYYY-MM");
-  stats->footer(kExitCodesHelp);
-  return stats;
-}
 
 std::string ResultsBody(const ResultsOptions& o) {
   return protocol::SendResultsRequest{

@@ -8,10 +8,6 @@
 
 #include "qx/link_session.h"
 
-namespace CLI {
-class App;
-}
-
 namespace parley {
 
 struct ResultsOptions {
@@ -28,9 +24,6 @@ struct StatsOptions {
   std::string from;  // start month YYYY-MM; empty: no bound
   std::string to;    // end month
 };
-
-CLI::App* AddResultsCommand(CLI::App& app, ResultsOptions* options);
-CLI::App* AddStatsCommand(CLI::App& app, StatsOptions* options);
 
 // The SENDL body: selector 1 (totals and list), the dates, kind, result code, page, page size,
 // an empty number flag and the phone.

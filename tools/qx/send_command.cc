@@ -14,8 +14,6 @@
 #include <ostream>
 #include <system_error>
 
-#include <CLI/CLI.hpp>
-
 #include "client/message_text.h"
 #include "client/picture_check.h"
 #include "client/reservation.h"
@@ -115,57 +113,6 @@ bool StagePictures(const std::vector<std::string>& images, const std::string& ho
     names->push_back(source.filename().string());
   }
   return true;
-}
-
-CLI::App* AddSendCommand(CLI::App& app, SendOptions* options) {
-  CLI::App* send = app.add_subcommand(
-      "send",
-      "Check and send a message: the numbers, text, reservation and pictures are checked first, "
-      "then the engine's send check (with --group: the groups are checked in the engine's address "
-      "book; the engine takes the job and cannot tell its result)");
-  send->add_option("--to", options->to,
-                   "Recipient numbers, separated by commas, semicolons or new lines (spaces are "
-                   "part of a number)")
-      ->allow_extra_args(false);
-  send->add_option("--to-file", options->to_file,
-                   "File of recipient numbers: one a line, or with --to-column a column of a CSV "
-                   "or workbook")
-      ->check(CLI::ExistingFile);
-  send->add_option("--to-column", options->to_column, "Column of --to-file holding the numbers");
-  send->add_option("--group", options->groups,
-                   "Address-book group names, separated by commas (sends with ASEND)")
-      ->allow_extra_args(false);
-  auto* text = send->add_option("--text", options->text, "Message text");
-  auto* text_file = send->add_option("--text-file", options->text_file, "File of the message text")
-                        ->check(CLI::ExistingFile);
-  text->excludes(text_file);
-  send->add_option("--image", options->images, "JPEG picture file (up to three)")
-      ->allow_extra_args(false);
-  send->add_option("--title", options->title, "Title");
-  send->add_option("--callback", options->callback, "Callback (sender) number");
-  send->add_option("--reserve", options->reserve,
-                   "Reservation: YYYY-MM-DD HH:MM, YYYY-MM-DDTHH:MM or YYYYMMDDHHMM; empty sends "
-                   "now");
-  send->add_option("--home", options->home, "The engine's home, where pictures are staged");
-  send->add_option("--login", options->login, "Log in with this id first");
-  send->add_option("--password", options->password, "Password for --login");
-  send->add_flag("--check", options->check_only, "Only run the send check");
-  send->add_flag("--dry-run", options->dry_run,
-                 "Check everything and show what would be sent, but send nothing");
-  send->add_flag("--yes,-y", options->yes,
-                 "Send without asking (qx asks only when standard input is a terminal)");
-  send->add_flag("--keep-duplicates", options->keep_duplicates,
-                 "Send to a number as often as it is listed");
-  send->add_option("--sms-bytes", options->limits.sms_bytes,
-                   "Longest text sent as SMS, in CP949 bytes")
-      ->capture_default_str()
-      ->check(CLI::Range(size_t{1}, kMaxTextBytes));
-  send->add_option("--lms-bytes", options->limits.lms_bytes,
-                   "Longest text sent as LMS or MMS, in CP949 bytes")
-      ->capture_default_str()
-      ->check(CLI::Range(size_t{1}, kLmsBytes));
-  send->footer(kExitCodesHelp);
-  return send;
 }
 
 int SendMode(const SendOptions& options) {

@@ -15,10 +15,6 @@
 #include "client/messages.h"
 #include "qx/link_session.h"
 
-namespace CLI {
-class App;
-}
-
 namespace parley {
 
 struct SendOptions {
@@ -43,9 +39,6 @@ struct SendOptions {
   TextLimits limits;
   Language language = Language::kEnglish;
 };
-
-// Adds the "send" subcommand to app, filling *options when it is parsed.
-CLI::App* AddSendCommand(CLI::App& app, SendOptions* options);
 
 // The DSEND mode of a send: 3 with pictures, 2 for a text over the SMS limit (options.limits) in
 // CP949 bytes, else 1.
