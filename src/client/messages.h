@@ -66,6 +66,20 @@ enum class Msg {
   kAccount,          // (name, grade, amount, sms, lms, mms)
   kFileUnreadable,   // (file)
   kCsvNoColumn,      // (column, file)
+  // Status, progress and how a job ended at the gateway.
+  kStatusLogin,      // (id)
+  kStatusBalance,    // ()
+  kStatusEngine,     // (version, home)
+  kStatusBook,       // (path)
+  kStatusNoJob,      // ()
+  kStatusJob,        // (number, command, kind, outcome, total, sent, acknowledged, gateway id)
+  kProgress,         // (sent, total, percent, rate, time left)
+  kSendCancelled,    // (sent, total)
+  kGatewayRefused,   // ()
+  kGatewayNoAnswer,  // (sent)
+  kGatewayClosed,    // (sent)
+  kGatewayNack,      // (acknowledged, sent)
+  kBookFromEngine,   // (path)
 };
 
 // The message in language with its arguments put in place of the "{}" in order (missing
