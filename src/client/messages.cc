@@ -137,6 +137,15 @@ std::string Text(Language language, Msg id, std::initializer_list<std::string_vi
   return out;
 }
 
+std::string GroupThousands(std::string_view digits) {
+  std::string out;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+    out += digits[i];
+  }
+  return out;
+}
+
 std::string FormatAmount(Language language, std::string_view amount) {
   std::string_view digits = amount;
   std::string sign;
@@ -153,12 +162,7 @@ std::string FormatAmount(Language language, std::string_view amount) {
   if (digits.empty() || digits.find_first_not_of("0123456789") != std::string_view::npos) {
     return std::string(amount);
   }
-  std::string out = sign;
-  for (size_t i = 0; i < digits.size(); ++i) {
-    if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
-    out += digits[i];
-  }
-  return out + (language == Language::kKorean ? "원" : " won");
+  return sign + GroupThousands(digits) + (language == Language::kKorean ? "원" : " won");
 }
 
 }  // namespace parley

@@ -86,6 +86,9 @@ enum class Msg {
 // arguments leave the "{}"; extra ones are ignored).
 std::string Text(Language language, Msg id, std::initializer_list<std::string_view> args = {});
 
+// Decimal digits with a comma between thousands: "20000" gives "20,000".
+std::string GroupThousands(std::string_view digits);
+
 // An amount of money with thousands separators and the unit: "108,712원" in Korean, "108,712 won"
 // in English. A text that is not a whole number (with optional sign and a trailing ".0...")
 // is returned as it is.

@@ -340,15 +340,8 @@ int RunExcelCommand(const ExcelOptions& given, const LinkTarget& target, std::os
   }
   const std::string label =
       "sending " + std::to_string(count) + " message(s) from " + options.sheet + "...";
-  if (!session.Ask("ESEND", ExcelSendBody(options, mode, count, pictures), &reply, label)) {
-    return kExitNoEngine;
-  }
-  const std::string text = reply.substr(0, reply.find(kFieldSep));
-  out << (text.empty() ? std::string("nothing sent") : AnsiToUtf8(text)) << "\n";
-  AccountInfo info;
-  if (ParseAccountTail(reply, &info)) PrintAccount(info, lang, out);
-  const bool sent = text.find(Utf8ToAnsi("성공적으로 전송되었습니다")) != std::string::npos;
-  return sent ? kExitOk : kExitRefused;
+  return RunJobSend(session, "ESEND", ExcelSendBody(options, mode, count, pictures), label,
+                    options.progress, Utf8ToAnsi("성공적으로 전송되었습니다"), lang, out, err);
 }
 
 }  // namespace parley

@@ -31,9 +31,10 @@ struct ExcelOptions {
   std::string home;
   int64_t count = 0;  // 0: the sheet's row count (needs --file), or the distinct count with dedupe
   bool dedupe = false;
-  bool dry_run = false;  // stop after the send check
-  bool yes = false;      // --yes: never ask
-  bool confirm = false;  // ask before sending (stdin is a terminal and --yes is absent)
+  bool dry_run = false;           // stop after the send check
+  bool yes = false;               // --yes: never ask
+  bool confirm = false;           // ask before sending (stdin is a terminal and --yes is absent)
+  std::string progress = "auto";  // progress line: auto (stdout a terminal), always or never
   Language language = Language::kEnglish;
 };
 

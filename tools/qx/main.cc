@@ -27,6 +27,7 @@
 #include "qx/reply_text.h"
 #include "qx/results_command.h"
 #include "qx/send_command.h"
+#include "qx/status_command.h"
 #include "qx/terminal.h"
 #include "send/gateway_records.h"
 #include "text/cp949.h"
@@ -87,6 +88,15 @@ CLI::App* AddCheckCommand(CLI::App& app, CheckOptions* options) {
   return check;
 }
 
+// --progress of a send.
+void AddProgressOption(CLI::App* send, std::string* mode) {
+  send->add_option("--progress", *mode,
+                   "Progress line while sending: auto (when standard output is a terminal), "
+                   "always or never; Ctrl-C cancels the send")
+      ->capture_default_str()
+      ->check(CLI::IsMember({"auto", "always", "never"}));
+}
+
 CLI::App* AddSendCommand(CLI::App& app, SendOptions* options) {
   CLI::App* send = app.add_subcommand(
       "send",
@@ -124,6 +134,7 @@ CLI::App* AddSendCommand(CLI::App& app, SendOptions* options) {
                  "Check everything and show what would be sent, but send nothing");
   send->add_flag("--yes,-y", options->yes,
                  "Send without asking (qx asks only when standard input is a terminal)");
+  AddProgressOption(send, &options->progress);
   send->add_flag("--keep-duplicates", options->keep_duplicates,
                  "Send to a number as often as it is listed");
   send->add_option("--sms-bytes", options->limits.sms_bytes,
@@ -182,6 +193,7 @@ CLI::App* AddExcelCommand(CLI::App& app, ExcelOptions* options) {
                  "Send without asking (qx asks only when standard input is a terminal)");
   send->add_option("--image", options->images, "Picture file (up to three): an MMS send");
   send->add_option("--home", options->home, "The engine's home, where pictures are staged");
+  AddProgressOption(send, &options->progress);
   send->callback([options] { options->action = "send"; });
 
   for (CLI::App* sub : {count, preview, send}) {
@@ -373,7 +385,7 @@ int RunQx(int argc, char** argv) {
   parley::StatsOptions stats_options;
   parley::ExcelOptions excel_options;
   login_options.language = check_options.language = send_options.language = excel_options.language =
-      language;
+      results_options.language = stats_options.language = language;
   login_options.prompt = terminal;
   std::ostream& out = std::cout;
   std::ostream& err = std::cerr;
@@ -396,6 +408,10 @@ int RunQx(int argc, char** argv) {
        [&] { return parley::RunResultsCommand(results_options, target, out, err); }},
       {parley::AddStatsCommand(app, &stats_options),
        [&] { return parley::RunStatsCommand(stats_options, target, out, err); }},
+      {app.add_subcommand("status",
+                          "Show the login, the engine, its address book and the last job (STATE)")
+           ->footer(parley::kExitCodesHelp),
+       [&] { return parley::RunStatusCommand(language, target, out, err); }},
       {parley::AddQuitCommand(app), [&] { return parley::RunEndCommand(1, target, out, err); }},
   };
 

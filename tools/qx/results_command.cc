@@ -5,6 +5,7 @@
 #include "protocol/query_requests.h"
 #include "qx/exit_codes.h"
 #include "qx/reply_text.h"
+#include "qx/status_command.h"
 #include "qx/text_table.h"
 
 namespace parley {
@@ -35,6 +36,19 @@ bool SplitMonth(const std::string& text, std::string* year, std::string* month) 
   return true;
 }
 
+// Asks code with body on a new session once the engine says a login is active: kExitOk with
+// *reply, kExitRefused when no login is active, kExitNoEngine.
+int AskLoggedIn(const LinkTarget& target, std::string_view who, std::string_view code,
+                std::string_view body, Language language, std::string* reply, std::ostream& err) {
+  LinkSession session(target, err);
+  if (!session.Open()) return kExitNoEngine;
+  bool connection_failed = false;
+  if (!RequireLogin(session, who, language, err, &connection_failed)) {
+    return connection_failed ? kExitNoEngine : kExitRefused;
+  }
+  return session.Ask(code, body, reply) ? kExitOk : kExitNoEngine;
+}
+
 }  // namespace
 
 std::string ResultsBody(const ResultsOptions& o) {
@@ -57,7 +71,11 @@ bool StatsBody(const StatsOptions& o, std::string* body) {
 int RunResultsCommand(const ResultsOptions& options, const LinkTarget& target, std::ostream& out,
                       std::ostream& err) {
   std::string reply;
-  if (!AskOnce(target, "SENDL", ResultsBody(options), &reply, err)) return kExitNoEngine;
+  if (const int status = AskLoggedIn(target, "results", "SENDL", ResultsBody(options),
+                                     options.language, &reply, err);
+      status != kExitOk) {
+    return status;
+  }
   // "1<QX>" four comma-separated totals "<DATA>", then rows of seven fields, each ending "<END>".
   const size_t data = reply.find(kDataTag);
   if (data == std::string::npos) {
@@ -97,7 +115,10 @@ int RunStatsCommand(const StatsOptions& options, const LinkTarget& target, std::
     return kExitUsage;
   }
   std::string reply;
-  if (!AskOnce(target, "CASHL", body, &reply, err)) return kExitNoEngine;
+  if (const int status = AskLoggedIn(target, "stats", "CASHL", body, options.language, &reply, err);
+      status != kExitOk) {
+    return status;
+  }
   // The web service's rows as they come: day, short, long and picture messages, all; the last
   // row holds the totals.
   TextTable table({"Day", "SMS", "LMS", "MMS", "All"});

@@ -6,6 +6,7 @@
 #include <iosfwd>
 #include <string>
 
+#include "client/messages.h"
 #include "qx/link_session.h"
 
 namespace parley {
@@ -18,11 +19,13 @@ struct ResultsOptions {
   std::string phone;   // only jobs whose sender number contains this
   int page = 1;
   int size = 20;
+  Language language = Language::kEnglish;
 };
 
 struct StatsOptions {
   std::string from;  // start month YYYY-MM; empty: no bound
   std::string to;    // end month
+  Language language = Language::kEnglish;
 };
 
 // The SENDL body: selector 1 (totals and list), the dates, kind, result code, page, page size,
@@ -33,8 +36,9 @@ std::string ResultsBody(const ResultsOptions& options);
 // YYYY-MM (or YYYYMM).
 bool StatsBody(const StatsOptions& options, std::string* body);
 
-// Return kExitOk, kExitRefused for a reply that is not in the expected form, kExitUsage,
-// kExitNoEngine.
+// Both need a login: when the engine says none is active they print "not logged in" and return
+// kExitRefused. Return kExitOk, kExitRefused for a reply that is not in the expected form,
+// kExitUsage, kExitNoEngine.
 int RunResultsCommand(const ResultsOptions& options, const LinkTarget& target, std::ostream& out,
                       std::ostream& err);
 int RunStatsCommand(const StatsOptions& options, const LinkTarget& target, std::ostream& out,

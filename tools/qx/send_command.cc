@@ -23,9 +23,12 @@
 #include "qx/check_command.h"
 #include "qx/exit_codes.h"
 #include "qx/group_check.h"
+#include "qx/interrupt.h"
 #include "qx/link_session.h"
 #include "qx/reply_text.h"
 #include "qx/send_input.h"
+#include "qx/send_progress.h"
+#include "qx/status_command.h"
 #include "qx/terminal.h"
 #include "send/direct_send.h"
 #include "send/gateway_records.h"
@@ -316,12 +319,45 @@ int RunSendCommand(const SendOptions& given, const LinkTarget& target, std::ostr
   }
 
   const std::string label = "sending " + std::to_string(options.to.size()) + " message(s)...";
-  if (!session.Ask("DSEND", body, &reply, label)) return kExitNoEngine;
-  // The pipeline's text, then the six account fields.
+  return RunJobSend(session, "DSEND", body, label, options.progress, "", lang, out, err);
+}
+
+int RunJobSend(LinkSession& session, std::string_view code, std::string_view body,
+               std::string_view label, std::string_view progress, std::string_view success_text,
+               Language language, std::ostream& out, std::ostream& err) {
+  SendWatch watch;
+  watch.progress = ShowProgress(progress, ::isatty(1) == 1);
+  watch.language = language;
+  SendWait wait;
+  std::string reply;
+  {
+    InterruptWatch interrupts(kExitCancelled);
+    watch.cancel_requested = [&interrupts] { return interrupts.requested(); };
+    if (!session.AskSend(code, body, &reply, label, watch, &wait)) return kExitNoEngine;
+  }
+  // The pipeline's text, then the six account fields. How the job ended comes from STATE.
   const std::string text = reply.substr(0, reply.find(kFieldSep));
-  out << (text.empty() ? std::string("nothing sent") : AnsiToUtf8(text)) << "\n";
-  if (ParseAccountTail(reply, &info)) PrintAccount(info, lang, out);
-  return text.empty() || text == kSendFailedText ? kExitRefused : kExitOk;
+  const bool failed = text.empty() || text == kSendFailedText ||
+                      (!success_text.empty() && text.find(success_text) == std::string::npos);
+  EngineState state;
+  const bool have_state = (wait.cancel_sent || failed) && AskEngineState(session, &state);
+  const std::string gateway_failure = have_state ? GatewayFailureText(state, language) : "";
+  if (!gateway_failure.empty()) {
+    out << gateway_failure << "\n";
+  } else {
+    out << (text.empty() ? std::string("nothing sent") : AnsiToUtf8(text)) << "\n";
+  }
+  AccountInfo info;
+  if (ParseAccountTail(reply, &info)) PrintAccount(info, language, out);
+  if (wait.cancel_sent) {
+    if (have_state) {
+      out << Text(language, Msg::kSendCancelled,
+                  {std::to_string(state.sent), std::to_string(state.total)})
+          << "\n";
+    }
+    return kExitCancelled;
+  }
+  return failed ? kExitRefused : kExitOk;
 }
 
 }  // namespace parley
