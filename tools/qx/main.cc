@@ -275,7 +275,10 @@ CLI::App* AddBookCommand(CLI::App& app, BookOptions* options) {
   CLI::App* book = app.add_subcommand("book", "Edit an address book file (QXBOOK.mdb) directly");
   book->require_subcommand(1);
   CLI::Option* file =
-      book->add_option("--file", options->file, "Address book file")->capture_default_str();
+      book->add_option(
+              "--file", options->file,
+              "Address book file (default: the engine's own when an engine answers, else this)")
+          ->capture_default_str();
   book->callback([options, file] { options->file_given = file->count() > 0; });
 
   book->add_subcommand("groups", "List the groups: name, address count, level, key")
@@ -391,7 +394,12 @@ int RunQx(int argc, char** argv) {
   std::ostream& err = std::cerr;
   const std::vector<std::pair<CLI::App*, std::function<int()>>> commands = {
       {parley::AddBookCommand(app, &book_options),
-       [&] { return parley::RunBookCommand(book_options, out, err); }},
+       [&] {
+         if (!book_options.file_given) {
+           parley::ChooseBookFile(target, language, &book_options.file, err);
+         }
+         return parley::RunBookCommand(book_options, out, err);
+       }},
       {raw, [&] { return RunRaw(code, body, target); }},
       {parley::AddLoginCommand(app, &login_options),
        [&] { return parley::RunLoginCommand(login_options, target, out, err); }},

@@ -1,6 +1,7 @@
 #include "qx/status_command.h"
 
 #include <ostream>
+#include <sstream>
 #include <string>
 
 #include "qx/exit_codes.h"
@@ -64,6 +65,19 @@ bool RequireLogin(LinkSession& session, std::string_view who, Language language,
   }
   *connection_failed = !answered;
   return answered;
+}
+
+void ChooseBookFile(const LinkTarget& target, Language language, std::string* file,
+                    std::ostream& err) {
+  constexpr int kStateWaitSeconds = 5;  // an engine answers STATE even while it sends
+  LinkTarget quick = target;
+  quick.timeout_seconds = kStateWaitSeconds;
+  std::ostringstream ignored;  // no engine is no error here
+  LinkSession session(quick, ignored);
+  EngineState state;
+  if (!session.Open() || !AskEngineState(session, &state) || state.book_path.empty()) return;
+  *file = state.book_path;
+  err << "qx book: " << Text(language, Msg::kBookFromEngine, {state.book_path}) << "\n";
 }
 
 }  // namespace parley

@@ -5,6 +5,8 @@
 #define PARLEY_QX_STATUS_COMMAND_H_
 
 #include <iosfwd>
+#include <string>
+#include <string_view>
 
 #include "client/engine_state.h"
 #include "client/messages.h"
@@ -28,6 +30,11 @@ int RunStatusCommand(Language language, const LinkTarget& target, std::ostream& 
 // answer STATE is given the benefit of the doubt (true); a failed connection returns false.
 bool RequireLogin(LinkSession& session, std::string_view who, Language language, std::ostream& err,
                   bool* connection_failed);
+
+// qx book's file when --file is not given: the engine's own address book when an engine answers
+// STATE at target (said on err), else *file as it is (./QXBOOK.mdb).
+void ChooseBookFile(const LinkTarget& target, Language language, std::string* file,
+                    std::ostream& err);
 
 }  // namespace parley
 
