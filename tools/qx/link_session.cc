@@ -119,7 +119,7 @@ bool LinkSession::AskSend(std::string_view code, std::string_view body, std::str
     }
     const std::string_view reply_code =
         std::string_view(message.header).substr(0, kCommandCodeSize);
-    if (reply_code == "STATE") {
+    if (reply_code == "STATE" && code != "STATE") {
       state_pending = false;
       if (ParseEngineState(message.body, &wait->last)) {
         wait->have_state = true;
@@ -132,7 +132,8 @@ bool LinkSession::AskSend(std::string_view code, std::string_view body, std::str
       }
       continue;
     }
-    if (reply_code == "CANCL") continue;
+    // CANCL's reply, and the empty INIT reply of an engine that does not know STATE or CANCL.
+    if (reply_code != code) continue;
     if (drawn) err_ << "\r\033[K" << std::flush;
     *reply = std::move(message.body);
     return true;

@@ -54,7 +54,8 @@ class LinkSession {
   // As Ask for a send, on the same connection: with watch.progress asks STATE about every
   // kProgressPollMs and redraws the progress line from its replies (instead of the waiting
   // line); sends CANCL when watch.cancel_requested turns true. STATE and CANCL replies, which come
-  // before the send's own, are taken as they come; *wait says what happened.
+  // before the send's own, are taken as they come (as is the empty INIT reply of an engine without
+  // them); the send's reply is the one with its code. *wait says what happened.
   bool AskSend(std::string_view code, std::string_view body, std::string* reply,
                std::string_view progress_label, const SendWatch& watch, SendWait* wait);
 
