@@ -82,6 +82,7 @@ bool LinkSession::AskSend(std::string_view code, std::string_view body, std::str
   const auto deadline = start + std::chrono::seconds(target_.timeout_seconds);
   auto next_poll = start + std::chrono::milliseconds(kProgressPollMs);
   bool state_pending = false;
+  int outstanding = 0;  // STATE and CANCL asked on the way and not answered yet
   bool drawn = false;
   bool failed = false;
   int64_t next_plain = kPlainProgressEveryMs;
@@ -89,11 +90,13 @@ bool LinkSession::AskSend(std::string_view code, std::string_view body, std::str
     const auto now = Clock::now();
     if (!wait->cancel_sent && watch.cancel_requested && watch.cancel_requested()) {
       wait->cancel_sent = true;
+      ++outstanding;
       failed = failed || !client_.SendMessage("CANCL", "", &error);
     }
     if (watch.progress) {
       if (!state_pending && now >= next_poll) {
         state_pending = true;
+        ++outstanding;
         next_poll = now + std::chrono::milliseconds(kProgressPollMs);
         failed = failed || !client_.SendMessage("STATE", "", &error);
       }
@@ -119,6 +122,7 @@ bool LinkSession::AskSend(std::string_view code, std::string_view body, std::str
     }
     const std::string_view reply_code =
         std::string_view(message.header).substr(0, kCommandCodeSize);
+    if (reply_code != code) --outstanding;
     if (reply_code == "STATE" && code != "STATE") {
       state_pending = false;
       if (ParseEngineState(message.body, &wait->last)) {
@@ -136,6 +140,11 @@ bool LinkSession::AskSend(std::string_view code, std::string_view body, std::str
     if (reply_code != code) continue;
     if (drawn) err_ << "\r\033[K" << std::flush;
     *reply = std::move(message.body);
+    // The replies still on the way, so that the next question on the session gets its own.
+    constexpr int kDrainMs = 5000;
+    for (; outstanding > 0; --outstanding) {
+      if (!client_.ReadMessage(&message, kDrainMs, &error)) break;
+    }
     return true;
   }
 }

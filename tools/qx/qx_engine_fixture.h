@@ -28,6 +28,7 @@ class QxEngineTest : public ::testing::Test {
     ASSERT_TRUE(engine_->WaitForLog("listening on", 10000)) << engine_->Log();
   }
 
+ public:
   // The engine binary on link port `port` with its home in dir, against web and a gateway on
   // gate_port (2 s gateway time-out); wait for "listening on" in its log.
   static std::unique_ptr<testing::ChildProcess> StartEngine(const std::filesystem::path& dir,
@@ -43,6 +44,7 @@ class QxEngineTest : public ::testing::Test {
         dir / "engine.log");
   }
 
+ protected:
   // Runs a sub-command, keeping its output in out_ and err_.
   template <typename Run>
   int Qx(Run run) {
