@@ -80,6 +80,30 @@ constexpr Entry kCatalogue[] = {
      "계정: {} ({}), 잔액 {}, 남은 건수 SMS {} / LMS {} / MMS {}"},
     {Msg::kFileUnreadable, "cannot read {}", "{}을(를) 읽을 수 없습니다"},
     {Msg::kCsvNoColumn, "no column \"{}\" in {}", "\"{}\" 열이 {}에 없습니다"},
+    {Msg::kStatusLogin, "logged in as {}", "{}(으)로 로그인되어 있습니다"},
+    {Msg::kStatusBalance, "balance: shown by qx login and after every send",
+     "잔액: qx login과 전송 뒤에 표시됩니다"},
+    {Msg::kStatusEngine, "engine: {} in {}", "엔진: {} ({})"},
+    {Msg::kStatusBook, "address book: {}", "주소록: {}"},
+    {Msg::kStatusNoJob, "last job: none since the engine started",
+     "마지막 작업: 엔진 시작 뒤 없음"},
+    {Msg::kStatusJob,
+     "last job: #{} {} {}, {}: {} in all, {} sent, {} acknowledged, gateway job {}",
+     "마지막 작업: #{} {} {}, {}: 전체 {}건, {}건 전송, {}건 확인, 게이트웨이 작업 {}"},
+    {Msg::kProgress, "sent {} / {} ({}%), {}/s, {} left",
+     "{} / {}건 전송 ({}%), 초당 {}건, 남은 시간 {}"},
+    {Msg::kSendCancelled, "cancelled: {} of {} messages went out",
+     "전송 취소: {}건 전송 (전체 {}건)"},
+    {Msg::kGatewayRefused, "the gateway refused the job; nothing was sent",
+     "게이트웨이가 작업을 거부했습니다. 보내지 않았습니다"},
+    {Msg::kGatewayNoAnswer, "the gateway did not answer ({} messages sent)",
+     "게이트웨이가 응답하지 않습니다 ({}건 전송)"},
+    {Msg::kGatewayClosed, "the gateway closed the connection after {} messages",
+     "게이트웨이가 {}건 뒤에 연결을 끊었습니다"},
+    {Msg::kGatewayNack,
+     "the gateway sent a negative acknowledgement after {} acknowledged messages ({} sent)",
+     "게이트웨이가 {}건 확인 뒤 거부 응답을 보냈습니다 ({}건 전송)"},
+    {Msg::kBookFromEngine, "using the engine's address book {}", "엔진의 주소록 {}을(를) 씁니다"},
 };
 
 bool StartsWithKo(const char* value) { return value[0] == 'k' && value[1] == 'o'; }
@@ -113,6 +137,15 @@ std::string Text(Language language, Msg id, std::initializer_list<std::string_vi
   return out;
 }
 
+std::string GroupThousands(std::string_view digits) {
+  std::string out;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+    out += digits[i];
+  }
+  return out;
+}
+
 std::string FormatAmount(Language language, std::string_view amount) {
   std::string_view digits = amount;
   std::string sign;
@@ -129,12 +162,7 @@ std::string FormatAmount(Language language, std::string_view amount) {
   if (digits.empty() || digits.find_first_not_of("0123456789") != std::string_view::npos) {
     return std::string(amount);
   }
-  std::string out = sign;
-  for (size_t i = 0; i < digits.size(); ++i) {
-    if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
-    out += digits[i];
-  }
-  return out + (language == Language::kKorean ? "원" : " won");
+  return sign + GroupThousands(digits) + (language == Language::kKorean ? "원" : " won");
 }
 
 }  // namespace parley

@@ -66,11 +66,28 @@ enum class Msg {
   kAccount,          // (name, grade, amount, sms, lms, mms)
   kFileUnreadable,   // (file)
   kCsvNoColumn,      // (column, file)
+  // Status, progress and how a job ended at the gateway.
+  kStatusLogin,      // (id)
+  kStatusBalance,    // ()
+  kStatusEngine,     // (version, home)
+  kStatusBook,       // (path)
+  kStatusNoJob,      // ()
+  kStatusJob,        // (number, command, kind, outcome, total, sent, acknowledged, gateway id)
+  kProgress,         // (sent, total, percent, rate, time left)
+  kSendCancelled,    // (sent, total)
+  kGatewayRefused,   // ()
+  kGatewayNoAnswer,  // (sent)
+  kGatewayClosed,    // (sent)
+  kGatewayNack,      // (acknowledged, sent)
+  kBookFromEngine,   // (path)
 };
 
 // The message in language with its arguments put in place of the "{}" in order (missing
 // arguments leave the "{}"; extra ones are ignored).
 std::string Text(Language language, Msg id, std::initializer_list<std::string_view> args = {});
+
+// Decimal digits with a comma between thousands: "20000" gives "20,000".
+std::string GroupThousands(std::string_view digits);
 
 // An amount of money with thousands separators and the unit: "108,712원" in Korean, "108,712 won"
 // in English. A text that is not a whole number (with optional sign and a trailing ".0...")

@@ -8,8 +8,6 @@
 #include <istream>
 #include <ostream>
 
-#include <CLI/CLI.hpp>
-
 #include "db/address_book.h"
 #include "db/db_exception.h"
 #include "db/recordset.h"
@@ -111,6 +109,40 @@ class Transaction {
   CExcelDatabase& db_;
   bool open_;
 };
+
+// Runs options.action on the open file; false with *error set when it fails.
+bool RunBookAction(const BookOptions& options, BookFile& file, std::ostream& out, std::ostream& err,
+                   std::string* error) {
+  if (options.action == "groups") {
+    std::vector<BookGroup> groups;
+    if (!file.Groups(&groups, error)) return false;
+    for (const BookGroup& g : groups) {
+      out << g.name << '\t' << g.addrnum << '\t' << g.lev << '\t' << g.orgseq << '\n';
+    }
+    return true;
+  }
+  if (options.action == "add-group") return file.AddGroup(options.group, error);
+  if (options.action == "remove-group") return file.RemoveGroup(options.group, error);
+  if (options.action == "export") return file.Export(options.group, out, error);
+  if (options.action != "import") {
+    *error = "unknown action " + options.action;
+    return false;
+  }
+  const std::string extension = std::filesystem::path(options.csv).extension().string();
+  int added = 0;
+  if (extension != ".csv" && extension != ".CSV" && extension != ".txt") {
+    if (!file.ImportWorkbook(options.group, options.csv, &added, error, &err)) return false;
+  } else {
+    std::ifstream in(options.csv, std::ios::binary);
+    if (!in) {
+      *error = "cannot read " + options.csv;
+      return false;
+    }
+    if (!file.Import(options.group, in, &added, error, &err)) return false;
+  }
+  out << added << " contacts added to " << options.group << "\n";
+  return true;
+}
 
 }  // namespace
 
@@ -299,112 +331,26 @@ bool BookFile::Export(std::string_view group, std::ostream& out, std::string* er
   return true;
 }
 
-CLI::App* AddBookCommand(CLI::App& app, Language language) {
-  struct Options {
-    std::string file = AddressBook::kFileName;
-    std::string group;
-    std::string csv;
-  };
-  auto options = std::make_shared<Options>();
-  CLI::App* book = app.add_subcommand("book", "Edit an address book file (QXBOOK.mdb) directly");
-  book->require_subcommand(1);
-  book->add_option("--file", options->file, "Address book file")->capture_default_str();
-
-  // Opens the file and runs work on it; a failure ends qx with status 1.
-  // Only add-group and import create a missing file.
-  // A file created here is said so: the engine reads the book in its own working directory.
-  auto run = [options, language](std::function<bool(BookFile&, std::string*)> work,
-                                 bool create = false) {
-    BookFile file;
-    std::string error;
-    std::error_code ec;
-    const bool existed = std::filesystem::exists(options->file, ec);
-    if (!file.Open(options->file, &error, create) || !work(file, &error)) {
-      std::cerr << "qx book: " << error << "\n";
-      throw CLI::RuntimeError(1);
-    }
-    if (!existed) {
-      std::error_code abs_ec;
-      std::cerr << "qx book: "
-                << Text(language, Msg::kBookCreated,
-                        {std::filesystem::absolute(options->file, abs_ec).string()})
-                << "\n";
-    }
-  };
-
-  book->add_subcommand("groups", "List the groups: name, address count, level, key")
-      ->callback([run] {
-        run([](BookFile& file, std::string* error) {
-          std::vector<BookGroup> groups;
-          if (!file.Groups(&groups, error)) return false;
-          for (const BookGroup& g : groups) {
-            std::cout << g.name << '\t' << g.addrnum << '\t' << g.lev << '\t' << g.orgseq << '\n';
-          }
-          return true;
-        });
-      });
-
-  CLI::App* add = book->add_subcommand("add-group", "Add an empty group");
-  add->add_option("NAME", options->group, "Group name")
-      ->required()
-      ->check(CLI::Validator(
-          [](std::string& name) { return name.empty() ? "a group needs a name" : ""; }, "NAME"));
-  add->callback([run, options] {
-    run([options](BookFile& file,
-                  std::string* error) { return file.AddGroup(options->group, error); },
-        /*create=*/true);
-  });
-
-  CLI::App* remove = book->add_subcommand("remove-group", "Remove a group and its addresses");
-  remove->add_option("NAME", options->group, "Group name")->required();
-  remove->callback([run, options] {
-    run([options](BookFile& file, std::string* error) {
-      return file.RemoveGroup(options->group, error);
-    });
-  });
-
-  CLI::App* import =
-      book->add_subcommand("import", "Add the contacts of a CSV or workbook file to a group");
-  import->add_option("GROUP", options->group, "Group name")->required();
-  import
-      ->add_option("FILE", options->csv,
-                   "CSV file (UTF-8, one name,phone per line), or a workbook (.xlsx, .xls, "
-                   ".ods) whose first sheet holds names and phone numbers in its first two "
-                   "columns")
-      ->required()
-      ->check(CLI::ExistingFile);
-  import->callback([run, options] {
-    run([options](BookFile& file, std::string* error) {
-      const std::string extension = std::filesystem::path(options->csv).extension().string();
-  if (extension != ".csv" && extension != ".CSV" && extension != ".txt") {
-    int added = 0;
-    if (!file.ImportWorkbook(options->group, options->csv, &added, error, &std::cerr)) {
-      return false;
-    }
-    std::cout << added << " contacts added to " << options->group << "\n";
-    return true;
+int RunBookCommand(const BookOptions& options, std::ostream& out, std::ostream& err) {
+  // Only add-group and import create a missing file. A file created here is said so: the engine
+  // reads the book in its own working directory.
+  const bool create = options.action == "add-group" || options.action == "import";
+  BookFile file;
+  std::string error;
+  std::error_code ec;
+  const bool existed = std::filesystem::exists(options.file, ec);
+  if (!file.Open(options.file, &error, create) || !RunBookAction(options, file, out, err, &error)) {
+    err << "qx book: " << error << "\n";
+    return 1;
   }
-  std::ifstream in(options->csv, std::ios::binary);
-  if (!in) {
-    *error = "cannot read " + options->csv;
-    return false;
+  if (!existed) {
+    std::error_code abs_ec;
+    err << "qx book: "
+        << Text(options.language, Msg::kBookCreated,
+                {std::filesystem::absolute(options.file, abs_ec).string()})
+        << "\n";
   }
-  int added = 0;
-  if (!file.Import(options->group, in, &added, error, &std::cerr)) return false;
-  std::cout << added << " contacts added to " << options->group << "\n";
-  return true;
-});
-}  // namespace parley
-);
-
-CLI::App* exp = book->add_subcommand("export", "Write a group's contacts as CSV to stdout");
-exp->add_option("GROUP", options->group, "Group name")->required();
-exp->callback([run, options] {
-  run([options](BookFile& file, std::string* error) {
-    return file.Export(options->group, std::cout, error);
-  });
-});
-return book;
+  return 0;
 }
 
 }  // namespace parley

@@ -15,10 +15,6 @@
 
 #include "client/messages.h"
 
-namespace CLI {
-class App;
-}
-
 namespace parley {
 
 class AddressBook;
@@ -77,11 +73,20 @@ class BookFile {
   std::unique_ptr<AddressBook> book_;
 };
 
-// Adds the "book" sub-command (groups, add-group, remove-group, import, export; --file, default
-// ./QXBOOK.mdb) to app and returns it. The work is done by its callbacks while app parses; a
-// failure is reported on stderr and thrown as CLI::RuntimeError(1), which CLI11_PARSE turns into
-// exit status 1.
-CLI::App* AddBookCommand(CLI::App& app, Language language);
+// What a "qx book" command line asks for.
+struct BookOptions {
+  std::string action;  // groups, add-group, remove-group, import or export
+  std::string file = "QXBOOK.mdb";
+  bool file_given = false;  // --file was on the command line
+  std::string group;        // add-group, remove-group, import, export
+  std::string csv;          // import: a CSV or workbook file
+  Language language = Language::kEnglish;
+};
+
+// Runs the action on options.file (add-group and import create a missing file, and say so on
+// err, since the engine reads the book in its own working directory). Listings and exports go to
+// out; a failure is a "qx book: ..." line on err and status 1.
+int RunBookCommand(const BookOptions& options, std::ostream& out, std::ostream& err);
 
 }  // namespace parley
 

@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <CLI/CLI.hpp>
-
 #include "db/address_book.h"
 #include "db/test_util.h"
 #include "excel/workbook_writer.h"
@@ -164,12 +162,13 @@ TEST(BookCommandTest, SaysWhenItCreatesANewFile) {
   testing::TempDir dir;
   const std::string path = (dir.path() / "QXBOOK.mdb").string();
   for (const char* group : {"고객", "친구"}) {
-    CLI::App app;
-    AddBookCommand(app, Language::kEnglish);
+    BookOptions options;
+    options.action = "add-group";
+    options.file = path;
+    options.group = group;
+    std::ostringstream out;
     std::ostringstream captured;
-    std::streambuf* old = std::cerr.rdbuf(captured.rdbuf());
-    app.parse(std::vector<std::string>{group, "add-group", path, "--file", "book"});
-    std::cerr.rdbuf(old);
+    EXPECT_EQ(RunBookCommand(options, out, captured), 0) << captured.str();
     const bool first = std::string(group) == "고객";
     EXPECT_EQ(captured.str().find("created a new address book") != std::string::npos, first)
         << captured.str();

@@ -2,8 +2,6 @@
 
 #include <ostream>
 
-#include <CLI/CLI.hpp>
-
 #include "protocol/send_requests.h"
 #include "qx/exit_codes.h"
 #include "qx/reply_text.h"
@@ -22,21 +20,6 @@ std::string Trim(std::string text) {
 }
 
 }  // namespace
-
-CLI::App* AddCheckCommand(CLI::App& app, CheckOptions* options) {
-  CLI::App* check = app.add_subcommand(
-      "check", "Ask whether a send may go ahead (the send check); the engine remembers the answer");
-  check->add_option("--count", options->count, "Number of messages")
-      ->capture_default_str()
-      ->check(CLI::Range(int64_t{1}, int64_t{999999}));
-  check->add_option("--kind", options->kind, "sms, lms or mms")
-      ->capture_default_str()
-      ->check(CLI::IsMember({"sms", "lms", "mms"}, CLI::ignore_case));
-  check->add_option("--reserve", options->reserve, "Reservation date-time; empty sends now");
-  check->add_flag("--excel", options->excel, "Ask as the Excel send does (ESEND)");
-  check->footer(kExitCodesHelp);
-  return check;
-}
 
 std::string KindCode(std::string_view kind) {
   std::string lower;

@@ -11,10 +11,6 @@
 #include "client/messages.h"
 #include "qx/link_session.h"
 
-namespace CLI {
-class App;
-}
-
 namespace parley {
 
 struct CheckOptions {
@@ -24,8 +20,6 @@ struct CheckOptions {
   bool excel = false;        // ask through ESEND instead of DSEND
   Language language = Language::kEnglish;
 };
-
-CLI::App* AddCheckCommand(CLI::App& app, CheckOptions* options);
 
 // The type code of the check for a kind: "1" SMS, "2" LMS, "3" MMS; empty for another kind.
 std::string KindCode(std::string_view kind);

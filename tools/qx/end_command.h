@@ -6,14 +6,7 @@
 
 #include "qx/link_session.h"
 
-namespace CLI {
-class App;
-}
-
 namespace parley {
-
-CLI::App* AddLogoutCommand(CLI::App& app);
-CLI::App* AddQuitCommand(CLI::App& app);
 
 // Sends ENDQX with value (0: logout, else quit) and checks the reply: empty after a logout,
 // "EXIT" before the engine ends. Returns kExitOk, kExitRefused for another reply, kExitNoEngine.

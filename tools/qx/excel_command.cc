@@ -4,8 +4,6 @@
 #include <filesystem>
 #include <ostream>
 
-#include <CLI/CLI.hpp>
-
 #include "client/message_text.h"
 #include "client/phone_number.h"
 #include "client/picture_check.h"
@@ -158,61 +156,6 @@ int Fail(std::string_view what, std::string_view text, std::ostream& err) {
 }
 
 }  // namespace
-
-CLI::App* AddExcelCommand(CLI::App& app, ExcelOptions* options) {
-  CLI::App* excel = app.add_subcommand("excel", "Send to the rows of a workbook sheet");
-  excel->require_subcommand(1);
-  excel->footer(kExitCodesHelp);
-
-  CLI::App* list = excel->add_subcommand("list", "Choose a workbook and show its sheets");
-  list->add_option("FILE", options->file, "Workbook (.xlsx, .xls, .ods, .csv)")
-      ->required()
-      ->check(CLI::ExistingFile);
-  list->callback([options] { options->action = "list"; });
-
-  CLI::App* count = excel->add_subcommand("count", "Count the distinct values of a column");
-  count->add_option("SHEET", options->sheet, "Sheet name")->required();
-  count->add_option("COLUMN", options->column, "Column name")->required();
-  count->callback([options] { options->action = "count"; });
-
-  CLI::App* preview = excel->add_subcommand("preview", "Show the first five composed messages");
-  CLI::App* send =
-      excel->add_subcommand("send", "Run the send check and send one message per row of a sheet");
-  for (CLI::App* sub : {preview, send}) {
-    sub->add_option("SHEET", options->sheet, "Sheet name")->required();
-    sub->add_option("--phone", options->phone_column, "Column of the recipient numbers")
-        ->required();
-    sub->add_option("--callback-column", options->callback_column,
-                    "Column of the callback numbers");
-    sub->add_option("--callback", options->callback, "Callback number for every row");
-    sub->add_option("--text", options->text,
-                    "Message; [column:width] puts the row's cell, cut to width bytes")
-        ->required();
-  }
-  preview->callback([options] { options->action = "preview"; });
-  send->add_option("--title", options->title, "Title");
-  send->add_option("--reserve", options->reserve,
-                   "Reservation: YYYY-MM-DD HH:MM, YYYY-MM-DDTHH:MM or YYYYMMDDHHMM; empty sends "
-                   "now");
-  send->add_option("--count", options->count,
-                   "Number of rows to send (default: every row of the sheet, read with --file)")
-      ->check(CLI::Range(int64_t{1}, int64_t{999999}));
-  send->add_flag("--dedupe", options->dedupe, "Send once per distinct row");
-  send->add_flag("--dry-run", options->dry_run, "Run the checks, send nothing");
-  send->add_flag("--yes,-y", options->yes,
-                 "Send without asking (qx asks only when standard input is a terminal)");
-  send->add_option("--image", options->images, "Picture file (up to three): an MMS send");
-  send->add_option("--home", options->home, "The engine's home, where pictures are staged");
-  send->callback([options] { options->action = "send"; });
-
-  for (CLI::App* sub : {count, preview, send}) {
-    sub->add_option("--file", options->file,
-                    "Workbook to choose first (default: the one last listed)")
-        ->check(CLI::ExistingFile);
-  }
-  for (CLI::App* sub : {list, count, preview, send}) sub->footer(kExitCodesHelp);
-  return excel;
-}
 
 std::string SheetTable(std::string_view sheet) {
   if (sheet.ends_with("$") || sheet.ends_with("$'")) return std::string(sheet);
@@ -397,15 +340,8 @@ int RunExcelCommand(const ExcelOptions& given, const LinkTarget& target, std::os
   }
   const std::string label =
       "sending " + std::to_string(count) + " message(s) from " + options.sheet + "...";
-  if (!session.Ask("ESEND", ExcelSendBody(options, mode, count, pictures), &reply, label)) {
-    return kExitNoEngine;
-  }
-  const std::string text = reply.substr(0, reply.find(kFieldSep));
-  out << (text.empty() ? std::string("nothing sent") : AnsiToUtf8(text)) << "\n";
-  AccountInfo info;
-  if (ParseAccountTail(reply, &info)) PrintAccount(info, lang, out);
-  const bool sent = text.find(Utf8ToAnsi("성공적으로 전송되었습니다")) != std::string::npos;
-  return sent ? kExitOk : kExitRefused;
+  return RunJobSend(session, "ESEND", ExcelSendBody(options, mode, count, pictures), label,
+                    options.progress, Utf8ToAnsi("성공적으로 전송되었습니다"), lang, out, err);
 }
 
 }  // namespace parley

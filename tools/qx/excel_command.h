@@ -14,10 +14,6 @@
 #include "client/messages.h"
 #include "qx/link_session.h"
 
-namespace CLI {
-class App;
-}
-
 namespace parley {
 
 struct ExcelOptions {
@@ -35,13 +31,12 @@ struct ExcelOptions {
   std::string home;
   int64_t count = 0;  // 0: the sheet's row count (needs --file), or the distinct count with dedupe
   bool dedupe = false;
-  bool dry_run = false;  // stop after the send check
-  bool yes = false;      // --yes: never ask
-  bool confirm = false;  // ask before sending (stdin is a terminal and --yes is absent)
+  bool dry_run = false;           // stop after the send check
+  bool yes = false;               // --yes: never ask
+  bool confirm = false;           // ask before sending (stdin is a terminal and --yes is absent)
+  std::string progress = "auto";  // progress line: auto (stdout a terminal), always or never
   Language language = Language::kEnglish;
 };
-
-CLI::App* AddExcelCommand(CLI::App& app, ExcelOptions* options);
 
 // The table name the engine queries for a sheet: the name with "$" appended unless it ends in
 // "$" already (or in "$'" for a quoted name).

@@ -74,7 +74,7 @@ bool LinkClient::SendMessage(std::string_view code, std::string_view body, std::
 bool LinkClient::ReadMessage(RawMessage* out, int timeout_ms, std::string* error,
                              const std::function<void(int64_t)>& on_wait) {
   using Clock = std::chrono::steady_clock;
-  constexpr int kTickMs = 200;
+  constexpr int kTickMs = 125;
   const auto start = Clock::now();
   const auto deadline = start + std::chrono::milliseconds(timeout_ms);
   char buffer[64 * 1024];

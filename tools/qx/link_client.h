@@ -29,7 +29,7 @@ class LinkClient {
 
   // Reads the next whole message, waiting at most timeout_ms milliseconds in all (negative:
   // forever). Returns false with *error set on a time-out, a closed connection or a framing
-  // error. While it waits, on_wait (when set) is called about every 200 ms with the milliseconds
+  // error. While it waits, on_wait (when set) is called about every 125 ms with the milliseconds
   // waited so far.
   bool ReadMessage(RawMessage* out, int timeout_ms, std::string* error,
                    const std::function<void(int64_t)>& on_wait = {});

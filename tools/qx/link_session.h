@@ -4,10 +4,13 @@
 #define PARLEY_QX_LINK_SESSION_H_
 
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <string_view>
 
+#include "client/engine_state.h"
+#include "client/messages.h"
 #include "qx/link_client.h"
 
 namespace parley {
@@ -17,6 +20,20 @@ struct LinkTarget {
   std::string host = "127.0.0.1";
   uint16_t port = 12012;
   int timeout_seconds = 120;
+};
+
+// What a send does while it waits for its reply.
+struct SendWatch {
+  bool progress = false;  // ask STATE every kProgressPollMs and draw the progress line on err
+  std::function<bool()> cancel_requested;  // polled while waiting; once true, CANCL goes out once
+  Language language = Language::kEnglish;
+};
+
+// How a send's wait went.
+struct SendWait {
+  bool cancel_sent = false;
+  bool have_state = false;
+  EngineState last;  // the last STATE reply that came
 };
 
 class LinkSession {
@@ -33,6 +50,14 @@ class LinkSession {
   // or the reply does not come within the time-out.
   bool Ask(std::string_view code, std::string_view body, std::string* reply,
            std::string_view progress_label = {});
+
+  // As Ask for a send, on the same connection: with watch.progress asks STATE about every
+  // kProgressPollMs and redraws the progress line from its replies (instead of the waiting
+  // line); sends CANCL when watch.cancel_requested turns true. STATE and CANCL replies, which come
+  // before the send's own, are taken as they come (as is the empty INIT reply of an engine without
+  // them); the send's reply is the one with its code. *wait says what happened.
+  bool AskSend(std::string_view code, std::string_view body, std::string* reply,
+               std::string_view progress_label, const SendWatch& watch, SendWait* wait);
 
  private:
   LinkTarget target_;

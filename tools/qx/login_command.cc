@@ -3,8 +3,6 @@
 #include <cstdlib>
 #include <ostream>
 
-#include <CLI/CLI.hpp>
-
 #include "protocol/query_requests.h"
 #include "qx/exit_codes.h"
 #include "qx/reply_text.h"
@@ -17,18 +15,6 @@ namespace {
 // A LOGIN body shorter than this (in CP949 bytes) is taken by the engine as the saved-id query.
 
 }  // namespace
-
-CLI::App* AddLoginCommand(CLI::App& app, LoginOptions* options) {
-  CLI::App* login = app.add_subcommand(
-      "login", "Log in to the web service through the engine, or show the remembered id");
-  login->add_option("ID", options->id, "Login id");
-  login->add_option("PASSWORD", options->password,
-                    "Password (default: $QX_PASSWORD, else asked for at a terminal without echo)");
-  login->add_flag("--save", options->save, "Have the engine remember the id for next time");
-  login->add_flag("--saved", options->saved, "Only show the id the engine remembers");
-  login->footer(kExitCodesHelp);
-  return login;
-}
 
 std::string LoginBody(const LoginOptions& options) {
   return protocol::LoginRequest{options.id, options.password, options.save}.Build();

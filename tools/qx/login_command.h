@@ -9,10 +9,6 @@
 #include "client/messages.h"
 #include "qx/link_session.h"
 
-namespace CLI {
-class App;
-}
-
 namespace parley {
 
 struct LoginOptions {
@@ -23,8 +19,6 @@ struct LoginOptions {
   bool prompt = false;   // ask for a missing password at the terminal, without echo
   Language language = Language::kEnglish;
 };
-
-CLI::App* AddLoginCommand(CLI::App& app, LoginOptions* options);
 
 // The LOGIN body: id, password and "SAVE" joined by "<QX>".
 std::string LoginBody(const LoginOptions& options);

@@ -1,5 +1,9 @@
 // qx: a command-line front end of the engine, talking to it over the UI link as the UI program
 // does: one connection per command. Text in and out is UTF-8.
+//
+// This is the one file that knows the command-line library: it fills each sub-command's options
+// struct from the command line and calls the sub-command's Run function, so the library's
+// headers are compiled once.
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
@@ -23,9 +27,12 @@
 #include "qx/reply_text.h"
 #include "qx/results_command.h"
 #include "qx/send_command.h"
+#include "qx/status_command.h"
 #include "qx/terminal.h"
+#include "send/gateway_records.h"
 #include "text/cp949.h"
 
+namespace parley {
 namespace {
 
 // The link port from QX_PORT, 12012 when it is unset; false when it is not a port number (a
@@ -40,6 +47,272 @@ bool DefaultPort(uint16_t* port) {
   *port = static_cast<uint16_t>(value);
   return true;
 }
+
+// The sub-commands' options, as the command line names them.
+CLI::App* AddLoginCommand(CLI::App& app, LoginOptions* options) {
+  CLI::App* login = app.add_subcommand(
+      "login", "Log in to the web service through the engine, or show the remembered id");
+  login->add_option("ID", options->id, "Login id");
+  login->add_option("PASSWORD", options->password,
+                    "Password (default: $QX_PASSWORD, else asked for at a terminal without echo)");
+  login->add_flag("--save", options->save, "Have the engine remember the id for next time");
+  login->add_flag("--saved", options->saved, "Only show the id the engine remembers");
+  login->footer(kExitCodesHelp);
+  return login;
+}
+
+CLI::App* AddLogoutCommand(CLI::App& app) {
+  CLI::App* logout = app.add_subcommand("logout", "Log out of the web service (ENDQX 0)");
+  logout->footer(kExitCodesHelp);
+  return logout;
+}
+
+CLI::App* AddQuitCommand(CLI::App& app) {
+  CLI::App* quit = app.add_subcommand("quit", "End the engine (ENDQX 1)");
+  quit->footer(kExitCodesHelp);
+  return quit;
+}
+
+CLI::App* AddCheckCommand(CLI::App& app, CheckOptions* options) {
+  CLI::App* check = app.add_subcommand(
+      "check", "Ask whether a send may go ahead (the send check); the engine remembers the answer");
+  check->add_option("--count", options->count, "Number of messages")
+      ->capture_default_str()
+      ->check(CLI::Range(int64_t{1}, int64_t{999999}));
+  check->add_option("--kind", options->kind, "sms, lms or mms")
+      ->capture_default_str()
+      ->check(CLI::IsMember({"sms", "lms", "mms"}, CLI::ignore_case));
+  check->add_option("--reserve", options->reserve, "Reservation date-time; empty sends now");
+  check->add_flag("--excel", options->excel, "Ask as the Excel send does (ESEND)");
+  check->footer(kExitCodesHelp);
+  return check;
+}
+
+// --progress of a send.
+void AddProgressOption(CLI::App* send, std::string* mode) {
+  send->add_option("--progress", *mode,
+                   "Progress line while sending: auto (when standard output is a terminal), "
+                   "always or never; Ctrl-C cancels the send")
+      ->capture_default_str()
+      ->check(CLI::IsMember({"auto", "always", "never"}));
+}
+
+CLI::App* AddSendCommand(CLI::App& app, SendOptions* options) {
+  CLI::App* send = app.add_subcommand(
+      "send",
+      "Check and send a message: the numbers, text, reservation and pictures are checked first, "
+      "then the engine's send check (with --group: the groups are checked in the engine's address "
+      "book; the engine takes the job and cannot tell its result)");
+  send->add_option("--to", options->to,
+                   "Recipient numbers, separated by commas, semicolons or new lines (spaces are "
+                   "part of a number)")
+      ->allow_extra_args(false);
+  send->add_option("--to-file", options->to_file,
+                   "File of recipient numbers: one a line, or with --to-column a column of a CSV "
+                   "or workbook")
+      ->check(CLI::ExistingFile);
+  send->add_option("--to-column", options->to_column, "Column of --to-file holding the numbers");
+  send->add_option("--group", options->groups,
+                   "Address-book group names, separated by commas (sends with ASEND)")
+      ->allow_extra_args(false);
+  auto* text = send->add_option("--text", options->text, "Message text");
+  auto* text_file = send->add_option("--text-file", options->text_file, "File of the message text")
+                        ->check(CLI::ExistingFile);
+  text->excludes(text_file);
+  send->add_option("--image", options->images, "JPEG picture file (up to three)")
+      ->allow_extra_args(false);
+  send->add_option("--title", options->title, "Title");
+  send->add_option("--callback", options->callback, "Callback (sender) number");
+  send->add_option("--reserve", options->reserve,
+                   "Reservation: YYYY-MM-DD HH:MM, YYYY-MM-DDTHH:MM or YYYYMMDDHHMM; empty sends "
+                   "now");
+  send->add_option("--home", options->home, "The engine's home, where pictures are staged");
+  send->add_option("--login", options->login, "Log in with this id first");
+  send->add_option("--password", options->password, "Password for --login");
+  send->add_flag("--check", options->check_only, "Only run the send check");
+  send->add_flag("--dry-run", options->dry_run,
+                 "Check everything and show what would be sent, but send nothing");
+  send->add_flag("--yes,-y", options->yes,
+                 "Send without asking (qx asks only when standard input is a terminal)");
+  AddProgressOption(send, &options->progress);
+  send->add_flag("--keep-duplicates", options->keep_duplicates,
+                 "Send to a number as often as it is listed");
+  send->add_option("--sms-bytes", options->limits.sms_bytes,
+                   "Longest text sent as SMS, in CP949 bytes")
+      ->capture_default_str()
+      ->check(CLI::Range(size_t{1}, kMaxTextBytes));
+  send->add_option("--lms-bytes", options->limits.lms_bytes,
+                   "Longest text sent as LMS or MMS, in CP949 bytes")
+      ->capture_default_str()
+      ->check(CLI::Range(size_t{1}, kLmsBytes));
+  send->footer(kExitCodesHelp);
+  return send;
+}
+
+CLI::App* AddExcelCommand(CLI::App& app, ExcelOptions* options) {
+  CLI::App* excel = app.add_subcommand("excel", "Send to the rows of a workbook sheet");
+  excel->require_subcommand(1);
+  excel->footer(kExitCodesHelp);
+
+  CLI::App* list = excel->add_subcommand("list", "Choose a workbook and show its sheets");
+  list->add_option("FILE", options->file, "Workbook (.xlsx, .xls, .ods, .csv)")
+      ->required()
+      ->check(CLI::ExistingFile);
+  list->callback([options] { options->action = "list"; });
+
+  CLI::App* count = excel->add_subcommand("count", "Count the distinct values of a column");
+  count->add_option("SHEET", options->sheet, "Sheet name")->required();
+  count->add_option("COLUMN", options->column, "Column name")->required();
+  count->callback([options] { options->action = "count"; });
+
+  CLI::App* preview = excel->add_subcommand("preview", "Show the first five composed messages");
+  CLI::App* send =
+      excel->add_subcommand("send", "Run the send check and send one message per row of a sheet");
+  for (CLI::App* sub : {preview, send}) {
+    sub->add_option("SHEET", options->sheet, "Sheet name")->required();
+    sub->add_option("--phone", options->phone_column, "Column of the recipient numbers")
+        ->required();
+    sub->add_option("--callback-column", options->callback_column,
+                    "Column of the callback numbers");
+    sub->add_option("--callback", options->callback, "Callback number for every row");
+    sub->add_option("--text", options->text,
+                    "Message; [column:width] puts the row's cell, cut to width bytes")
+        ->required();
+  }
+  preview->callback([options] { options->action = "preview"; });
+  send->add_option("--title", options->title, "Title");
+  send->add_option("--reserve", options->reserve,
+                   "Reservation: YYYY-MM-DD HH:MM, YYYY-MM-DDTHH:MM or YYYYMMDDHHMM; empty sends "
+                   "now");
+  send->add_option("--count", options->count,
+                   "Number of rows to send (default: every row of the sheet, read with --file)")
+      ->check(CLI::Range(int64_t{1}, int64_t{999999}));
+  send->add_flag("--dedupe", options->dedupe, "Send once per distinct row");
+  send->add_flag("--dry-run", options->dry_run, "Run the checks, send nothing");
+  send->add_flag("--yes,-y", options->yes,
+                 "Send without asking (qx asks only when standard input is a terminal)");
+  send->add_option("--image", options->images, "Picture file (up to three): an MMS send");
+  send->add_option("--home", options->home, "The engine's home, where pictures are staged");
+  AddProgressOption(send, &options->progress);
+  send->callback([options] { options->action = "send"; });
+
+  for (CLI::App* sub : {count, preview, send}) {
+    sub->add_option("--file", options->file,
+                    "Workbook to choose first (default: the one last listed)")
+        ->check(CLI::ExistingFile);
+  }
+  for (CLI::App* sub : {list, count, preview, send}) sub->footer(kExitCodesHelp);
+  return excel;
+}
+
+// --page and --size of a listing.
+void AddPageOptions(CLI::App* listing, int* page, int* size) {
+  listing->add_option("--page", *page, "Page, from 1")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 1000000));
+  listing->add_option("--size", *size, "Rows per page")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 1000));
+}
+
+CLI::App* AddMessagesCommand(CLI::App& app, MessagesOptions* options) {
+  CLI::App* messages =
+      app.add_subcommand("messages", "Browse saved messages and the catalogue of ready-made texts");
+  messages->require_subcommand(1);
+  messages->footer(kExitCodesHelp);
+
+  CLI::App* saved = messages->add_subcommand("saved", "List your saved messages (MYMSG)");
+  saved->add_option("--type", options->type, "SMS (with the counts of both kinds) or LMS")
+      ->capture_default_str()
+      ->check(CLI::IsMember({"SMS", "LMS"}));
+  saved->callback([options] { options->action = "saved"; });
+
+  CLI::App* save = messages->add_subcommand("save", "Save a message to your box (MYMSG SAVE)");
+  save->add_option("--text", options->text, "Message text")->required();
+  save->add_option("--subject", options->subject, "Subject");
+  save->add_option("--type", options->type, "SMS or LMS")
+      ->capture_default_str()
+      ->check(CLI::IsMember({"SMS", "LMS"}));
+  save->callback([options] { options->action = "save"; });
+
+  CLI::App* catalogue =
+      messages->add_subcommand("catalogue", "Browse the catalogue of ready-made texts (EMOTN)");
+  catalogue->add_option("--category", options->type, "Category")->capture_default_str();
+  catalogue->add_option("--group", options->group,
+                        "Group number; without it: the group list and the first group");
+  catalogue->callback([options] { options->action = "catalogue"; });
+
+  for (CLI::App* sub : {saved, catalogue}) {
+    AddPageOptions(sub, &options->page, &options->size);
+    sub->footer(kExitCodesHelp);
+  }
+  save->footer(kExitCodesHelp);
+  return messages;
+}
+
+CLI::App* AddResultsCommand(CLI::App& app, ResultsOptions* options) {
+  CLI::App* results = app.add_subcommand("results", "Show the results of past sends (SENDL)");
+  results->add_option("--from", options->from, "First day, e.g. 2024-03-01");
+  results->add_option("--to", options->to, "Last day");
+  results->add_option("--kind", options->kind, "SMS, LMS or MMS")
+      ->check(CLI::IsMember({"SMS", "LMS", "MMS"}));
+  results->add_option("--result", options->result, "Result code (0 done, 1 failed, 2 waiting)");
+  results->add_option("--phone", options->phone, "Only sends from this number");
+  AddPageOptions(results, &options->page, &options->size);
+  results->footer(kExitCodesHelp);
+  return results;
+}
+
+CLI::App* AddStatsCommand(CLI::App& app, StatsOptions* options) {
+  CLI::App* stats = app.add_subcommand("stats", "Show the daily usage statistics (CASHL)");
+  stats->add_option("--from", options->from, "First month, YYYY-MM");
+  stats->add_option("--to", options->to, "Last month, YYYY-MM");
+  stats->footer(kExitCodesHelp);
+  return stats;
+}
+
+CLI::App* AddBookCommand(CLI::App& app, BookOptions* options) {
+  CLI::App* book = app.add_subcommand("book", "Edit an address book file (QXBOOK.mdb) directly");
+  book->require_subcommand(1);
+  CLI::Option* file =
+      book->add_option(
+              "--file", options->file,
+              "Address book file (default: the engine's own when an engine answers, else this)")
+          ->capture_default_str();
+  book->callback([options, file] { options->file_given = file->count() > 0; });
+
+  book->add_subcommand("groups", "List the groups: name, address count, level, key")
+      ->callback([options] { options->action = "groups"; });
+
+  CLI::App* add = book->add_subcommand("add-group", "Add an empty group");
+  add->add_option("NAME", options->group, "Group name")
+      ->required()
+      ->check(CLI::Validator(
+          [](std::string& name) { return name.empty() ? "a group needs a name" : ""; }, "NAME"));
+  add->callback([options] { options->action = "add-group"; });
+
+  CLI::App* remove = book->add_subcommand("remove-group", "Remove a group and its addresses");
+  remove->add_option("NAME", options->group, "Group name")->required();
+  remove->callback([options] { options->action = "remove-group"; });
+
+  CLI::App* import =
+      book->add_subcommand("import", "Add the contacts of a CSV or workbook file to a group");
+  import->add_option("GROUP", options->group, "Group name")->required();
+  import
+      ->add_option("FILE", options->csv,
+                   "CSV file (UTF-8, one name,phone per line), or a workbook (.xlsx, .xls, "
+                   ".ods) whose first sheet holds names and phone numbers in its first two "
+                   "columns")
+      ->required()
+      ->check(CLI::ExistingFile);
+  import->callback([options] { options->action = "import";
+});
+
+CLI::App* exp = book->add_subcommand("export", "Write a group's contacts as CSV to stdout");
+exp->add_option("GROUP", options->group, "Group name")->required();
+exp->callback([options] { options->action = "export"; });
+return book;
+}  // namespace
 
 // qx raw: one message as given, the reply header and body printed.
 int RunRaw(const std::string& code, const std::string& body, const parley::LinkTarget& target) {
@@ -78,9 +351,8 @@ std::string FirstCommandWord(int argc, char** argv) {
   return "";
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// Parses the command line and runs the sub-command it names; returns qx's exit status.
+int RunQx(int argc, char** argv) {
   CLI::App app{"qx: talk to the Parley engine over the UI link, as the UI program does."};
   app.require_subcommand(1);
   app.footer(parley::kExitCodesHelp);
@@ -106,7 +378,8 @@ int main(int argc, char** argv) {
   raw->add_option("BODY", body, "Message body (fields separated by <QX>)");
   raw->footer(parley::kExitCodesHelp);
 
-  CLI::App* book = parley::AddBookCommand(app, language);
+  parley::BookOptions book_options;
+  book_options.language = language;
   parley::LoginOptions login_options;
   parley::CheckOptions check_options;
   parley::SendOptions send_options;
@@ -115,11 +388,18 @@ int main(int argc, char** argv) {
   parley::StatsOptions stats_options;
   parley::ExcelOptions excel_options;
   login_options.language = check_options.language = send_options.language = excel_options.language =
-      language;
+      results_options.language = stats_options.language = language;
   login_options.prompt = terminal;
   std::ostream& out = std::cout;
   std::ostream& err = std::cerr;
   const std::vector<std::pair<CLI::App*, std::function<int()>>> commands = {
+      {parley::AddBookCommand(app, &book_options),
+       [&] {
+         if (!book_options.file_given) {
+           parley::ChooseBookFile(target, language, &book_options.file, err);
+         }
+         return parley::RunBookCommand(book_options, out, err);
+       }},
       {raw, [&] { return RunRaw(code, body, target); }},
       {parley::AddLoginCommand(app, &login_options),
        [&] { return parley::RunLoginCommand(login_options, target, out, err); }},
@@ -136,13 +416,15 @@ int main(int argc, char** argv) {
        [&] { return parley::RunResultsCommand(results_options, target, out, err); }},
       {parley::AddStatsCommand(app, &stats_options),
        [&] { return parley::RunStatsCommand(stats_options, target, out, err); }},
+      {app.add_subcommand("status",
+                          "Show the login, the engine, its address book and the last job (STATE)")
+           ->footer(parley::kExitCodesHelp),
+       [&] { return parley::RunStatusCommand(language, target, out, err); }},
       {parley::AddQuitCommand(app), [&] { return parley::RunEndCommand(1, target, out, err); }},
   };
 
   try {
     app.parse(argc, argv);
-  } catch (const CLI::RuntimeError& e) {
-    return e.get_exit_code();  // qx book reports its own failures
   } catch (const CLI::ParseError& e) {
     const std::string word = FirstCommandWord(argc, argv);
     bool known = false;
@@ -169,9 +451,13 @@ int main(int argc, char** argv) {
   }
   send_options.confirm = terminal && !send_options.yes;
   excel_options.confirm = terminal && !excel_options.yes;
-  if (book->parsed()) return parley::kExitOk;  // done while parsing
   for (const auto& [command, run] : commands) {
     if (command->parsed()) return run();
   }
   return parley::kExitUsage;
 }
+
+}  // namespace parley
+}  // namespace parley
+
+int main(int argc, char** argv) { return parley::RunQx(argc, argv); }

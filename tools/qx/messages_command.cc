@@ -2,8 +2,6 @@
 
 #include <ostream>
 
-#include <CLI/CLI.hpp>
-
 #include "client/message_text.h"
 #include "protocol/query_requests.h"
 #include "qx/exit_codes.h"
@@ -54,46 +52,6 @@ std::string AfterField(std::string_view text, size_t n) {
 }
 
 }  // namespace
-
-CLI::App* AddMessagesCommand(CLI::App& app, MessagesOptions* options) {
-  CLI::App* messages =
-      app.add_subcommand("messages", "Browse saved messages and the catalogue of ready-made texts");
-  messages->require_subcommand(1);
-  messages->footer(kExitCodesHelp);
-
-  CLI::App* saved = messages->add_subcommand("saved", "List your saved messages (MYMSG)");
-  saved->add_option("--type", options->type, "SMS (with the counts of both kinds) or LMS")
-      ->capture_default_str()
-      ->check(CLI::IsMember({"SMS", "LMS"}));
-  saved->callback([options] { options->action = "saved"; });
-
-  CLI::App* save = messages->add_subcommand("save", "Save a message to your box (MYMSG SAVE)");
-  save->add_option("--text", options->text, "Message text")->required();
-  save->add_option("--subject", options->subject, "Subject");
-  save->add_option("--type", options->type, "SMS or LMS")
-      ->capture_default_str()
-      ->check(CLI::IsMember({"SMS", "LMS"}));
-  save->callback([options] { options->action = "save"; });
-
-  CLI::App* catalogue =
-      messages->add_subcommand("catalogue", "Browse the catalogue of ready-made texts (EMOTN)");
-  catalogue->add_option("--category", options->type, "Category")->capture_default_str();
-  catalogue->add_option("--group", options->group,
-                        "Group number; without it: the group list and the first group");
-  catalogue->callback([options] { options->action = "catalogue"; });
-
-  for (CLI::App* sub : {saved, catalogue}) {
-    sub->add_option("--page", options->page, "Page, from 1")
-        ->capture_default_str()
-        ->check(CLI::Range(1, 1000000));
-    sub->add_option("--size", options->size, "Rows per page")
-        ->capture_default_str()
-        ->check(CLI::Range(1, 1000));
-    sub->footer(kExitCodesHelp);
-  }
-  save->footer(kExitCodesHelp);
-  return messages;
-}
 
 std::pair<std::string, std::string> MessagesRequest(const MessagesOptions& o) {
   const std::string page = std::to_string(o.page);

@@ -8,10 +8,6 @@
 
 #include "qx/link_session.h"
 
-namespace CLI {
-class App;
-}
-
 namespace parley {
 
 struct MessagesOptions {
@@ -23,8 +19,6 @@ struct MessagesOptions {
   std::string text;  // save
   std::string subject;
 };
-
-CLI::App* AddMessagesCommand(CLI::App& app, MessagesOptions* options);
 
 // The MYMSG or EMOTN request of the action: {code, body}.
 std::pair<std::string, std::string> MessagesRequest(const MessagesOptions& options);

@@ -24,17 +24,27 @@ class QxEngineTest : public ::testing::Test {
   void SetUp() override {
     target_.port = testing::FreePort();
     target_.timeout_seconds = 20;
-    engine_ = std::make_unique<testing::ChildProcess>(
-        testing::EngineBinary(),
-        std::vector<std::string>{"--link-port", std::to_string(target_.port), "--ui-program",
-                                 "none", "--home", dir_.path().string(), "--web-base",
-                                 web_.base_url(), "--web-port", std::to_string(web_.port()),
-                                 "--gateway", "127.0.0.1:" + std::to_string(gate_.port()),
-                                 "--gateway-timeout", "2"},
-        dir_.path() / "engine.log");
+    engine_ = StartEngine(dir_.path(), target_.port, web_, gate_.port());
     ASSERT_TRUE(engine_->WaitForLog("listening on", 10000)) << engine_->Log();
   }
 
+ public:
+  // The engine binary on link port `port` with its home in dir, against web and a gateway on
+  // gate_port (2 s gateway time-out); wait for "listening on" in its log.
+  static std::unique_ptr<testing::ChildProcess> StartEngine(const std::filesystem::path& dir,
+                                                            uint16_t port,
+                                                            const testing::WebSim& web,
+                                                            uint16_t gate_port) {
+    return std::make_unique<testing::ChildProcess>(
+        testing::EngineBinary(),
+        std::vector<std::string>{
+            "--link-port", std::to_string(port), "--ui-program", "none", "--home", dir.string(),
+            "--web-base", web.base_url(), "--web-port", std::to_string(web.port()), "--gateway",
+            "127.0.0.1:" + std::to_string(gate_port), "--gateway-timeout", "2"},
+        dir / "engine.log");
+  }
+
+ protected:
   // Runs a sub-command, keeping its output in out_ and err_.
   template <typename Run>
   int Qx(Run run) {

@@ -2,11 +2,10 @@
 
 #include <ostream>
 
-#include <CLI/CLI.hpp>
-
 #include "protocol/query_requests.h"
 #include "qx/exit_codes.h"
 #include "qx/reply_text.h"
+#include "qx/status_command.h"
 #include "qx/text_table.h"
 
 namespace parley {
@@ -37,33 +36,20 @@ bool SplitMonth(const std::string& text, std::string* year, std::string* month) 
   return true;
 }
 
+// Asks code with body on a new session once the engine says a login is active: kExitOk with
+// *reply, kExitRefused when no login is active, kExitNoEngine.
+int AskLoggedIn(const LinkTarget& target, std::string_view who, std::string_view code,
+                std::string_view body, Language language, std::string* reply, std::ostream& err) {
+  LinkSession session(target, err);
+  if (!session.Open()) return kExitNoEngine;
+  bool connection_failed = false;
+  if (!RequireLogin(session, who, language, err, &connection_failed)) {
+    return connection_failed ? kExitNoEngine : kExitRefused;
+  }
+  return session.Ask(code, body, reply) ? kExitOk : kExitNoEngine;
+}
+
 }  // namespace
-
-CLI::App* AddResultsCommand(CLI::App& app, ResultsOptions* options) {
-  CLI::App* results = app.add_subcommand("results", "Show the results of past sends (SENDL)");
-  results->add_option("--from", options->from, "First day, e.g. 2024-03-01");
-  results->add_option("--to", options->to, "Last day");
-  results->add_option("--kind", options->kind, "SMS, LMS or MMS")
-      ->check(CLI::IsMember({"SMS", "LMS", "MMS"}));
-  results->add_option("--result", options->result, "Result code (0 done, 1 failed, 2 waiting)");
-  results->add_option("--phone", options->phone, "Only sends from this number");
-  results->add_option("--page", options->page, "Page, from 1")
-      ->capture_default_str()
-      ->check(CLI::Range(1, 1000000));
-  results->add_option("--size", options->size, "Rows per page")
-      ->capture_default_str()
-      ->check(CLI::Range(1, 1000));
-  results->footer(kExitCodesHelp);
-  return results;
-}
-
-CLI::App* AddStatsCommand(CLI::App& app, StatsOptions* options) {
-  CLI::App* stats = app.add_subcommand("stats", "Show the daily usage statistics (CASHL)");
-  stats->add_option("--from", options->from, "First month, YYYY-MM");
-  stats->add_option("--to", options->to, "Last month, YYYY-MM");
-  stats->footer(kExitCodesHelp);
-  return stats;
-}
 
 std::string ResultsBody(const ResultsOptions& o) {
   return protocol::SendResultsRequest{
@@ -85,7 +71,11 @@ bool StatsBody(const StatsOptions& o, std::string* body) {
 int RunResultsCommand(const ResultsOptions& options, const LinkTarget& target, std::ostream& out,
                       std::ostream& err) {
   std::string reply;
-  if (!AskOnce(target, "SENDL", ResultsBody(options), &reply, err)) return kExitNoEngine;
+  if (const int status = AskLoggedIn(target, "results", "SENDL", ResultsBody(options),
+                                     options.language, &reply, err);
+      status != kExitOk) {
+    return status;
+  }
   // "1<QX>" four comma-separated totals "<DATA>", then rows of seven fields, each ending "<END>".
   const size_t data = reply.find(kDataTag);
   if (data == std::string::npos) {
@@ -125,7 +115,10 @@ int RunStatsCommand(const StatsOptions& options, const LinkTarget& target, std::
     return kExitUsage;
   }
   std::string reply;
-  if (!AskOnce(target, "CASHL", body, &reply, err)) return kExitNoEngine;
+  if (const int status = AskLoggedIn(target, "stats", "CASHL", body, options.language, &reply, err);
+      status != kExitOk) {
+    return status;
+  }
   // The web service's rows as they come: day, short, long and picture messages, all; the last
   // row holds the totals.
   TextTable table({"Day", "SMS", "LMS", "MMS", "All"});

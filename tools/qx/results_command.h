@@ -6,11 +6,8 @@
 #include <iosfwd>
 #include <string>
 
+#include "client/messages.h"
 #include "qx/link_session.h"
-
-namespace CLI {
-class App;
-}
 
 namespace parley {
 
@@ -22,15 +19,14 @@ struct ResultsOptions {
   std::string phone;   // only jobs whose sender number contains this
   int page = 1;
   int size = 20;
+  Language language = Language::kEnglish;
 };
 
 struct StatsOptions {
   std::string from;  // start month YYYY-MM; empty: no bound
   std::string to;    // end month
+  Language language = Language::kEnglish;
 };
-
-CLI::App* AddResultsCommand(CLI::App& app, ResultsOptions* options);
-CLI::App* AddStatsCommand(CLI::App& app, StatsOptions* options);
 
 // The SENDL body: selector 1 (totals and list), the dates, kind, result code, page, page size,
 // an empty number flag and the phone.
@@ -40,8 +36,9 @@ std::string ResultsBody(const ResultsOptions& options);
 // YYYY-MM (or YYYYMM).
 bool StatsBody(const StatsOptions& options, std::string* body);
 
-// Return kExitOk, kExitRefused for a reply that is not in the expected form, kExitUsage,
-// kExitNoEngine.
+// Both need a login: when the engine says none is active they print "not logged in" and return
+// kExitRefused. Return kExitOk, kExitRefused for a reply that is not in the expected form,
+// kExitUsage, kExitNoEngine.
 int RunResultsCommand(const ResultsOptions& options, const LinkTarget& target, std::ostream& out,
                       std::ostream& err);
 int RunStatsCommand(const StatsOptions& options, const LinkTarget& target, std::ostream& out,

@@ -14,8 +14,6 @@
 #include <ostream>
 #include <system_error>
 
-#include <CLI/CLI.hpp>
-
 #include "client/message_text.h"
 #include "client/picture_check.h"
 #include "client/reservation.h"
@@ -25,9 +23,12 @@
 #include "qx/check_command.h"
 #include "qx/exit_codes.h"
 #include "qx/group_check.h"
+#include "qx/interrupt.h"
 #include "qx/link_session.h"
 #include "qx/reply_text.h"
 #include "qx/send_input.h"
+#include "qx/send_progress.h"
+#include "qx/status_command.h"
 #include "qx/terminal.h"
 #include "send/direct_send.h"
 #include "send/gateway_records.h"
@@ -115,57 +116,6 @@ bool StagePictures(const std::vector<std::string>& images, const std::string& ho
     names->push_back(source.filename().string());
   }
   return true;
-}
-
-CLI::App* AddSendCommand(CLI::App& app, SendOptions* options) {
-  CLI::App* send = app.add_subcommand(
-      "send",
-      "Check and send a message: the numbers, text, reservation and pictures are checked first, "
-      "then the engine's send check (with --group: the groups are checked in the engine's address "
-      "book; the engine takes the job and cannot tell its result)");
-  send->add_option("--to", options->to,
-                   "Recipient numbers, separated by commas, semicolons or new lines (spaces are "
-                   "part of a number)")
-      ->allow_extra_args(false);
-  send->add_option("--to-file", options->to_file,
-                   "File of recipient numbers: one a line, or with --to-column a column of a CSV "
-                   "or workbook")
-      ->check(CLI::ExistingFile);
-  send->add_option("--to-column", options->to_column, "Column of --to-file holding the numbers");
-  send->add_option("--group", options->groups,
-                   "Address-book group names, separated by commas (sends with ASEND)")
-      ->allow_extra_args(false);
-  auto* text = send->add_option("--text", options->text, "Message text");
-  auto* text_file = send->add_option("--text-file", options->text_file, "File of the message text")
-                        ->check(CLI::ExistingFile);
-  text->excludes(text_file);
-  send->add_option("--image", options->images, "JPEG picture file (up to three)")
-      ->allow_extra_args(false);
-  send->add_option("--title", options->title, "Title");
-  send->add_option("--callback", options->callback, "Callback (sender) number");
-  send->add_option("--reserve", options->reserve,
-                   "Reservation: YYYY-MM-DD HH:MM, YYYY-MM-DDTHH:MM or YYYYMMDDHHMM; empty sends "
-                   "now");
-  send->add_option("--home", options->home, "The engine's home, where pictures are staged");
-  send->add_option("--login", options->login, "Log in with this id first");
-  send->add_option("--password", options->password, "Password for --login");
-  send->add_flag("--check", options->check_only, "Only run the send check");
-  send->add_flag("--dry-run", options->dry_run,
-                 "Check everything and show what would be sent, but send nothing");
-  send->add_flag("--yes,-y", options->yes,
-                 "Send without asking (qx asks only when standard input is a terminal)");
-  send->add_flag("--keep-duplicates", options->keep_duplicates,
-                 "Send to a number as often as it is listed");
-  send->add_option("--sms-bytes", options->limits.sms_bytes,
-                   "Longest text sent as SMS, in CP949 bytes")
-      ->capture_default_str()
-      ->check(CLI::Range(size_t{1}, kMaxTextBytes));
-  send->add_option("--lms-bytes", options->limits.lms_bytes,
-                   "Longest text sent as LMS or MMS, in CP949 bytes")
-      ->capture_default_str()
-      ->check(CLI::Range(size_t{1}, kLmsBytes));
-  send->footer(kExitCodesHelp);
-  return send;
 }
 
 int SendMode(const SendOptions& options) {
@@ -369,12 +319,45 @@ int RunSendCommand(const SendOptions& given, const LinkTarget& target, std::ostr
   }
 
   const std::string label = "sending " + std::to_string(options.to.size()) + " message(s)...";
-  if (!session.Ask("DSEND", body, &reply, label)) return kExitNoEngine;
-  // The pipeline's text, then the six account fields.
+  return RunJobSend(session, "DSEND", body, label, options.progress, "", lang, out, err);
+}
+
+int RunJobSend(LinkSession& session, std::string_view code, std::string_view body,
+               std::string_view label, std::string_view progress, std::string_view success_text,
+               Language language, std::ostream& out, std::ostream& err) {
+  SendWatch watch;
+  watch.progress = ShowProgress(progress, ::isatty(1) == 1);
+  watch.language = language;
+  SendWait wait;
+  std::string reply;
+  {
+    InterruptWatch interrupts(kExitCancelled);
+    watch.cancel_requested = [&interrupts] { return interrupts.requested(); };
+    if (!session.AskSend(code, body, &reply, label, watch, &wait)) return kExitNoEngine;
+  }
+  // The pipeline's text, then the six account fields. How the job ended comes from STATE.
   const std::string text = reply.substr(0, reply.find(kFieldSep));
-  out << (text.empty() ? std::string("nothing sent") : AnsiToUtf8(text)) << "\n";
-  if (ParseAccountTail(reply, &info)) PrintAccount(info, lang, out);
-  return text.empty() || text == kSendFailedText ? kExitRefused : kExitOk;
+  const bool failed = text.empty() || text == kSendFailedText ||
+                      (!success_text.empty() && text.find(success_text) == std::string::npos);
+  EngineState state;
+  const bool have_state = (wait.cancel_sent || failed) && AskEngineState(session, &state);
+  const std::string gateway_failure = have_state ? GatewayFailureText(state, language) : "";
+  if (!gateway_failure.empty()) {
+    out << gateway_failure << "\n";
+  } else {
+    out << (text.empty() ? std::string("nothing sent") : AnsiToUtf8(text)) << "\n";
+  }
+  AccountInfo info;
+  if (ParseAccountTail(reply, &info)) PrintAccount(info, language, out);
+  if (wait.cancel_sent) {
+    if (have_state) {
+      out << Text(language, Msg::kSendCancelled,
+                  {std::to_string(state.sent), std::to_string(state.total)})
+          << "\n";
+    }
+    return kExitCancelled;
+  }
+  return failed ? kExitRefused : kExitOk;
 }
 
 }  // namespace parley

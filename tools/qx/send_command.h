@@ -15,10 +15,6 @@
 #include "client/messages.h"
 #include "qx/link_session.h"
 
-namespace CLI {
-class App;
-}
-
 namespace parley {
 
 struct SendOptions {
@@ -40,12 +36,10 @@ struct SendOptions {
   bool dry_run = false;  // stop after the send check
   bool yes = false;      // --yes: never ask
   bool confirm = false;  // ask before sending (set when stdin is a terminal and --yes is absent)
+  std::string progress = "auto";  // progress line: auto (stdout a terminal), always or never
   TextLimits limits;
   Language language = Language::kEnglish;
 };
-
-// Adds the "send" subcommand to app, filling *options when it is parsed.
-CLI::App* AddSendCommand(CLI::App& app, SendOptions* options);
 
 // The DSEND mode of a send: 3 with pictures, 2 for a text over the SMS limit (options.limits) in
 // CP949 bytes, else 1.
@@ -75,6 +69,17 @@ bool StagePictures(const std::vector<std::string>& images, const std::string& ho
 // any answer but yes. Returns -1 when the send should go on.
 int StopBeforeSending(bool dry_run, bool confirm, Language language, std::string_view who,
                       std::ostream& out, std::ostream& err);
+
+// Sends a job (code DSEND, ASEND or ESEND with body) on session and prints its outcome: with the
+// progress line when progress (a --progress mode) says so, and Ctrl-C cancelling the job through
+// the engine (a second Ctrl-C ends qx at once). The reply's text goes to out, or, when the engine
+// reports the send failed and STATE tells how the gateway ended it, that in the user's words; then
+// the account figures. Returns kExitOk when the reply's text is success_text or (empty
+// success_text) any non-empty text but the failure text; kExitCancelled with the count that went
+// out; kExitRefused; kExitNoEngine.
+int RunJobSend(LinkSession& session, std::string_view code, std::string_view body,
+               std::string_view label, std::string_view progress, std::string_view success_text,
+               Language language, std::ostream& out, std::ostream& err);
 
 // Runs the send against the engine at target. Before anything reaches the engine the client
 // core checks the recipients (normalised, duplicates removed unless keep_duplicates), the

@@ -14,6 +14,7 @@
 #include "db/address_book.h"
 #include "gatesim/gate_sim_process.h"
 #include "qx/book_command.h"
+#include "qx/send_input.h"
 #include "testing/engine_process.h"
 #include "websim/web_sim_process.h"
 
@@ -58,6 +59,28 @@ TEST(SendCommandTest, ModeAndBody) {
 }
 
 // A link left in TempIMG under the picture's name is replaced, not written through.
+// Each --to item is named by its value for refusals; a list of thousands must not copy itself
+// into every item (a 100,000-number list took minutes and gigabytes before it reached the engine).
+TEST(SendCommandTest, ToItemsQuoteAShortValueWholeAndALongOneByItsStart) {
+  std::string long_list;
+  for (int i = 0; i < 3000; ++i) long_list += (i > 0 ? "," : "") + std::to_string(1012340000 + i);
+  struct Case {
+    std::string value;
+    size_t item;
+    std::string where;
+  } cases[] = {
+      {"010-1234-5678,홍길동", 1, "--to \"010-1234-5678,홍길동\" item 2"},
+      {long_list, 2999, "--to \"1012340000,1012340001,1012340002,1012340...\" item 3000"},
+      // The cut falls inside a Korean letter: it backs off to the letter's start.
+      {"홍길동홍길동홍길동홍길동홍길동,0", 0, "--to \"홍길동홍길동홍길동홍길동홍...\" item 1"},
+  };
+  for (const Case& c : cases) {
+    const std::vector<SourcedItem> items = ItemsOfToOptions({c.value});
+    ASSERT_GT(items.size(), c.item);
+    EXPECT_EQ(items[c.item].where, c.where);
+  }
+}
+
 TEST(SendCommandTest, StagingAPictureReplacesALinkInsteadOfWritingThroughIt) {
   testing::TempDir dir;
   const std::filesystem::path victim = dir.path() / "victim.txt";

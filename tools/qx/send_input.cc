@@ -52,10 +52,19 @@ bool ColumnCells(const std::string& path, const std::string& column,
 }  // namespace
 
 std::vector<SourcedItem> ItemsOfToOptions(const std::vector<std::string>& values) {
+  // A long list is quoted by its start: every item carries its own copy of the quote.
+  constexpr size_t kQuotedBytes = 40;
   std::vector<SourcedItem> items;
   for (const std::string& value : values) {
+    size_t cut = value.size();
+    if (cut > kQuotedBytes) {
+      cut = kQuotedBytes;
+      while (cut > 0 && (static_cast<unsigned char>(value[cut]) & 0xC0) == 0x80) --cut;
+    }
+    const std::string quote =
+        "--to \"" + value.substr(0, cut) + (cut < value.size() ? "...\"" : "\"");
     for (ListItem& item : SplitNumberList(value)) {
-      const std::string where = "--to \"" + value + "\" item " + std::to_string(item.item);
+      const std::string where = quote + " item " + std::to_string(item.item);
       items.push_back({std::move(item), where});
     }
   }

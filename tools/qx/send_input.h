@@ -18,7 +18,8 @@ struct SourcedItem {
   std::string where;
 };
 
-// The items of the --to values (each split by SplitNumberList) in order.
+// The items of the --to values (each split by SplitNumberList) in order, each named by its
+// value (a value over 40 bytes by its start and "...") and its place in it.
 std::vector<SourcedItem> ItemsOfToOptions(const std::vector<std::string>& values);
 
 // The items of a file: one number a line when column is empty, else the cells of that column of

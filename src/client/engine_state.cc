@@ -1,0 +1,63 @@
+#include "client/engine_state.h"
+
+#include <charconv>
+#include <vector>
+
+#include "protocol/markup.h"
+#include "text/cp949.h"
+
+namespace parley {
+namespace {
+
+std::vector<std::string_view> Fields(std::string_view body) {
+  std::vector<std::string_view> fields;
+  for (;;) {
+    const size_t at = body.find(protocol::kFieldSep);
+    fields.push_back(body.substr(0, at));
+    if (at == std::string_view::npos) return fields;
+    body.remove_prefix(at + protocol::kFieldSep.size());
+  }
+}
+
+// A count field: decimal digits, or empty for 0.
+bool ParseCount(std::string_view text, int64_t* value) {
+  *value = 0;
+  if (text.empty()) return true;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), *value);
+  return ec == std::errc() && end == text.data() + text.size() && *value >= 0;
+}
+
+}  // namespace
+
+bool ParseEngineState(std::string_view body, EngineState* state) {
+  const std::vector<std::string_view> f = Fields(body);
+  if (f.size() != kEngineStateFields || (f[3] != "0" && f[3] != "1")) return false;
+  EngineState s;
+  s.version = AnsiToUtf8(f[0]);
+  s.home = AnsiToUtf8(f[1]);
+  s.book_path = AnsiToUtf8(f[2]);
+  s.logged_in = f[3] == "1";
+  s.login_id = AnsiToUtf8(f[4]);
+  s.command = std::string(f[6]);
+  s.kind = std::string(f[7]);
+  s.outcome = std::string(f[8]);
+  s.gateway_job_id = AnsiToUtf8(f[12]);
+  if (!ParseCount(f[5], &s.job) || !ParseCount(f[9], &s.total) || !ParseCount(f[10], &s.sent) ||
+      !ParseCount(f[11], &s.acknowledged)) {
+    return false;
+  }
+  *state = std::move(s);
+  return true;
+}
+
+std::string GatewayFailureText(const EngineState& state, Language language) {
+  const std::string sent = std::to_string(state.sent);
+  const std::string acknowledged = std::to_string(state.acknowledged);
+  if (state.outcome == "refused") return Text(language, Msg::kGatewayRefused);
+  if (state.outcome == "no-answer") return Text(language, Msg::kGatewayNoAnswer, {sent});
+  if (state.outcome == "closed") return Text(language, Msg::kGatewayClosed, {sent});
+  if (state.outcome == "nack") return Text(language, Msg::kGatewayNack, {acknowledged, sent});
+  return "";
+}
+
+}  // namespace parley
