@@ -12,7 +12,7 @@ asio::awaitable<void> OnEnd(Engine& engine, int value) {
     // Ends the login at the web service; the reply is not read. The engine keeps its login id
     // and password, but no send may go out until the next passed send check.
     engine.session().set_send_permission(0);
-    engine.services().web().Logout();
+    co_await engine.services().web().Logout();
     co_return;
   }
   engine.link().SendToUi(MakeMessage(kCommandCodes[kCmdEndQx], "EXIT"));

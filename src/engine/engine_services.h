@@ -10,6 +10,7 @@
 
 #include "db/address_book.h"
 #include "engine/engine_config.h"
+#include "engine/workbook_worker.h"
 #include "excel/workbook_loader.h"
 #include "send/gateway_job.h"
 #include "web/web_service.h"
@@ -33,8 +34,10 @@ class EngineServices {
   WebService& web() { return web_; }
   // The address book, "QXBOOK.mdb" in the current directory; opened on first use.
   AddressBook& address_book() { return address_book_; }
-  // The last workbook read, kept while its file is unchanged.
+  // The last workbook read, kept while its file is unchanged. Used on the workbook worker only.
   WorkbookCache& workbooks() { return workbooks_; }
+  // The thread that loads and queries workbooks.
+  WorkbookWorker& workbook_worker() { return workbook_worker_; }
 
   // Where and as whom the engine's sends go: the gateway of the configuration, the engine
   // directory, and the session's login id and password.
@@ -46,6 +49,8 @@ class EngineServices {
   WebService web_;
   AddressBook address_book_{AddressBook::kFileName};
   WorkbookCache workbooks_;
+  // Last: destroyed first, so that no task outlives what it uses.
+  WorkbookWorker workbook_worker_;
 };
 
 }  // namespace parley
