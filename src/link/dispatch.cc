@@ -35,7 +35,10 @@ void CommandDispatcher::SetHandler(int number, CommandHandler handler) {
 asio::awaitable<std::string> CommandDispatcher::Dispatch(std::string header, CommandBody body) {
   const int n = FindCommand(header);
   const bool turn = TakesTurn(n, body);
-  if (turn) co_await turn_.Take();
+  if (turn) {
+    co_await turn_.Take();
+    if (reply_room_) co_await reply_room_();
+  }
   std::string reply_body;
   std::exception_ptr error;
   try {

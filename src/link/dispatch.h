@@ -39,6 +39,8 @@ class CommandDispatcher {
   // handler answers with an empty body.
   void SetHandler(int number, CommandHandler handler);
   void SetEndHandler(EndHandler handler) { end_handler_ = std::move(handler); }
+  // What a command awaits once it has its turn, before it runs: room for its reply on the link.
+  void SetReplyRoom(std::function<asio::awaitable<void>()> wait) { reply_room_ = std::move(wait); }
 
   // Returns the complete reply (header and body) to a message, or an empty text when there is no
   // reply to send (the ENDQX handler ended the engine and answered by itself). `header` is the
@@ -54,6 +56,7 @@ class CommandDispatcher {
 
   std::array<CommandHandler, kCommandCount> handlers_;
   EndHandler end_handler_;
+  std::function<asio::awaitable<void>()> reply_room_;
   CommandTurn turn_;
 };
 
