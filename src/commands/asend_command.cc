@@ -54,10 +54,11 @@ asio::awaitable<std::string> OnASend(Engine& engine, std::string body) {
   if (protocol::IsSendingMode(mode)) {
     BookGroups groups(engine.services().address_book());
     // The job id is only logged by the pipeline; the UI program gets the account figures.
-    co_await SendGroup(engine.services().MakeSendSetup(engine.session()), groups,
-                       GroupOrderOf(protocol::GroupSendRequest::Parse(body)));
+    co_await engine.link().dispatcher().turn().Aside(
+        SendGroup(engine.services().MakeSendSetup(engine.session()), groups,
+                  GroupOrderOf(protocol::GroupSendRequest::Parse(body))));
   }
-  co_return protocol::SendReply("", RefreshUserInfo(engine));
+  co_return protocol::SendReply("", co_await RefreshUserInfo(engine));
 }
 
 }  // namespace parley

@@ -32,11 +32,12 @@ void InstallCommandHandlers(Engine& engine) {
     return SyncHandler(
         [&engine, handler](const std::string& text) { return handler(engine, text); });
   };
-  auto web = [&engine](std::string (*handler)(EngineServices&, const std::string&)) {
-    return SyncHandler(
-        [&engine, handler](const std::string& text) { return handler(engine.services(), text); });
+  // The handlers that await the web service.
+  auto web = [&engine](asio::awaitable<std::string> (*handler)(EngineServices&, std::string)) {
+    return
+        [&engine, handler](CommandBody b) { return handler(engine.services(), std::move(b.text)); };
   };
-  d.SetHandler(kCmdLogin, sync(&OnLogin));
+  d.SetHandler(kCmdLogin, [&engine](CommandBody b) { return OnLogin(engine, std::move(b.text)); });
   d.SetHandler(kCmdAddrB, sync(&OnAddrB));
   d.SetHandler(kCmdMyMsg, web(&OnMyMsg));
   d.SetHandler(kCmdEmotn, web(&OnEmotn));

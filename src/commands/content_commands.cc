@@ -17,54 +17,55 @@ constexpr int kListSelector = 2;    // the list alone
 
 }  // namespace
 
-std::string OnMyMsg(EngineServices& services, const std::string& body) {
+asio::awaitable<std::string> OnMyMsg(EngineServices& services, std::string body) {
   WebService& web = services.web();
   if (protocol::SaveMessageRequest::Matches(body)) {
     const protocol::SaveMessageRequest r = protocol::SaveMessageRequest::Parse(body);
-    return protocol::SaveMessageReply(web.SaveMessage(r.text, r.subject, r.type));
+    co_return protocol::SaveMessageReply(co_await web.SaveMessage(r.text, r.subject, r.type));
   }
   const protocol::SavedMessagesRequest r = protocol::SavedMessagesRequest::Parse(body);
-  if (!r.Known()) return std::string();
+  if (!r.Known()) co_return std::string();
   if (r.kind == "CNT") {
-    const std::string sms = web.SavedCount(kSmsType);
-    const std::string lms = web.SavedCount(kLmsType);
-    return protocol::SavedCountsReply(sms, lms, web.SavedPage(kSmsType, r.page, r.page_size));
+    const std::string sms = co_await web.SavedCount(kSmsType);
+    const std::string lms = co_await web.SavedCount(kLmsType);
+    co_return protocol::SavedCountsReply(sms, lms,
+                                         co_await web.SavedPage(kSmsType, r.page, r.page_size));
   }
-  return protocol::SavedPageReply(r.kind, web.SavedPage(r.kind, r.page, r.page_size));
+  co_return protocol::SavedPageReply(r.kind, co_await web.SavedPage(r.kind, r.page, r.page_size));
 }
 
-std::string OnEmotn(EngineServices& services, const std::string& body) {
+asio::awaitable<std::string> OnEmotn(EngineServices& services, std::string body) {
   WebService& web = services.web();
   if (protocol::CatalogueFirstRequest::Matches(body)) {
     const protocol::CatalogueFirstRequest r = protocol::CatalogueFirstRequest::Parse(body);
-    const std::string categories = web.CatalogueTypes(r.type);
-    const std::string count = web.CatalogueCount(kAllGroups, r.type);
-    return protocol::CatalogueFirstReply(
-        categories, count, web.CataloguePage(kAllGroups, r.type, r.page, r.page_size));
+    const std::string categories = co_await web.CatalogueTypes(r.type);
+    const std::string count = co_await web.CatalogueCount(kAllGroups, r.type);
+    co_return protocol::CatalogueFirstReply(
+        categories, count, co_await web.CataloguePage(kAllGroups, r.type, r.page, r.page_size));
   }
   const protocol::CataloguePageRequest r = protocol::CataloguePageRequest::Parse(body);
-  const std::string count = web.CatalogueCount(r.group, r.type);
-  return protocol::CataloguePageReply(count,
-                                      web.CataloguePage(r.group, r.type, r.page, r.page_size));
+  const std::string count = co_await web.CatalogueCount(r.group, r.type);
+  co_return protocol::CataloguePageReply(
+      count, co_await web.CataloguePage(r.group, r.type, r.page, r.page_size));
 }
 
-std::string OnSendL(EngineServices& services, const std::string& body) {
+asio::awaitable<std::string> OnSendL(EngineServices& services, std::string body) {
   WebService& web = services.web();
   const protocol::SendResultsRequest r = protocol::SendResultsRequest::Parse(body);
   const StatQuery query{r.from, r.to, r.type, r.result, r.number_flag, r.phone};
   std::string totals_line;
   if (r.selector == kResultSelector) {
-    totals_line = protocol::ResultTotalsLine(r.selector, web.ResultTotals(r.from, r.to));
+    totals_line = protocol::ResultTotalsLine(r.selector, co_await web.ResultTotals(r.from, r.to));
   } else if (r.selector != kListSelector) {
-    totals_line = protocol::ResultTotalsLine(r.selector, web.StatTotals(query));
+    totals_line = protocol::ResultTotalsLine(r.selector, co_await web.StatTotals(query));
   }
-  return protocol::SendResultsReply(r.selector, totals_line,
-                                    web.StatPage(query, r.page, r.page_size));
+  co_return protocol::SendResultsReply(r.selector, totals_line,
+                                       co_await web.StatPage(query, r.page, r.page_size));
 }
 
-std::string OnCashL(EngineServices& services, const std::string& body) {
+asio::awaitable<std::string> OnCashL(EngineServices& services, std::string body) {
   const protocol::UsageRequest r = protocol::UsageRequest::Parse(body);
-  return services.web().DailyStat(r.start_year, r.start_month, r.end_year, r.end_month);
+  co_return co_await services.web().DailyStat(r.start_year, r.start_month, r.end_year, r.end_month);
 }
 
 }  // namespace parley

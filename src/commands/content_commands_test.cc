@@ -9,6 +9,7 @@
 #include <asio/io_context.hpp>
 
 #include "engine/engine_services.h"
+#include "testing/await.h"
 #include "testing/engine_process.h"
 #include "text/cp949.h"
 #include "web/endpoints.h"
@@ -34,7 +35,7 @@ class ContentCommandsTest : public ::testing::Test {
  protected:
   ContentCommandsTest()
       : sim_(dir_.path()), services_(io_.get_executor(), Config()), reader_(sim_.port()) {
-    EXPECT_EQ(services_.web().Login("qxuser", "qxpass"), '1');
+    EXPECT_EQ(testing::Await(io_, services_.web().Login("qxuser", "qxpass")), '1');
     LogIn(reader_);
   }
 
@@ -48,13 +49,13 @@ class ContentCommandsTest : public ::testing::Test {
 
   void LogIn(CWebClient& web) {
     const WebRequest login = RequestFor(sim_.base_url(), Endpoint::kLogin, {"qxuser", "qxpass"});
-    web.PostForm(login.form, login.target.server, login.target.object);
+    testing::Await(io_, web.PostForm(login.form, login.target.server, login.target.object));
     ASSERT_EQ(web.reply().substr(0, 1), "1") << web.reply();
   }
 
   // A page as the web client reads it, fetched on a session of its own.
   std::string Page(const std::string& object) {
-    reader_.GetPage("127.0.0.1", object);
+    testing::Await(io_, reader_.GetPage("127.0.0.1", object));
     return reader_.reply();
   }
 
@@ -74,7 +75,7 @@ class ContentCommandsTest : public ::testing::Test {
   CWebClient reader_;
 };
 
-using Handler = std::string (*)(EngineServices&, const std::string&);
+using Handler = asio::awaitable<std::string> (*)(EngineServices&, std::string);
 
 struct Case {
   Handler handler;
@@ -161,7 +162,7 @@ TEST_F(ContentCommandsTest, RepliesAndRequests) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.body);
     const size_t before = sim_.Requests().size();
-    const std::string reply = c.handler(services_, c.body);
+    const std::string reply = testing::Await(io_, c.handler(services_, c.body));
     EXPECT_EQ(RequestLines(before), c.requests);
     const std::string expected = c.reply();
     if (c.handler == &OnSendL) {
@@ -178,11 +179,11 @@ TEST_F(ContentCommandsTest, RepliesAndRequests) {
 }
 
 TEST_F(ContentCommandsTest, WebMarkupPassesThroughNormalised) {
-  const std::string daily = OnCashL(services_, "2024<QX>3<QX>2024<QX>3");
+  const std::string daily = testing::Await(io_, OnCashL(services_, "2024<QX>3<QX>2024<QX>3"));
   EXPECT_NE(daily.find("<COL>"), std::string::npos) << daily;
   EXPECT_NE(daily.find("<BR>"), std::string::npos) << daily;
   // The catalogue's first page has a text with a backtick and one with "&#39;".
-  const std::string first = OnEmotn(services_, "<FIRST>SMS<QX>1<QX>30");
+  const std::string first = testing::Await(io_, OnEmotn(services_, "<FIRST>SMS<QX>1<QX>30"));
   EXPECT_NE(first.find("&gacct;"), std::string::npos) << first;
   EXPECT_EQ(first.find('`'), std::string::npos) << first;
   EXPECT_EQ(first.find("&#39;"), std::string::npos) << first;
@@ -191,11 +192,12 @@ TEST_F(ContentCommandsTest, WebMarkupPassesThroughNormalised) {
 TEST_F(ContentCommandsTest, AFailedRequestLeavesItsPlaceEmpty) {
   sim_.Control("/_sim/stall?seconds=5&count=1");
   // The save times out: nothing between the apostrophes to pass on.
-  EXPECT_EQ(OnMyMsg(services_, "SAVE<QX>hello<QX>subject<QX>SMS"), "SAVE<QX>");
+  EXPECT_EQ(testing::Await(io_, OnMyMsg(services_, "SAVE<QX>hello<QX>subject<QX>SMS")), "SAVE<QX>");
   sim_.Control("/_sim/fail?mode=close&count=1");
-  EXPECT_EQ(OnMyMsg(services_, "CNT<QX>1<QX>1").substr(0, 12), "CNT<QX><QX>3");
+  EXPECT_EQ(testing::Await(io_, OnMyMsg(services_, "CNT<QX>1<QX>1")).substr(0, 12), "CNT<QX><QX>3");
   sim_.Control("/_sim/fail?mode=close&count=2");
-  EXPECT_EQ(OnSendL(services_, "3<QX>20240301<QX>20240331<QX><QX><QX>1<QX>3"), "3<QX>,0,0,<DATA>");
+  EXPECT_EQ(testing::Await(io_, OnSendL(services_, "3<QX>20240301<QX>20240331<QX><QX><QX>1<QX>3")),
+            "3<QX>,0,0,<DATA>");
 }
 
 }  // namespace

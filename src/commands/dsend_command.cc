@@ -17,16 +17,16 @@
 
 namespace parley {
 
-std::string SendCheck(Engine& engine, const protocol::SendCheckRequest& request) {
+asio::awaitable<std::string> SendCheck(Engine& engine, protocol::SendCheckRequest request) {
   const SendCheckAnswer answer =
-      engine.services().web().CheckSendable(request.kind, request.count, request.reserve);
+      co_await engine.services().web().CheckSendable(request.kind, request.count, request.reserve);
   engine.session().set_send_permission(answer.allowed ? 1 : 0);
-  return protocol::SendCheckReply(answer.text, request, RefreshUserInfo(engine));
+  co_return protocol::SendCheckReply(answer.text, request, co_await RefreshUserInfo(engine));
 }
 
-std::string AfterSend(Engine& engine, std::string_view result, std::string_view report) {
-  engine.services().web().ReportSent(report);
-  return protocol::SendReply(result, RefreshUserInfo(engine));
+asio::awaitable<std::string> AfterSend(Engine& engine, std::string result, std::string report) {
+  co_await engine.services().web().ReportSent(report);
+  co_return protocol::SendReply(result, co_await RefreshUserInfo(engine));
 }
 
 std::optional<std::string> RefuseSend(const Engine& engine, const JobPolicy& policy, int mode,
@@ -43,7 +43,7 @@ std::optional<std::string> RefuseSend(const Engine& engine, const JobPolicy& pol
 asio::awaitable<std::string> OnDSend(Engine& engine, std::string body) {
   const int mode = protocol::SendModeOf(body);
   if (mode == protocol::kSendCheck) {
-    co_return SendCheck(engine, protocol::SendCheckRequest::Parse(body));
+    co_return co_await SendCheck(engine, protocol::SendCheckRequest::Parse(body));
   }
 
   std::string report;
@@ -51,13 +51,13 @@ asio::awaitable<std::string> OnDSend(Engine& engine, std::string body) {
   if (!result) {
     DirectOrder order = DirectOrderOf(protocol::DirectSendRequest::Parse(body));
     const SendKind kind = order.kind;
-    const SendResult sent =
-        co_await SendDirect(engine.services().MakeSendSetup(engine.session()), std::move(order));
+    const SendResult sent = co_await engine.link().dispatcher().turn().Aside(
+        SendDirect(engine.services().MakeSendSetup(engine.session()), std::move(order)));
     result = SendAnswer(sent, kDirectJob, kind);
     report = sent.report;
     for (const std::string& number : sent.recent) engine.session().recent_numbers().Add(number);
   }
-  co_return AfterSend(engine, *result, report);
+  co_return co_await AfterSend(engine, *result, report);
 }
 
 }  // namespace parley

@@ -17,11 +17,11 @@ struct JobPolicy;
 
 // The send check of DSEND and ESEND (mode 4): asks the web service, stores 1 (the answer starts
 // with '1') or 0 in the session's send permission and answers the check's reply.
-std::string SendCheck(Engine& engine, const protocol::SendCheckRequest& request);
+asio::awaitable<std::string> SendCheck(Engine& engine, protocol::SendCheckRequest request);
 
 // The reply of a DSEND or ESEND: posts the sent report (also an empty one), then the send's
 // result text (empty when nothing was tried) and the account figures.
-std::string AfterSend(Engine& engine, std::string_view result, std::string_view report);
+asio::awaitable<std::string> AfterSend(Engine& engine, std::string result, std::string report);
 
 // Decides whether a DSEND or ESEND body of `mode` (`command` names it in the log) sends under
 // `policy`. Returns the result text of one that does not: empty for a mode that does not send or

@@ -13,7 +13,7 @@ asio::awaitable<void> OnEnd(Engine& engine, int value) {
     // and password, but no send may go out until the next passed send check.
     engine.session().set_send_permission(0);
     engine.session().set_logged_in(false);
-    engine.services().web().Logout();
+    co_await engine.services().web().Logout();
     co_return;
   }
   engine.link().SendToUi(MakeMessage(kCommandCodes[kCmdEndQx], "EXIT"));

@@ -11,7 +11,7 @@
 
 namespace parley {
 
-std::string OnLogin(Engine& engine, const std::string& body) {
+asio::awaitable<std::string> OnLogin(Engine& engine, std::string body) {
   if (protocol::LoginRequest::AsksSavedId(body)) {
     std::string saved;
     try {
@@ -21,23 +21,23 @@ std::string OnLogin(Engine& engine, const std::string& body) {
       // A broken address book must not keep the user from logging in: no id is offered.
       spdlog::error("address book: cannot read the saved login id: {}", AnsiToUtf8(e.what()));
     }
-    return protocol::SavedIdReply(saved);
+    co_return protocol::SavedIdReply(saved);
   }
-  return DoLogin(engine, protocol::LoginRequest::Parse(body));
+  co_return co_await DoLogin(engine, protocol::LoginRequest::Parse(body));
 }
 
-std::string DoLogin(Engine& engine, const protocol::LoginRequest& request) {
+asio::awaitable<std::string> DoLogin(Engine& engine, protocol::LoginRequest request) {
   const std::string home = Utf8ToAnsi(engine.services().GetModuleDir());
   engine.session().SetLogin(request.id, request.password);
-  const char code = engine.services().web().Login(request.id, request.password);
+  const char code = co_await engine.services().web().Login(request.id, request.password);
   if (code != '1') {
     // The id and password now in the engine were refused: no send may go out under them.
     engine.session().set_send_permission(0);
     engine.session().set_logged_in(false);
-    return protocol::LoginRefusedReply(code, home);
+    co_return protocol::LoginRefusedReply(code, home);
   }
   engine.session().set_logged_in(true);
-  const protocol::AccountFigures figures = RefreshUserInfo(engine);
+  const protocol::AccountFigures figures = co_await RefreshUserInfo(engine);
   AddressBook& book = engine.services().address_book();
   book.EnsureUserTable(engine.session().login_id());
   if (request.save) {
@@ -46,11 +46,11 @@ std::string DoLogin(Engine& engine, const protocol::LoginRequest& request) {
     book.SaveID_Reset();
   }
   LoadRecentList(engine);
-  return protocol::LoginAcceptedReply(figures, home);
+  co_return protocol::LoginAcceptedReply(figures, home);
 }
 
-protocol::AccountFigures RefreshUserInfo(Engine& engine) {
-  return engine.services().web().UserInfo();
+asio::awaitable<protocol::AccountFigures> RefreshUserInfo(Engine& engine) {
+  co_return co_await engine.services().web().UserInfo();
 }
 
 }  // namespace parley

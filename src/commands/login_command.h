@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include <asio/awaitable.hpp>
+
 #include "protocol/query_requests.h"
 #include "protocol/replies.h"
 
@@ -16,7 +18,7 @@ class Engine;
 // "1<QX>" + id + "<QX>" when one is saved. Otherwise the body is id, password and optionally
 // "SAVE" (separated by "<QX>"), the user is logged in (DoLogin) and the reply ends with the
 // engine directory and "<QX>".
-std::string OnLogin(Engine& engine, const std::string& body);
+asio::awaitable<std::string> OnLogin(Engine& engine, std::string body);
 
 // Logs in with the LOGIN request. Stores the login id and password in the engine whether or not
 // the web service accepts them. Accepted: prepares the user's table in the address book, saves
@@ -24,10 +26,10 @@ std::string OnLogin(Engine& engine, const std::string& body);
 // figures. Refused: the send permission is taken back (DSEND and ESEND send nothing until the
 // next passed send check) and the reply carries the web service's first byte (a NUL byte for an
 // empty reply).
-std::string DoLogin(Engine& engine, const protocol::LoginRequest& request);
+asio::awaitable<std::string> DoLogin(Engine& engine, protocol::LoginRequest request);
 
 // Fetches the account figures that every send reply ends with.
-protocol::AccountFigures RefreshUserInfo(Engine& engine);
+asio::awaitable<protocol::AccountFigures> RefreshUserInfo(Engine& engine);
 
 }  // namespace parley
 

@@ -11,6 +11,7 @@
 
 #include "db/address_book.h"
 #include "engine/engine_config.h"
+#include "engine/workbook_worker.h"
 #include "excel/workbook_loader.h"
 #include "journal/send_journal.h"
 #include "send/gateway_job.h"
@@ -35,8 +36,10 @@ class EngineServices {
   WebService& web() { return web_; }
   // The address book, "QXBOOK.mdb" in the current directory; opened on first use.
   AddressBook& address_book() { return address_book_; }
-  // The last workbook read, kept while its file is unchanged.
+  // The last workbook read, kept while its file is unchanged. Used on the workbook worker only.
   WorkbookCache& workbooks() { return workbooks_; }
+  // The thread that loads and queries workbooks.
+  WorkbookWorker& workbook_worker() { return workbook_worker_; }
 
   // The send journal, opened (or created) at start-up; null when it could not be, and then
   // journal_error() says why (UTF-8) and no send may go out.
@@ -56,6 +59,8 @@ class EngineServices {
   WorkbookCache workbooks_;
   std::unique_ptr<SendJournal> journal_;
   std::string journal_error_;
+  // Last: destroyed first, so that no task outlives what it uses.
+  WorkbookWorker workbook_worker_;
 };
 
 }  // namespace parley

@@ -144,8 +144,11 @@ std::shared_ptr<sqlite3> LoadWorkbook(const std::filesystem::path& path, const L
   }
 
   sqlite3* raw = nullptr;
-  int rc = sqlite3_open_v2(
-      ":memory:", &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+  // Serialized: a cached workbook is queried on the workbook worker while a send reads its rows
+  // on the engine's loop.
+  int rc =
+      sqlite3_open_v2(":memory:", &raw,
+                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
   std::shared_ptr<sqlite3> db(raw, sqlite3_close_v2);
   if (rc != SQLITE_OK) {
     *error = raw != nullptr ? sqlite3_errmsg(raw) : "cannot open an in-memory database";

@@ -9,6 +9,7 @@
 #include <asio/awaitable.hpp>
 
 #include "link/command_table.h"
+#include "link/command_turn.h"
 
 namespace parley {
 
@@ -21,8 +22,9 @@ struct CommandBody {
 };
 
 // A command handler takes the message body and returns the reply body. Handlers are
-// coroutines: one that waits (for the message gateway) lets the link serve other messages
-// meanwhile. A handler that throws leaves its message without a reply.
+// coroutines. The commands run one at a time in the order they came (see CommandTurn): one that
+// waits for the web service keeps its turn, one that waits for the message gateway gives it up
+// meanwhile (turn().Aside). A handler that throws leaves its message without a reply.
 using CommandHandler = std::function<asio::awaitable<std::string>(CommandBody body)>;
 
 // The ENDQX handler gets the body's integer value; its result is never part of a reply.
@@ -37,15 +39,25 @@ class CommandDispatcher {
   // (SetEndHandler). A number without a handler answers with an empty body.
   void SetHandler(int number, CommandHandler handler);
   void SetEndHandler(EndHandler handler) { end_handler_ = std::move(handler); }
+  // What a command awaits once it has its turn, before it runs: room for its reply on the link.
+  void SetReplyRoom(std::function<asio::awaitable<void>()> wait) { reply_room_ = std::move(wait); }
 
   // Returns the complete reply (header and body) to a message, or an empty text when there is no
   // reply to send (the ENDQX handler ended the engine and answered by itself). `header` is the
   // decoded CP949 text.
   asio::awaitable<std::string> Dispatch(std::string header, CommandBody body);
 
+  // The turn the commands take; a handler that waits for the gateway gives it up meanwhile.
+  CommandTurn& turn() { return turn_; }
+
  private:
+  // The handler's reply body.
+  asio::awaitable<std::string> Run(int number, CommandBody body);
+
   std::array<CommandHandler, kCommandCount> handlers_;
   EndHandler end_handler_;
+  std::function<asio::awaitable<void>()> reply_room_;
+  CommandTurn turn_;
 };
 
 }  // namespace parley

@@ -27,6 +27,7 @@ CFlexLink::CFlexLink(asio::io_context& io, LinkConfig config)
       },
       config_.message_timeout);
   server_->SetOnClosed([this] { LaunchUi(); });
+  dispatcher_.SetReplyRoom([this] { return server_->WaitForReplyRoom(); });
 }
 
 CFlexLink::~CFlexLink() = default;

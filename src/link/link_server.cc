@@ -92,6 +92,16 @@ class Session : public std::enable_shared_from_this<Session> {
     socket_.close(ignored);
   }
 
+  // Returns once the replies waiting to be written hold no more than kMaxInFlightBytes (or the
+  // connection is done). Commands that run one after another call it before each runs, so that
+  // their replies cannot pile up for a client that does not read.
+  awaitable<void> WaitForReplyRoom() {
+    auto self = shared_from_this();
+    while (open_ && !closing_write_ && queued_bytes_ > kMaxInFlightBytes) {
+      co_await slot_signal_.Wait();
+    }
+  }
+
   // Queues a whole message. `counted` marks a reply of a message taken by the reader.
   void Enqueue(std::string message, bool counted) {
     if (!open_ || closing_write_) {
@@ -339,6 +349,10 @@ void LinkServer::Start() {
 
 void LinkServer::Send(std::string message) {
   if (impl_->session_) impl_->session_->Enqueue(std::move(message), false);
+}
+
+awaitable<void> LinkServer::WaitForReplyRoom() {
+  if (std::shared_ptr<Session> session = impl_->session_) co_await session->WaitForReplyRoom();
 }
 
 void LinkServer::StopHandling() { impl_->state_->stopped = true; }

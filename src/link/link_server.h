@@ -58,6 +58,10 @@ class LinkServer {
   // Stops handling further messages (the engine is ending); replies already queued still go.
   void StopHandling();
 
+  // Returns once the connection's replies waiting to be written are within the server's bound,
+  // at once when there is no connection.
+  asio::awaitable<void> WaitForReplyRoom();
+
  private:
   class Impl;
   std::shared_ptr<Impl> impl_;

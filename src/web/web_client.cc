@@ -4,10 +4,14 @@
 
 #include <mutex>
 
+#include <asio/this_coro.hpp>
+#include <asio/use_awaitable.hpp>
+
 #include <spdlog/spdlog.h>
 
 #include "text/cp949.h"
 #include "text/text_codes.h"
+#include "web/curl_loop.h"
 #include "web/reply_text.h"
 
 namespace parley {
@@ -104,19 +108,28 @@ CWebClient::CWebClient(uint16_t port, WebTimeouts timeouts)
 }
 
 CWebClient::~CWebClient() {
-  if (curl_ != nullptr) curl_easy_cleanup(Handle(curl_));
+  if (curl_ == nullptr) return;
+  if (loop_) loop_->Forget(curl_);
+  curl_easy_cleanup(Handle(curl_));
 }
 
-bool CWebClient::Perform(Method method, std::string_view server, std::string_view object,
-                         std::string_view form, std::string* body) {
+asio::awaitable<bool> CWebClient::Perform(Method method, std::string_view server,
+                                          std::string_view object, std::string_view form,
+                                          std::string* body) {
   const char* verb = method == Method::kPost ? "POST" : "GET";
   const std::string url = ServerUrl(server, port_);
   const std::string target = RequestTarget(object);
   if (curl_ == nullptr) {
     spdlog::error("web {} {}{} failed: no libcurl handle", verb, AnsiToUtf8(url),
                   AnsiToUtf8(target));
-    return false;
+    co_return false;
   }
+  if (busy_) {
+    spdlog::error("web {} {}{} failed: another request is under way", verb, AnsiToUtf8(url),
+                  AnsiToUtf8(target));
+    co_return false;
+  }
+  if (!loop_) loop_ = std::make_unique<CurlLoop>(co_await asio::this_coro::executor);
   CURL* h = Handle(curl_);
   // Options stick to the handle: every option a request depends on is set again below, and
   // the method-specific ones are set or cleared for both methods.
@@ -157,7 +170,9 @@ bool CWebClient::Perform(Method method, std::string_view server, std::string_vie
   }
   curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.list);
 
-  const CURLcode rc = curl_easy_perform(h);
+  busy_ = true;
+  const auto rc = static_cast<CURLcode>(co_await loop_->Perform(h));
+  busy_ = false;
   // Nothing may keep pointing at this call's buffers once it returns.
   curl_easy_setopt(h, CURLOPT_ERRORBUFFER, nullptr);
   curl_easy_setopt(h, CURLOPT_HTTPHEADER, nullptr);
@@ -171,7 +186,7 @@ bool CWebClient::Perform(Method method, std::string_view server, std::string_vie
         sink.too_long ? "the reply is longer than " + std::to_string(kMaxWebReplyBytes) + " bytes"
                       : std::string(error[0] != '\0' ? error : curl_easy_strerror(rc));
     spdlog::error("web {} {}{} failed: {}", verb, AnsiToUtf8(url), AnsiToUtf8(target), why);
-    return false;
+    co_return false;
   }
   long status = 0;
   curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
@@ -179,25 +194,26 @@ bool CWebClient::Perform(Method method, std::string_view server, std::string_vie
   if (status < kFirstOkStatus || status > kLastOkStatus) {
     spdlog::error("web {} {}{} failed: HTTP status {}", verb, AnsiToUtf8(url), AnsiToUtf8(target),
                   status);
-    return false;
+    co_return false;
   }
   spdlog::debug("web {} {}{}: status {}, {} bytes", verb, AnsiToUtf8(url), AnsiToUtf8(target),
                 status, body->size());
-  return true;
+  co_return true;
 }
 
-bool CWebClient::PostForm(std::string_view form, std::string_view server, std::string_view object) {
+asio::awaitable<bool> CWebClient::PostForm(std::string_view form, std::string_view server,
+                                           std::string_view object) {
   std::string body;
-  const bool ok = Perform(Method::kPost, server, object, form, &body);
+  const bool ok = co_await Perform(Method::kPost, server, object, form, &body);
   reply_ = ok ? FirstLine(body) : std::string();
-  return ok;
+  co_return ok;
 }
 
-bool CWebClient::GetPage(std::string_view server, std::string_view object) {
+asio::awaitable<bool> CWebClient::GetPage(std::string_view server, std::string_view object) {
   std::string body;
-  const bool ok = Perform(Method::kGet, server, object, std::string_view(), &body);
+  const bool ok = co_await Perform(Method::kGet, server, object, std::string_view(), &body);
   reply_ = ok ? NormalizeGetReply(std::move(body)) : std::string();
-  return ok;
+  co_return ok;
 }
 
 }  // namespace parley

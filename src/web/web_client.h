@@ -1,7 +1,8 @@
 // CWebClient: the engine's one HTTP client for the web service.
 //
 // One client lives as long as the engine. It keeps a single libcurl handle, so the session
-// cookies that the web service sets at login go with every later request. Each request opens a
+// cookies that the web service sets at login go with every later request. Requests are awaited:
+// they run on the executor of their caller through a CurlLoop, one at a time. Each request opens a
 // fresh connection to the client's port on the named server, whatever port the URL named, in
 // plain HTTP/1.0, and is bounded by the connect and total time-outs. Only a 2xx reply answers a
 // request: an error page fails it as a lost connection does.
@@ -10,10 +11,15 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
+#include <asio/awaitable.hpp>
+
 namespace parley {
+
+class CurlLoop;
 
 struct WebTimeouts {
   std::chrono::milliseconds connect{10000};
@@ -34,12 +40,14 @@ class CWebClient {
   // `object` on `server`. On success the reply text is the first line of the response body
   // (FirstLine) and the result is true. On a transport error, a time-out or an HTTP status other
   // than 2xx one error line is logged, the reply text is empty and the result is false.
-  bool PostForm(std::string_view form, std::string_view server, std::string_view object);
+  // A request made while another is under way fails the same way.
+  asio::awaitable<bool> PostForm(std::string_view form, std::string_view server,
+                                 std::string_view object);
 
   // Gets `object` from `server`. On success the reply text is the response body after
   // NormalizeGetReply and the result is true. On a transport error, a time-out or an HTTP status
   // other than 2xx one error line is logged, the reply text is empty and the result is false.
-  bool GetPage(std::string_view server, std::string_view object);
+  asio::awaitable<bool> GetPage(std::string_view server, std::string_view object);
 
   // The reply text of the last request; empty before the first.
   const std::string& reply() const { return reply_; }
@@ -53,10 +61,12 @@ class CWebClient {
   enum class Method { kGet, kPost };
   // Runs one request; on success *body holds the response body as read (for a POST, up to and
   // including the first LF). Logs and returns false on failure.
-  bool Perform(Method method, std::string_view server, std::string_view object,
-               std::string_view form, std::string* body);
+  asio::awaitable<bool> Perform(Method method, std::string_view server, std::string_view object,
+                                std::string_view form, std::string* body);
 
-  void* curl_;  // the libcurl easy handle, owned; kept for the cookies it holds
+  void* curl_;                      // the libcurl easy handle, owned; kept for the cookies it holds
+  std::unique_ptr<CurlLoop> loop_;  // made on the first request, on its caller's executor
+  bool busy_ = false;               // a request is under way
   uint16_t port_;
   WebTimeouts timeouts_;
   std::string reply_;

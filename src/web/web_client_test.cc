@@ -12,6 +12,7 @@
 
 #include "protocol/query_requests.h"
 #include "protocol/replies.h"
+#include "testing/await.h"
 #include "testing/engine_process.h"
 #include "web/endpoints.h"
 #include "web/reply_data.h"
@@ -71,11 +72,13 @@ class WebClientTest : public ::testing::Test {
   void Login(const char* args = "qxuser<QX>qxpass") {
     const protocol::LoginRequest r = protocol::LoginRequest::Parse(args);
     const WebRequest login = RequestFor(sim_.base_url(), Endpoint::kLogin, {r.id, r.password});
-    EXPECT_TRUE(web_.PostForm(login.form, login.target.server, login.target.object));
+    EXPECT_TRUE(
+        testing::Await(io_, web_.PostForm(login.form, login.target.server, login.target.object)));
   }
 
   testing::TempDir dir_;
   testing::WebSim sim_;
+  asio::io_context io_;
   CWebClient web_;
 };
 
@@ -90,7 +93,7 @@ TEST_F(WebClientTest, PostAndGetGoOutByteForByte) {
 
   const WebRequest info = RequestFor(sim_.base_url(), Endpoint::kUserInfo, {});
   ASSERT_EQ(info.target.port, 443);  // named in the URL, but the request goes to the sim's port
-  EXPECT_TRUE(web_.GetPage(info.target.server, info.target.object));
+  EXPECT_TRUE(testing::Await(io_, web_.GetPage(info.target.server, info.target.object)));
   EXPECT_EQ(MaskCookie(LastRequest()), "GET /Ajax/GetUserInfo.asp HTTP/1.0\r\n" + host() +
                                            "User-Agent: Parley\r\nCookie: *\r\n\r\n");
   EXPECT_EQ(web_.reply().substr(0, 11), "qxuser<COL>");
@@ -99,32 +102,32 @@ TEST_F(WebClientTest, PostAndGetGoOutByteForByte) {
 TEST_F(WebClientTest, TheLoginCookieGoesWithLaterRequests) {
   const WebRequest info = RequestFor(sim_.base_url(), Endpoint::kUserInfo, {});
   // Before the login: no cookie, and the service answers "2", which reads as empty.
-  EXPECT_TRUE(web_.GetPage(info.target.server, info.target.object));
+  EXPECT_TRUE(testing::Await(io_, web_.GetPage(info.target.server, info.target.object)));
   EXPECT_EQ(LastRequest().find("Cookie:"), std::string::npos);
   EXPECT_EQ(web_.reply(), "");
 
   Login("qxuser<QX>wrong");
   EXPECT_EQ(LoginCode(web_.reply()), '0');
-  EXPECT_TRUE(web_.GetPage(info.target.server, info.target.object));
+  EXPECT_TRUE(testing::Await(io_, web_.GetPage(info.target.server, info.target.object)));
   EXPECT_EQ(web_.reply(), "");
 
   Login();
   // Every request of the handle, reset in between, carries the session.
   for (int i = 0; i < 2; ++i) {
-    EXPECT_TRUE(web_.GetPage(info.target.server, info.target.object));
+    EXPECT_TRUE(testing::Await(io_, web_.GetPage(info.target.server, info.target.object)));
     EXPECT_NE(LastRequest().find("\r\nCookie: ASPSESSIONID"), std::string::npos);
     EXPECT_EQ(protocol::UserInfoText(ParseUserInfo(web_.reply())).substr(0, 10), "<QX>qxuser")
         << web_.reply();
   }
   // Another client has a cookie jar of its own.
   CWebClient other(sim_.port());
-  EXPECT_TRUE(other.GetPage(info.target.server, info.target.object));
+  EXPECT_TRUE(testing::Await(io_, other.GetPage(info.target.server, info.target.object)));
   EXPECT_EQ(other.reply(), "");
 
   const WebTarget logout = RequestFor(sim_.base_url(), Endpoint::kLogout, {}).target;
-  EXPECT_TRUE(web_.GetPage(logout.server, logout.object));
+  EXPECT_TRUE(testing::Await(io_, web_.GetPage(logout.server, logout.object)));
   EXPECT_EQ(LastRequest().substr(0, 45), "GET /Member/logout.asp?lmode=QX HTTP/1.0\r\nHos");
-  EXPECT_TRUE(web_.GetPage(info.target.server, info.target.object));
+  EXPECT_TRUE(testing::Await(io_, web_.GetPage(info.target.server, info.target.object)));
   EXPECT_EQ(web_.reply(), "") << "logged out";
 }
 
@@ -133,20 +136,22 @@ TEST_F(WebClientTest, TheLoginCookieGoesWithLaterRequests) {
 TEST(WebClientCookieTest, CookiesFollowTheirPathAndNoProxyIsUsed) {
   testing::TempDir dir;
   testing::WebSim sim(dir.path(), {"--cookie-path", "/Ajax"});
+  asio::io_context io_;
   CWebClient web(sim.port(), WebTimeouts{2000ms, 2000ms});
   const char* proxy = std::getenv("http_proxy");
   const std::string saved = proxy == nullptr ? "" : proxy;
   setenv("http_proxy", "http://127.0.0.1:1", 1);  // nothing listens there
 
   const WebRequest login = RequestFor(sim.base_url(), Endpoint::kLogin, {"qxuser", "qxpass"});
-  EXPECT_TRUE(web.PostForm(login.form, login.target.server, login.target.object));
+  EXPECT_TRUE(
+      testing::Await(io_, web.PostForm(login.form, login.target.server, login.target.object)));
   EXPECT_EQ(LoginCode(web.reply()), '1');
   const WebRequest info = RequestFor(sim.base_url(), Endpoint::kUserInfo, {});
-  EXPECT_TRUE(web.GetPage(info.target.server, info.target.object));
+  EXPECT_TRUE(testing::Await(io_, web.GetPage(info.target.server, info.target.object)));
   EXPECT_EQ(protocol::UserInfoText(ParseUserInfo(web.reply())).substr(0, 10), "<QX>qxuser")
       << web.reply();
   const WebTarget logout = RequestFor(sim.base_url(), Endpoint::kLogout, {}).target;
-  EXPECT_TRUE(web.GetPage(logout.server, logout.object));
+  EXPECT_TRUE(testing::Await(io_, web.GetPage(logout.server, logout.object)));
   const std::vector<std::string> requests = sim.Requests();
   ASSERT_EQ(requests.size(), 3u);
   EXPECT_NE(requests[1].find("\r\nCookie: ASPSESSIONID"), std::string::npos) << requests[1];
@@ -167,8 +172,9 @@ TEST_F(WebClientTest, AStalledServiceTimesOutWithOneErrorLineAndAnEmptyReply) {
   for (bool post : {false, true}) {
     LogCapture log;
     const auto start = std::chrono::steady_clock::now();
-    const bool ok = post ? web_.PostForm("a=1", info.target.server, info.target.object)
-                         : web_.GetPage(info.target.server, info.target.object);
+    const bool ok =
+        post ? testing::Await(io_, web_.PostForm("a=1", info.target.server, info.target.object))
+             : testing::Await(io_, web_.GetPage(info.target.server, info.target.object));
     const auto took = std::chrono::steady_clock::now() - start;
     EXPECT_FALSE(ok);
     EXPECT_EQ(web_.reply(), "") << "no reply is left over from before";
@@ -178,7 +184,7 @@ TEST_F(WebClientTest, AStalledServiceTimesOutWithOneErrorLineAndAnEmptyReply) {
     EXPECT_NE(log.text().find("/Ajax/GetUserInfo.asp"), std::string::npos) << log.text();
   }
   // The stall is over: the client works as before.
-  EXPECT_TRUE(web_.GetPage(info.target.server, info.target.object));
+  EXPECT_TRUE(testing::Await(io_, web_.GetPage(info.target.server, info.target.object)));
   EXPECT_EQ(web_.reply().substr(0, 6), "qxuser");
 }
 
@@ -198,26 +204,28 @@ TEST_F(WebClientTest, BrokenRepliesFailSoundly) {
   for (const Case& c : cases) {
     sim_.Control(std::string("/_sim/") + c.mode + "&count=1");
     LogCapture log;
-    EXPECT_EQ(web_.GetPage(info.target.server, info.target.object), c.ok) << c.mode;
+    EXPECT_EQ(testing::Await(io_, web_.GetPage(info.target.server, info.target.object)), c.ok)
+        << c.mode;
     EXPECT_EQ(log.ErrorLines(), c.ok ? 0 : 1) << c.mode << log.text();
     EXPECT_EQ(web_.reply().empty(), !c.ok) << c.mode;
   }
   // The login page's own "1..." under an error status is no login.
   sim_.Control("/_sim/status?code=500&count=1");
   const WebRequest login = RequestFor(sim_.base_url(), Endpoint::kLogin, {"qxuser", "qxpass"});
-  EXPECT_FALSE(web_.PostForm(login.form, login.target.server, login.target.object));
+  EXPECT_FALSE(
+      testing::Await(io_, web_.PostForm(login.form, login.target.server, login.target.object)));
   EXPECT_EQ(web_.reply(), "");
   // Nothing listening at all.
   CWebClient nowhere(testing::FreePort());
   LogCapture log;
-  EXPECT_FALSE(nowhere.PostForm("a=1", "127.0.0.1", "/QX/sended.asp"));
+  EXPECT_FALSE(testing::Await(io_, nowhere.PostForm("a=1", "127.0.0.1", "/QX/sended.asp")));
   EXPECT_EQ(log.ErrorLines(), 1) << log.text();
 }
 
 // The service object over the client: the send check's answer and the report, as values.
 TEST_F(WebClientTest, SendCheckAndReport) {
   WebService service(sim_.base_url(), sim_.port(), WebTimeouts{2000ms, 2000ms});
-  ASSERT_EQ(service.Login("qxuser", "qxpass"), '1');
+  ASSERT_EQ(testing::Await(io_, service.Login("qxuser", "qxpass")), '1');
   struct Case {
     const char* kind;
     const char* count;
@@ -232,7 +240,7 @@ TEST_F(WebClientTest, SendCheckAndReport) {
       {"1", "20000", "type=SMS&totcnt=20000&reserdate=", false},  // above the balance
   };
   for (const Case& c : cases) {
-    const SendCheckAnswer answer = service.CheckSendable(c.kind, c.count, "");
+    const SendCheckAnswer answer = testing::Await(io_, service.CheckSendable(c.kind, c.count, ""));
     EXPECT_EQ(answer.allowed, c.allowed) << c.form;
     const std::string request = LastRequest();
     EXPECT_EQ(request.substr(0, 37), "POST /QX/sendablecheck.asp HTTP/1.0\r\n");
@@ -245,7 +253,7 @@ TEST_F(WebClientTest, SendCheckAndReport) {
   // A long report goes whole.
   std::string report = "jobid=J1&type=SMS&totcnt=1&title=t&msg=" + std::string(5000, 'm') +
                        "&resflag=1&reserdate=&fromnumber=0212345678";
-  service.ReportSent(report);
+  testing::Await(io_, service.ReportSent(report));
   const std::string request = LastRequest();
   EXPECT_EQ(request.substr(0, 30), "POST /QX/sended.asp HTTP/1.0\r\n");
   EXPECT_EQ(request.substr(request.find("\r\n\r\n") + 4), report);

@@ -9,88 +9,117 @@ namespace parley {
 WebService::WebService(std::string base_url, uint16_t port, WebTimeouts timeouts)
     : base_url_(std::move(base_url)), client_(port, timeouts) {}
 
-WebResult WebService::Call(Endpoint endpoint, std::initializer_list<std::string_view> args) {
-  const WebRequest request = RequestFor(base_url_, endpoint, args);
+asio::awaitable<WebResult> WebService::Call(Endpoint endpoint,
+                                            std::initializer_list<std::string_view> args) {
+  return Send(RequestFor(base_url_, endpoint, args));
+}
+
+asio::awaitable<WebResult> WebService::Send(WebRequest request) {
   WebResult result;
   if (request.method == HttpMethod::kPost) {
-    result.ok = client_.PostForm(request.form, request.target.server, request.target.object);
+    result.ok =
+        co_await client_.PostForm(request.form, request.target.server, request.target.object);
   } else {
-    result.ok = client_.GetPage(request.target.server, request.target.object);
+    result.ok = co_await client_.GetPage(request.target.server, request.target.object);
   }
   result.text = client_.reply();
-  return result;
+  co_return result;
 }
 
-char WebService::Login(std::string_view id, std::string_view password) {
-  return LoginCode(Call(Endpoint::kLogin, {id, password}).text);
+asio::awaitable<char> WebService::Login(std::string_view id, std::string_view password) {
+  auto call = Call(Endpoint::kLogin, {id, password});
+  co_return LoginCode((co_await std::move(call)).text);
 }
 
-protocol::AccountFigures WebService::UserInfo() {
-  return ParseUserInfo(Call(Endpoint::kUserInfo, {}).text);
+asio::awaitable<protocol::AccountFigures> WebService::UserInfo() {
+  auto call = Call(Endpoint::kUserInfo, {});
+  co_return ParseUserInfo((co_await std::move(call)).text);
 }
 
-void WebService::Logout() { Call(Endpoint::kLogout, {}); }
+asio::awaitable<void> WebService::Logout() {
+  auto call = Call(Endpoint::kLogout, {});
+  co_await std::move(call);
+}
 
-SendCheckAnswer WebService::CheckSendable(std::string_view kind_code, std::string_view count,
-                                          std::string_view reserve) {
-  WebResult r = Call(Endpoint::kSendCheck, {SendCheckKind(kind_code), count, reserve});
+asio::awaitable<SendCheckAnswer> WebService::CheckSendable(std::string_view kind_code,
+                                                           std::string_view count,
+                                                           std::string_view reserve) {
+  auto call = Call(Endpoint::kSendCheck, {SendCheckKind(kind_code), count, reserve});
+  WebResult r = co_await std::move(call);
   ReplaceAll(r.text, "<COL>", protocol::kFieldSep);
   ReplaceAll(r.text, "<BR>", "\n");
   const bool allowed = !r.text.empty() && r.text.front() == '1';
-  return {allowed, std::move(r.text)};
+  co_return SendCheckAnswer{allowed, std::move(r.text)};
 }
 
-void WebService::ReportSent(std::string_view report) { Call(Endpoint::kSentReport, {report}); }
-
-std::string WebService::CatalogueTypes(std::string_view type) {
-  return Call(Endpoint::kCatalogueTypes, {type}).text;
+asio::awaitable<void> WebService::ReportSent(std::string_view report) {
+  auto call = Call(Endpoint::kSentReport, {report});
+  co_await std::move(call);
 }
 
-std::string WebService::CatalogueCount(std::string_view group, std::string_view type) {
-  return Call(Endpoint::kCatalogueCount, {group, type}).text;
+asio::awaitable<std::string> WebService::CatalogueTypes(std::string_view type) {
+  auto call = Call(Endpoint::kCatalogueTypes, {type});
+  co_return (co_await std::move(call)).text;
 }
 
-std::string WebService::CataloguePage(std::string_view group, std::string_view type,
-                                      std::string_view page, std::string_view page_size) {
-  return Call(Endpoint::kCataloguePage, {group, type, page, page_size}).text;
+asio::awaitable<std::string> WebService::CatalogueCount(std::string_view group,
+                                                        std::string_view type) {
+  auto call = Call(Endpoint::kCatalogueCount, {group, type});
+  co_return (co_await std::move(call)).text;
 }
 
-std::string WebService::SavedCount(std::string_view type) {
-  return Call(Endpoint::kSavedCount, {type}).text;
+asio::awaitable<std::string> WebService::CataloguePage(std::string_view group,
+                                                       std::string_view type, std::string_view page,
+                                                       std::string_view page_size) {
+  auto call = Call(Endpoint::kCataloguePage, {group, type, page, page_size});
+  co_return (co_await std::move(call)).text;
 }
 
-std::string WebService::SavedPage(std::string_view type, std::string_view page,
-                                  std::string_view page_size) {
-  return Call(Endpoint::kSavedPage, {type, page_size, page}).text;
+asio::awaitable<std::string> WebService::SavedCount(std::string_view type) {
+  auto call = Call(Endpoint::kSavedCount, {type});
+  co_return (co_await std::move(call)).text;
 }
 
-std::string WebService::SaveMessage(std::string_view text, std::string_view subject,
-                                    std::string_view type) {
-  return ExtractQuotedText(Call(Endpoint::kSaveMessage, {text, subject, type}).text);
+asio::awaitable<std::string> WebService::SavedPage(std::string_view type, std::string_view page,
+                                                   std::string_view page_size) {
+  auto call = Call(Endpoint::kSavedPage, {type, page_size, page});
+  co_return (co_await std::move(call)).text;
 }
 
-std::vector<std::string> WebService::ResultTotals(std::string_view from, std::string_view to) {
-  return ParseTotals(Call(Endpoint::kResultTotals, {from, to}).text);
+asio::awaitable<std::string> WebService::SaveMessage(std::string_view text,
+                                                     std::string_view subject,
+                                                     std::string_view type) {
+  auto call = Call(Endpoint::kSaveMessage, {text, subject, type});
+  co_return ExtractQuotedText((co_await std::move(call)).text);
 }
 
-std::vector<std::string> WebService::StatTotals(const StatQuery& q) {
-  return ParseTotals(Call(Endpoint::kStatTotals, {q.from, q.to, NullToEmpty(q.type),
-                                                  NullToEmpty(q.result), q.number_flag, q.phone})
-                         .text);
+asio::awaitable<std::vector<std::string>> WebService::ResultTotals(std::string_view from,
+                                                                   std::string_view to) {
+  auto call = Call(Endpoint::kResultTotals, {from, to});
+  co_return ParseTotals((co_await std::move(call)).text);
 }
 
-std::vector<protocol::SentJob> WebService::StatPage(const StatQuery& q, std::string_view page,
-                                                    std::string_view page_size) {
-  const std::string reply =
-      Call(Endpoint::kStatPage, {q.from, q.to, NullToEmpty(q.type), NullToEmpty(q.result),
-                                 q.number_flag, q.phone, page, page_size})
-          .text;
-  return ParseSentJobs(reply, page_size);
+asio::awaitable<std::vector<std::string>> WebService::StatTotals(const StatQuery& q) {
+  auto call = Call(Endpoint::kStatTotals, {q.from, q.to, NullToEmpty(q.type), NullToEmpty(q.result),
+                                           q.number_flag, q.phone});
+  co_return ParseTotals((co_await std::move(call)).text);
 }
 
-std::string WebService::DailyStat(std::string_view start_year, std::string_view start_month,
-                                  std::string_view end_year, std::string_view end_month) {
-  return Call(Endpoint::kDailyStat, {start_year, start_month, end_year, end_month}).text;
+asio::awaitable<std::vector<protocol::SentJob>> WebService::StatPage(const StatQuery& q,
+                                                                     std::string_view page,
+                                                                     std::string_view page_size) {
+  auto call = Call(Endpoint::kStatPage, {q.from, q.to, NullToEmpty(q.type), NullToEmpty(q.result),
+                                         q.number_flag, q.phone, page, page_size});
+  const std::string reply = (co_await std::move(call)).text;
+  co_return ParseSentJobs(reply, page_size);
+}
+
+asio::awaitable<std::string> WebService::DailyStat(std::string_view start_year,
+                                                   std::string_view start_month,
+                                                   std::string_view end_year,
+                                                   std::string_view end_month) {
+  auto call = Call(Endpoint::kDailyStat, {start_year, start_month, end_year, end_month});
+  co_return (co_await std::move(call)).text;
 }
 
 std::string_view SendCheckKind(std::string_view kind_code) {

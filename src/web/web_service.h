@@ -1,7 +1,8 @@
 // The web service as the engine uses it: one object owning the HTTP client (whose cookies carry
 // the login) and the base URL, with one call per endpoint of the endpoint table. Every call
 // returns what it got as a value; a failed request (logged by the client) gives the empty
-// result, which the callers pass on as an empty place in their replies.
+// result, which the callers pass on as an empty place in their replies. Every call is awaited
+// (see CWebClient): the engine's thread serves the link while the service answers.
 #ifndef PARLEY_WEB_WEB_SERVICE_H_
 #define PARLEY_WEB_WEB_SERVICE_H_
 
@@ -10,6 +11,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include <asio/awaitable.hpp>
 
 #include "protocol/replies.h"
 #include "web/endpoints.h"
@@ -50,36 +53,42 @@ class WebService {
   WebService(std::string base_url, uint16_t port, WebTimeouts timeouts = {});
 
   // Any endpoint with its arguments in table order.
-  WebResult Call(Endpoint endpoint, std::initializer_list<std::string_view> args);
+  asio::awaitable<WebResult> Call(Endpoint endpoint, std::initializer_list<std::string_view> args);
+  // One request as RequestFor builds it.
+  asio::awaitable<WebResult> Send(WebRequest request);
 
   // Logs in; the first byte of the reply ('1' accepted), '\0' when there was none.
-  char Login(std::string_view id, std::string_view password);
-  protocol::AccountFigures UserInfo();
+  asio::awaitable<char> Login(std::string_view id, std::string_view password);
+  asio::awaitable<protocol::AccountFigures> UserInfo();
   // Ends the web session; the reply is not read.
-  void Logout();
+  asio::awaitable<void> Logout();
   // The send check for a kind code of the UI program ("1" SMS, "2" LMS, anything else MMS).
-  SendCheckAnswer CheckSendable(std::string_view kind_code, std::string_view count,
-                                std::string_view reserve);
+  asio::awaitable<SendCheckAnswer> CheckSendable(std::string_view kind_code, std::string_view count,
+                                                 std::string_view reserve);
   // Posts the sent report (a form body built by the send pipelines, possibly empty).
-  void ReportSent(std::string_view report);
+  asio::awaitable<void> ReportSent(std::string_view report);
 
-  std::string CatalogueTypes(std::string_view type);
-  std::string CatalogueCount(std::string_view group, std::string_view type);
-  std::string CataloguePage(std::string_view group, std::string_view type, std::string_view page,
-                            std::string_view page_size);
-  std::string SavedCount(std::string_view type);
-  std::string SavedPage(std::string_view type, std::string_view page, std::string_view page_size);
+  asio::awaitable<std::string> CatalogueTypes(std::string_view type);
+  asio::awaitable<std::string> CatalogueCount(std::string_view group, std::string_view type);
+  asio::awaitable<std::string> CataloguePage(std::string_view group, std::string_view type,
+                                             std::string_view page, std::string_view page_size);
+  asio::awaitable<std::string> SavedCount(std::string_view type);
+  asio::awaitable<std::string> SavedPage(std::string_view type, std::string_view page,
+                                         std::string_view page_size);
   // Saves a message of the user's; the service's message (between its first two apostrophes).
-  std::string SaveMessage(std::string_view text, std::string_view subject, std::string_view type);
+  asio::awaitable<std::string> SaveMessage(std::string_view text, std::string_view subject,
+                                           std::string_view type);
 
-  std::vector<std::string> ResultTotals(std::string_view from, std::string_view to);
-  std::vector<std::string> StatTotals(const StatQuery& query);
+  asio::awaitable<std::vector<std::string>> ResultTotals(std::string_view from,
+                                                         std::string_view to);
+  asio::awaitable<std::vector<std::string>> StatTotals(const StatQuery& query);
   // At most page_size jobs (read as atoi reads it).
-  std::vector<protocol::SentJob> StatPage(const StatQuery& query, std::string_view page,
-                                          std::string_view page_size);
+  asio::awaitable<std::vector<protocol::SentJob>> StatPage(const StatQuery& query,
+                                                           std::string_view page,
+                                                           std::string_view page_size);
   // The daily usage table as the service gives it.
-  std::string DailyStat(std::string_view start_year, std::string_view start_month,
-                        std::string_view end_year, std::string_view end_month);
+  asio::awaitable<std::string> DailyStat(std::string_view start_year, std::string_view start_month,
+                                         std::string_view end_year, std::string_view end_month);
 
   const std::string& base_url() const { return base_url_; }
 
