@@ -324,7 +324,7 @@ int RunSendCommand(const SendOptions& given, const LinkTarget& target, std::ostr
 
 int RunJobSend(LinkSession& session, std::string_view code, std::string_view body,
                std::string_view label, std::string_view progress, std::string_view success_text,
-               Language language, std::ostream& out, std::ostream& err) {
+               Language language, std::ostream& out, [[maybe_unused]] std::ostream& err) {
   SendWatch watch;
   watch.progress = ShowProgress(progress, ::isatty(1) == 1);
   watch.language = language;
