@@ -270,6 +270,9 @@ step "Excel: personalised send to every row" 0 "$QX" excel send 수신자 --file
 expect "Excel send" "성공적으로 전송되었습니다"
 excel_rows=$rows
 
+step "status: the login, the engine, its address book and the last job (STATE)" 0 "$QX" status
+expect "status" "ESEND"
+
 today="$(date +%Y-%m-%d)"
 step "send results of today (SENDL)" 0 "$QX" results --from "$today" --to "$today"
 expect "send results" "샌드박스 안내"
