@@ -118,7 +118,11 @@ CLI::App* AddSendCommand(CLI::App& app, SendOptions* options) {
   auto* text = send->add_option("--text", options->text, "Message text");
   auto* text_file = send->add_option("--text-file", options->text_file, "File of the message text")
                         ->check(CLI::ExistingFile);
+  auto* saved = send->add_option("--saved", options->saved,
+                                 "Send saved message N (the No of qx messages saved) as the text")
+                    ->check(CLI::PositiveNumber);
   text->excludes(text_file);
+  saved->excludes(text)->excludes(text_file);
   send->add_option("--image", options->images, "JPEG picture file (up to three)")
       ->allow_extra_args(false);
   send->add_option("--title", options->title, "Title");

@@ -41,16 +41,6 @@ void PrintGroups(std::string_view rows, std::ostream& out) {
   table.Print(out);
 }
 
-// The rest of text after its n-th separator (empty when it has fewer).
-std::string AfterField(std::string_view text, size_t n) {
-  for (size_t i = 0; i < n; ++i) {
-    const size_t at = text.find(kFieldSep);
-    if (at == std::string_view::npos) return "";
-    text.remove_prefix(at + kFieldSep.size());
-  }
-  return std::string(text);
-}
-
 }  // namespace
 
 std::pair<std::string, std::string> MessagesRequest(const MessagesOptions& o) {

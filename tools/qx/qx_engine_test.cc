@@ -176,5 +176,29 @@ TEST_F(QxEngineTest, ExcelListPreviewAndPersonalisedSend) {
   EXPECT_EQ(jobs[1].messages.size(), 2u);
 }
 
+TEST_F(QxEngineTest, ASavedMessageIsSentByItsNumber) {
+  ASSERT_EQ(Login({"qxuser", "qxpass", false, false}), kExitOk) << err_.str();
+  SendOptions send;
+  send.to = {"010-1234-5678"};
+  send.callback = "02-123-4567";
+  send.yes = true;
+  send.saved = 5;  // an SMS of the seeded box
+  ASSERT_EQ(Qx([&](auto& t, auto& o, auto& e) { return RunSendCommand(send, t, o, e); }), kExitOk)
+      << out_.str() << err_.str();
+  send.saved = 13;  // an LMS: its subject becomes the title
+  ASSERT_EQ(Qx([&](auto& t, auto& o, auto& e) { return RunSendCommand(send, t, o, e); }), kExitOk)
+      << out_.str() << err_.str();
+  const std::vector<testing::GateJob> jobs = gate_.WaitForJobs(2);
+  ASSERT_EQ(jobs.size(), 2u);
+  ASSERT_EQ(jobs[0].messages.size(), 1u);
+  EXPECT_EQ(jobs[0].messages[0].text, Utf8ToAnsi("저장한 문자 내용 5"));
+  EXPECT_EQ(jobs[1].header.title, Utf8ToAnsi("내 장문 1"));
+
+  send.saved = 99;
+  EXPECT_EQ(Qx([&](auto& t, auto& o, auto& e) { return RunSendCommand(send, t, o, e); }),
+            kExitRefused);
+  EXPECT_NE(err_.str().find("no saved message 99"), std::string::npos) << err_.str();
+}
+
 }  // namespace
 }  // namespace parley

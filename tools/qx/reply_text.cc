@@ -19,6 +19,15 @@ std::vector<std::string> SplitOn(std::string_view text, std::string_view separat
   return pieces;
 }
 
+std::string AfterField(std::string_view text, size_t n) {
+  for (size_t i = 0; i < n; ++i) {
+    const size_t at = text.find(kFieldSep);
+    if (at == std::string_view::npos) return "";
+    text.remove_prefix(at + kFieldSep.size());
+  }
+  return std::string(text);
+}
+
 std::string ScreenText(std::string_view cp949) {
   std::string text(cp949);
   text = Replaced(text, "\r\n", " ");

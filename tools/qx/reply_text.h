@@ -19,6 +19,9 @@ using protocol::kFieldSep;
 // "b"; an empty text gives one empty piece).
 std::vector<std::string> SplitOn(std::string_view text, std::string_view separator);
 
+// The rest of text after its n-th separator (empty when it has fewer).
+std::string AfterField(std::string_view text, size_t n);
+
 // A CP949 text from the engine as UTF-8 for the screen: the web service's "&gacct;" becomes a
 // backtick, "&comma;", "&lt;" and "&gt;" their characters, and line breaks a space.
 std::string ScreenText(std::string_view cp949);

@@ -26,6 +26,7 @@
 #include "qx/interrupt.h"
 #include "qx/link_session.h"
 #include "qx/reply_text.h"
+#include "qx/saved_message.h"
 #include "qx/send_input.h"
 #include "qx/send_progress.h"
 #include "qx/status_command.h"
@@ -245,9 +246,16 @@ int StopBeforeSending(bool dry_run, bool confirm, Language language, std::string
   return -1;
 }
 
-int RunSendCommand(const SendOptions& given, const LinkTarget& target, std::ostream& out,
+int RunSendCommand(const SendOptions& request, const LinkTarget& target, std::ostream& out,
                    std::ostream& err) {
+  SendOptions given = request;
   const Language lang = given.language;
+  if (given.saved > 0) {
+    SavedMessage message;
+    if (!FindSavedMessage(target, given.saved, &message, err)) return kExitRefused;
+    given.text = message.text;
+    if (given.title.empty()) given.title = message.subject;
+  }
   if (given.to.empty() && given.to_file.empty() && given.groups.empty()) {
     err << "qx send: name recipients with --to, --to-file or --group\n";
     return kExitUsage;

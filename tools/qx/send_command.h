@@ -21,7 +21,8 @@ struct SendOptions {
   std::vector<std::string> to;  // recipient lists (split by SplitNumberList)
   std::string to_file;          // one number a line, or the column to_column of a workbook
   std::string to_column;
-  std::string text_file;            // the text read from a file instead of --text
+  std::string text_file;  // the text read from a file instead of --text
+  int saved = 0;          // --saved N: saved message N is the text (and, unless given, the title)
   std::vector<std::string> groups;  // address-book group names; non-empty sends with ASEND
   std::string text;                 // message text
   std::vector<std::string> images;  // picture files (at most three)
