@@ -163,7 +163,8 @@ step() {
   status=$?
   elapsed="$(( ($(date +%s%N) - started) / 1000000 ))"
   if [ -n "$output" ]; then
-    printf '%s\n' "$output" | sed 's/^/   | /'
+    # A progress line redrawn with carriage returns reads as one line per drawing here.
+    printf '%s\n' "$output" | tr '\r' '\n' | sed -e '/^\x1b\[K$/d' -e 's/\x1b\[K//g' -e 's/^/   | /'
   fi
   LAST_OUTPUT="$output"
   if [ "$status" -eq "$expected" ]; then
@@ -272,6 +273,30 @@ excel_rows=$rows
 
 step "status: the login, the engine, its address book and the last job (STATE)" 0 "$QX" status
 expect "status" "ESEND"
+
+# A second engine before a gateway that holds each acknowledgement 200 ms: a send long enough to
+# watch, and one stopped with Ctrl-C. Its gateway keeps its own record.
+mkdir -p "$out/slow"
+"$GATESIM" --port 0 --ack-delay-ms 200 --record "$out/slow/gatesim-jobs.jsonl" \
+  >"$out/slow/gatesim.log" 2>&1 &
+pids+=($!)
+slow_gate_port="$(wait_for_port "$out/slow/gatesim.log" "${pids[-1]}")" || {
+  echo "sandbox: the slow gatesim did not start (see $out/slow/gatesim.log)" >&2; exit 2; }
+(cd "$out/slow" && exec "$PARLEY" --link-port 0 --ui-program none --home "$out" \
+   --web-base http://127.0.0.1 --web-port "$web_port" --gateway "127.0.0.1:$slow_gate_port") \
+  >"$out/slow/engine.log" 2>&1 &
+pids+=($!)
+slow_port="$(wait_for_port "$out/slow/engine.log" "${pids[-1]}")" || {
+  echo "sandbox: the second engine did not start (see $out/slow/engine.log)" >&2; exit 2; }
+step "slow gateway: log in on the second engine" 0 env QX_PORT="$slow_port" "$QX" login qxuser qxpass
+step "slow gateway: a send shows its progress (sent / total, rate, time left)" 0 \
+  env QX_PORT="$slow_port" "$QX" send --to "$numbers" --callback 0212345678 --text "진행 표시" \
+  --progress always --yes
+expect "progress line" "/s, "
+step "slow gateway: Ctrl-C after a second cancels the send; exit status 130" 130 \
+  env QX_PORT="$slow_port" timeout --preserve-status -s INT 1 "$QX" send --to "$numbers" \
+  --callback 0212345678 --text "취소할 안내" --progress always --yes
+expect "cancelled send" "cancelled:"
 
 today="$(date +%Y-%m-%d)"
 step "send results of today (SENDL)" 0 "$QX" results --from "$today" --to "$today"
