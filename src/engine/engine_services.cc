@@ -28,6 +28,7 @@ EngineServices::EngineServices(asio::any_io_executor executor, EngineConfig conf
     : executor_(std::move(executor)),
       config_(std::move(config)),
       web_(config_.web_base, config_.web_port, WebTimeoutsOf(config_)) {
+  workbooks_.SetStop(&stopping_);
   const std::filesystem::path path =
       config_.journal_path.empty() ? std::filesystem::path(kJournalFileName) : config_.journal_path;
   SendJournal::Opened opened = SendJournal::Open(path, std::time(nullptr));
@@ -45,6 +46,11 @@ EngineServices::EngineServices(asio::any_io_executor executor, EngineConfig conf
     spdlog::warn("{} jobs were interrupted when the engine last stopped; see the send journal",
                  opened.interrupted);
   }
+}
+
+EngineServices::~EngineServices() {
+  // The worker is the last member, destroyed first: a load it runs ends at its next read.
+  stopping_ = true;
 }
 
 SendSetup EngineServices::MakeSendSetup(EngineSession& session) const {

@@ -4,6 +4,7 @@
 #ifndef PARLEY_ENGINE_ENGINE_SERVICES_H_
 #define PARLEY_ENGINE_ENGINE_SERVICES_H_
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -25,6 +26,8 @@ class EngineServices {
  public:
   // Gateway jobs run on `executor`.
   EngineServices(asio::any_io_executor executor, EngineConfig config);
+  // Tells a workbook load under way to stop, then waits for the worker.
+  ~EngineServices();
   EngineServices(const EngineServices&) = delete;
   EngineServices& operator=(const EngineServices&) = delete;
 
@@ -56,6 +59,7 @@ class EngineServices {
   EngineConfig config_;
   WebService web_;
   AddressBook address_book_{AddressBook::kFileName};
+  std::atomic<bool> stopping_{false};  // read by workbook loads on the worker
   WorkbookCache workbooks_;
   std::unique_ptr<SendJournal> journal_;
   std::string journal_error_;

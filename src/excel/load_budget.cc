@@ -24,6 +24,7 @@ bool LoadBudget::Exceeded(std::string_view what) {
 
 std::string LoadBudget::reason() const {
   std::lock_guard lock(mutex_);
+  if (reason_.empty() && exceeded()) return kStoppedReason;
   return reason_;
 }
 

@@ -15,6 +15,9 @@ namespace parley {
 
 // The limits of one load. The defaults hold any workbook of a few hundred thousand rows with
 // room to spare; tests and the fuzzer pass smaller ones.
+// The reason of a load stopped by LoadLimits::stop.
+inline constexpr char kStoppedReason[] = "the engine is stopping";
+
 struct LoadLimits {
   // Bytes inflated from the parts of an .xlsx or .ods package, read from a .csv file or received
   // from the .xls reader, all parts and sheets together.
@@ -37,6 +40,10 @@ struct LoadLimits {
   uint32_t stored_columns = 256;
   // A stored value is cut to this many bytes (at a UTF-8 character boundary).
   uint32_t cell_bytes = 32 * 1024;
+
+  // When set, a load ends as soon as it reads true (a stopping engine), refused with the reason
+  // kStoppedReason. Not owned.
+  const std::atomic<bool>* stop = nullptr;
 
   // Bytes of one cell's text a reader gathers before the cut: enough that the text left after
   // decoding Excel's "_xHHHH_" escapes (7 bytes for one) is still longer than cell_bytes.
@@ -68,7 +75,11 @@ class LoadBudget {
   // what names it, e.g. "64 MiB of memory for one XML part".
   bool Exceeded(std::string_view what);
 
-  bool exceeded() const { return exceeded_.load(std::memory_order_relaxed); }
+  // True once a limit was reached, or when the load was told to stop (LoadLimits::stop).
+  bool exceeded() const {
+    return exceeded_.load(std::memory_order_relaxed) ||
+           (limits_.stop != nullptr && limits_.stop->load(std::memory_order_relaxed));
+  }
   // The reason of the first charge over a limit; empty while none was.
   std::string reason() const;
 

@@ -44,6 +44,9 @@ class WorkbookCache {
   // Drops the cached database.
   void Clear();
 
+  // Makes every later load end as soon as *stop reads true (see LoadLimits::stop).
+  void SetStop(const std::atomic<bool>* stop) { limits_.stop = stop; }
+
  private:
   LoadLimits limits_;
   std::filesystem::path path_;

@@ -1,5 +1,7 @@
 #include "excel/workbook_loader.h"
 
+#include <atomic>
+
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <unistd.h>
@@ -210,6 +212,23 @@ TEST_F(WorkbookLoaderTest, Limits) {
   // Cut at a character boundary: 32 KiB holds 10922 whole characters.
   EXPECT_EQ(Query(db.get(), "select length(c0), length(CAST(c0 AS BLOB)) from [big$]"),
             (Rows{{"10922", "32766"}}));
+}
+
+// A stopping engine ends a load at once, whatever the format, with its reason.
+TEST_F(WorkbookLoaderTest, ALoadTheEngineStopsEndsWithItsReason) {
+  const std::vector<SheetData> sheets = {{"S", {{std::string("phone")}, {std::string("010")}}}};
+  std::string error;
+  ASSERT_TRUE(WriteXlsx(dir_ / "s.xlsx", sheets, XlsxOptions{}, &error)) << error;
+  ASSERT_TRUE(WriteOds(dir_ / "s.ods", sheets, &error)) << error;
+  const std::atomic<bool> stop{true};
+  LoadLimits limits;
+  limits.stop = &stop;
+  for (const fs::path& file : {Write("s.csv", "phone\n010\n"), dir_ / "s.xlsx", dir_ / "s.ods"}) {
+    SCOPED_TRACE(file.filename().string());
+    error.clear();
+    EXPECT_EQ(LoadWorkbook(file, limits, &error), nullptr);
+    EXPECT_NE(error.find(kStoppedReason), std::string::npos) << error;
+  }
 }
 
 TEST_F(WorkbookLoaderTest, ConnectionOnlyReads) {
