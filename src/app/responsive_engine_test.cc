@@ -133,8 +133,9 @@ TEST_F(ResponsiveEngineTest, InitIsAnsweredWhileALargeWorkbookLoads) {
   constexpr int kRows = 200000;
   const std::filesystem::path list = WriteLongList(dir_.path(), kRows);
   ASSERT_NO_FATAL_FAILURE(Start(2));
-  Post({{"EXCEL", "1<QX>" + list.string()}, {"INIT", ""}});
+  Post({{"EXCEL", "1<QX>" + list.string()}, {"INIT", ""}, {"STATE", ""}});
   EXPECT_EQ(Read(10000).header.substr(0, 4), "INIT") << "answered before the load ends";
+  EXPECT_EQ(Read(10000).header.substr(0, 5), "STATE") << "answered before the load ends";
   const RawMessage listing = Read(60000);
   EXPECT_EQ(listing.header.substr(0, 5), "EXCEL");
   EXPECT_EQ(listing.body.substr(0, 25), "1<QX>list<QX>200000<QX>ph") << listing.body.substr(0, 80);
