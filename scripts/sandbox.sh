@@ -288,13 +288,15 @@ slow_gate_port="$(wait_for_port "$out/slow/gatesim.log" "${pids[-1]}")" || {
 pids+=($!)
 slow_port="$(wait_for_port "$out/slow/engine.log" "${pids[-1]}")" || {
   echo "sandbox: the second engine did not start (see $out/slow/engine.log)" >&2; exit 2; }
+# A thousand recipients whatever the sandbox's size: about 4 s before this gateway.
+slow_numbers="$(seq -f '0105100%04g' 0 999 | paste -sd, -)"
 step "slow gateway: log in on the second engine" 0 env QX_PORT="$slow_port" "$QX" login qxuser qxpass
 step "slow gateway: a send shows its progress (sent / total, rate, time left)" 0 \
-  env QX_PORT="$slow_port" "$QX" send --to "$numbers" --callback 0212345678 --text "진행 표시" \
+  env QX_PORT="$slow_port" "$QX" send --to "$slow_numbers" --callback 0212345678 --text "진행 표시" \
   --progress always --yes
 expect "progress line" "/s, "
 step "slow gateway: Ctrl-C after a second cancels the send; exit status 130" 130 \
-  env QX_PORT="$slow_port" timeout --preserve-status -s INT 1 "$QX" send --to "$numbers" \
+  env QX_PORT="$slow_port" timeout --preserve-status -s INT 1 "$QX" send --to "$slow_numbers" \
   --callback 0212345678 --text "취소할 안내" --progress always --yes
 expect "cancelled send" "cancelled:"
 
