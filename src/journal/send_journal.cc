@@ -175,13 +175,13 @@ int OpenAsJournal(const std::filesystem::path& path, sqlite3** out, std::string*
   if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
       SQLITE_OK) {
     *error = db != nullptr ? sqlite3_errmsg(db) : "out of memory";
-    sqlite3_close(db);
+    sqlite3_close_v2(db);
     return -1;
   }
   sqlite3_busy_timeout(db, 2000);
   auto fail = [&](int result) {
     *error = sqlite3_errmsg(db);
-    sqlite3_close(db);
+    sqlite3_close_v2(db);
     return result;
   };
   int version = -1;
@@ -200,7 +200,7 @@ int OpenAsJournal(const std::filesystem::path& path, sqlite3** out, std::string*
     if (!tables.Row()) return fail(0);
     if (tables.ColInt(0) != 0) {
       *error = "it holds another database";
-      sqlite3_close(db);
+      sqlite3_close_v2(db);
       return 0;
     }
   }
@@ -262,7 +262,7 @@ SendJournal::SendJournal(sqlite3* db, std::filesystem::path path)
 
 SendJournal::~SendJournal() {
   cache_.reset();
-  sqlite3_close(db_);
+  sqlite3_close_v2(db_);
 }
 
 bool SendJournal::Exec(std::string_view sql) { return Stmt(*cache_, sql).Run(); }
