@@ -71,6 +71,13 @@ int RunEngine(const EngineOptions& options) {
   link.SetUiLauncher([program = config.UiProgram()] { LaunchUiProgram(program); });
   link.SetOnExit([&io] { io.stop(); });
 
+  // Before the engine says it listens: a SIGTERM sent as soon as it does ends it cleanly.
+  asio::signal_set signals(io, SIGINT, SIGTERM);
+  signals.async_wait([&io](const std::error_code& ec, int signal_number) {
+    if (ec) return;
+    spdlog::info("signal {}: ending the engine", signal_number);
+    io.stop();
+  });
   if (std::error_code ec = link.CreateServer()) {
     spdlog::error("UI link: cannot listen on {}:{}: {}", config.link_address, config.link_port,
                   ec.message());
@@ -80,12 +87,6 @@ int RunEngine(const EngineOptions& options) {
                config.link_address, link.link_port(), config.gateway_host, config.gateway_port,
                config.web_base, config.web_port);
 
-  asio::signal_set signals(io, SIGINT, SIGTERM);
-  signals.async_wait([&io](const std::error_code& ec, int signal_number) {
-    if (ec) return;
-    spdlog::info("signal {}: ending the engine", signal_number);
-    io.stop();
-  });
   if (config.watchdog_seconds > 0) {
     // The program the engine launches, by its file name; the usual one without a program.
     const std::filesystem::path program = config.UiProgram();
