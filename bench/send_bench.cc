@@ -172,7 +172,8 @@ bool SendEngine(uint16_t port, int64_t count, bool mms, const std::string& home,
   setup.module_dir = home + "/";
   setup.login_id = "qxuser";
   setup.password = "qxpass";
-  if (journal != nullptr) setup.observer = std::make_shared<JournalRecorder>(journal);
+  if (journal != nullptr)
+    setup.observer = std::make_shared<JournalRecorder>(journal, JobSource{"benchmark"});
   SendResult result;
   auto job = [&]() -> asio::awaitable<void> {
     // The order as the DSEND handler builds it from the request's fields.

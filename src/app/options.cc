@@ -82,6 +82,11 @@ std::optional<EngineOptions> ParseOptions(int argc, char** argv, const std::stri
   app.add_option("--journal", c.journal_path,
                  "Send journal file (default: parley-journal.db beside the address book, in the "
                  "working directory)");
+  app.add_option("--report-retry", c.report_retry_seconds,
+                 "Least seconds between two posts of a sent report that did not reach the web "
+                 "service")
+      ->capture_default_str()
+      ->check(CLI::Range(0, 86400));
   app.add_option("--log-level", options.log_level,
                  "trace, debug, info, warn, error, critical or off")
       ->capture_default_str()

@@ -54,9 +54,12 @@ asio::awaitable<std::string> OnASend(Engine& engine, std::string body) {
   if (protocol::IsSendingMode(mode)) {
     BookGroups groups(engine.services().address_book());
     // The job id is only logged by the pipeline; the UI program gets the account figures.
-    co_await engine.link().dispatcher().turn().Aside(
-        SendGroup(engine.services().MakeSendSetup(engine.session()), groups,
-                  GroupOrderOf(protocol::GroupSendRequest::Parse(body))));
+    GroupOrder order = GroupOrderOf(protocol::GroupSendRequest::Parse(body));
+    JobSource source{"groups"};
+    for (const std::string& group : order.groups) source.description += " " + group;
+    if (!order.numbers.empty()) source.description += " and typed numbers";
+    SendSetup setup = engine.services().MakeSendSetup(engine.session(), std::move(source));
+    co_await engine.link().dispatcher().turn().Aside(SendGroup(setup, groups, std::move(order)));
   }
   co_return protocol::SendReply("", co_await RefreshUserInfo(engine));
 }

@@ -57,6 +57,10 @@ void InstallCommandHandlers(Engine& engine) {
   d.SetHandler(kCmdCancl, sync(&OnCancel));
   d.SetHandler(kCmdJobLs, sync(&OnJobList));
   d.SetHandler(kCmdJobEx, sync(&OnJobExport));
+  d.SetHandler(kCmdJobSh, sync(&OnJobShow));
+  d.SetHandler(kCmdJobFg, sync(&OnJobForget));
+  d.SetHandler(kCmdJobRs,
+               [&engine](CommandBody b) { return OnJobResend(engine, std::move(b.text)); });
   d.SetEndHandler([&engine](int value) { return OnEnd(engine, value); });
 }
 

@@ -8,6 +8,7 @@
 #include "commands/login_command.h"
 #include "commands/send_answer.h"
 #include "commands/send_orders.h"
+#include "commands/sent_reports.h"
 #include "engine/engine.h"
 #include "protocol/replies.h"
 #include "send/direct_send.h"
@@ -25,7 +26,11 @@ asio::awaitable<std::string> SendCheck(Engine& engine, protocol::SendCheckReques
 }
 
 asio::awaitable<std::string> AfterSend(Engine& engine, std::string result, std::string report) {
-  co_await engine.services().web().ReportSent(report);
+  if (report.empty()) {
+    (void)co_await engine.services().web().ReportSent(report);
+  } else {
+    co_await PostSentReports(engine, std::move(report));
+  }
   co_return protocol::SendReply(result, co_await RefreshUserInfo(engine));
 }
 
@@ -33,6 +38,10 @@ std::optional<std::string> RefuseSend(const Engine& engine, const JobPolicy& pol
                                       std::string_view body, std::string_view command) {
   const bool permitted = !policy.send_check || engine.session().send_permission() == 1;
   if (!protocol::IsSendingMode(mode) || !permitted) return std::string();
+  if (!engine.services().has_journal()) {
+    spdlog::error("{} refused: {}", command, engine.services().journal_error());
+    return RefusalText(SendRefusal::kNoJournal);
+  }
   if (protocol::HoldsRawBacktick(body)) {
     spdlog::warn("{} refused: a field holds a raw backtick, which would cut it", command);
     return RefusalText(SendRefusal::kRawBacktick);
@@ -51,8 +60,10 @@ asio::awaitable<std::string> OnDSend(Engine& engine, std::string body) {
   if (!result) {
     DirectOrder order = DirectOrderOf(protocol::DirectSendRequest::Parse(body));
     const SendKind kind = order.kind;
-    const SendResult sent = co_await engine.link().dispatcher().turn().Aside(
-        SendDirect(engine.services().MakeSendSetup(engine.session()), std::move(order)));
+    // Made before the co_await: a temporary inside its expression is not safe with GCC 12.
+    SendSetup setup = engine.services().MakeSendSetup(engine.session(), {"typed numbers"});
+    const SendResult sent =
+        co_await engine.link().dispatcher().turn().Aside(SendDirect(setup, std::move(order)));
     result = SendAnswer(sent, kDirectJob, kind);
     report = sent.report;
     for (const std::string& number : sent.recent) engine.session().recent_numbers().Add(number);

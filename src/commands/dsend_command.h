@@ -25,8 +25,9 @@ asio::awaitable<std::string> AfterSend(Engine& engine, std::string result, std::
 
 // Decides whether a DSEND or ESEND body of `mode` (`command` names it in the log) sends under
 // `policy`. Returns the result text of one that does not: empty for a mode that does not send or
-// a send without the permission its policy asks, the refusal text for a body holding a raw
-// backtick (protocol::HoldsRawBacktick), which would cut its fields. nullopt when it sends.
+// a send without the permission its policy asks, the refusal text for a send without a send
+// journal (SendRefusal::kNoJournal) and for a body holding a raw backtick
+// (protocol::HoldsRawBacktick), which would cut its fields. nullopt when it sends.
 std::optional<std::string> RefuseSend(const Engine& engine, const JobPolicy& policy, int mode,
                                       std::string_view body, std::string_view command);
 

@@ -100,10 +100,12 @@ asio::awaitable<std::string> OnESend(Engine& engine, std::string body) {
       result = protocol::ExceptionText(failure);
     } else {
       ExcelSend send = ExcelSendOf(protocol::ExcelSendRequest::Parse(body));
+      JobSource source{Utf8ToAnsi("workbook " + path + ", sheet ") + send.columns.sheet};
       WorkbookRows rows(workbook, std::move(send.columns), send.order.text);
       const SendKind kind = send.order.kind;
-      const SendResult sent = co_await engine.link().dispatcher().turn().Aside(SendExcel(
-          engine.services().MakeSendSetup(engine.session()), rows, std::move(send.order)));
+      SendSetup setup = engine.services().MakeSendSetup(engine.session(), std::move(source));
+      const SendResult sent = co_await engine.link().dispatcher().turn().Aside(
+          SendExcel(setup, rows, std::move(send.order)));
       result = SendAnswer(sent, kExcelJob, kind);
       report = sent.report;
     }

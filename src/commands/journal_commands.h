@@ -1,9 +1,12 @@
-// JOBLS and JOBEX, extensions of the UI link over the send journal: the newest jobs with their
-// counts per recipient state, and one job's recipients with their states written to a file.
+// The UI-link extensions over the send journal: JOBLS (the newest jobs with their counts per
+// recipient state), JOBSH (one job), JOBEX (one job's recipients with their states, written to a
+// file), JOBRS (send a job's rest again, as a new job linked to it) and JOBFG (forget old jobs).
 #ifndef PARLEY_COMMANDS_JOURNAL_COMMANDS_H_
 #define PARLEY_COMMANDS_JOURNAL_COMMANDS_H_
 
 #include <string>
+
+#include <asio/awaitable.hpp>
 
 namespace parley {
 
@@ -12,11 +15,25 @@ class Engine;
 // JOBLS: protocol::JobListReply of the newest jobs (empty without a journal).
 std::string OnJobList(Engine& engine, const std::string& body);
 
-// JOBEX: writes the job's recipients as CSV (UTF-8: place, number, state, content; a header row
-// first) to the path given, replacing the file; answers the number written, or
-// "Exception:[<reason>]" for an unknown job, a journal that is not open or a file that cannot be
-// written.
+// JOBSH: a protocol::JobListReply of the one job named, or "Exception:[<reason>]" when there is
+// no such job or no journal.
+std::string OnJobShow(Engine& engine, const std::string& body);
+
+// JOBEX: writes the job's recipients (place, number, state, content; a header row first) to the
+// path given, replacing the file, as CSV (UTF-8) or as an xlsx workbook; answers the number
+// written, or "Exception:[<reason>]" for an unknown job or format, a journal that is not open or
+// a file that cannot be written.
 std::string OnJobExport(Engine& engine, const std::string& body);
+
+// JOBFG: forgets the ended jobs started before the time given; answers how many went.
+std::string OnJobForget(Engine& engine, const std::string& body);
+
+// JOBRS: sends the rest of a job again as a new job (protocol::JobResendReply): its recipients
+// not sent, and those in doubt when asked, each with its own text or package, after the web
+// service's send check. Refused ("Exception:[<reason>]", nothing sent) when logged out, for an
+// unknown or running job, a job whose rest was sent already (the newer job is named), one with
+// nothing left, or one whose packages were not kept.
+asio::awaitable<std::string> OnJobResend(Engine& engine, std::string body);
 
 }  // namespace parley
 

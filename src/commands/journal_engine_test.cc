@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <random>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,7 +18,10 @@
 #include "commands/send_engine_fixture.h"
 #include "gatesim/gate_sim_process.h"
 #include "journal/send_journal.h"
+#include "protocol/markup.h"
 #include "protocol/status_messages.h"
+#include "send/send_refusals.h"
+#include "send/send_result.h"
 #include "testing/engine_process.h"
 #include "websim/web_sim_process.h"
 
@@ -38,13 +43,46 @@ class JournalEngineTest : public ::testing::Test {
  protected:
   JournalEngineTest() : web_(dir_.path()) {}
 
-  void Start(std::vector<std::string> gate_args) {
+  void Start(std::vector<std::string> gate_args, std::vector<std::string> engine_args = {}) {
     gate_dir_ = dir_.path() / ("gate" + std::to_string(++starts_));
     std::filesystem::create_directories(gate_dir_);
     gate_ = std::make_unique<testing::GateSim>(gate_dir_, std::move(gate_args));
-    ASSERT_NO_FATAL_FAILURE(engine_.Start(dir_.path(), gate_dir_, web_, *gate_));
+    ASSERT_NO_FATAL_FAILURE(engine_.Start(dir_.path(), gate_dir_, web_, *gate_, engine_args));
     ASSERT_TRUE(
         engine_.Exchange("DSEND", "4<QX>1000<QX>1<QX>").starts_with("QXSENDABLECHECK<QX>1"));
+  }
+
+  // Stops the engine and starts it again on the same journal against a gateway without faults,
+  // whose record is clean_.
+  void RestartWithCleanGateway() {
+    engine_.Stop();
+    const std::filesystem::path dir = gate_dir_ / ("clean" + std::to_string(++starts_));
+    std::filesystem::create_directories(dir);
+    clean_ = std::make_unique<testing::GateSim>(dir);
+    // The new engine's log starts empty, so that its start is seen.
+    std::filesystem::rename(gate_dir_ / "engine.log", dir / "first-engine.log");
+    ASSERT_NO_FATAL_FAILURE(engine_.Start(dir_.path(), gate_dir_, web_, *clean_));
+  }
+
+  // Kills the engine with SIGKILL once its job has handed out `sent` messages (or after about
+  // eight seconds), whatever it is doing then.
+  void KillOnceSent(int64_t sent) {
+    for (int i = 0; i < 4000; ++i) {
+      const auto state = protocol::StateReply::Parse(engine_.Exchange("STATE", ""));
+      if (state && state->sent >= sent) break;
+      std::this_thread::sleep_for(2ms);
+    }
+    engine_.process().Signal(SIGKILL);
+    int status = 0;
+    ASSERT_TRUE(engine_.process().Wait(10000, &status));
+  }
+
+  // The job's row as JOBSH gives it.
+  protocol::JobRow Show(int64_t job) {
+    const auto list =
+        protocol::JobListReply::Parse(engine_.Exchange("JOBSH", protocol::JobRequest{job}.Build()));
+    EXPECT_TRUE(list && list->jobs.size() == 1);
+    return list && list->jobs.size() == 1 ? list->jobs[0] : protocol::JobRow{};
   }
 
   // The one job of this start's journal (the engine keeps it in its working directory), after
@@ -65,6 +103,7 @@ class JournalEngineTest : public ::testing::Test {
   testing::TempDir dir_;
   testing::WebSim web_;
   std::unique_ptr<testing::GateSim> gate_;
+  std::unique_ptr<testing::GateSim> clean_;
   testing::SendEngine engine_;
   std::filesystem::path gate_dir_;
   int starts_ = 0;
@@ -106,8 +145,11 @@ TEST_F(JournalEngineTest, EveryJobIsRecordedAsTheGatewayTookIt) {
     const JournalJob job = OnlyJob(&numbers);
     EXPECT_EQ(job.info.command, "DSEND");
     EXPECT_EQ(job.info.kind, "SMS");
-    // The job's text is the first message's: a refused job had none.
-    EXPECT_EQ(job.info.text, c.ending == JobEnding::kRefused ? "" : "hi");
+    // Every recipient and the text are recorded before the job header goes out.
+    EXPECT_EQ(job.info.text, "hi");
+    EXPECT_EQ(job.info.callback, "021");
+    EXPECT_EQ(job.info.source, "typed numbers");
+    EXPECT_EQ(numbers.size(), 300u);
     EXPECT_EQ(job.total, 300);
     EXPECT_EQ(job.ending, c.ending);
     EXPECT_EQ(job.Counts().acknowledged, c.acknowledged);
@@ -122,15 +164,7 @@ TEST_F(JournalEngineTest, AnEngineKilledInTheMiddleOfAJobLeavesEveryRecipientAcc
     SCOPED_TRACE(after);
     ASSERT_NO_FATAL_FAILURE(Start({"--ack-delay-ms", "20"}));
     engine_.Post("DSEND", SmsTo(1000));
-    // Killed once some messages are out, whatever it is doing then.
-    for (int i = 0; i < 500; ++i) {
-      const auto state = protocol::StateReply::Parse(engine_.Exchange("STATE", ""));
-      if (state && state->sent >= after) break;
-      std::this_thread::sleep_for(5ms);
-    }
-    engine_.process().Signal(SIGKILL);
-    int status = 0;
-    ASSERT_TRUE(engine_.process().Wait(10000, &status));
+    ASSERT_NO_FATAL_FAILURE(KillOnceSent(after));
     engine_.Stop();
     std::vector<std::string> numbers;
     const JournalJob job = OnlyJob(&numbers);
@@ -169,6 +203,185 @@ TEST_F(JournalEngineTest, JobsAreListedAndExportedThroughTheLink) {
   EXPECT_EQ(lines[52], "52," + Number(51) + ",in doubt,hi\r");
 
   EXPECT_TRUE(engine_.Exchange("JOBEX", "999<QX>" + csv.string()).starts_with("Exception:["));
+}
+
+// The numbers of the gateway's messages.
+std::vector<std::string> NumbersOf(const testing::GateJob& job) {
+  std::vector<std::string> numbers;
+  for (const auto& m : job.messages) numbers.push_back(m.recipient);
+  return numbers;
+}
+
+// The resend of a job reached the gateway with exactly the recipients the journal did not call
+// acknowledged (the in-doubt ones only when asked), in order; so across the two jobs every
+// recipient the gateway acknowledged went once.
+void ExpectRestSent(const std::vector<std::string>& numbers, const protocol::JobRow& first,
+                    bool in_doubt, const testing::GateJob& resent) {
+  const auto from = static_cast<size_t>(first.acknowledged + (in_doubt ? 0 : first.in_doubt));
+  ASSERT_LE(from, numbers.size());
+  const std::vector<std::string> rest(numbers.begin() + static_cast<std::ptrdiff_t>(from),
+                                      numbers.end());
+  EXPECT_EQ(NumbersOf(resent), rest);
+  const std::set<std::string> again(rest.begin(), rest.end());
+  for (int64_t i = 0; i < first.acknowledged; ++i) {
+    EXPECT_FALSE(again.contains(numbers[static_cast<size_t>(i)])) << "sent twice: " << i;
+  }
+}
+
+TEST_F(JournalEngineTest, TheRestOfAJobIsSentOnceToExactlyTheRecipientsNotReached) {
+  struct Case {
+    std::vector<std::string> gate_args;
+    std::string ending;
+    bool in_doubt;
+  };
+  const Case cases[] = {
+      {{"--refuse"}, "refused", false},           {{"--silent"}, "no-answer", false},
+      {{"--close-after", "0"}, "closed", false},  {{"--close-after", "60"}, "closed", false},
+      {{"--close-after", "110"}, "closed", true}, {{"--nak-at", "50"}, "nack", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.gate_args[0] + (c.gate_args.size() > 1 ? " " + c.gate_args[1] : ""));
+    ASSERT_NO_FATAL_FAILURE(Start(c.gate_args));
+    engine_.Exchange("DSEND", SmsTo(200));
+    const auto list = protocol::JobListReply::Parse(engine_.Exchange("JOBLS", "1"));
+    ASSERT_TRUE(list && list->jobs.size() == 1);
+    const protocol::JobRow first = list->jobs[0];
+    EXPECT_EQ(first.ending, c.ending);
+    EXPECT_EQ(first.acknowledged + first.in_doubt + first.not_sent, 200);
+    std::vector<std::string> numbers;
+    for (int i = 0; i < 200; ++i) numbers.push_back(Number(i));
+
+    ASSERT_NO_FATAL_FAILURE(RestartWithCleanGateway());
+    const auto reply = protocol::JobResendReply::Parse(
+        engine_.Exchange("JOBRS", protocol::JobResendRequest{first.id, c.in_doubt}.Build()));
+    ASSERT_TRUE(reply.has_value());
+    const int64_t expected = first.not_sent + (c.in_doubt ? first.in_doubt : 0);
+    EXPECT_EQ(reply->text, SentText(expected));
+    const std::vector<testing::GateJob> resent = clean_->WaitForJobs(1);
+    ASSERT_EQ(resent.size(), 1u);
+    ExpectRestSent(numbers, first, c.in_doubt, resent[0]);
+
+    // The resend is linked both ways, and the rest is not sent a second time.
+    const protocol::JobRow second = Show(reply->job);
+    EXPECT_EQ(second.resend_of, first.id);
+    EXPECT_EQ(second.command, "JOBRS");
+    EXPECT_EQ(second.ending, "done");
+    EXPECT_EQ(second.report, "posted");
+    EXPECT_EQ(Show(first.id).resent_as, reply->job);
+    EXPECT_TRUE(engine_.Exchange("JOBRS", protocol::JobResendRequest{first.id, c.in_doubt}.Build())
+                    .starts_with("Exception:["));
+    // A job that reached everyone has nothing left.
+    EXPECT_EQ(engine_.Exchange("JOBRS", protocol::JobResendRequest{reply->job, true}.Build()),
+              protocol::ExceptionText(RefusalReason(SendRefusal::kNothingLeft)));
+    engine_.Stop();
+  }
+}
+
+TEST_F(JournalEngineTest, AfterAKillAtAnyPointTheRestReachesEveryoneOnce) {
+  std::mt19937 random(20261211);
+  for (const int total : {100, 1000, 20000}) {
+    const int kill_after = std::uniform_int_distribution<int>(0, total - 1)(random);
+    SCOPED_TRACE(std::to_string(total) + " recipients, killed after " + std::to_string(kill_after));
+    ASSERT_NO_FATAL_FAILURE(Start({"--ack-delay-ms", "10"}));
+    engine_.Post("DSEND", SmsTo(total));
+    ASSERT_NO_FATAL_FAILURE(KillOnceSent(kill_after));
+    const std::vector<testing::GateJob> cut = gate_->WaitForJobs(1);
+    ASSERT_EQ(cut.size(), 1u);
+
+    ASSERT_NO_FATAL_FAILURE(RestartWithCleanGateway());
+    EXPECT_TRUE(engine_.process().WaitForLog("1 jobs were interrupted", 5000));
+    const auto list = protocol::JobListReply::Parse(engine_.Exchange("JOBLS", "1"));
+    ASSERT_TRUE(list && list->jobs.size() == 1);
+    const protocol::JobRow first = list->jobs[0];
+    EXPECT_EQ(first.ending, "interrupted");
+    EXPECT_EQ(first.acknowledged + first.in_doubt + first.not_sent, total);
+    // What the gateway took lies between the acknowledged and the handed recipients.
+    const auto received = static_cast<int64_t>(cut[0].messages.size());
+    EXPECT_LE(first.acknowledged, received);
+    EXPECT_GE(first.acknowledged + first.in_doubt, received);
+
+    const auto reply = protocol::JobResendReply::Parse(
+        engine_.Exchange("JOBRS", protocol::JobResendRequest{first.id, true}.Build()));
+    ASSERT_TRUE(reply.has_value());
+    EXPECT_EQ(reply->text, SentText(first.in_doubt + first.not_sent));
+    const std::vector<testing::GateJob> resent = clean_->WaitForJobs(1, 60000);
+    ASSERT_EQ(resent.size(), 1u);
+    std::vector<std::string> numbers;
+    for (int i = 0; i < total; ++i) numbers.push_back(Number(i));
+    ExpectRestSent(numbers, first, true, resent[0]);
+    // Everyone was reached: by the first job or by the resend.
+    const std::vector<std::string> took_first = NumbersOf(cut[0]);
+    const std::vector<std::string> took_second = NumbersOf(resent[0]);
+    std::set<std::string> reached(took_first.begin(), took_first.end());
+    reached.insert(took_second.begin(), took_second.end());
+    EXPECT_EQ(reached.size(), static_cast<size_t>(total));
+    engine_.Stop();
+  }
+}
+
+TEST_F(JournalEngineTest, AReportThatFailedToPostIsPostedOnceWhenTheServiceIsBack) {
+  ASSERT_NO_FATAL_FAILURE(Start({}, {"--report-retry", "0"}));
+  // The next web request, the report's post, finds the connection closed.
+  ASSERT_EQ(web_.Control("/_sim/fail?count=1&mode=close"), "OK");
+  engine_.Exchange("DSEND", SmsTo(3));
+  const auto list = protocol::JobListReply::Parse(engine_.Exchange("JOBLS", "1"));
+  ASSERT_TRUE(list && list->jobs.size() == 1);
+  EXPECT_EQ(list->jobs[0].report, "pending");
+  // The next login posts it; later logins and sends do not post it again.
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_EQ(engine_.Exchange("LOGIN", "qxuser<QX>qxpass").substr(0, 6), "2<QX>1");
+  }
+  EXPECT_EQ(Show(list->jobs[0].id).report, "posted");
+  const std::string jobid = "jobid=" + list->jobs[0].gateway_job_id;
+  int posts = 0;
+  for (const std::string& request : web_.Requests()) {
+    if (request.starts_with("POST /QX/sended.asp") && request.find(jobid) != std::string::npos) {
+      ++posts;
+    }
+  }
+  EXPECT_EQ(posts, 2) << "one post that failed, one that the service took";
+}
+
+TEST_F(JournalEngineTest, WithoutAJournalNothingIsSentAndTheUserIsToldWhy) {
+  const std::filesystem::path folder = dir_.path() / "no-journal";
+  std::filesystem::create_directories(folder);
+  // A journal path inside a file cannot be opened, by root either.
+  std::ofstream(folder / "file") << "x";
+  ASSERT_NO_FATAL_FAILURE(Start({}, {"--journal", (folder / "file" / kJournalFileName).string()}));
+  EXPECT_EQ(
+      engine_.Exchange("DSEND", SmsTo(3)).substr(0, RefusalText(SendRefusal::kNoJournal).size()),
+      RefusalText(SendRefusal::kNoJournal));
+  EXPECT_TRUE(gate_->Jobs().empty());
+  EXPECT_TRUE(engine_.Exchange("JOBSH", "1").starts_with("Exception:["));
+}
+
+TEST_F(JournalEngineTest, TheRestOfALongTextJobGoesAsTheSamePackage) {
+  ASSERT_NO_FATAL_FAILURE(Start({"--close-after", "60"}));
+  std::string list;
+  for (int i = 0; i < 120; ++i) list += (i > 0 ? "," : "") + Number(i);
+  // Mode 2 without pictures: a long text, sent as a package.
+  engine_.Exchange("DSEND", "2<QX>120<QX>T<QX><QX>" + list + "<QX>021<QX>" + std::string(300, 'L'));
+  const std::vector<testing::GateJob> cut = gate_->WaitForJobs(1);
+  ASSERT_EQ(cut.size(), 1u);
+  ASSERT_FALSE(cut[0].messages.empty());
+  const auto list_reply = protocol::JobListReply::Parse(engine_.Exchange("JOBLS", "1"));
+  ASSERT_TRUE(list_reply && list_reply->jobs.size() == 1);
+  const protocol::JobRow first = list_reply->jobs[0];
+  EXPECT_EQ(first.kind, "LMS");
+
+  ASSERT_NO_FATAL_FAILURE(RestartWithCleanGateway());
+  const auto reply = protocol::JobResendReply::Parse(
+      engine_.Exchange("JOBRS", protocol::JobResendRequest{first.id, false}.Build()));
+  ASSERT_TRUE(reply.has_value());
+  EXPECT_EQ(reply->text, SentText(first.not_sent));
+  const std::vector<testing::GateJob> resent = clean_->WaitForJobs(1);
+  ASSERT_EQ(resent.size(), 1u);
+  EXPECT_EQ(resent[0].header.type_code, cut[0].header.type_code);
+  ASSERT_FALSE(resent[0].messages.empty());
+  for (const auto& m : resent[0].messages) {
+    EXPECT_EQ(m.checksum, cut[0].messages[0].checksum);
+    EXPECT_EQ(m.size, cut[0].messages[0].size);
+  }
 }
 
 }  // namespace

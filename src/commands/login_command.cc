@@ -3,6 +3,7 @@
 #include <spdlog/spdlog.h>
 
 #include "commands/recent_numbers.h"
+#include "commands/sent_reports.h"
 #include "db/db_exception.h"
 #include "engine/engine.h"
 #include "protocol/replies.h"
@@ -46,6 +47,8 @@ asio::awaitable<std::string> DoLogin(Engine& engine, protocol::LoginRequest requ
     book.SaveID_Reset();
   }
   LoadRecentList(engine);
+  // Sent reports that earlier sends could not post go now, under this login.
+  co_await PostSentReports(engine, {});
   co_return protocol::LoginAcceptedReply(figures, home);
 }
 

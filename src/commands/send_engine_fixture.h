@@ -22,18 +22,30 @@ namespace parley::testing {
 class SendEngine {
  public:
   // Starts the engine with its home in `home` and its log in `log_dir`, pointed at `web` and
-  // `gate` (gateway time-out 2 s), connects and logs in. Use inside ASSERT_NO_FATAL_FAILURE.
+  // `gate` (gateway time-out 2 s), with `extra_args`, connects and logs in. Use inside
+  // ASSERT_NO_FATAL_FAILURE.
   void Start(const std::filesystem::path& home, const std::filesystem::path& log_dir,
-             const WebSim& web, const GateSim& gate) {
+             const WebSim& web, const GateSim& gate, std::vector<std::string> extra_args = {}) {
     const uint16_t link_port = FreePort();
-    process_ = std::make_unique<ChildProcess>(
-        EngineBinary(),
-        std::vector<std::string>{"--link-port", std::to_string(link_port), "--ui-program", "none",
-                                 "--home", home.string(), "--web-base", web.base_url(),
-                                 "--web-port", std::to_string(web.port()), "--gateway",
-                                 "127.0.0.1:" + std::to_string(gate.port()), "--gateway-timeout",
-                                 "2", "--log-level", "debug"},
-        log_dir / "engine.log");
+    std::vector<std::string> args{"--link-port",
+                                  std::to_string(link_port),
+                                  "--ui-program",
+                                  "none",
+                                  "--home",
+                                  home.string(),
+                                  "--web-base",
+                                  web.base_url(),
+                                  "--web-port",
+                                  std::to_string(web.port()),
+                                  "--gateway",
+                                  "127.0.0.1:" + std::to_string(gate.port()),
+                                  "--gateway-timeout",
+                                  "2",
+                                  "--log-level",
+                                  "debug"};
+    args.insert(args.end(), extra_args.begin(), extra_args.end());
+    process_ =
+        std::make_unique<ChildProcess>(EngineBinary(), std::move(args), log_dir / "engine.log");
     ASSERT_TRUE(process_->WaitForLog("listening on", 10000)) << process_->Log();
     std::string error;
     client_ = std::make_unique<LinkClient>();

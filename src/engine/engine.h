@@ -23,6 +23,7 @@ class Engine {
   EngineSession& session() { return session_; }
   const EngineSession& session() const { return session_; }
   EngineServices& services() { return services_; }
+  const EngineServices& services() const { return services_; }
   CFlexLink& link() { return link_; }
 
  private:

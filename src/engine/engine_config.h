@@ -51,6 +51,8 @@ struct EngineConfig {
   // The send journal; empty means parley-journal.db in the working directory, beside the
   // address book.
   std::filesystem::path journal_path;
+  // The least seconds between two posts of a sent report that the web service did not take.
+  int report_retry_seconds = 60;
 
   // The engine directory with a trailing "/" (UTF-8, as the file system names it).
   std::string GetModuleDir() const;

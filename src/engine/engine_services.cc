@@ -53,7 +53,26 @@ EngineServices::~EngineServices() {
   stopping_ = true;
 }
 
-SendSetup EngineServices::MakeSendSetup(EngineSession& session) const {
+namespace {
+
+// The session's record of the job and the journal's recorder of it, for this job alone.
+struct Listeners : JobObservers {
+  Listeners(JobProgress& progress, SendJournal* journal, JobSource source)
+      : recorder(journal, std::move(source)) {
+    Add(&progress);
+    Add(&recorder);
+  }
+  JournalRecorder recorder;
+};
+
+}  // namespace
+
+std::optional<int64_t> EngineServices::JournaledJob(const SendSetup& setup) {
+  const auto* listeners = dynamic_cast<const Listeners*>(setup.observer.get());
+  return listeners != nullptr ? listeners->recorder.last_job() : std::nullopt;
+}
+
+SendSetup EngineServices::MakeSendSetup(EngineSession& session, JobSource source) const {
   SendSetup setup;
   setup.executor = executor_;
   setup.gateway_host = config_.gateway_host;
@@ -62,15 +81,7 @@ SendSetup EngineServices::MakeSendSetup(EngineSession& session) const {
   setup.module_dir = GetModuleDir();
   setup.login_id = session.login_id();
   setup.password = session.password();
-  // The session's record of the job and the journal's recorder of it, for this job alone.
-  struct Listeners : JobObservers {
-    Listeners(JobProgress& progress, SendJournal* journal) : recorder(journal) {
-      Add(&progress);
-      Add(&recorder);
-    }
-    JournalRecorder recorder;
-  };
-  setup.observer = std::make_shared<Listeners>(session.job(), journal_.get());
+  setup.observer = std::make_shared<Listeners>(session.job(), journal_.get(), std::move(source));
   setup.cancel = session.job().cancel_flag();
   return setup;
 }

@@ -6,12 +6,14 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <asio/any_io_executor.hpp>
 
 #include "db/address_book.h"
 #include "engine/engine_config.h"
+#include "engine/journal_recorder.h"
 #include "engine/workbook_worker.h"
 #include "excel/workbook_loader.h"
 #include "journal/send_journal.h"
@@ -47,12 +49,15 @@ class EngineServices {
   // The send journal, opened (or created) at start-up; null when it could not be, and then
   // journal_error() says why (UTF-8) and no send may go out.
   SendJournal* journal() { return journal_.get(); }
+  bool has_journal() const { return journal_ != nullptr; }
   const std::string& journal_error() const { return journal_error_; }
 
   // Where and as whom the engine's sends go: the gateway of the configuration, the engine
   // directory, and the session's login id and password; the job reports to the session's job
-  // record and stops when it asks.
-  SendSetup MakeSendSetup(EngineSession& session) const;
+  // record and to the journal (as coming from `source`), and stops when the session asks.
+  SendSetup MakeSendSetup(EngineSession& session, JobSource source) const;
+  // The journal id of the job last sent with setup (made by MakeSendSetup), once it has begun.
+  static std::optional<int64_t> JournaledJob(const SendSetup& setup);
 
  private:
   asio::any_io_executor executor_;

@@ -47,6 +47,20 @@ std::string_view StateName(RecipientState state) {
   return "not sent";
 }
 
+std::string_view ReportStateName(ReportState state) {
+  switch (state) {
+    case ReportState::kPending:
+      return "pending";
+    case ReportState::kPosted:
+      return "posted";
+    case ReportState::kRefused:
+      return "refused";
+    case ReportState::kNone:
+      break;
+  }
+  return "none";
+}
+
 namespace {
 
 // The recipients [0, n) confirmed by the gateway, and those handed out, both within the total.

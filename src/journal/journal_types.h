@@ -62,6 +62,17 @@ struct JobCounts {
   int64_t not_sent = 0;
 };
 
+// Where a job's sent report stands.
+enum class ReportState {
+  kNone,     // the job made no report
+  kPending,  // made, not yet taken by the web service (posted again later)
+  kPosted,   // the web service took it
+  kRefused,  // the web service answered that it does not take it
+};
+
+// "none", "pending", "posted", "refused".
+std::string_view ReportStateName(ReportState state);
+
 // A job read back from the journal.
 struct JournalJob {
   int64_t id = 0;
@@ -73,9 +84,8 @@ struct JournalJob {
   int64_t handed = 0;        // recipients [0, handed) may have been handed to the gateway
   int64_t acknowledged = 0;  // recipients [0, acknowledged) were confirmed by the gateway
   JobEnding ending = JobEnding::kRunning;
-  int64_t ending_at = 0;       // the message count at which it ended
-  bool report_made = false;    // a sent report was made for it
-  bool report_posted = false;  // ... and the web service took it
+  int64_t ending_at = 0;                    // the message count at which it ended
+  ReportState report = ReportState::kNone;  // its sent report
 
   // The state of recipient `index` (0-based): acknowledged below `acknowledged` (every handed one
   // once the job is done), in doubt up to `handed`, not sent after.

@@ -13,8 +13,9 @@
 namespace parley {
 namespace {
 
-// The schema; user_version tells a journal from any other SQLite file.
-constexpr int kSchemaVersion = 1;
+// The schema of the first version, then the steps to the current one; user_version tells a
+// journal from any other SQLite file.
+constexpr int kSchemaVersion = 2;
 constexpr char kSchema[] = R"sql(
 CREATE TABLE jobs(
   id INTEGER PRIMARY KEY,
@@ -48,6 +49,17 @@ CREATE TABLE chunks(
   PRIMARY KEY(job, first)
 ) WITHOUT ROWID;
 PRAGMA user_version = 1;
+)sql";
+
+// The second version keeps the packages of LMS and MMS jobs.
+constexpr char kUpgradeFrom1[] = R"sql(
+CREATE TABLE packages(
+  job INTEGER NOT NULL,
+  digest TEXT NOT NULL,
+  data BLOB NOT NULL,
+  PRIMARY KEY(job, digest)
+);
+PRAGMA user_version = 2;
 )sql";
 
 }  // namespace
@@ -139,6 +151,10 @@ class Stmt {
   bool owned_ = true;
 };
 
+// jobs.report_posted: 0 while the report waits to be posted.
+constexpr int64_t kReportPosted = 1;
+constexpr int64_t kReportRefused = 2;  // the web service answered, and did not take it
+
 constexpr char kJobColumns[] =
     "SELECT id, started, ended, command, kind, title, text, callback, reserve, source, total, "
     "resend_of, gateway_job_id, handed, acknowledged, ending, ending_at, report IS NOT NULL, "
@@ -163,8 +179,12 @@ JournalJob ReadJob(const Stmt& s) {
   job.acknowledged = s.ColInt(14);
   job.ending = EndingFromName(s.ColBytes(15));
   job.ending_at = s.ColInt(16);
-  job.report_made = s.ColInt(17) != 0;
-  job.report_posted = s.ColInt(18) != 0;
+  const bool report_made = s.ColInt(17) != 0;
+  const int64_t posted = s.ColInt(18);
+  job.report = !report_made               ? ReportState::kNone
+               : posted == kReportPosted  ? ReportState::kPosted
+               : posted == kReportRefused ? ReportState::kRefused
+                                          : ReportState::kPending;
   return job;
 }
 
@@ -193,7 +213,7 @@ int OpenAsJournal(const std::filesystem::path& path, sqlite3** out, std::string*
     }
     version = static_cast<int>(s.ColInt(0));
   }
-  if (version != 0 && version != kSchemaVersion) return fail(0);
+  if (version != 0 && version != 1 && version != kSchemaVersion) return fail(0);
   if (version == 0) {
     // A file without our schema: new and empty, or some other database.
     Stmt tables(db, "SELECT count(*) FROM sqlite_master");
@@ -209,6 +229,9 @@ int OpenAsJournal(const std::filesystem::path& path, sqlite3** out, std::string*
     return fail(-1);
   }
   if (version == 0 && sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr) != SQLITE_OK) {
+    return fail(-1);
+  }
+  if (version <= 1 && sqlite3_exec(db, kUpgradeFrom1, nullptr, nullptr, nullptr) != SQLITE_OK) {
     return fail(-1);
   }
   // A quick check that pages read back: a damaged file is not a journal to write into.
@@ -388,9 +411,20 @@ bool SendJournal::SetGatewayJobId(int64_t job, std::string_view gateway_job_id) 
   return s.Bytes(1, gateway_job_id).Int(2, job).Run();
 }
 
-bool SendJournal::SetJobText(int64_t job, std::string_view text) {
-  Stmt s(*cache_, "UPDATE jobs SET text = ? WHERE id = ?");
-  return s.Bytes(1, text).Int(2, job).Run();
+bool SendJournal::SetJobText(int64_t job, std::string_view text, std::string_view callback) {
+  Stmt s(*cache_, "UPDATE jobs SET text = ?, callback = ? WHERE id = ?");
+  return s.Bytes(1, text).Bytes(2, callback).Int(3, job).Run();
+}
+
+bool SendJournal::KeepPackage(int64_t job, std::string_view digest, std::string_view package) {
+  Stmt s(*cache_, "INSERT OR IGNORE INTO packages(job, digest, data) VALUES (?,?,?)");
+  return s.Int(1, job).Text(2, digest).Bytes(3, package).Run();
+}
+
+std::optional<std::string> SendJournal::Package(int64_t job, std::string_view digest) {
+  Stmt s(*cache_, "SELECT data FROM packages WHERE job = ? AND digest = ?");
+  if (!s.Int(1, job).Text(2, digest).Row()) return std::nullopt;
+  return s.ColBytes(0);
 }
 
 bool SendJournal::Record(int64_t job, std::span<const JournalRecipient> recipients,
@@ -433,9 +467,9 @@ bool SendJournal::SaveReport(int64_t job, std::string_view report) {
   return s.Bytes(1, report).Int(2, job).Run();
 }
 
-bool SendJournal::MarkReportPosted(int64_t job, int64_t now) {
-  Stmt s(*cache_, "UPDATE jobs SET report_posted = 1, report_tried = ? WHERE id = ?");
-  return s.Int(1, now).Int(2, job).Run();
+bool SendJournal::MarkReportAnswered(int64_t job, bool taken, int64_t now) {
+  Stmt s(*cache_, "UPDATE jobs SET report_posted = ?, report_tried = ? WHERE id = ?");
+  return s.Int(1, taken ? kReportPosted : kReportRefused).Int(2, now).Int(3, job).Run();
 }
 
 std::vector<SendJournal::PendingReport> SendJournal::TakeReportsToRetry(int64_t now,
@@ -461,6 +495,13 @@ std::vector<JournalJob> SendJournal::ListJobs(int64_t limit) {
   s.Int(1, limit);
   while (s.Row()) jobs.push_back(ReadJob(s));
   return jobs;
+}
+
+std::optional<JournalJob> SendJournal::FindResendOf(int64_t job) {
+  Stmt s(*cache_, std::string(kJobColumns) + "WHERE resend_of = ? ORDER BY id DESC LIMIT 1");
+  s.Int(1, job);
+  if (!s.Row()) return std::nullopt;
+  return ReadJob(s);
 }
 
 std::optional<JournalJob> SendJournal::FindJob(int64_t job) {
@@ -509,8 +550,11 @@ int64_t SendJournal::Forget(int64_t before) {
   Stmt rows(*cache_,
             "DELETE FROM chunks WHERE job IN (SELECT id FROM jobs WHERE started < ? AND "
             "ending != 'running')");
+  Stmt packages(*cache_,
+                "DELETE FROM packages WHERE job IN (SELECT id FROM jobs WHERE started < ? AND "
+                "ending != 'running')");
   Stmt jobs(*cache_, "DELETE FROM jobs WHERE started < ? AND ending != 'running'");
-  if (!rows.Int(1, before).Run() || !jobs.Int(1, before).Run()) {
+  if (!rows.Int(1, before).Run() || !packages.Int(1, before).Run() || !jobs.Int(1, before).Run()) {
     Exec("ROLLBACK");
     return 0;
   }

@@ -59,8 +59,14 @@ class SendJournal {
                                   std::string* error);
   // The gateway's job id, once its reply has come.
   bool SetGatewayJobId(int64_t job, std::string_view gateway_job_id);
-  // The job's text, once known (the recipients' content is stored only where it differs).
-  bool SetJobText(int64_t job, std::string_view text);
+  // The job's text and callback, once known (a recipient's content is stored only where it
+  // differs from the text).
+  bool SetJobText(int64_t job, std::string_view text, std::string_view callback);
+  // Keeps a package (an LMS or MMS message as sent) of job under its digest, so that the job's
+  // rest can be sent again; a package kept already is not written twice.
+  bool KeepPackage(int64_t job, std::string_view digest, std::string_view package);
+  // A package the job kept, by digest.
+  std::optional<std::string> Package(int64_t job, std::string_view digest);
   // In one transaction: the next recipients of the job in order (may be empty), and progress:
   // recipients [0, acknowledged) are confirmed and [0, handed) may have gone out. Call with
   // `handed` raised, and its recipients recorded, before those messages reach the socket.
@@ -78,7 +84,9 @@ class SendJournal {
 
   // The sent report of a job (the form as posted), and that the web service took it.
   bool SaveReport(int64_t job, std::string_view report);
-  bool MarkReportPosted(int64_t job, int64_t now);
+  // The web service answered the report's post: it took it, or it refused it (never posted
+  // again either way).
+  bool MarkReportAnswered(int64_t job, bool taken, int64_t now);
   struct PendingReport {
     int64_t job = 0;
     std::string report;
@@ -90,6 +98,8 @@ class SendJournal {
   // The newest `limit` jobs, newest first.
   std::vector<JournalJob> ListJobs(int64_t limit);
   std::optional<JournalJob> FindJob(int64_t job);
+  // The newest job that sent the rest of job, if any.
+  std::optional<JournalJob> FindResendOf(int64_t job);
   // Calls visit for every recorded recipient of job in order, with its state; false when a
   // stored batch is damaged (the recipients before it are visited).
   bool ForEachRecipient(
@@ -98,7 +108,8 @@ class SendJournal {
   // The recorded recipients of job that the gateway never took: not sent, and in doubt when
   // asked.
   std::vector<JournalRecipient> RestOf(const JournalJob& job, bool include_in_doubt);
-  // Removes the jobs started before `before` (Unix seconds) with their recipients; returns how
+  // Removes the jobs started before `before` (Unix seconds) with their recipients and packages;
+  // returns how
   // many went. A running job stays.
   int64_t Forget(int64_t before);
 

@@ -250,9 +250,16 @@ TEST_F(SendJournalTest, AnUnpostedReportIsRetriedAtMostOnceAMinuteUntilPosted) {
   const auto again = journal.TakeReportsToRetry(160, 60);
   ASSERT_EQ(again.size(), 1u);
   EXPECT_EQ(again[0].report, "form=1");
-  ASSERT_TRUE(journal.MarkReportPosted(*id, 161));
+  ASSERT_TRUE(journal.MarkReportAnswered(*id, true, 161));
   EXPECT_TRUE(journal.TakeReportsToRetry(1000, 60).empty());  // never posted twice
-  EXPECT_TRUE(journal.FindJob(*id)->report_posted);
+  EXPECT_EQ(journal.FindJob(*id)->report, ReportState::kPosted);
+  // A report the service answered with a refusal is not posted again either.
+  const auto refused = journal.BeginJob(Info(), 2, Recipients(2), 0, &error);
+  ASSERT_TRUE(journal.SaveReport(*refused, "form=2"));
+  ASSERT_EQ(journal.TakeReportsToRetry(2000, 60).size(), 1u);
+  ASSERT_TRUE(journal.MarkReportAnswered(*refused, false, 2001));
+  EXPECT_TRUE(journal.TakeReportsToRetry(9000, 60).empty());
+  EXPECT_EQ(journal.FindJob(*refused)->report, ReportState::kRefused);
 }
 
 TEST_F(SendJournalTest, ForgetRemovesOnlyOldEndedJobs) {

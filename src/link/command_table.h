@@ -1,5 +1,6 @@
 // The command table: the twelve command codes of the UI link, numbered in table order, then the
-// extensions (STATE, CANCL, JOBLS, JOBEX), which an older UI program never sends. An engine without
+// extensions (STATE, CANCL, and JOBLS, JOBEX, JOBSH, JOBRS, JOBFG over the send journal), which an
+// older UI program never sends. An engine without
 // them answers their codes as every unknown code: with an empty "INIT" reply.
 #ifndef PARLEY_LINK_COMMAND_TABLE_H_
 #define PARLEY_LINK_COMMAND_TABLE_H_
@@ -26,18 +27,21 @@ enum CommandNumber : int {
   kCmdState = 12,  // the engine's state and its current or last gateway job
   kCmdCancl = 13,  // stop the running gateway job at its next acknowledgement boundary
   kCmdJobLs = 14,  // the jobs of the send journal
-  kCmdJobEx = 15,  // one job's recipients and their states, written to a CSV file
+  kCmdJobEx = 15,  // one job's recipients and their states, written to a file
+  kCmdJobSh = 16,  // one job of the send journal
+  kCmdJobRs = 17,  // send the rest of a job again
+  kCmdJobFg = 18,  // forget old jobs
 };
 
-inline constexpr int kCommandCount = 16;
+inline constexpr int kCommandCount = 19;
 
 inline constexpr std::array<std::string_view, kCommandCount> kCommandCodes = {
-    "INIT",  "LOGIN", "MYMSG", "EMOTN", "EXCEL", "SENDL", "CASHL", "ADDRB",
-    "DSEND", "ESEND", "ASEND", "ENDQX", "STATE", "CANCL", "JOBLS", "JOBEX",
+    "INIT",  "LOGIN", "MYMSG", "EMOTN", "EXCEL", "SENDL", "CASHL", "ADDRB", "DSEND", "ESEND",
+    "ASEND", "ENDQX", "STATE", "CANCL", "JOBLS", "JOBEX", "JOBSH", "JOBRS", "JOBFG",
 };
 
 // Returns the command number of a message header: the first five characters (all of the header
-// when shorter) compared exactly, case-sensitively, with the codes 1 to 15. A header that matches
+// when shorter) compared exactly, case-sensitively, with the codes 1 to 18. A header that matches
 // none of them, "INIT" included, gives kCmdInit.
 int FindCommand(std::string_view header);
 

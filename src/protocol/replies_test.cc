@@ -148,5 +148,47 @@ TEST(ReplyTest, CancelBuildsAndParsesBack) {
   EXPECT_EQ(CancelRequest::Parse("ignored<QX>x"), CancelRequest{});
 }
 
+TEST(ReplyTest, JobRowsKeepEveryTextWhole) {
+  JobRow row{7,
+             100,
+             160,
+             "JOBRS",
+             "SMS",
+             "a<QX>b<Q>c%3C",
+             "rest of job 3",
+             "02-1",
+             "",
+             "x<y z>%25",
+             "J42",
+             300,
+             51,
+             49,
+             200,
+             "closed",
+             100,
+             "pending",
+             3,
+             0};
+  JobRow other = row;
+  other.id = 8;
+  other.title = "";
+  other.text = "";
+  const JobListReply list{{row, other}};
+  EXPECT_EQ(JobListReply::Parse(list.Build()), list);
+  EXPECT_EQ(JobListReply::Parse(""), JobListReply{});
+  // A row of another field count is no reply.
+  EXPECT_FALSE(JobListReply::Parse("1<QX>2").has_value());
+  EXPECT_EQ(UnescapeField("100%"), "100%");  // a lone "%" stays
+
+  const JobResendRequest resend{12, true};
+  EXPECT_EQ(resend.Build(), "12<QX>1");
+  EXPECT_EQ(JobResendRequest::Parse(resend.Build()), resend);
+  EXPECT_EQ(JobResendRequest::Parse("12"), (JobResendRequest{12, false}));
+  const JobResendReply answer{13, "a<QX>b"};
+  EXPECT_EQ(JobResendReply::Parse(answer.Build()), answer);
+  EXPECT_FALSE(JobResendReply::Parse("Exception:[x]").has_value());
+  EXPECT_EQ(JobExportRequest::Parse("5<QX>/tmp/a.csv"), (JobExportRequest{5, "/tmp/a.csv", "csv"}));
+  EXPECT_EQ(JobExportRequest::Parse("5<QX>/t.xlsx<QX>xlsx").format, "xlsx");
+}
 }  // namespace
 }  // namespace parley::protocol

@@ -71,6 +71,38 @@ JobListRequest JobListRequest::Parse(std::string_view body) {
   return r;
 }
 
+std::string EscapeField(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    if (c == '%') {
+      out += "%25";
+    } else if (c == '<') {
+      out += "%3C";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+std::string UnescapeField(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && text.substr(i + 1, 2) == "25") {
+      out += '%';
+      i += 2;
+    } else if (text[i] == '%' && text.substr(i + 1, 2) == "3C") {
+      out += '<';
+      i += 2;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
 std::optional<JobListReply> JobListReply::Parse(std::string_view body) {
   JobListReply r;
   while (!body.empty()) {
@@ -80,16 +112,24 @@ std::optional<JobListReply> JobListReply::Parse(std::string_view body) {
     JobRow row;
     row.id = Decimal(f[0]);
     row.started = Decimal(f[1]);
-    row.command = f[2];
-    row.kind = f[3];
-    row.title = DecodeCellText(f[4]);
-    row.total = Decimal(f[5]);
-    row.acknowledged = Decimal(f[6]);
-    row.in_doubt = Decimal(f[7]);
-    row.not_sent = Decimal(f[8]);
-    row.ending = f[9];
-    row.report = f[10];
-    row.resend_of = Decimal(f[11]);
+    row.ended = Decimal(f[2]);
+    row.command = f[3];
+    row.kind = f[4];
+    row.title = UnescapeField(f[5]);
+    row.source = UnescapeField(f[6]);
+    row.callback = UnescapeField(f[7]);
+    row.reserve_date = f[8];
+    row.text = UnescapeField(f[9]);
+    row.gateway_job_id = UnescapeField(f[10]);
+    row.total = Decimal(f[11]);
+    row.acknowledged = Decimal(f[12]);
+    row.in_doubt = Decimal(f[13]);
+    row.not_sent = Decimal(f[14]);
+    row.ending = f[15];
+    row.ending_at = Decimal(f[16]);
+    row.report = f[17];
+    row.resend_of = Decimal(f[18]);
+    row.resent_as = Decimal(f[19]);
     r.jobs.push_back(std::move(row));
     if (end == std::string_view::npos) break;
     body.remove_prefix(end + kRowSep.size());
@@ -101,24 +141,69 @@ std::string JobListReply::Build() const {
   std::string body;
   for (const JobRow& j : jobs) {
     if (!body.empty()) body += kRowSep;
-    const std::string n[] = {std::to_string(j.id),       std::to_string(j.started),
-                             std::to_string(j.total),    std::to_string(j.acknowledged),
-                             std::to_string(j.in_doubt), std::to_string(j.not_sent),
-                             std::to_string(j.resend_of)};
-    body += JoinFields({n[0], n[1], j.command, j.kind, EncodeCellText(j.title), n[2], n[3], n[4],
-                        n[5], j.ending, j.report, n[6]});
+    using std::to_string;
+    body += JoinFields({to_string(j.id),
+                        to_string(j.started),
+                        to_string(j.ended),
+                        j.command,
+                        j.kind,
+                        EscapeField(j.title),
+                        EscapeField(j.source),
+                        EscapeField(j.callback),
+                        EscapeField(j.reserve_date),
+                        EscapeField(j.text),
+                        EscapeField(j.gateway_job_id),
+                        to_string(j.total),
+                        to_string(j.acknowledged),
+                        to_string(j.in_doubt),
+                        to_string(j.not_sent),
+                        j.ending,
+                        to_string(j.ending_at),
+                        j.report,
+                        to_string(j.resend_of),
+                        to_string(j.resent_as)});
   }
   return body;
 }
+
+JobRequest JobRequest::Parse(std::string_view body) { return JobRequest{Decimal(body)}; }
 
 JobExportRequest JobExportRequest::Parse(std::string_view body) {
   const std::vector<std::string_view> f = SplitAtSeparators(body);
   JobExportRequest r;
   r.job = Decimal(f[0]);
   if (f.size() > 1) r.path = f[1];
+  if (f.size() > 2 && !f[2].empty()) r.format = f[2];
   return r;
 }
 
-std::string JobExportRequest::Build() const { return JoinFields({std::to_string(job), path}); }
+std::string JobExportRequest::Build() const {
+  return JoinFields({std::to_string(job), path, format});
+}
+
+JobResendRequest JobResendRequest::Parse(std::string_view body) {
+  const std::vector<std::string_view> f = SplitAtSeparators(body);
+  JobResendRequest r;
+  r.job = Decimal(f[0]);
+  r.include_in_doubt = f.size() > 1 && f[1] == "1";
+  return r;
+}
+
+std::string JobResendRequest::Build() const {
+  return JoinFields({std::to_string(job), include_in_doubt ? "1" : "0"});
+}
+
+std::optional<JobResendReply> JobResendReply::Parse(std::string_view body) {
+  const size_t sep = body.find(kFieldSep);
+  if (sep == std::string_view::npos) return std::nullopt;
+  return JobResendReply{Decimal(body.substr(0, sep)),
+                        std::string(body.substr(sep + kFieldSep.size()))};
+}
+
+std::string JobResendReply::Build() const { return JoinFields({std::to_string(job), text}); }
+
+JobForgetRequest JobForgetRequest::Parse(std::string_view body) {
+  return JobForgetRequest{Decimal(body)};
+}
 
 }  // namespace parley::protocol

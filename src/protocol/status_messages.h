@@ -1,8 +1,9 @@
 // The extensions of the UI link: STATE (the engine's state and its current or last gateway job),
-// CANCL (stop the running job at its next acknowledgement boundary), and JOBLS and JOBEX (the
-// jobs of the send journal, and one job's recipients with their states). An older UI program
-// never sends them; an older engine answers both with an empty "INIT" reply. Requests carry no
-// fields (a body is ignored); replies are fields joined by "<QX>", CP949 on the wire.
+// CANCL (stop the running job at its next acknowledgement boundary), and over the send journal
+// JOBLS (the newest jobs), JOBSH (one job), JOBEX (one job's recipients with their states,
+// written to a file), JOBRS (send a job's rest again) and JOBFG (forget old jobs). An older UI
+// program never sends them; an older engine answers each with an empty "INIT" reply. Fields are
+// joined by "<QX>", CP949 on the wire.
 #ifndef PARLEY_PROTOCOL_STATUS_MESSAGES_H_
 #define PARLEY_PROTOCOL_STATUS_MESSAGES_H_
 
@@ -74,28 +75,41 @@ struct JobListRequest {
   bool operator==(const JobListRequest&) const = default;
 };
 
-// One job as JOBLS lists it: kFields fields joined by "<QX>"; the title as a list cell
-// (EncodeCellText), the ending as the status reply names it ("running" for the job that runs,
-// "interrupted" for one a stopped engine left).
+// One job as JOBLS and JOBSH give it: kFields fields joined by "<QX>", its texts (title,
+// source, text) with EscapeField, the ending as the status reply names it ("running" for the job
+// that runs, "interrupted" for one a stopped engine left).
 struct JobRow {
-  static constexpr size_t kFields = 12;
+  static constexpr size_t kFields = 20;
   int64_t id = 0;
   int64_t started = 0;  // Unix seconds
-  std::string command;
-  std::string kind;
+  int64_t ended = 0;    // Unix seconds; 0 while it runs
+  std::string command;  // "DSEND", "ASEND", "ESEND", or "JOBRS" for a resend
+  std::string kind;     // "SMS", "LMS" or "MMS"
   std::string title;
+  std::string source;  // where the recipients came from
+  std::string callback;
+  std::string reserve_date;  // 12 digits, or empty
+  std::string text;          // the job's text, or the template of a workbook send
+  std::string gateway_job_id;
   int64_t total = 0;
   int64_t acknowledged = 0;
   int64_t in_doubt = 0;
   int64_t not_sent = 0;
   std::string ending;
-  std::string report;     // "none" (no sent report made), "posted" or "pending"
+  int64_t ending_at = 0;  // the message count at which it ended
+  std::string report;     // "none" (no sent report made), "pending", "posted" or "refused"
   int64_t resend_of = 0;  // the job this one sent the rest of; 0 for none
+  int64_t resent_as = 0;  // the newest job that sent this one's rest; 0 for none
 
   bool operator==(const JobRow&) const = default;
 };
 
-// The JOBLS reply: the rows, newest first, joined by "<Q>"; empty when there are none.
+// A text inside a job row: "%" becomes "%25" and "<" becomes "%3C", so that no separator can
+// appear in it; UnescapeField reverses it (any other "%" stays as it is).
+std::string EscapeField(std::string_view text);
+std::string UnescapeField(std::string_view text);
+
+// The JOBLS and JOBSH reply: the rows, newest first, joined by "<Q>"; empty when there are none.
 struct JobListReply {
   std::vector<JobRow> jobs;
 
@@ -105,16 +119,59 @@ struct JobListReply {
   bool operator==(const JobListReply&) const = default;
 };
 
-// JOBEX: a job's recipients and their states written as a CSV file (UTF-8) for the user.
-// Request: the journal id and the file's path. Reply: the number of recipients written, or
-// "Exception:[<reason>]".
+// A request that names one job (JOBSH): its journal id, decimal; 0 when it is not a number.
+struct JobRequest {
+  int64_t job = 0;
+
+  static JobRequest Parse(std::string_view body);
+  std::string Build() const { return std::to_string(job); }
+  bool operator==(const JobRequest&) const = default;
+};
+
+// JOBEX: a job's recipients and their states written to a file for the user, as CSV (UTF-8) or
+// as an xlsx workbook. Request: the journal id, the file's path and the format ("csv" when the
+// field is missing or empty). Reply: the number of recipients written, or "Exception:[<reason>]".
 struct JobExportRequest {
   int64_t job = 0;
   std::string path;
+  std::string format = "csv";  // "csv" or "xlsx"
 
   static JobExportRequest Parse(std::string_view body);
   std::string Build() const;
   bool operator==(const JobExportRequest&) const = default;
+};
+
+// JOBRS: sends the rest of a job again, as a new job: its recipients not sent, and those in doubt
+// when asked. Request: the journal id and "1" to include those in doubt ("0" or missing: not).
+struct JobResendRequest {
+  int64_t job = 0;
+  bool include_in_doubt = false;
+
+  static JobResendRequest Parse(std::string_view body);
+  std::string Build() const;
+  bool operator==(const JobResendRequest&) const = default;
+};
+
+// The JOBRS reply: the new job's journal id (0 when none was recorded), then the user's text of
+// the send as DSEND gives it (CP949). A refused resend answers "Exception:[<reason>]" instead.
+struct JobResendReply {
+  int64_t job = 0;
+  std::string text;
+
+  // None unless the body has a journal id field and a text field.
+  static std::optional<JobResendReply> Parse(std::string_view body);
+  std::string Build() const;
+  bool operator==(const JobResendReply&) const = default;
+};
+
+// JOBFG: removes the jobs started before a time (Unix seconds, decimal) with their recipients;
+// a running job stays. Reply: the number of jobs removed.
+struct JobForgetRequest {
+  int64_t before = 0;
+
+  static JobForgetRequest Parse(std::string_view body);
+  std::string Build() const { return std::to_string(before); }
+  bool operator==(const JobForgetRequest&) const = default;
 };
 
 }  // namespace parley::protocol

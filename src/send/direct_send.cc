@@ -79,6 +79,12 @@ class RecipientList : public MessageSource {
     return SourceStep::kMessage;
   }
 
+  bool Rewind() override {
+    cursor_ = RecipientCursor(order_.recipients);
+    next_ = 0;
+    return true;
+  }
+
  private:
   const DirectOrder& order_;
   RecipientCursor cursor_;
@@ -114,6 +120,7 @@ asio::awaitable<SendResult> SendDirect(const SendSetup& setup, DirectOrder order
   if (MakesReport(policy, order.kind)) {
     result.report = SentReport(result.job_id, order.count, opening.title, order.text,
                                order.reserve_date, callback);
+    if (setup.observer != nullptr) setup.observer->ReportMade(result.report);
   }
   co_return result;
 }

@@ -70,12 +70,20 @@ class RowMessages : public MessageSource {
       }
       package_ = builder_.BuildPackage();
       m->package = package_;
+      m->own_package = true;
     }
     m->pace = taken_++;
     return SourceStep::kMessage;
   }
 
   bool Advance() override { return rows_.MoveNext(); }
+
+  bool Rewind() override {
+    if (opened_) rows_.Close();
+    opened_ = false;
+    taken_ = 0;
+    return true;
+  }
 
   std::string FailureLog() const override {
     return "workbook failed: " + AnsiToUtf8(rows_.error());
@@ -140,6 +148,7 @@ asio::awaitable<SendResult> SendExcel(const SendSetup& setup, SheetRowCursor& ro
   if (result.outcome == SendOutcome::kSent && MakesReport(policy, order.kind)) {
     result.report = SentReport(result.job_id, result.count, opening.title, order.text,
                                order.reserve_date, order.second);
+    if (setup.observer != nullptr) setup.observer->ReportMade(result.report);
   }
   co_return result;
 }

@@ -98,6 +98,49 @@ asio::awaitable<std::error_code> FinishJob(GatewaySocket& socket,
   co_return ec;
 }
 
+namespace {
+
+// True when the policy leaves the message to recipient out: a NUL byte or a line break would cut
+// the number to another one, and a number too long for its field is left out before it is
+// reported, so that observers count only the messages that go.
+bool Skips(const JobPolicy& policy, std::string_view recipient, bool log) {
+  if (policy.bad_number != BadNumber::kSkip) return false;
+  if (HasBreakingByte(recipient)) {
+    if (log) spdlog::warn("{}: a number skipped: it holds a NUL byte or a line break", policy.name);
+    return true;
+  }
+  if (recipient.size() > kMaxNumberBytes) {
+    if (log) {
+      spdlog::warn("{}: number {} skipped: longer than {} bytes", policy.name,
+                   AnsiToUtf8(recipient), kMaxNumberBytes);
+    }
+    return true;
+  }
+  return false;
+}
+
+// Lists the job's messages to the observer as the job will send them, then rewinds the source.
+// False when the source cannot be rewound.
+bool ListMessages(const JobPolicy& policy, const JobOpening& opening, MessageSource& source,
+                  JobObserver& observer) {
+  std::string recipient_storage;
+  std::string callback_storage;
+  JobMessage m;
+  while (source.Next(&m) == SourceStep::kMessage) {
+    const std::string_view recipient =
+        Number(m.recipient, policy.strip_hyphens, &recipient_storage);
+    if (!Skips(policy, recipient, /*log=*/false)) {
+      observer.Listed(recipient, Number(m.callback, policy.strip_hyphens, &callback_storage),
+                      opening.kind == SendKind::kSms ? m.text : m.package,
+                      opening.kind != SendKind::kSms && m.own_package);
+    }
+    if (!source.Advance()) break;
+  }
+  return source.Rewind();
+}
+
+}  // namespace
+
 asio::awaitable<JobRun> RunGatewayJob(const SendSetup& setup, const JobPolicy& policy,
                                       const JobOpening& opening, MessageSource& source) {
   JobRun run;
@@ -110,6 +153,10 @@ asio::awaitable<JobRun> RunGatewayJob(const SendSetup& setup, const JobPolicy& p
     observer.Ended(how, handed);
     return std::move(run);
   };
+  if (observer.ListsRecipients() && !ListMessages(policy, opening, source, observer)) {
+    spdlog::error("{}: the messages cannot be listed again; the job is not sent", policy.name);
+    co_return ended(JobEnd::kFailed);
+  }
   GatewaySocket socket(setup.executor);
   socket.SetBeforeWrite([&observer] { return observer.BeforeWrite(); });
   std::error_code ec = co_await OpenJob(socket, setup, opening);
@@ -154,12 +201,10 @@ asio::awaitable<JobRun> RunGatewayJob(const SendSetup& setup, const JobPolicy& p
       callback = Number(m.callback, policy.strip_hyphens, &callback_storage);
     }
     bool skipped = false;
-    if (policy.bad_number == BadNumber::kSkip && HasBreakingByte(recipient)) {
-      // A NUL byte or a line break would cut the number to another one.
-      spdlog::warn("{}: a number skipped: it holds a NUL byte or a line break", policy.name);
+    if (Skips(policy, recipient, /*log=*/true)) {
       skipped = true;
     } else {
-      observer.Queuing(recipient, opening.kind == SendKind::kSms ? m.text : m.package);
+      observer.Queuing(recipient, callback, opening.kind == SendKind::kSms ? m.text : m.package);
       if (opening.kind == SendKind::kSms) {
         ec = co_await socket.SendTextMessage(recipient, callback, m.text);
       } else {

@@ -155,6 +155,9 @@ struct JobMessage {
   std::string_view callback;
   std::string_view text;     // SMS jobs
   std::string_view package;  // MMS jobs: the package bytes
+  // The package was built for this message alone: its bytes may stand where another message's
+  // stood. False when every message of the job points at the job's one package.
+  bool own_package = false;
   // The message's place in the paced run: the job waits for an acknowledgement after the one at
   // place i when i is not 0 and a multiple of 50. -1: no wait after it.
   int64_t pace = -1;
@@ -172,6 +175,9 @@ class MessageSource {
   // Called right after each message is handed to the socket, before any acknowledgement wait;
   // false when the source broke there.
   virtual bool Advance() { return true; }
+  // Starts the messages again from the first (after the job's list was taken, see
+  // JobObserver::ListsRecipients); false when the source cannot.
+  virtual bool Rewind() = 0;
   // Why the source failed: for the log (UTF-8) and for the user (CP949, may be empty).
   virtual std::string FailureLog() const { return {}; }
   virtual std::string FailureReason() const { return {}; }

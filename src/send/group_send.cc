@@ -82,6 +82,14 @@ class GroupRecipients : public MessageSource {
     return SourceStep::kEnd;
   }
 
+  bool Rewind() override {
+    group_ = 0;
+    members_.clear();
+    member_ = 0;
+    number_ = 0;
+    return true;
+  }
+
   std::string FailureLog() const override {
     return "address book failed reading group " + failed_group_ + ": " + AnsiToUtf8(error_);
   }

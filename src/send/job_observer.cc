@@ -26,12 +26,25 @@ void JobObservers::Opened(const JobOpening& opening, std::string_view command) {
   for (JobObserver* o : observers_) o->Opened(opening, command);
 }
 
+bool JobObservers::ListsRecipients() const {
+  for (const JobObserver* o : observers_) {
+    if (o->ListsRecipients()) return true;
+  }
+  return false;
+}
+
+void JobObservers::Listed(std::string_view recipient, std::string_view callback,
+                          std::string_view content, bool own_content) {
+  for (JobObserver* o : observers_) o->Listed(recipient, callback, content, own_content);
+}
+
 void JobObservers::JobIdGiven(std::string_view job_id) {
   for (JobObserver* o : observers_) o->JobIdGiven(job_id);
 }
 
-void JobObservers::Queuing(std::string_view recipient, std::string_view content) {
-  for (JobObserver* o : observers_) o->Queuing(recipient, content);
+void JobObservers::Queuing(std::string_view recipient, std::string_view callback,
+                           std::string_view content) {
+  for (JobObserver* o : observers_) o->Queuing(recipient, callback, content);
 }
 
 bool JobObservers::BeforeWrite() {
@@ -50,6 +63,10 @@ void JobObservers::Acknowledged(int64_t count) {
 
 void JobObservers::Ended(JobEnd how, int64_t sent) {
   for (JobObserver* o : observers_) o->Ended(how, sent);
+}
+
+void JobObservers::ReportMade(std::string_view report) {
+  for (JobObserver* o : observers_) o->ReportMade(report);
 }
 
 }  // namespace parley

@@ -36,11 +36,20 @@ class JobObserver {
   // The job starts (before the connect), with its header fields, for the UI-link command
   // (DSEND, ASEND or ESEND) that ordered it.
   virtual void Opened(const JobOpening& /*opening*/, std::string_view /*command*/) {}
+  // True when the observer wants every message of the job listed before the connect.
+  virtual bool ListsRecipients() const { return false; }
+  // Before the connect, when asked for: the job's messages in order, as Queuing will report
+  // them (recipient and callback as sent, the text or package), skipped ones left out. A source
+  // that fails ends the list there. `own_content`: the content was made for this message alone
+  // (its bytes may reuse another's address); else the same address holds the same content.
+  virtual void Listed(std::string_view /*recipient*/, std::string_view /*callback*/,
+                      std::string_view /*content*/, bool /*own_content*/) {}
   // The gateway answered the job header with this job id (accepted or not).
   virtual void JobIdGiven(std::string_view /*job_id*/) {}
-  // The next message is about to be handed to the socket: the recipient as sent and the text
-  // (SMS) or package (MMS). A message skipped before that is not reported.
-  virtual void Queuing(std::string_view /*recipient*/, std::string_view /*content*/) {}
+  // The next message is about to be handed to the socket: the recipient and callback as sent and
+  // the text (SMS) or package (MMS). A message skipped before that is not reported.
+  virtual void Queuing(std::string_view /*recipient*/, std::string_view /*callback*/,
+                       std::string_view /*content*/) {}
   // Bytes are about to be written to the gateway (the job header, or the messages queued so
   // far). A false return stops the job before they leave; it fails as not recorded.
   virtual bool BeforeWrite() { return true; }
@@ -50,6 +59,8 @@ class JobObserver {
   virtual void Acknowledged(int64_t /*count*/) {}
   // The job ended as `how`, after `sent` messages were handed to the socket.
   virtual void Ended(JobEnd /*how*/, int64_t /*sent*/) {}
+  // After the end: the pipeline made the job's sent report (the form to post to the web service).
+  virtual void ReportMade(std::string_view /*report*/) {}
 };
 
 // Hands each report to every observer added, in the order they were added. Holds no observer:
@@ -59,12 +70,17 @@ class JobObservers : public JobObserver {
   void Add(JobObserver* observer) { observers_.push_back(observer); }
 
   void Opened(const JobOpening& opening, std::string_view command) override;
+  bool ListsRecipients() const override;
+  void Listed(std::string_view recipient, std::string_view callback, std::string_view content,
+              bool own_content) override;
   void JobIdGiven(std::string_view job_id) override;
-  void Queuing(std::string_view recipient, std::string_view content) override;
+  void Queuing(std::string_view recipient, std::string_view callback,
+               std::string_view content) override;
   bool BeforeWrite() override;
   void MessageSent(int64_t index) override;
   void Acknowledged(int64_t count) override;
   void Ended(JobEnd how, int64_t sent) override;
+  void ReportMade(std::string_view report) override;
 
  private:
   std::vector<JobObserver*> observers_;

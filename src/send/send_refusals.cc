@@ -22,6 +22,12 @@ std::string RefusalReason(SendRefusal refusal) {
     case SendRefusal::kPictureTooLarge:
       return Utf8ToAnsi("이미지 파일이 너무 큽니다 (") +
              std::to_string(kMaxPictureBytes / (1024 * 1024)) + "MB" + Utf8ToAnsi("까지)");
+    case SendRefusal::kNoJournal:
+      return Utf8ToAnsi("전송 기록 파일을 열 수 없어 보내지 않았습니다");
+    case SendRefusal::kNothingLeft:
+      return Utf8ToAnsi("다시 보낼 수신번호가 없습니다");
+    case SendRefusal::kNotKept:
+      return Utf8ToAnsi("이 전송의 메시지 내용이 기록에 남아 있지 않아 다시 보낼 수 없습니다");
   }
   return std::string();
 }

@@ -15,6 +15,9 @@ enum class SendRefusal {
   kBadCallback,      // the callback number holds a NUL byte or a line break
   kPicturesMissing,  // an MMS names pictures and none of them can be read
   kPictureTooLarge,  // a picture is over kMaxPictureBytes
+  kNoJournal,        // the send journal cannot be opened: a send would go unrecorded
+  kNothingLeft,      // a resend found no recipient left to send to
+  kNotKept,          // a resend needs a message package the journal did not keep
 };
 
 // The reason in the user's words (CP949), for example "첨부한 이미지를 찾을 수 없습니다"; empty

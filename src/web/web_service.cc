@@ -52,9 +52,9 @@ asio::awaitable<SendCheckAnswer> WebService::CheckSendable(std::string_view kind
   co_return SendCheckAnswer{allowed, std::move(r.text)};
 }
 
-asio::awaitable<void> WebService::ReportSent(std::string_view report) {
+asio::awaitable<WebResult> WebService::ReportSent(std::string_view report) {
   auto call = Call(Endpoint::kSentReport, {report});
-  co_await std::move(call);
+  co_return co_await std::move(call);
 }
 
 asio::awaitable<std::string> WebService::CatalogueTypes(std::string_view type) {

@@ -66,7 +66,7 @@ class WebService {
   asio::awaitable<SendCheckAnswer> CheckSendable(std::string_view kind_code, std::string_view count,
                                                  std::string_view reserve);
   // Posts the sent report (a form body built by the send pipelines, possibly empty).
-  asio::awaitable<void> ReportSent(std::string_view report);
+  asio::awaitable<WebResult> ReportSent(std::string_view report);
 
   asio::awaitable<std::string> CatalogueTypes(std::string_view type);
   asio::awaitable<std::string> CatalogueCount(std::string_view group, std::string_view type);
