@@ -79,7 +79,25 @@ enum class Msg {
   kGatewayNoAnswer,  // (sent)
   kGatewayClosed,    // (sent)
   kGatewayNack,      // (acknowledged, sent)
-  kBookFromEngine,   // (path)
+  kBookFromEngine,
+  // The send journal (qx jobs).
+  kJobsHeadings,      // (): the table's headings separated by "|"
+  kJobTitleLine,      // (id, command, kind, title)
+  kJobResendOf,       // (id)
+  kJobSource,         // (source)
+  kJobTimes,          // (started, ended, reserved for)
+  kJobCallback,       // (callback, gateway job id)
+  kJobText,           // (text)
+  kJobCounts,         // (total, acknowledged, in doubt, not sent)
+  kJobEnding,         // (ending, at, report)
+  kJobResentAs,       // (id)
+  kJobResendHint,     // (id, not sent, in doubt)
+  kJobResendPlan,     // (count, id, not sent, in doubt)
+  kJobInDoubtLeft,    // (in doubt)
+  kJobExported,       // (count, file)
+  kJobForgetConfirm,  // (date)
+  kJobForgetKept,     // ()
+  kJobsForgotten,     // (count, date)   // (path)
 };
 
 // The message in language with its arguments put in place of the "{}" in order (missing

@@ -21,6 +21,7 @@
 #include "qx/end_command.h"
 #include "qx/excel_command.h"
 #include "qx/exit_codes.h"
+#include "qx/jobs_command.h"
 #include "qx/link_session.h"
 #include "qx/login_command.h"
 #include "qx/messages_command.h"
@@ -275,6 +276,43 @@ CLI::App* AddStatsCommand(CLI::App& app, StatsOptions* options) {
   return stats;
 }
 
+CLI::App* AddJobsCommand(CLI::App& app, JobsOptions* options) {
+  CLI::App* jobs = app.add_subcommand(
+      "jobs", "The send journal: the newest jobs and how far each went (or a sub-command)");
+  jobs->add_option("--limit", options->limit, "Most jobs to list")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 1000));
+  jobs->footer(kExitCodesHelp);
+
+  CLI::App* show = jobs->add_subcommand("show", "One job: what was sent, to whom, how it ended");
+  show->add_option("ID", options->job, "Job number (as qx jobs lists it)")->required();
+  show->callback([options] { options->action = "show"; });
+
+  CLI::App* resend = jobs->add_subcommand(
+      "resend", "Send the rest of a job again: its recipients not sent, never one acknowledged");
+  resend->add_option("ID", options->job, "Job number")->required();
+  resend->add_flag("--include-in-doubt", options->include_in_doubt,
+                   "Also those in doubt (handed out, never acknowledged: the gateway may have "
+                   "them)");
+  resend->add_flag("--yes", options->yes, "Do not ask");
+  resend->add_option("--progress", options->progress, "auto, always or never")
+      ->check(CLI::IsMember({"auto", "always", "never"}));
+  resend->callback([options] { options->action = "resend"; });
+
+  CLI::App* exp = jobs->add_subcommand("export", "Write a job's recipients and their states");
+  exp->add_option("ID", options->job, "Job number")->required();
+  exp->add_option("--csv", options->csv, "CSV file to write (UTF-8)");
+  exp->add_option("--xlsx", options->xlsx, "Workbook file to write");
+  exp->callback([options] { options->action = "export"; });
+
+  CLI::App* forget =
+      jobs->add_subcommand("forget", "Remove the ended jobs started before a day from the journal");
+  forget->add_option("--before", options->before, "The day, YYYY-MM-DD (local time)")->required();
+  forget->add_flag("--yes", options->yes, "Do not ask");
+  forget->callback([options] { options->action = "forget"; });
+  return jobs;
+}
+
 CLI::App* AddBookCommand(CLI::App& app, BookOptions* options) {
   CLI::App* book = app.add_subcommand("book", "Edit an address book file (QXBOOK.mdb) directly");
   book->require_subcommand(1);
@@ -391,6 +429,8 @@ int RunQx(int argc, char** argv) {
   parley::ResultsOptions results_options;
   parley::StatsOptions stats_options;
   parley::ExcelOptions excel_options;
+  parley::JobsOptions jobs_options;
+  jobs_options.language = language;
   login_options.language = check_options.language = send_options.language = excel_options.language =
       results_options.language = stats_options.language = language;
   login_options.prompt = terminal;
@@ -424,6 +464,8 @@ int RunQx(int argc, char** argv) {
                           "Show the login, the engine, its address book and the last job (STATE)")
            ->footer(parley::kExitCodesHelp),
        [&] { return parley::RunStatusCommand(language, target, out, err); }},
+      {parley::AddJobsCommand(app, &jobs_options),
+       [&] { return parley::RunJobsCommand(jobs_options, target, out, err); }},
       {parley::AddQuitCommand(app), [&] { return parley::RunEndCommand(1, target, out, err); }},
   };
 
@@ -455,6 +497,7 @@ int RunQx(int argc, char** argv) {
   }
   send_options.confirm = terminal && !send_options.yes;
   excel_options.confirm = terminal && !excel_options.yes;
+  jobs_options.confirm = terminal && !jobs_options.yes;
   for (const auto& [command, run] : commands) {
     if (command->parsed()) return run();
   }
