@@ -31,7 +31,10 @@ bool ParseCount(std::string_view text, int64_t* value) {
 
 bool ParseEngineState(std::string_view body, EngineState* state) {
   const std::vector<std::string_view> f = Fields(body);
-  if (f.size() != kEngineStateFields || (f[3] != "0" && f[3] != "1")) return false;
+  if ((f.size() != kEngineStateFields && f.size() != kEngineStateFields - 1) ||
+      (f[3] != "0" && f[3] != "1")) {
+    return false;
+  }
   EngineState s;
   s.version = AnsiToUtf8(f[0]);
   s.home = AnsiToUtf8(f[1]);
@@ -42,6 +45,7 @@ bool ParseEngineState(std::string_view body, EngineState* state) {
   s.kind = std::string(f[7]);
   s.outcome = std::string(f[8]);
   s.gateway_job_id = AnsiToUtf8(f[12]);
+  if (f.size() == kEngineStateFields) s.journal_notice = AnsiToUtf8(f[13]);
   if (!ParseCount(f[5], &s.job) || !ParseCount(f[9], &s.total) || !ParseCount(f[10], &s.sent) ||
       !ParseCount(f[11], &s.acknowledged)) {
     return false;

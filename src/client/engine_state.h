@@ -13,7 +13,7 @@
 
 namespace parley {
 
-inline constexpr size_t kEngineStateFields = 13;
+inline constexpr size_t kEngineStateFields = 14;  // 13 from an engine before the journal
 
 // One STATE reply, texts in UTF-8.
 struct EngineState {
@@ -31,10 +31,11 @@ struct EngineState {
   int64_t sent = 0;          // handed to the socket
   int64_t acknowledged = 0;  // confirmed by the gateway
   std::string gateway_job_id;
+  std::string journal_notice;  // what the user must know of the send journal; empty: nothing
 };
 
-// Parses a STATE reply body (CP949). False when it has not exactly 13 fields, when field 4 is
-// neither "0" nor "1", or when a count is not a whole number (an empty count is 0).
+// Parses a STATE reply body (CP949). False when it has not 14 fields (or 13, without the notice),
+// when field 4 is neither "0" nor "1", or when a count is not a whole number (an empty count is 0).
 bool ParseEngineState(std::string_view body, EngineState* state);
 
 // A job that ended at the gateway in the user's words ("the gateway refused the job", "... closed

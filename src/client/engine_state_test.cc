@@ -12,7 +12,7 @@ TEST(ParseEngineStateTest, RepliesAsTheEngineWritesThem) {
   ASSERT_TRUE(
       ParseEngineState(Utf8ToAnsi("parley 0.9.0<QX>/opt/엔진<QX>/opt/엔진/QXBOOK.mdb<QX>1<QX>"
                                   "홍길동<QX>3<QX>DSEND<QX>LMS<QX>closed<QX>20000<QX>"
-                                  "151<QX>150<QX>J42"),
+                                  "151<QX>150<QX>J42<QX>2 jobs were interrupted"),
                        &s));
   EXPECT_EQ(s.version, "parley 0.9.0");
   EXPECT_EQ(s.home, "/opt/엔진");
@@ -27,8 +27,9 @@ TEST(ParseEngineStateTest, RepliesAsTheEngineWritesThem) {
   EXPECT_EQ(s.sent, 151);
   EXPECT_EQ(s.acknowledged, 150);
   EXPECT_EQ(s.gateway_job_id, "J42");
+  EXPECT_EQ(s.journal_notice, "2 jobs were interrupted");
 
-  // No job yet: the job's fields are empty or 0.
+  // No job yet (and 13 fields: an engine before the journal): the job's fields are empty or 0.
   ASSERT_TRUE(
       ParseEngineState("parley 0.9.0<QX>/e<QX>/e/QXBOOK.mdb<QX>0<QX><QX>0<QX><QX><QX>"
                        "<QX>0<QX>0<QX><QX>",
@@ -42,9 +43,9 @@ TEST(ParseEngineStateTest, RepliesAsTheEngineWritesThem) {
 TEST(ParseEngineStateTest, RefusesMalformedReplies) {
   const char* bad[] = {
       "",
-      // 12 fields and 14 fields.
+      // 12 fields and 15 fields.
       "v<QX>h<QX>b<QX>0<QX><QX>0<QX><QX><QX><QX>0<QX>0<QX>0",
-      "v<QX>h<QX>b<QX>0<QX><QX>0<QX><QX><QX><QX>0<QX>0<QX>0<QX><QX>",
+      "v<QX>h<QX>b<QX>0<QX><QX>0<QX><QX><QX><QX>0<QX>0<QX>0<QX><QX><QX>",
       // Login flag neither 0 nor 1.
       "v<QX>h<QX>b<QX>2<QX><QX>0<QX><QX><QX><QX>0<QX>0<QX>0<QX>",
       "v<QX>h<QX>b<QX><QX><QX>0<QX><QX><QX><QX>0<QX>0<QX>0<QX>",

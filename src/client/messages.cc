@@ -85,6 +85,7 @@ constexpr Entry kCatalogue[] = {
      "잔액: qx login과 전송 뒤에 표시됩니다"},
     {Msg::kStatusEngine, "engine: {} in {}", "엔진: {} ({})"},
     {Msg::kStatusBook, "address book: {}", "주소록: {}"},
+    {Msg::kStatusJournal, "send journal: {}", "전송 기록: {}"},
     {Msg::kStatusNoJob, "last job: none since the engine started",
      "마지막 작업: 엔진 시작 뒤 없음"},
     {Msg::kStatusJob,

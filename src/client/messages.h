@@ -71,6 +71,7 @@ enum class Msg {
   kStatusBalance,    // ()
   kStatusEngine,     // (version, home)
   kStatusBook,       // (path)
+  kStatusJournal,    // (notice)
   kStatusNoJob,      // ()
   kStatusJob,        // (number, command, kind, outcome, total, sent, acknowledged, gateway id)
   kProgress,         // (sent, total, percent, rate, time left)

@@ -290,6 +290,11 @@ TEST_F(JournalEngineTest, AfterAKillAtAnyPointTheRestReachesEveryoneOnce) {
 
     ASSERT_NO_FATAL_FAILURE(RestartWithCleanGateway());
     EXPECT_TRUE(engine_.process().WaitForLog("1 jobs were interrupted", 5000));
+    // The user is told through STATE, which qx status shows.
+    const auto state = protocol::StateReply::Parse(engine_.Exchange("STATE", ""));
+    ASSERT_TRUE(state.has_value());
+    EXPECT_TRUE(state->journal_notice.starts_with("1 jobs were interrupted"))
+        << state->journal_notice;
     const auto list = protocol::JobListReply::Parse(engine_.Exchange("JOBLS", "1"));
     ASSERT_TRUE(list && list->jobs.size() == 1);
     const protocol::JobRow first = list->jobs[0];
@@ -353,6 +358,26 @@ TEST_F(JournalEngineTest, WithoutAJournalNothingIsSentAndTheUserIsToldWhy) {
       RefusalText(SendRefusal::kNoJournal));
   EXPECT_TRUE(gate_->Jobs().empty());
   EXPECT_TRUE(engine_.Exchange("JOBSH", "1").starts_with("Exception:["));
+  const auto state = protocol::StateReply::Parse(engine_.Exchange("STATE", ""));
+  ASSERT_TRUE(state.has_value());
+  EXPECT_NE(state->journal_notice.find("nothing can be sent"), std::string::npos);
+}
+
+TEST_F(JournalEngineTest, ADamagedJournalIsMovedAsideAndTheUserTold) {
+  const std::filesystem::path path = dir_.path() / "damaged.db";
+  std::ofstream(path) << std::string(4096, 'x');
+  ASSERT_NO_FATAL_FAILURE(Start({}, {"--journal", path.string()}));
+  const auto state = protocol::StateReply::Parse(engine_.Exchange("STATE", ""));
+  ASSERT_TRUE(state.has_value());
+  EXPECT_NE(state->journal_notice.find("was damaged; it was moved to"), std::string::npos)
+      << state->journal_notice;
+  // Sends go on, into the new journal.
+  EXPECT_EQ(engine_.Exchange("DSEND", SmsTo(3)).substr(0, SentText(3).size()), SentText(3));
+  int aside = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
+    aside += entry.path().filename().string().starts_with("damaged.db.corrupt-") ? 1 : 0;
+  }
+  EXPECT_EQ(aside, 1);
 }
 
 TEST_F(JournalEngineTest, TheRestOfALongTextJobGoesAsTheSamePackage) {

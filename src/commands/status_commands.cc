@@ -40,6 +40,7 @@ std::string OnState(Engine& engine, const std::string&) {
   r.sent = job.sent();
   r.acknowledged = job.acknowledged();
   r.job_id = job.job_id();
+  r.journal_notice = Utf8ToAnsi(engine.services().journal_notice());
   return r.Build();
 }
 

@@ -34,17 +34,22 @@ EngineServices::EngineServices(asio::any_io_executor executor, EngineConfig conf
   SendJournal::Opened opened = SendJournal::Open(path, std::time(nullptr));
   if (!opened.journal) {
     journal_error_ = "the send journal " + path.string() + " cannot be opened: " + opened.error;
+    journal_notice_ = journal_error_ + "; nothing can be sent";
     spdlog::error("{}; sends are refused until it can be", journal_error_);
     return;
   }
   journal_ = std::move(opened.journal);
   if (!opened.moved_aside.empty()) {
-    spdlog::warn("The send journal {} was damaged; it was moved to {} and a new one started",
-                 path.string(), opened.moved_aside.string());
+    journal_notice_ = "the send journal " + path.string() + " was damaged; it was moved to " +
+                      opened.moved_aside.string() + " and a new one started";
+    spdlog::warn("{}", journal_notice_);
   }
   if (opened.interrupted > 0) {
-    spdlog::warn("{} jobs were interrupted when the engine last stopped; see the send journal",
-                 opened.interrupted);
+    const std::string interrupted = std::to_string(opened.interrupted) +
+                                    " jobs were interrupted when the engine last stopped; see "
+                                    "the send journal";
+    journal_notice_ += (journal_notice_.empty() ? "" : "; ") + interrupted;
+    spdlog::warn("{}", interrupted);
   }
 }
 

@@ -51,6 +51,9 @@ class EngineServices {
   SendJournal* journal() { return journal_.get(); }
   bool has_journal() const { return journal_ != nullptr; }
   const std::string& journal_error() const { return journal_error_; }
+  // What the user must be told of the journal (UTF-8), empty when nothing: that it cannot be
+  // opened, that a damaged one was moved aside, or that jobs were interrupted.
+  const std::string& journal_notice() const { return journal_notice_; }
 
   // Where and as whom the engine's sends go: the gateway of the configuration, the engine
   // directory, and the session's login id and password; the job reports to the session's job
@@ -68,6 +71,7 @@ class EngineServices {
   WorkbookCache workbooks_;
   std::unique_ptr<SendJournal> journal_;
   std::string journal_error_;
+  std::string journal_notice_;
   // Last: destroyed first, so that no task outlives what it uses.
   WorkbookWorker workbook_worker_;
 };

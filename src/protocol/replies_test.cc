@@ -115,21 +115,23 @@ TEST(ReplyTest, StateBuildsAndParsesBack) {
         ""},
        "Parley, Version "
        "1.0<QX>/srv/p/<QX>/srv/p/QXBOOK.mdb<QX>0<QX><QX>0<QX><QX><QX><QX>0<QX>0<QX>0"
-       "<QX>"},
+       "<QX><QX>"},
       // A running job; a backtick in a path is an ordinary byte here.
       {{"v", "/a`b/", "/a`b/QXBOOK.mdb", true, "qxuser", 3, "DSEND", "LMS", "running", 300, 120,
-        101, "J000000042"},
+        101, "J000000042", "2 jobs were interrupted"},
        "v<QX>/a`b/<QX>/a`b/QXBOOK.mdb<QX>1<QX>qxuser<QX>3<QX>DSEND<QX>LMS<QX>running<QX>300<QX>120"
-       "<QX>101<QX>J000000042"},
+       "<QX>101<QX>J000000042<QX>2 jobs were interrupted"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(c.reply.Build(), c.bytes);
     EXPECT_EQ(StateReply::Parse(c.bytes), c.reply) << c.bytes;
   }
-  // Twelve or fourteen fields (an older or newer engine), or an empty "INIT" body: no reply.
+  // Thirteen fields (an engine before the journal) read without a notice; twelve or fifteen, or
+  // an empty "INIT" body: no reply.
   const std::string twelve = "v<QX>h<QX>b<QX>0<QX><QX>0<QX><QX><QX><QX>0<QX>0<QX>0";
   EXPECT_FALSE(StateReply::Parse(twelve).has_value());
-  EXPECT_FALSE(StateReply::Parse(twelve + "<QX><QX>").has_value());
+  EXPECT_EQ(StateReply::Parse(twelve + "<QX>J1")->job_id, "J1");
+  EXPECT_FALSE(StateReply::Parse(twelve + "<QX><QX><QX>").has_value());
   EXPECT_FALSE(StateReply::Parse("").has_value());
   // A count that is not a whole decimal reads as 0.
   EXPECT_EQ(StateReply::Parse(twelve.substr(0, twelve.size() - 1) + "7x<QX>")->acknowledged, 0);

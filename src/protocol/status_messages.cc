@@ -31,7 +31,7 @@ int64_t Decimal(std::string_view text) {
 
 std::optional<StateReply> StateReply::Parse(std::string_view body) {
   const std::vector<std::string_view> f = SplitAtSeparators(body);
-  if (f.size() != kFields) return std::nullopt;
+  if (f.size() != kFields && f.size() != kFieldsBeforeJournal) return std::nullopt;
   StateReply r;
   r.version = f[0];
   r.home = f[1];
@@ -46,6 +46,7 @@ std::optional<StateReply> StateReply::Parse(std::string_view body) {
   r.sent = Decimal(f[10]);
   r.acknowledged = Decimal(f[11]);
   r.job_id = f[12];
+  if (f.size() > 13) r.journal_notice = f[13];
   return r;
 }
 
@@ -55,7 +56,8 @@ std::string StateReply::Build() const {
   const std::string sent_text = std::to_string(sent);
   const std::string acknowledged_text = std::to_string(acknowledged);
   return JoinFields({version, home, address_book, logged_in ? "1" : "0", login_id, number, command,
-                     kind, state, total_text, sent_text, acknowledged_text, job_id});
+                     kind, state, total_text, sent_text, acknowledged_text, job_id,
+                     journal_notice});
 }
 
 std::optional<CancelReply> CancelReply::Parse(std::string_view body) {

@@ -27,10 +27,12 @@ struct CancelRequest {
   bool operator==(const CancelRequest&) const = default;
 };
 
-// The STATE reply: 13 fields in this order. Numbers are decimal; before the first job
-// (job_number 0) the job's texts are empty and its counts 0.
+// The STATE reply: 14 fields in this order (an engine before the send journal gave the first 13).
+// Numbers are decimal; before the first job (job_number 0) the job's texts are empty and its
+// counts 0.
 struct StateReply {
-  static constexpr size_t kFields = 13;
+  static constexpr size_t kFields = 14;
+  static constexpr size_t kFieldsBeforeJournal = 13;
   std::string version;       // the engine's version text
   std::string home;          // the engine directory, absolute
   std::string address_book;  // the address book's path, absolute
@@ -45,9 +47,13 @@ struct StateReply {
   int64_t sent = 0;          // messages handed to the socket
   int64_t acknowledged = 0;  // messages the gateway confirmed
   std::string job_id;        // the gateway's job id; empty before its reply
+  // What the user must know of the send journal, empty when nothing: it cannot be opened (no
+  // send goes out), it was damaged and moved aside, or jobs were interrupted when the engine last
+  // stopped.
+  std::string journal_notice;
 
-  // None unless the body has exactly kFields fields; a number that does not read whole as a
-  // decimal reads as 0.
+  // None unless the body has kFields fields (or kFieldsBeforeJournal: no notice); a number that
+  // does not read whole as a decimal reads as 0.
   static std::optional<StateReply> Parse(std::string_view body);
   std::string Build() const;
   bool operator==(const StateReply&) const = default;

@@ -24,6 +24,9 @@ void PrintEngineState(const EngineState& s, Language language, std::ostream& out
   out << Text(language, Msg::kStatusBalance) << "\n";
   out << Text(language, Msg::kStatusEngine, {s.version, s.home}) << "\n";
   out << Text(language, Msg::kStatusBook, {s.book_path}) << "\n";
+  if (!s.journal_notice.empty()) {
+    out << Text(language, Msg::kStatusJournal, {s.journal_notice}) << "\n";
+  }
   if (s.job == 0) {
     out << Text(language, Msg::kStatusNoJob) << "\n";
     return;
