@@ -16,17 +16,13 @@ seconds="${1:-20}"
 shift || true
 build="$(realpath -m "${PARLEY_FUZZ_DIR:-build-fuzz}")"
 
-# clang and its libFuzzer runtime, installed like scripts/setup.sh does when missing.
-if ! command -v clang++ >/dev/null || ! ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1; then
-  sudo_cmd=()
-  if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
-  echo "fuzz: installing clang and libclang-rt-dev" >&2
-  "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
-  "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends clang libclang-rt-dev
-fi
+# clang and its libFuzzer runtime.
+bash scripts/setup.sh clang libclang-rt-dev
 
+# The same configuration as the sanitizer stage of scripts/test.sh, which shares its build.
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -gline-tables-only" -DPARLEY_FUZZ=ON >/dev/null
+  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -gline-tables-only" -DPARLEY_FUZZ=ON \
+  -DPARLEY_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build" --target parley_fuzzers
 
 if [ $# -gt 0 ]; then

@@ -28,6 +28,19 @@
 #include "testing/engine_process.h"
 #include "websim/web_sim_process.h"
 
+// Set in a build with AddressSanitizer: GCC says so with __SANITIZE_ADDRESS__, clang with
+// __has_feature.
+#if defined(__SANITIZE_ADDRESS__)
+#define PARLEY_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define PARLEY_ADDRESS_SANITIZER 1
+#endif
+#endif
+#ifndef PARLEY_ADDRESS_SANITIZER
+#define PARLEY_ADDRESS_SANITIZER 0
+#endif
+
 namespace parley {
 namespace {
 
@@ -90,7 +103,7 @@ class LoadEngineTest : public ::testing::Test {
   }
 
   RawMessage Read(LinkClient& c) {
-#if defined(__SANITIZE_ADDRESS__)
+#if PARLEY_ADDRESS_SANITIZER
     // The workbook readers are instrumented there (the general XML parser they replaced was a
     // system library, read at full speed): a bomb of 100 MB takes some seconds more.
     constexpr int kReplyMs = 120000;
@@ -296,7 +309,7 @@ TEST_F(LoadEngineTest, TwoPictureSendsAtOnceEachSendTheirOwnPackage) {
 }
 
 TEST_F(LoadEngineTest, LongSendsPipelinedBehindEachOtherKeepMemoryBounded) {
-#if defined(__SANITIZE_ADDRESS__)
+#if PARLEY_ADDRESS_SANITIZER
   GTEST_SKIP() << "the sanitizer's own bookkeeping hides the engine's memory figures";
 #endif
   // A silent gateway keeps each job waiting for its job reply until the one-second time-out.
@@ -333,7 +346,7 @@ TEST_F(LoadEngineTest, LongSendsPipelinedBehindEachOtherKeepMemoryBounded) {
 }
 
 TEST_F(LoadEngineTest, LargeRepliesToAClientThatDoesNotReadKeepMemoryBounded) {
-#if defined(__SANITIZE_ADDRESS__)
+#if PARLEY_ADDRESS_SANITIZER
   GTEST_SKIP() << "the sanitizer's own bookkeeping hides the engine's memory figures";
 #endif
   ASSERT_NO_FATAL_FAILURE(Start());
@@ -446,7 +459,7 @@ TEST_F(LoadEngineTest, WorkbookBombsAreRefusedAndTheEngineKeepsAnswering) {
     EXPECT_EQ(Exchange(c, "INIT", "").header, kInitHeader);
   }
   const int64_t growth_mb = (StatusKb(engine_->pid(), "VmHWM") - rss_before) / 1024;
-#if defined(__SANITIZE_ADDRESS__)
+#if PARLEY_ADDRESS_SANITIZER
   // The sanitizer keeps freed memory aside and adds its own; the figure is the plain build's.
   (void)growth_mb;
 #else

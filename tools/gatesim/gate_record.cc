@@ -56,20 +56,30 @@ std::string_view ResultText(const char& result) {
 }
 
 // A parsed JSON value: just what the record file uses.
+struct JsonMember;
+
+// A vector of an incomplete type is allowed; a pair of one is not (clang refuses it).
 struct Json {
   enum class Kind { kNull, kBool, kNumber, kString, kArray, kObject } kind = Kind::kNull;
   double number = 0;
   std::string text;
   std::vector<Json> items;
-  std::vector<std::pair<std::string, Json>> members;
+  std::vector<JsonMember> members;
 
-  const Json* Find(std::string_view key) const {
-    for (const auto& [name, value] : members) {
-      if (name == key) return &value;
-    }
-    return nullptr;
-  }
+  const Json* Find(std::string_view key) const;
 };
+
+struct JsonMember {
+  std::string name;
+  Json value;
+};
+
+const Json* Json::Find(std::string_view key) const {
+  for (const JsonMember& member : members) {
+    if (member.name == key) return &member.value;
+  }
+  return nullptr;
+}
 
 class JsonParser {
  public:
@@ -143,7 +153,7 @@ class JsonParser {
       }
       Json member;
       if (!ParseValue(member, depth + 1)) return false;
-      value.members.emplace_back(std::move(key), std::move(member));
+      value.members.push_back(JsonMember{std::move(key), std::move(member)});
     } while (Take(','));
     return Take('}');
   }
