@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git
   libasio-dev libcurl4-openssl-dev libsqlite3-dev libzip-dev libexpat1-dev
-  libcli11-dev libspdlog-dev libfmt-dev
+  libcli11-dev libspdlog-dev libfmt-dev libcpp-httplib-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-format
   "$@"

@@ -59,7 +59,7 @@ int RunEngine(const EngineOptions& options) {
     if (!guard->acquired()) {
       spdlog::info("an engine already serves port {}; launching the UI program and ending",
                    config.link_port);
-      LaunchUiProgram(config.UiProgram());
+      LaunchUiProgram(config.UiProgram(), config.link_port);
       return 0;
     }
   }
@@ -68,7 +68,8 @@ int RunEngine(const EngineOptions& options) {
   Engine engine(io, config);
   InstallCommandHandlers(engine);
   CFlexLink& link = engine.link();
-  link.SetUiLauncher([program = config.UiProgram()] { LaunchUiProgram(program); });
+  link.SetUiLauncher(
+      [program = config.UiProgram(), &link] { LaunchUiProgram(program, link.link_port()); });
   link.SetOnExit([&io] { io.stop(); });
 
   // Before the engine says it listens: a SIGTERM sent as soon as it does ends it cleanly.

@@ -12,7 +12,7 @@
 
 namespace parley {
 
-bool LaunchUiProgram(const std::filesystem::path& program) {
+bool LaunchUiProgram(const std::filesystem::path& program, uint16_t link_port) {
   if (program.empty()) return false;
   std::string path = program.string();
   if (::access(path.c_str(), X_OK) != 0) {
@@ -32,6 +32,7 @@ bool LaunchUiProgram(const std::filesystem::path& program) {
       int null_fd = ::open("/dev/null", O_RDONLY);
       if (null_fd >= 0) ::dup2(null_fd, 0);
       ::close_range(3, UINT_MAX, 0);
+      ::setenv("PARLEY_LINK_PORT", std::to_string(link_port).c_str(), 1);
       char* argv[] = {const_cast<char*>(path.c_str()), nullptr};
       ::execv(path.c_str(), argv);
       ::_exit(127);

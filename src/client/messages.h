@@ -82,6 +82,9 @@ enum class Msg {
   kGatewayNack,      // (acknowledged, sent)
   kBookFromEngine,
   // The send journal (qx jobs).
+  kLoginNeedsBoth,    // ()
+  kLoginTooShort,     // ()
+  kLoginRefused,      // ()
   kJobsHeadings,      // (): the table's headings separated by "|"
   kJobTitleLine,      // (id, command, kind, title)
   kJobResendOf,       // (id)

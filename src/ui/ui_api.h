@@ -1,0 +1,53 @@
+// The web UI's calls: each is one or more UI-link commands through the one UiLink, with the
+// client core's checks before anything reaches the engine (the same checks as qx: CheckSendRequest
+// and the text's byte count); each answers JSON in the user's language (UTF-8).
+#ifndef PARLEY_UI_UI_API_H_
+#define PARLEY_UI_UI_API_H_
+
+#include <map>
+#include <string>
+
+#include "client/messages.h"
+
+namespace parley {
+
+class UiLink;
+
+struct ApiReply {
+  int status = 200;
+  std::string json;
+};
+
+// A call's fields by name (UTF-8), as the page sent them.
+using ApiFields = std::map<std::string, std::string>;
+
+class UiApi {
+ public:
+  explicit UiApi(UiLink& link) : link_(link) {}
+
+  // The engine's state (STATE): login, the current or last job, the journal's notice.
+  ApiReply State();
+  // The id the engine remembers (LOGIN's short form).
+  ApiReply SavedId();
+  // Logs in (id, password, save); refused with the reason, or the account figures.
+  ApiReply Login(const ApiFields& fields, Language language);
+  // ENDQX 0 and ENDQX 1.
+  ApiReply Logout();
+  ApiReply Quit();
+  // Checks a send without sending: its recipients (normalised, duplicates removed), the text's
+  // bytes and kind, and every problem in the user's words.
+  ApiReply Compose(const ApiFields& fields, Language language);
+  // Checks, asks the send check and sends (DSEND): the result in words and how the job ended.
+  ApiReply Send(const ApiFields& fields, Language language);
+  // Stops the running send at its next acknowledgement (CANCL).
+  ApiReply Cancel();
+  // The newest jobs of the send journal (JOBLS).
+  ApiReply Jobs();
+
+ private:
+  UiLink& link_;
+};
+
+}  // namespace parley
+
+#endif  // PARLEY_UI_UI_API_H_

@@ -1,0 +1,145 @@
+#include "ui/ui_server.h"
+
+#include <httplib.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "ui/ui_api.h"
+#include "ui/ui_guard.h"
+#include "ui/ui_link.h"
+
+namespace parley {
+namespace {
+
+using Handled = httplib::Server::HandlerResponse;
+
+// The files of the page: the only paths served from the folder.
+struct PageFile {
+  const char* path;
+  const char* file;
+  const char* type;
+};
+constexpr PageFile kPageFiles[] = {
+    {"/", "index.html", "text/html; charset=utf-8"},
+    {"/app.js", "app.js", "text/javascript; charset=utf-8"},
+    {"/style.css", "style.css", "text/css; charset=utf-8"},
+};
+
+void Refuse(httplib::Response& res, int status, const char* why) {
+  res.status = status;
+  res.set_content(std::string(why) + "\n", "text/plain; charset=utf-8");
+}
+
+// The language of a call: English when the page asks for it, else Korean.
+Language LanguageOf(const httplib::Request& req) {
+  return req.get_header_value("X-Parley-Lang") == "en" ? Language::kEnglish : Language::kKorean;
+}
+
+// A call's fields: those of a multipart form (FormData), else those of the query.
+ApiFields FieldsOf(const httplib::Request& req) {
+  ApiFields fields;
+  for (const auto& [name, part] : req.files) fields[name] = part.content;
+  for (const auto& [name, value] : req.params) fields.emplace(name, value);
+  return fields;
+}
+
+void Answer(httplib::Response& res, const ApiReply& reply) {
+  res.status = reply.status;
+  res.set_content(reply.json, "application/json; charset=utf-8");
+}
+
+}  // namespace
+
+UiServer::UiServer(UiLink& link, std::string token, UiServerOptions options)
+    : link_(link),
+      token_(std::move(token)),
+      options_(std::move(options)),
+      server_(std::make_unique<httplib::Server>()) {}
+
+UiServer::~UiServer() = default;
+
+int UiServer::Bind(int port) {
+  const int bound = port == 0 ? server_->bind_to_any_port("127.0.0.1")
+                              : (server_->bind_to_port("127.0.0.1", port) ? port : -1);
+  if (bound <= 0) return 0;
+  port_ = static_cast<uint16_t>(bound);
+  Install();
+  return bound;
+}
+
+void UiServer::Run() { server_->listen_after_bind(); }
+
+void UiServer::Stop() { server_->stop(); }
+
+void UiServer::Install() {
+  httplib::Server& s = *server_;
+  s.set_payload_max_length(options_.max_request_bytes);
+  s.set_default_headers({{"Content-Security-Policy", kContentSecurityPolicy},
+                         {"X-Content-Type-Options", "nosniff"},
+                         {"Referrer-Policy", "no-referrer"},
+                         {"Cache-Control", "no-store"},
+                         {"X-Frame-Options", "DENY"}});
+  s.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+    if (!HostAllowed(req.get_header_value("Host"), port_)) {
+      Refuse(res, 403, "forbidden: this address serves 127.0.0.1 only");
+      return Handled::Handled;
+    }
+    // The first visit: the token of the printed address becomes the cookie.
+    if (req.method == "GET" && req.path == "/" && req.has_param("token")) {
+      if (!TokensEqual(req.get_param_value("token"), token_)) {
+        Refuse(res, 403, "forbidden: open the address parley-ui printed");
+        return Handled::Handled;
+      }
+      res.set_header("Set-Cookie", TokenCookie(token_));
+      res.set_redirect("/", 303);
+      return Handled::Handled;
+    }
+    if (!TokensEqual(CookieValue(req.get_header_value("Cookie"), kUiCookieName), token_)) {
+      Refuse(res, 403, "forbidden: open the address parley-ui printed");
+      return Handled::Handled;
+    }
+    if (req.method != "GET" && !OriginAllowed(req.get_header_value("Origin"), port_)) {
+      Refuse(res, 403, "forbidden: a request from another site");
+      return Handled::Handled;
+    }
+    return Handled::Unhandled;
+  });
+
+  for (const PageFile& page : kPageFiles) {
+    s.Get(page.path, [this, page](const httplib::Request&, httplib::Response& res) {
+      std::ifstream in(options_.static_dir / page.file, std::ios::binary);
+      if (!in) return Refuse(res, 404, "not found");
+      std::ostringstream content;
+      content << in.rdbuf();
+      res.set_content(content.str(), page.type);
+    });
+  }
+
+  auto api = std::make_shared<UiApi>(link_);
+  s.Get("/api/state",
+        [api](const httplib::Request&, httplib::Response& res) { Answer(res, api->State()); });
+  s.Get("/api/saved-id",
+        [api](const httplib::Request&, httplib::Response& res) { Answer(res, api->SavedId()); });
+  s.Get("/api/jobs",
+        [api](const httplib::Request&, httplib::Response& res) { Answer(res, api->Jobs()); });
+  s.Post("/api/login", [api](const httplib::Request& req, httplib::Response& res) {
+    Answer(res, api->Login(FieldsOf(req), LanguageOf(req)));
+  });
+  s.Post("/api/logout",
+         [api](const httplib::Request&, httplib::Response& res) { Answer(res, api->Logout()); });
+  s.Post("/api/compose", [api](const httplib::Request& req, httplib::Response& res) {
+    Answer(res, api->Compose(FieldsOf(req), LanguageOf(req)));
+  });
+  s.Post("/api/send", [api](const httplib::Request& req, httplib::Response& res) {
+    Answer(res, api->Send(FieldsOf(req), LanguageOf(req)));
+  });
+  s.Post("/api/cancel",
+         [api](const httplib::Request&, httplib::Response& res) { Answer(res, api->Cancel()); });
+  s.Post("/api/quit", [this, api](const httplib::Request&, httplib::Response& res) {
+    Answer(res, api->Quit());
+    quit_requested_ = true;
+  });
+}
+
+}  // namespace parley
