@@ -159,6 +159,26 @@ TEST_F(JournalEngineTest, EveryJobIsRecordedAsTheGatewayTookIt) {
   }
 }
 
+TEST_F(JournalEngineTest, AJobStoppedOnRequestCountsEveryMessageThatWentAsAcknowledged) {
+  ASSERT_NO_FATAL_FAILURE(Start({"--ack-delay-ms", "50"}));
+  engine_.Post("DSEND", SmsTo(300));
+  for (int i = 0; i < 1000; ++i) {
+    const auto state = protocol::StateReply::Parse(engine_.Exchange("STATE", ""));
+    if (state && state->sent >= 60) break;
+    std::this_thread::sleep_for(5ms);
+  }
+  EXPECT_EQ(engine_.Exchange("CANCL", ""), "1");
+  engine_.Receive();  // the send's own reply
+  const auto list = protocol::JobListReply::Parse(engine_.Exchange("JOBLS", "1"));
+  ASSERT_TRUE(list && list->jobs.size() == 1);
+  const protocol::JobRow& job = list->jobs[0];
+  EXPECT_EQ(job.ending, "cancelled");
+  EXPECT_EQ(job.in_doubt, 0);
+  EXPECT_GT(job.acknowledged, 0);
+  EXPECT_EQ(job.acknowledged + job.not_sent, 300);
+  EXPECT_EQ(static_cast<int64_t>(gate_->WaitForJobs(1).at(0).messages.size()), job.acknowledged);
+}
+
 TEST_F(JournalEngineTest, AnEngineKilledInTheMiddleOfAJobLeavesEveryRecipientAccountedFor) {
   for (const int after : {60, 400}) {
     SCOPED_TRACE(after);

@@ -109,6 +109,8 @@ void JournalRecorder::Acknowledged(int64_t count) { acknowledged_ = count; }
 
 void JournalRecorder::Ended(JobEnd how, int64_t sent) {
   if (!job_) return;
+  // The last acknowledgement came after the last write (a job stopped at a boundary).
+  journal_->Checkpoint(*job_, acknowledged_, queued_);
   journal_->EndJob(*job_, EndingFromName(JobEndName(how)), sent, std::time(nullptr));
   job_.reset();
 }

@@ -47,15 +47,15 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-void WriteAccount(JsonWriter& json, const AccountInfo& info) {
+void WriteAccount(JsonWriter& json, const AccountInfo& info, Language language) {
   json.Key("account")
       .BeginObject()
-      .Field("name", ScreenText(info.name))
-      .Field("grade", ScreenText(info.grade))
-      .Field("amount", ScreenText(info.amount))
-      .Field("sms", ScreenText(info.sms_left))
-      .Field("lms", ScreenText(info.lms_left))
-      .Field("mms", ScreenText(info.mms_left))
+      .Field("name", info.name)
+      .Field("grade", info.grade)
+      .Field("amount", FormatAmount(language, info.amount))
+      .Field("sms", info.sms_left)
+      .Field("lms", info.lms_left)
+      .Field("mms", info.mms_left)
       .EndObject();
 }
 
@@ -132,7 +132,7 @@ ApiReply UiApi::Login(const ApiFields& fields, Language language) {
   AccountInfo info;
   if (f.size() >= 2 && f[0] == "2" && f[1] == "1" && AccountFromFields(f, 2, &info)) {
     json.Field("ok", true);
-    WriteAccount(json, info);
+    WriteAccount(json, info, language);
     json.EndObject();
     return {200, json.text()};
   }
@@ -211,7 +211,7 @@ ApiReply UiApi::Send(const ApiFields& fields, Language language) {
       .Field("sent", state.sent)
       .Field("total", state.total);
   AccountInfo info;
-  if (ParseAccountTail(*reply, &info)) WriteAccount(json, info);
+  if (ParseAccountTail(*reply, &info)) WriteAccount(json, info, language);
   json.EndObject();
   return {200, json.text()};
 }
