@@ -4,7 +4,10 @@
 # engine driven through qx as a user would, step by step. Prints what each step answered and a
 # summary of what reached the gateway. Exit status 0 only when every step did what it should.
 #
-#   sandbox.sh [--short] [--keep] [--clean] [--bin-dir DIR] [--out DIR]
+#   sandbox.sh [--short] [--keep] [--clean] [--ui] [--bin-dir DIR] [--out DIR]
+#
+# With --ui the engine launches parley-ui instead, and the sandbox waits, printing the address
+# of the page, until the page ends the engine or Ctrl-C.
 #
 # Needs only bash and coreutils besides Parley's own programs (parley, qx, websim, gatesim,
 # parley-sandbox-data), looked for in --bin-dir, else next to this script (an installed tree),
@@ -13,12 +16,15 @@ set -uo pipefail
 
 usage() {
   cat <<'EOF'
-Usage: sandbox.sh [--short] [--keep] [--clean] [--bin-dir DIR] [--out DIR]
+Usage: sandbox.sh [--short] [--keep] [--clean] [--ui] [--bin-dir DIR] [--out DIR]
 
   --short        fewer recipients and workbook rows (for CI)
   --keep         leave the simulators and the engine running afterwards, and print how to
                  connect with qx
   --clean        remove the sandbox folder when every step passed
+  --ui           instead of the tour, the web UI: the engine launches parley-ui, whose address
+                 is printed (and opened when there is a display); runs until the page ends the
+                 engine or Ctrl-C
   --bin-dir DIR  folder holding parley, qx, websim, gatesim and parley-sandbox-data
   --out DIR      sandbox folder (default: BIN_DIR/sandbox-<timestamp>, or under $TMPDIR when
                  BIN_DIR is not writable); must not exist yet
@@ -30,6 +36,7 @@ EOF
 short=0
 keep=0
 clean=0
+ui=0
 bin_dir=""
 out=""
 while [ $# -gt 0 ]; do
@@ -37,6 +44,7 @@ while [ $# -gt 0 ]; do
     --short) short=1 ;;
     --keep) keep=1 ;;
     --clean) clean=1 ;;
+    --ui) ui=1 ;;
     --bin-dir|--out)
       if [ $# -lt 2 ] || [ -z "$2" ]; then
         echo "sandbox: $1 needs a value" >&2; usage >&2; exit 2
@@ -214,7 +222,9 @@ web_port="$(wait_for_port "$out/websim.out" "${pids[-1]}")" || {
 pids+=($!)
 gate_port="$(wait_for_port "$out/gatesim.log" "${pids[-1]}")" || {
   echo "sandbox: gatesim did not start (see $out/gatesim.log)" >&2; exit 2; }
-(cd "$out" && exec "$PARLEY" --link-port 0 --ui-program none --home "$out" \
+ui_program=none
+if [ "$ui" -eq 1 ]; then ui_program="$bin_dir/parley-ui"; fi
+(cd "$out" && exec "$PARLEY" --link-port 0 --ui-program "$ui_program" --home "$out" \
    --web-base http://127.0.0.1 --web-port "$web_port" --gateway "127.0.0.1:$gate_port") \
   >"$out/engine.log" 2>&1 &
 engine_pid=$!
@@ -225,6 +235,24 @@ export QX_PORT="$link_port"
 echo
 echo "web service simulator on 127.0.0.1:$web_port, gateway simulator on 127.0.0.1:$gate_port,"
 echo "engine on UI-link port $link_port (home $out)"
+
+if [ "$ui" -eq 1 ]; then
+  address=""
+  for _ in $(seq 1 100); do
+    address="$(sed -n 's/.*parley-ui: open \(http[^ ]*\).*/\1/p' "$out/engine.log" | head -n 1)"
+    [ -n "$address" ] && break
+    sleep 0.1
+  done
+  if [ -z "$address" ]; then
+    echo "sandbox: parley-ui did not start (see $out/engine.log)" >&2
+    exit 2
+  fi
+  echo
+  echo "Open the web UI: $address"
+  echo "Log in as qxuser / qxpass. Quit from the page, or press Ctrl-C here, to end."
+  wait "$engine_pid"
+  exit 0
+fi
 
 step "saved-id query: nothing saved yet" 0 "$QX" login --saved
 expect "saved-id query" "no saved id"
