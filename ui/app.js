@@ -10,7 +10,13 @@ const texts = {
     'compose.title': '메시지 작성', 'compose.subject': '제목', 'compose.text': '내용',
     'compose.callback': '회신번호', 'compose.reserve': '예약 (비우면 즉시)',
     'compose.to': '받는 사람 (쉼표나 줄바꿈으로 구분)', 'compose.count': '받는 사람',
-    'compose.send': '보내기', 'confirm.title': '보내기 전 확인', 'confirm.yes': '보내기',
+    'compose.send': '보내기', 'compose.pictures': '사진 (JPEG, 3장까지)',
+    'compose.groups': '주소록 그룹', 'results.title': '전송 결과', 'results.from': '시작일',
+    'results.to': '종료일', 'results.show': '보기', 'results.time': '시간', 'results.result': '결과',
+    'stats.title': '월별 사용량', 'stats.from': '시작 월', 'stats.to': '종료 월',
+    totals: (t) => `전체 ${t[0]}건 · 성공 ${t[1]}건 · 실패 ${t[2]}건 · 대기 ${t[3]}건`,
+    members: (n) => `${n}명`,
+    'confirm.title': '보내기 전 확인', 'confirm.yes': '보내기',
     'confirm.no': '취소', 'progress.title': '보내는 중', 'progress.cancel': '전송 중지',
     'result.title': '결과', 'jobs.title': '최근 작업', 'jobs.refresh': '새로 고침',
     'jobs.id': '작업', 'jobs.kind': '종류', 'jobs.subject': '제목', 'jobs.total': '전체',
@@ -27,7 +33,13 @@ const texts = {
     'compose.title': 'New message', 'compose.subject': 'Title', 'compose.text': 'Text',
     'compose.callback': 'Callback number', 'compose.reserve': 'Reserve for (empty: now)',
     'compose.to': 'Recipients (commas or one a line)', 'compose.count': 'Recipients',
-    'compose.send': 'Send', 'confirm.title': 'Before sending', 'confirm.yes': 'Send',
+    'compose.send': 'Send', 'compose.pictures': 'Pictures (JPEG, up to three)',
+    'compose.groups': 'Address-book groups', 'results.title': 'Send results', 'results.from': 'From',
+    'results.to': 'To', 'results.show': 'Show', 'results.time': 'Time', 'results.result': 'Result',
+    'stats.title': 'Usage per day', 'stats.from': 'From month', 'stats.to': 'To month',
+    totals: (t) => `${t[0]} in all · ${t[1]} delivered · ${t[2]} failed · ${t[3]} waiting`,
+    members: (n) => `${n}`,
+    'confirm.title': 'Before sending', 'confirm.yes': 'Send',
     'confirm.no': 'Cancel', 'progress.title': 'Sending', 'progress.cancel': 'Stop sending',
     'result.title': 'Result', 'jobs.title': 'Recent jobs', 'jobs.refresh': 'Refresh',
     'jobs.id': 'Job', 'jobs.kind': 'Kind', 'jobs.subject': 'Title', 'jobs.total': 'Total',
@@ -55,7 +67,9 @@ async function call(path, fields) {
     options.method = 'POST';
     if (Object.keys(fields).length > 0) {
       const form = new FormData();
-      for (const [k, v] of Object.entries(fields)) form.append(k, v);
+      for (const [k, v] of Object.entries(fields)) {
+        for (const item of Array.isArray(v) ? v : [v]) form.append(k, item);
+      }
       options.body = form;
     }
   }
@@ -77,11 +91,25 @@ function showView(loggedIn) {
   if (!loggedIn) $('account').hidden = true;
 }
 
+function chosenGroups() {
+  return [...document.querySelectorAll('#groups input:checked')];
+}
+
 function composeFields() {
   return {
     title: $('title').value, text: $('text').value, callback: $('callback').value,
     to: $('to').value, reserve: $('reserve').value.replace('T', ' '),
+    groups: chosenGroups().map((box) => box.value).join('\n'),
+    pictures: String($('pictures').files.length),
   };
+}
+
+function sendFields() {
+  return { ...composeFields(), pictures: [...$('pictures').files] };
+}
+
+function groupMembers() {
+  return chosenGroups().reduce((sum, box) => sum + Number(box.dataset.members), 0);
 }
 
 let lastCheck = null;
@@ -93,7 +121,7 @@ async function checkCompose() {
   $('limit').textContent = answer.limit;
   $('kind').textContent = answer.kind;
   $('bytes').parentElement.classList.toggle('over', answer.bytes > answer.limit);
-  $('count').textContent = answer.recipients.length;
+  $('count').textContent = answer.recipients.length + groupMembers();
   const list = $('problems');
   list.replaceChildren(...answer.problems.map((p) => {
     const li = document.createElement('li');
@@ -119,11 +147,81 @@ async function refreshState() {
     $('notice').textContent = state.journal_notice;
     $('notice').hidden = false;
   }
-  if (state.logged_in) refreshJobs().catch(showError);
+  if (state.logged_in) {
+    refreshJobs().catch(showError);
+    refreshGroups().catch(showError);
+  }
   else {
     const saved = await call('/api/saved-id');
     if (saved.id) { $('login-id').value = saved.id; $('login-save').checked = true; }
   }
+}
+
+async function refreshGroups() {
+  const answer = await call('/api/groups');
+  $('groups-box').hidden = answer.groups.length === 0;
+  $('groups').replaceChildren(...answer.groups.map((g) => {
+    const label = document.createElement('label');
+    const box = document.createElement('input');
+    box.type = 'checkbox';
+    box.value = g.name;
+    box.dataset.members = g.members;
+    box.addEventListener('change', scheduleCheck);
+    label.append(box, ` ${g.name} (${t('members')(g.members)})`);
+    return label;
+  }));
+}
+
+function showThumbs() {
+  $('thumbs').replaceChildren(...[...$('pictures').files].map((file) => {
+    const img = document.createElement('img');
+    img.src = URL.createObjectURL(file);
+    img.alt = file.name;
+    return img;
+  }));
+  scheduleCheck();
+}
+
+function cells(row, values, numeric = []) {
+  const tr = document.createElement('tr');
+  values.forEach((value, i) => {
+    const td = document.createElement('td');
+    td.textContent = value;
+    if (numeric.includes(i)) td.className = 'num';
+    tr.append(td);
+  });
+  return tr;
+}
+
+async function showResults(event) {
+  if (event) event.preventDefault();
+  const query = new URLSearchParams({ from: $('results-from').value, to: $('results-to').value });
+  const answer = await call(`/api/results?${query}`);
+  $('results-totals').textContent = answer.totals ? t('totals')(answer.totals) : '';
+  $('results').tBodies[0].replaceChildren(...(answer.rows || []).map((r) => cells(null, r, [0, 6])));
+}
+
+async function showStats(event) {
+  if (event) event.preventDefault();
+  const month = (v) => v || new Date().toISOString().slice(0, 7);
+  const query = new URLSearchParams({ from: month($('stats-from').value), to: month($('stats-to').value) });
+  const answer = await call(`/api/stats?${query}`);
+  const rows = (answer.rows || []).filter((r) => r.length >= 5);
+  const most = Math.max(1, ...rows.map((r) => Number(r[4]) || 0));
+  $('chart').replaceChildren(...rows.map((r) => {
+    const bar = document.createElement('div');
+    bar.className = 'bar';
+    const day = document.createElement('span');
+    day.textContent = r[0];
+    const fill = document.createElement('span');
+    fill.className = 'fill';
+    fill.style.width = `${(100 * (Number(r[4]) || 0)) / most}%`;
+    const n = document.createElement('span');
+    n.className = 'n';
+    n.textContent = r[4];
+    bar.append(day, fill, n);
+    return bar;
+  }));
 }
 
 async function refreshJobs() {
@@ -158,13 +256,14 @@ async function login(event) {
   showAccount(answer.account);
   showView(true);
   refreshJobs().catch(showError);
+  refreshGroups().catch(showError);
 }
 
 async function askToSend(event) {
   event.preventDefault();
   const answer = await checkCompose();
   if (!answer.ok) return;
-  $('confirm-text').textContent = t('confirm')(answer.recipients.length, answer.kind);
+  $('confirm-text').textContent = t('confirm')(answer.recipients.length + groupMembers(), answer.kind);
   $('confirm-view').hidden = false;
   $('result-view').hidden = true;
 }
@@ -184,7 +283,7 @@ async function send() {
     } catch (e) { /* the send's own answer tells */ }
   }, 250);
   try {
-    const answer = await call('/api/send', composeFields());
+    const answer = await call('/api/send', sendFields());
     $('result-text').textContent = answer.text || (answer.problems || []).join('\n');
     $('result-view').hidden = false;
     showAccount(answer.account);
@@ -211,6 +310,9 @@ function start() {
   for (const id of ['text', 'to', 'callback', 'reserve', 'title']) {
     $(id).addEventListener('input', scheduleCheck);
   }
+  $('pictures').addEventListener('change', showThumbs);
+  $('results-form').addEventListener('submit', (e) => showResults(e).catch(showError));
+  $('stats-form').addEventListener('submit', (e) => showStats(e).catch(showError));
   $('confirm-yes').addEventListener('click', () => send());
   $('confirm-no').addEventListener('click', () => { $('confirm-view').hidden = true; });
   $('cancel').addEventListener('click', () => call('/api/cancel', {}).catch(showError));

@@ -82,6 +82,8 @@ enum class Msg {
   kGatewayNack,      // (acknowledged, sent)
   kBookFromEngine,
   // The send journal (qx jobs).
+  kGroupSendDone,     // (sent)
+  kGroupSendEnded,    // (sent)
   kLoginNeedsBoth,    // ()
   kLoginTooShort,     // ()
   kLoginRefused,      // ()

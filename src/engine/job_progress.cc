@@ -32,6 +32,8 @@ void JobProgress::Opened(const JobOpening& opening, std::string_view command) {
   cancel_requested_ = false;
 }
 
+void JobProgress::ListEnded(int64_t count) { total_ = count; }
+
 void JobProgress::JobIdGiven(std::string_view job_id) { job_id_ = job_id; }
 
 void JobProgress::MessageSent(int64_t index) { sent_ = index + 1; }

@@ -37,6 +37,7 @@ class JobProgress : public JobObserver {
   const bool* cancel_flag() const { return &cancel_requested_; }
 
   void Opened(const JobOpening& opening, std::string_view command) override;
+  void ListEnded(int64_t count) override;
   void JobIdGiven(std::string_view job_id) override;
   void MessageSent(int64_t index) override;
   void Acknowledged(int64_t count) override;

@@ -90,6 +90,10 @@ void JournalRecorder::Listed(std::string_view recipient, std::string_view callba
   }
 }
 
+void JournalRecorder::ListEnded(int64_t count) {
+  if (job_) journal_->SetTotal(*job_, count);
+}
+
 void JournalRecorder::JobIdGiven(std::string_view job_id) {
   if (job_) journal_->SetGatewayJobId(*job_, job_id);
 }

@@ -44,6 +44,7 @@ class JournalRecorder : public JobObserver {
   bool ListsRecipients() const override { return job_.has_value(); }
   void Listed(std::string_view recipient, std::string_view callback, std::string_view content,
               bool own_content) override;
+  void ListEnded(int64_t count) override;
   void JobIdGiven(std::string_view job_id) override;
   void Queuing(std::string_view recipient, std::string_view callback,
                std::string_view content) override;

@@ -406,6 +406,11 @@ bool SendJournal::InsertPacked(int64_t job, int64_t count, std::string_view data
          advance.Int(1, count).Int(2, job).Run();
 }
 
+bool SendJournal::SetTotal(int64_t job, int64_t total) {
+  Stmt s(*cache_, "UPDATE jobs SET total = ? WHERE id = ?");
+  return s.Int(1, total).Int(2, job).Run();
+}
+
 bool SendJournal::SetGatewayJobId(int64_t job, std::string_view gateway_job_id) {
   Stmt s(*cache_, "UPDATE jobs SET gateway_job_id = ? WHERE id = ?");
   return s.Bytes(1, gateway_job_id).Int(2, job).Run();

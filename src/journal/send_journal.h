@@ -57,6 +57,8 @@ class SendJournal {
   std::optional<int64_t> BeginJob(const JournalJobInfo& info, int64_t total,
                                   std::span<const JournalRecipient> recipients, int64_t now,
                                   std::string* error);
+  // The job's total, once its recipients are all recorded (when it differs from the header's).
+  bool SetTotal(int64_t job, int64_t total);
   // The gateway's job id, once its reply has come.
   bool SetGatewayJobId(int64_t job, std::string_view gateway_job_id);
   // The job's text and callback, once known (a recipient's content is stored only where it

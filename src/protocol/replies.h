@@ -133,6 +133,15 @@ std::string ResultTotalsLine(int selector, const std::vector<std::string>& total
 std::string SendResultsReply(int selector, std::string_view totals_line,
                              const std::vector<SentJob>& jobs);
 
+// A SENDL reply read back, for front ends: the four totals (all, delivered, failed, waiting;
+// empty for selector 2 and where the service gave none) and the rows (CP949, as sent).
+struct SendResults {
+  std::vector<std::string> totals;
+  std::vector<SentJob> jobs;
+};
+// None when the reply has no "<DATA>" tag. A row with fewer than seven fields gets empty ones.
+std::optional<SendResults> ParseSendResults(std::string_view reply);
+
 }  // namespace parley::protocol
 
 #endif  // PARLEY_PROTOCOL_REPLIES_H_

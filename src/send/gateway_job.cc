@@ -126,16 +126,19 @@ bool ListMessages(const JobPolicy& policy, const JobOpening& opening, MessageSou
   std::string recipient_storage;
   std::string callback_storage;
   JobMessage m;
+  int64_t listed = 0;
   while (source.Next(&m) == SourceStep::kMessage) {
     const std::string_view recipient =
         Number(m.recipient, policy.strip_hyphens, &recipient_storage);
     if (!Skips(policy, recipient, /*log=*/false)) {
+      ++listed;
       observer.Listed(recipient, Number(m.callback, policy.strip_hyphens, &callback_storage),
                       opening.kind == SendKind::kSms ? m.text : m.package,
                       opening.kind != SendKind::kSms && m.own_package);
     }
     if (!source.Advance()) break;
   }
+  observer.ListEnded(listed);
   return source.Rewind();
 }
 

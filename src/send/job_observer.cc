@@ -38,6 +38,10 @@ void JobObservers::Listed(std::string_view recipient, std::string_view callback,
   for (JobObserver* o : observers_) o->Listed(recipient, callback, content, own_content);
 }
 
+void JobObservers::ListEnded(int64_t count) {
+  for (JobObserver* o : observers_) o->ListEnded(count);
+}
+
 void JobObservers::JobIdGiven(std::string_view job_id) {
   for (JobObserver* o : observers_) o->JobIdGiven(job_id);
 }

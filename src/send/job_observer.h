@@ -44,6 +44,9 @@ class JobObserver {
   // (its bytes may reuse another's address); else the same address holds the same content.
   virtual void Listed(std::string_view /*recipient*/, std::string_view /*callback*/,
                       std::string_view /*content*/, bool /*own_content*/) {}
+  // The list is complete: the job will send `count` messages (a group send's header counts its
+  // groups and numbers, not the members).
+  virtual void ListEnded(int64_t /*count*/) {}
   // The gateway answered the job header with this job id (accepted or not).
   virtual void JobIdGiven(std::string_view /*job_id*/) {}
   // The next message is about to be handed to the socket: the recipient and callback as sent and
@@ -73,6 +76,7 @@ class JobObservers : public JobObserver {
   bool ListsRecipients() const override;
   void Listed(std::string_view recipient, std::string_view callback, std::string_view content,
               bool own_content) override;
+  void ListEnded(int64_t count) override;
   void JobIdGiven(std::string_view job_id) override;
   void Queuing(std::string_view recipient, std::string_view callback,
                std::string_view content) override;

@@ -106,8 +106,8 @@ JsonWriter& JsonWriter::Bool(bool value) {
   return *this;
 }
 
-JsonWriter& JsonWriter::Strings(std::string_view key, const std::vector<std::string>& texts) {
-  Key(key).BeginArray();
+JsonWriter& JsonWriter::StringArray(const std::vector<std::string>& texts) {
+  BeginArray();
   for (const std::string& text : texts) String(text);
   return EndArray();
 }

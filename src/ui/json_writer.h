@@ -27,8 +27,11 @@ class JsonWriter {
   JsonWriter& Field(std::string_view key, const char* text) { return Key(key).String(text); }
   JsonWriter& Field(std::string_view key, int64_t value) { return Key(key).Number(value); }
   JsonWriter& Field(std::string_view key, bool value) { return Key(key).Bool(value); }
-  // An array of strings.
-  JsonWriter& Strings(std::string_view key, const std::vector<std::string>& texts);
+  // An array of strings, and a key with one.
+  JsonWriter& StringArray(const std::vector<std::string>& texts);
+  JsonWriter& Strings(std::string_view key, const std::vector<std::string>& texts) {
+    return Key(key).StringArray(texts);
+  }
 
   const std::string& text() const { return out_; }
 

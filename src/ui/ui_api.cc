@@ -1,6 +1,8 @@
 #include "ui/ui_api.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <sstream>
 #include <vector>
 
@@ -8,10 +10,14 @@
 #include "client/message_text.h"
 #include "protocol/markup.h"
 #include "protocol/query_requests.h"
+#include "protocol/replies.h"
 #include "protocol/send_requests.h"
 #include "protocol/status_messages.h"
+#include "qx/group_check.h"
 #include "qx/reply_text.h"
+#include "qx/results_command.h"
 #include "qx/send_command.h"
+#include "qx/text_table.h"
 #include "text/cp949.h"
 #include "ui/json_writer.h"
 #include "ui/ui_link.h"
@@ -59,10 +65,20 @@ void WriteAccount(JsonWriter& json, const AccountInfo& info, Language language) 
       .EndObject();
 }
 
-// The options of a direct send as the page gives them.
+// The options of a send as the page gives them: groups one a line or separated by commas.
 SendOptions OptionsOf(const ApiFields& fields, Language language) {
   SendOptions o;
-  o.to = {Field(fields, "to")};
+  if (!Field(fields, "to").empty() || Field(fields, "groups").empty()) o.to = {Field(fields, "to")};
+  std::string group;
+  for (const char c : Field(fields, "groups") + "\n") {
+    if (c == '\n' || c == ',') {
+      while (!group.empty() && (group.back() == ' ' || group.back() == '\r')) group.pop_back();
+      if (!group.empty()) o.groups.push_back(group);
+      group.clear();
+    } else if (c != ' ' || !group.empty()) {
+      group += c;
+    }
+  }
   o.text = Field(fields, "text");
   o.title = Field(fields, "title");
   o.callback = Field(fields, "callback");
@@ -157,7 +173,9 @@ ApiReply UiApi::Compose(const ApiFields& fields, Language language) {
   std::ostringstream out;
   std::ostringstream err;
   const bool ok = CheckSendRequest(options, &checked, out, err);
-  const TextCheck text = CheckText(options.text, 0, options.limits, language);
+  const size_t pictures =
+      static_cast<size_t>(std::clamp(std::atoi(Field(fields, "pictures").c_str()), 0, 3));
+  const TextCheck text = CheckText(options.text, pictures, options.limits, language);
   JsonWriter json;
   json.BeginObject()
       .Field("ok", ok)
@@ -171,21 +189,45 @@ ApiReply UiApi::Compose(const ApiFields& fields, Language language) {
   return {200, json.text()};
 }
 
-ApiReply UiApi::Send(const ApiFields& fields, Language language) {
-  const SendOptions options = OptionsOf(fields, language);
+ApiReply UiApi::Send(const ApiFields& fields, const std::vector<std::string>& pictures,
+                     Language language) {
+  SendOptions options = OptionsOf(fields, language);
+  options.images = pictures;
+  JsonWriter json;
+  json.BeginObject();
+  auto refuse = [&](const std::string& problems) {
+    json.Field("ok", false).Strings("problems", Lines(problems)).EndObject();
+    return ApiReply{422, json.text()};
+  };
+  // Pictures go to the engine's TempIMG/, which STATE names by the engine's home.
+  if (!pictures.empty()) {
+    const auto state_reply = link_.Ask("STATE", "", kCommandWait);
+    EngineState state;
+    if (!state_reply || !ParseEngineState(*state_reply, &state)) return NoEngine();
+    options.home = state.home;
+  }
   SendOptions checked;
   std::ostringstream out;
   std::ostringstream err;
-  JsonWriter json;
-  json.BeginObject();
-  if (!CheckSendRequest(options, &checked, out, err)) {
-    json.Field("ok", false).Strings("problems", Lines(err.str())).EndObject();
-    return {422, json.text()};
-  }
+  if (!CheckSendRequest(options, &checked, out, err)) return refuse(err.str());
   const int mode = SendMode(checked);
-  const std::string count = std::to_string(checked.to.size());
+  std::vector<std::string> staged;
+  if (!StagePictures(checked.images, checked.home, &staged, err)) return refuse(err.str());
+  int64_t count = static_cast<int64_t>(checked.to.size());
+  const bool group_send = !checked.groups.empty();
+  if (group_send) {
+    const auto groups = link_.Ask("ADDRB", protocol::AddressRequest{}.Build(), kCommandWait);
+    if (!groups) return NoEngine();
+    int64_t members = 0;
+    if (!CheckGroups(checked.groups, ParseGroupList(*groups), &members, language, out, err)) {
+      return refuse(err.str());
+    }
+    count += members;
+  }
   const auto check = link_.Ask(
-      "DSEND", protocol::SendCheckRequest{count, std::to_string(mode), checked.reserve}.Build(),
+      "DSEND",
+      protocol::SendCheckRequest{std::to_string(count), std::to_string(mode), checked.reserve}
+          .Build(),
       kCommandWait);
   if (!check) return NoEngine();
   // "QXSENDABLECHECK", the check's text (its own columns joined by "<QX>"), ...
@@ -198,21 +240,86 @@ ApiReply UiApi::Send(const ApiFields& fields, Language language) {
         .EndObject();
     return {200, json.text()};
   }
-  const auto reply = link_.Ask("DSEND", SendBody(checked, mode), kSendWait);
+  const auto reply =
+      link_.Ask(group_send ? "ASEND" : "DSEND", SendBody(checked, mode, staged), kSendWait);
   if (!reply) return NoEngine();
-  const std::string text = reply->substr(0, reply->find(kFieldSep));
+  const std::string text = group_send ? std::string() : reply->substr(0, reply->find(kFieldSep));
   EngineState state;
   const auto state_reply = link_.Ask("STATE", "", kCommandWait);
   const bool have_state = state_reply && ParseEngineState(*state_reply, &state);
   const std::string failure = have_state ? GatewayFailureText(state, language) : "";
-  json.Field("ok", have_state && state.outcome == "done")
-      .Field("text", failure.empty() ? AnsiToUtf8(text) : failure)
+  const bool done = have_state && state.outcome == "done";
+  std::string said = failure;
+  if (said.empty()) {
+    said = group_send ? Text(language, done ? Msg::kGroupSendDone : Msg::kGroupSendEnded,
+                             {std::to_string(state.sent)})
+                      : AnsiToUtf8(text);
+  }
+  json.Field("ok", done)
+      .Field("text", said)
       .Field("outcome", have_state ? state.outcome : std::string())
       .Field("sent", state.sent)
       .Field("total", state.total);
   AccountInfo info;
   if (ParseAccountTail(*reply, &info)) WriteAccount(json, info, language);
   json.EndObject();
+  return {200, json.text()};
+}
+
+ApiReply UiApi::Groups() {
+  const auto reply = link_.Ask("ADDRB", protocol::AddressRequest{}.Build(), kCommandWait);
+  if (!reply) return NoEngine();
+  JsonWriter json;
+  json.BeginObject().Field("ok", true).Key("groups").BeginArray();
+  for (const EngineGroup& g : ParseGroupList(*reply)) {
+    json.BeginObject().Field("name", g.name).Field("members", g.members).EndObject();
+  }
+  json.EndArray().EndObject();
+  return {200, json.text()};
+}
+
+ApiReply UiApi::Results(const ApiFields& fields, Language language) {
+  ResultsOptions o;
+  o.from = Field(fields, "from");
+  o.to = Field(fields, "to");
+  o.kind = Field(fields, "kind");
+  o.page = std::max(1, std::atoi(Field(fields, "page").c_str()));
+  o.language = language;
+  const auto reply = link_.Ask("SENDL", ResultsBody(o), kCommandWait);
+  if (!reply) return NoEngine();
+  const std::optional<protocol::SendResults> results = protocol::ParseSendResults(*reply);
+  JsonWriter json;
+  json.BeginObject().Field("ok", results.has_value() && !results->totals[3].empty());
+  if (results) {
+    std::vector<std::string> totals;
+    for (const std::string& t : results->totals) totals.push_back(ScreenText(t));
+    json.Strings("totals", totals).Key("rows").BeginArray();
+    for (const protocol::SentJob& j : results->jobs) {
+      json.StringArray({ScreenText(j.number), ScreenText(j.time), ScreenText(j.type),
+                        ScreenText(j.callback), ScreenText(j.title), ScreenText(j.result),
+                        ScreenText(j.count)});
+    }
+    json.EndArray();
+  }
+  json.EndObject();
+  return {200, json.text()};
+}
+
+ApiReply UiApi::Stats(const ApiFields& fields, Language language) {
+  StatsOptions o{Field(fields, "from"), Field(fields, "to"), language};
+  std::string body;
+  JsonWriter json;
+  json.BeginObject();
+  if (!StatsBody(o, &body)) {
+    json.Field("ok", false).Field("error", "YYYY-MM").EndObject();
+    return {400, json.text()};
+  }
+  const auto reply = link_.Ask("CASHL", body, kCommandWait);
+  if (!reply) return NoEngine();
+  // The web service's rows as they come: day, SMS, LMS, MMS, all; the last row the totals.
+  json.Field("ok", true).Key("rows").BeginArray();
+  for (const std::vector<std::string>& row : WebRows(*reply)) json.StringArray(row);
+  json.EndArray().EndObject();
   return {200, json.text()};
 }
 

@@ -6,6 +6,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "client/messages.h"
 
@@ -37,8 +38,17 @@ class UiApi {
   // Checks a send without sending: its recipients (normalised, duplicates removed), the text's
   // bytes and kind, and every problem in the user's words.
   ApiReply Compose(const ApiFields& fields, Language language);
-  // Checks, asks the send check and sends (DSEND): the result in words and how the job ended.
-  ApiReply Send(const ApiFields& fields, Language language);
+  // Checks, asks the send check and sends: DSEND to typed numbers (with up to three pictures,
+  // uploaded files whose paths are given), or ASEND to address-book groups and numbers; the
+  // result in words and how the job ended.
+  ApiReply Send(const ApiFields& fields, const std::vector<std::string>& pictures,
+                Language language);
+  // The address book's groups with their member counts (ADDRB 2).
+  ApiReply Groups();
+  // The results of past sends (SENDL): from, to (YYYY-MM-DD), kind, page.
+  ApiReply Results(const ApiFields& fields, Language language);
+  // The usage statistics per day (CASHL): from, to (YYYY-MM).
+  ApiReply Stats(const ApiFields& fields, Language language);
   // Stops the running send at its next acknowledgement (CANCL).
   ApiReply Cancel();
   // The newest jobs of the send journal (JOBLS).

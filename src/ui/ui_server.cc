@@ -2,6 +2,9 @@
 
 #include <httplib.h>
 
+#include <stdlib.h>
+
+#include <cctype>
 #include <fstream>
 #include <sstream>
 
@@ -36,10 +39,13 @@ Language LanguageOf(const httplib::Request& req) {
   return req.get_header_value("X-Parley-Lang") == "en" ? Language::kEnglish : Language::kKorean;
 }
 
-// A call's fields: those of a multipart form (FormData), else those of the query.
+// A call's fields: those of a multipart form (FormData) that are no files, else those of the
+// query.
 ApiFields FieldsOf(const httplib::Request& req) {
   ApiFields fields;
-  for (const auto& [name, part] : req.files) fields[name] = part.content;
+  for (const auto& [name, part] : req.files) {
+    if (part.filename.empty()) fields[name] = part.content;
+  }
   for (const auto& [name, value] : req.params) fields.emplace(name, value);
   return fields;
 }
@@ -55,9 +61,38 @@ UiServer::UiServer(UiLink& link, std::string token, UiServerOptions options)
     : link_(link),
       token_(std::move(token)),
       options_(std::move(options)),
-      server_(std::make_unique<httplib::Server>()) {}
+      server_(std::make_unique<httplib::Server>()) {
+  std::string folder = (std::filesystem::temp_directory_path() / "parley-ui-XXXXXX").string();
+  if (::mkdtemp(folder.data()) != nullptr) uploads_ = folder;  // mode 0700
+}
 
-UiServer::~UiServer() = default;
+UiServer::~UiServer() {
+  std::error_code ignored;
+  if (!uploads_.empty()) std::filesystem::remove_all(uploads_, ignored);
+}
+
+std::vector<std::string> UiServer::SavePictures(const void* request) {
+  const auto& req = *static_cast<const httplib::Request*>(request);
+  std::vector<std::string> paths;
+  const auto [first, last] = req.files.equal_range("pictures");
+  if (first == last || uploads_.empty()) return paths;
+  std::string folder = (uploads_ / "send-XXXXXX").string();
+  if (::mkdtemp(folder.data()) == nullptr) return paths;
+  for (auto it = first; it != last; ++it) {
+    if (it->second.filename.empty()) continue;
+    // The picture keeps its name (the package carries it), made safe for a file name.
+    std::string name = std::filesystem::path(it->second.filename).filename().string();
+    for (char& c : name) {
+      if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '-' && c != '_') c = '_';
+    }
+    if (name.empty() || name.front() == '.') name = "picture" + name;
+    const std::filesystem::path path = std::filesystem::path(folder) / name;
+    std::ofstream out(path, std::ios::binary);
+    out << it->second.content;
+    if (out) paths.push_back(path.string());
+  }
+  return paths;
+}
 
 int UiServer::Bind(int port) {
   const int bound = port == 0 ? server_->bind_to_any_port("127.0.0.1")
@@ -131,8 +166,16 @@ void UiServer::Install() {
   s.Post("/api/compose", [api](const httplib::Request& req, httplib::Response& res) {
     Answer(res, api->Compose(FieldsOf(req), LanguageOf(req)));
   });
-  s.Post("/api/send", [api](const httplib::Request& req, httplib::Response& res) {
-    Answer(res, api->Send(FieldsOf(req), LanguageOf(req)));
+  s.Post("/api/send", [this, api](const httplib::Request& req, httplib::Response& res) {
+    Answer(res, api->Send(FieldsOf(req), SavePictures(&req), LanguageOf(req)));
+  });
+  s.Get("/api/groups",
+        [api](const httplib::Request&, httplib::Response& res) { Answer(res, api->Groups()); });
+  s.Get("/api/results", [api](const httplib::Request& req, httplib::Response& res) {
+    Answer(res, api->Results(FieldsOf(req), LanguageOf(req)));
+  });
+  s.Get("/api/stats", [api](const httplib::Request& req, httplib::Response& res) {
+    Answer(res, api->Stats(FieldsOf(req), LanguageOf(req)));
   });
   s.Post("/api/cancel",
          [api](const httplib::Request&, httplib::Response& res) { Answer(res, api->Cancel()); });

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace httplib {
 class Server;
@@ -43,8 +44,12 @@ class UiServer {
  private:
   void Install();
 
+  // Saves the pictures uploaded with a call into a new folder of uploads_; their paths.
+  std::vector<std::string> SavePictures(const void* request);
+
   UiLink& link_;
   const std::string token_;
+  std::filesystem::path uploads_;  // private (0700), removed with the server
   const UiServerOptions options_;
   uint16_t port_ = 0;
   std::atomic<bool> quit_requested_{false};

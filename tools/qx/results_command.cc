@@ -2,7 +2,10 @@
 
 #include <ostream>
 
+#include <optional>
+
 #include "protocol/query_requests.h"
+#include "protocol/replies.h"
 #include "qx/exit_codes.h"
 #include "qx/reply_text.h"
 #include "qx/status_command.h"
@@ -76,16 +79,12 @@ int RunResultsCommand(const ResultsOptions& options, const LinkTarget& target, s
       status != kExitOk) {
     return status;
   }
-  // "1<QX>" four comma-separated totals "<DATA>", then rows of seven fields, each ending "<END>".
-  const size_t data = reply.find(kDataTag);
-  if (data == std::string::npos) {
+  const std::optional<protocol::SendResults> results = protocol::ParseSendResults(reply);
+  if (!results) {
     err << "qx results: unexpected reply \"" << ScreenText(reply) << "\"\n";
     return kExitRefused;
   }
-  std::vector<std::string> count_line = SplitOn(std::string_view(reply).substr(0, data), kFieldSep);
-  std::vector<std::string> totals =
-      SplitOn(count_line.size() > 1 ? std::string_view(count_line[1]) : "", ",");
-  totals.resize(4);
+  const std::vector<std::string>& totals = results->totals;
   // The engine turns an empty answer into "0,0,0," (as it always has): no fourth total.
   if (totals[3].empty()) {
     err << "qx results: the web service gave no answer (logged in?)\n";
@@ -94,14 +93,10 @@ int RunResultsCommand(const ResultsOptions& options, const LinkTarget& target, s
   out << "messages: " << totals[0] << " in all, " << totals[1] << " delivered, " << totals[2]
       << " failed, " << totals[3] << " waiting\n";
   TextTable table({"No", "Time", "Kind", "From", "Title", "Result", "Count"});
-  for (const std::string& row :
-       SplitOn(std::string_view(reply).substr(data + kDataTag.size()), kRowEnd)) {
-    if (row.empty()) continue;
-    std::vector<std::string> cells;
-    for (const std::string& cell : SplitOn(row, kFieldSep)) cells.push_back(ScreenText(cell));
-    cells.resize(7);
-    cells[4] = Ellipsize(cells[4], kTitleColumns);
-    table.AddRow(std::move(cells));
+  for (const protocol::SentJob& j : results->jobs) {
+    table.AddRow({ScreenText(j.number), ScreenText(j.time), ScreenText(j.type),
+                  ScreenText(j.callback), Ellipsize(ScreenText(j.title), kTitleColumns),
+                  ScreenText(j.result), ScreenText(j.count)});
   }
   table.Print(out);
   return kExitOk;

@@ -23,6 +23,7 @@ const outDir = path.resolve(option('--out', path.join(binDir, 'ui-screens')));
 const browserPath = option('--browser', '/usr/bin/chromium');
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'parley-ui-journey-'));
 const children = [];
+const { execFileSync } = require('node:child_process');
 
 function start(program, args, log, cwd) {
   const fd = fs.openSync(log, 'a');
@@ -91,6 +92,14 @@ function check(ok, what) {
 
 async function main() {
   fs.mkdirSync(outDir, { recursive: true });
+  // Sample data (contacts, a picture) and an address book with one group, as the sandbox makes.
+  const data = path.join(work, 'data');
+  execFileSync(path.join(binDir, 'parley-sandbox-data'), [data, '--rows', '10']);
+  const qx = path.join(binDir, 'qx');
+  const book = path.join(work, 'QXBOOK.mdb');
+  execFileSync(qx, ['book', '--file', book, 'add-group', '친구']);
+  execFileSync(qx, ['book', '--file', book, 'import', '친구', path.join(data, 'friends.csv')]);
+  const friends = read(path.join(data, 'friends.csv')).split('\n').filter(Boolean).length;
   const web = path.join(work, 'websim.log');
   start(path.join(binDir, 'websim'), ['--port', '0'], web);
   const webPort = await waitFor('websim', () => (read(web).match(/listening on [\d.]+:(\d+)/) || [])[1]);
@@ -143,12 +152,43 @@ async function main() {
   await page.click('#confirm-yes');
   await page.waitForSelector('#result-view:not([hidden])');
   check((await page.textContent('#result-text')).includes('3'), 'the result is said in words');
-  let jobs = gateJobs(record);
+  let jobs = await waitFor('the first job', () => { const j = gateJobs(record); return j.length === 1 && j; });
   check(jobs.length === 1 && jobs[0].messages.length === 3, 'the gateway got one job of three');
   check(jobs[0].messages.map((m) => m.recipient).join() === '01012345678,01098765432,01055556666',
     'to the three numbers, normalised, the duplicate once');
   check(jobs[0].messages.every((m) => m.text === '안녕하세요 고객님'), 'with the text as typed');
   await shot('4-result');
+
+  // A group send with a typed number, then a picture message.
+  await page.fill('#to', '010-2222-3333');
+  await page.check('#groups input[value="친구"]');
+  await waitForText(page, '#count', (t) => t === String(friends + 1));
+  await page.click('#send');
+  await page.click('#confirm-yes');
+  await page.waitForSelector('#result-view:not([hidden])');
+  jobs = await waitFor('the group job', () => { const j = gateJobs(record); return j.length === 2 && j; });
+  check(jobs[1].messages.length === friends + 1, `the group send reached the ${friends} friends and the typed number`);
+  check(jobs[1].messages.at(-1).recipient === '01022223333', 'the typed number last, normalised');
+  await page.uncheck('#groups input[value="친구"]');
+  await page.fill('#to', '01044445555');
+  await page.setInputFiles('#pictures', path.join(data, 'sample.jpg'));
+  await waitForText(page, '#kind', (t) => t === 'MMS');
+  check((await page.$$('#thumbs img')).length === 1, 'the picture shows as a thumbnail');
+  await shot('4b-picture');
+  await page.click('#send');
+  await page.click('#confirm-yes');
+  await waitForText(page, '#result-text', (t) => t.length > 0 && !t.includes(String(friends + 1)));
+  jobs = await waitFor('the picture job', () => { const j = gateJobs(record); return j.length === 3 && j; });
+  check(jobs[2].type_code === 'IMT' && jobs[2].messages.length === 1 && jobs[2].messages[0].size > fs.statSync(path.join(data, 'sample.jpg')).size,
+    'the picture message went as a package holding the picture');
+  await page.setInputFiles('#pictures', []);
+
+  // Results and statistics from the web service.
+  await page.click('#results-form button');
+  await waitForText(page, '#results-totals', (t) => t.length > 0);
+  await page.click('#stats-form button');
+  await waitForAsync('the chart', async () => (await page.$$('#chart .bar')).length > 0);
+  await shot('4c-results');
 
   // A long send, stopped from the page.
   const many = Array.from({ length: 600 }, (_, i) => `0107${String(i).padStart(7, '0')}`).join('\n');
@@ -161,11 +201,13 @@ async function main() {
   await shot('5-progress');
   await page.click('#cancel');
   await page.waitForSelector('#result-view:not([hidden])');
-  jobs = await waitFor('the stopped job', () => { const j = gateJobs(record); return j.length === 2 && j; });
-  check(jobs[1].messages.length < 600, `the stop kept the rest from going (${jobs[1].messages.length} of 600 sent)`);
+  jobs = await waitFor('the stopped job', () => { const j = gateJobs(record); return j.length === 4 && j; });
+  check(jobs[3].messages.length < 600, `the stop kept the rest from going (${jobs[3].messages.length} of 600 sent)`);
   await page.click('#jobs-refresh');
-  await waitForAsync('two jobs', async () => (await page.$$('#jobs tbody tr')).length === 2);
+  await waitForAsync('four jobs', async () => (await page.$$('#jobs tbody tr')).length === 4);
   check((await page.textContent('#jobs tbody tr:first-child')).includes('cancelled'), 'the journal lists the stopped job');
+  const groupText = await page.textContent('#jobs tbody tr:nth-child(3)');
+  check(groupText.includes(String(friends + 1)), 'the group send counts its members in the journal');
   await shot('6-jobs');
 
   await page.click('#lang');
