@@ -13,6 +13,10 @@ const texts = {
     'compose.send': '보내기', 'compose.pictures': '사진 (JPEG, 3장까지)',
     'compose.groups': '주소록 그룹', 'results.title': '전송 결과', 'results.from': '시작일',
     'results.to': '종료일', 'results.show': '보기', 'results.time': '시간', 'results.result': '결과',
+    'wb.title': '엑셀 개인화 전송', 'wb.file': '엑셀 파일 (xlsx, xls, ods, csv)', 'wb.sheet': '시트',
+    'wb.phone': '전화번호 열', 'wb.callback': '회신번호',
+    'wb.template': '내용 (열 이름을 눌러 [열:글자수]를 넣습니다)', 'wb.dedupe': '같은 번호는 한 번만',
+    'wb.max': '최대', 'wb.preview': '미리 보기', 'wb.fixed': '위의 회신번호',
     'stats.title': '월별 사용량', 'stats.from': '시작 월', 'stats.to': '종료 월',
     totals: (t) => `전체 ${t[0]}건 · 성공 ${t[1]}건 · 실패 ${t[2]}건 · 대기 ${t[3]}건`,
     members: (n) => `${n}명`,
@@ -36,6 +40,10 @@ const texts = {
     'compose.send': 'Send', 'compose.pictures': 'Pictures (JPEG, up to three)',
     'compose.groups': 'Address-book groups', 'results.title': 'Send results', 'results.from': 'From',
     'results.to': 'To', 'results.show': 'Show', 'results.time': 'Time', 'results.result': 'Result',
+    'wb.title': 'Personalised send from a workbook', 'wb.file': 'Workbook (xlsx, xls, ods, csv)',
+    'wb.sheet': 'Sheet', 'wb.phone': 'Phone column', 'wb.callback': 'Callback',
+    'wb.template': 'Text (click a column to insert [column:width])', 'wb.dedupe': 'Each number once',
+    'wb.max': 'at most', 'wb.preview': 'Preview', 'wb.fixed': 'The callback above',
     'stats.title': 'Usage per day', 'stats.from': 'From month', 'stats.to': 'To month',
     totals: (t) => `${t[0]} in all · ${t[1]} delivered · ${t[2]} failed · ${t[3]} waiting`,
     members: (n) => `${n}`,
@@ -261,6 +269,7 @@ async function login(event) {
 
 async function askToSend(event) {
   event.preventDefault();
+  pendingSend = null;
   const answer = await checkCompose();
   if (!answer.ok) return;
   $('confirm-text').textContent = t('confirm')(answer.recipients.length + groupMembers(), answer.kind);
@@ -283,7 +292,7 @@ async function send() {
     } catch (e) { /* the send's own answer tells */ }
   }, 250);
   try {
-    const answer = await call('/api/send', sendFields());
+    const answer = await (pendingSend ? pendingSend() : call('/api/send', sendFields()));
     $('result-text').textContent = answer.text || (answer.problems || []).join('\n');
     $('result-view').hidden = false;
     showAccount(answer.account);
@@ -291,10 +300,125 @@ async function send() {
   } catch (e) {
     showError(e);
   } finally {
+    pendingSend = null;
     clearInterval(poll);
     $('progress-view').hidden = true;
     $('send').disabled = false;
   }
+}
+
+// The workbook send: the sheets of the uploaded file, the columns of the chosen sheet, the
+// template, the engine's preview of the first rows.
+let sheets = [];
+
+function option(value, label) {
+  const o = document.createElement('option');
+  o.value = value;
+  o.textContent = label;
+  return o;
+}
+
+function currentSheet() {
+  return sheets.find((s) => s.name === $('sheet').value);
+}
+
+function showSheet() {
+  const sheet = currentSheet();
+  if (!sheet) return;
+  $('phone-column').replaceChildren(...sheet.columns.map((c) => option(c, c)));
+  const phone = sheet.columns.find((c) => /전화|phone|휴대/i.test(c));
+  if (phone) $('phone-column').value = phone;
+  $('callback-column').replaceChildren(option('', t('wb.fixed')), ...sheet.columns.map((c) => option(c, c)));
+  const head = document.createElement('tr');
+  for (const c of sheet.columns) {
+    const th = document.createElement('th');
+    th.textContent = c;
+    head.append(th);
+  }
+  $('sheet-table').tHead.replaceChildren(head);
+  $('sheet-table').tBodies[0].replaceChildren(...sheet.first_rows.map((r) => cells(null, r)));
+  $('markers').replaceChildren(...sheet.columns.map((c) => {
+    const b = document.createElement('button');
+    b.type = 'button';
+    b.textContent = c;
+    b.addEventListener('click', () => {
+      const area = $('template');
+      const at = area.selectionStart ?? area.value.length;
+      const marker = `[${c}:10]`;
+      area.value = area.value.slice(0, at) + marker + area.value.slice(area.selectionEnd ?? at);
+      area.focus();
+      scheduleWorkbookCount();
+    });
+    return b;
+  }));
+  scheduleWorkbookCount();
+}
+
+async function uploadWorkbook() {
+  const file = $('workbook').files[0];
+  if (!file) return;
+  const answer = await call('/api/workbook', { workbook: file });
+  const problems = $('wb-problems');
+  if (!answer.ok) {
+    problems.replaceChildren(...answer.problems.map((p) => { const li = document.createElement('li'); li.textContent = p; return li; }));
+    return;
+  }
+  problems.replaceChildren();
+  sheets = answer.sheets;
+  $('sheet').replaceChildren(...sheets.map((s) => option(s.name, `${s.name} (${s.rows})`)));
+  $('workbook-form').hidden = false;
+  showSheet();
+}
+
+function workbookFields() {
+  return {
+    sheet: $('sheet').value, phone: $('phone-column').value,
+    callback_column: $('callback-column').value, callback: $('callback').value,
+    text: $('template').value, title: $('title').value, reserve: $('reserve').value.replace('T', ' '),
+    dedupe: $('dedupe').checked ? '1' : '0', rows: currentSheet() ? currentSheet().rows : '0',
+  };
+}
+
+let workbookTimer = 0;
+function scheduleWorkbookCount() {
+  clearTimeout(workbookTimer);
+  workbookTimer = setTimeout(() => workbookCount().catch(showError), 250);
+}
+
+async function workbookCount() {
+  const sheet = currentSheet();
+  if (!sheet) return;
+  let count = sheet.rows;
+  if ($('dedupe').checked) {
+    const answer = await call('/api/workbook/count', { sheet: sheet.name, column: $('phone-column').value });
+    if (answer.ok) count = answer.count;
+  }
+  $('wb-count').textContent = count;
+}
+
+async function previewWorkbook() {
+  const answer = await call('/api/workbook/preview', workbookFields());
+  const problems = $('wb-problems');
+  problems.replaceChildren(...(answer.problems || []).map((p) => { const li = document.createElement('li'); li.textContent = p; return li; }));
+  if (!answer.ok) return answer;
+  $('wb-bytes').textContent = answer.max_bytes;
+  $('wb-kind').textContent = answer.max_bytes > 90 ? 'LMS' : 'SMS';
+  $('preview').tBodies[0].replaceChildren(...answer.rows.map((r) => {
+    const tr = cells(null, [r.phone, r.callback, r.text, r.bytes], [3]);
+    if (r.bytes > (answer.max_bytes > 90 ? 2000 : 90)) tr.className = 'over';
+    return tr;
+  }));
+  return answer;
+}
+
+let pendingSend = null;
+async function askToSendWorkbook() {
+  const answer = await previewWorkbook();
+  if (!answer || !answer.ok) return;
+  pendingSend = () => call('/api/workbook/send', workbookFields());
+  $('confirm-text').textContent = t('confirm')($('wb-count').textContent, $('wb-kind').textContent);
+  $('confirm-view').hidden = false;
+  $('result-view').hidden = true;
 }
 
 function start() {
@@ -314,7 +438,13 @@ function start() {
   $('results-form').addEventListener('submit', (e) => showResults(e).catch(showError));
   $('stats-form').addEventListener('submit', (e) => showStats(e).catch(showError));
   $('confirm-yes').addEventListener('click', () => send());
-  $('confirm-no').addEventListener('click', () => { $('confirm-view').hidden = true; });
+  $('confirm-no').addEventListener('click', () => { $('confirm-view').hidden = true; pendingSend = null; });
+  $('workbook').addEventListener('change', () => uploadWorkbook().catch(showError));
+  $('sheet').addEventListener('change', showSheet);
+  $('phone-column').addEventListener('change', scheduleWorkbookCount);
+  $('dedupe').addEventListener('change', scheduleWorkbookCount);
+  $('wb-preview').addEventListener('click', () => previewWorkbook().catch(showError));
+  $('wb-send').addEventListener('click', () => askToSendWorkbook().catch(showError));
   $('cancel').addEventListener('click', () => call('/api/cancel', {}).catch(showError));
   $('jobs-refresh').addEventListener('click', () => refreshJobs().catch(showError));
   $('logout').addEventListener('click', async () => {

@@ -3,16 +3,20 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <functional>
+#include <optional>
 #include <sstream>
 #include <vector>
 
 #include "client/engine_state.h"
 #include "client/message_text.h"
+#include "client/reservation.h"
 #include "protocol/markup.h"
 #include "protocol/query_requests.h"
 #include "protocol/replies.h"
 #include "protocol/send_requests.h"
 #include "protocol/status_messages.h"
+#include "qx/excel_command.h"
 #include "qx/group_check.h"
 #include "qx/reply_text.h"
 #include "qx/results_command.h"
@@ -85,6 +89,54 @@ SendOptions OptionsOf(const ApiFields& fields, Language language) {
   o.reserve = Field(fields, "reserve");
   o.language = language;
   return o;
+}
+
+// A refused call: the problems in the user's words.
+ApiReply Refused(const std::vector<std::string>& problems, int status = 422) {
+  JsonWriter json;
+  json.BeginObject().Field("ok", false).Strings("problems", problems).EndObject();
+  return {status, json.text()};
+}
+
+// The send check of `code` (DSEND or ESEND, mode 4) for count messages of the mode: empty when it
+// passed, else the refusal in the user's words; nullopt when the engine does not answer.
+std::optional<std::string> SendCheckRefusal(UiLink& link, std::string_view code, int64_t count,
+                                            int mode, const std::string& reserve,
+                                            Language language) {
+  const auto check = link.Ask(
+      code,
+      protocol::SendCheckRequest{std::to_string(count), std::to_string(mode), reserve}.Build(),
+      kCommandWait);
+  if (!check) return std::nullopt;
+  // "QXSENDABLECHECK", the check's text (its own columns joined by "<QX>"), ...
+  const std::vector<std::string> f = SplitOn(*check, kFieldSep);
+  if (f.size() >= 2 && f[0] == protocol::kSendCheckTag && f[1] == "1") return std::string();
+  std::string reason;
+  for (size_t i = 1; i < f.size() && i < 4; ++i) reason += (i > 1 ? " " : "") + ScreenText(f[i]);
+  return Text(language, Msg::kCheckRefused, {reason});
+}
+
+// The answer of a send whose reply came: how the job ended (STATE), said as the engine said it
+// (`said`, UTF-8) unless the gateway ended it, and the account figures of the reply.
+ApiReply SendOutcome(UiLink& link, const std::string& reply,
+                     const std::function<std::string(const EngineState&, bool done)>& said,
+                     Language language) {
+  EngineState state;
+  const auto state_reply = link.Ask("STATE", "", kCommandWait);
+  const bool have_state = state_reply && ParseEngineState(*state_reply, &state);
+  const std::string failure = have_state ? GatewayFailureText(state, language) : "";
+  const bool done = have_state && state.outcome == "done";
+  JsonWriter json;
+  json.BeginObject()
+      .Field("ok", done)
+      .Field("text", failure.empty() ? said(state, done) : failure)
+      .Field("outcome", have_state ? state.outcome : std::string())
+      .Field("sent", state.sent)
+      .Field("total", state.total);
+  AccountInfo info;
+  if (ParseAccountTail(reply, &info)) WriteAccount(json, info, language);
+  json.EndObject();
+  return {200, json.text()};
 }
 
 }  // namespace
@@ -193,12 +245,6 @@ ApiReply UiApi::Send(const ApiFields& fields, const std::vector<std::string>& pi
                      Language language) {
   SendOptions options = OptionsOf(fields, language);
   options.images = pictures;
-  JsonWriter json;
-  json.BeginObject();
-  auto refuse = [&](const std::string& problems) {
-    json.Field("ok", false).Strings("problems", Lines(problems)).EndObject();
-    return ApiReply{422, json.text()};
-  };
   // Pictures go to the engine's TempIMG/, which STATE names by the engine's home.
   if (!pictures.empty()) {
     const auto state_reply = link_.Ask("STATE", "", kCommandWait);
@@ -209,10 +255,10 @@ ApiReply UiApi::Send(const ApiFields& fields, const std::vector<std::string>& pi
   SendOptions checked;
   std::ostringstream out;
   std::ostringstream err;
-  if (!CheckSendRequest(options, &checked, out, err)) return refuse(err.str());
+  if (!CheckSendRequest(options, &checked, out, err)) return Refused(Lines(err.str()));
   const int mode = SendMode(checked);
   std::vector<std::string> staged;
-  if (!StagePictures(checked.images, checked.home, &staged, err)) return refuse(err.str());
+  if (!StagePictures(checked.images, checked.home, &staged, err)) return Refused(Lines(err.str()));
   int64_t count = static_cast<int64_t>(checked.to.size());
   const bool group_send = !checked.groups.empty();
   if (group_send) {
@@ -220,50 +266,154 @@ ApiReply UiApi::Send(const ApiFields& fields, const std::vector<std::string>& pi
     if (!groups) return NoEngine();
     int64_t members = 0;
     if (!CheckGroups(checked.groups, ParseGroupList(*groups), &members, language, out, err)) {
-      return refuse(err.str());
+      return Refused(Lines(err.str()));
     }
     count += members;
   }
-  const auto check = link_.Ask(
-      "DSEND",
-      protocol::SendCheckRequest{std::to_string(count), std::to_string(mode), checked.reserve}
-          .Build(),
-      kCommandWait);
-  if (!check) return NoEngine();
-  // "QXSENDABLECHECK", the check's text (its own columns joined by "<QX>"), ...
-  const std::vector<std::string> f = SplitOn(*check, kFieldSep);
-  if (f.size() < 2 || f[0] != protocol::kSendCheckTag || f[1] != "1") {
-    std::string reason;
-    for (size_t i = 1; i < f.size() && i < 4; ++i) reason += (i > 1 ? " " : "") + ScreenText(f[i]);
-    json.Field("ok", false)
-        .Strings("problems", {Text(language, Msg::kCheckRefused, {reason})})
-        .EndObject();
-    return {200, json.text()};
-  }
+  const std::optional<std::string> refusal =
+      SendCheckRefusal(link_, "DSEND", count, mode, checked.reserve, language);
+  if (!refusal) return NoEngine();
+  if (!refusal->empty()) return Refused({*refusal}, 200);
   const auto reply =
       link_.Ask(group_send ? "ASEND" : "DSEND", SendBody(checked, mode, staged), kSendWait);
   if (!reply) return NoEngine();
-  const std::string text = group_send ? std::string() : reply->substr(0, reply->find(kFieldSep));
-  EngineState state;
-  const auto state_reply = link_.Ask("STATE", "", kCommandWait);
-  const bool have_state = state_reply && ParseEngineState(*state_reply, &state);
-  const std::string failure = have_state ? GatewayFailureText(state, language) : "";
-  const bool done = have_state && state.outcome == "done";
-  std::string said = failure;
-  if (said.empty()) {
-    said = group_send ? Text(language, done ? Msg::kGroupSendDone : Msg::kGroupSendEnded,
-                             {std::to_string(state.sent)})
-                      : AnsiToUtf8(text);
+  const std::string text = reply->substr(0, reply->find(kFieldSep));
+  return SendOutcome(
+      link_, *reply,
+      [&](const EngineState& state, bool done) {
+        if (!group_send) return AnsiToUtf8(text);
+        return Text(language, done ? Msg::kGroupSendDone : Msg::kGroupSendEnded,
+                    {std::to_string(state.sent)});
+      },
+      language);
+}
+
+namespace {
+
+ExcelOptions ExcelOptionsOf(const ApiFields& fields, Language language) {
+  ExcelOptions o;
+  o.sheet = Field(fields, "sheet");
+  o.phone_column = Field(fields, "phone");
+  o.callback_column = Field(fields, "callback_column");
+  o.callback = o.callback_column.empty() ? Field(fields, "callback") : std::string();
+  o.text = Field(fields, "text");
+  o.title = Field(fields, "title");
+  o.reserve = Field(fields, "reserve");
+  o.dedupe = Field(fields, "dedupe") == "1";
+  o.language = language;
+  return o;
+}
+
+// The answer of an EXCEL query after its prefix; false (with the engine's reason) when it is
+// none.
+bool ExcelAnswer(const std::string& reply, protocol::ExcelQuery query, std::string* answer) {
+  *answer = AfterPrefix(reply, ExcelPrefix(query));
+  return reply.starts_with(ExcelPrefix(query)) && !IsException(*answer);
+}
+
+}  // namespace
+
+ApiReply UiApi::WorkbookSheets(const std::string& path) {
+  const auto reply = link_.Ask("EXCEL", protocol::ListingRequest{path}.Build(), kSendWait);
+  if (!reply) return NoEngine();
+  std::string listing;
+  if (!ExcelAnswer(*reply, protocol::ExcelQuery::kListing, &listing)) {
+    return Refused({ScreenText(listing)});
   }
-  json.Field("ok", done)
-      .Field("text", said)
-      .Field("outcome", have_state ? state.outcome : std::string())
-      .Field("sent", state.sent)
-      .Field("total", state.total);
-  AccountInfo info;
-  if (ParseAccountTail(*reply, &info)) WriteAccount(json, info, language);
-  json.EndObject();
+  JsonWriter json;
+  json.BeginObject().Field("ok", true).Key("sheets").BeginArray();
+  for (const SheetListing& sheet : ParseListing(listing)) {
+    json.BeginObject()
+        .Field("name", sheet.name)
+        .Field("rows", sheet.rows)
+        .Strings("columns", sheet.columns)
+        .Key("first_rows")
+        .BeginArray();
+    for (const std::vector<std::string>& row : sheet.first_rows) json.StringArray(row);
+    json.EndArray().EndObject();
+  }
+  json.EndArray().EndObject();
   return {200, json.text()};
+}
+
+ApiReply UiApi::WorkbookCount(const ApiFields& fields) {
+  const std::string body =
+      protocol::CountRequest{SheetTable(Field(fields, "sheet")), Bracketed(Field(fields, "column"))}
+          .Build();
+  const auto reply = link_.Ask("EXCEL", body, kSendWait);
+  if (!reply) return NoEngine();
+  std::string count;
+  if (!ExcelAnswer(*reply, protocol::ExcelQuery::kCount, &count)) {
+    return Refused({ScreenText(count)});
+  }
+  JsonWriter json;
+  json.BeginObject().Field("ok", true).Field("count", ScreenText(count)).EndObject();
+  return {200, json.text()};
+}
+
+ApiReply UiApi::WorkbookPreview(const ApiFields& fields, Language language) {
+  const ExcelOptions o = ExcelOptionsOf(fields, language);
+  std::ostringstream err;
+  if (!CheckRecipientOptions(o, err)) return Refused(Lines(err.str()), 400);
+  const auto reply = link_.Ask("EXCEL", ExcelPreviewBody(o), kSendWait);
+  if (!reply) return NoEngine();
+  std::string lines;
+  if (!ExcelAnswer(*reply, protocol::ExcelQuery::kPreview, &lines)) {
+    return Refused({ScreenText(lines)});
+  }
+  JsonWriter json;
+  json.BeginObject()
+      .Field("ok", true)
+      .Field("max_bytes", static_cast<int64_t>(ComposedMaxBytes(o.text)))
+      .Key("rows")
+      .BeginArray();
+  for (const std::string& line : SplitOn(lines, kFieldSep)) {
+    if (line.empty()) continue;
+    std::vector<std::string> cells = SplitOn(line, ",");
+    cells.resize(3);
+    json.BeginObject()
+        .Field("phone", ScreenText(cells[0]))
+        .Field("callback", ScreenText(cells[1]))
+        .Field("text", ScreenText(cells[2]))
+        .Field("bytes", static_cast<int64_t>(cells[2].size()))
+        .EndObject();
+  }
+  json.EndArray().EndObject();
+  return {200, json.text()};
+}
+
+ApiReply UiApi::WorkbookSend(const ApiFields& fields, Language language) {
+  ExcelOptions o = ExcelOptionsOf(fields, language);
+  std::ostringstream err;
+  if (!CheckRecipientOptions(o, err)) return Refused(Lines(err.str()), 400);
+  const ReservationResult reserve = ParseReservation(o.reserve, LocalMinuteNow(), language);
+  if (!reserve.ok()) return Refused({reserve.problem});
+  o.reserve = reserve.engine_text;
+  // Every row, or each distinct phone number once.
+  int64_t count = 0;
+  const std::string column = o.dedupe ? o.phone_column : std::string();
+  if (o.dedupe) {
+    const auto reply = link_.Ask(
+        "EXCEL", protocol::CountRequest{SheetTable(o.sheet), Bracketed(o.phone_column)}.Build(),
+        kSendWait);
+    std::string n;
+    if (!reply) return NoEngine();
+    if (!ExcelAnswer(*reply, protocol::ExcelQuery::kCount, &n)) return Refused({ScreenText(n)});
+    count = std::atoll(n.c_str());
+  } else {
+    count = std::atoll(Field(fields, "rows").c_str());
+  }
+  if (count <= 0) return Refused({Text(language, Msg::kNoRecipients)});
+  const int mode = ExcelSendMode(o);
+  const std::optional<std::string> refusal =
+      SendCheckRefusal(link_, "ESEND", count, mode, o.reserve, language);
+  if (!refusal) return NoEngine();
+  if (!refusal->empty()) return Refused({*refusal}, 200);
+  const auto reply = link_.Ask("ESEND", ExcelSendBody(o, mode, count, {}), kSendWait);
+  if (!reply) return NoEngine();
+  const std::string text = reply->substr(0, reply->find(kFieldSep));
+  return SendOutcome(
+      link_, *reply, [&](const EngineState&, bool) { return ScreenText(text); }, language);
 }
 
 ApiReply UiApi::Groups() {

@@ -43,6 +43,17 @@ class UiApi {
   // result in words and how the job ended.
   ApiReply Send(const ApiFields& fields, const std::vector<std::string>& pictures,
                 Language language);
+  // A workbook at `path` (uploaded by the page): its sheets, row counts, columns and first rows
+  // (EXCEL 1); the engine keeps it for the calls below.
+  ApiReply WorkbookSheets(const std::string& path);
+  // The distinct values of a column of a sheet (EXCEL 2): sheet, column.
+  ApiReply WorkbookCount(const ApiFields& fields);
+  // The first composed messages of a workbook send (EXCEL 3), each with its CP949 byte count,
+  // and the template's problems: sheet, phone, callback_column or callback, text.
+  ApiReply WorkbookPreview(const ApiFields& fields, Language language);
+  // Checks, asks the send check (ESEND 4) and sends one message per row of the sheet (ESEND):
+  // sheet, phone, callback_column or callback, text, title, reserve, dedupe.
+  ApiReply WorkbookSend(const ApiFields& fields, Language language);
   // The address book's groups with their member counts (ADDRB 2).
   ApiReply Groups();
   // The results of past sends (SENDL): from, to (YYYY-MM-DD), kind, page.

@@ -71,21 +71,21 @@ UiServer::~UiServer() {
   if (!uploads_.empty()) std::filesystem::remove_all(uploads_, ignored);
 }
 
-std::vector<std::string> UiServer::SavePictures(const void* request) {
+std::vector<std::string> UiServer::SaveFiles(const void* request, const std::string& field) {
   const auto& req = *static_cast<const httplib::Request*>(request);
   std::vector<std::string> paths;
-  const auto [first, last] = req.files.equal_range("pictures");
+  const auto [first, last] = req.files.equal_range(field);
   if (first == last || uploads_.empty()) return paths;
   std::string folder = (uploads_ / "send-XXXXXX").string();
   if (::mkdtemp(folder.data()) == nullptr) return paths;
   for (auto it = first; it != last; ++it) {
     if (it->second.filename.empty()) continue;
-    // The picture keeps its name (the package carries it), made safe for a file name.
+    // A file keeps its name (a picture's is carried in the package), made safe for a file name.
     std::string name = std::filesystem::path(it->second.filename).filename().string();
     for (char& c : name) {
       if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '-' && c != '_') c = '_';
     }
-    if (name.empty() || name.front() == '.') name = "picture" + name;
+    if (name.empty() || name.front() == '.') name = field + name;
     const std::filesystem::path path = std::filesystem::path(folder) / name;
     std::ofstream out(path, std::ios::binary);
     out << it->second.content;
@@ -167,7 +167,21 @@ void UiServer::Install() {
     Answer(res, api->Compose(FieldsOf(req), LanguageOf(req)));
   });
   s.Post("/api/send", [this, api](const httplib::Request& req, httplib::Response& res) {
-    Answer(res, api->Send(FieldsOf(req), SavePictures(&req), LanguageOf(req)));
+    Answer(res, api->Send(FieldsOf(req), SaveFiles(&req, "pictures"), LanguageOf(req)));
+  });
+  s.Post("/api/workbook", [this, api](const httplib::Request& req, httplib::Response& res) {
+    const std::vector<std::string> files = SaveFiles(&req, "workbook");
+    if (files.size() != 1) return Refuse(res, 400, "one workbook file, please");
+    Answer(res, api->WorkbookSheets(files[0]));
+  });
+  s.Post("/api/workbook/count", [api](const httplib::Request& req, httplib::Response& res) {
+    Answer(res, api->WorkbookCount(FieldsOf(req)));
+  });
+  s.Post("/api/workbook/preview", [api](const httplib::Request& req, httplib::Response& res) {
+    Answer(res, api->WorkbookPreview(FieldsOf(req), LanguageOf(req)));
+  });
+  s.Post("/api/workbook/send", [api](const httplib::Request& req, httplib::Response& res) {
+    Answer(res, api->WorkbookSend(FieldsOf(req), LanguageOf(req)));
   });
   s.Get("/api/groups",
         [api](const httplib::Request&, httplib::Response& res) { Answer(res, api->Groups()); });

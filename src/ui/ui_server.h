@@ -44,8 +44,9 @@ class UiServer {
  private:
   void Install();
 
-  // Saves the pictures uploaded with a call into a new folder of uploads_; their paths.
-  std::vector<std::string> SavePictures(const void* request);
+  // Saves the files uploaded with a call under the field `name` into a new folder of uploads_;
+  // their paths.
+  std::vector<std::string> SaveFiles(const void* request, const std::string& name);
 
   UiLink& link_;
   const std::string token_;

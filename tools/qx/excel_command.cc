@@ -30,6 +30,8 @@ constexpr std::string_view kTwoColumnMode = "1";
 constexpr std::string_view kOneColumnMode = "11";
 constexpr size_t kTextColumns = 48;
 
+}  // namespace
+
 // The text after prefix; the whole text when it does not start with prefix.
 std::string AfterPrefix(const std::string& text, std::string_view prefix) {
   return text.starts_with(prefix) ? text.substr(prefix.size()) : text;
@@ -39,14 +41,6 @@ std::string AfterPrefix(const std::string& text, std::string_view prefix) {
 std::string ExcelPrefix(protocol::ExcelQuery query) { return protocol::ExcelReply(query, ""); }
 
 bool IsException(std::string_view text) { return protocol::IsExceptionText(text); }
-
-// The sheets of a listing reply (after "1<QX>"): name, row count, column names, the first rows.
-struct SheetListing {
-  std::string name;
-  std::string rows;
-  std::vector<std::string> columns;
-  std::vector<std::vector<std::string>> first_rows;
-};
 
 std::vector<SheetListing> ParseListing(std::string_view listing) {
   std::vector<SheetListing> sheets;
@@ -71,6 +65,8 @@ std::vector<SheetListing> ParseListing(std::string_view listing) {
   return sheets;
 }
 
+namespace {
+
 void PrintListing(const std::vector<SheetListing>& sheets, std::ostream& out) {
   if (sheets.empty()) out << "no sheet with rows\n";
   for (const SheetListing& sheet : sheets) {
@@ -89,6 +85,8 @@ void PrintListing(const std::vector<SheetListing>& sheets, std::ostream& out) {
     out << "\n";
   }
 }
+
+}  // namespace
 
 std::string Bracketed(const std::string& column) {
   return column.starts_with("[") ? column : "[" + column + "]";
@@ -149,6 +147,8 @@ bool CheckAgainstSheet(const ExcelOptions& o, const SheetListing& sheet, std::os
   }
   return ok;
 }
+
+namespace {
 
 int Fail(std::string_view what, std::string_view text, std::ostream& err) {
   err << "qx excel " << what << ": " << ScreenText(text) << "\n";

@@ -9,9 +9,11 @@
 #include <iosfwd>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "client/messages.h"
+#include "protocol/query_requests.h"
 #include "qx/link_session.h"
 
 namespace parley {
@@ -37,6 +39,38 @@ struct ExcelOptions {
   std::string progress = "auto";  // progress line: auto (stdout a terminal), always or never
   Language language = Language::kEnglish;
 };
+
+// A sheet of the listing reply (EXCEL 1, after "1<QX>"): name, row count, column names and the
+// first rows, UTF-8.
+struct SheetListing {
+  std::string name;
+  std::string rows;
+  std::vector<std::string> columns;
+  std::vector<std::vector<std::string>> first_rows;
+};
+std::vector<SheetListing> ParseListing(std::string_view listing);
+
+// The text after prefix; the whole text when it does not start with prefix.
+std::string AfterPrefix(const std::string& text, std::string_view prefix);
+// The prefix of an EXCEL reply to the query.
+std::string ExcelPrefix(protocol::ExcelQuery query);
+bool IsException(std::string_view text);
+
+// A column name as a query names it: in brackets.
+std::string Bracketed(const std::string& column);
+// The mode field and the second field of a preview or send: a second-number column, or the
+// one callback number.
+std::pair<std::string, std::string> SecondNumber(const ExcelOptions& o);
+// Checks that a preview or send names its sheet, phone column, text and one of the callback
+// column and the callback number; every problem on err.
+bool CheckRecipientOptions(const ExcelOptions& o, std::ostream& err);
+// The listing of the sheet named by the user, or null (with the sheets there are on err).
+const SheetListing* FindSheet(const std::vector<SheetListing>& sheets, const std::string& sheet,
+                              Language language, std::ostream& err);
+// Checks the phone and callback columns and the template against a sheet's columns and first
+// rows, printing every problem on err. False when a column is unknown or a marker has no width
+// (cut values are only reported).
+bool CheckAgainstSheet(const ExcelOptions& o, const SheetListing& sheet, std::ostream& err);
 
 // The table name the engine queries for a sheet: the name with "$" appended unless it ends in
 // "$" already (or in "$'" for a quoted name).

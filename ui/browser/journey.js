@@ -61,7 +61,10 @@ async function freePort() {
 // gatesim's record: one JSON object a line; texts are CP949 bytes, one character a byte.
 function gateJobs(file) {
   const decoder = new TextDecoder('euc-kr');
-  return read(file).split('\n').filter(Boolean).map((line) => {
+  // A line still being written is not a job yet.
+  const lines = read(file).split('\n');
+  lines.pop();
+  return lines.filter(Boolean).map((line) => {
     const job = JSON.parse(line);
     for (const m of job.messages) {
       m.text = decoder.decode(Uint8Array.from(m.text || '', (c) => c.charCodeAt(0)));
@@ -94,7 +97,8 @@ async function main() {
   fs.mkdirSync(outDir, { recursive: true });
   // Sample data (contacts, a picture) and an address book with one group, as the sandbox makes.
   const data = path.join(work, 'data');
-  execFileSync(path.join(binDir, 'parley-sandbox-data'), [data, '--rows', '10']);
+  const rows = 300;
+  execFileSync(path.join(binDir, 'parley-sandbox-data'), [data, '--rows', String(rows)]);
   const qx = path.join(binDir, 'qx');
   const book = path.join(work, 'QXBOOK.mdb');
   execFileSync(qx, ['book', '--file', book, 'add-group', '친구']);
@@ -183,6 +187,26 @@ async function main() {
     'the picture message went as a package holding the picture');
   await page.setInputFiles('#pictures', []);
 
+  // A personalised send from a workbook of 300 rows, previewed first.
+  await page.setInputFiles('#workbook', path.join(data, 'recipients.xlsx'));
+  await page.waitForSelector('#workbook-form:not([hidden])');
+  check((await page.inputValue('#phone-column')) === '전화', 'the phone column is found by its name');
+  await page.fill('#template', '[이름:6]님, [등급:4] 고객님께 [문구:20] 소식을 전합니다.');
+  await page.click('#wb-preview');
+  await waitForAsync('the preview', async () => (await page.$$('#preview tbody tr')).length > 0);
+  const firstPreview = await page.textContent('#preview tbody tr:first-child');
+  check(firstPreview.includes('님, '), 'the preview shows the composed text');
+  await shot('4d-workbook');
+  await page.click('#wb-send');
+  await page.waitForSelector('#confirm-view:not([hidden])');
+  await page.click('#confirm-yes');
+  jobs = await waitFor('the workbook job', () => { const j = gateJobs(record); return j.length === 4 && j; }, 60000);
+  check(jobs[3].messages.length === rows, `the workbook send went to every one of its ${rows} rows`);
+  check(new Set(jobs[3].messages.map((m) => m.text)).size > 1 && jobs[3].messages.every((m) => m.text.includes('고객님께')),
+    'each message composed from its own row');
+  check(firstPreview.includes(jobs[3].messages[0].text.slice(0, 8)), 'as the preview showed it');
+  await page.waitForSelector('#result-view:not([hidden])');
+
   // Results and statistics from the web service.
   await page.click('#results-form button');
   await waitForText(page, '#results-totals', (t) => t.length > 0);
@@ -201,12 +225,12 @@ async function main() {
   await shot('5-progress');
   await page.click('#cancel');
   await page.waitForSelector('#result-view:not([hidden])');
-  jobs = await waitFor('the stopped job', () => { const j = gateJobs(record); return j.length === 4 && j; });
-  check(jobs[3].messages.length < 600, `the stop kept the rest from going (${jobs[3].messages.length} of 600 sent)`);
+  jobs = await waitFor('the stopped job', () => { const j = gateJobs(record); return j.length === 5 && j; });
+  check(jobs[4].messages.length < 600, `the stop kept the rest from going (${jobs[4].messages.length} of 600 sent)`);
   await page.click('#jobs-refresh');
-  await waitForAsync('four jobs', async () => (await page.$$('#jobs tbody tr')).length === 4);
+  await waitForAsync('five jobs', async () => (await page.$$('#jobs tbody tr')).length === 5);
   check((await page.textContent('#jobs tbody tr:first-child')).includes('cancelled'), 'the journal lists the stopped job');
-  const groupText = await page.textContent('#jobs tbody tr:nth-child(3)');
+  const groupText = await page.textContent('#jobs tbody tr:nth-child(4)');
   check(groupText.includes(String(friends + 1)), 'the group send counts its members in the journal');
   await shot('6-jobs');
 
