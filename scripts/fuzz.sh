@@ -19,9 +19,11 @@ build="$(realpath -m "${PARLEY_FUZZ_DIR:-build-fuzz}")"
 # clang and its libFuzzer runtime.
 bash scripts/setup.sh clang libclang-rt-dev
 
-# The same configuration as the sanitizer stage of scripts/test.sh, which shares its build.
+# The configuration of the sanitizer stage of scripts/test.sh, which shares its build (with
+# PARLEY_FUZZ_OPT=-O0 there; -O1 here by default, for more runs a second).
+opt="${PARLEY_FUZZ_OPT:--O1}"
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -gline-tables-only" -DPARLEY_FUZZ=ON \
+  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="$opt -gline-tables-only" -DPARLEY_FUZZ=ON \
   -DPARLEY_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build" --target parley_fuzzers
 

@@ -399,6 +399,12 @@ TEST_F(LoadEngineTest, LargeRepliesToAClientThatDoesNotReadKeepMemoryBounded) {
 // peak memory stays within the budget. Sheets sharing one part load as one sheet, read once, and
 // a thousand sheets that each widen load at once.
 TEST_F(LoadEngineTest, WorkbookBombsAreRefusedAndTheEngineKeepsAnswering) {
+#if PARLEY_ADDRESS_SANITIZER
+  // Reading a gigabyte of bomb to its limit takes minutes with every read instrumented, and the
+  // memory figure means nothing there; the readers meet bombs under the sanitizer in the workbook
+  // tests and the fuzzers.
+  GTEST_SKIP() << "the bombs are read to their limits in the plain build";
+#endif
   ASSERT_NO_FATAL_FAILURE(Start());
   LinkClient c;
   ASSERT_NO_FATAL_FAILURE(Connect(c));
@@ -459,12 +465,7 @@ TEST_F(LoadEngineTest, WorkbookBombsAreRefusedAndTheEngineKeepsAnswering) {
     EXPECT_EQ(Exchange(c, "INIT", "").header, kInitHeader);
   }
   const int64_t growth_mb = (StatusKb(engine_->pid(), "VmHWM") - rss_before) / 1024;
-#if PARLEY_ADDRESS_SANITIZER
-  // The sanitizer keeps freed memory aside and adds its own; the figure is the plain build's.
-  (void)growth_mb;
-#else
   EXPECT_LT(growth_mb, 512) << "peak growth in MB while the bombs were read";
-#endif
 }
 
 }  // namespace
