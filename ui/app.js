@@ -17,6 +17,8 @@ const texts = {
     'wb.phone': '전화번호 열', 'wb.callback': '회신번호',
     'wb.template': '내용 (열 이름을 눌러 [열:글자수]를 넣습니다)', 'wb.dedupe': '같은 번호는 한 번만',
     'wb.max': '최대', 'wb.preview': '미리 보기', 'wb.fixed': '위의 회신번호',
+    'box.saved': '저장한 메시지', 'box.catalogue': '문자 카탈로그', 'box.save': '이 메시지 저장',
+    'box.insert': '넣기', 'box.empty': '없습니다', 'results.all': '전체',
     'stats.title': '월별 사용량', 'stats.from': '시작 월', 'stats.to': '종료 월',
     totals: (t) => `전체 ${t[0]}건 · 성공 ${t[1]}건 · 실패 ${t[2]}건 · 대기 ${t[3]}건`,
     members: (n) => `${n}명`,
@@ -26,7 +28,7 @@ const texts = {
     'jobs.id': '작업', 'jobs.kind': '종류', 'jobs.subject': '제목', 'jobs.total': '전체',
     'jobs.ack': '확인', 'jobs.doubt': '불확실', 'jobs.notsent': '미전송', 'jobs.ending': '종료',
     confirm: (n, kind) => `${kind} ${n}건을 보냅니다.`,
-    progress: (s, t) => `${t}건 중 ${s}건 전송`,
+    progress: (s, t, rate, left) => `${t}건 중 ${s}건 전송 · 초당 ${rate}건 · 남은 시간 ${left}`,
     account: (a) => `${a.name} (${a.grade}) · ${a.amount} · SMS ${a.sms} / LMS ${a.lms} / MMS ${a.mms}`,
     noEngine: '엔진이 응답하지 않습니다',
   },
@@ -44,6 +46,8 @@ const texts = {
     'wb.sheet': 'Sheet', 'wb.phone': 'Phone column', 'wb.callback': 'Callback',
     'wb.template': 'Text (click a column to insert [column:width])', 'wb.dedupe': 'Each number once',
     'wb.max': 'at most', 'wb.preview': 'Preview', 'wb.fixed': 'The callback above',
+    'box.saved': 'Saved messages', 'box.catalogue': 'Ready-made texts', 'box.save': 'Save this message',
+    'box.insert': 'Insert', 'box.empty': 'None', 'results.all': 'All',
     'stats.title': 'Usage per day', 'stats.from': 'From month', 'stats.to': 'To month',
     totals: (t) => `${t[0]} in all · ${t[1]} delivered · ${t[2]} failed · ${t[3]} waiting`,
     members: (n) => `${n}`,
@@ -54,7 +58,7 @@ const texts = {
     'jobs.ack': 'Acknowledged', 'jobs.doubt': 'In doubt', 'jobs.notsent': 'Not sent',
     'jobs.ending': 'Ended',
     confirm: (n, kind) => `Send ${n} ${kind} message(s).`,
-    progress: (s, t) => `${s} of ${t} sent`,
+    progress: (s, t, rate, left) => `${s} of ${t} sent · ${rate}/s · ${left} left`,
     account: (a) => `${a.name} (${a.grade}) · ${a.amount} · SMS ${a.sms} / LMS ${a.lms} / MMS ${a.mms}`,
     noEngine: 'The engine does not answer',
   },
@@ -130,12 +134,14 @@ async function checkCompose() {
   $('kind').textContent = answer.kind;
   $('bytes').parentElement.classList.toggle('over', answer.bytes > answer.limit);
   $('count').textContent = answer.recipients.length + groupMembers();
-  const list = $('problems');
-  list.replaceChildren(...answer.problems.map((p) => {
+  const lines = (id, texts) => $(id).replaceChildren(...texts.map((p) => {
     const li = document.createElement('li');
     li.textContent = p;
     return li;
   }));
+  // The summary says how many duplicates were taken out; the problems name each refused number.
+  lines('summary', answer.summary);
+  lines('problems', answer.problems);
   return answer;
 }
 function scheduleCheck() {
@@ -158,6 +164,7 @@ async function refreshState() {
   if (state.logged_in) {
     refreshJobs().catch(showError);
     refreshGroups().catch(showError);
+    showRecent().catch(showError);
   }
   else {
     const saved = await call('/api/saved-id');
@@ -201,9 +208,14 @@ function cells(row, values, numeric = []) {
   return tr;
 }
 
+let resultsPage = 1;
 async function showResults(event) {
-  if (event) event.preventDefault();
-  const query = new URLSearchParams({ from: $('results-from').value, to: $('results-to').value });
+  if (event) { event.preventDefault(); resultsPage = 1; }
+  $('results-page').textContent = resultsPage;
+  const query = new URLSearchParams({
+    from: $('results-from').value, to: $('results-to').value, kind: $('results-kind').value,
+    page: String(resultsPage),
+  });
   const answer = await call(`/api/results?${query}`);
   $('results-totals').textContent = answer.totals ? t('totals')(answer.totals) : '';
   $('results').tBodies[0].replaceChildren(...(answer.rows || []).map((r) => cells(null, r, [0, 6])));
@@ -265,6 +277,7 @@ async function login(event) {
   showView(true);
   refreshJobs().catch(showError);
   refreshGroups().catch(showError);
+  showRecent().catch(showError);
 }
 
 async function askToSend(event) {
@@ -272,22 +285,28 @@ async function askToSend(event) {
   pendingSend = null;
   const answer = await checkCompose();
   if (!answer.ok) return;
-  $('confirm-text').textContent = t('confirm')(answer.recipients.length + groupMembers(), answer.kind);
-  $('confirm-view').hidden = false;
-  $('result-view').hidden = true;
+  const count = answer.recipients.length + groupMembers();
+  $('confirm-text').textContent = t('confirm')(count, answer.kind);
+  await showCheck(count, { SMS: 1, LMS: 2, MMS: 3 }[answer.kind] || 1, false);
 }
 
 async function send() {
   $('confirm-view').hidden = true;
   $('progress-view').hidden = false;
   $('send').disabled = true;
+  const started = Date.now();
   const poll = setInterval(async () => {
     try {
       const state = await call('/api/state');
       const job = state.job;
       if (job.state === 'running' && job.total > 0) {
         $('progress').value = Math.round((100 * job.sent) / job.total);
-        $('progress-text').textContent = t('progress')(job.sent, job.total);
+        // The rate and the time left from the counts STATE gives, as qx shows them.
+        const seconds = (Date.now() - started) / 1000;
+        const rate = seconds > 0 && job.sent > 0 ? job.sent / seconds : 0;
+        const left = rate > 0 ? Math.ceil((job.total - job.sent) / rate) : null;
+        const clock = left === null ? '-' : `${Math.floor(left / 60)}:${String(left % 60).padStart(2, '0')}`;
+        $('progress-text').textContent = t('progress')(job.sent, job.total, rate ? Math.round(rate) : '-', clock);
       }
     } catch (e) { /* the send's own answer tells */ }
   }, 250);
@@ -297,6 +316,7 @@ async function send() {
     $('result-view').hidden = false;
     showAccount(answer.account);
     refreshJobs().catch(showError);
+    showRecent().catch(showError);
   } catch (e) {
     showError(e);
   } finally {
@@ -402,7 +422,7 @@ async function previewWorkbook() {
   problems.replaceChildren(...(answer.problems || []).map((p) => { const li = document.createElement('li'); li.textContent = p; return li; }));
   if (!answer.ok) return answer;
   $('wb-bytes').textContent = answer.max_bytes;
-  $('wb-kind').textContent = answer.max_bytes > 90 ? 'LMS' : 'SMS';
+  $('wb-kind').textContent = $('pictures').files.length > 0 ? 'MMS' : answer.max_bytes > 90 ? 'LMS' : 'SMS';
   $('preview').tBodies[0].replaceChildren(...answer.rows.map((r) => {
     const tr = cells(null, [r.phone, r.callback, r.text, r.bytes], [3]);
     if (r.bytes > (answer.max_bytes > 90 ? 2000 : 90)) tr.className = 'over';
@@ -412,13 +432,85 @@ async function previewWorkbook() {
 }
 
 let pendingSend = null;
+
+// The confirmation, with the web service's answer to the send check; sending waits for a pass.
+async function showCheck(count, mode, workbook) {
+  $('confirm-check').textContent = '';
+  $('confirm-yes').disabled = true;
+  $('confirm-view').hidden = false;
+  $('result-view').hidden = true;
+  const answer = await call('/api/check', {
+    count: String(count), mode: String(mode), reserve: $('reserve').value.replace('T', ' '),
+    workbook: workbook ? '1' : '0',
+  });
+  $('confirm-check').textContent = answer.said;
+  $('confirm-yes').disabled = !answer.ok;
+}
 async function askToSendWorkbook() {
   const answer = await previewWorkbook();
   if (!answer || !answer.ok) return;
-  pendingSend = () => call('/api/workbook/send', workbookFields());
+  pendingSend = () => call('/api/workbook/send', { ...workbookFields(), pictures: [...$('pictures').files] });
   $('confirm-text').textContent = t('confirm')($('wb-count').textContent, $('wb-kind').textContent);
-  $('confirm-view').hidden = false;
-  $('result-view').hidden = true;
+  await showCheck(Number($('wb-count').textContent), { SMS: 1, LMS: 2, MMS: 3 }[$('wb-kind').textContent], true);
+}
+
+// The message box: the user's saved messages and the catalogue of ready-made texts, a page at a
+// time, each with a button that puts its text into the message.
+const box = { kind: 'saved', page: 1, group: '' };
+
+async function showBox() {
+  const query = new URLSearchParams({ page: String(box.page), type: 'SMS', group: box.group });
+  const answer = await call(`/api/${box.kind === 'saved' ? 'saved' : 'catalogue'}?${query}`);
+  $('box').hidden = false;
+  $('box-page').textContent = box.page;
+  if (answer.groups) {
+    $('box-groups').replaceChildren(...answer.groups.map((g) => {
+      const b = document.createElement('button');
+      b.type = 'button';
+      b.textContent = `${g[1] || g[0]} (${g[2] || ''})`;
+      b.addEventListener('click', () => { box.group = g[0]; box.page = 1; showBox().catch(showError); });
+      return b;
+    }));
+  } else if (box.kind === 'saved') {
+    $('box-groups').replaceChildren();
+  }
+  // Saved: number, subject, text, kind, time; catalogue: number, group, text.
+  const rows = answer.rows || [];
+  $('box-list').replaceChildren(...(rows.length ? rows : [null]).map((r) => {
+    const li = document.createElement('li');
+    const text = document.createElement('span');
+    if (!r) { text.textContent = t('box.empty'); li.append(text); return li; }
+    text.textContent = r[2] || '';
+    const b = document.createElement('button');
+    b.type = 'button';
+    b.textContent = t('box.insert');
+    b.addEventListener('click', () => {
+      $('text').value = r[2] || '';
+      if (box.kind === 'saved' && r[1]) $('title').value = r[1];
+      scheduleCheck();
+    });
+    li.append(text, b);
+    return li;
+  }));
+}
+
+async function saveText() {
+  const answer = await call('/api/save', { text: $('text').value, subject: $('title').value, type: $('kind').textContent === 'SMS' ? 'SMS' : 'LMS' });
+  $('box-note').textContent = answer.ok ? answer.answer : (answer.problems || [answer.answer]).join(' ');
+}
+
+async function showRecent() {
+  const answer = await call('/api/recent');
+  $('recent').replaceChildren(...answer.numbers.map((n) => {
+    const b = document.createElement('button');
+    b.type = 'button';
+    b.textContent = n;
+    b.addEventListener('click', () => {
+      $('to').value = $('to').value.trim() ? `${$('to').value.trim()}\n${n}` : n;
+      scheduleCheck();
+    });
+    return b;
+  }));
 }
 
 function start() {
@@ -435,7 +527,14 @@ function start() {
     $(id).addEventListener('input', scheduleCheck);
   }
   $('pictures').addEventListener('change', showThumbs);
+  $('show-saved').addEventListener('click', () => { Object.assign(box, { kind: 'saved', page: 1, group: '' }); showBox().catch(showError); });
+  $('show-catalogue').addEventListener('click', () => { Object.assign(box, { kind: 'catalogue', page: 1, group: '' }); showBox().catch(showError); });
+  $('box-prev').addEventListener('click', () => { if (box.page > 1) { box.page -= 1; showBox().catch(showError); } });
+  $('box-next').addEventListener('click', () => { box.page += 1; showBox().catch(showError); });
+  $('save-text').addEventListener('click', () => saveText().catch(showError));
   $('results-form').addEventListener('submit', (e) => showResults(e).catch(showError));
+  $('results-prev').addEventListener('click', () => { if (resultsPage > 1) { resultsPage -= 1; showResults().catch(showError); } });
+  $('results-next').addEventListener('click', () => { resultsPage += 1; showResults().catch(showError); });
   $('stats-form').addEventListener('submit', (e) => showStats(e).catch(showError));
   $('confirm-yes').addEventListener('click', () => send());
   $('confirm-no').addEventListener('click', () => { $('confirm-view').hidden = true; pendingSend = null; });

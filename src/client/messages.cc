@@ -108,6 +108,8 @@ constexpr Entry kCatalogue[] = {
     {Msg::kGroupSendDone, "the group send went out: {} messages", "그룹 전송을 마쳤습니다: {}건"},
     {Msg::kGroupSendEnded, "the group send ended after {} messages",
      "그룹 전송이 {}건 뒤에 끝났습니다"},
+    {Msg::kSaveRefused, "a text to save may not be empty or hold & or =",
+     "저장할 내용이 비었거나 & 또는 = 이 들어 있습니다"},
     {Msg::kLoginNeedsBoth, "give the id and the password", "아이디와 비밀번호를 넣어 주세요"},
     {Msg::kLoginTooShort, "an id and password this short cannot be sent",
      "아이디와 비밀번호가 너무 짧습니다"},

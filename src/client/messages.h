@@ -84,6 +84,7 @@ enum class Msg {
   // The send journal (qx jobs).
   kGroupSendDone,     // (sent)
   kGroupSendEnded,    // (sent)
+  kSaveRefused,       // ()
   kLoginNeedsBoth,    // ()
   kLoginTooShort,     // ()
   kLoginRefused,      // ()

@@ -112,7 +112,7 @@ TEST(ReplyTest, StateBuildsAndParsesBack) {
   const Case cases[] = {
       // Before any job: no login, the job's fields empty and 0.
       {{"Parley, Version 1.0", "/srv/p/", "/srv/p/QXBOOK.mdb", false, "", 0, "", "", "", 0, 0, 0,
-        ""},
+        "", ""},
        "Parley, Version "
        "1.0<QX>/srv/p/<QX>/srv/p/QXBOOK.mdb<QX>0<QX><QX>0<QX><QX><QX><QX>0<QX>0<QX>0"
        "<QX><QX>"},

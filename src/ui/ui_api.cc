@@ -10,6 +10,7 @@
 
 #include "client/engine_state.h"
 #include "client/message_text.h"
+#include "client/picture_check.h"
 #include "client/reservation.h"
 #include "protocol/markup.h"
 #include "protocol/query_requests.h"
@@ -18,6 +19,7 @@
 #include "protocol/status_messages.h"
 #include "qx/excel_command.h"
 #include "qx/group_check.h"
+#include "qx/messages_command.h"
 #include "qx/reply_text.h"
 #include "qx/results_command.h"
 #include "qx/send_command.h"
@@ -98,11 +100,14 @@ ApiReply Refused(const std::vector<std::string>& problems, int status = 422) {
   return {status, json.text()};
 }
 
-// The send check of `code` (DSEND or ESEND, mode 4) for count messages of the mode: empty when it
-// passed, else the refusal in the user's words; nullopt when the engine does not answer.
-std::optional<std::string> SendCheckRefusal(UiLink& link, std::string_view code, int64_t count,
-                                            int mode, const std::string& reserve,
-                                            Language language) {
+// The send check of `code` (DSEND or ESEND, mode 4) for count messages of the mode, in the user's
+// words; nullopt when the engine does not answer.
+struct CheckAnswer {
+  bool passed = false;
+  std::string said;
+};
+std::optional<CheckAnswer> AskSendCheck(UiLink& link, std::string_view code, int64_t count,
+                                        int mode, const std::string& reserve, Language language) {
   const auto check = link.Ask(
       code,
       protocol::SendCheckRequest{std::to_string(count), std::to_string(mode), reserve}.Build(),
@@ -110,10 +115,22 @@ std::optional<std::string> SendCheckRefusal(UiLink& link, std::string_view code,
   if (!check) return std::nullopt;
   // "QXSENDABLECHECK", the check's text (its own columns joined by "<QX>"), ...
   const std::vector<std::string> f = SplitOn(*check, kFieldSep);
-  if (f.size() >= 2 && f[0] == protocol::kSendCheckTag && f[1] == "1") return std::string();
-  std::string reason;
-  for (size_t i = 1; i < f.size() && i < 4; ++i) reason += (i > 1 ? " " : "") + ScreenText(f[i]);
-  return Text(language, Msg::kCheckRefused, {reason});
+  const bool passed = f.size() >= 2 && f[0] == protocol::kSendCheckTag && f[1] == "1";
+  std::string answer;
+  for (size_t i = 1; i < f.size() && i < 4; ++i) answer += (i > 1 ? " " : "") + ScreenText(f[i]);
+  return CheckAnswer{passed,
+                     Text(language, passed ? Msg::kCheckPassed : Msg::kCheckRefused, {answer})};
+}
+
+// The send check as a send asks it: empty when it passed, else the refusal in the user's words;
+// nullopt when the engine does not answer.
+std::optional<std::string> SendCheckRefusal(UiLink& link, std::string_view code, int64_t count,
+                                            int mode, const std::string& reserve,
+                                            Language language) {
+  const std::optional<CheckAnswer> answer =
+      AskSendCheck(link, code, count, mode, reserve, language);
+  if (!answer) return std::nullopt;
+  return answer->passed ? std::string() : answer->said;
 }
 
 // The answer of a send whose reply came: how the job ended (STATE), said as the engine said it
@@ -140,6 +157,12 @@ ApiReply SendOutcome(UiLink& link, const std::string& reply,
 }
 
 }  // namespace
+
+std::string UiApi::EngineHome() {
+  const auto reply = link_.Ask("STATE", "", kCommandWait);
+  EngineState state;
+  return reply && ParseEngineState(*reply, &state) ? state.home : std::string();
+}
 
 ApiReply UiApi::State() {
   const std::optional<std::string> reply = link_.Ask("STATE", "", kCommandWait);
@@ -219,6 +242,20 @@ ApiReply UiApi::Quit() {
   return {200, R"({"ok":true})"};
 }
 
+ApiReply UiApi::Check(const ApiFields& fields, Language language) {
+  const int64_t count = std::atoll(Field(fields, "count").c_str());
+  const int mode = std::clamp(std::atoi(Field(fields, "mode").c_str()), 1, 3);
+  const std::string code = Field(fields, "workbook") == "1" ? "ESEND" : "DSEND";
+  const ReservationResult reserve =
+      ParseReservation(Field(fields, "reserve"), LocalMinuteNow(), language);
+  const std::optional<CheckAnswer> answer = AskSendCheck(
+      link_, code, count, mode, reserve.ok() ? reserve.engine_text : std::string(), language);
+  if (!answer) return NoEngine();
+  JsonWriter json;
+  json.BeginObject().Field("ok", answer->passed).Field("said", answer->said).EndObject();
+  return {200, json.text()};
+}
+
 ApiReply UiApi::Compose(const ApiFields& fields, Language language) {
   const SendOptions options = OptionsOf(fields, language);
   SendOptions checked;
@@ -245,13 +282,7 @@ ApiReply UiApi::Send(const ApiFields& fields, const std::vector<std::string>& pi
                      Language language) {
   SendOptions options = OptionsOf(fields, language);
   options.images = pictures;
-  // Pictures go to the engine's TempIMG/, which STATE names by the engine's home.
-  if (!pictures.empty()) {
-    const auto state_reply = link_.Ask("STATE", "", kCommandWait);
-    EngineState state;
-    if (!state_reply || !ParseEngineState(*state_reply, &state)) return NoEngine();
-    options.home = state.home;
-  }
+  if (!pictures.empty() && (options.home = EngineHome()).empty()) return NoEngine();
   SendOptions checked;
   std::ostringstream out;
   std::ostringstream err;
@@ -320,9 +351,14 @@ ApiReply UiApi::WorkbookSheets(const std::string& path) {
   if (!ExcelAnswer(*reply, protocol::ExcelQuery::kListing, &listing)) {
     return Refused({ScreenText(listing)});
   }
+  std::vector<SheetListing> sheets = ParseListing(listing);
+  {
+    std::lock_guard lock(sheets_mutex_);
+    sheets_ = sheets;
+  }
   JsonWriter json;
   json.BeginObject().Field("ok", true).Key("sheets").BeginArray();
-  for (const SheetListing& sheet : ParseListing(listing)) {
+  for (const SheetListing& sheet : sheets) {
     json.BeginObject()
         .Field("name", sheet.name)
         .Field("rows", sheet.rows)
@@ -355,6 +391,17 @@ ApiReply UiApi::WorkbookPreview(const ApiFields& fields, Language language) {
   const ExcelOptions o = ExcelOptionsOf(fields, language);
   std::ostringstream err;
   if (!CheckRecipientOptions(o, err)) return Refused(Lines(err.str()), 400);
+  // The template against the sheet's columns and first rows: unknown columns refuse the preview,
+  // values cut to their marker's width are warned of.
+  bool template_ok = true;
+  {
+    std::lock_guard lock(sheets_mutex_);
+    std::ostringstream ignored;
+    if (const SheetListing* sheet = FindSheet(sheets_, o.sheet, language, ignored)) {
+      template_ok = CheckAgainstSheet(o, *sheet, err);
+    }
+  }
+  if (!template_ok) return Refused(Lines(err.str()));
   const auto reply = link_.Ask("EXCEL", ExcelPreviewBody(o), kSendWait);
   if (!reply) return NoEngine();
   std::string lines;
@@ -364,6 +411,7 @@ ApiReply UiApi::WorkbookPreview(const ApiFields& fields, Language language) {
   JsonWriter json;
   json.BeginObject()
       .Field("ok", true)
+      .Strings("problems", Lines(err.str()))
       .Field("max_bytes", static_cast<int64_t>(ComposedMaxBytes(o.text)))
       .Key("rows")
       .BeginArray();
@@ -382,10 +430,21 @@ ApiReply UiApi::WorkbookPreview(const ApiFields& fields, Language language) {
   return {200, json.text()};
 }
 
-ApiReply UiApi::WorkbookSend(const ApiFields& fields, Language language) {
+ApiReply UiApi::WorkbookSend(const ApiFields& fields, const std::vector<std::string>& pictures,
+                             Language language) {
   ExcelOptions o = ExcelOptionsOf(fields, language);
   std::ostringstream err;
   if (!CheckRecipientOptions(o, err)) return Refused(Lines(err.str()), 400);
+  o.images = pictures;
+  std::vector<std::string> staged;
+  if (!pictures.empty()) {
+    const std::string home = EngineHome();
+    if (home.empty()) return NoEngine();
+    if (const auto problems = CheckPictures(pictures, language); !problems.empty()) {
+      return Refused(problems);
+    }
+    if (!StagePictures(pictures, home, &staged, err)) return Refused(Lines(err.str()));
+  }
   const ReservationResult reserve = ParseReservation(o.reserve, LocalMinuteNow(), language);
   if (!reserve.ok()) return Refused({reserve.problem});
   o.reserve = reserve.engine_text;
@@ -409,11 +468,113 @@ ApiReply UiApi::WorkbookSend(const ApiFields& fields, Language language) {
       SendCheckRefusal(link_, "ESEND", count, mode, o.reserve, language);
   if (!refusal) return NoEngine();
   if (!refusal->empty()) return Refused({*refusal}, 200);
-  const auto reply = link_.Ask("ESEND", ExcelSendBody(o, mode, count, {}), kSendWait);
+  const auto reply = link_.Ask("ESEND", ExcelSendBody(o, mode, count, staged), kSendWait);
   if (!reply) return NoEngine();
   const std::string text = reply->substr(0, reply->find(kFieldSep));
   return SendOutcome(
       link_, *reply, [&](const EngineState&, bool) { return ScreenText(text); }, language);
+}
+
+namespace {
+
+constexpr int kListPage = 10;  // saved messages and catalogue texts a page
+
+// The web service's rows (the "<BR>" and "<COL>" of its lists) as JSON arrays.
+void WriteRows(JsonWriter& json, std::string_view key, std::string_view rows) {
+  json.Key(key).BeginArray();
+  for (const std::vector<std::string>& row : WebRows(rows)) json.StringArray(row);
+  json.EndArray();
+}
+
+MessagesOptions MessagesOf(const ApiFields& fields, std::string action) {
+  MessagesOptions o;
+  o.action = std::move(action);
+  if (!Field(fields, "type").empty()) o.type = Field(fields, "type");
+  o.group = Field(fields, "group");
+  o.page = std::max(1, std::atoi(Field(fields, "page").c_str()));
+  o.size = kListPage;
+  o.text = Field(fields, "text");
+  o.subject = Field(fields, "subject");
+  return o;
+}
+
+// The MYMSG or EMOTN request of o's action, asked; nullopt when the engine does not answer.
+std::optional<std::string> AskMessages(UiLink& link, const MessagesOptions& o) {
+  const auto [code, body] = MessagesRequest(o);
+  return link.Ask(code, body, kCommandWait);
+}
+
+}  // namespace
+
+ApiReply UiApi::SavedMessages(const ApiFields& fields) {
+  const MessagesOptions o = MessagesOf(fields, "saved");
+  const auto reply = AskMessages(link_, o);
+  if (!reply) return NoEngine();
+  JsonWriter json;
+  json.BeginObject().Field("ok", !reply->empty());
+  if (o.type == "SMS") {
+    // "CNT", the SMS count, the LMS count, the page of SMS messages.
+    std::vector<std::string> parts = SplitOn(*reply, kFieldSep);
+    parts.resize(3);
+    json.Field("sms_count", ScreenText(parts[1])).Field("lms_count", ScreenText(parts[2]));
+    WriteRows(json, "rows", AfterField(*reply, 3));
+  } else {
+    WriteRows(json, "rows", AfterField(*reply, 1));
+  }
+  json.EndObject();
+  return {200, json.text()};
+}
+
+ApiReply UiApi::Catalogue(const ApiFields& fields) {
+  const MessagesOptions o = MessagesOf(fields, "catalogue");
+  const auto reply = AskMessages(link_, o);
+  if (!reply) return NoEngine();
+  JsonWriter json;
+  json.BeginObject().Field("ok", !reply->empty());
+  if (o.group.empty() && reply->starts_with(protocol::kFirstPageTag)) {
+    // "<FIRST>" the groups "<QX>" the count of the first group "<QX>" its texts.
+    std::vector<std::string> parts =
+        SplitOn(std::string_view(*reply).substr(protocol::kFirstPageTag.size()), kFieldSep);
+    parts.resize(2);
+    WriteRows(json, "groups", parts[0]);
+    json.Field("count", ScreenText(parts[1]));
+    WriteRows(json, "rows", AfterField(*reply, 2));
+  } else {
+    json.Field("count", ScreenText(reply->substr(0, reply->find(kFieldSep))));
+    WriteRows(json, "rows", AfterField(*reply, 1));
+  }
+  json.EndObject();
+  return {200, json.text()};
+}
+
+ApiReply UiApi::SaveMessage(const ApiFields& fields, Language language) {
+  const MessagesOptions o = MessagesOf(fields, "save");
+  // The engine puts a saved text into the web form as it is: "&" or "=" would cut it.
+  if (o.text.empty() || o.text.find_first_of("&=") != std::string::npos ||
+      o.subject.find_first_of("&=") != std::string::npos) {
+    return Refused({Text(language, Msg::kSaveRefused)}, 400);
+  }
+  const auto reply = AskMessages(link_, o);
+  if (!reply) return NoEngine();
+  const std::string answer = ScreenText(AfterField(*reply, 1));
+  JsonWriter json;
+  json.BeginObject().Field("ok", !answer.empty()).Field("answer", answer).EndObject();
+  return {200, json.text()};
+}
+
+ApiReply UiApi::RecentNumbers() {
+  protocol::AddressRequest request;
+  request.kind = protocol::AddressRequest::kRecent;
+  const auto reply = link_.Ask("ADDRB", request.Build(), kCommandWait);
+  if (!reply) return NoEngine();
+  // "4<QX>" and each number followed by ",".
+  std::vector<std::string> numbers;
+  for (const std::string& n : SplitOn(AfterField(*reply, 1), ",")) {
+    if (!n.empty()) numbers.push_back(ScreenText(n));
+  }
+  JsonWriter json;
+  json.BeginObject().Field("ok", true).Strings("numbers", numbers).EndObject();
+  return {200, json.text()};
 }
 
 ApiReply UiApi::Groups() {

@@ -5,10 +5,12 @@
 #define PARLEY_UI_UI_API_H_
 
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "client/messages.h"
+#include "qx/excel_command.h"
 
 namespace parley {
 
@@ -35,6 +37,9 @@ class UiApi {
   // ENDQX 0 and ENDQX 1.
   ApiReply Logout();
   ApiReply Quit();
+  // The web service's send check (DSEND or, with workbook=1, ESEND mode 4) for count messages of
+  // mode (1 SMS, 2 LMS, 3 MMS) and the reservation: its answer in words, for the confirmation.
+  ApiReply Check(const ApiFields& fields, Language language);
   // Checks a send without sending: its recipients (normalised, duplicates removed), the text's
   // bytes and kind, and every problem in the user's words.
   ApiReply Compose(const ApiFields& fields, Language language);
@@ -52,8 +57,19 @@ class UiApi {
   // and the template's problems: sheet, phone, callback_column or callback, text.
   ApiReply WorkbookPreview(const ApiFields& fields, Language language);
   // Checks, asks the send check (ESEND 4) and sends one message per row of the sheet (ESEND):
-  // sheet, phone, callback_column or callback, text, title, reserve, dedupe.
-  ApiReply WorkbookSend(const ApiFields& fields, Language language);
+  // sheet, phone, callback_column or callback, text, title, reserve, dedupe; with pictures (paths
+  // of uploaded files) as MMS.
+  ApiReply WorkbookSend(const ApiFields& fields, const std::vector<std::string>& pictures,
+                        Language language);
+  // The user's saved messages (MYMSG): type (SMS or LMS), page; the counts of both with SMS.
+  ApiReply SavedMessages(const ApiFields& fields);
+  // The catalogue of ready-made texts (EMOTN): type (the category), group (empty: the first page,
+  // with the groups), page.
+  ApiReply Catalogue(const ApiFields& fields);
+  // Saves a message to the user's box (MYMSG SAVE): text, subject, type.
+  ApiReply SaveMessage(const ApiFields& fields, Language language);
+  // The recent numbers (ADDRB 4), newest first.
+  ApiReply RecentNumbers();
   // The address book's groups with their member counts (ADDRB 2).
   ApiReply Groups();
   // The results of past sends (SENDL): from, to (YYYY-MM-DD), kind, page.
@@ -66,7 +82,12 @@ class UiApi {
   ApiReply Jobs();
 
  private:
+  // The engine's home (STATE), whose TempIMG/ takes the pictures of a send; empty when unknown.
+  std::string EngineHome();
+
   UiLink& link_;
+  std::mutex sheets_mutex_;
+  std::vector<SheetListing> sheets_;  // the sheets of the last workbook listed
 };
 
 }  // namespace parley

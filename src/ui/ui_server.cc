@@ -163,6 +163,9 @@ void UiServer::Install() {
   });
   s.Post("/api/logout",
          [api](const httplib::Request&, httplib::Response& res) { Answer(res, api->Logout()); });
+  s.Post("/api/check", [api](const httplib::Request& req, httplib::Response& res) {
+    Answer(res, api->Check(FieldsOf(req), LanguageOf(req)));
+  });
   s.Post("/api/compose", [api](const httplib::Request& req, httplib::Response& res) {
     Answer(res, api->Compose(FieldsOf(req), LanguageOf(req)));
   });
@@ -180,8 +183,20 @@ void UiServer::Install() {
   s.Post("/api/workbook/preview", [api](const httplib::Request& req, httplib::Response& res) {
     Answer(res, api->WorkbookPreview(FieldsOf(req), LanguageOf(req)));
   });
-  s.Post("/api/workbook/send", [api](const httplib::Request& req, httplib::Response& res) {
-    Answer(res, api->WorkbookSend(FieldsOf(req), LanguageOf(req)));
+  s.Post("/api/workbook/send", [this, api](const httplib::Request& req, httplib::Response& res) {
+    Answer(res, api->WorkbookSend(FieldsOf(req), SaveFiles(&req, "pictures"), LanguageOf(req)));
+  });
+  s.Get("/api/saved", [api](const httplib::Request& req, httplib::Response& res) {
+    Answer(res, api->SavedMessages(FieldsOf(req)));
+  });
+  s.Get("/api/catalogue", [api](const httplib::Request& req, httplib::Response& res) {
+    Answer(res, api->Catalogue(FieldsOf(req)));
+  });
+  s.Post("/api/save", [api](const httplib::Request& req, httplib::Response& res) {
+    Answer(res, api->SaveMessage(FieldsOf(req), LanguageOf(req)));
+  });
+  s.Get("/api/recent", [api](const httplib::Request&, httplib::Response& res) {
+    Answer(res, api->RecentNumbers());
   });
   s.Get("/api/groups",
         [api](const httplib::Request&, httplib::Response& res) { Answer(res, api->Groups()); });

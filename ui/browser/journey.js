@@ -149,9 +149,13 @@ async function main() {
   await waitForText(page, '#count', (t) => t === '3');
   check((await page.textContent('#bytes')) === '17', 'the byte counter counts as the engine does');
   check((await page.textContent('#kind')) === 'SMS', 'the kind follows the bytes');
+  check(/1/.test(await page.textContent('#summary')) && (await page.textContent('#summary')).includes('01055556666'),
+    'the recipients are listed as they will go, the duplicate taken out and said');
   await shot('2-compose');
   await page.click('#send');
   await page.waitForSelector('#confirm-view:not([hidden])');
+  await waitForText(page, '#confirm-check', (t) => t.length > 0);
+  check(!(await page.isDisabled('#confirm-yes')), 'the confirmation shows the send check that passed');
   await shot('3-confirm');
   await page.click('#confirm-yes');
   await page.waitForSelector('#result-view:not([hidden])');
@@ -162,6 +166,24 @@ async function main() {
     'to the three numbers, normalised, the duplicate once');
   check(jobs[0].messages.every((m) => m.text === '안녕하세요 고객님'), 'with the text as typed');
   await shot('4-result');
+
+  // The message box: saved messages and ready-made texts go into the message; the text is saved;
+  // the numbers just sent come back as recent numbers.
+  await waitForAsync('recent numbers', async () => (await page.$$('#recent button')).length > 0);
+  check((await page.textContent('#recent')).includes('01055556666'), 'the numbers just sent are offered again');
+  await page.click('#show-saved');
+  await page.waitForSelector('#box:not([hidden])');
+  await page.click('#box-list li:first-child button');
+  check((await page.inputValue('#text')) !== '안녕하세요 고객님', 'a saved message goes into the text');
+  await page.click('#show-catalogue');
+  await waitForAsync('the catalogue', async () => (await page.$$('#box-groups button')).length > 0);
+  await page.click('#box-list li:first-child button');
+  const catalogueText = await page.inputValue('#text');
+  check(catalogueText.length > 0, 'a ready-made text goes into the text');
+  await shot('4a-box');
+  await page.fill('#text', '안녕하세요 고객님');
+  await page.click('#save-text');
+  await waitForText(page, '#box-note', (t) => t.length > 0);
 
   // A group send with a typed number, then a picture message.
   await page.fill('#to', '010-2222-3333');
@@ -191,8 +213,14 @@ async function main() {
   await page.setInputFiles('#workbook', path.join(data, 'recipients.xlsx'));
   await page.waitForSelector('#workbook-form:not([hidden])');
   check((await page.inputValue('#phone-column')) === '전화', 'the phone column is found by its name');
+  // A marker too narrow for the names is warned of before anything is sent.
+  await page.fill('#template', '[이름:2]님');
+  await page.click('#wb-preview');
+  await waitForText(page, '#wb-problems', (t) => t.length > 0);
+  check(true, 'a value cut to its marker\'s width is warned of');
   await page.fill('#template', '[이름:6]님, [등급:4] 고객님께 [문구:20] 소식을 전합니다.');
   await page.click('#wb-preview');
+  await waitForText(page, '#wb-problems', (t) => t.length === 0);
   await waitForAsync('the preview', async () => (await page.$$('#preview tbody tr')).length > 0);
   const firstPreview = await page.textContent('#preview tbody tr:first-child');
   check(firstPreview.includes('님, '), 'the preview shows the composed text');
