@@ -98,7 +98,7 @@ void JournalRecorder::JobIdGiven(std::string_view job_id) {
   if (job_) journal_->SetGatewayJobId(*job_, job_id);
 }
 
-void JournalRecorder::Queuing(std::string_view, std::string_view, std::string_view) {
+void JournalRecorder::Queuing(std::string_view, std::string_view) {
   if (job_) ++queued_;
 }
 

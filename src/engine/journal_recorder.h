@@ -46,8 +46,7 @@ class JournalRecorder : public JobObserver {
               bool own_content) override;
   void ListEnded(int64_t count) override;
   void JobIdGiven(std::string_view job_id) override;
-  void Queuing(std::string_view recipient, std::string_view callback,
-               std::string_view content) override;
+  void Queuing(std::string_view recipient, std::string_view content) override;
   bool BeforeWrite() override;
   void Acknowledged(int64_t count) override;
   void Ended(JobEnd how, int64_t sent) override;

@@ -22,4 +22,14 @@ std::string JoinFields(std::initializer_list<std::string_view> fields) {
   return out;
 }
 
+std::vector<std::string_view> SplitAt(std::string_view text, std::string_view separator) {
+  std::vector<std::string_view> parts;
+  for (;;) {
+    const size_t at = text.find(separator);
+    parts.push_back(text.substr(0, at));
+    if (at == std::string_view::npos) return parts;
+    text.remove_prefix(at + separator.size());
+  }
+}
+
 }  // namespace parley::protocol

@@ -7,6 +7,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace parley::protocol {
 
@@ -34,6 +35,10 @@ bool IsExceptionText(std::string_view text);
 
 // The parts joined by "<QX>".
 std::string JoinFields(std::initializer_list<std::string_view> fields);
+
+// text cut at every separator (a backtick is an ordinary byte here); an empty text is one empty
+// part. The parts point into text.
+std::vector<std::string_view> SplitAt(std::string_view text, std::string_view separator);
 
 }  // namespace parley::protocol
 

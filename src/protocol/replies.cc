@@ -220,24 +220,19 @@ std::string SendResultsReply(int selector, std::string_view totals_line,
 std::optional<SendResults> ParseSendResults(std::string_view reply) {
   const size_t data = reply.find(kDataTag);
   if (data == std::string_view::npos) return std::nullopt;
-  auto split = [](std::string_view text, std::string_view separator) {
-    std::vector<std::string> parts;
-    for (;;) {
-      const size_t at = text.find(separator);
-      parts.emplace_back(text.substr(0, at));
-      if (at == std::string_view::npos) return parts;
-      text.remove_prefix(at + separator.size());
-    }
-  };
   SendResults results;
-  const std::vector<std::string> head = split(reply.substr(0, data), kFieldSep);
-  if (head.size() > 1) results.totals = split(head[1], ",");
+  const std::vector<std::string_view> head = SplitAt(reply.substr(0, data), kFieldSep);
+  if (head.size() > 1) {
+    for (const std::string_view total : SplitAt(head[1], ",")) results.totals.emplace_back(total);
+  }
   results.totals.resize(4);
-  for (const std::string& row : split(reply.substr(data + kDataTag.size()), kRowEnd)) {
+  for (const std::string_view row : SplitAt(reply.substr(data + kDataTag.size()), kRowEnd)) {
     if (row.empty()) continue;
-    std::vector<std::string> f = split(row, kFieldSep);
+    std::vector<std::string_view> f = SplitAt(row, kFieldSep);
     f.resize(7);
-    results.jobs.push_back({f[0], f[1], f[2], f[3], f[4], f[5], f[6]});
+    results.jobs.push_back({std::string(f[0]), std::string(f[1]), std::string(f[2]),
+                            std::string(f[3]), std::string(f[4]), std::string(f[5]),
+                            std::string(f[6])});
   }
   return results;
 }

@@ -10,15 +10,9 @@
 namespace parley::protocol {
 namespace {
 
-// body split at each "<QX>" (a backtick is an ordinary byte here).
+// body split at each "<QX>".
 std::vector<std::string_view> SplitAtSeparators(std::string_view body) {
-  std::vector<std::string_view> fields;
-  for (;;) {
-    const size_t sep = body.find(kFieldSep);
-    fields.push_back(body.substr(0, sep));
-    if (sep == std::string_view::npos) return fields;
-    body.remove_prefix(sep + kFieldSep.size());
-  }
+  return SplitAt(body, kFieldSep);
 }
 
 int64_t Decimal(std::string_view text) {

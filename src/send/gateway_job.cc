@@ -207,7 +207,7 @@ asio::awaitable<JobRun> RunGatewayJob(const SendSetup& setup, const JobPolicy& p
     if (Skips(policy, recipient, /*log=*/true)) {
       skipped = true;
     } else {
-      observer.Queuing(recipient, callback, opening.kind == SendKind::kSms ? m.text : m.package);
+      observer.Queuing(recipient, opening.kind == SendKind::kSms ? m.text : m.package);
       if (opening.kind == SendKind::kSms) {
         ec = co_await socket.SendTextMessage(recipient, callback, m.text);
       } else {

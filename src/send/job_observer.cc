@@ -46,9 +46,8 @@ void JobObservers::JobIdGiven(std::string_view job_id) {
   for (JobObserver* o : observers_) o->JobIdGiven(job_id);
 }
 
-void JobObservers::Queuing(std::string_view recipient, std::string_view callback,
-                           std::string_view content) {
-  for (JobObserver* o : observers_) o->Queuing(recipient, callback, content);
+void JobObservers::Queuing(std::string_view recipient, std::string_view content) {
+  for (JobObserver* o : observers_) o->Queuing(recipient, content);
 }
 
 bool JobObservers::BeforeWrite() {

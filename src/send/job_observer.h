@@ -49,10 +49,9 @@ class JobObserver {
   virtual void ListEnded(int64_t /*count*/) {}
   // The gateway answered the job header with this job id (accepted or not).
   virtual void JobIdGiven(std::string_view /*job_id*/) {}
-  // The next message is about to be handed to the socket: the recipient and callback as sent and
-  // the text (SMS) or package (MMS). A message skipped before that is not reported.
-  virtual void Queuing(std::string_view /*recipient*/, std::string_view /*callback*/,
-                       std::string_view /*content*/) {}
+  // The next message is about to be handed to the socket: the recipient as sent and the text
+  // (SMS) or package (MMS). A message skipped before that is not reported.
+  virtual void Queuing(std::string_view /*recipient*/, std::string_view /*content*/) {}
   // Bytes are about to be written to the gateway (the job header, or the messages queued so
   // far). A false return stops the job before they leave; it fails as not recorded.
   virtual bool BeforeWrite() { return true; }
@@ -78,8 +77,7 @@ class JobObservers : public JobObserver {
               bool own_content) override;
   void ListEnded(int64_t count) override;
   void JobIdGiven(std::string_view job_id) override;
-  void Queuing(std::string_view recipient, std::string_view callback,
-               std::string_view content) override;
+  void Queuing(std::string_view recipient, std::string_view content) override;
   bool BeforeWrite() override;
   void MessageSent(int64_t index) override;
   void Acknowledged(int64_t count) override;

@@ -3,6 +3,7 @@
 #include <csignal>
 
 #include <filesystem>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -51,6 +52,35 @@ class CtrlCAtProgress : public std::stringbuf {
 
  private:
   bool pressed_ = false;
+};
+
+// An engine with its own simulators (gatesim started with gate_args), logged in through qx.
+class LoggedInEngine {
+ public:
+  explicit LoggedInEngine(std::vector<std::string> gate_args)
+      : gate_{dir_.path(), std::move(gate_args)} {}
+
+  // Use inside ASSERT_NO_FATAL_FAILURE.
+  void Start() {
+    target_.port = testing::FreePort();
+    target_.timeout_seconds = 60;
+    engine_ = QxEngineTest::StartEngine(dir_.path(), target_.port, web_, gate_.port());
+    ASSERT_TRUE(engine_->WaitForLog("listening on", 10000)) << engine_->Log();
+    std::ostringstream out;
+    std::ostringstream err;
+    LoginOptions login{"qxuser", "qxpass", false, false};
+    ASSERT_EQ(RunLoginCommand(login, target_, out, err), kExitOk) << err.str();
+  }
+
+  const LinkTarget& target() const { return target_; }
+  testing::GateSim& gate() { return gate_; }
+
+ private:
+  testing::TempDir dir_;
+  testing::WebSim web_{dir_.path()};
+  testing::GateSim gate_;
+  LinkTarget target_;
+  std::unique_ptr<testing::ChildProcess> engine_;
 };
 
 class QxStatusTest : public QxEngineTest {
@@ -117,29 +147,18 @@ TEST_F(QxStatusTest, BookUsesTheEnginesFileWhenAnEngineAnswers) {
 // Ctrl-C during a send with the progress line: the line shows counts, CANCL stops the job at an
 // acknowledgement boundary, and qx exits 130 saying how many went out (what the gateway got).
 TEST(QxCancelTest, CtrlCCancelsTheSendThroughTheEngine) {
-  testing::TempDir dir;
-  testing::WebSim web{dir.path()};
-  testing::GateSim gate{dir.path(), {"--ack-delay-ms", "300"}};
-  LinkTarget target;
-  target.port = testing::FreePort();
-  target.timeout_seconds = 60;
-  auto engine = QxEngineTest::StartEngine(dir.path(), target.port, web, gate.port());
-  ASSERT_TRUE(engine->WaitForLog("listening on", 10000)) << engine->Log();
-  std::ostringstream out;
-  std::ostringstream err;
-  LoginOptions login{"qxuser", "qxpass", false, false};
-  ASSERT_EQ(RunLoginCommand(login, target, out, err), kExitOk) << err.str();
-
+  LoggedInEngine engine({"--ack-delay-ms", "300"});
+  ASSERT_NO_FATAL_FAILURE(engine.Start());
   SendOptions send = DirectSend(400);
   send.progress = "always";
   std::ostringstream send_out;
   CtrlCAtProgress watcher;
   std::ostream send_err(&watcher);
-  const int status = RunSendCommand(send, target, send_out, send_err);
+  const int status = RunSendCommand(send, engine.target(), send_out, send_err);
   ASSERT_TRUE(watcher.pressed()) << watcher.str();
   ASSERT_EQ(status, kExitCancelled) << send_out.str() << watcher.str();
   EXPECT_NE(watcher.str().find("/ 400 ("), std::string::npos) << watcher.str();
-  const std::vector<testing::GateJob> jobs = gate.WaitForJobs(1);
+  const std::vector<testing::GateJob> jobs = engine.gate().WaitForJobs(1);
   ASSERT_EQ(jobs.size(), 1u);
   const size_t went = jobs[0].messages.size();
   EXPECT_LT(went, 400u);
@@ -160,20 +179,11 @@ TEST(QxGatewayFailureTest, SaysHowTheGatewayEndedTheJob) {
       {{"--silent"}, "the gateway did not answer"},
   };
   for (const Case& c : cases) {
-    testing::TempDir dir;
-    testing::WebSim web{dir.path()};
-    testing::GateSim gate{dir.path(), c.gate_args};
-    LinkTarget target;
-    target.port = testing::FreePort();
-    target.timeout_seconds = 30;
-    auto engine = QxEngineTest::StartEngine(dir.path(), target.port, web, gate.port());
-    ASSERT_TRUE(engine->WaitForLog("listening on", 10000)) << engine->Log();
+    LoggedInEngine engine(c.gate_args);
+    ASSERT_NO_FATAL_FAILURE(engine.Start());
     std::ostringstream out;
     std::ostringstream err;
-    LoginOptions login{"qxuser", "qxpass", false, false};
-    ASSERT_EQ(RunLoginCommand(login, target, out, err), kExitOk) << err.str();
-    out.str("");
-    EXPECT_EQ(RunSendCommand(DirectSend(120), target, out, err), kExitRefused) << c.said;
+    EXPECT_EQ(RunSendCommand(DirectSend(120), engine.target(), out, err), kExitRefused) << c.said;
     EXPECT_NE(out.str().find(c.said), std::string::npos) << c.said << ": " << out.str();
   }
 }
