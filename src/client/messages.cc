@@ -129,6 +129,19 @@ constexpr Entry kCatalogue[] = {
     {Msg::kJobEnding, "ended: {} at message {}; sent report: {}",
      "종료: {} ({}건째); 전송 보고: {}"},
     {Msg::kJobResentAs, "its rest was sent as job #{}", "나머지는 작업 #{}(으)로 보냈습니다"},
+    {Msg::kJobNewJob, "job #{}", "작업 #{}"},
+    {Msg::kJobAlreadyResent,
+     "the rest of job #{} was sent as job #{}: see qx jobs show for what that job left",
+     "작업 #{}의 나머지는 이미 작업 #{}(으)로 보냈습니다. 그 작업에 남은 것은 qx jobs show로 "
+     "보세요"},
+    {Msg::kJobNothingLeft, "job #{} reached every recipient: nothing is left to send",
+     "작업 #{}은(는) 모든 수신번호에 보냈습니다. 다시 보낼 것이 없습니다"},
+    {Msg::kJobOnlyInDoubt,
+     "job #{} has only {} recipients in doubt left: add --include-in-doubt to send them (the "
+     "gateway may have them already)",
+     "작업 #{}에는 불확실 {}건만 남았습니다. 보내려면 --include-in-doubt (게이트웨이에 이미 있을 "
+     "수 "
+     "있습니다)"},
     {Msg::kJobResendHint,
      "qx jobs resend {} sends the {} not sent; add --include-in-doubt for the {} in doubt (the "
      "gateway may have them already)",

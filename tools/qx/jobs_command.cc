@@ -141,6 +141,20 @@ int Resend(const JobsOptions& o, LinkSession& session, std::ostream& out, std::o
   if (!ShowJob(session, o.job, &j, &status, err)) return status;
   const Language l = o.language;
   const int64_t count = j.not_sent + (o.include_in_doubt ? j.in_doubt : 0);
+  // Refused here in the user's words before anything is announced; the engine refuses the same.
+  if (j.resent_as != 0) {
+    err << "qx jobs: "
+        << Text(l, Msg::kJobAlreadyResent, {std::to_string(j.id), std::to_string(j.resent_as)})
+        << "\n";
+    return kExitRefused;
+  }
+  if (count == 0) {
+    err << "qx jobs: "
+        << Text(l, j.in_doubt > 0 ? Msg::kJobOnlyInDoubt : Msg::kJobNothingLeft,
+                {std::to_string(j.id), std::to_string(j.in_doubt)})
+        << "\n";
+    return kExitRefused;
+  }
   out << Text(l, Msg::kJobResendPlan,
               {std::to_string(count), std::to_string(j.id), std::to_string(j.not_sent),
                std::to_string(o.include_in_doubt ? j.in_doubt : 0)})
@@ -183,7 +197,7 @@ int Resend(const JobsOptions& o, LinkSession& session, std::ostream& out, std::o
   out << Text(l, Msg::kJobCounts,
               {std::to_string(resent.total), std::to_string(resent.acknowledged),
                std::to_string(resent.in_doubt), std::to_string(resent.not_sent)})
-      << " (" << Text(l, Msg::kJobResentAs, {std::to_string(resent.id)}) << ")\n";
+      << " (" << Text(l, Msg::kJobNewJob, {std::to_string(resent.id)}) << ")\n";
   if (wait.cancel_sent) return kExitCancelled;
   return resent.ending == "done" ? kExitOk : kExitRefused;
 }

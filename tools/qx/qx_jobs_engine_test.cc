@@ -97,7 +97,7 @@ TEST_F(QxJobsTest, AJobCutShortIsShownResentOnceExportedAndForgotten) {
   ASSERT_EQ(resent[0].messages.size(), static_cast<size_t>(not_sent));
   EXPECT_EQ(resent[0].messages.front().recipient, Number(120 - not_sent));
   EXPECT_EQ(Jobs(resend), kExitRefused) << "the rest goes once";
-  EXPECT_NE(err_.str().find("was sent as job 2"), std::string::npos) << err_.str();
+  EXPECT_NE(err_.str().find("was sent as job #2"), std::string::npos) << err_.str();
 
   JobsOptions export_csv = show;
   export_csv.action = "export";
