@@ -2,10 +2,10 @@
 // wall seconds, side by side with the floor that decompression sets (libzip inflating every part
 // of the same file) and, where it is installed, xlsx2csv converting the same file.
 //
-//   workbook_load_bench [--rows N,N,...] [--file PATH]
+//   workbook_load_bench [--rows N,N,...] [--file PATH] [--keep DIR]
 //
 // --file loads the given workbook (any format) instead of generating them, for files that other
-// programs wrote.
+// programs wrote. --keep writes the generated workbooks into DIR and keeps them there.
 // Prints, per size and format: the load's CPU and wall time, the inflate floor's CPU, load CPU /
 // inflate CPU, xlsx2csv's CPU and xlsx2csv CPU / load CPU, and the peak RSS; then the load
 // average.
@@ -107,8 +107,10 @@ int main(int argc, char** argv) {
   using namespace parley;
   std::vector<int64_t> sizes = {200000};
   std::string given;
+  std::string keep;
   for (int i = 1; i + 1 < argc; i += 2) {
     if (std::string(argv[i]) == "--file") given = argv[i + 1];
+    if (std::string(argv[i]) == "--keep") keep = argv[i + 1];
     if (std::string(argv[i]) == "--rows") {
       sizes.clear();
       std::stringstream list(argv[i + 1]);
@@ -129,10 +131,12 @@ int main(int argc, char** argv) {
   for (const int64_t rows : sizes) {
     std::string error;
     const std::vector<SheetData> sheets = {MakeCustomerSheet(rows)};
-    const fs::path shared = dir.path() / "shared.xlsx";
-    const fs::path inline_strings = dir.path() / "inline.xlsx";
-    const fs::path ods = dir.path() / "list.ods";
-    const fs::path csv = dir.path() / "list.csv";
+    const fs::path folder = keep.empty() ? dir.path() : fs::path(keep);
+    const std::string stem = std::to_string(rows);
+    const fs::path shared = folder / (stem + "-shared.xlsx");
+    const fs::path inline_strings = folder / (stem + "-inline.xlsx");
+    const fs::path ods = folder / (stem + ".ods");
+    const fs::path csv = folder / (stem + ".csv");
     if (!WriteXlsx(shared, sheets, XlsxOptions{}, &error) ||
         !WriteXlsx(inline_strings, sheets, XlsxOptions{false, true}, &error) ||
         !WriteOds(ods, sheets, &error) || !WriteCsv(csv, sheets[0], &error)) {

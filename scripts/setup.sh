@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 
 packages=(
   build-essential cmake ninja-build pkg-config git
-  libasio-dev libcurl4-openssl-dev libsqlite3-dev libzip-dev libexpat1-dev
+  libasio-dev libcurl4-openssl-dev libsqlite3-dev libzip-dev libexpat1-dev libisal-dev
   libcli11-dev libspdlog-dev libfmt-dev libcpp-httplib-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-format

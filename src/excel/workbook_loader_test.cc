@@ -289,6 +289,62 @@ TEST_F(WorkbookLoaderTest, UnreadableFiles) {
   }
 }
 
+// A part whose compressed data, size or checksum disagrees with the archive is refused, naming
+// the part, rather than listed with whatever it inflates to.
+TEST_F(WorkbookLoaderTest, DamagedPartsAreRefused) {
+  SheetData sheet{"Sheet1", {{std::string("name"), std::string("phone")}}};
+  for (int i = 0; i < 3000; ++i) {
+    sheet.rows.push_back({std::string("name " + std::to_string(i)),
+                          std::string("010-1234-" + std::to_string(1000 + i % 9000))});
+  }
+  std::string error;
+  const fs::path good = dir_ / "good.xlsx";
+  ASSERT_TRUE(WriteXlsx(good, {sheet}, XlsxOptions{false, false}, &error)) << error;
+  std::ifstream in(good, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string part = "xl/worksheets/sheet1.xml";
+  const size_t local_name = bytes.find(part);
+  const size_t central_name = bytes.find(part, local_name + part.size());
+  ASSERT_NE(central_name, std::string::npos);
+  const size_t local = local_name - 30;      // local file header
+  const size_t central = central_name - 46;  // central directory header
+  auto u16 = [&](size_t at) {
+    return static_cast<size_t>(static_cast<unsigned char>(bytes[at])) |
+           static_cast<size_t>(static_cast<unsigned char>(bytes[at + 1])) << 8;
+  };
+  const size_t data = local_name + part.size() + u16(local + 28);
+  const size_t compressed = u16(local + 18) | u16(local + 20) << 16;
+  ASSERT_GT(compressed, 1000u);
+  auto bump = [](std::string* b, size_t at) { (*b)[at] = static_cast<char>((*b)[at] + 1); };
+
+  std::string damaged = bytes;
+  std::fill_n(damaged.begin() + static_cast<std::ptrdiff_t>(data + compressed / 2), 64, '\xff');
+  std::string wrong_crc = bytes;
+  bump(&wrong_crc, local + 14);
+  bump(&wrong_crc, central + 16);
+  std::string wrong_size = bytes;
+  bump(&wrong_size, local + 22);
+  bump(&wrong_size, central + 24);
+  std::string cut = bytes;  // the directory says the compressed data ends halfway
+  for (size_t at : {local + 18, central + 20}) {
+    for (int k = 0; k < 4; ++k) cut[at + k] = static_cast<char>((compressed / 2) >> (8 * k));
+  }
+
+  const struct {
+    const char* name;
+    std::string bytes;
+  } cases[] = {{"damaged data", damaged},
+               {"wrong checksum", wrong_crc},
+               {"wrong size", wrong_size},
+               {"data cut short", cut}};
+  for (const auto& c : cases) {
+    const fs::path path = Write(std::string(c.name) + ".xlsx", c.bytes);
+    EXPECT_EQ(LoadWorkbook(path, &error), nullptr) << c.name;
+    EXPECT_NE(error.find("xl/worksheets/sheet1.xml"), std::string::npos) << c.name << ": " << error;
+  }
+  EXPECT_NE(LoadWorkbook(good, &error), nullptr) << error;
+}
+
 TEST_F(WorkbookLoaderTest, CacheFollowsTheFile) {
   fs::path path = Write("list.csv", "phone\n010\n");
   WorkbookCache cache;

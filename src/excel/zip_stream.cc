@@ -203,28 +203,19 @@ bool ZipReader::ParseXml(std::string_view name, XmlHandler& handler, std::string
   return ExpatXml(entry, handler, error);
 }
 
-void ZipReader::FileCloser::operator()(zip_file_t* file) const { zip_fclose(file); }
-
-std::unique_ptr<zip_file_t, ZipReader::FileCloser> ZipReader::OpenEntry(const std::string& entry,
-                                                                        std::string* error) const {
+std::unique_ptr<ZipEntryReader> ZipReader::OpenEntry(const std::string& entry,
+                                                     std::string* error) const {
   int64_t index = Locate(entry);
   if (index < 0) {
     *error = "missing " + entry;
     return nullptr;
   }
-  std::unique_ptr<zip_file_t, FileCloser> file(
-      zip_fopen_index(archive_, static_cast<zip_uint64_t>(index), 0));
-  if (!file) *error = "cannot read " + entry + ": " + zip_strerror(archive_);
-  return file;
+  return ZipEntryReader::Open(archive_, static_cast<uint64_t>(index), entry, error);
 }
 
-int64_t ZipReader::ReadEntry(zip_file_t* file, const std::string& entry, void* buffer,
-                             std::string* error) const {
-  const zip_int64_t got = zip_fread(file, buffer, kChunkBytes);
-  if (got < 0) {
-    *error = "cannot read " + entry + ": " + zip_file_strerror(file);
-    return -1;
-  }
+int64_t ZipReader::ReadEntry(ZipEntryReader& file, void* buffer, std::string* error) const {
+  const int64_t got = file.Read(buffer, kChunkBytes, error);
+  if (got < 0) return -1;
   if (!budget_.ChargeRead(static_cast<uint64_t>(got))) {
     *error = budget_.reason();
     return -1;
@@ -246,7 +237,7 @@ bool ZipReader::ScanXml(const std::string& entry, XmlHandler& handler, std::stri
   XmlScanner scanner(handler, kMaxXmlDepth, static_cast<size_t>(limit));
   std::string buffer(kChunkBytes, '\0');
   for (;;) {
-    const int64_t got = ReadEntry(file.get(), entry, buffer.data(), error);
+    const int64_t got = ReadEntry(*file, buffer.data(), error);
     if (got < 0) return false;
     const bool last = got == 0;
     switch (scanner.Feed(std::string_view(buffer.data(), static_cast<size_t>(got)), last)) {
@@ -293,7 +284,7 @@ bool ZipReader::ExpatXml(const std::string& entry, XmlHandler& handler, std::str
       *error = "out of memory parsing " + entry;
       return false;
     }
-    const int64_t got = ReadEntry(file.get(), entry, buffer, error);
+    const int64_t got = ReadEntry(*file, buffer, error);
     if (got < 0) return false;
     const bool last = got == 0;
     if (XML_ParseBuffer(parser.get(), static_cast<int>(got), last) != XML_STATUS_OK) {

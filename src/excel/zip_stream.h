@@ -10,9 +10,9 @@
 #include <string_view>
 
 #include "excel/load_budget.h"
+#include "excel/zip_entry_reader.h"
 
 struct zip;
-struct zip_file;
 
 namespace parley {
 
@@ -68,14 +68,9 @@ class ZipReader {
  private:
   ZipReader(zip* archive, LoadBudget& budget) : archive_(archive), budget_(budget) {}
   int64_t Locate(std::string_view name) const;
-  struct FileCloser {
-    void operator()(zip_file* file) const;
-  };
-  std::unique_ptr<zip_file, FileCloser> OpenEntry(const std::string& entry,
-                                                  std::string* error) const;
+  std::unique_ptr<ZipEntryReader> OpenEntry(const std::string& entry, std::string* error) const;
   // Reads the next kChunkBytes at most, charged to the budget; -1 with *error on failure.
-  int64_t ReadEntry(zip_file* file, const std::string& entry, void* buffer,
-                    std::string* error) const;
+  int64_t ReadEntry(ZipEntryReader& file, void* buffer, std::string* error) const;
   bool OverMemory(uint64_t limit, const std::string& entry, std::string* error) const;
   bool ScanXml(const std::string& entry, XmlHandler& handler, std::string* error,
                bool* unsupported) const;
