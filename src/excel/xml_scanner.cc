@@ -9,6 +9,26 @@
 namespace parley {
 namespace {
 
+// The first c in p[0, n), or null: most texts and values in a sheet are a few bytes long, where a
+// plain loop beats the library's call.
+const char* FindByte(const char* p, size_t n, char c) {
+  const size_t head = n < 16 ? n : 16;
+  for (size_t i = 0; i < head; ++i) {
+    if (p[i] == c) return p + i;
+  }
+  if (n == head) return nullptr;
+  return static_cast<const char*>(std::memchr(p + head, c, n - head));
+}
+
+// a == b, inline for the short names of most elements.
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (a[i] != b[i]) return false;
+  }
+  return true;
+}
+
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 bool IsNameStart(unsigned char c) {
@@ -128,6 +148,11 @@ size_t DecodeReference(std::string_view s, std::string* out) {
 XmlScanner::XmlScanner(XmlHandler& handler, int max_depth, size_t max_held)
     : handler_(handler), max_depth_(max_depth), max_held_(max_held) {}
 
+std::string_view XmlScanner::OpenName() const {
+  const size_t start = open_ends_.size() > 1 ? open_ends_[open_ends_.size() - 2] : 0;
+  return std::string_view(open_names_).substr(start, open_ends_.back() - start);
+}
+
 bool XmlScanner::Fail(std::string reason) {
   if (status_ == Status::kOk) {
     status_ = Status::kError;
@@ -137,7 +162,13 @@ bool XmlScanner::Fail(std::string reason) {
 }
 
 void XmlScanner::CountLines(std::string_view consumed) {
-  line_ += std::count(consumed.begin(), consumed.end(), '\n');
+  // Parts hold few line breaks: the library's search skips the long stretches between them.
+  const char* p = consumed.data();
+  const char* const end = p + consumed.size();
+  while ((p = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p))))) {
+    ++line_;
+    ++p;
+  }
 }
 
 XmlScanner::Status XmlScanner::Feed(std::string_view piece, bool last) {
@@ -168,8 +199,8 @@ XmlScanner::Status XmlScanner::Feed(std::string_view piece, bool last) {
   if (last) {
     if (used < buffer.size()) {
       Fail("unclosed token");
-    } else if (!open_.empty()) {
-      Fail("no closing tag for <" + open_.back() + ">");
+    } else if (!open_ends_.empty()) {
+      Fail("no closing tag for <" + std::string(OpenName()) + ">");
     } else if (!root_seen_) {
       Fail("no element found");
     }
@@ -188,6 +219,14 @@ XmlScanner::Status XmlScanner::Feed(std::string_view piece, bool last) {
 }
 
 size_t XmlScanner::Scan(std::string_view buffer, bool last) {
+  // Lines are counted once over what was consumed (up to a failing construct's start), not per
+  // construct.
+  const size_t used = ScanConstructs(buffer, last);
+  CountLines(buffer.substr(0, used));
+  return used;
+}
+
+size_t XmlScanner::ScanConstructs(std::string_view buffer, bool last) {
   size_t pos = 0;
   const size_t n = buffer.size();
   while (pos < n) {
@@ -195,11 +234,10 @@ size_t XmlScanner::Scan(std::string_view buffer, bool last) {
       const size_t size = Markup(buffer.substr(pos));
       if (status_ != Status::kOk) return pos;
       if (size == 0) break;  // the construct goes on in the next piece
-      CountLines(buffer.substr(pos, size));
       pos += size;
       continue;
     }
-    const void* lt = std::memchr(buffer.data() + pos, '<', n - pos);
+    const char* lt = FindByte(buffer.data() + pos, n - pos, '<');
     const size_t end = lt ? static_cast<size_t>(static_cast<const char*>(lt) - buffer.data()) : n;
     size_t cut = end;
     if (lt == nullptr && !last) {
@@ -224,7 +262,6 @@ size_t XmlScanner::Scan(std::string_view buffer, bool last) {
     if (cut > pos) {
       const std::string_view text = buffer.substr(pos, cut - pos);
       if (!Characters(text, false)) return pos;
-      CountLines(text);
     }
     pos = cut;
     if (lt == nullptr) break;
@@ -233,24 +270,45 @@ size_t XmlScanner::Scan(std::string_view buffer, bool last) {
 }
 
 bool XmlScanner::Characters(std::string_view text, bool raw) {
-  const size_t bad = InvalidCharacter(text, true);
+  // One pass notes what the text needs: most cell texts are short ASCII without references,
+  // carriage returns or brackets, and go to the handler as they are.
+  bool wide = false;
+  bool amp = false;
+  bool cr = false;
+  bool bracket = false;
+  bool control = false;
+  for (const char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c >= 0x80) {
+      wide = true;
+    } else if (c < 0x20) {
+      cr |= c == '\r';
+      control |= c != '\t' && c != '\n' && c != '\r';
+    } else if (c == '&') {
+      amp = true;
+    } else if (c == ']') {
+      bracket = true;
+    }
+  }
+  const size_t bad =
+      wide || control ? InvalidCharacter(text, true) : std::string_view::npos;
   if (bad != std::string_view::npos) {
     CountLines(text.substr(0, bad));
     return Fail("not well-formed (invalid token)");
   }
-  if (open_.empty()) {
+  if (open_ends_.empty()) {
     // Outside the document element only white space may stand.
     if (raw || std::any_of(text.begin(), text.end(), [](char c) { return !IsSpace(c); })) {
       return Fail(root_closed_ ? "junk after document element" : "syntax error");
     }
     return true;
   }
-  if (!raw && text.find("]]>") != std::string_view::npos) {
+  if (!raw && bracket && text.find("]]>") != std::string_view::npos) {
     return Fail("not well-formed (invalid token)");
   }
   std::string_view out = text;
-  const bool references = !raw && text.find('&') != std::string_view::npos;
-  if (references || text.find('\r') != std::string_view::npos) {
+  const bool references = !raw && amp;
+  if (references || cr) {
     scratch_.clear();
     for (size_t i = 0; i < text.size();) {
       const char c = text[i];
@@ -314,7 +372,7 @@ size_t XmlScanner::Markup(std::string_view s) {
   if (s.starts_with(kCdata)) {
     const size_t close = s.find("]]>", kCdata.size());
     if (close == std::string_view::npos) return 0;
-    if (open_.empty()) {
+    if (open_ends_.empty()) {
       Fail("syntax error");
       return 0;
     }
@@ -382,11 +440,26 @@ size_t XmlScanner::StartTag(std::string_view s) {
       Fail("not well-formed (invalid token)");
       return 0;
     }
-    const size_t close = s.find(quote, i + 1);
-    if (close == std::string_view::npos) return 0;
+    // One pass to the closing quote notes what the value needs: most hold no reference, no
+    // white space to normalise and no byte outside ASCII, and are copied whole.
+    size_t close = i + 1;
+    size_t special = std::string_view::npos;
+    bool wide = false;
+    for (; close < n && s[close] != quote; ++close) {
+      const auto c = static_cast<unsigned char>(s[close]);
+      if (c >= 0x80) {
+        wide = true;
+      } else if (c < 0x20 || c == '&') {
+        if (special == std::string_view::npos) special = close - i - 1;
+      } else if (c == '<') {
+        Fail("not well-formed (invalid token)");
+        return 0;
+      }
+    }
+    if (close == n) return 0;
     const std::string_view raw = s.substr(i + 1, close - i - 1);
     i = close + 1;
-    if (raw.find('<') != std::string_view::npos ||
+    if ((wide || special != std::string_view::npos) &&
         InvalidCharacter(raw, true) != std::string_view::npos) {
       Fail("not well-formed (invalid token)");
       return 0;
@@ -394,8 +467,6 @@ size_t XmlScanner::StartTag(std::string_view s) {
     attribute_offsets_.push_back(attribute_text_.size());
     attribute_text_.append(attribute).push_back('\0');
     attribute_offsets_.push_back(attribute_text_.size());
-    // Most values hold no reference and no white space to normalise: copied whole.
-    const size_t special = raw.find_first_of("&\t\n\r");
     attribute_text_.append(raw.substr(0, special));
     for (size_t k = special == std::string_view::npos ? raw.size() : special; k < raw.size();) {
       const char c = raw[k];
@@ -416,7 +487,8 @@ size_t XmlScanner::StartTag(std::string_view s) {
     }
     attribute_text_.push_back('\0');
   }
-  if (InvalidCharacter(name, true) != std::string_view::npos) {
+  if (std::any_of(name.begin(), name.end(), [](char c) { return c & 0x80; }) &&
+      InvalidCharacter(name, true) != std::string_view::npos) {
     Fail("not well-formed (invalid token)");
     return 0;
   }
@@ -424,7 +496,7 @@ size_t XmlScanner::StartTag(std::string_view s) {
     Fail("junk after document element");
     return 0;
   }
-  if (static_cast<int>(open_.size()) >= max_depth_) {
+  if (static_cast<int>(open_ends_.size()) >= max_depth_) {
     Fail("elements nested too deeply");
     return 0;
   }
@@ -450,9 +522,10 @@ size_t XmlScanner::StartTag(std::string_view s) {
       status_ = Status::kStopped;
       return 0;
     }
-    if (open_.empty()) root_closed_ = true;
+    if (open_ends_.empty()) root_closed_ = true;
   } else {
-    open_.emplace_back(name);
+    open_names_.append(name);
+    open_ends_.push_back(open_names_.size());
   }
   return i;
 }
@@ -468,12 +541,13 @@ size_t XmlScanner::EndTag(std::string_view s) {
     Fail("not well-formed (invalid token)");
     return 0;
   }
-  if (open_.empty() || open_.back() != name) {
+  if (open_ends_.empty() || !SameName(OpenName(), name)) {
     Fail("mismatched tag");
     return 0;
   }
-  open_.pop_back();
-  if (open_.empty()) root_closed_ = true;
+  open_ends_.pop_back();
+  open_names_.resize(open_ends_.empty() ? 0 : open_ends_.back());
+  if (open_ends_.empty()) root_closed_ = true;
   if (!handler_.EndElement(LocalName(name))) {
     status_ = Status::kStopped;
     return 0;

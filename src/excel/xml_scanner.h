@@ -45,6 +45,7 @@ class XmlScanner {
  private:
   // Scans buffer from its start as far as whole constructs reach; returns the bytes consumed.
   size_t Scan(std::string_view buffer, bool last);
+  size_t ScanConstructs(std::string_view buffer, bool last);
   // One construct at the start of s (s[0] == '<'); returns its size, 0 when s ends within it.
   size_t Markup(std::string_view s);
   size_t StartTag(std::string_view s);
@@ -64,7 +65,10 @@ class XmlScanner {
   bool root_closed_ = false;
   bool started_ = false;           // the first piece has come (a byte order mark is skipped there)
   std::string held_;               // input not handed on yet
-  std::vector<std::string> open_;  // qualified names of the open elements
+  // The name of the innermost open element.
+  std::string_view OpenName() const;
+  std::string open_names_;         // qualified names of the open elements, one after the other
+  std::vector<size_t> open_ends_;  // where each ends in open_names_
   std::string scratch_;            // decoded text
   std::string attribute_text_;     // names and values of one tag, NUL-terminated
   std::vector<size_t> attribute_offsets_;
