@@ -24,8 +24,8 @@ struct LoadLimits {
   uint64_t read_bytes = uint64_t{1} << 30;
   // Cells stored in the workbook's tables (cells holding a value).
   uint64_t stored_cells = uint64_t{1} << 25;
-  // Bytes stored: the cells' text, plus one byte for every column of every row stored (the
-  // slot an empty cell still takes).
+  // Bytes stored: the cells' text, plus four bytes for every row of every column up to the
+  // column's last value (the slot an empty cell still takes).
   uint64_t stored_bytes = uint64_t{256} << 20;
   // Sheets stored.
   uint32_t sheets = 1024;

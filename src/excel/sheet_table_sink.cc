@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "db/sql_text.h"
+#include "excel/sheet_tables.h"
 #include "text/cp949.h"
 
 namespace parley {
@@ -46,11 +47,8 @@ SheetTableSink::SheetTableSink(sqlite3* db, LoadBudget& budget)
     : db_(db),
       budget_(budget),
       max_columns_(budget.limits().stored_columns),
-      max_cell_bytes_(budget.limits().cell_bytes) {}
-
-SheetTableSink::~SheetTableSink() {
-  sqlite3_finalize(insert_);
-  if (in_sheet_ && !skip_sheet_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+      max_cell_bytes_(std::min<size_t>(budget.limits().cell_bytes, ColumnText::kBlockBytes)) {
+  sheet_tables_ = SheetTables::Register(db, &error_);
 }
 
 bool SheetTableSink::Fail(std::string message) {
@@ -71,21 +69,19 @@ bool SheetTableSink::Exec(const std::string& sql) {
 }
 
 bool SheetTableSink::BeginSheet(std::string_view name) {
+  if (sheet_tables_ == nullptr) return false;  // error_ says why
   if (in_sheet_) return Fail("a sheet was begun inside another");
   in_sheet_ = true;
-  table_created_ = false;
   table_ = StoredName(name) + "$";
   header_.clear();
-  columns_.clear();
   column_keys_.clear();
+  sheet_ = std::make_unique<StoredSheet>();
   row_ = -1;
+  row_cells_ = 0;
+  row_bytes_ = 0;
   header_row_ = -1;
   base_ = -1;
   used_end_ = 0;
-  widened_ = false;
-  values_.clear();
-  filled_.clear();
-  has_value_.clear();
   std::string key = FoldCase(table_);
   // SQLite keeps names starting with "sqlite_" for itself.
   skip_sheet_ = table_keys_.count(key) != 0 || key.rfind("sqlite_", 0) == 0;
@@ -95,7 +91,7 @@ bool SheetTableSink::BeginSheet(std::string_view name) {
     return true;
   }
   if (!budget_.ChargeSheet()) return Fail(budget_.reason());
-  return Charge(0, table_.size()) && Exec("BEGIN");
+  return Charge(0, table_.size());
 }
 
 bool SheetTableSink::Cell(uint32_t row, uint32_t column, std::string_view value) {
@@ -105,7 +101,7 @@ bool SheetTableSink::Cell(uint32_t row, uint32_t column, std::string_view value)
   if (column < base_) {
     // A later row reaches further left: the sheet's columns begin there. Cells of a row ascend,
     // so the row gathered so far is finished.
-    if (!FlushRow() || !ShiftRight(static_cast<uint32_t>(base_ - column))) return false;
+    if (!ChargeRow() || !ShiftRight(static_cast<uint32_t>(base_ - column))) return false;
   }
   column -= static_cast<uint32_t>(base_);
   // Right of the columns read: not stored, but counted, so that no file hands on cells forever.
@@ -118,33 +114,40 @@ bool SheetTableSink::Cell(uint32_t row, uint32_t column, std::string_view value)
     return Charge(1, value.size());
   }
   if (row_ != static_cast<int64_t>(row)) {
-    if (!FlushRow()) return false;
+    if (!ChargeRow()) return false;
     row_ = row;
+    ++sheet_->rows;
   }
-  if (!table_created_ && !CreateTable()) return false;
-  if (column >= columns_.size() && !WidenColumns()) return false;
+  std::vector<ColumnText>& columns = sheet_->columns;
+  if (column >= columns.size()) columns.resize(column + 1);
   used_end_ = std::max(used_end_, column + 1);
-  if (!has_value_[column]) {
-    has_value_[column] = true;
-    filled_.push_back(column);
-  }
-  values_[column].assign(value);
+  const int64_t slots = columns[column].Set(sheet_->rows - 1, value);
+  if (slots < 0) return Fail("a column holds more than 4 GiB of text");
+  ++row_cells_;
+  row_bytes_ += value.size() + static_cast<uint64_t>(slots) * kSlotBytes;
   return true;
+}
+
+bool SheetTableSink::ChargeRow() {
+  const bool ok = row_cells_ == 0 || Charge(row_cells_, row_bytes_);
+  row_cells_ = 0;
+  row_bytes_ = 0;
+  return ok;
 }
 
 bool SheetTableSink::EndSheet() {
   if (!in_sheet_) return Fail("a sheet was ended that was not begun");
-  if (skip_sheet_) {
-    in_sheet_ = false;
-    return true;
-  }
-  if (!FlushRow()) return false;
-  if (!table_created_ && !CreateTable()) return false;
-  sqlite3_finalize(insert_);
-  insert_ = nullptr;
-  if (!TrimColumns()) return false;
-  if (!Exec("COMMIT")) return false;
   in_sheet_ = false;
+  if (skip_sheet_) return true;
+  if (!ChargeRow()) return false;
+  const uint32_t width = std::max<uint32_t>({static_cast<uint32_t>(header_.size()), 1, used_end_});
+  sheet_->columns.resize(width);
+  for (uint32_t column = 0; column < width; ++column) {
+    std::string name = UniqueColumnName(column < header_.size() ? header_[column] : "", column);
+    column_keys_.insert(FoldCase(name));
+    sheet_->names.push_back(std::move(name));
+  }
+  if (!sheet_tables_->Create(table_, std::move(sheet_), &error_)) return false;
   tables_.push_back(table_);
   table_keys_.insert(FoldCase(table_));
   return true;
@@ -175,125 +178,42 @@ std::string SheetTableSink::UniqueColumnName(const std::string& wanted, uint32_t
   return name;
 }
 
-bool SheetTableSink::CreateTable() {
-  size_t count = std::max<size_t>(header_.size(), 1);
-  std::string sql = "CREATE TABLE " + QuoteIdentifier(table_) + " (";
-  for (uint32_t column = 0; column < count; ++column) {
-    std::string name = UniqueColumnName(column < header_.size() ? header_[column] : "", column);
-    column_keys_.insert(FoldCase(name));
-    if (column > 0) sql += ", ";
-    sql += QuoteIdentifier(name) + " TEXT COLLATE NOCASE";
-    columns_.push_back(std::move(name));
-  }
-  sql += ")";
-  if (!Exec(sql)) return false;
-  table_created_ = true;
-  values_.resize(columns_.size());
-  has_value_.resize(columns_.size());
-  return true;
-}
-
-bool SheetTableSink::WidenColumns() {
-  // Adding a column makes SQLite parse the whole schema again; one rebuild to the full width
-  // costs a few such parses where adding the columns one by one cost one each.
-  sqlite3_finalize(insert_);
-  insert_ = nullptr;
-  widened_ = true;
-  return Rebuild(0, max_columns_);
-}
-
 bool SheetTableSink::ShiftRight(uint32_t shift) {
   base_ -= shift;
-  const uint32_t kept = max_columns_ - std::min(shift, max_columns_);
+  shift = std::min(shift, max_columns_);
+  const uint32_t kept = max_columns_ - shift;
   if (header_.size() > kept) header_.resize(kept);
-  header_.insert(header_.begin(), std::min(shift, max_columns_), std::string());
+  header_.insert(header_.begin(), shift, std::string());
   while (!header_.empty() && header_.back().empty()) header_.pop_back();
-  used_end_ = std::min(used_end_ + std::min(shift, max_columns_), max_columns_);
-  if (!table_created_) return true;
-  sqlite3_finalize(insert_);
-  insert_ = nullptr;
-  widened_ = true;  // the finished table is trimmed to the columns used
-  const uint32_t width = widened_ ? max_columns_
-                                  : static_cast<uint32_t>(std::min<uint64_t>(
-                                        uint64_t{columns_.size()} + shift, max_columns_));
-  return Rebuild(-int64_t{shift}, width);
-}
-
-bool SheetTableSink::TrimColumns() {
-  if (!widened_) return true;
-  const uint32_t end = std::max<uint32_t>({static_cast<uint32_t>(header_.size()), 1, used_end_});
-  if (end == columns_.size()) return true;
-  return Rebuild(0, end);
-}
-
-bool SheetTableSink::Rebuild(int64_t offset, uint32_t width) {
-  // The rows wait in a temporary table while the table is made again under its own name: renaming
-  // a table would make SQLite parse every table's schema again, so that many sheets rebuilt one
-  // after another would cost time growing with the square of their number.
-  const std::vector<std::string> old = std::move(columns_);
-  columns_.clear();
-  column_keys_.clear();
-  std::string create = "CREATE TABLE " + QuoteIdentifier(table_) + " (";
-  std::string names;
-  std::string select;
-  std::string any_value;  // the condition that a row keeps a value
-  for (uint32_t i = 0; i < width; ++i) {
-    std::string name = UniqueColumnName(i < header_.size() ? header_[i] : "", i);
-    column_keys_.insert(FoldCase(name));
-    if (i > 0) create += ", ";
-    create += QuoteIdentifier(name) + " TEXT COLLATE NOCASE";
-    const int64_t column = offset + i;
-    if (column >= 0 && column < static_cast<int64_t>(old.size())) {
-      if (!names.empty()) names += ", ", select += ", ";
-      names += QuoteIdentifier(name);
-      select += QuoteIdentifier(old[static_cast<size_t>(column)]);
-      any_value += (any_value.empty() ? "" : " OR ") +
-                   QuoteIdentifier(old[static_cast<size_t>(column)]) + " IS NOT NULL";
+  used_end_ = std::min(used_end_ + shift, max_columns_);
+  std::vector<ColumnText>& old = sheet_->columns;
+  if (old.empty()) return true;  // no row stored yet
+  const bool drops = old.size() > kept;
+  std::vector<ColumnText> moved(shift);
+  for (uint32_t i = 0; i < old.size() && i < kept; ++i) moved.push_back(std::move(old[i]));
+  if (!drops) {
+    old = std::move(moved);
+    return true;
+  }
+  // Columns dropped off the right can leave rows without a value, which are not rows of a sheet:
+  // the rows left are copied, renumbered.
+  std::vector<ColumnText> compact(moved.size());
+  uint32_t rows = 0;
+  for (uint32_t row = 0; row < sheet_->rows; ++row) {
+    const bool any = std::any_of(moved.begin(), moved.end(), [row](const ColumnText& column) {
+      return column.Get(row).data() != nullptr;
+    });
+    if (!any) continue;
+    for (size_t c = 0; c < moved.size(); ++c) {
+      const std::string_view value = moved[c].Get(row);
+      if (value.data() != nullptr && compact[c].Set(rows, value) < 0) {
+        return Fail("a column holds more than 4 GiB of text");
+      }
     }
-    columns_.push_back(std::move(name));
+    ++rows;
   }
-  create += ")";
-  values_.resize(columns_.size());
-  has_value_.resize(columns_.size());
-  if (names.empty()) {  // every value moved out of the columns read
-    return Exec("DROP TABLE main." + QuoteIdentifier(table_)) && Exec(create);
-  }
-  // Columns dropped off the right can leave rows without a value, which are not rows of a sheet.
-  const std::string where = offset < 0 ? " WHERE " + any_value : "";
-  return Exec("CREATE TEMP TABLE rebuilding AS SELECT " + select + " FROM " +
-              QuoteIdentifier(table_) + where) &&
-         Exec("DROP TABLE main." + QuoteIdentifier(table_)) && Exec(create) &&
-         Exec("INSERT INTO main." + QuoteIdentifier(table_) + " (" + names +
-              ") SELECT * FROM temp.rebuilding") &&
-         Exec("DROP TABLE temp.rebuilding");
-}
-
-bool SheetTableSink::FlushRow() {
-  if (filled_.empty()) return true;
-  if (insert_ == nullptr) {
-    std::string sql = "INSERT INTO " + QuoteIdentifier(table_) + " VALUES (?";
-    for (size_t i = 1; i < columns_.size(); ++i) sql += ",?";
-    sql += ")";
-    if (sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &insert_, nullptr) !=
-        SQLITE_OK) {
-      return Fail(sqlite3_errmsg(db_));
-    }
-  }
-  uint64_t bytes = columns_.size();
-  for (uint32_t column : filled_) bytes += values_[column].size();
-  if (!Charge(filled_.size(), bytes)) return false;
-  // Unfilled columns keep the NULL that sqlite3_clear_bindings leaves.
-  for (uint32_t column : filled_) {
-    const std::string& value = values_[column];
-    sqlite3_bind_text(insert_, static_cast<int>(column) + 1, value.data(),
-                      static_cast<int>(value.size()), SQLITE_STATIC);
-  }
-  int rc = sqlite3_step(insert_);
-  sqlite3_reset(insert_);
-  sqlite3_clear_bindings(insert_);
-  for (uint32_t column : filled_) has_value_[column] = false;
-  filled_.clear();
-  if (rc != SQLITE_DONE) return Fail(sqlite3_errmsg(db_));
+  old = std::move(compact);
+  sheet_->rows = rows;
   return true;
 }
 

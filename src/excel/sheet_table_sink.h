@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -12,9 +13,9 @@
 
 #include "excel/load_budget.h"
 #include "excel/sheet_sink.h"
+#include "excel/sheet_tables.h"
 
 struct sqlite3;
-struct sqlite3_stmt;
 
 namespace parley {
 
@@ -34,18 +35,21 @@ namespace parley {
 // and no rows. Of the columns from the first one holding a value, the budget's stored_columns are
 // kept and cells right of them ignored (counted as stored cells without bytes); a value is cut to
 // its cell_bytes at a UTF-8 character boundary. A sheet whose name equals an earlier one's (ASCII
-// case folded) or starts with "sqlite_" (kept for SQLite's own tables) is skipped. Each sheet is
-// written in one transaction.
+// case folded) or starts with "sqlite_" (kept for SQLite's own tables) is skipped.
 //
-// What is stored is charged to the load budget: each sheet, and each row as it is written (its
-// cells, their bytes and one byte per column of the table). A failing call, over the budget or
-// not, returns false and leaves the reason in error(); the database then holds the sheets
-// finished before.
+// The cells are held in memory by column (see sheet_tables.h), and each sheet's table is made
+// when the sheet ends, so a sheet left unfinished leaves nothing behind. What is stored is
+// charged to the load budget: each sheet, and each row as it is gathered (its cells, their bytes
+// and the slots it adds to its columns, see LoadLimits::stored_bytes). A failing call, over the
+// budget or not, returns false and leaves the reason in error(); the database then holds the
+// sheets finished before.
 class SheetTableSink : public SheetSink {
  public:
-  // REQUIRES: db is open; db and budget outlive this object.
+  // Each row of each column up to its last value takes a slot of this many bytes.
+  static constexpr uint64_t kSlotBytes = 4;
+
+  // REQUIRES: db is open; db and budget outlive this object; one sink per connection.
   SheetTableSink(sqlite3* db, LoadBudget& budget);
-  ~SheetTableSink() override;  // Rolls back a sheet left unfinished.
   SheetTableSink(const SheetTableSink&) = delete;
   SheetTableSink& operator=(const SheetTableSink&) = delete;
 
@@ -68,19 +72,11 @@ class SheetTableSink : public SheetSink {
   bool Exec(const std::string& sql);
   bool Fail(std::string message);
   std::string UniqueColumnName(const std::string& wanted, uint32_t column);
-  bool CreateTable();
-  // Makes room for a cell in a column right of the table's last: widens the table to every
-  // stored column at once.
-  bool WidenColumns();
-  bool FlushRow();
-  // Moves the sheet's first column shift columns to the left: the header and the table's
-  // columns move right, those past the columns read are dropped.
+  // Charges what the row gathered so far added.
+  bool ChargeRow();
+  // Moves the sheet's first column shift columns to the left: the header and the columns move
+  // right, those past the columns kept are dropped, and so are rows left without a value.
   bool ShiftRight(uint32_t shift);
-  // Rebuilds the finished table, once widened, without the columns right of the last one used.
-  bool TrimColumns();
-  // Rebuilds the table with width columns, named from the header; column i takes the values of
-  // the old column offset + i where there is one.
-  bool Rebuild(int64_t offset, uint32_t width);
 
   // Charges n cells of bytes in all to the budget; false with its reason when over it.
   bool Charge(uint64_t cells, uint64_t bytes);
@@ -89,29 +85,24 @@ class SheetTableSink : public SheetSink {
   LoadBudget& budget_;
   const uint32_t max_columns_;
   const size_t max_cell_bytes_;
+  SheetTables* sheet_tables_ = nullptr;  // owned by the connection
   std::string error_;
   std::vector<std::string> tables_;
   std::unordered_set<std::string> table_keys_;  // Case-folded names of tables_.
 
-  // The sheet being written.
+  // The sheet being gathered.
   bool in_sheet_ = false;
   bool skip_sheet_ = false;
-  bool table_created_ = false;
   std::string table_;
   std::vector<std::string> header_;  // The header row's cells; empty strings for the gaps.
   int64_t header_row_ = -1;          // The first row holding a value, once seen.
   int64_t base_ = -1;                // The sheet column of column 0: the leftmost holding a value.
   uint32_t used_end_ = 0;            // One past the rightmost column of a stored row's value.
-  bool widened_ = false;             // WidenColumns has widened the table to every column.
-  std::vector<std::string> columns_;
-  std::unordered_set<std::string> column_keys_;  // Case-folded names of columns_.
-  sqlite3_stmt* insert_ = nullptr;
-
-  // The row being gathered: its number, its values by column, and which columns it has.
-  int64_t row_ = -1;
-  std::vector<std::string> values_;
-  std::vector<uint32_t> filled_;
-  std::vector<bool> has_value_;
+  std::unique_ptr<StoredSheet> sheet_;
+  std::unordered_set<std::string> column_keys_;  // Case-folded names of the sheet's columns.
+  int64_t row_ = -1;        // The sheet row of the row being gathered (stored as sheet_->rows - 1).
+  uint64_t row_cells_ = 0;  // Cells and bytes of that row not charged yet.
+  uint64_t row_bytes_ = 0;
 };
 
 }  // namespace parley

@@ -9,7 +9,6 @@
 #include <system_error>
 
 #include "excel/little_endian.h"
-#include "excel/pipelined_sink.h"
 #include "excel/sheet_table_sink.h"
 #include "excel/workbook_readers.h"
 
@@ -160,11 +159,8 @@ std::shared_ptr<sqlite3> LoadWorkbook(const std::filesystem::path& path, const L
     LoadBudget budget(limits);
     SheetTableSink sink(raw, budget);
     std::string reason;
-    // Storing the cells runs beside reading them.
-    PipelinedSink pipeline(sink);
-    const bool read = Read(format, path, pipeline, budget, &reason);
-    bool ok = pipeline.Finish() && read;
-    ok = ok && sink.Finish();
+    const bool read = Read(format, path, sink, budget, &reason);
+    const bool ok = read && sink.Finish();
     if (!ok) {
       // Over the budget, the reader or the sink only saw the load stop.
       *error = budget.exceeded()       ? budget.reason()

@@ -109,6 +109,18 @@ TEST_F(WorkbookLoaderTest, XlsSheetsBecomeTables) {
   EXPECT_EQ(Query(db.get(), "select count(*) from [Empty$]"), (Rows{{"0"}}));
 }
 
+// Sheets are compared as the spreadsheet driver compared them: without regard to case.
+TEST_F(WorkbookLoaderTest, ValuesCompareWithoutCase) {
+  auto db = Load(Write("c.csv", "name,phone\nKim,1\nKIM,2\nkim,3\nLee,4\n"));
+  ASSERT_NE(db, nullptr);
+  EXPECT_EQ(Query(db.get(), "select count(*) from (select distinct name from [c$])"),
+            (Rows{{"2"}}));
+  EXPECT_EQ(Query(db.get(), "select count(*) from [c$] where name = 'kIM'"), (Rows{{"3"}}));
+  EXPECT_EQ(Query(db.get(), "select phone from [c$] order by name desc, phone limit 2"),
+            (Rows{{"4"}, {"1"}}));
+  EXPECT_EQ(Query(db.get(), "select rowid, phone from [c$] where rowid = 2"), (Rows{{"2", "2"}}));
+}
+
 TEST_F(WorkbookLoaderTest, ColumnNaming) {
   struct Case {
     const char* name;
