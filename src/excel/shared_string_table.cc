@@ -1,19 +1,30 @@
 #include "excel/shared_string_table.h"
 
+#include <algorithm>
+#include <cstring>
 #include <utility>
 
 namespace parley {
 
 SharedStringTable::SharedStringTable()
-    : blocks_(std::make_unique<std::unique_ptr<std::string[]>[]>(kMaxBlocks)) {}
+    : blocks_(std::make_unique<std::unique_ptr<std::string_view[]>[]>(kMaxBlocks)) {}
 
 SharedStringTable::~SharedStringTable() = default;
 
-bool SharedStringTable::Add(std::string text) {
+bool SharedStringTable::Add(std::string_view text) {
   if (added_ >= kMaxStrings) return false;
-  std::unique_ptr<std::string[]>& block = blocks_[added_ >> kBlockBits];
-  if (!block) block = std::make_unique<std::string[]>(kBlockSize);
-  block[added_ & (kBlockSize - 1)] = std::move(text);
+  std::unique_ptr<std::string_view[]>& block = blocks_[added_ >> kBlockBits];
+  if (!block) block = std::make_unique<std::string_view[]>(kBlockSize);
+  if (chunks_.empty() || text.size() > chunk_size_ - chunk_used_) {
+    chunk_size_ = std::max(kChunkBytes, text.size());
+    chunks_.push_back(std::make_unique_for_overwrite<char[]>(chunk_size_));
+    chunk_used_ = 0;
+  }
+  // Every string points into a chunk, so an empty one is told from a missing one too.
+  char* at = chunks_.back().get() + chunk_used_;
+  std::memcpy(at, text.data(), text.size());
+  chunk_used_ += text.size();
+  block[added_ & (kBlockSize - 1)] = std::string_view(at, text.size());
   ++added_;
   if (added_ % kPublishEvery == 0) Publish();
   return true;
@@ -38,7 +49,7 @@ void SharedStringTable::Finish(bool ok) {
   published_changed_.notify_all();
 }
 
-const std::string* SharedStringTable::Get(uint32_t index) {
+const std::string_view* SharedStringTable::Get(uint32_t index) {
   if (index >= kMaxStrings) return nullptr;
   if (index >= published_.load(std::memory_order_acquire)) {
     std::unique_lock lock(mutex_);

@@ -10,12 +10,15 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace parley {
 
 // Strings by index, appended by one producer and read by any number of consumers. A consumer
-// asking for a string not yet added waits until the producer adds it or ends. Strings once added
-// never move, so a consumer may keep the pointer it got while the table lives.
+// asking for a string not yet added waits until the producer adds it or ends. Strings are copied
+// one after another into blocks of memory and never move, so a consumer may keep what it got
+// while the table lives.
 class SharedStringTable {
  public:
   // At most this many strings.
@@ -27,14 +30,14 @@ class SharedStringTable {
   SharedStringTable& operator=(const SharedStringTable&) = delete;
 
   // Producer: appends the next string. False once the table holds kMaxStrings.
-  bool Add(std::string text);
+  bool Add(std::string_view text);
   // Producer: no more strings will come. ok false when the producer failed; Get then returns null
   // for every index it does not hold yet.
   void Finish(bool ok);
 
   // The string at index, waiting for the producer if need be; null when the producer ended
   // without adding it.
-  const std::string* Get(uint32_t index);
+  const std::string_view* Get(uint32_t index);
 
   // Asks the producer to stop early (see cancelled); consumers waiting are not woken by it.
   void Cancel() { cancelled_.store(true, std::memory_order_relaxed); }
@@ -52,9 +55,15 @@ class SharedStringTable {
 
   void Publish();
 
-  std::unique_ptr<std::unique_ptr<std::string[]>[]> blocks_;
-  size_t added_ = 0;                  // producer's own count
-  std::atomic<size_t> published_{0};  // strings consumers may read
+  // Texts are copied into chunks of this size (a longer text gets a chunk of its own).
+  static constexpr size_t kChunkBytes = size_t{1} << 20;
+
+  std::unique_ptr<std::unique_ptr<std::string_view[]>[]> blocks_;
+  std::vector<std::unique_ptr<char[]>> chunks_;  // producer's own
+  size_t chunk_size_ = 0;                        // of the last chunk
+  size_t chunk_used_ = 0;                        // bytes of it taken
+  size_t added_ = 0;                             // producer's own count
+  std::atomic<size_t> published_{0};             // strings consumers may read
   std::atomic<int> waiters_{0};
   std::atomic<bool> cancelled_{false};
   std::mutex mutex_;

@@ -20,11 +20,11 @@ TEST(SharedStringTableTest, ReaderWaitsForTheWriter) {
     table.Finish(true);
   });
   // The last string first: the reader waits for the end.
-  const std::string* last = table.Get(kCount - 1);
+  const std::string_view* last = table.Get(kCount - 1);
   ASSERT_NE(last, nullptr);
   EXPECT_EQ(*last, std::to_string(kCount - 1));
   for (uint32_t i = 0; i < kCount; i += 997) {
-    const std::string* text = table.Get(i);
+    const std::string_view* text = table.Get(i);
     ASSERT_NE(text, nullptr);
     EXPECT_EQ(*text, std::to_string(i));
   }

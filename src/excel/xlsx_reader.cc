@@ -207,7 +207,7 @@ class SharedStringsHandler : public XmlHandler {
       const size_t keep = size_t{budget_.limits().cell_bytes} + 1;
       if (current_.size() > keep) current_.resize(keep);
       // Each string costs its bytes and its slot in the table.
-      total_ += current_.size() + sizeof(std::string);
+      total_ += current_.size() + sizeof(std::string_view);
       if (total_ > budget_.limits().shared_string_bytes) {
         budget_.Exceeded(SizeText(budget_.limits().shared_string_bytes) + " of shared strings");
         *error_ = budget_.reason();
@@ -520,7 +520,7 @@ class SheetHandler : public XmlHandler {
       case Type::kShared: {
         if (value_.empty()) return true;
         uint32_t index = 0;
-        const std::string* shared = nullptr;
+        const std::string_view* shared = nullptr;
         if (ParseUint(value_, &index)) shared = parts_.shared_strings->Get(index);
         if (shared == nullptr) return Fail("shared string index " + value_ + " out of range");
         out = *shared;
