@@ -165,7 +165,8 @@ void XmlScanner::CountLines(std::string_view consumed) {
   // Parts hold few line breaks: the library's search skips the long stretches between them.
   const char* p = consumed.data();
   const char* const end = p + consumed.size();
-  while ((p = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p))))) {
+  while (p != end &&
+         (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p))))) {
     ++line_;
     ++p;
   }
@@ -290,8 +291,7 @@ bool XmlScanner::Characters(std::string_view text, bool raw) {
       bracket = true;
     }
   }
-  const size_t bad =
-      wide || control ? InvalidCharacter(text, true) : std::string_view::npos;
+  const size_t bad = wide || control ? InvalidCharacter(text, true) : std::string_view::npos;
   if (bad != std::string_view::npos) {
     CountLines(text.substr(0, bad));
     return Fail("not well-formed (invalid token)");

@@ -11,6 +11,15 @@ namespace parley {
 
 namespace {
 
+// True when every byte is ASCII, which both encodings write the same: most cells (numbers,
+// phone numbers, dates) convert without iconv.
+bool AllAscii(std::string_view text) {
+  for (const char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
 // One iconv descriptor per thread and direction, opened on first use.
 // iconv_t carries conversion state, so it must not be shared across threads.
 class Converter {
@@ -123,8 +132,8 @@ std::string Utf8ToAnsi(std::string_view utf8) {
   // intermediate buffer at every such character.
   static_assert(sizeof(wchar_t) == sizeof(char32_t));
   thread_local Converter converter("CP949", "WCHAR_T");
+  if (AllAscii(utf8)) return std::string(utf8);
   std::string out;
-  if (utf8.empty()) return out;
   iconv_t cd = converter.Reset();
 
   // CP949 never takes more bytes than UTF-8 for the same text, and each bad
@@ -155,8 +164,8 @@ std::string Utf8ToAnsi(std::string_view utf8) {
 
 std::string AnsiToUtf8(std::string_view ansi) {
   thread_local Converter converter("UTF-8", "CP949");
+  if (AllAscii(ansi)) return std::string(ansi);
   std::string out;
-  if (ansi.empty()) return out;
   iconv_t cd = converter.Reset();
 
   // A two-byte character becomes at most three bytes of UTF-8.
