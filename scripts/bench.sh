@@ -5,11 +5,14 @@
 #                beside Debian's xlsx2csv converting the same file (installed here, and only here)
 #   xls_bench    loading a 65,535-row .xls workbook, beside xlrd and catdoc's xls2csv (installed
 #                here too)
+#   workbook_load_bench  cold loads of 200,000 to 1,048,576 rows in every format, each beside
+#                zlib inflating its parts, xlsx2csv, xlrd or the sqlite3 shell, with the memory
+#                the load adds
 #   load_bench   the engine binary under pipelined commands, reconnects and long sends
 # Run it on an idle machine: the figures are wall-clock times.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh xlsx2csv catdoc python3-xlrd
+bash scripts/setup.sh xlsx2csv catdoc python3-xlrd sqlite3
 bash scripts/build.sh
 echo "== load average: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "== send_bench"
@@ -18,5 +21,7 @@ echo "== excel_bench"
 build/bench/excel_bench --rows 200000
 echo "== xls_bench"
 build/bench/xls_bench
+echo "== workbook_load_bench"
+build/bench/workbook_load_bench
 echo "== load_bench"
 build/bench/load_bench
