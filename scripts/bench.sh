@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds Parley and runs its benchmarks, each printing its figures:
 #   send_bench   the direct send pipelines against the gateway simulator
-#   excel_bench  loading, listing, counting, previewing and sending a 200,000-row workbook,
-#                beside Debian's xlsx2csv converting the same file (installed here, and only here)
+#   excel_bench  loading, listing, counting, previewing and sending a 200,000-row workbook (to
+#                gatesim and to a gateway that only counts), beside Debian's xlsx2csv converting
+#                the same file (installed here, and only here)
 #   xls_bench    loading a 65,535-row .xls workbook, beside xlrd and catdoc's xls2csv (installed
 #                here too)
 #   workbook_load_bench  cold loads of 200,000 to 1,048,576 rows in every format, each beside
