@@ -58,12 +58,19 @@ class SharedStringTable {
   // Texts are copied into chunks of this size (a longer text gets a chunk of its own).
   static constexpr size_t kChunkBytes = size_t{1} << 20;
 
-  std::unique_ptr<std::unique_ptr<std::string_view[]>[]> blocks_;
-  std::vector<std::unique_ptr<char[]>> chunks_;  // producer's own
-  size_t chunk_size_ = 0;                        // of the last chunk
-  size_t chunk_used_ = 0;                        // bytes of it taken
-  size_t added_ = 0;                             // producer's own count
-  std::atomic<size_t> published_{0};             // strings consumers may read
+  // What the producer changes at every string lies on a cache line of its own, apart from what
+  // consumers read at every string (blocks_, published_): sharing one line made each Get wait
+  // for the line to come back from the producer's core.
+  static constexpr size_t kCacheLine = 64;
+
+  // Producer's own.
+  alignas(kCacheLine) std::vector<std::unique_ptr<char[]>> chunks_;
+  size_t chunk_size_ = 0;  // of the last chunk
+  size_t chunk_used_ = 0;  // bytes of it taken
+  size_t added_ = 0;
+
+  alignas(kCacheLine) std::unique_ptr<std::unique_ptr<std::string_view[]>[]> blocks_;
+  std::atomic<size_t> published_{0};  // strings consumers may read
   std::atomic<int> waiters_{0};
   std::atomic<bool> cancelled_{false};
   std::mutex mutex_;
