@@ -29,15 +29,19 @@ class SharedStringTable {
   SharedStringTable(const SharedStringTable&) = delete;
   SharedStringTable& operator=(const SharedStringTable&) = delete;
 
-  // Producer: appends the next string. False once the table holds kMaxStrings.
+  // The longest string.
+  static constexpr size_t kMaxStringBytes = size_t{1} << 20;
+
+  // Producer: appends the next string. False once the table holds kMaxStrings (or 4 GiB of
+  // text), or when text is longer than kMaxStringBytes.
   bool Add(std::string_view text);
   // Producer: no more strings will come. ok false when the producer failed; Get then returns null
   // for every index it does not hold yet.
   void Finish(bool ok);
 
-  // The string at index, waiting for the producer if need be; null when the producer ended
-  // without adding it.
-  const std::string_view* Get(uint32_t index);
+  // The string at index into *text, waiting for the producer if need be; false when the
+  // producer ended without adding it.
+  bool Get(uint32_t index, std::string_view* text);
 
   // Asks the producer to stop early (see cancelled); consumers waiting are not woken by it.
   void Cancel() { cancelled_.store(true, std::memory_order_relaxed); }
@@ -55,21 +59,26 @@ class SharedStringTable {
 
   void Publish();
 
-  // Texts are copied into chunks of this size (a longer text gets a chunk of its own).
-  static constexpr size_t kChunkBytes = size_t{1} << 20;
+  // Texts are copied one after another into chunks of this size, chunk i at offset
+  // i * kChunkBytes of one run; a string that does not fit the rest of a chunk starts the next.
+  static constexpr size_t kChunkBytes = kMaxStringBytes;
+  static constexpr size_t kMaxChunks =
+      (uint64_t{1} << 32) / kChunkBytes - 1;  // offsets fit 32 bits
 
   // What the producer changes at every string lies on a cache line of its own, apart from what
-  // consumers read at every string (blocks_, published_): sharing one line made each Get wait
-  // for the line to come back from the producer's core.
+  // consumers read at every string (the block and chunk tables, published_): sharing one line
+  // made each Get wait for the line to come back from the producer's core.
   static constexpr size_t kCacheLine = 64;
 
   // Producer's own.
-  alignas(kCacheLine) std::vector<std::unique_ptr<char[]>> chunks_;
-  size_t chunk_size_ = 0;  // of the last chunk
-  size_t chunk_used_ = 0;  // bytes of it taken
+  alignas(kCacheLine) uint64_t used_ = 0;  // offset of the next byte of text
+  size_t chunk_count_ = 0;
   size_t added_ = 0;
 
-  alignas(kCacheLine) std::unique_ptr<std::unique_ptr<std::string_view[]>[]> blocks_;
+  // String i ends at ends_[i / kBlockSize][i % kBlockSize] and starts where string i - 1 ends,
+  // or at its own chunk's start when that is in an earlier chunk.
+  alignas(kCacheLine) std::unique_ptr<std::unique_ptr<uint32_t[]>[]> ends_;
+  std::unique_ptr<std::unique_ptr<char[]>[]> chunks_;
   std::atomic<size_t> published_{0};  // strings consumers may read
   std::atomic<int> waiters_{0};
   std::atomic<bool> cancelled_{false};

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace parley {
 namespace {
@@ -20,15 +21,14 @@ TEST(SharedStringTableTest, ReaderWaitsForTheWriter) {
     table.Finish(true);
   });
   // The last string first: the reader waits for the end.
-  const std::string_view* last = table.Get(kCount - 1);
-  ASSERT_NE(last, nullptr);
-  EXPECT_EQ(*last, std::to_string(kCount - 1));
+  std::string_view text;
+  ASSERT_TRUE(table.Get(kCount - 1, &text));
+  EXPECT_EQ(text, std::to_string(kCount - 1));
   for (uint32_t i = 0; i < kCount; i += 997) {
-    const std::string_view* text = table.Get(i);
-    ASSERT_NE(text, nullptr);
-    EXPECT_EQ(*text, std::to_string(i));
+    ASSERT_TRUE(table.Get(i, &text));
+    EXPECT_EQ(text, std::to_string(i));
   }
-  EXPECT_EQ(table.Get(kCount), nullptr);
+  EXPECT_FALSE(table.Get(kCount, &text));
   writer.join();
   EXPECT_EQ(table.size(), kCount);
 }
@@ -41,10 +41,33 @@ TEST(SharedStringTableTest, FailedWriterEndsTheWait) {
     table.Finish(false);
   });
   // Published strings stay readable; the ones after them never come.
-  EXPECT_EQ(table.Get(5000), nullptr);
+  std::string_view text;
+  EXPECT_FALSE(table.Get(5000, &text));
   writer.join();
-  ASSERT_NE(table.Get(255), nullptr);
-  EXPECT_EQ(*table.Get(255), "s");
+  ASSERT_TRUE(table.Get(255, &text));
+  EXPECT_EQ(text, "s");
+}
+
+// Empty strings, strings of every length up to the longest, and strings that no longer fit the
+// rest of a chunk all read back as added.
+TEST(SharedStringTableTest, StringsOfEveryLengthReadBack) {
+  SharedStringTable table;
+  std::vector<std::string> added;
+  for (size_t i = 0; i < 400; ++i) {
+    const size_t size = i % 50 == 0  ? SharedStringTable::kMaxStringBytes
+                        : i % 7 == 0 ? 0
+                        : i % 3 == 0 ? 20000 + i
+                                     : i;
+    added.emplace_back(size, static_cast<char>('a' + i % 26));
+    ASSERT_TRUE(table.Add(added.back())) << i;
+  }
+  EXPECT_FALSE(table.Add(std::string(SharedStringTable::kMaxStringBytes + 1, 'x')));
+  table.Finish(true);
+  for (uint32_t i = 0; i < added.size(); ++i) {
+    std::string_view text;
+    ASSERT_TRUE(table.Get(i, &text)) << i;
+    EXPECT_EQ(text, added[i]) << i;
+  }
 }
 
 }  // namespace

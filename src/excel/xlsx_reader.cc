@@ -204,10 +204,11 @@ class SharedStringsHandler : public XmlHandler {
       in_item_ = false;
       DecodeEscapes(&current_);
       // One byte past the cut lets the stored value end at the same character boundary.
-      const size_t keep = size_t{budget_.limits().cell_bytes} + 1;
+      const size_t keep =
+          std::min(size_t{budget_.limits().cell_bytes} + 1, SharedStringTable::kMaxStringBytes);
       if (current_.size() > keep) current_.resize(keep);
       // Each string costs its bytes and its slot in the table.
-      total_ += current_.size() + sizeof(std::string_view);
+      total_ += current_.size() + sizeof(uint32_t);
       if (total_ > budget_.limits().shared_string_bytes) {
         budget_.Exceeded(SizeText(budget_.limits().shared_string_bytes) + " of shared strings");
         *error_ = budget_.reason();
@@ -520,10 +521,9 @@ class SheetHandler : public XmlHandler {
       case Type::kShared: {
         if (value_.empty()) return true;
         uint32_t index = 0;
-        const std::string_view* shared = nullptr;
-        if (ParseUint(value_, &index)) shared = parts_.shared_strings->Get(index);
-        if (shared == nullptr) return Fail("shared string index " + value_ + " out of range");
-        out = *shared;
+        if (!ParseUint(value_, &index) || !parts_.shared_strings->Get(index, &out)) {
+          return Fail("shared string index " + value_ + " out of range");
+        }
         break;
       }
       case Type::kText:
