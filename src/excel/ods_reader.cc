@@ -33,10 +33,10 @@ bool IsErrorName(std::string_view text) {
          std::all_of(text.begin() + 4, text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-uint32_t RepeatCount(const char* text) {
+uint32_t RepeatCount(const std::string_view* text) {
   if (text == nullptr) return 1;
   uint32_t value = 0;
-  std::string_view view(text);
+  const std::string_view view = *text;
   auto [end, ec] = std::from_chars(view.data(), view.data() + view.size(), value);
   return ec == std::errc() && value > 0 ? value : 1;
 }
@@ -132,7 +132,7 @@ class ContentHandler : public XmlHandler {
         cell_text_bytes_(size_t{limits_.cell_bytes} + 1),
         error_(error) {}
 
-  bool StartElement(std::string_view name, const char** attributes) override {
+  bool StartElement(std::string_view name, XmlAttributes attributes) override {
     if (skip_depth_ > 0) {
       if (name == "table") ++skip_depth_;
       return true;
@@ -187,16 +187,16 @@ class ContentHandler : public XmlHandler {
     return false;
   }
 
-  bool StartTable(const char** attributes) {
-    const char* name = FindAttribute(attributes, "name");
-    sheet_name_ = name ? name : "";
+  bool StartTable(XmlAttributes attributes) {
+    const std::string_view* name = FindAttribute(attributes, "name");
+    sheet_name_ = name ? std::string(*name) : "";
     in_table_ = true;
     row_ = 0;
     if (!sink_.BeginSheet(sheet_name_)) return Stopped();
     return true;
   }
 
-  bool StartCell(const char** attributes) {
+  bool StartCell(XmlAttributes attributes) {
     in_cell_ = true;
     cell_depth_ = 1;
     cell_repeat_ = RepeatCount(FindAttribute(attributes, "number-columns-repeated"));
@@ -211,24 +211,23 @@ class ContentHandler : public XmlHandler {
     // Whatever prefix a writer gives that namespace, a value type "error" is one.
     std::string_view kind;
     formula_ = false;
-    for (const char** a = attributes; a[0] != nullptr; a += 2) {
-      const std::string_view name = a[0];
-      const std::string_view local = LocalName(name);
+    for (const XmlAttribute& a : attributes) {
+      const std::string_view local = LocalName(a.name);
       if (local == "formula") formula_ = true;
       if (local != "value-type") continue;
-      if (std::string_view(a[1]) == "error") {
+      if (a.value == "error") {
         has_value_ = false;
         error_cell_ = true;  // its text is the error's name
         return true;
       }
-      if (!name.starts_with("calcext:")) kind = a[1];
+      if (!a.name.starts_with("calcext:")) kind = a.value;
     }
-    const char* attribute = nullptr;
+    const std::string_view* attribute = nullptr;
     if (kind == "float" || kind == "percentage" || kind == "currency") {
       attribute = FindAttribute(attributes, "value");
       double number = 0;
       if (attribute != nullptr) {
-        std::string_view text(attribute);
+        const std::string_view text = *attribute;
         auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), number);
         if (ec == std::errc() && end == text.data() + text.size()) {
           value_ = FormatNumber(number);
@@ -238,16 +237,16 @@ class ContentHandler : public XmlHandler {
       }
     } else if (kind == "date") {
       attribute = FindAttribute(attributes, "date-value");
-      if (attribute != nullptr) value_ = DateText(attribute);
+      if (attribute != nullptr) value_ = DateText(*attribute);
     } else if (kind == "time") {
       attribute = FindAttribute(attributes, "time-value");
-      if (attribute != nullptr) value_ = TimeText(attribute);
+      if (attribute != nullptr) value_ = TimeText(*attribute);
     } else if (kind == "boolean") {
       attribute = FindAttribute(attributes, "boolean-value");
-      if (attribute != nullptr) value_ = std::string_view(attribute) == "true" ? "TRUE" : "FALSE";
+      if (attribute != nullptr) value_ = *attribute == "true" ? "TRUE" : "FALSE";
     } else if (kind == "string") {
       attribute = FindAttribute(attributes, "string-value");
-      if (attribute != nullptr) value_ = attribute;
+      if (attribute != nullptr) value_ = *attribute;
     }
     if (value_.size() > cell_text_bytes_) value_.resize(cell_text_bytes_);
     has_value_ = !value_.empty();
@@ -261,7 +260,7 @@ class ContentHandler : public XmlHandler {
            name == "list-header";
   }
 
-  bool StartInCell(std::string_view name, const char** attributes) {
+  bool StartInCell(std::string_view name, XmlAttributes attributes) {
     if (name == "table-cell" || name == "covered-table-cell") {
       ++cell_depth_;
     } else if (ignored_depth_ > 0) {

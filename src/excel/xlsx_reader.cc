@@ -38,9 +38,7 @@ bool ParseUint(std::string_view text, uint32_t* value) {
   return ec == std::errc() && end == text.data() + text.size();
 }
 
-bool IsTrue(const char* text) {
-  return text != nullptr && (std::string_view(text) == "1" || std::string_view(text) == "true");
-}
+bool IsTrue(std::string_view text) { return text == "1" || text == "true"; }
 
 // Excel writes characters that XML cannot carry (a carriage return, control characters) as
 // "_xHHHH_", and a literal "_x" as "_x005F_x". Decodes them in place.
@@ -115,17 +113,17 @@ class RelsHandler : public XmlHandler {
  public:
   RelsHandler(std::string base_dir, LoadBudget& budget)
       : base_dir_(std::move(base_dir)), budget_(budget) {}
-  bool StartElement(std::string_view name, const char** attributes) override {
+  bool StartElement(std::string_view name, XmlAttributes attributes) override {
     if (name != "Relationship") return true;
-    const char* id = FindAttribute(attributes, "Id");
-    const char* type = FindAttribute(attributes, "Type");
-    const char* target = FindAttribute(attributes, "Target");
-    const char* mode = FindAttribute(attributes, "TargetMode");
+    const std::string_view* id = FindAttribute(attributes, "Id");
+    const std::string_view* type = FindAttribute(attributes, "Type");
+    const std::string_view* target = FindAttribute(attributes, "Target");
+    const std::string_view* mode = FindAttribute(attributes, "TargetMode");
     if (id == nullptr || target == nullptr) return true;
-    if (mode != nullptr && std::string_view(mode) == "External") return true;
-    Relationship& rel = relationships[id];
-    rel = {type ? type : "", ResolveTarget(base_dir_, target)};
-    return budget_.ChargeStored(0, std::strlen(id) + rel.type.size() + rel.target.size());
+    if (mode != nullptr && *mode == "External") return true;
+    Relationship& rel = relationships[std::string(*id)];
+    rel = {type ? std::string(*type) : "", ResolveTarget(base_dir_, *target)};
+    return budget_.ChargeStored(0, id->size() + rel.type.size() + rel.target.size());
   }
   bool EndElement(std::string_view) override { return true; }
   bool Text(std::string_view) override { return true; }
@@ -155,16 +153,18 @@ struct SheetEntry {
 class WorkbookHandler : public XmlHandler {
  public:
   explicit WorkbookHandler(LoadBudget& budget) : budget_(budget) {}
-  bool StartElement(std::string_view name, const char** attributes) override {
+  bool StartElement(std::string_view name, XmlAttributes attributes) override {
     if (name == "sheet") {
-      const char* sheet_name = FindAttribute(attributes, "name");
-      const char* id = FindAttribute(attributes, "id");
-      sheets.push_back({sheet_name ? sheet_name : "", id ? id : ""});
+      const std::string_view* sheet_name = FindAttribute(attributes, "name");
+      const std::string_view* id = FindAttribute(attributes, "id");
+      sheets.push_back({sheet_name ? std::string(*sheet_name) : "", id ? std::string(*id) : ""});
       return budget_.ChargeStored(0, sheets.back().name.size() + sheets.back().rel_id.size());
     } else if (name == "workbookPr") {
       // Only the element that holds the attribute decides: Excel adds a namespaced workbookPr
       // of its own that does not.
-      if (const char* value = FindAttribute(attributes, "date1904")) date1904 = IsTrue(value);
+      if (const std::string_view* value = FindAttribute(attributes, "date1904")) {
+        date1904 = IsTrue(*value);
+      }
     }
     return true;
   }
@@ -184,7 +184,7 @@ class SharedStringsHandler : public XmlHandler {
  public:
   SharedStringsHandler(SharedStringTable* strings, LoadBudget& budget, std::string* error)
       : strings_(strings), budget_(budget), error_(error) {}
-  bool StartElement(std::string_view name, const char**) override {
+  bool StartElement(std::string_view name, XmlAttributes) override {
     if (name == "si") {
       in_item_ = true;
       current_.clear();
@@ -290,21 +290,21 @@ class SharedStringsReader {
 // Reads which cell formats (the xf of cellXfs, by index) show dates.
 class StylesHandler : public XmlHandler {
  public:
-  bool StartElement(std::string_view name, const char** attributes) override {
+  bool StartElement(std::string_view name, XmlAttributes attributes) override {
     if (name == "numFmt") {
-      const char* id = FindAttribute(attributes, "numFmtId");
-      const char* code = FindAttribute(attributes, "formatCode");
+      const std::string_view* id = FindAttribute(attributes, "numFmtId");
+      const std::string_view* code = FindAttribute(attributes, "formatCode");
       uint32_t value = 0;
-      if (id != nullptr && code != nullptr && ParseUint(id, &value) &&
-          std::strlen(code) <= kMaxFormatCodeBytes && codes_.size() < kMaxCellFormats) {
-        codes_[value] = code;
+      if (id != nullptr && code != nullptr && ParseUint(*id, &value) &&
+          code->size() <= kMaxFormatCodeBytes && codes_.size() < kMaxCellFormats) {
+        codes_[value] = std::string(*code);
       }
     } else if (name == "cellXfs") {
       in_cell_xfs_ = true;
     } else if (name == "xf" && in_cell_xfs_ && format_ids_.size() < kMaxCellFormats) {
-      const char* id = FindAttribute(attributes, "numFmtId");
+      const std::string_view* id = FindAttribute(attributes, "numFmtId");
       uint32_t value = 0;
-      format_ids_.push_back(id != nullptr && ParseUint(id, &value) ? value : 0);
+      format_ids_.push_back(id != nullptr && ParseUint(*id, &value) ? value : 0);
     }
     return true;
   }
@@ -387,7 +387,7 @@ class SheetHandler : public XmlHandler {
                const LoadLimits& limits, std::string* error)
       : parts_(parts), part_(std::move(part)), sink_(sink), limits_(limits), error_(error) {}
 
-  bool StartElement(std::string_view name, const char** attributes) override {
+  bool StartElement(std::string_view name, XmlAttributes attributes) override {
     if (!in_data_) {
       in_data_ = name == "sheetData";
       return true;
@@ -439,12 +439,12 @@ class SheetHandler : public XmlHandler {
     return false;
   }
 
-  bool StartRow(const char** attributes) {
+  bool StartRow(XmlAttributes attributes) {
     uint32_t number = 0;
-    const char* r = FindAttribute(attributes, "r");
+    const std::string_view* r = FindAttribute(attributes, "r");
     uint32_t row = next_row_;
-    if (r != nullptr && ParseUint(r, &number) && number > 0) {
-      if (number - 1 < next_row_) return Fail("row " + std::string(r) + " out of order");
+    if (r != nullptr && ParseUint(*r, &number) && number > 0) {
+      if (number - 1 < next_row_) return Fail("row " + std::string(*r) + " out of order");
       row = number - 1;
     }
     if (row >= limits_.rows) return Fail("row number out of range");
@@ -454,18 +454,18 @@ class SheetHandler : public XmlHandler {
     return true;
   }
 
-  bool StartCell(const char** attributes) {
+  bool StartCell(XmlAttributes attributes) {
     in_cell_ = true;
     has_inline_ = false;
     value_.clear();
     type_ = Type::kNumber;
     style_ = 0;
     uint32_t column = next_column_;
-    for (const char** a = attributes; a[0] != nullptr; a += 2) {
-      // The attributes read are one letter long ("r", "t", "s"); others are skipped unmeasured.
-      if (a[0][0] == '\0' || a[0][1] != '\0') continue;
-      const char key = a[0][0];
-      std::string_view value = a[1];
+    for (const XmlAttribute& a : attributes) {
+      // The attributes read are one letter long ("r", "t", "s").
+      if (a.name.size() != 1) continue;
+      const char key = a.name[0];
+      const std::string_view value = a.value;
       if (key == 'r') {
         uint32_t letters = 0;
         uint32_t index = 0;

@@ -2,6 +2,8 @@
 
 #include <expat.h>
 
+#include <vector>
+
 #include "excel/xml_scanner.h"
 
 namespace parley {
@@ -10,11 +12,11 @@ namespace {
 // Writes the events as one line each, text pieces joined, so two readings compare as strings.
 class EventLog : public XmlHandler {
  public:
-  bool StartElement(std::string_view name, const char** attributes) override {
+  bool StartElement(std::string_view name, XmlAttributes attributes) override {
     Flush();
     log += "<" + std::string(name);
-    for (; attributes[0] != nullptr; attributes += 2) {
-      log += " " + std::string(attributes[0]) + "=[" + attributes[1] + "]";
+    for (const XmlAttribute& a : attributes) {
+      log += " " + std::string(a.name) + "=[" + std::string(a.value) + "]";
     }
     log += ">\n";
     return true;
@@ -63,7 +65,11 @@ std::string ExpatReading(std::string_view doc) {
   XML_SetElementHandler(
       parser,
       [](void* data, const XML_Char* name, const XML_Char** attributes) {
-        static_cast<EventLog*>(data)->StartElement(LocalName(name), attributes);
+        std::vector<XmlAttribute> list;
+        for (; attributes[0] != nullptr; attributes += 2) {
+          list.push_back({attributes[0], attributes[1]});
+        }
+        static_cast<EventLog*>(data)->StartElement(LocalName(name), list);
       },
       [](void* data, const XML_Char* name) {
         static_cast<EventLog*>(data)->EndElement(LocalName(name));

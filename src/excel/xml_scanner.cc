@@ -399,7 +399,8 @@ size_t XmlScanner::StartTag(std::string_view s) {
   if (i == n) return 0;
   const std::string_view name = s.substr(1, i - 1);
   attribute_text_.clear();
-  attribute_offsets_.clear();
+  attributes_.clear();
+  decoded_.clear();
   bool self_closing = false;
   for (;;) {
     const size_t gap = i;
@@ -464,11 +465,16 @@ size_t XmlScanner::StartTag(std::string_view s) {
       Fail("not well-formed (invalid token)");
       return 0;
     }
-    attribute_offsets_.push_back(attribute_text_.size());
-    attribute_text_.append(attribute).push_back('\0');
-    attribute_offsets_.push_back(attribute_text_.size());
+    if (special == std::string_view::npos) {
+      // Handed on as it stands in the input, which outlives the handler's call.
+      attributes_.push_back({attribute, raw});
+      continue;
+    }
+    // Decoded into attribute_text_; the value is pointed at once the tag is whole, as the text
+    // may move while it grows.
+    const size_t start = attribute_text_.size();
     attribute_text_.append(raw.substr(0, special));
-    for (size_t k = special == std::string_view::npos ? raw.size() : special; k < raw.size();) {
+    for (size_t k = special; k < raw.size();) {
       const char c = raw[k];
       if (c == '&') {
         const size_t size = DecodeReference(raw.substr(k), &attribute_text_);
@@ -485,7 +491,8 @@ size_t XmlScanner::StartTag(std::string_view s) {
         ++k;
       }
     }
-    attribute_text_.push_back('\0');
+    decoded_.push_back({attributes_.size(), start, attribute_text_.size() - start});
+    attributes_.push_back({attribute, {}});
   }
   if (std::any_of(name.begin(), name.end(), [](char c) { return c & 0x80; }) &&
       InvalidCharacter(name, true) != std::string_view::npos) {
@@ -500,20 +507,20 @@ size_t XmlScanner::StartTag(std::string_view s) {
     Fail("elements nested too deeply");
     return 0;
   }
-  attributes_.clear();
-  for (size_t offset : attribute_offsets_) attributes_.push_back(attribute_text_.data() + offset);
-  for (size_t a = 0; a < attributes_.size(); a += 2) {
-    for (size_t b = 0; b < a; b += 2) {
-      if (std::strcmp(attributes_[a], attributes_[b]) == 0) {
+  for (const Decoded& d : decoded_) {
+    attributes_[d.attribute].value = std::string_view(attribute_text_).substr(d.offset, d.size);
+  }
+  for (size_t a = 0; a < attributes_.size(); ++a) {
+    for (size_t b = 0; b < a; ++b) {
+      if (SameName(attributes_[a].name, attributes_[b].name)) {
         Fail("duplicate attribute");
         return 0;
       }
     }
   }
-  attributes_.push_back(nullptr);
   root_seen_ = true;
   const std::string_view local = LocalName(name);
-  if (!handler_.StartElement(local, attributes_.data())) {
+  if (!handler_.StartElement(local, attributes_)) {
     status_ = Status::kStopped;
     return 0;
   }

@@ -63,16 +63,23 @@ class XmlScanner {
   bool over_memory_ = false;
   bool root_seen_ = false;
   bool root_closed_ = false;
-  bool started_ = false;           // the first piece has come (a byte order mark is skipped there)
-  std::string held_;               // input not handed on yet
+  bool started_ = false;  // the first piece has come (a byte order mark is skipped there)
+  std::string held_;      // input not handed on yet
   // The name of the innermost open element.
   std::string_view OpenName() const;
   std::string open_names_;         // qualified names of the open elements, one after the other
   std::vector<size_t> open_ends_;  // where each ends in open_names_
   std::string scratch_;            // decoded text
-  std::string attribute_text_;     // names and values of one tag, NUL-terminated
-  std::vector<size_t> attribute_offsets_;
-  std::vector<const char*> attributes_;
+  // The attributes of one tag: names and plain values point into the input, values with a
+  // reference or white space to normalise into attribute_text_ (decoded_ says where).
+  struct Decoded {
+    size_t attribute;
+    size_t offset;
+    size_t size;
+  };
+  std::vector<XmlAttribute> attributes_;
+  std::string attribute_text_;
+  std::vector<Decoded> decoded_;
 };
 
 }  // namespace parley

@@ -14,7 +14,7 @@ namespace {
 // Takes every event.
 class Ignore : public XmlHandler {
  public:
-  bool StartElement(std::string_view, const char**) override { return true; }
+  bool StartElement(std::string_view, XmlAttributes) override { return true; }
   bool EndElement(std::string_view) override { return true; }
   bool Text(std::string_view) override { return true; }
 };

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace parley {
 
@@ -25,6 +26,7 @@ struct ParseState {
   int depth = 0;
   bool handler_stopped = false;
   bool too_deep = false;
+  std::vector<XmlAttribute> attributes;  // of the element being started
 };
 
 void Stop(ParseState* state) { XML_StopParser(state->parser, XML_FALSE); }
@@ -45,7 +47,11 @@ void OnStart(void* data, const XML_Char* name, const XML_Char** attributes) {
     state->too_deep = true;
     return Stop(state);
   }
-  if (!state->handler->StartElement(LocalNameOf(name), attributes)) {
+  state->attributes.clear();
+  for (; attributes[0] != nullptr; attributes += 2) {
+    state->attributes.push_back({attributes[0], attributes[1]});
+  }
+  if (!state->handler->StartElement(LocalNameOf(name), state->attributes)) {
     state->handler_stopped = true;
     Stop(state);
   }
@@ -155,9 +161,9 @@ std::string_view LocalName(std::string_view name) {
   return colon == std::string_view::npos ? name : name.substr(colon + 1);
 }
 
-const char* FindAttribute(const char** attributes, std::string_view local) {
-  for (; attributes[0] != nullptr; attributes += 2) {
-    if (LocalName(attributes[0]) == local) return attributes[1];
+const std::string_view* FindAttribute(XmlAttributes attributes, std::string_view local) {
+  for (const XmlAttribute& attribute : attributes) {
+    if (LocalName(attribute.name) == local) return &attribute.value;
   }
   return nullptr;
 }

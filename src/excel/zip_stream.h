@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -16,21 +17,28 @@ struct zip;
 
 namespace parley {
 
+// One attribute of an element: its name as written (prefix kept) and its value, decoded.
+struct XmlAttribute {
+  std::string_view name;
+  std::string_view value;
+};
+using XmlAttributes = std::span<const XmlAttribute>;
+
 // Receives the events of one XML part. Element names come without their namespace prefix
-// ("x:row" arrives as "row"); attributes are expat's array of name, value, ..., nullptr, with
-// their prefixes kept (see FindAttribute). Text may arrive in several pieces.
+// ("x:row" arrives as "row"); attributes keep their prefixes (see FindAttribute) and are valid
+// during the call only. Text may arrive in several pieces.
 // Any call returning false stops the parse; the handler keeps its own reason.
 class XmlHandler {
  public:
   virtual ~XmlHandler() = default;
-  virtual bool StartElement(std::string_view name, const char** attributes) = 0;
+  virtual bool StartElement(std::string_view name, XmlAttributes attributes) = 0;
   virtual bool EndElement(std::string_view name) = 0;
   virtual bool Text(std::string_view text) = 0;
 };
 
 // The value of the attribute whose name, without its prefix, is local ("r:id" matches "id"),
 // or null when there is none.
-const char* FindAttribute(const char** attributes, std::string_view local);
+const std::string_view* FindAttribute(XmlAttributes attributes, std::string_view local);
 
 // The name without its namespace prefix: "table:name" gives "name".
 std::string_view LocalName(std::string_view name);
