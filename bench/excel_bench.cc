@@ -86,7 +86,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   loaded.reset();
-  std::printf("load into SQLite:        %8.3f s\n", load);
+  std::printf("load, cold:              %8.3f s\n", load);
   if (xlsx2csv > 0) {
     std::printf("xlsx2csv, same file:     %8.3f s  (%.1fx the load time)\n", xlsx2csv,
                 xlsx2csv / load);
