@@ -20,7 +20,8 @@ struct ZipEntryReader::State {
   // Set for a deflated entry read raw and inflated here; otherwise libzip inflates.
   bool raw = false;
   uint64_t compressed_left = 0;
-  uint64_t size = 0;  // from the directory
+  uint64_t size = 0;      // from the directory
+  uint64_t inflated = 0;  // so far (ISA-L's own count has 32 bits)
   uint32_t crc = 0;
   bool finished = false;
   std::vector<uint8_t> input;
@@ -102,21 +103,22 @@ int64_t ZipEntryReader::Read(void* buffer, size_t capacity, std::string* error) 
       *error = "cannot read " + s.name + ": the compressed data is damaged";
       return -1;
     }
-    if (z.total_out > s.size) {
+    if (s.inflated + (capacity - z.avail_out) > s.size) {
       *error = "cannot read " + s.name + ": it inflates beyond its size in the directory";
       return -1;
     }
   }
-  const auto produced = static_cast<int64_t>(capacity - z.avail_out);
+  const uint64_t produced = capacity - z.avail_out;
+  s.inflated += produced;
   if (z.block_state == ISAL_BLOCK_FINISH && produced == 0) {
     s.finished = true;
-    if (z.total_out != s.size || z.crc != s.crc) {
+    if (s.inflated != s.size || z.crc != s.crc) {
       *error = "cannot read " + s.name + ": " +
-               (z.total_out != s.size ? "its size differs from the directory's" : "CRC error");
+               (s.inflated != s.size ? "its size differs from the directory's" : "CRC error");
       return -1;
     }
   }
-  return produced;
+  return static_cast<int64_t>(produced);
 }
 
 }  // namespace parley
