@@ -158,11 +158,38 @@ constexpr Entry kCatalogue[] = {
     {Msg::kJobForgetKept, "nothing forgotten", "지우지 않았습니다"},
     {Msg::kJobsForgotten, "{} jobs started before {} forgotten",
      "작업 {}건을 지웠습니다 ({} 이전에 시작한 작업)"},
+    {Msg::kTableEmpty, "(none)", "(없음)"},
+    {Msg::kSavedHeadings, "No|Subject|Text|Kind|Saved", "번호|제목|내용|종류|저장일"},
+    {Msg::kSavedCounts, "saved messages: SMS {}, LMS {}", "저장한 메시지: SMS {}건, LMS {}건"},
+    {Msg::kCatalogueTextHeadings, "No|Group|Text", "번호|분류|내용"},
+    {Msg::kCatalogueGroupHeadings, "Group|Name|Texts", "분류|이름|문구 수"},
+    {Msg::kCatalogueFirstGroup, "texts in the first group: {}", "첫 분류의 문구: {}개"},
+    {Msg::kCatalogueGroup, "texts in group {}: {}", "분류 {}의 문구: {}개"},
+    {Msg::kResultsHeadings, "No|Time|Kind|From|Title|Result|Count",
+     "번호|시간|종류|회신번호|제목|결과|건수"},
+    {Msg::kResultsTotals, "messages: {} in all, {} delivered, {} failed, {} waiting",
+     "메시지: 전체 {}건, 성공 {}건, 실패 {}건, 대기 {}건"},
+    {Msg::kStatsHeadings, "Day|SMS|LMS|MMS|All", "날짜|SMS|LMS|MMS|합계"},
+    {Msg::kPreviewHeadings, "Phone|Callback|Text", "휴대폰|회신번호|내용"},
+    {Msg::kSheetRows, "sheet {}: {} rows", "시트 {}: {}행"},
+    {Msg::kNoSheetWithRows, "no sheet with rows", "행이 있는 시트가 없습니다"},
 };
 
 bool StartsWithKo(const char* value) { return value[0] == 'k' && value[1] == 'o'; }
 
 }  // namespace
+
+std::vector<std::string> Headings(Language language, Msg id) {
+  const std::string names = Text(language, id);
+  std::vector<std::string> headings;
+  for (size_t start = 0;;) {
+    const size_t bar = names.find('|', start);
+    headings.push_back(names.substr(start, bar - start));
+    if (bar == std::string::npos) break;
+    start = bar + 1;
+  }
+  return headings;
+}
 
 Language LocaleFromEnvironment(const char* lc_all, const char* lc_messages, const char* lang) {
   for (const char* value : {lc_all, lc_messages, lang}) {

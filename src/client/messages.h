@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace parley {
 
@@ -108,12 +109,29 @@ enum class Msg {
   kJobExported,       // (count, file)
   kJobForgetConfirm,  // (date)
   kJobForgetKept,     // ()
-  kJobsForgotten,     // (count, date)   // (path)
+  kJobsForgotten,     // (count, date)
+  // Tables of qx (headings separated by "|").
+  kTableEmpty,              // (): a table without rows
+  kSavedHeadings,           // ()
+  kSavedCounts,             // (sms, lms)
+  kCatalogueTextHeadings,   // ()
+  kCatalogueGroupHeadings,  // ()
+  kCatalogueFirstGroup,     // (count)
+  kCatalogueGroup,          // (group, count)
+  kResultsHeadings,         // ()
+  kResultsTotals,           // (all, delivered, failed, waiting)
+  kStatsHeadings,           // ()
+  kPreviewHeadings,         // ()
+  kSheetRows,               // (sheet, rows)
+  kNoSheetWithRows,         // ()
 };
 
 // The message in language with its arguments put in place of the "{}" in order (missing
 // arguments leave the "{}"; extra ones are ignored).
 std::string Text(Language language, Msg id, std::initializer_list<std::string_view> args = {});
+
+// The headings of a table message (kJobsHeadings, kSavedHeadings...), split at "|".
+std::vector<std::string> Headings(Language language, Msg id);
 
 // Decimal digits with a comma between thousands: "20000" gives "20,000".
 std::string GroupThousands(std::string_view digits);

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 namespace parley {
 namespace {
 
@@ -56,6 +59,19 @@ TEST(TextTest, ArgumentsInOrderAndBothLanguages) {
   EXPECT_EQ(Text(Language::kKorean, Msg::kDuplicatesRemoved, {"3"}), "중복 번호 3개를 뺐습니다");
   EXPECT_EQ(Text(Language::kEnglish, Msg::kDidYouMean, {"sned", "send"}),
             "unknown command \"sned\"; did you mean \"send\"?");
+}
+
+// A table's headings come in the same number in both languages, or its columns would shift.
+TEST(TextTest, TableHeadingsMatchInBothLanguages) {
+  for (const Msg id : {Msg::kJobsHeadings, Msg::kSavedHeadings, Msg::kCatalogueTextHeadings,
+                       Msg::kCatalogueGroupHeadings, Msg::kResultsHeadings, Msg::kStatsHeadings,
+                       Msg::kPreviewHeadings}) {
+    const std::vector<std::string> english = Headings(Language::kEnglish, id);
+    EXPECT_GT(english.size(), 1u) << english[0];
+    EXPECT_EQ(Headings(Language::kKorean, id).size(), english.size()) << english[0];
+  }
+  EXPECT_EQ(Headings(Language::kKorean, Msg::kStatsHeadings),
+            (std::vector<std::string>{"날짜", "SMS", "LMS", "MMS", "합계"}));
 }
 
 }  // namespace

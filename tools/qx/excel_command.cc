@@ -67,15 +67,15 @@ std::vector<SheetListing> ParseListing(std::string_view listing) {
 
 namespace {
 
-void PrintListing(const std::vector<SheetListing>& sheets, std::ostream& out) {
-  if (sheets.empty()) out << "no sheet with rows\n";
+void PrintListing(const std::vector<SheetListing>& sheets, Language language, std::ostream& out) {
+  if (sheets.empty()) out << Text(language, Msg::kNoSheetWithRows) << "\n";
   for (const SheetListing& sheet : sheets) {
-    out << "sheet " << sheet.name << ": " << sheet.rows << " rows\n";
+    out << Text(language, Msg::kSheetRows, {sheet.name, sheet.rows}) << "\n";
     size_t width = sheet.columns.size();
     for (const auto& row : sheet.first_rows) width = std::max(width, row.size());
     std::vector<std::string> headings = sheet.columns;
     for (size_t c = headings.size(); c < width; ++c) headings.push_back(std::to_string(c + 1));
-    TextTable table(headings);
+    TextTable table(headings, Text(language, Msg::kTableEmpty));
     for (const auto& row : sheet.first_rows) {
       std::vector<std::string> cells;
       for (const std::string& value : row) cells.push_back(Ellipsize(value, kTextColumns));
@@ -270,7 +270,7 @@ int RunExcelCommand(const ExcelOptions& given, const LinkTarget& target, std::os
       return Fail("list", listing, err);
     sheets = ParseListing(listing);
     if (options.action == "list") {
-      PrintListing(sheets, out);
+      PrintListing(sheets, options.language, out);
       return kExitOk;
     }
     sheet = FindSheet(sheets, options.sheet, lang, err);
@@ -294,7 +294,8 @@ int RunExcelCommand(const ExcelOptions& given, const LinkTarget& target, std::os
     const std::string lines = AfterPrefix(reply, ExcelPrefix(protocol::ExcelQuery::kPreview));
     if (IsException(lines) || !reply.starts_with(ExcelPrefix(protocol::ExcelQuery::kPreview)))
       return Fail("preview", lines, err);
-    TextTable table({"Phone", "Callback", "Text"});
+    TextTable table(Headings(options.language, Msg::kPreviewHeadings),
+                    Text(options.language, Msg::kTableEmpty));
     for (const std::string& line : SplitOn(lines, kFieldSep)) {
       if (line.empty()) continue;
       std::vector<std::string> cells = SplitOn(line, ",");

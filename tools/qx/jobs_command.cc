@@ -86,15 +86,7 @@ int List(const JobsOptions& o, LinkSession& session, std::ostream& out, std::ost
     err << "qx jobs: the engine does not answer JOBLS (an older engine?)\n";
     return kExitRefused;
   }
-  std::vector<std::string> headings;
-  const std::string names = Text(o.language, Msg::kJobsHeadings);
-  for (size_t start = 0;;) {
-    const size_t bar = names.find('|', start);
-    headings.push_back(names.substr(start, bar - start));
-    if (bar == std::string::npos) break;
-    start = bar + 1;
-  }
-  TextTable table(std::move(headings));
+  TextTable table(Headings(o.language, Msg::kJobsHeadings), Text(o.language, Msg::kTableEmpty));
   for (const protocol::JobRow& j : list->jobs) {
     table.AddRow({std::to_string(j.id), When(j.started), j.kind, Ellipsize(ScreenText(j.title), 20),
                   Ellipsize(ScreenText(j.source), 28), std::to_string(j.total),

@@ -432,7 +432,7 @@ int RunQx(int argc, char** argv) {
   parley::JobsOptions jobs_options;
   jobs_options.language = language;
   login_options.language = check_options.language = send_options.language = excel_options.language =
-      results_options.language = stats_options.language = language;
+      results_options.language = stats_options.language = messages_options.language = language;
   login_options.prompt = terminal;
   std::ostream& out = std::cout;
   std::ostream& err = std::cerr;

@@ -15,8 +15,8 @@ constexpr size_t kTextColumns = 48;
 using protocol::kFirstPageTag;
 
 // The web service's rows of saved messages: number, subject, text, kind, time saved.
-void PrintSaved(std::string_view rows, std::ostream& out) {
-  TextTable table({"No", "Subject", "Text", "Kind", "Saved"});
+void PrintSaved(std::string_view rows, Language language, std::ostream& out) {
+  TextTable table(Headings(language, Msg::kSavedHeadings), Text(language, Msg::kTableEmpty));
   for (auto& row : WebRows(rows)) {
     row.resize(5);
     table.AddRow({row[0], row[1], Ellipsize(row[2], kTextColumns), row[3], row[4]});
@@ -25,8 +25,9 @@ void PrintSaved(std::string_view rows, std::ostream& out) {
 }
 
 // Catalogue texts: number, group name, text.
-void PrintTexts(std::string_view rows, std::ostream& out) {
-  TextTable table({"No", "Group", "Text"});
+void PrintTexts(std::string_view rows, Language language, std::ostream& out) {
+  TextTable table(Headings(language, Msg::kCatalogueTextHeadings),
+                  Text(language, Msg::kTableEmpty));
   for (auto& row : WebRows(rows)) {
     row.resize(3);
     table.AddRow({row[0], row[1], Ellipsize(row[2], kTextColumns)});
@@ -35,8 +36,9 @@ void PrintTexts(std::string_view rows, std::ostream& out) {
 }
 
 // Catalogue groups: number, name, number of texts.
-void PrintGroups(std::string_view rows, std::ostream& out) {
-  TextTable table({"Group", "Name", "Texts"});
+void PrintGroups(std::string_view rows, Language language, std::ostream& out) {
+  TextTable table(Headings(language, Msg::kCatalogueGroupHeadings),
+                  Text(language, Msg::kTableEmpty));
   for (auto& row : WebRows(rows)) table.AddRow(row);
   table.Print(out);
 }
@@ -96,13 +98,15 @@ int RunMessagesCommand(const MessagesOptions& options, const LinkTarget& target,
       std::vector<std::string> parts =
           SplitOn(std::string_view(reply).substr(kFirstPageTag.size()), kFieldSep);
       parts.resize(2);
-      PrintGroups(parts[0], out);
-      out << "\ntexts in the first group: " << ScreenText(parts[1]) << "\n";
-      PrintTexts(AfterField(reply, 2), out);
+      PrintGroups(parts[0], options.language, out);
+      out << "\n"
+          << Text(options.language, Msg::kCatalogueFirstGroup, {ScreenText(parts[1])}) << "\n";
+      PrintTexts(AfterField(reply, 2), options.language, out);
     } else {
-      out << "texts in group " << options.group << ": "
-          << ScreenText(reply.substr(0, reply.find(kFieldSep))) << "\n";
-      PrintTexts(AfterField(reply, 1), out);
+      out << Text(options.language, Msg::kCatalogueGroup,
+                  {options.group, ScreenText(reply.substr(0, reply.find(kFieldSep)))})
+          << "\n";
+      PrintTexts(AfterField(reply, 1), options.language, out);
     }
     return kExitOk;
   }
@@ -114,11 +118,11 @@ int RunMessagesCommand(const MessagesOptions& options, const LinkTarget& target,
       err << "qx messages: the web service gave no answer (logged in?)\n";
       return kExitRefused;
     }
-    out << "saved messages: SMS " << ScreenText(parts[1]) << ", LMS " << ScreenText(parts[2])
+    out << Text(options.language, Msg::kSavedCounts, {ScreenText(parts[1]), ScreenText(parts[2])})
         << "\n";
-    PrintSaved(AfterField(reply, 3), out);
+    PrintSaved(AfterField(reply, 3), options.language, out);
   } else {
-    PrintSaved(AfterField(reply, 1), out);
+    PrintSaved(AfterField(reply, 1), options.language, out);
   }
   return kExitOk;
 }

@@ -6,6 +6,7 @@
 #include <iosfwd>
 #include <string>
 
+#include "client/messages.h"
 #include "qx/link_session.h"
 
 namespace parley {
@@ -18,6 +19,7 @@ struct MessagesOptions {
   int size = 10;
   std::string text;  // save
   std::string subject;
+  Language language = Language::kEnglish;
 };
 
 // The MYMSG or EMOTN request of the action: {code, body}.

@@ -90,9 +90,10 @@ int RunResultsCommand(const ResultsOptions& options, const LinkTarget& target, s
     err << "qx results: the web service gave no answer (logged in?)\n";
     return kExitRefused;
   }
-  out << "messages: " << totals[0] << " in all, " << totals[1] << " delivered, " << totals[2]
-      << " failed, " << totals[3] << " waiting\n";
-  TextTable table({"No", "Time", "Kind", "From", "Title", "Result", "Count"});
+  out << Text(options.language, Msg::kResultsTotals, {totals[0], totals[1], totals[2], totals[3]})
+      << "\n";
+  TextTable table(Headings(options.language, Msg::kResultsHeadings),
+                  Text(options.language, Msg::kTableEmpty));
   for (const protocol::SentJob& j : results->jobs) {
     table.AddRow({ScreenText(j.number), ScreenText(j.time), ScreenText(j.type),
                   ScreenText(j.callback), Ellipsize(ScreenText(j.title), kTitleColumns),
@@ -116,7 +117,8 @@ int RunStatsCommand(const StatsOptions& options, const LinkTarget& target, std::
   }
   // The web service's rows as they come: day, short, long and picture messages, all; the last
   // row holds the totals.
-  TextTable table({"Day", "SMS", "LMS", "MMS", "All"});
+  TextTable table(Headings(options.language, Msg::kStatsHeadings),
+                  Text(options.language, Msg::kTableEmpty));
   for (auto& row : WebRows(reply)) table.AddRow(std::move(row));
   table.Print(out);
   return kExitOk;

@@ -77,7 +77,8 @@ std::vector<std::vector<std::string>> WebRows(std::string_view cp949) {
   return rows;
 }
 
-TextTable::TextTable(std::vector<std::string> headings) : headings_(std::move(headings)) {}
+TextTable::TextTable(std::vector<std::string> headings, std::string empty)
+    : headings_(std::move(headings)), empty_(std::move(empty)) {}
 
 void TextTable::AddRow(std::vector<std::string> cells) {
   cells.resize(headings_.size());
@@ -110,7 +111,7 @@ void TextTable::Print(std::ostream& out) const {
   for (size_t c = 0; c < columns; ++c) rule += (c > 0 ? "  " : "") + std::string(width[c], '-');
   out << rule << "\n";
   for (const auto& row : rows_) print_row(row, true);
-  if (rows_.empty()) out << "(none)\n";
+  if (rows_.empty()) out << empty_ << "\n";
 }
 
 }  // namespace parley

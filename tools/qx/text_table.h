@@ -23,18 +23,20 @@ std::vector<std::vector<std::string>> WebRows(std::string_view cp949);
 
 class TextTable {
  public:
-  explicit TextTable(std::vector<std::string> headings);
+  // empty is printed in place of the rows of a table without any.
+  explicit TextTable(std::vector<std::string> headings, std::string empty = "(none)");
 
   // Adds a row; missing cells are empty, cells beyond the headings are dropped.
   void AddRow(std::vector<std::string> cells);
   size_t rows() const { return rows_.size(); }
 
   // Writes the headings, a rule and the rows. Columns whose cells are all numbers are aligned to
-  // the right. A table without rows prints its headings and "(none)".
+  // the right. A table without rows prints its headings and the empty text.
   void Print(std::ostream& out) const;
 
  private:
   std::vector<std::string> headings_;
+  std::string empty_;
   std::vector<std::vector<std::string>> rows_;
 };
 
