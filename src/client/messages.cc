@@ -173,6 +173,23 @@ constexpr Entry kCatalogue[] = {
     {Msg::kPreviewHeadings, "Phone|Callback|Text", "휴대폰|회신번호|내용"},
     {Msg::kSheetRows, "sheet {}: {} rows", "시트 {}: {}행"},
     {Msg::kNoSheetWithRows, "no sheet with rows", "행이 있는 시트가 없습니다"},
+    {Msg::kSavedId, "saved id: {}", "저장된 아이디: {}"},
+    {Msg::kNoSavedId, "no saved id", "저장된 아이디가 없습니다"},
+    {Msg::kLoginUsage, "give ID and PASSWORD (or set QX_PASSWORD), or --saved",
+     "아이디와 비밀번호를 주세요 (또는 QX_PASSWORD), 아니면 --saved"},
+    {Msg::kLoginAnswerCode, "login refused ({})", "로그인이 거부되었습니다 ({})"},
+    {Msg::kLoggedIn, "logged in as {}", "{}(으)로 로그인했습니다"},
+    {Msg::kLoggedInSaved, "logged in as {} (id saved)", "{}(으)로 로그인했습니다 (아이디 저장)"},
+    {Msg::kEngineHome, "engine home: {}", "엔진 폴더: {}"},
+    {Msg::kNoWebAnswer, "the web service gave no answer (logged in?)",
+     "웹 서비스가 답하지 않았습니다 (로그인했나요?)"},
+    {Msg::kCheckNotPassed, "the send check did not pass", "발송 확인을 통과하지 못했습니다"},
+    {Msg::kNameRecipients, "name recipients with --to, --to-file or --group",
+     "받는 사람을 --to, --to-file 또는 --group으로 주세요"},
+    {Msg::kGroupSendHanded, "group send handed to the gateway",
+     "그룹 전송을 게이트웨이에 넘겼습니다"},
+    {Msg::kMonthFormat, "months are written YYYY-MM", "월은 YYYY-MM으로 씁니다"},
+    {Msg::kSavedAnswer, "save: {}", "저장: {}"},
 };
 
 bool StartsWithKo(const char* value) { return value[0] == 'k' && value[1] == 'o'; }

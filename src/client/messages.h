@@ -124,6 +124,20 @@ enum class Msg {
   kPreviewHeadings,         // ()
   kSheetRows,               // (sheet, rows)
   kNoSheetWithRows,         // ()
+  // qx login and what a web call answered.
+  kSavedId,          // (id)
+  kNoSavedId,        // ()
+  kLoginUsage,       // ()
+  kLoginAnswerCode,  // (code): refused, with the web service's code
+  kLoggedIn,         // (id)
+  kLoggedInSaved,    // (id)
+  kEngineHome,       // (path)
+  kNoWebAnswer,      // ()
+  kCheckNotPassed,   // ()
+  kNameRecipients,   // ()
+  kGroupSendHanded,  // ()
+  kMonthFormat,      // ()
+  kSavedAnswer,      // (answer)
 };
 
 // The message in language with its arguments put in place of the "{}" in order (missing

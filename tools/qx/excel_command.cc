@@ -331,7 +331,7 @@ int RunExcelCommand(const ExcelOptions& given, const LinkTarget& target, std::os
     return kExitNoEngine;
   }
   if (!passed) {
-    err << "qx excel send: the send check did not pass\n";
+    err << "qx excel send: " << Text(lang, Msg::kCheckNotPassed) << "\n";
     return kExitRefused;
   }
   if (const int stop =

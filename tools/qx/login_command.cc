@@ -29,9 +29,9 @@ int RunLoginCommand(LoginOptions options, const LinkTarget& target, std::ostream
     // "1<QX>" alone, or "1<QX>" + id + "<QX>".
     std::vector<std::string> fields = SplitOn(reply, kFieldSep);
     if (fields.size() >= 2 && !fields[1].empty()) {
-      out << "saved id: " << ScreenText(fields[1]) << "\n";
+      out << Text(options.language, Msg::kSavedId, {ScreenText(fields[1])}) << "\n";
     } else {
-      out << "no saved id\n";
+      out << Text(options.language, Msg::kNoSavedId) << "\n";
     }
     return kExitOk;
   }
@@ -43,7 +43,7 @@ int RunLoginCommand(LoginOptions options, const LinkTarget& target, std::ostream
     return kExitUsage;
   }
   if (options.id.empty() || options.password.empty()) {
-    err << "qx login: give ID and PASSWORD (or set QX_PASSWORD), or --saved\n";
+    err << "qx login: " << Text(options.language, Msg::kLoginUsage) << "\n";
     return kExitUsage;
   }
   if (protocol::LoginRequest::AsksSavedId(Utf8ToAnsi(LoginBody(options)))) {
@@ -60,13 +60,16 @@ int RunLoginCommand(LoginOptions options, const LinkTarget& target, std::ostream
   }
   if (fields[1] != "1") {
     std::string code = fields[1].empty() || fields[1][0] == '\0' ? "no answer" : fields[1];
-    out << "login refused (" << ScreenText(code) << ")\n";
+    out << Text(options.language, Msg::kLoginAnswerCode, {ScreenText(code)}) << "\n";
     return kExitRefused;
   }
   AccountInfo info;
-  out << "logged in as " << options.id << (options.save ? " (id saved)" : "") << "\n";
+  out << Text(options.language, options.save ? Msg::kLoggedInSaved : Msg::kLoggedIn, {options.id})
+      << "\n";
   if (AccountFromFields(fields, 2, &info)) PrintAccount(info, options.language, out);
-  if (fields.size() >= 9) out << "engine home: " << ScreenText(fields[8]) << "\n";
+  if (fields.size() >= 9) {
+    out << Text(options.language, Msg::kEngineHome, {ScreenText(fields[8])}) << "\n";
+  }
   return kExitOk;
 }
 

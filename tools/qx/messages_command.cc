@@ -82,10 +82,10 @@ int RunMessagesCommand(const MessagesOptions& options, const LinkTarget& target,
   if (options.action == "save") {
     const std::string answer = ScreenText(AfterField(reply, 1));
     if (answer.empty()) {
-      err << "qx messages: not saved: the web service gave no answer (logged in?)\n";
+      err << "qx messages save: " << Text(options.language, Msg::kNoWebAnswer) << "\n";
       return kExitRefused;
     }
-    out << "save: " << answer << "\n";
+    out << Text(options.language, Msg::kSavedAnswer, {answer}) << "\n";
     return kExitOk;
   }
   if (options.action == "catalogue") {
@@ -115,7 +115,7 @@ int RunMessagesCommand(const MessagesOptions& options, const LinkTarget& target,
     std::vector<std::string> parts = SplitOn(reply, kFieldSep);
     parts.resize(3);
     if (parts[1].empty() && parts[2].empty()) {
-      err << "qx messages: the web service gave no answer (logged in?)\n";
+      err << "qx messages: " << Text(options.language, Msg::kNoWebAnswer) << "\n";
       return kExitRefused;
     }
     out << Text(options.language, Msg::kSavedCounts, {ScreenText(parts[1]), ScreenText(parts[2])})

@@ -87,7 +87,7 @@ int RunResultsCommand(const ResultsOptions& options, const LinkTarget& target, s
   const std::vector<std::string>& totals = results->totals;
   // The engine turns an empty answer into "0,0,0," (as it always has): no fourth total.
   if (totals[3].empty()) {
-    err << "qx results: the web service gave no answer (logged in?)\n";
+    err << "qx results: " << Text(options.language, Msg::kNoWebAnswer) << "\n";
     return kExitRefused;
   }
   out << Text(options.language, Msg::kResultsTotals, {totals[0], totals[1], totals[2], totals[3]})
@@ -107,7 +107,7 @@ int RunStatsCommand(const StatsOptions& options, const LinkTarget& target, std::
                     std::ostream& err) {
   std::string body;
   if (!StatsBody(options, &body)) {
-    err << "qx stats: months are written YYYY-MM\n";
+    err << "qx stats: " << Text(options.language, Msg::kMonthFormat) << "\n";
     return kExitUsage;
   }
   std::string reply;

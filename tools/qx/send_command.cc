@@ -257,7 +257,7 @@ int RunSendCommand(const SendOptions& request, const LinkTarget& target, std::os
     if (given.title.empty()) given.title = message.subject;
   }
   if (given.to.empty() && given.to_file.empty() && given.groups.empty()) {
-    err << "qx send: name recipients with --to, --to-file or --group\n";
+    err << "qx send: " << Text(lang, Msg::kNameRecipients) << "\n";
     return kExitUsage;
   }
   if (given.text.empty() && given.text_file.empty()) {
@@ -305,7 +305,7 @@ int RunSendCommand(const SendOptions& request, const LinkTarget& target, std::os
     return kExitNoEngine;
   }
   if (!passed) {
-    err << "qx send: the send check did not pass\n";
+    err << "qx send: " << Text(lang, Msg::kCheckNotPassed) << "\n";
     return kExitRefused;
   }
   if (options.check_only) return kExitOk;
@@ -321,7 +321,7 @@ int RunSendCommand(const SendOptions& request, const LinkTarget& target, std::os
                               " group(s) and " + std::to_string(options.to.size()) +
                               " number(s)...";
     if (!session.Ask("ASEND", body, &reply, label)) return kExitNoEngine;
-    out << "group send handed to the gateway\n";
+    out << Text(lang, Msg::kGroupSendHanded) << "\n";
     if (ParseAccountTail(reply, &info)) PrintAccount(info, lang, out);
     return kExitOk;
   }
