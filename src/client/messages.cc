@@ -190,6 +190,31 @@ constexpr Entry kCatalogue[] = {
      "그룹 전송을 게이트웨이에 넘겼습니다"},
     {Msg::kMonthFormat, "months are written YYYY-MM", "월은 YYYY-MM으로 씁니다"},
     {Msg::kSavedAnswer, "save: {}", "저장: {}"},
+    {Msg::kPicturesNeedHome,
+     "pictures are read from the engine's TempIMG folder: pass --home <engine home> or copy them "
+     "to <engine home>/TempIMG/ yourself",
+     "사진은 엔진의 TempIMG 폴더에서 읽습니다: --home <엔진 폴더>를 주거나 <엔진 폴더>/TempIMG/에 "
+     "직접 복사하세요"},
+    {Msg::kPictureCopyFailed, "cannot copy {} to {}: {}", "{}을(를) {}에 복사할 수 없습니다: {}"},
+    {Msg::kJobsExportUsage, "give one of --csv FILE and --xlsx FILE",
+     "--csv 파일 또는 --xlsx 파일 중 하나를 주세요"},
+    {Msg::kJobsForgetDate, "--before wants a date as YYYY-MM-DD, not \"{}\"",
+     "--before에는 YYYY-MM-DD 날짜를 주세요 (\"{}\"은(는) 날짜가 아닙니다)"},
+    {Msg::kCheckUsage, "--kind sms|lms|mms and a positive --count",
+     "--kind sms|lms|mms와 1 이상의 --count를 주세요"},
+    {Msg::kExcelUsage, "give SHEET, --phone COLUMN and --text",
+     "시트, --phone 열, --text를 주세요"},
+    {Msg::kExcelCallbackChoice, "give either --callback-column COLUMN or --callback NUMBER",
+     "--callback-column 열과 --callback 번호 중 하나만 주세요"},
+    {Msg::kSaveForbidden,
+     "the text and subject cannot hold & = < > or `: the web service would keep only part of them",
+     "내용과 제목에는 & = < > ` 를 쓸 수 없습니다: 웹 서비스가 일부만 저장합니다"},
+    {Msg::kEngineAnsweredNothing, "the engine answered with nothing (logged in?)",
+     "엔진이 빈 답을 보냈습니다 (로그인했나요?)"},
+    {Msg::kNoSavedMessage, "no saved message {} (see qx messages saved)",
+     "저장한 메시지 {}번이 없습니다 (qx messages saved로 확인하세요)"},
+    {Msg::kLoggedOut, "logged out", "로그아웃했습니다"},
+    {Msg::kEngineEnded, "engine ended", "엔진을 끝냈습니다"},
 };
 
 bool StartsWithKo(const char* value) { return value[0] == 'k' && value[1] == 'o'; }

@@ -289,7 +289,9 @@ ApiReply UiApi::Send(const ApiFields& fields, const std::vector<std::string>& pi
   if (!CheckSendRequest(options, &checked, out, err)) return Refused(Lines(err.str()));
   const int mode = SendMode(checked);
   std::vector<std::string> staged;
-  if (!StagePictures(checked.images, checked.home, &staged, err)) return Refused(Lines(err.str()));
+  if (!StagePictures(checked.images, checked.home, &staged, language, err)) {
+    return Refused(Lines(err.str()));
+  }
   int64_t count = static_cast<int64_t>(checked.to.size());
   const bool group_send = !checked.groups.empty();
   if (group_send) {
@@ -443,7 +445,7 @@ ApiReply UiApi::WorkbookSend(const ApiFields& fields, const std::vector<std::str
     if (const auto problems = CheckPictures(pictures, language); !problems.empty()) {
       return Refused(problems);
     }
-    if (!StagePictures(pictures, home, &staged, err)) return Refused(Lines(err.str()));
+    if (!StagePictures(pictures, home, &staged, language, err)) return Refused(Lines(err.str()));
   }
   const ReservationResult reserve = ParseReservation(o.reserve, LocalMinuteNow(), language);
   if (!reserve.ok()) return Refused({reserve.problem});

@@ -59,7 +59,7 @@ int RunCheckCommand(const CheckOptions& options, const LinkTarget& target, std::
                     std::ostream& err) {
   const std::string kind_code = KindCode(options.kind);
   if (kind_code.empty() || options.count < 1) {
-    err << "qx check: --kind sms|lms|mms and a positive --count\n";
+    err << "qx check: " << Text(options.language, Msg::kCheckUsage) << "\n";
     return kExitUsage;
   }
   LinkSession session(target, err);

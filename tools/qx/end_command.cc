@@ -8,7 +8,8 @@
 
 namespace parley {
 
-int RunEndCommand(int value, const LinkTarget& target, std::ostream& out, std::ostream& err) {
+int RunEndCommand(int value, Language language, const LinkTarget& target, std::ostream& out,
+                  std::ostream& err) {
   std::string reply;
   if (!AskOnce(target, "ENDQX", protocol::EndRequest{value}.Build(), &reply, err))
     return kExitNoEngine;
@@ -17,7 +18,7 @@ int RunEndCommand(int value, const LinkTarget& target, std::ostream& out, std::o
     err << "qx: unexpected ENDQX reply \"" << ScreenText(reply) << "\"\n";
     return kExitRefused;
   }
-  out << (value == 0 ? "logged out\n" : "engine ended\n");
+  out << Text(language, value == 0 ? Msg::kLoggedOut : Msg::kEngineEnded) << "\n";
   return kExitOk;
 }
 

@@ -4,13 +4,15 @@
 
 #include <iosfwd>
 
+#include "client/messages.h"
 #include "qx/link_session.h"
 
 namespace parley {
 
 // Sends ENDQX with value (0: logout, else quit) and checks the reply: empty after a logout,
 // "EXIT" before the engine ends. Returns kExitOk, kExitRefused for another reply, kExitNoEngine.
-int RunEndCommand(int value, const LinkTarget& target, std::ostream& out, std::ostream& err);
+int RunEndCommand(int value, Language language, const LinkTarget& target, std::ostream& out,
+                  std::ostream& err);
 
 }  // namespace parley
 

@@ -102,11 +102,11 @@ std::pair<std::string, std::string> SecondNumber(const ExcelOptions& o) {
 
 bool CheckRecipientOptions(const ExcelOptions& o, std::ostream& err) {
   if (o.sheet.empty() || o.phone_column.empty() || o.text.empty()) {
-    err << "qx excel: give SHEET, --phone COLUMN and --text\n";
+    err << "qx excel: " << Text(o.language, Msg::kExcelUsage) << "\n";
     return false;
   }
   if (o.callback_column.empty() == o.callback.empty()) {
-    err << "qx excel: give either --callback-column COLUMN or --callback NUMBER\n";
+    err << "qx excel: " << Text(o.language, Msg::kExcelCallbackChoice) << "\n";
     return false;
   }
   return true;
@@ -252,7 +252,7 @@ int RunExcelCommand(const ExcelOptions& given, const LinkTarget& target, std::os
   }
   std::vector<std::string> pictures;
   if (options.action == "send" && !options.dry_run &&
-      !StagePictures(options.images, options.home, &pictures, err)) {
+      !StagePictures(options.images, options.home, &pictures, lang, err)) {
     return kExitUsage;
   }
 

@@ -196,7 +196,7 @@ int Resend(const JobsOptions& o, LinkSession& session, std::ostream& out, std::o
 
 int Export(const JobsOptions& o, LinkSession& session, std::ostream& out, std::ostream& err) {
   if (o.csv.empty() == o.xlsx.empty()) {
-    err << "qx jobs export: give one of --csv FILE and --xlsx FILE\n";
+    err << "qx jobs export: " << Text(o.language, Msg::kJobsExportUsage) << "\n";
     return kExitUsage;
   }
   // The engine writes the file: it gets an absolute path, whatever its own folder.
@@ -214,7 +214,7 @@ int Export(const JobsOptions& o, LinkSession& session, std::ostream& out, std::o
 int Forget(const JobsOptions& o, LinkSession& session, std::ostream& out, std::ostream& err) {
   int64_t before = 0;
   if (!LocalDayStart(o.before, &before)) {
-    err << "qx jobs forget: --before wants a date as YYYY-MM-DD, not \"" << o.before << "\"\n";
+    err << "qx jobs forget: " << Text(o.language, Msg::kJobsForgetDate, {o.before}) << "\n";
     return kExitUsage;
   }
   if (o.confirm &&

@@ -447,7 +447,8 @@ int RunQx(int argc, char** argv) {
       {raw, [&] { return RunRaw(code, body, target); }},
       {parley::AddLoginCommand(app, &login_options),
        [&] { return parley::RunLoginCommand(login_options, target, out, err); }},
-      {parley::AddLogoutCommand(app), [&] { return parley::RunEndCommand(0, target, out, err); }},
+      {parley::AddLogoutCommand(app),
+       [&] { return parley::RunEndCommand(0, language, target, out, err); }},
       {parley::AddCheckCommand(app, &check_options),
        [&] { return parley::RunCheckCommand(check_options, target, out, err); }},
       {parley::AddSendCommand(app, &send_options),
@@ -466,7 +467,8 @@ int RunQx(int argc, char** argv) {
        [&] { return parley::RunStatusCommand(language, target, out, err); }},
       {parley::AddJobsCommand(app, &jobs_options),
        [&] { return parley::RunJobsCommand(jobs_options, target, out, err); }},
-      {parley::AddQuitCommand(app), [&] { return parley::RunEndCommand(1, target, out, err); }},
+      {parley::AddQuitCommand(app),
+       [&] { return parley::RunEndCommand(1, language, target, out, err); }},
   };
 
   try {

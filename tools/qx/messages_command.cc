@@ -68,15 +68,14 @@ int RunMessagesCommand(const MessagesOptions& options, const LinkTarget& target,
   // field, and "<", ">" and the backtick travel as "&lt;", "&gt;" and "&gacct;".
   if (options.action == "save" && (options.text.find_first_of("&=<>`") != std::string::npos ||
                                    options.subject.find_first_of("&=<>`") != std::string::npos)) {
-    err << "qx messages save: the text and subject cannot hold & = < > or `: the web service "
-           "would keep only part of them\n";
+    err << "qx messages save: " << Text(options.language, Msg::kSaveForbidden) << "\n";
     return kExitUsage;
   }
   const auto [code, body] = MessagesRequest(options);
   std::string reply;
   if (!AskOnce(target, code, body, &reply, err)) return kExitNoEngine;
   if (reply.empty()) {
-    err << "qx messages: the engine answered with nothing\n";
+    err << "qx messages: " << Text(options.language, Msg::kEngineAnsweredNothing) << "\n";
     return kExitRefused;
   }
   if (options.action == "save") {

@@ -76,7 +76,9 @@ TEST_F(QxEngineTest, LoginCheckBrowseLogoutQuit) {
             kExitOk);
   EXPECT_NE(out_.str().find("합계"), std::string::npos) << out_.str();
 
-  EXPECT_EQ(Qx([](auto& t, auto& o, auto& e) { return RunEndCommand(0, t, o, e); }), kExitOk);
+  EXPECT_EQ(
+      Qx([](auto& t, auto& o, auto& e) { return RunEndCommand(0, Language::kEnglish, t, o, e); }),
+      kExitOk);
   // Logged out at the web service: the check is refused now.
   check.count = 1;
   EXPECT_EQ(Qx([&](auto& t, auto& o, auto& e) { return RunCheckCommand(check, t, o, e); }),
@@ -110,10 +112,14 @@ TEST_F(QxEngineTest, LoginCheckBrowseLogoutQuit) {
             kExitRefused)
       << err_.str();
   target_.host = "127.0.0.1";
-  EXPECT_EQ(Qx([](auto& t, auto& o, auto& e) { return RunEndCommand(1, t, o, e); }), kExitOk);
+  EXPECT_EQ(
+      Qx([](auto& t, auto& o, auto& e) { return RunEndCommand(1, Language::kEnglish, t, o, e); }),
+      kExitOk);
   int status = -1;
   EXPECT_TRUE(engine_->Wait(5000, &status));
-  EXPECT_EQ(Qx([](auto& t, auto& o, auto& e) { return RunEndCommand(0, t, o, e); }), kExitNoEngine);
+  EXPECT_EQ(
+      Qx([](auto& t, auto& o, auto& e) { return RunEndCommand(0, Language::kEnglish, t, o, e); }),
+      kExitNoEngine);
 }
 
 TEST_F(QxEngineTest, ExcelListPreviewAndPersonalisedSend) {

@@ -32,7 +32,7 @@ constexpr int kLookupPageSize = 1000;
 }  // namespace
 
 bool FindSavedMessage(const LinkTarget& target, int number, SavedMessage* message,
-                      std::ostream& err) {
+                      Language language, std::ostream& err) {
   LinkSession session(target, err);
   if (!session.Open()) return false;
   const std::string wanted = std::to_string(number);
@@ -43,7 +43,7 @@ bool FindSavedMessage(const LinkTarget& target, int number, SavedMessage* messag
     std::string reply;
     if (!session.Ask("MYMSG", body, &reply)) return false;
     if (reply.empty()) {
-      err << "qx send: --saved: the engine answered with nothing (logged in?)\n";
+      err << "qx send: --saved: " << Text(language, Msg::kEngineAnsweredNothing) << "\n";
       return false;
     }
     const std::string rows = AfterField(reply, rows_after);
@@ -55,7 +55,8 @@ bool FindSavedMessage(const LinkTarget& target, int number, SavedMessage* messag
       return true;
     }
   }
-  err << "qx send: --saved: no saved message " << number << " (see qx messages saved)\n";
+  err << "qx send: --saved: " << Text(language, Msg::kNoSavedMessage, {std::to_string(number)})
+      << "\n";
   return false;
 }
 

@@ -6,6 +6,7 @@
 #include <iosfwd>
 #include <string>
 
+#include "client/messages.h"
 #include "qx/link_session.h"
 
 namespace parley {
@@ -19,7 +20,7 @@ struct SavedMessage {
 // Finds saved message `number` (the "No" of qx messages saved) among the user's SMS and LMS
 // messages. False with the reason on err when it is not there or the engine cannot tell.
 bool FindSavedMessage(const LinkTarget& target, int number, SavedMessage* message,
-                      std::ostream& err);
+                      Language language, std::ostream& err);
 
 }  // namespace parley
 

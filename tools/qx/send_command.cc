@@ -87,15 +87,17 @@ std::string CopyInto(const std::filesystem::path& source, const std::filesystem:
 }  // namespace
 
 bool StagePictures(const std::vector<std::string>& images, const std::string& home,
-                   std::vector<std::string>* names, std::ostream& err) {
+                   std::vector<std::string>* names, Language language, std::ostream& err) {
   if (images.empty()) return true;
   if (images.size() > kMaxPictures) {
-    err << "qx: at most " << kMaxPictures << " pictures\n";
+    err << "qx: "
+        << Text(language, Msg::kPictureTooMany,
+                {std::to_string(images.size()), std::to_string(kMaxPictures)})
+        << "\n";
     return false;
   }
   if (home.empty()) {
-    err << "qx: pictures are read from the engine's TempIMG folder: pass --home <engine home> "
-           "or copy them to <engine home>/TempIMG/ yourself\n";
+    err << "qx: " << Text(language, Msg::kPicturesNeedHome) << "\n";
     return false;
   }
   const std::filesystem::path folder = std::filesystem::path(home) / "TempIMG";
@@ -111,7 +113,8 @@ bool StagePictures(const std::vector<std::string>& images, const std::string& ho
       continue;
     }
     if (const std::string reason = CopyInto(source, folder); !reason.empty()) {
-      err << "qx: cannot copy " << image << " to " << folder.string() << ": " << reason << "\n";
+      err << "qx: " << Text(language, Msg::kPictureCopyFailed, {image, folder.string(), reason})
+          << "\n";
       return false;
     }
     names->push_back(source.filename().string());
@@ -252,7 +255,7 @@ int RunSendCommand(const SendOptions& request, const LinkTarget& target, std::os
   const Language lang = given.language;
   if (given.saved > 0) {
     SavedMessage message;
-    if (!FindSavedMessage(target, given.saved, &message, err)) return kExitRefused;
+    if (!FindSavedMessage(target, given.saved, &message, lang, err)) return kExitRefused;
     given.text = message.text;
     if (given.title.empty()) given.title = message.subject;
   }
@@ -270,7 +273,7 @@ int RunSendCommand(const SendOptions& request, const LinkTarget& target, std::os
   const bool group_send = !options.groups.empty();
   std::vector<std::string> pictures;
   if (!options.check_only && !options.dry_run &&
-      !StagePictures(options.images, options.home, &pictures, err)) {
+      !StagePictures(options.images, options.home, &pictures, lang, err)) {
     return kExitUsage;
   }
 
@@ -282,7 +285,7 @@ int RunSendCommand(const SendOptions& request, const LinkTarget& target, std::os
         protocol::LoginRequest{options.login, options.password, false}.Build();
     if (!session.Ask("LOGIN", login, &reply)) return kExitNoEngine;
     if (!reply.starts_with("2<QX>1")) {
-      err << "qx send: login refused\n";
+      err << "qx send: " << Text(lang, Msg::kLoginRefused) << "\n";
       return kExitRefused;
     }
   }

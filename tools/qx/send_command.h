@@ -63,7 +63,7 @@ bool CheckSendRequest(const SendOptions& options, SendOptions* checked, std::ost
 // file names. False, with a line on err, for more than three pictures, an empty home or a copy
 // that fails.
 bool StagePictures(const std::vector<std::string>& images, const std::string& home,
-                   std::vector<std::string>* names, std::ostream& err);
+                   std::vector<std::string>* names, Language language, std::ostream& err);
 
 // The last step before a send: with dry_run prints that nothing is sent and returns kExitOk;
 // with confirm asks on err and reads standard input, returning kExitRefused (nothing sent) for

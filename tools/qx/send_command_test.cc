@@ -92,7 +92,9 @@ TEST(SendCommandTest, StagingAPictureReplacesALinkInsteadOfWritingThroughIt) {
 
   std::vector<std::string> names;
   std::ostringstream err;
-  ASSERT_TRUE(StagePictures({picture.string()}, dir.path().string(), &names, err)) << err.str();
+  ASSERT_TRUE(
+      StagePictures({picture.string()}, dir.path().string(), &names, Language::kEnglish, err))
+      << err.str();
   EXPECT_EQ(names, (std::vector<std::string>{"pic.jpg"}));
   const std::filesystem::path staged = dir.path() / "TempIMG" / "pic.jpg";
   EXPECT_FALSE(std::filesystem::is_symlink(staged));
