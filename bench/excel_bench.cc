@@ -25,6 +25,7 @@
 #include "excel/workbook_loader.h"
 #include "excel/workbook_writer.h"
 #include "gatesim/gate_sim_process.h"
+#include "loopback_setup.h"
 #include "send/excel_send.h"
 #include "sheets/excel_workbook.h"
 #include "sheets/workbook_rows.h"
@@ -141,14 +142,7 @@ int main(int argc, char** argv) {
   wb.OpenWorkbook(path, &cache);
   auto send_to = [&](const char* gateway, uint16_t port) {
     asio::io_context io(1);
-    SendSetup setup;
-    setup.executor = io.get_executor();
-    setup.gateway_host = "127.0.0.1";
-    setup.gateway_port = port;
-    setup.timeout = std::chrono::seconds(30);
-    setup.module_dir = dir.path().string() + "/";
-    setup.login_id = "qxuser";
-    setup.password = "qxpass";
+    const SendSetup setup = LoopbackSetup(io.get_executor(), port, dir.path().string());
     std::string report;
     const double cpu = CpuSeconds(RUSAGE_SELF);
     const double send = Seconds([&] {

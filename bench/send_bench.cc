@@ -34,6 +34,7 @@
 #include "count_sink.h"
 #include "engine/journal_recorder.h"
 #include "journal/send_journal.h"
+#include "loopback_setup.h"
 #include "send/direct_send.h"
 #include "send/gateway_records.h"
 #include "testing/engine_process.h"
@@ -164,14 +165,7 @@ void SendRaw(uint16_t port, int64_t count, const std::string* package) {
 bool SendEngine(uint16_t port, int64_t count, bool mms, const std::string& home,
                 const std::string& recipients, SendJournal* journal = nullptr) {
   asio::io_context io(1);
-  SendSetup setup;
-  setup.executor = io.get_executor();
-  setup.gateway_host = "127.0.0.1";
-  setup.gateway_port = port;
-  setup.timeout = std::chrono::seconds(30);
-  setup.module_dir = home + "/";
-  setup.login_id = "qxuser";
-  setup.password = "qxpass";
+  SendSetup setup = LoopbackSetup(io.get_executor(), port, home);
   if (journal != nullptr)
     setup.observer = std::make_shared<JournalRecorder>(journal, JobSource{"benchmark"});
   SendResult result;
