@@ -6,6 +6,7 @@
 // headers are compiled once.
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <iostream>
 #include <string>
@@ -47,6 +48,19 @@ bool DefaultPort(uint16_t* port) {
   if (*end != '\0' || value <= 0 || value >= 65536) return false;
   *port = static_cast<uint16_t>(value);
   return true;
+}
+
+// A file that must exist, refused in the user's language ("cannot read FILE").
+CLI::Validator ExistingFileIn(Language language) {
+  return CLI::Validator(
+      [language](std::string& path) -> std::string {
+        std::error_code ec;
+        if (std::filesystem::exists(path, ec) && !std::filesystem::is_directory(path, ec)) {
+          return {};
+        }
+        return Text(language, Msg::kFileUnreadable, {path});
+      },
+      "FILE");
 }
 
 // The sub-commands' options, as the command line names them.
@@ -111,14 +125,14 @@ CLI::App* AddSendCommand(CLI::App& app, SendOptions* options) {
   send->add_option("--to-file", options->to_file,
                    "File of recipient numbers: one a line, or with --to-column a column of a CSV "
                    "or workbook")
-      ->check(CLI::ExistingFile);
+      ->check(ExistingFileIn(options->language));
   send->add_option("--to-column", options->to_column, "Column of --to-file holding the numbers");
   send->add_option("--group", options->groups,
                    "Address-book group names, separated by commas (sends with ASEND)")
       ->allow_extra_args(false);
   auto* text = send->add_option("--text", options->text, "Message text");
   auto* text_file = send->add_option("--text-file", options->text_file, "File of the message text")
-                        ->check(CLI::ExistingFile);
+                        ->check(ExistingFileIn(options->language));
   auto* saved = send->add_option("--saved", options->saved,
                                  "Send saved message N (the No of qx messages saved) as the text")
                     ->check(CLI::PositiveNumber);
@@ -162,7 +176,7 @@ CLI::App* AddExcelCommand(CLI::App& app, ExcelOptions* options) {
   CLI::App* list = excel->add_subcommand("list", "Choose a workbook and show its sheets");
   list->add_option("FILE", options->file, "Workbook (.xlsx, .xls, .ods, .csv)")
       ->required()
-      ->check(CLI::ExistingFile);
+      ->check(ExistingFileIn(options->language));
   list->callback([options] { options->action = "list"; });
 
   CLI::App* count = excel->add_subcommand("count", "Count the distinct values of a column");
@@ -204,7 +218,7 @@ CLI::App* AddExcelCommand(CLI::App& app, ExcelOptions* options) {
   for (CLI::App* sub : {count, preview, send}) {
     sub->add_option("--file", options->file,
                     "Workbook to choose first (default: the one last listed)")
-        ->check(CLI::ExistingFile);
+        ->check(ExistingFileIn(options->language));
   }
   for (CLI::App* sub : {list, count, preview, send}) sub->footer(kExitCodesHelp);
   return excel;
@@ -346,7 +360,7 @@ CLI::App* AddBookCommand(CLI::App& app, BookOptions* options) {
                    ".ods) whose first sheet holds names and phone numbers in its first two "
                    "columns")
       ->required()
-      ->check(CLI::ExistingFile);
+      ->check(ExistingFileIn(options->language));
   import->callback([options] { options->action = "import";
 });
 
