@@ -150,6 +150,25 @@ enum class Msg {
   kNoSavedMessage,         // (number)
   kLoggedOut,              // ()
   kEngineEnded,            // ()
+  // The full check of a workbook send.
+  kCheckRows,             // (rows, messages, kind, largest bytes)
+  kCheckInvalid,          // (count)
+  kCheckFault,            // (row, cell, reason)
+  kCheckMore,             // (count)
+  kCheckDuplicates,       // (count)
+  kCheckCuts,             // (messages, bytes)
+  kCheckUnencodable,      // (row, column)
+  kCheckTooLong,          // (count, limit)
+  kCheckNoMessages,       // ()
+  kCheckInvalidRefused,   // ()
+  kCheckCutRefused,       // ()
+  kCheckCallbackRefused,  // (reason)
+  kProblemEmpty,          // (): a phone cell with nothing in it
+  kProblemNotDigits,      // ()
+  kProblemNotMobile,      // ()
+  kProblemCallbackEmpty,  // ()
+  kProblemNotCallback,    // ()
+  kCheckSkipping,         // (count): rows with wrong numbers left out on the user's word
 };
 
 // The message in language with its arguments put in place of the "{}" in order (missing

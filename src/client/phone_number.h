@@ -1,18 +1,5 @@
-// Korean phone numbers as people type them and spreadsheets hold them, normalised to the digits
-// the engine and the gateway take ("01012345678").
-//
-// What is accepted: digits with hyphens, dots, spaces and parentheses between them; a "+82" or
-// "82" country prefix (the 0 after it put back, "+82 (0)10..." too); a leading 0 a spreadsheet
-// dropped (9 or 10 digits that form a valid number once a 0 is put in front: 1012345678), and a
-// trailing ".0" of a number stored as a float ("1012345678.0"). Anything else (letters, other
-// signs) is refused.
-//
-// Which numbers are valid:
-//   mobile          010 + 8 digits; 011, 016, 017, 018, 019 + 7 or 8 digits
-//   area code       02 + 7 or 8 digits; 031-033, 041-044, 051-055, 061-064 + 7 or 8 digits;
-//                   070 + 8 digits; 080 + 7 or 8 digits
-//   representative  15xx, 16xx, 18xx + 4 digits (8 digits in all)
-// A recipient must be a mobile number; a callback may be any of the three.
+// Korean phone numbers as a front end checks them: the engine's one rule (numbers/korean_number.h)
+// with its problems as catalogue messages, and lists of numbers as people type them.
 #ifndef PARLEY_CLIENT_PHONE_NUMBER_H_
 #define PARLEY_CLIENT_PHONE_NUMBER_H_
 
@@ -21,10 +8,9 @@
 #include <vector>
 
 #include "client/messages.h"
+#include "numbers/korean_number.h"
 
 namespace parley {
-
-enum class NumberUse { kRecipient, kCallback };
 
 // A normalised number, or the reason it was refused (number is empty then).
 struct NumberResult {
@@ -34,6 +20,9 @@ struct NumberResult {
 };
 
 NumberResult NormalizeNumber(std::string_view text, NumberUse use);
+
+// The catalogue message of a number's problem (kNumberEmpty for kNone).
+Msg NumberProblemMsg(NumberProblem problem);
 
 // One item of a recipient list, with where it came from: its line (from 1) and its place on
 // that line (from 1).

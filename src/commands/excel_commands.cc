@@ -1,6 +1,8 @@
 #include "commands/excel_commands.h"
 
+#include <algorithm>
 #include <optional>
+#include <vector>
 #include <string_view>
 
 #include <spdlog/spdlog.h>
@@ -16,7 +18,9 @@
 #include "protocol/send_requests.h"
 #include "send/excel_send.h"
 #include "send/send_refusals.h"
+#include "numbers/korean_number.h"
 #include "sheets/excel_workbook.h"
+#include "sheets/rows_check.h"
 #include "sheets/workbook_rows.h"
 #include "text/cp949.h"
 
@@ -72,6 +76,121 @@ asio::awaitable<std::string> OnExcel(Engine& engine, CommandBody request) {
   });
 }
 
+namespace {
+
+// The words of a number problem in the answer's line (CP949).
+std::string ProblemWords(std::string_view what, std::string_view problem) {
+  const bool callback = what == "callback";
+  switch (ProblemFromToken(problem)) {
+    case NumberProblem::kEmpty:
+      return Utf8ToAnsi(callback ? "회신번호 빈 칸" : "빈 칸");
+    case NumberProblem::kNotMobile:
+      return Utf8ToAnsi("휴대폰 번호가 아님");
+    case NumberProblem::kNotCallback:
+      return Utf8ToAnsi("회신번호가 아님");
+    case NumberProblem::kNone:
+    case NumberProblem::kNotDigits:
+      break;
+  }
+  return Utf8ToAnsi(callback ? "회신번호가 번호가 아님" : "번호가 아님");
+}
+
+// A cell inside the answer's line: nothing in it can end the field or the message.
+std::string QuotedCell(std::string_view cell) {
+  std::string out = "\"";
+  for (const char c : cell) {
+    if (c == '<') {
+      out += "%3C";
+    } else if (c == '`' || c == '\r' || c == '\n') {
+      out += ' ';
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+// What the send reads: the order, its columns and, when the one-column callback cannot be used,
+// the refusal.
+struct PreparedSend {
+  ExcelSend send;
+  SendRefusal callback = SendRefusal::kNone;
+};
+
+PreparedSend PrepareSend(std::string_view body) {
+  PreparedSend p{ExcelSendOf(protocol::ExcelSendRequest::Parse(body))};
+  if (!p.send.order.two_column) {
+    p.callback = NormalizeCallback(&p.send.order.second);
+    p.send.columns.second = p.send.order.second;
+  }
+  return p;
+}
+
+// Opens the stored workbook on the worker and checks every row as `send` reads it; the reason
+// (CP949) when the workbook or its rows cannot be read.
+asio::awaitable<std::string> CheckOnWorker(Engine& engine, ExcelWorkbook& workbook,
+                                           const ExcelSend& send,
+                                           protocol::ExcelCheckReply* check,
+                                           std::vector<LeftOutRow>* left_out) {
+  const std::string path = engine.session().workbook_path();
+  WorkbookCache* cache = &engine.services().workbooks();
+  co_return co_await engine.services().workbook_worker().Run(
+      [&workbook, &path, cache, &send, check, left_out] {
+        try {
+          workbook.OpenWorkbook(path, cache);
+          WorkbookRows rows(workbook, send.columns, send.order.text);
+          if (std::string bad = rows.CheckQuery(); !bad.empty()) return bad;
+          const bool pictures = send.order.kind == SendKind::kMms && !send.order.pictures.empty();
+          if (!CheckSheetRows(rows, send.order.count, pictures, check, left_out)) {
+            return rows.error();
+          }
+        } catch (const CDBException& e) {
+          return std::string(e.what());
+        }
+        return std::string();
+      });
+}
+
+}  // namespace
+
+std::string LeftOutText(const protocol::ExcelCheckReply& check) {
+  constexpr size_t kNamed = 10;
+  std::string text = Utf8ToAnsi("번호가 잘못된 ") + std::to_string(check.invalid) +
+                     Utf8ToAnsi("개 행은 보내지 않았습니다: ");
+  for (size_t i = 0; i < check.faults.size() && i < kNamed; ++i) {
+    const protocol::CheckFault& f = check.faults[i];
+    if (i > 0) text += ", ";
+    text += std::to_string(f.row) + Utf8ToAnsi("행 ") + QuotedCell(f.cell) + "(" +
+            ProblemWords(f.what, f.problem) + ")";
+  }
+  const int64_t named = static_cast<int64_t>(std::min(check.faults.size(), kNamed));
+  if (check.invalid > named) {
+    text += Utf8ToAnsi(" 외 ") + std::to_string(check.invalid - named) + Utf8ToAnsi("개");
+  }
+  return text;
+}
+
+asio::awaitable<std::string> OnExCheck(Engine& engine, std::string body) {
+  PreparedSend prepared = PrepareSend(body);
+  // Every row of the sheet, whatever the count says.
+  prepared.send.order.count = 0;
+  protocol::ExcelCheckReply check;
+  ExcelWorkbook workbook;
+  const std::string failure =
+      co_await CheckOnWorker(engine, workbook, prepared.send, &check, nullptr);
+  if (!failure.empty()) {
+    spdlog::warn("EXCHK: {}", AnsiToUtf8(failure));
+    co_return protocol::ExceptionText(failure);
+  }
+  if (!prepared.send.order.two_column) {
+    const CheckedNumber callback =
+        CheckKoreanNumber(prepared.send.order.second, NumberUse::kCallback);
+    check.callback = callback.digits;
+    check.callback_problem = std::string(ProblemToken(callback.problem));
+  }
+  co_return check.Build();
+}
+
 asio::awaitable<std::string> OnESend(Engine& engine, std::string body) {
   const int mode = protocol::SendModeOf(body);
   if (mode == protocol::kSendCheck) {
@@ -81,32 +200,39 @@ asio::awaitable<std::string> OnESend(Engine& engine, std::string body) {
   std::string report;
   std::optional<std::string> result = RefuseSend(engine, kExcelJob, mode, body, "ESEND");
   if (!result) {
+    PreparedSend prepared = PrepareSend(body);
+    ExcelSend& send = prepared.send;
     ExcelWorkbook workbook;
+    protocol::ExcelCheckReply check;
+    std::vector<LeftOutRow> left_out;
     const std::string path = engine.session().workbook_path();
-    WorkbookCache* cache = &engine.services().workbooks();
-    // Loaded on the workbook worker; the rows are then read here, between gateway waits.
+    // Loaded and checked on the workbook worker; the rows are then read here, between gateway
+    // waits.
     const std::string failure =
-        co_await engine.services().workbook_worker().Run([&workbook, &path, cache] {
-          try {
-            workbook.OpenWorkbook(path, cache);
-          } catch (const CDBException& e) {
-            return std::string(e.what());
-          }
-          return std::string();
-        });
+        prepared.callback != SendRefusal::kNone
+            ? RefusalReason(prepared.callback)
+            : co_await CheckOnWorker(engine, workbook, send, &check, &left_out);
     if (!failure.empty()) {
-      spdlog::error("ESEND: workbook {}: {}", engine.session().workbook_path(),
-                    AnsiToUtf8(failure));
+      spdlog::error("ESEND: workbook {}: {}", path, AnsiToUtf8(failure));
       result = protocol::ExceptionText(failure);
     } else {
-      ExcelSend send = ExcelSendOf(protocol::ExcelSendRequest::Parse(body));
       JobSource source{Utf8ToAnsi("workbook " + path + ", sheet ") + send.columns.sheet};
+      for (LeftOutRow& row : left_out) {
+        source.left_out.push_back({row.row, std::move(row.cell), std::move(row.reason)});
+      }
+      if (check.invalid > 0) {
+        spdlog::warn("ESEND: {} rows left out for a phone or callback cell that is no number",
+                     check.invalid);
+      }
       WorkbookRows rows(workbook, std::move(send.columns), send.order.text);
       const SendKind kind = send.order.kind;
       SendSetup setup = engine.services().MakeSendSetup(engine.session(), std::move(source));
       const SendResult sent = co_await engine.link().dispatcher().turn().Aside(
           SendExcel(setup, rows, std::move(send.order)));
       result = SendAnswer(sent, kExcelJob, kind);
+      if (check.invalid > 0 && !protocol::IsExceptionText(*result)) {
+        *result += "\n" + LeftOutText(check);
+      }
       report = sent.report;
     }
   }

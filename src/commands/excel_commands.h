@@ -7,6 +7,7 @@
 #include <asio/awaitable.hpp>
 
 #include "link/dispatch.h"
+#include "protocol/excel_check.h"
 
 namespace parley {
 
@@ -24,8 +25,20 @@ asio::awaitable<std::string> OnExcel(Engine& engine, CommandBody body);
 // the sent report (also an empty one) and answer the send's user text followed by the user
 // information string; any other mode, or a send without permission, answers the user
 // information string alone. A send whose body holds a raw backtick is refused as DSEND refuses
-// it (HoldsRawBacktick).
+// it (HoldsRawBacktick). A row whose phone cell is no mobile number (or whose callback cell is no
+// callback number) is never sent: it is left out, recorded in the journal with why, and named in
+// a line after the user text (LeftOutText); a one-column callback that is no number refuses the
+// send.
 asio::awaitable<std::string> OnESend(Engine& engine, std::string body);
+
+// The EXCHK extension: the body of an ESEND send (modes 1 to 3), checked over every row of the
+// stored workbook as the send would read it, nothing sent; answers protocol::ExcelCheckReply,
+// or "Exception:[<reason>]" when the workbook or the query cannot be read.
+asio::awaitable<std::string> OnExCheck(Engine& engine, std::string body);
+
+// The line an ESEND answer adds after its user text when rows were left out (CP949): how many,
+// and the first ten by row, cell and reason.
+std::string LeftOutText(const protocol::ExcelCheckReply& check);
 
 }  // namespace parley
 

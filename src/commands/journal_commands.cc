@@ -11,13 +11,18 @@
 #include "engine/engine.h"
 #include "excel/workbook_writer.h"
 #include "journal/send_journal.h"
+#include "numbers/korean_number.h"
 #include "protocol/markup.h"
 #include "protocol/status_messages.h"
 #include "send/rest_send.h"
 #include "text/cp949.h"
 
 namespace parley {
+
 namespace {
+
+// The number older engines sent to for a sheet cell they could not use.
+constexpr std::string_view kSubstituteNumber = "01000000000";
 
 // A CSV field: quoted when it holds a comma, a quote or a line break.
 std::string CsvField(std::string_view text) {
@@ -169,8 +174,23 @@ asio::awaitable<std::string> OnJobResend(Engine& engine, std::string body) {
   order.reserve_date = ReservationLeft(job->info.reserve_date);
   order.callback = job->info.callback;
   order.text = job->info.text;
+  if (const SendRefusal refusal = NormalizeCallback(&order.callback);
+      refusal != SendRefusal::kNone) {
+    co_return protocol::ExceptionText(RefusalReason(refusal));
+  }
+  // A number that is no mobile number (a substitute an older engine sent for a sheet cell it
+  // could not use) is never sent again.
+  JobSource source{"rest of job " + std::to_string(job->id), job->id};
   for (JournalRecipient& r : journal->RestOf(*job, request.include_in_doubt)) {
-    order.messages.push_back({std::move(r.number), std::move(r.content)});
+    CheckedNumber number = CheckKoreanNumber(r.number, NumberUse::kRecipient);
+    if (!number.ok() || number.digits == kSubstituteNumber) {
+      source.left_out.push_back({static_cast<int64_t>(source.left_out.size()) + 1, r.number,
+                                 "phone " + std::string(ProblemToken(number.ok()
+                                                                        ? NumberProblem::kNotMobile
+                                                                        : number.problem))});
+      continue;
+    }
+    order.messages.push_back({std::move(number.digits), std::move(r.content)});
   }
   if (order.messages.empty()) {
     co_return protocol::ExceptionText(RefusalReason(SendRefusal::kNothingLeft));
@@ -198,8 +218,7 @@ asio::awaitable<std::string> OnJobResend(Engine& engine, std::string body) {
     co_return protocol::ExceptionText(std::string(reason));
   }
   spdlog::info("JOBRS: sending the rest of journal job {}: {} recipients", job->id, count);
-  const SendSetup setup = engine.services().MakeSendSetup(
-      engine.session(), JobSource{"rest of job " + std::to_string(job->id), job->id});
+  const SendSetup setup = engine.services().MakeSendSetup(engine.session(), std::move(source));
   const SendResult sent = co_await engine.link().dispatcher().turn().Aside(SendRest(setup, order));
   const std::string text = SendAnswer(sent, kRestJob, order.kind);
   if (!sent.report.empty()) co_await PostSentReports(engine, sent.report);

@@ -59,7 +59,9 @@ ExcelSend ExcelSendOf(const protocol::ExcelSendRequest& request) {
   order.two_column = request.CallbackColumn();
   SheetColumns& columns = send.columns;
   columns.sheet = request.sheet;
-  columns.distinct = request.overlap;
+  columns.dedupe = request.once      ? RowDedupe::kNumbers
+                   : request.overlap ? RowDedupe::kRows
+                                     : RowDedupe::kNone;
   columns.phone = CommasDecoded(request.phone_column);
   columns.second = order.second;
   columns.two_column = order.two_column;

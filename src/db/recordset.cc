@@ -25,6 +25,14 @@ std::string CRecordset::GetFieldValue(int index) const {
   return statement_.ColumnText(index);
 }
 
+std::string_view CRecordset::GetFieldUtf8(int index, bool* is_null) const {
+  if (eof_) throw CDBException(SQLITE_MISUSE, "no current row");
+  if (index < 0 || index >= statement_.column_count()) {
+    throw CDBException(SQLITE_RANGE, "no column " + std::to_string(index) + " in the result");
+  }
+  return statement_.ColumnUtf8(index, is_null);
+}
+
 void CRecordset::MoveNext() {
   if (eof_) return;
   SqlError error;

@@ -47,6 +47,10 @@ class CRecordset {
   // decimal text. Throws CDBException when there is no current row or no such column.
   std::string GetFieldValue(int index) const;
 
+  // Column index of the current row as stored (UTF-8), valid until the next MoveNext or Close;
+  // *is_null tells NULL from empty. Throws as GetFieldValue.
+  std::string_view GetFieldUtf8(int index, bool* is_null) const;
+
   // Moves to the next row; at the end, does nothing. Throws CDBException when the next row cannot
   // be read (the recordset is then closed).
   void MoveNext();

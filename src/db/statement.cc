@@ -127,6 +127,14 @@ std::string Statement::ColumnText(int i) const {
       std::string_view(reinterpret_cast<const char*>(text), static_cast<size_t>(size)));
 }
 
+std::string_view Statement::ColumnUtf8(int i, bool* is_null) const {
+  const unsigned char* text = sqlite3_column_text(stmt_, i);
+  *is_null = text == nullptr;
+  if (text == nullptr) return {};
+  return {reinterpret_cast<const char*>(text),
+          static_cast<size_t>(sqlite3_column_bytes(stmt_, i))};
+}
+
 std::string Statement::ColumnName(int i) const {
   const char* name = sqlite3_column_name(stmt_, i);
   return name == nullptr ? std::string() : Utf8ToAnsi(name);

@@ -49,6 +49,9 @@ class Statement {
   // Column i of the current row as CP949 text; NULL reads as empty.
   // REQUIRES: the last Next() gave kRow and 0 <= i < column_count().
   std::string ColumnText(int i) const;
+  // Column i of the current row as SQLite holds it (UTF-8), valid until the next step; *is_null
+  // tells NULL from an empty text.
+  std::string_view ColumnUtf8(int i, bool* is_null) const;
   // The name of result column i as CP949 text. REQUIRES: 0 <= i < column_count().
   std::string ColumnName(int i) const;
 

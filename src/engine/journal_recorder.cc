@@ -51,6 +51,11 @@ void JournalRecorder::Opened(const JobOpening& opening, std::string_view command
   std::string error;
   job_ = journal_->BeginJob(info, opening.count, {}, std::time(nullptr), &error);
   if (!job_) spdlog::error("send journal: the job cannot be recorded ({}); it is not sent", error);
+  if (job_ && !journal_->RecordLeftOut(*job_, source_.left_out)) {
+    spdlog::error("send journal: the rows left out cannot be recorded; the job is not sent");
+    journal_->EndJob(*job_, JobEnding::kFailed, 0, std::time(nullptr));
+    job_.reset();
+  }
   last_job_ = job_;
 }
 

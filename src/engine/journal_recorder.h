@@ -11,7 +11,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "journal/journal_types.h"
 #include "send/job_observer.h"
 
 namespace parley {
@@ -22,6 +24,7 @@ class SendJournal;
 struct JobSource {
   std::string description;  // CP949, for example the workbook's path and sheet
   int64_t resend_of = 0;    // the journal id of the job whose rest this job sends; 0: none
+  std::vector<JournalLeftOut> left_out;  // rows left out before the gateway, with why
 };
 
 // The most package bytes one job keeps in the journal (a job of one package keeps it whatever its

@@ -47,6 +47,13 @@ struct JournalRecipient {
   std::string content;
 };
 
+// A row (or number) a send left out before the gateway: never sent, with why.
+struct JournalLeftOut {
+  int64_t place = 0;   // its row in the sheet
+  std::string value;   // the cell as it was (CP949)
+  std::string reason;  // which cell and the problem, e.g. "phone not-mobile"
+};
+
 enum class RecipientState {
   kAcknowledged,  // the gateway confirmed it
   kInDoubt,       // handed out after the last acknowledgement of a job that did not end cleanly
@@ -86,6 +93,7 @@ struct JournalJob {
   JobEnding ending = JobEnding::kRunning;
   int64_t ending_at = 0;                    // the message count at which it ended
   ReportState report = ReportState::kNone;  // its sent report
+  int64_t left_out = 0;  // rows left out before the gateway, not counted in total
 
   // The state of recipient `index` (0-based): acknowledged below `acknowledged` (every handed one
   // once the job is done), in doubt up to `handed`, not sent after.

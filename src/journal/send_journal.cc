@@ -15,7 +15,7 @@ namespace {
 
 // The schema of the first version, then the steps to the current one; user_version tells a
 // journal from any other SQLite file.
-constexpr int kSchemaVersion = 2;
+constexpr int kSchemaVersion = 3;
 constexpr char kSchema[] = R"sql(
 CREATE TABLE jobs(
   id INTEGER PRIMARY KEY,
@@ -60,6 +60,19 @@ CREATE TABLE packages(
   PRIMARY KEY(job, digest)
 );
 PRAGMA user_version = 2;
+)sql";
+
+// The third version keeps the rows a send left out before the gateway (never sent), with why.
+constexpr char kUpgradeFrom2[] = R"sql(
+CREATE TABLE left_out(
+  job INTEGER NOT NULL,
+  place INTEGER NOT NULL,
+  value BLOB NOT NULL,
+  reason TEXT NOT NULL,
+  PRIMARY KEY(job, place)
+) WITHOUT ROWID;
+ALTER TABLE jobs ADD COLUMN left_out INTEGER NOT NULL DEFAULT 0;
+PRAGMA user_version = 3;
 )sql";
 
 }  // namespace
@@ -158,7 +171,7 @@ constexpr int64_t kReportRefused = 2;  // the web service answered, and did not 
 constexpr char kJobColumns[] =
     "SELECT id, started, ended, command, kind, title, text, callback, reserve, source, total, "
     "resend_of, gateway_job_id, handed, acknowledged, ending, ending_at, report IS NOT NULL, "
-    "report_posted FROM jobs ";
+    "report_posted, left_out FROM jobs ";
 
 JournalJob ReadJob(const Stmt& s) {
   JournalJob job;
@@ -185,6 +198,7 @@ JournalJob ReadJob(const Stmt& s) {
                : posted == kReportPosted  ? ReportState::kPosted
                : posted == kReportRefused ? ReportState::kRefused
                                           : ReportState::kPending;
+  job.left_out = s.ColInt(19);
   return job;
 }
 
@@ -213,7 +227,7 @@ int OpenAsJournal(const std::filesystem::path& path, sqlite3** out, std::string*
     }
     version = static_cast<int>(s.ColInt(0));
   }
-  if (version != 0 && version != 1 && version != kSchemaVersion) return fail(0);
+  if (version < 0 || version > kSchemaVersion) return fail(0);
   if (version == 0) {
     // A file without our schema: new and empty, or some other database.
     Stmt tables(db, "SELECT count(*) FROM sqlite_master");
@@ -232,6 +246,9 @@ int OpenAsJournal(const std::filesystem::path& path, sqlite3** out, std::string*
     return fail(-1);
   }
   if (version <= 1 && sqlite3_exec(db, kUpgradeFrom1, nullptr, nullptr, nullptr) != SQLITE_OK) {
+    return fail(-1);
+  }
+  if (version <= 2 && sqlite3_exec(db, kUpgradeFrom2, nullptr, nullptr, nullptr) != SQLITE_OK) {
     return fail(-1);
   }
   // A quick check that pages read back: a damaged file is not a journal to write into.
@@ -539,6 +556,37 @@ bool SendJournal::ForEachRecipient(
   return true;
 }
 
+bool SendJournal::RecordLeftOut(int64_t job, std::span<const JournalLeftOut> rows) {
+  if (rows.empty()) return true;
+  if (!Exec("BEGIN IMMEDIATE")) return false;
+  bool ok = true;
+  {
+    Stmt insert(*cache_, "INSERT OR REPLACE INTO left_out(job, place, value, reason) "
+                         "VALUES(?, ?, ?, ?)");
+    for (const JournalLeftOut& row : rows) {
+      ok = ok && insert.Int(1, job).Int(2, row.place).Bytes(3, row.value).Text(4, row.reason).Run();
+      insert.Reset();
+    }
+    Stmt count(*cache_,
+               "UPDATE jobs SET left_out = (SELECT count(*) FROM left_out WHERE job = ?1) "
+               "WHERE id = ?1");
+    ok = ok && count.Int(1, job).Run();
+  }
+  if (!ok) {
+    Exec("ROLLBACK");
+    return false;
+  }
+  return Exec("COMMIT");
+}
+
+std::vector<JournalLeftOut> SendJournal::LeftOut(int64_t job) {
+  std::vector<JournalLeftOut> rows;
+  Stmt s(*cache_, "SELECT place, value, reason FROM left_out WHERE job = ? ORDER BY place");
+  s.Int(1, job);
+  while (s.Row()) rows.push_back({s.ColInt(0), s.ColBytes(1), s.ColBytes(2)});
+  return rows;
+}
+
 std::vector<JournalRecipient> SendJournal::RestOf(const JournalJob& job, bool include_in_doubt) {
   std::vector<JournalRecipient> rest;
   ForEachRecipient(job.id, [&](int64_t, const JournalRecipient& recipient, RecipientState state) {
@@ -558,8 +606,12 @@ int64_t SendJournal::Forget(int64_t before) {
   Stmt packages(*cache_,
                 "DELETE FROM packages WHERE job IN (SELECT id FROM jobs WHERE started < ? AND "
                 "ending != 'running')");
+  Stmt left_out(*cache_,
+                "DELETE FROM left_out WHERE job IN (SELECT id FROM jobs WHERE started < ? AND "
+                "ending != 'running')");
   Stmt jobs(*cache_, "DELETE FROM jobs WHERE started < ? AND ending != 'running'");
-  if (!rows.Int(1, before).Run() || !packages.Int(1, before).Run() || !jobs.Int(1, before).Run()) {
+  if (!rows.Int(1, before).Run() || !packages.Int(1, before).Run() ||
+      !left_out.Int(1, before).Run() || !jobs.Int(1, before).Run()) {
     Exec("ROLLBACK");
     return 0;
   }

@@ -107,6 +107,11 @@ class SendJournal {
   bool ForEachRecipient(
       int64_t job,
       const std::function<void(int64_t index, const JournalRecipient&, RecipientState)>& visit);
+  // The rows or numbers a job left out before the gateway (never sent), with why; the job's
+  // left_out count follows. Recorded once, as the job begins.
+  bool RecordLeftOut(int64_t job, std::span<const JournalLeftOut> rows);
+  // The rows job left out, in order of their place.
+  std::vector<JournalLeftOut> LeftOut(int64_t job);
   // The recorded recipients of job that the gateway never took: not sent, and in doubt when
   // asked.
   std::vector<JournalRecipient> RestOf(const JournalJob& job, bool include_in_doubt);

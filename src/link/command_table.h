@@ -1,5 +1,5 @@
 // The command table: the twelve command codes of the UI link, numbered in table order, then the
-// extensions (STATE, CANCL, and JOBLS, JOBEX, JOBSH, JOBRS, JOBFG over the send journal), which an
+// extensions (STATE, CANCL, and JOBLS, JOBEX, JOBSH, JOBRS, JOBFG over the send journal, EXCHK), which an
 // older UI program never sends. An engine without
 // them answers their codes as every unknown code: with an empty "INIT" reply.
 #ifndef PARLEY_LINK_COMMAND_TABLE_H_
@@ -31,17 +31,18 @@ enum CommandNumber : int {
   kCmdJobSh = 16,  // one job of the send journal
   kCmdJobRs = 17,  // send the rest of a job again
   kCmdJobFg = 18,  // forget old jobs
+  kCmdExChk = 19,  // the full check of a workbook send, nothing sent
 };
 
-inline constexpr int kCommandCount = 19;
+inline constexpr int kCommandCount = 20;
 
 inline constexpr std::array<std::string_view, kCommandCount> kCommandCodes = {
     "INIT",  "LOGIN", "MYMSG", "EMOTN", "EXCEL", "SENDL", "CASHL", "ADDRB", "DSEND", "ESEND",
-    "ASEND", "ENDQX", "STATE", "CANCL", "JOBLS", "JOBEX", "JOBSH", "JOBRS", "JOBFG",
+    "ASEND", "ENDQX", "STATE", "CANCL", "JOBLS", "JOBEX", "JOBSH", "JOBRS", "JOBFG", "EXCHK",
 };
 
 // Returns the command number of a message header: the first five characters (all of the header
-// when shorter) compared exactly, case-sensitively, with the codes 1 to 18. A header that matches
+// when shorter) compared exactly, case-sensitively, with the codes 1 to 19. A header that matches
 // none of them, "INIT" included, gives kCmdInit.
 int FindCommand(std::string_view header);
 

@@ -19,6 +19,7 @@ inline constexpr std::string_view kGroupTag = "<GROUP>";      // before each add
 inline constexpr std::string_view kAddressTag = "<ADDR>";     // before each address of a group
 inline constexpr std::string_view kImageTag = "<IMG>";        // before a send's picture names
 inline constexpr std::string_view kOverlapTag = "<OVERLAP>";  // before a deduplicated column
+inline constexpr std::string_view kOnceTag = "<ONCE>";        // before a phone column: each number once
 inline constexpr std::string_view kFirstPageTag = "<FIRST>";  // catalogue request and reply
 inline constexpr std::string_view kSendCheckTag = "QXSENDABLECHECK";
 inline constexpr std::string_view kSaveFlag = "SAVE";  // LOGIN: remember the id

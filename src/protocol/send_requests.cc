@@ -132,6 +132,10 @@ ExcelSendRequest ExcelSendRequest::Parse(std::string_view body) {
     r.overlap = true;
     phone.remove_prefix(std::min(phone.size(), kOverlapTag.size()));
   }
+  if (phone.starts_with(kOnceTag)) {
+    r.once = true;
+    phone.remove_prefix(kOnceTag.size());
+  }
   r.phone_column = std::string(phone);
   r.second = f.Text(6);
   r.message = f.Text(7);
@@ -141,7 +145,8 @@ ExcelSendRequest ExcelSendRequest::Parse(std::string_view body) {
 }
 
 std::string ExcelSendRequest::Build() const {
-  const std::string phone = overlap ? std::string(kOverlapTag) + phone_column : phone_column;
+  const std::string phone = (overlap ? std::string(kOverlapTag) : std::string()) +
+                            (once ? std::string(kOnceTag) : std::string()) + phone_column;
   return BuildWithHead(*this, {sheet, phone, second, message, callback_mode}) +
          PictureTail(pictures, true);
 }

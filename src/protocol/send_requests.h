@@ -94,6 +94,9 @@ struct ExcelSendRequest {
   // first five bytes; as many names (at most three) as commas follow them, the first comma not
   // at the start.
   std::vector<std::string> pictures;
+  // "<ONCE>" at the start of field 5 (an extension): each recipient number once, the first row
+  // keeping it; the tag is dropped from the phone column.
+  bool once = false;
 
   // True when `second` names a column of callback numbers (the mode has fewer than two bytes).
   bool CallbackColumn() const { return callback_mode.size() < 2; }

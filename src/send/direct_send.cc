@@ -4,6 +4,7 @@
 
 #include "send/gateway_records.h"
 #include "send/send_refusals.h"
+#include "text/cp949.h"
 #include "text/mbcs.h"
 
 namespace parley {
@@ -102,6 +103,11 @@ asio::awaitable<SendResult> SendDirect(const SendSetup& setup, DirectOrder order
                                           opening.title, order.text, order.pictures);
   if (package.refusal != SendRefusal::kNone) {
     refused.refusal = package.refusal;
+    co_return refused;
+  }
+  refused.refusal = NormalizeCallback(&order.callback);
+  if (refused.refusal != SendRefusal::kNone) {
+    spdlog::warn("{} refused: {}", policy.name, AnsiToUtf8(RefusalReason(refused.refusal)));
     co_return refused;
   }
   const JobProblem problem = CheckOrder(order);

@@ -26,17 +26,19 @@ std::string CheckRows(SheetRowCursor& rows, const ExcelOrder& order, int64_t* fo
   }
   if (!rows.Open()) return rows.error();
   SheetRow row;
-  for (; *found < order.count && !rows.AtEnd(); ++*found) {
-    if (order.kind == SendKind::kSms) {
-      if (!rows.Read(&row)) return rows.error();
-      if (row.text.size() > kMaxTextBytes) {
-        return std::to_string(*found + 1) + Utf8ToAnsi("번째 수신자의 메시지가 ") +
+  while (*found < order.count && !rows.AtEnd()) {
+    if (!rows.Read(&row)) return rows.error();
+    if (row.verdict == RowVerdict::kSend) {
+      ++*found;
+      if (order.kind == SendKind::kSms && row.text.size() > kMaxTextBytes) {
+        return std::to_string(row.row) + Utf8ToAnsi("행의 메시지가 ") +
                std::to_string(row.text.size()) + Utf8ToAnsi("바이트입니다 (SMS는 99바이트까지)");
       }
     }
     if (!rows.MoveNext()) return rows.error();
   }
   rows.Close();
+  if (*found == 0 && order.count > 0) return Utf8ToAnsi("보낼 수 있는 행이 없습니다");
   return std::string();
 }
 
@@ -57,7 +59,16 @@ class RowMessages : public MessageSource {
       rows_.Close();
       return SourceStep::kEnd;
     }
-    if (!rows_.Read(&row_)) return SourceStep::kFailed;
+    // Rows that are not to be sent are passed over; they were named before the job.
+    for (;;) {
+      if (!rows_.Read(&row_)) return SourceStep::kFailed;
+      if (row_.verdict == RowVerdict::kSend) break;
+      if (!rows_.MoveNext()) return SourceStep::kFailed;
+      if (rows_.AtEnd()) {
+        rows_.Close();
+        return SourceStep::kEnd;
+      }
+    }
     m->recipient = row_.recipient;
     m->callback = row_.callback;
     m->text = row_.text;

@@ -49,7 +49,7 @@ class NoGroups : public GroupDirectory {
   }
 };
 
-// Sheet rows of the given numbers, each with the callback "021" and the text "hi".
+// Sheet rows of the given numbers, each with the callback "0212345678" and the text "hi".
 class NumberRows : public SheetRowCursor {
  public:
   explicit NumberRows(std::vector<std::string> numbers) : numbers_(std::move(numbers)) {}
@@ -60,7 +60,11 @@ class NumberRows : public SheetRowCursor {
   }
   bool AtEnd() const override { return at_ >= numbers_.size(); }
   bool Read(SheetRow* row) override {
-    *row = {numbers_[at_], "021", "hi"};
+    *row = SheetRow();
+    row->row = static_cast<int64_t>(at_) + 2;
+    row->recipient = numbers_[at_];
+    row->callback = "0212345678";
+    row->text = "hi";
     return true;
   }
   bool MoveNext() override {
@@ -82,7 +86,7 @@ std::vector<std::string> Numbers(int n) {
   return numbers;
 }
 
-// Sends "hi" from "021" to numbers through pipeline p, as an order of kind naming pictures.
+// Sends "hi" from "0212345678" to numbers through pipeline p, as an order of kind naming pictures.
 // The job reports to observer and asks cancel, when given.
 SendResult Send(Pipeline p, uint16_t port, const std::filesystem::path& home, SendKind kind,
                 std::vector<std::string> numbers, std::vector<std::string> pictures = {},
@@ -112,7 +116,7 @@ SendResult Send(Pipeline p, uint16_t port, const std::filesystem::path& home, Se
   for (const std::string& number : numbers) {
     direct.recipients += (direct.recipients.empty() ? "" : ",") + number;
   }
-  direct.callback = group.callback = excel.second = "021";
+  direct.callback = group.callback = excel.second = "0212345678";
   excel.two_column = false;  // the callback is `second`
   direct.text = group.text = excel.text = "hi";
   direct.pictures = group.pictures = excel.pictures = pictures;

@@ -130,6 +130,11 @@ asio::awaitable<SendResult> SendGroup(const SendSetup& setup, GroupDirectory& di
                   AnsiToUtf8(refused.reason));
     co_return refused;
   }
+  refused.refusal = NormalizeCallback(&order.callback);
+  if (refused.refusal != SendRefusal::kNone) {
+    spdlog::warn("{} refused: {}", policy.name, AnsiToUtf8(RefusalReason(refused.refusal)));
+    co_return refused;
+  }
   if (HasBreakingByte(order.callback)) {
     spdlog::error("{}: callback holds a NUL byte or a line break; nothing sent", policy.name);
     refused.refusal = SendRefusal::kBadCallback;

@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "numbers/korean_number.h"
 #include "send/picture_file.h"
 #include "text/cp949.h"
 
@@ -28,12 +29,24 @@ std::string RefusalReason(SendRefusal refusal) {
       return Utf8ToAnsi("다시 보낼 수신번호가 없습니다");
     case SendRefusal::kNotKept:
       return Utf8ToAnsi("이 전송의 메시지 내용이 기록에 남아 있지 않아 다시 보낼 수 없습니다");
+    case SendRefusal::kNoCallback:
+      return Utf8ToAnsi("회신번호가 없습니다");
+    case SendRefusal::kInvalidCallback:
+      return Utf8ToAnsi("회신번호가 올바른 전화번호가 아닙니다");
   }
   return std::string();
 }
 
 std::string RefusalText(SendRefusal refusal) {
   return Utf8ToAnsi("메시지 전송에 실패하였습니다\n") + RefusalReason(refusal);
+}
+
+SendRefusal NormalizeCallback(std::string* callback) {
+  CheckedNumber checked = CheckKoreanNumber(*callback, NumberUse::kCallback);
+  if (checked.problem == NumberProblem::kEmpty) return SendRefusal::kNoCallback;
+  if (!checked.ok()) return SendRefusal::kInvalidCallback;
+  *callback = std::move(checked.digits);
+  return SendRefusal::kNone;
 }
 
 bool HasBreakingByte(std::string_view number) {

@@ -1,11 +1,15 @@
 // WorkbookRows: the rows of an Excel send read from an open ExcelWorkbook (the SheetRowCursor of
-// send/excel_send.h over ExcelWorkbook::RowQuery).
+// send/excel_send.h over ExcelWorkbook::RowQuery), each with its verdict: sent, or left out for
+// a phone or callback cell that is no valid number, or as a duplicate.
 #ifndef PARLEY_SHEETS_WORKBOOK_ROWS_H_
 #define PARLEY_SHEETS_WORKBOOK_ROWS_H_
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_set>
+#include <utility>
 
 #include "send/excel_send.h"
 
@@ -14,13 +18,21 @@ namespace parley {
 class CRecordset;
 class ExcelWorkbook;
 
+// How an Excel send drops repeated rows.
+enum class RowDedupe {
+  kNone,       // every row
+  kRows,       // each distinct row once: phone, second number and every template field equal
+               // (letters compared without case, as the sheet's columns collate)
+  kNumbers,    // each recipient number once (after normalisation), the first row keeping it
+};
+
 // Where the rows of a send come from in the workbook.
 struct SheetColumns {
   std::string sheet;   // the sheet's table name
   std::string phone;   // the phone column
-  std::string second;  // the second-number column, or the one-column callback
+  std::string second;  // the second-number column, or the one-column callback (normalised)
   bool two_column = true;
-  bool distinct = false;  // each distinct row once ("<OVERLAP>")
+  RowDedupe dedupe = RowDedupe::kNone;
 };
 
 class WorkbookRows : public SheetRowCursor {
@@ -33,21 +45,37 @@ class WorkbookRows : public SheetRowCursor {
   std::string CheckQuery() override;
   bool Open() override;
   bool AtEnd() const override;
-  // Recipient: the phone cell cleaned (NormalizeCell, hyphens removed) when it has 8 to 13
-  // bytes, else "010-0000-0000". Callback: in two-column mode the second cell cleaned when it
-  // has 1 to 13 bytes, else that number; in one-column mode the callback as given. Text: the
-  // template with the row's fields applied.
+  // Recipient: the phone cell normalised by the one number rule (numbers/korean_number.h); a
+  // cell that is no mobile number makes the row kBadPhone. Callback: in two-column mode the
+  // second cell normalised the same way (kBadCallback when it is no callback number); in
+  // one-column mode the callback as given. Then the dedupe's duplicates. Text: the template with
+  // the row's fields applied; the values cut and the first column with a character CP949
+  // cannot hold are noted.
   bool Read(SheetRow* row) override;
   bool MoveNext() override;
   void Close() override;
   const std::string& error() const override { return error_; }
 
+  // The template field names, in marker order (the columns of CutValue::field).
+  const std::vector<std::string>& field_names() const;
+
  private:
+  struct PairHash {
+    size_t operator()(const std::pair<uint64_t, uint64_t>& p) const {
+      return static_cast<size_t>(p.first ^ (p.second * 0x9E3779B97F4A7C15ull));
+    }
+  };
+  // True when the current row's selected values were seen before (kRows).
+  bool SeenRow();
+
   ExcelWorkbook& workbook_;
   SheetColumns columns_;
   std::string sql_;
   std::unique_ptr<CRecordset> rs_;
   std::string error_;
+  int64_t row_ = 1;  // the sheet row of the current result row
+  std::unordered_set<std::string> seen_numbers_;
+  std::unordered_set<std::pair<uint64_t, uint64_t>, PairHash> seen_rows_;
 };
 
 }  // namespace parley

@@ -1,0 +1,40 @@
+// The full check of a workbook send: every row read as the send reads it (WorkbookRows), nothing
+// sent, summed up as the EXCHK reply says (rows, messages, the rows left out and why, duplicates,
+// values cut, characters CP949 lacks, the bytes and kind of the composed messages).
+#ifndef PARLEY_SHEETS_ROWS_CHECK_H_
+#define PARLEY_SHEETS_ROWS_CHECK_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "protocol/excel_check.h"
+#include "sheets/workbook_rows.h"
+
+namespace parley {
+
+// The most bytes of a text message, and of a long one, as users and carriers count them.
+inline constexpr int64_t kSmsTextBytes = 90;
+inline constexpr int64_t kLongTextBytes = 2000;
+
+// A row the send leaves out as never to be sent: its sheet row, the cell, and the reason as
+// "<phone|callback> <problem token>" ("phone not-mobile").
+struct LeftOutRow {
+  int64_t row = 0;
+  std::string cell;
+  std::string reason;
+};
+
+// Reads every row of rows from the first (at most `limit` messages when limit > 0) into *check,
+// listing at most ExcelCheckReply::kListed entries of each list; every left-out row also goes to
+// *left_out when it is not null. `pictures`: the send attaches pictures (its kind is MMS).
+// False, with the reason in rows.error(), when reading fails.
+bool CheckSheetRows(WorkbookRows& rows, int64_t limit, bool pictures,
+                    protocol::ExcelCheckReply* check, std::vector<LeftOutRow>* left_out);
+
+// "phone" or "callback" and the problem's token, as LeftOutRow::reason holds them.
+std::string LeftOutReason(const SheetRow& row);
+
+}  // namespace parley
+
+#endif  // PARLEY_SHEETS_ROWS_CHECK_H_
