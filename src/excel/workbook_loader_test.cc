@@ -188,11 +188,15 @@ TEST_F(WorkbookLoaderTest, ColumnsFromTheFirstHoldingAValue) {
     EXPECT_EQ(Query(db.get(), "select " + QuoteIdentifier(columns[0]) + " from [s$]"), c.rows)
         << c.name;
   }
-  // The .xlsx and .ods readers hand on every column.
-  std::vector<std::optional<WorkbookValue>> header(300), row(300);
+  // The .xlsx and .ods readers hand on every column, and those left of the first row's too:
+  // sheet t is the case of a later row further left.
+  using Row = std::vector<std::optional<WorkbookValue>>;
+  Row header(300), row(300), left_row(400);
   header.push_back(WorkbookValue(std::string("name")));
   row.push_back(WorkbookValue(std::string("Kim")));
-  const std::vector<SheetData> sheets = {{"s", {header, row}}};
+  left_row[100] = WorkbookValue(std::string("x"));
+  left_row.push_back(WorkbookValue(std::string("far")));
+  const std::vector<SheetData> sheets = {{"s", {header, row}}, {"t", {header, left_row, row}}};
   std::string error;
   ASSERT_TRUE(WriteXlsx(dir_ / "s.xlsx", sheets, XlsxOptions{}, &error)) << error;
   ASSERT_TRUE(WriteOds(dir_ / "s.ods", sheets, &error)) << error;
@@ -200,6 +204,10 @@ TEST_F(WorkbookLoaderTest, ColumnsFromTheFirstHoldingAValue) {
     auto db = Load(dir_ / file);
     ASSERT_NE(db, nullptr) << file;
     EXPECT_EQ(Query(db.get(), "select name from [s$]"), (Rows{{"Kim"}})) << file;
+    EXPECT_EQ(Columns(db.get(), "t$").size(), 201u) << file;
+    EXPECT_EQ(Query(db.get(), "select F1, name from [t$]"),
+              (Rows{{"x", "<NULL>"}, {"<NULL>", "Kim"}}))
+        << file;
   }
 }
 

@@ -510,8 +510,9 @@ class SheetHandler : public XmlHandler {
     capture_ = false;
     // Right of the columns the sheet keeps, counted from the first column holding a value, which
     // can only move left: never stored, so not looked up or handed on (a cell naming a long
-    // shared string would otherwise be copied across to the sink only to be dropped there).
-    if (first_column_ >= 0 &&
+    // shared string would otherwise be copied across to the sink only to be dropped there). A
+    // cell left of that column is kept: the sheet's columns begin there now.
+    if (first_column_ >= 0 && column_ >= first_column_ &&
         column_ - static_cast<uint32_t>(first_column_) >= limits_.stored_columns) {
       return true;
     }

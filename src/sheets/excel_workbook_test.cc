@@ -16,6 +16,7 @@
 #include "db/recordset.h"
 #include "excel/workbook_loader.h"
 #include "excel/workbook_writer.h"
+#include "excel/xls_writer.h"
 #include "testing/engine_process.h"
 #include "text/cp949.h"
 
@@ -227,6 +228,37 @@ TEST_F(ExcelWorkbookTest, EveryFormatListsTheSame) {
   EXPECT_EQ(listing(ods), expected);
   EXPECT_EQ(listing(std::filesystem::path(PARLEY_EXCEL_TESTDATA) / "book.xls"), expected);
   EXPECT_EQ(listing(csv), expected.substr(0, expected.find("Phone list")));
+}
+
+TEST_F(ExcelWorkbookTest, AnEmptyFirstHeaderCellKeepsItsColumnInEveryFormat) {
+  // A1 empty: the sheet's columns still begin at A, whose cells below are stored under the
+  // driver's name F1; the listing counts the rows below the header and names no columns.
+  using Row = std::vector<std::optional<WorkbookValue>>;
+  const SheetData sheet = {
+      "Sheet1",
+      {Row{std::nullopt, std::string("phone"), std::string("memo")},
+       Row{std::string("Kim"), std::string("01011112222")},
+       Row{std::string("Lee"), std::string("01033334444"), std::string("x")},
+       Row{std::nullopt, std::string("01055556666")}, Row{std::string("Kim")}}};
+  const std::filesystem::path xlsx = dir_.path() / "book.xlsx";
+  const std::filesystem::path ods = dir_.path() / "book.ods";
+  const std::filesystem::path xls = dir_.path() / "book.xls";
+  const std::filesystem::path csv = dir_.path() / "Sheet1.csv";
+  std::string error;
+  ASSERT_TRUE(WriteXlsx(xlsx, {sheet}, XlsxOptions{}, &error)) << error;
+  ASSERT_TRUE(WriteOds(ods, {sheet}, &error)) << error;
+  ASSERT_TRUE(WriteXls(xls, {sheet}, &error)) << error;
+  ASSERT_TRUE(WriteCsv(csv, sheet, &error)) << error;
+  for (const std::filesystem::path& file : {xlsx, ods, xls, csv}) {
+    workbook_.OpenWorkbook(file);
+    EXPECT_EQ(Listing(workbook_),
+              "Sheet1<QX>3<QX><QX>Kim,01011112222,<Q>Lee,01033334444,x,<Q>01055556666,<Q>Kim,<QX>")
+        << file.filename();
+    std::vector<std::string> columns;
+    workbook_.database()->GetFields("Sheet1$", &columns);
+    EXPECT_EQ(columns, (std::vector<std::string>{"F1", "phone", "memo"})) << file.filename();
+    EXPECT_EQ(Count(workbook_, "2<QX>Sheet1$<QX>F1"), "2") << file.filename();
+  }
 }
 
 TEST_F(ExcelWorkbookTest, UnreadableWorkbooksThrowWithAReason) {
