@@ -64,10 +64,13 @@ constexpr size_t kLabelSstSize = kCellHeaderSize + 4;
 // MULRK: row (2), first column (2), (XF (2), RK (4)) per cell, last column (2).
 constexpr size_t kMulRkHeaderSize = 4;
 constexpr size_t kMulRkItemSize = 6;
-// FORMULA: the cached result (8) after the cell header. A result whose last two bytes are 0xFFFF
-// is not a number: its first byte tells string (in the STRING record that follows), boolean,
-// error or empty string; the boolean's value is its third byte.
+// FORMULA: the cached result (8) after the cell header, option flags (2), unused (4), then the
+// size of the formula's tokens (2) and the tokens. A result whose last two bytes are 0xFFFF is
+// not a number: its first byte tells string (in the STRING record that follows), boolean, error
+// or empty string; the boolean's value is its third byte.
 constexpr size_t kFormulaMinSize = kCellHeaderSize + 8;
+constexpr size_t kFormulaTokensSizeAt = kCellHeaderSize + 14;
+constexpr size_t kFormulaTokensAt = kFormulaTokensSizeAt + 2;
 constexpr uint8_t kResultString = 0;
 constexpr uint8_t kResultBoolean = 1;
 constexpr uint8_t kResultError = 2;

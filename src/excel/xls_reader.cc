@@ -2,16 +2,21 @@
 // read in process. The workbook globals give the sheets, the shared strings, the code page, the
 // date system and the number formats; each worksheet's cell records are then indexed, put in row
 // order when the writer did not keep it, and handed to the sink as text formatted like the .xlsx
-// reader's (dates and times through cell_format, booleans as TRUE/FALSE, errors left empty).
+// reader's (dates and times through cell_format, booleans as TRUE/FALSE, errors left empty). A
+// formula stored without its result (as xlwt writes them) is worked out when it is made of
+// constants and operators alone (biff_formula.h).
 #include <algorithm>
 #include <cstdint>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <variant>
 #include <vector>
 
+#include "excel/biff_formula.h"
 #include "excel/biff_records.h"
 #include "excel/biff_text.h"
 #include "excel/cell_format.h"
@@ -71,6 +76,11 @@ class Workbook {
     const bool date = xf < date_xf_.size() && date_xf_[xf];
     return date ? FormatDate(value, date1904_) : FormatNumber(value);
   }
+  static std::string BooleanText(bool value) { return value ? "TRUE" : "FALSE"; }
+  // The text of a FORMULA record whose result was stored as an empty text: empty, unless its
+  // tokens are constants and operators alone, whose value is worked out (a writer such as xlwt
+  // stores that result for every formula and leaves the value to whoever opens the file).
+  std::string UnstoredResultText(std::string_view formula, uint16_t xf);
 
   const std::string stream_;
   uint16_t version_ = biff::kBiff8;
@@ -291,16 +301,19 @@ bool Workbook::CellText(const CellEntry& cell, std::string* text) {
     case biff::kBoolErr:
       // An error value lists as an empty cell, as in .xlsx files.
       if (data.size() >= biff::kBoolErrSize && data[biff::kCellHeaderSize + 1] == 0) {
-        *text = data[biff::kCellHeaderSize] != 0 ? "TRUE" : "FALSE";
+        *text = BooleanText(data[biff::kCellHeaderSize] != 0);
       }
       return true;
     case biff::kFormula: {
+      const uint8_t kind = static_cast<uint8_t>(data[biff::kCellHeaderSize]);
       if (Le16(data, biff::kCellHeaderSize + 6) != 0xFFFF) {
         *text = NumberText(biff::F64(data, biff::kCellHeaderSize), xf);
-      } else if (static_cast<uint8_t>(data[biff::kCellHeaderSize]) == biff::kResultBoolean) {
-        *text = data[biff::kCellHeaderSize + 2] != 0 ? "TRUE" : "FALSE";
+      } else if (kind == biff::kResultBoolean) {
+        *text = BooleanText(data[biff::kCellHeaderSize + 2] != 0);
+      } else if (kind == biff::kResultEmpty) {
+        *text = UnstoredResultText(data, xf);
       }
-      return true;  // an error or an empty text result lists as an empty cell
+      return true;  // an error lists as an empty cell
     }
     case biff::kLabelSst: {
       if (data.size() < biff::kLabelSstSize) return true;
@@ -321,6 +334,19 @@ bool Workbook::CellText(const CellEntry& cell, std::string* text) {
       return true;
     }
   }
+}
+
+std::string Workbook::UnstoredResultText(std::string_view formula, uint16_t xf) {
+  if (formula.size() < biff::kFormulaTokensAt) return {};
+  const size_t size = Le16(formula, biff::kFormulaTokensSizeAt);
+  if (size > formula.size() - biff::kFormulaTokensAt) return {};
+  const std::optional<biff::FormulaValue> value = biff::EvaluateConstantFormula(
+      formula.substr(biff::kFormulaTokensAt, size), !biff8(), decoder_);
+  if (!value) return {};
+  if (const double* number = std::get_if<double>(&*value)) return NumberText(*number, xf);
+  if (const bool* boolean = std::get_if<bool>(&*value)) return BooleanText(*boolean);
+  if (const std::string* text = std::get_if<std::string>(&*value)) return *text;
+  return {};  // an error
 }
 
 bool Workbook::ReadSheets(SheetSink& sink, std::string* error) {

@@ -45,9 +45,11 @@ std::string Wide(std::string_view utf8) {
   const std::string utf16 = Utf16Bytes(utf8);
   return U16(utf16.size() / 2) + "\x01" + utf16;
 }
-// A formula cell whose cached result is the 8 bytes given, then an empty expression.
-std::string Formula(uint16_t row, uint16_t column, std::string result, uint16_t xf = kGeneralXf) {
-  return BiffRecord(0x0006, Cell(row, column, xf) + result + U16(0) + U32(0) + U16(0));
+// A formula cell whose cached result is the 8 bytes given, then its tokens.
+std::string Formula(uint16_t row, uint16_t column, std::string result, uint16_t xf = kGeneralXf,
+                    std::string_view tokens = "") {
+  return BiffRecord(0x0006, Cell(row, column, xf) + result + U16(0) + U32(0) + U16(tokens.size()) +
+                                std::string(tokens));
 }
 std::string SpecialResult(uint8_t kind, uint8_t value = 0) {
   return std::string{static_cast<char>(kind), 0, static_cast<char>(value), 0, 0, 0} + "\xFF\xFF";
@@ -173,6 +175,77 @@ TEST_F(XlsRecordsTest, CellValues) {
       (Lines{"sheet: 1904", "A1=2024-03-01"}));
 }
 
+// Formula tokens: constants, operators and what is not worked out.
+std::string Int(uint16_t value) { return "\x1E" + U16(value); }
+std::string Num(double value) { return "\x1F" + F64(value); }
+std::string Str(std::string_view latin) {  // BIFF8, 8-bit characters
+  return "\x17" + std::string{static_cast<char>(latin.size()), 0} + std::string(latin);
+}
+std::string Bool(bool value) { return std::string{0x1D, value}; }
+constexpr char kAdd[] = "\x03", kSub[] = "\x04", kMul[] = "\x05", kDiv[] = "\x06",
+               kPower[] = "\x07", kConcat[] = "\x08", kLt[] = "\x09", kEq[] = "\x0B",
+               kMinus[] = "\x13", kPercent[] = "\x14", kParen[] = "\x15";
+
+// A formula stored with an empty text as its result, as xlwt stores every formula: its value is
+// worked out from tokens of constants and operators, and is empty when it is an error or not
+// known.
+TEST_F(XlsRecordsTest, FormulasStoredWithoutTheirResult) {
+  const std::string empty_result = SpecialResult(3);
+  const std::string space = std::string("\x19\x40") + U16(1);  // a space before the next token
+  const std::string ref_a1 = "\x44" + U16(0) + U16(0xC000);    // A1, relative
+  struct Case {
+    const char* formula;
+    std::string tokens;
+    const char* listed;  // "" for an empty cell
+    uint16_t xf = kGeneralXf;
+  } cases[] = {
+      {"1+1", Int(1) + Int(1) + kAdd, "2"},
+      {"2.5*2", Num(2.5) + Int(2) + kMul, "5"},
+      {"-3+1", Int(3) + kMinus + Int(1) + kAdd, "-2"},
+      {"(1+2)*3", Int(1) + Int(2) + kAdd + kParen + Int(3) + kMul, "9"},
+      {"10/4-1", Int(10) + Int(4) + kDiv + Int(1) + kSub, "1.5"},
+      {"2^10", Int(2) + Int(10) + kPower, "1024"},
+      {"50%", Int(50) + kPercent, "0.5"},
+      {"TRUE+1", Bool(true) + Int(1) + kAdd, "2"},
+      {" 1+1", space + Int(1) + Int(1) + kAdd, "2"},
+      {"45000+0.5 as a date", Int(45000) + Num(0.5) + kAdd, "2023-03-15 12:00:00", kDateXf},
+      {"1<2", Int(1) + Int(2) + kLt, "TRUE"},
+      {"1=2", Int(1) + Int(2) + kEq, "FALSE"},
+      {"TRUE", Bool(true), "TRUE"},
+      {"\"a\"&\"b\"", Str("a") + Str("b") + kConcat, "ab"},
+      {"\"x\"&2.5&FALSE", Str("x") + Num(2.5) + kConcat + Bool(false) + kConcat, "x2.5FALSE"},
+      // Errors.
+      {"1/0", Int(1) + Int(0) + kDiv, ""},
+      {"0^0", Int(0) + Int(0) + kPower, ""},
+      {"#N/A+1", std::string("\x1C\x2A") + Int(1) + kAdd, ""},
+      {"1E308*10", Num(1e308) + Int(10) + kMul, ""},
+      // Not worked out: references, functions, text in arithmetic, numbers that print
+      // differently, comparisons of mixed types or of numbers equal to 15 digits.
+      {"A1+1", ref_a1 + Int(1) + kAdd, ""},
+      {"SUM(1,2)", Int(1) + Int(2) + "\x42\x02" + U16(4), ""},
+      {"\"1\"+1", Str("1") + Int(1) + kAdd, ""},
+      {"0.1+0.2&\"\"", Num(0.1) + Num(0.2) + kAdd + Str("") + kConcat, ""},
+      {"1<TRUE", Int(1) + Bool(true) + kLt, ""},
+      {"0.1+0.2=0.3", Num(0.1) + Num(0.2) + kAdd + Num(0.3) + kEq, ""},
+      // Damage.
+      {"cut short", Num(2).substr(0, 5), ""},
+      {"two values", Int(1) + Int(2), ""},
+      {"an operator short", Int(1) + kAdd, ""},
+  };
+  for (const Case& c : cases) {
+    const Lines lines = List(
+        kBiff8, Stream(kBiff8, "", {{Name8("S"), Formula(0, 0, empty_result, c.xf, c.tokens)}}));
+    Lines expected{"sheet: S"};
+    if (*c.listed) expected.push_back(std::string("A1=") + c.listed);
+    EXPECT_EQ(lines, expected) << c.formula;
+  }
+  // A stored result is the value, whatever the tokens.
+  EXPECT_EQ(List(kBiff8,
+                 Stream(kBiff8, "",
+                        {{Name8("S"), Formula(0, 0, F64(7), kGeneralXf, Int(1) + Int(1) + kAdd)}})),
+            (Lines{"sheet: S", "A1=7"}));
+}
+
 // Only worksheets list, hidden or not; an embedded chart's records inside a worksheet are not
 // its cells. Cells out of row order are put in order, and of two records for one cell the later
 // counts.
@@ -207,14 +280,19 @@ TEST_F(XlsRecordsTest, Biff5CodePages) {
   };
   for (const Case& c : cases) {
     const std::string name = std::string(1, static_cast<char>(c.name.size())) + c.name;
+    // C1: the label as a formula's text constant, its result not stored.
+    const std::string constant =
+        "\x17" + std::string(1, static_cast<char>(c.label.size())) + c.label;
     const std::string cells = BiffRecord(0x0204, Cell(0, 0) + U16(c.label.size()) + c.label) +
-                              BiffRecord(0x0203, Cell(0, 1, kDurationXf) + F64(0.5));
+                              BiffRecord(0x0203, Cell(0, 1, kDurationXf) + F64(0.5)) +
+                              Formula(0, 2, SpecialResult(3), kGeneralXf, constant);
     const Lines lines =
         List(kBiff5, Stream(kBiff5, BiffRecord(0x0042, U16(c.code_page)), {{name, cells}}));
-    ASSERT_EQ(lines.size(), 3u) << c.code_page;
+    ASSERT_EQ(lines.size(), 4u) << c.code_page;
     EXPECT_EQ(lines[0], "sheet: " + c.name_utf8) << c.code_page;
     EXPECT_EQ(lines[1], "A1=" + c.label_utf8) << c.code_page;
     EXPECT_EQ(lines[2], "B1=12:00:00") << c.code_page;
+    EXPECT_EQ(lines[3], "C1=" + c.label_utf8) << c.code_page;
   }
 }
 
