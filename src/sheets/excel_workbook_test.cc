@@ -261,6 +261,21 @@ TEST_F(ExcelWorkbookTest, AnEmptyFirstHeaderCellKeepsItsColumnInEveryFormat) {
   }
 }
 
+TEST_F(ExcelWorkbookTest, XlwtFormulasAndBooleansListAsTheirXlsxTwin) {
+  // Made by testdata/make_fixtures.py: formulas of constants, which xlwt stores without their
+  // value, booleans and an error value; the twin holds the values Excel shows for them.
+  const std::filesystem::path testdata(PARLEY_EXCEL_TESTDATA);
+  const std::string expected =
+      "Values<QX>12<QX>formula,value<QX>1+1,2,<Q>2.5*2,5,<Q>-3+1,-2,<Q>(1+2)*3,9,<Q>10/4,2.5,<Q>"
+      "50%,0.5,<Q>1&lt;2,TRUE,<Q>\"a\"&\"b\",ab,<Q>1/0,<Q>true,TRUE,<QX>";
+  for (const char* file : {"xlwt_values.xls", "openpyxl_values.xlsx"}) {
+    workbook_.OpenWorkbook(testdata / file);
+    EXPECT_EQ(Listing(workbook_), expected) << file;
+    // Past the ten rows listed, FALSE and the error, which is NULL: nine values, TRUE twice.
+    EXPECT_EQ(Count(workbook_, "2<QX>Values$<QX>value"), "9") << file;
+  }
+}
+
 TEST_F(ExcelWorkbookTest, UnreadableWorkbooksThrowWithAReason) {
   EXPECT_THROW(workbook_.OpenWorkbook(""), CDBException);
   const std::filesystem::path junk = dir_.path() / "junk.xlsx";

@@ -51,6 +51,47 @@ def make_xls():
     book.save("book.xls")
 
 
+# The formulas of make_xlwt_values, each beside its own text; xlwt stores no result for a
+# formula, which the reader works out from its tokens when they are constants.
+XLWT_FORMULAS = ["1+1", "2.5*2", "-3+1", "(1+2)*3", "10/4", "50%", "1<2", '"a"&"b"', "1/0"]
+
+
+def make_xlwt_values():
+    """xlwt_values.xls (xlwt 1.3.0, Debian python3-xlwt): formulas of constants, which xlwt
+    writes with an empty text as their result, booleans and an error value; and its twin
+    openpyxl_values.xlsx with the values Excel shows for them (openpyxl 3.0.9)."""
+    import openpyxl
+    import xlwt
+    book = xlwt.Workbook(encoding="utf-8")
+    sheet = book.add_sheet("Values")
+    sheet.write(0, 0, "formula")
+    sheet.write(0, 1, "value")
+    for row, formula in enumerate(XLWT_FORMULAS, start=1):
+        sheet.write(row, 0, formula)
+        sheet.write(row, 1, xlwt.Formula(formula))
+    row = len(XLWT_FORMULAS) + 1
+    sheet.write(row, 0, "true")
+    sheet.write(row, 1, True)
+    sheet.write(row + 1, 0, "false")
+    sheet.write(row + 1, 1, False)
+    sheet.write(row + 2, 0, "error")
+    sheet.row(row + 2).set_cell_error(1, "#DIV/0!")
+    book.save("xlwt_values.xls")
+
+    shown = [2, 5, -2, 9, 2.5, 0.5, True, "ab", "#DIV/0!"]
+    twin = openpyxl.Workbook()
+    values = twin.active
+    values.title = "Values"
+    values.append(["formula", "value"])
+    for formula, value in zip(XLWT_FORMULAS, shown):
+        values.append([formula, value])
+    values.append(["true", True])
+    values.append(["false", False])
+    values.append(["error", "#DIV/0!"])
+    twin.save("openpyxl_values.xlsx")
+
+
 if __name__ == "__main__":
     make_xlsx()
     make_xls()
+    make_xlwt_values()
