@@ -288,14 +288,14 @@ TEST_F(FaultEngineTest, GatewayFaultsFailEverySendKind) {
   };
   const Send sends[] = {
       {"DSEND SMS", "DSEND", "4<QX>120<QX>1<QX>", "DSEND",
-       "1<QX>120<QX>T<QX><QX>" + Numbers(120) + "<QX>021<QX>hi"},
+       "1<QX>120<QX>T<QX><QX>" + Numbers(120) + "<QX>0212345678<QX>hi"},
       {"DSEND MMS", "DSEND", "4<QX>120<QX>3<QX>", "DSEND",
-       "3<QX>120<QX><QX><QX>" + Numbers(120) + "<QX>021<QX>hi<QX><IMG>a.jpg"},
+       "3<QX>120<QX><QX><QX>" + Numbers(120) + "<QX>0212345678<QX>hi<QX><IMG>a.jpg"},
       {"ESEND SMS", "ESEND", "4<QX>120<QX>1<QX>", "ESEND",
-       "1<QX>120<QX>T<QX><QX>fault$<QX>phone<QX>021<QX>hi<QX>11"},
+       "1<QX>120<QX>T<QX><QX>fault$<QX>phone<QX>0212345678<QX>hi<QX>11"},
       // One group of three and 117 numbers: 120 messages.
       {"ASEND", "", "", "ASEND",
-       "1<QX>118<QX>T<QX><QX>Friends<QX>" + Numbers(117) + "<QX>021<QX>hi"},
+       "1<QX>118<QX>T<QX><QX>Friends<QX>" + Numbers(117) + "<QX>0212345678<QX>hi"},
   };
   for (const Fault& fault : faults) {
     ASSERT_NO_FATAL_FAILURE(Start(fault.gate_args));
@@ -339,7 +339,7 @@ TEST_F(FaultEngineTest, WebFaultsAreRefusalsNotSuccess) {
       // The service's own page ("1..." for the login and the check) under an error status.
       {"/_sim/status?code=500&count=1", "HTTP status 500"},
   };
-  const std::string sms = "1<QX>3<QX>T<QX><QX>" + Numbers(3) + "<QX>021<QX>hi";
+  const std::string sms = "1<QX>3<QX>T<QX><QX>" + Numbers(3) + "<QX>0212345678<QX>hi";
   for (const Fault& fault : faults) {
     SCOPED_TRACE(fault.control);
     // LOGIN: refused, and the next LOGIN goes through.
@@ -398,7 +398,7 @@ TEST_F(FaultEngineTest, MmsWithoutAWritableTempImgSendsWhatItBuilt) {
     Mark();
     ASSERT_TRUE(Ask("DSEND", "4<QX>3<QX>3<QX>").starts_with("QXSENDABLECHECK<QX>1"));
     // What the engine answers is what the gateway received: the job went out without the file.
-    EXPECT_EQ(AskText("DSEND", "3<QX>3<QX><QX><QX>" + Numbers(3) + "<QX>021<QX>hi" + c.pictures),
+    EXPECT_EQ(AskText("DSEND", "3<QX>3<QX><QX><QX>" + Numbers(3) + "<QX>0212345678<QX>hi" + c.pictures),
               SentText(3));
     const std::vector<testing::GateJob> jobs = gate_->WaitForJobs(jobs_mark_ + 1);
     ASSERT_EQ(jobs.size(), jobs_mark_ + 1);
@@ -447,10 +447,10 @@ TEST_F(FaultEngineTest, AnUnusableAddressBookIsLeftAsItIs) {
     // The engine serves without the book: a send goes out and its numbers are listed.
     EXPECT_EQ(Ask("ADDRB", "2"), c.groups);
     ASSERT_TRUE(Ask("DSEND", "4<QX>2<QX>1<QX>").starts_with("QXSENDABLECHECK<QX>1"));
-    EXPECT_EQ(AskText("DSEND", "1<QX>2<QX>T<QX><QX>" + Numbers(2) + "<QX>021<QX>hi"), SentText(2));
+    EXPECT_EQ(AskText("DSEND", "1<QX>2<QX>T<QX><QX>" + Numbers(2) + "<QX>0212345678<QX>hi"), SentText(2));
     EXPECT_TRUE(Ask("ADDRB", "4").starts_with("4<QX>" + Number(1) + "," + Number(0) + ","));
     Mark();
-    EXPECT_TRUE(Ask("ASEND", "1<QX>2<QX>T<QX><QX>Friends<QX>" + Number(5) + "<QX>021<QX>hi")
+    EXPECT_TRUE(Ask("ASEND", "1<QX>2<QX>T<QX><QX>Friends<QX>" + Number(5) + "<QX>0212345678<QX>hi")
                     .starts_with("<QX>"));
     gate_->Stop();  // records the job if one is still open
     const std::vector<testing::GateJob> jobs = gate_->Jobs();
@@ -487,7 +487,7 @@ TEST_F(FaultEngineTest, AWorkbookThatVanishesBeforeTheSendSendsNothing) {
     Mark();
     ASSERT_TRUE(Ask("ESEND", "4<QX>2<QX>1<QX>").starts_with("QXSENDABLECHECK<QX>1"));
     const std::string text =
-        AskText("ESEND", "1<QX>2<QX>T<QX><QX>list$<QX>phone<QX>021<QX>hi<QX>11");
+        AskText("ESEND", "1<QX>2<QX>T<QX><QX>list$<QX>phone<QX>0212345678<QX>hi<QX>11");
     EXPECT_TRUE(text.starts_with("Exception:[")) << text;
     EXPECT_EQ(gate_->Jobs().size(), jobs_mark_);
     ExpectSurvived({"workbook"}, recent);
@@ -500,7 +500,7 @@ TEST_F(FaultEngineTest, TheUiProgramHangsUpDuringASend) {
   ASSERT_TRUE(Ask("DSEND", "4<QX>120<QX>1<QX>").starts_with("QXSENDABLECHECK<QX>1"));
   std::string error;
   ASSERT_TRUE(client_->SendMessage(
-      "DSEND", "1<QX>120<QX>T<QX><QX>" + Numbers(120) + "<QX>021<QX>hi", &error))
+      "DSEND", "1<QX>120<QX>T<QX><QX>" + Numbers(120) + "<QX>0212345678<QX>hi", &error))
       << error;
   ASSERT_TRUE(gate_->WaitForJobs(0).empty());
   client_.reset();

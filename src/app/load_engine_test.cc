@@ -261,7 +261,7 @@ TEST_F(LoadEngineTest, TwoPictureSendsAtOnceEachSendTheirOwnPackage) {
   std::string stream;
   for (const Job& j : jobs) {
     stream += MakeMessage("DSEND", "3<QX>" + std::to_string(j.count) + "<QX><QX><QX>" +
-                                       Numbers(j.first, j.count) + "<QX>021<QX>" + j.text +
+                                       Numbers(j.first, j.count) + "<QX>0212345678<QX>" + j.text +
                                        "<QX><IMG>" + j.picture);
   }
   stream += MakeMessage("INIT", "");
@@ -321,7 +321,7 @@ TEST_F(LoadEngineTest, LongSendsPipelinedBehindEachOtherKeepMemoryBounded) {
   // 12 MB a message; eight of them would hold hundreds of MB if all were taken in at once.
   constexpr int kSends = 8;
   const std::string send =
-      MakeMessage("DSEND", "1<QX>999999<QX>T<QX><QX>" + Numbers(0, 999999) + "<QX>021<QX>x");
+      MakeMessage("DSEND", "1<QX>999999<QX>T<QX><QX>" + Numbers(0, 999999) + "<QX>0212345678<QX>x");
   const int64_t rss_before = StatusKb(engine_->pid(), "VmRSS");
   const int fds_before = FdCount(engine_->pid());
   std::string write_error;

@@ -130,16 +130,16 @@ TEST_F(ASendEngineTest, SmsJobsSendGroupsThenNumbers) {
     std::vector<int64_t> waits;           // acknowledgements awaited
   };
   const Case cases[] = {
-      {6, "Friends,Work", Numbers(4), "T", "021", Concat({kFriends, kWork, FirstNumbers(4)}), {}},
-      {3, "", Numbers(3), "", "021", FirstNumbers(3), {}},
-      {120, "", Numbers(120), "T", "021", FirstNumbers(120), {50, 100}},
+      {6, "Friends,Work", Numbers(4), "T", "0212345678", Concat({kFriends, kWork, FirstNumbers(4)}), {}},
+      {3, "", Numbers(3), "", "0212345678", FirstNumbers(3), {}},
+      {120, "", Numbers(120), "T", "0212345678", FirstNumbers(120), {50, 100}},
       // Hyphens stay, in the callback and in the numbers.
       {1, "", "010-1234-5678", "T", "02-123-4567", {"010-1234-5678"}, {}},
       // A name the book does not know adds nothing; it still counts as one of the count.
-      {4, "Nobody,Work", Numbers(2), "T", "021", Concat({kWork, FirstNumbers(2)}), {}},
-      {2, kOddGroup, Numbers(1), "T", "021", Concat({kOdd, FirstNumbers(1)}), {}},
+      {4, "Nobody,Work", Numbers(2), "T", "0212345678", Concat({kWork, FirstNumbers(2)}), {}},
+      {2, kOddGroup, Numbers(1), "T", "0212345678", Concat({kOdd, FirstNumbers(1)}), {}},
       // A member too long to be a number is skipped; the messages around it go out.
-      {2, "Long", Numbers(1), "T", "021", Concat({{kLong[0], kLong[2]}, FirstNumbers(1)}), {}},
+      {2, "Long", Numbers(1), "T", "0212345678", Concat({{kLong[0], kLong[2]}, FirstNumbers(1)}), {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.groups + " / " + std::to_string(c.count));
@@ -172,7 +172,7 @@ TEST_F(ASendEngineTest, SmsJobsSendGroupsThenNumbers) {
   // Group sends post no report and leave the recent-numbers list alone; other modes send nothing,
   // and neither does a job whose callback cannot fit the message record.
   const size_t jobs = gate_->Jobs().size();
-  ASend("9<QX>1<QX>T<QX><QX><QX>" + Numbers(1) + "<QX>021<QX>x", jobs);
+  ASend("9<QX>1<QX>T<QX><QX><QX>" + Numbers(1) + "<QX>0212345678<QX>x", jobs);
   ASend("1<QX>1<QX>T<QX><QX><QX>" + Numbers(1) + "<QX>" + std::string(20, '2') + "<QX>x", jobs);
   EXPECT_EQ(SentReports(), 0u);
   EXPECT_EQ(Exchange("ADDRB", "4"), "4<QX>");
@@ -212,7 +212,7 @@ TEST_F(ASendEngineTest, GroupNamesMatchExactly) {
     const size_t jobs_before = gate_->Jobs().size();
     const int count = static_cast<int>(std::count(c.names.begin(), c.names.end(), ',')) + 1;
     const std::vector<testing::GateJob> jobs =
-        ASend("1<QX>" + std::to_string(count) + "<QX>T<QX><QX>" + c.names + "<QX><QX>021<QX>x",
+        ASend("1<QX>" + std::to_string(count) + "<QX>T<QX><QX>" + c.names + "<QX><QX>0212345678<QX>x",
               jobs_before + 1);
     ASSERT_EQ(jobs.size(), jobs_before + 1);
     std::vector<std::string> recipients;
@@ -252,7 +252,7 @@ TEST_F(ASendEngineTest, MmsJobsSendTheirPackageToGroupsAndNumbers) {
 TEST_F(ASendEngineTest, ARefusedJobSendsNothingAndAnswersAsUsual) {
   Start({"--refuse"});
   const std::vector<testing::GateJob> jobs =
-      ASend("1<QX>3<QX>T<QX><QX>Friends<QX>" + Numbers(2) + "<QX>021<QX>x", 1);
+      ASend("1<QX>3<QX>T<QX><QX>Friends<QX>" + Numbers(2) + "<QX>0212345678<QX>x", 1);
   ASSERT_EQ(jobs.size(), 1u);
   EXPECT_EQ(jobs[0].received, 0);
 }
@@ -262,13 +262,13 @@ TEST_F(ASendEngineTest, AddressBookFailureEndsTheJobAndTheEngineGoesOn) {
   // The member query fails from now on: its table is gone.
   testing::RawQuery(book(), "ALTER TABLE ADDRESS_TB RENAME TO ADDRESS_OLD");
   std::vector<testing::GateJob> jobs =
-      ASend("1<QX>3<QX>T<QX><QX>Friends<QX>" + Numbers(2) + "<QX>021<QX>x", 1);
+      ASend("1<QX>3<QX>T<QX><QX>Friends<QX>" + Numbers(2) + "<QX>0212345678<QX>x", 1);
   ASSERT_EQ(jobs.size(), 1u);
   EXPECT_EQ(jobs[0].received, 0);
   EXPECT_EQ(jobs[0].end, "client closed");
   EXPECT_TRUE(engine_.process().WaitForLog("address book failed", 5000)) << engine_.process().Log();
   // Without groups the next job runs as usual.
-  jobs = ASend("1<QX>2<QX>T<QX><QX><QX>" + Numbers(2) + "<QX>021<QX>x", 2);
+  jobs = ASend("1<QX>2<QX>T<QX><QX><QX>" + Numbers(2) + "<QX>0212345678<QX>x", 2);
   ASSERT_EQ(jobs.size(), 2u);
   EXPECT_EQ(jobs[1].received, 2);
 }

@@ -189,14 +189,14 @@ TEST_F(DSendEngineTest, FailedJobsAnswerTheFailureTextAndReportNothing) {
   };
   const std::string text99(99, 'x');
   const Case cases[] = {
-      {{"--refuse"}, "1<QX>3<QX>T<QX><QX>" + Numbers(3) + "<QX>021<QX>hi", 1, 0},
-      {{"--nak-at", "50"}, "1<QX>120<QX>T<QX><QX>" + Numbers(120) + "<QX>021<QX>hi", 1, 51},
-      {{"--silent"}, "1<QX>3<QX>T<QX><QX>" + Numbers(3) + "<QX>021<QX>hi", 1, 0},
+      {{"--refuse"}, "1<QX>3<QX>T<QX><QX>" + Numbers(3) + "<QX>0212345678<QX>hi", 1, 0},
+      {{"--nak-at", "50"}, "1<QX>120<QX>T<QX><QX>" + Numbers(120) + "<QX>0212345678<QX>hi", 1, 51},
+      {{"--silent"}, "1<QX>3<QX>T<QX><QX>" + Numbers(3) + "<QX>0212345678<QX>hi", 1, 0},
       // Refused before the gateway is contacted: more recipients counted than listed, an empty
       // recipient, a text one byte over its packet field.
-      {{}, "1<QX>4<QX>T<QX><QX>" + Numbers(3) + "<QX>021<QX>hi", 0, 0},
-      {{}, "1<QX>3<QX>T<QX><QX>01011112222,,01011113333<QX>021<QX>hi", 0, 0},
-      {{}, "1<QX>1<QX>T<QX><QX>01011112222<QX>021<QX>" + text99 + "y", 0, 0},
+      {{}, "1<QX>4<QX>T<QX><QX>" + Numbers(3) + "<QX>0212345678<QX>hi", 0, 0},
+      {{}, "1<QX>3<QX>T<QX><QX>01011112222,,01011113333<QX>0212345678<QX>hi", 0, 0},
+      {{}, "1<QX>1<QX>T<QX><QX>01011112222<QX>0212345678<QX>" + text99 + "y", 0, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.body.substr(0, 40));
@@ -258,7 +258,7 @@ TEST_F(DSendEngineTest, MmsJobsSendTheirPackageToEveryRecipient) {
     ASSERT_EQ(job.packages.size(), 1u);
     for (const testing::GateMessage& m : job.messages) {
       EXPECT_EQ(m.checksum, job.packages[0].checksum);
-      EXPECT_EQ(m.callback, "021");
+      EXPECT_EQ(m.callback, "0212345678");
     }
     const std::optional<SknPackage> package = ParseSknPackage(job.packages[0].bytes);
     ASSERT_TRUE(package.has_value());
@@ -273,7 +273,7 @@ TEST_F(DSendEngineTest, MmsJobsSendTheirPackageToEveryRecipient) {
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), job.packages[0].bytes);
     EXPECT_EQ(LastReport(), "jobid=" + job.job_id +
                                 "&type=SMS&totcnt=60&title=" + std::string(kMmsDefaultTitle) +
-                                "&msg=long <text>&resflag=1&reserdate=&fromnumber=021");
+                                "&msg=long <text>&resflag=1&reserdate=&fromnumber=0212345678");
   }
   EXPECT_EQ(testing::ReadFileBytes(secret), "root:x:0:0");
 }
@@ -295,22 +295,27 @@ TEST_F(DSendEngineTest, RequestsThatWouldBeCutAreRefusedWithTheirReason) {
     return "1<QX>1<QX>T<QX><QX>" + recipients + "<QX>" + callback + "<QX>" + text;
   };
   const auto mms = [](const std::string& pictures) {
-    return "3<QX>1<QX>T<QX><QX>01011112222<QX>021<QX>long<QX><IMG>" + pictures;
+    return "3<QX>1<QX>T<QX><QX>01011112222<QX>0212345678<QX>long<QX><IMG>" + pictures;
   };
   const struct {
     std::string body;
     SendRefusal refusal;
   } cases[] = {
-      {sms("01011112222", "021", "before`after"), SendRefusal::kRawBacktick},
-      {sms("01011112222", "021", "a`<QX>b"), SendRefusal::kRawBacktick},
-      {sms("010`1112222", "021", "hi"), SendRefusal::kRawBacktick},
-      {"2<QX>1<QX>T<QX><QX>01011112222<QX>021<QX>long`text", SendRefusal::kRawBacktick},
-      {sms("0101111" + nul + "2222", "021", "hi"), SendRefusal::kBadRecipient},
-      {sms(nul + "01011112222", "021", "hi"), SendRefusal::kBadRecipient},
-      {sms("0101111\n2222", "021", "hi"), SendRefusal::kBadRecipient},
-      {sms("01011112222\r", "021", "hi"), SendRefusal::kBadRecipient},
-      {sms("01011112222", "02" + nul + "1", "hi"), SendRefusal::kBadCallback},
-      {sms("01011112222", "021\n", "hi"), SendRefusal::kBadCallback},
+      {sms("01011112222", "0212345678", "before`after"), SendRefusal::kRawBacktick},
+      {sms("01011112222", "0212345678", "a`<QX>b"), SendRefusal::kRawBacktick},
+      {sms("010`1112222", "0212345678", "hi"), SendRefusal::kRawBacktick},
+      {"2<QX>1<QX>T<QX><QX>01011112222<QX>0212345678<QX>long`text", SendRefusal::kRawBacktick},
+      {sms("0101111" + nul + "2222", "0212345678", "hi"), SendRefusal::kBadRecipient},
+      {sms(nul + "01011112222", "0212345678", "hi"), SendRefusal::kBadRecipient},
+      {sms("0101111\n2222", "0212345678", "hi"), SendRefusal::kBadRecipient},
+      {sms("01011112222\r", "0212345678", "hi"), SendRefusal::kBadRecipient},
+      // A callback nobody could answer: empty, broken, or no phone number at all.
+      {sms("01011112222", "02" + nul + "1", "hi"), SendRefusal::kInvalidCallback},
+      {sms("01011112222", "021\n", "hi"), SendRefusal::kInvalidCallback},
+      {sms("01011112222", "", "hi"), SendRefusal::kNoCallback},
+      {sms("01011112222", "  ", "hi"), SendRefusal::kNoCallback},
+      {sms("01011112222", "abc", "hi"), SendRefusal::kInvalidCallback},
+      {sms("01011112222", "12345", "hi"), SendRefusal::kInvalidCallback},
       {mms("missing.jpg"), SendRefusal::kPicturesMissing},
       {mms("missing.jpg,link.jpg,../TempIMG/a.jpg"), SendRefusal::kPicturesMissing},
       {mms("big.jpg"), SendRefusal::kPictureTooLarge},
@@ -328,7 +333,7 @@ TEST_F(DSendEngineTest, RequestsThatWouldBeCutAreRefusedWithTheirReason) {
   EXPECT_EQ(RefusalText(SendRefusal::kPictureTooLarge),
             Utf8ToAnsi("메시지 전송에 실패하였습니다\n이미지 파일이 너무 큽니다 (10MB까지)"));
   // The same requests without the fault go out.
-  EXPECT_EQ(Send(sms("01011112222", "021", "before&gacct;after")), SentText(1));
+  EXPECT_EQ(Send(sms("01011112222", "0212345678", "before&gacct;after")), SentText(1));
   EXPECT_EQ(Send(mms("missing.jpg,a.jpg")), SentText(1));
   EXPECT_EQ(gate_->WaitForJobs(2).size(), 2u);
   gate_->Stop();
@@ -338,14 +343,14 @@ TEST_F(DSendEngineTest, RequestsThatWouldBeCutAreRefusedWithTheirReason) {
 
 TEST_F(DSendEngineTest, OnlyAPassedCheckLetsSendsThrough) {
   Start();
-  const std::string sms = "1<QX>2<QX>T<QX><QX>" + Numbers(2) + "<QX>021<QX>hi";
+  const std::string sms = "1<QX>2<QX>T<QX><QX>" + Numbers(2) + "<QX>0212345678<QX>hi";
   // Before any check, nothing goes out; the empty report is posted all the same.
   EXPECT_EQ(Send(sms), "");
   EXPECT_EQ(Reports(), 1u);
   EXPECT_EQ(LastReport(), "");
   // Modes other than 1 to 4 send nothing either.
   ASSERT_EQ(Check(2), '1');
-  EXPECT_EQ(Send("7<QX>2<QX>T<QX><QX>" + Numbers(2) + "<QX>021<QX>hi"), "");
+  EXPECT_EQ(Send("7<QX>2<QX>T<QX><QX>" + Numbers(2) + "<QX>0212345678<QX>hi"), "");
   EXPECT_EQ(Send(sms), SentText(2));
   EXPECT_EQ(Send(sms), SentText(2));  // a send does not take the permission back
   // A refused check (more than the balance) blocks, although an earlier one allowed.
@@ -361,8 +366,8 @@ TEST_F(DSendEngineTest, OnlyAPassedCheckLetsSendsThrough) {
 // and password, or after the user left, until a new check passes.
 TEST_F(DSendEngineTest, LogoutAndARefusedLoginTakeThePermissionBack) {
   Start();
-  const std::string sms = "1<QX>2<QX>T<QX><QX>" + Numbers(2) + "<QX>021<QX>hi";
-  const std::string esend = "1<QX>2<QX>T<QX><QX>Sheet1$<QX>phone<QX>021<QX>hi<QX>11";
+  const std::string sms = "1<QX>2<QX>T<QX><QX>" + Numbers(2) + "<QX>0212345678<QX>hi";
+  const std::string esend = "1<QX>2<QX>T<QX><QX>Sheet1$<QX>phone<QX>0212345678<QX>hi<QX>11";
   const auto esend_sent = [this, &esend] {
     return Exchange("ESEND", esend) != Exchange("DSEND", "7");  // more than the user information
   };

@@ -208,10 +208,11 @@ asio::awaitable<std::string> OnESend(Engine& engine, std::string body) {
     const std::string path = engine.session().workbook_path();
     // Loaded and checked on the workbook worker; the rows are then read here, between gateway
     // waits.
-    const std::string failure =
-        prepared.callback != SendRefusal::kNone
-            ? RefusalReason(prepared.callback)
-            : co_await CheckOnWorker(engine, workbook, send, &check, &left_out);
+    // Awaited in a statement of its own: GCC 12 mishandles a co_await inside a conditional.
+    std::string failure = RefusalReason(prepared.callback);
+    if (failure.empty()) {
+      failure = co_await CheckOnWorker(engine, workbook, send, &check, &left_out);
+    }
     if (!failure.empty()) {
       spdlog::error("ESEND: workbook {}: {}", path, AnsiToUtf8(failure));
       result = protocol::ExceptionText(failure);

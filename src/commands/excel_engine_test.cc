@@ -15,6 +15,8 @@
 #include "sheets/excel_workbook.h"
 #include "excel/workbook_writer.h"
 #include "gatesim/gate_sim_process.h"
+#include "protocol/excel_check.h"
+#include "protocol/status_messages.h"
 #include "send/direct_send.h"
 #include "send/picture_file.h"
 #include "send/send_refusals.h"
@@ -133,32 +135,126 @@ TEST_F(ExcelEngineTest, SmsJobsFromSheetRows) {
                               "&type=SMS&totcnt=120&title=T&msg=name<Q>Dear [name:6], "
                               "50%25&resflag=1&reserdate=&fromnumber=back");
 
-  // Cells of every kind; the count of 10 over 4 rows sends and reports 4; one-column mode keeps
-  // the callback as given; the empty title is the default subject.
+  // Cells of every kind; the count of 10 over 4 rows sends to the 3 valid ones, leaves out and
+  // names the one that is no mobile number; the one-column callback loses its hyphens; the
+  // empty title is the default subject.
   UseWorkbook("cells", "phone\n1011112222.0\n010-1111-2222\n12345\n01033334444\n");
-  EXPECT_EQ(ESend("1<QX>10<QX><QX><QX>cells$<QX>phone<QX>02-123-4567<QX>hi<QX>11"), SentText(4));
+  EXPECT_EQ(ESend("1<QX>10<QX><QX><QX>cells$<QX>phone<QX>02-123-4567<QX>hi<QX>11"),
+            SentText(3) + "\n" + Utf8ToAnsi("번호가 잘못된 1개 행은 보내지 않았습니다: 4행 \"12345\"(휴대폰 번호가 아님)"));
   job = NextJob();
-  EXPECT_EQ(job.header.count, 4);
+  EXPECT_EQ(job.header.count, 3);
   EXPECT_EQ(job.header.title, std::string(kSknDefaultSubject));
-  ASSERT_EQ(job.messages.size(), 4u);
-  const char* recipients[] = {"01011112222", "01011112222", "010-0000-0000", "01033334444"};
-  for (size_t i = 0; i < 4; ++i) {
+  ASSERT_EQ(job.messages.size(), 3u);
+  const char* recipients[] = {"01011112222", "01011112222", "01033334444"};
+  for (size_t i = 0; i < 3; ++i) {
     EXPECT_EQ(job.messages[i].recipient, recipients[i]);
-    EXPECT_EQ(job.messages[i].callback, "02-123-4567");
+    EXPECT_EQ(job.messages[i].callback, "021234567");
   }
   EXPECT_EQ(LastReport(), "jobid=" + job.job_id +
-                              "&type=SMS&totcnt=4&title=" + std::string(kSknDefaultSubject) +
-                              "&msg=hi&resflag=1&reserdate=&fromnumber=02-123-4567");
+                              "&type=SMS&totcnt=3&title=" + std::string(kSknDefaultSubject) +
+                              "&msg=hi&resflag=1&reserdate=&fromnumber=021234567");
 
   // Duplicate rows: only rows equal in every selected column are one recipient.
   UseWorkbook("dup",
-              "phone,back,name\n01011112222,021,Kim\n01011112222,021,Kim\n"
-              "01011112222,021,Lee\n");
+              "phone,back,name\n01011112222,0212345678,Kim\n01011112222,0212345678,Kim\n"
+              "01011112222,0212345678,Lee\n");
   EXPECT_EQ(ESend("1<QX>3<QX>T<QX><QX>dup$<QX><OVERLAP>phone<QX>back<QX>name<Q>[name:3]<QX>1"),
             SentText(2));
   EXPECT_EQ(NextJob().messages.size(), 2u);
   EXPECT_EQ(ESend("1<QX>3<QX>T<QX><QX>dup$<QX>phone<QX>back<QX>name<Q>[name:3]<QX>1"), SentText(3));
   EXPECT_EQ(NextJob().messages.size(), 3u);
+}
+
+// A sheet whose rows hold numbers nobody can be reached at: the full check names every such row
+// before anything is sent, the send reaches exactly the valid rows, and the reply and the journal
+// name the rows left out.
+TEST_F(ExcelEngineTest, OnlyTheValidNumbersOfTheRowsAreSent) {
+  ASSERT_NO_FATAL_FAILURE(Start());
+  UseWorkbook("bad",
+              "phone,back,name\n"
+              ",0212345678,Empty\n"                 // row 2
+              "abc,0212345678,Letters\n"            // row 3
+              "+82 10 5555 6666,02-1234-5678,Plus\n"  // row 4: valid
+              "02-123-4567,0212345678,Landline\n"   // row 5
+              "1588-1234,0212345678,Rep\n"          // row 6
+              "010-2222-3333,,NoBack\n"             // row 7: no callback
+              "010-2222-4444,12,ShortBack\n"        // row 8: no callback number
+              "01022225555,1588-1234,Good\n");      // row 9: valid
+  const std::string body = "1<QX>8<QX>T<QX><QX>bad$<QX>phone<QX>back<QX>name<Q>[name:8]<QX>1";
+  const std::optional<protocol::ExcelCheckReply> check =
+      protocol::ExcelCheckReply::Parse(engine_.Exchange("EXCHK", body));
+  ASSERT_TRUE(check);
+  EXPECT_EQ(check->rows, 8);
+  EXPECT_EQ(check->messages, 2);
+  EXPECT_EQ(check->invalid, 6);
+  EXPECT_EQ(check->kind, "SMS");
+  const std::vector<protocol::CheckFault> faults = {
+      {2, "phone", "empty", ""},
+      {3, "phone", "not-digits", "abc"},
+      {5, "phone", "not-mobile", "02-123-4567"},
+      {6, "phone", "not-mobile", "1588-1234"},
+      {7, "callback", "empty", ""},
+      {8, "callback", "not-callback", "12"},
+  };
+  EXPECT_EQ(check->faults, faults);
+
+  const std::string reply = ESend(body);
+  EXPECT_TRUE(reply.starts_with(SentText(2) + "\n")) << reply;
+  EXPECT_NE(reply.find(A("번호가 잘못된 6개 행은 보내지 않았습니다: 2행 \"\"(빈 칸), 3행 \"abc\"")),
+            std::string::npos)
+      << reply;
+  const testing::GateJob job = NextJob();
+  ASSERT_EQ(job.messages.size(), 2u);
+  EXPECT_EQ(job.messages[0].recipient, "01055556666");
+  EXPECT_EQ(job.messages[0].callback, "0212345678");
+  EXPECT_EQ(job.messages[1].recipient, "01022225555");
+  EXPECT_EQ(job.messages[1].callback, "15881234");
+
+  // The journal keeps the rows left out, with why.
+  const std::optional<protocol::JobListReply> jobs =
+      protocol::JobListReply::Parse(engine_.Exchange("JOBLS", "1"));
+  ASSERT_TRUE(jobs && jobs->jobs.size() == 1u);
+  EXPECT_EQ(jobs->jobs[0].total, 2);
+  EXPECT_EQ(jobs->jobs[0].left_out, 6);
+  const std::filesystem::path csv = dir_.path() / "job.csv";
+  EXPECT_EQ(engine_.Exchange("JOBEX", std::to_string(jobs->jobs[0].id) + "<QX>" + csv.string()),
+            "8");
+  std::ifstream in(csv);
+  const std::string exported((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_NE(exported.find("row 3,abc,left out,phone not-digits\r\n"), std::string::npos)
+      << exported;
+  EXPECT_NE(exported.find("row 8,12,left out,callback not-callback\r\n"), std::string::npos);
+
+  // A one-column callback that is no number refuses the send; nothing goes out.
+  for (const std::string callback : {"", "12", "abc"}) {
+    EXPECT_TRUE(ESend("1<QX>8<QX>T<QX><QX>bad$<QX>phone<QX>" + callback + "<QX>hi<QX>11")
+                    .starts_with("Exception:["))
+        << callback;
+  }
+  EXPECT_EQ(gate_->Jobs().size(), 1u);
+}
+
+// Each number once: rows with one number and different names reach that number once, and every
+// other number too; a column named as SQLite names a row id is the sheet's column.
+TEST_F(ExcelEngineTest, EachNumberOnceAndRowIdColumnsAreTheSheets) {
+  ASSERT_NO_FATAL_FAILURE(Start());
+  UseWorkbook("dup",
+              "rowid,name\n01011112222,Kim\n010-1111-2222,Lee\n01033334444,Park\n"
+              "01011112222,Choi\n01055556666,Jung\n");
+  const std::string body = "1<QX>3<QX>T<QX><QX>dup$<QX><ONCE>rowid<QX>0212345678<QX>"
+                           "name<Q>[name:4]<QX>11";
+  const std::optional<protocol::ExcelCheckReply> check =
+      protocol::ExcelCheckReply::Parse(engine_.Exchange("EXCHK", body));
+  ASSERT_TRUE(check);
+  EXPECT_EQ(check->messages, 3);
+  EXPECT_EQ(check->duplicates, 2);
+  EXPECT_EQ(ESend(body), SentText(3));
+  const testing::GateJob job = NextJob();
+  ASSERT_EQ(job.messages.size(), 3u);
+  EXPECT_EQ(job.messages[0].recipient, "01011112222");
+  EXPECT_EQ(job.messages[0].text, "Kim");
+  EXPECT_EQ(job.messages[1].recipient, "01033334444");
+  EXPECT_EQ(job.messages[2].recipient, "01055556666");
 }
 
 TEST_F(ExcelEngineTest, RefusedJobsSendNothing) {
@@ -170,19 +266,19 @@ TEST_F(ExcelEngineTest, RefusedJobsSendNothing) {
   std::filesystem::resize_file(images / "big.jpg", kMaxPictureBytes + 1);
   std::ofstream(dir_.path() / "secret.txt", std::ios::binary) << "root:x:0:0";
   std::filesystem::create_symlink(dir_.path() / "secret.txt", images / "link.jpg");
-  const std::string mms = "3<QX>2<QX>T<QX><QX>long$<QX>phone<QX>021<QX>hi<QX>11<QX><IMG>";
+  const std::string mms = "3<QX>2<QX>T<QX><QX>long$<QX>phone<QX>0212345678<QX>hi<QX>11<QX><IMG>";
   struct Case {
     std::string body;
     std::string reply_start;
   } cases[] = {
       // The second row's text would be 123 bytes: nothing is sent, the row is named.
-      {"1<QX>2<QX>T<QX><QX>long$<QX>phone<QX>021<QX>name<Q>Hi [name:200]<QX>11", "Exception:[2"},
-      {"1<QX>2<QX>T<QX><QX>long$<QX>fax<QX>021<QX>hi<QX>11", "Exception:[no such column: fax]"},
+      {"1<QX>2<QX>T<QX><QX>long$<QX>phone<QX>0212345678<QX>name<Q>Hi [name:200]<QX>11", "Exception:[3"},
+      {"1<QX>2<QX>T<QX><QX>long$<QX>fax<QX>0212345678<QX>hi<QX>11", "Exception:[no such column: fax]"},
       {"1<QX>2<QX>T<QX><QX>long$<QX>phone<QX>02-1234-5678-9999-0000<QX>hi<QX>11", "Exception:["},
       // The pictures are checked before anything else.
       {mms + "missing.jpg,link.jpg,", ExceptionText(RefusalReason(SendRefusal::kPicturesMissing))},
       {mms + "big.jpg,", ExceptionText(RefusalReason(SendRefusal::kPictureTooLarge))},
-      {"1<QX>2<QX>T<QX><QX>long$<QX>phone<QX>021<QX>before`after<QX>11",
+      {"1<QX>2<QX>T<QX><QX>long$<QX>phone<QX>0212345678<QX>before`after<QX>11",
        RefusalText(SendRefusal::kRawBacktick)},
   };
   for (const Case& c : cases) {
@@ -191,7 +287,7 @@ TEST_F(ExcelEngineTest, RefusedJobsSendNothing) {
   }
   // A mode that is no send sends nothing and answers the user information alone.
   const std::string reply =
-      engine_.Exchange("ESEND", "9<QX>1<QX>T<QX><QX>long$<QX>phone<QX>021<QX>hi<QX>11");
+      engine_.Exchange("ESEND", "9<QX>1<QX>T<QX><QX>long$<QX>phone<QX>0212345678<QX>hi<QX>11");
   EXPECT_EQ(reply.find("Exception"), std::string::npos) << reply;
   gate_->Stop();
   EXPECT_EQ(gate_->Jobs().size(), 0u);
@@ -330,7 +426,7 @@ TEST_F(ExcelEngineTest, ExcelCommandsWhileAnExcelSendWaitsForTheGateway) {
 
   const std::string check = engine_.Exchange("ESEND", "4<QX>60<QX>1<QX>");
   ASSERT_TRUE(check.starts_with("QXSENDABLECHECK<QX>1")) << check;
-  engine_.Post("ESEND", "1<QX>60<QX>T<QX><QX>rows$<QX>phone<QX>021<QX>hi<QX>11");
+  engine_.Post("ESEND", "1<QX>60<QX>T<QX><QX>rows$<QX>phone<QX>0212345678<QX>hi<QX>11");
   // The send reads its rows from the cached workbook and waits for the gateway between them.
   ASSERT_TRUE(engine_.process().WaitForLog("waiting for the acknowledgement", 10000));
   const std::string path = (dir_.path() / "rows.csv").string();
@@ -340,14 +436,14 @@ TEST_F(ExcelEngineTest, ExcelCommandsWhileAnExcelSendWaitsForTheGateway) {
   } cases[] = {
       {"1<QX>" + path, listing},
       {"2<QX>rows$<QX>phone", "2<QX>60"},
-      {"3<QX>rows$<QX>phone<QX>021<QX>hi<QX>11", ""},
+      {"3<QX>rows$<QX>phone<QX>0212345678<QX>hi<QX>11", ""},
   };
   for (const Case& c : cases) {
     engine_.Post("EXCEL", c.body);
     const RawMessage reply = engine_.Receive();
     EXPECT_TRUE(reply.header.starts_with("EXCEL")) << reply.header;
     if (c.reply.empty()) {
-      EXPECT_TRUE(reply.body.starts_with("3<QX>010-0000-0000,021,hi<QX>")) << reply.body;
+      EXPECT_TRUE(reply.body.starts_with("3<QX>010-0000-0000,021-234-5678,hi<QX>")) << reply.body;
     } else {
       EXPECT_EQ(reply.body, c.reply);
     }

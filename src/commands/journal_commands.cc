@@ -63,11 +63,18 @@ protocol::JobRow RowOf(SendJournal& journal, const JournalJob& job) {
   row.ending_at = job.ending_at;
   row.report = ReportStateName(job.report);
   row.resend_of = job.info.resend_of;
+  row.left_out = job.left_out;
   if (const std::optional<JournalJob> later = journal.FindResendOf(job.id)) {
     row.resent_as = later->id;
   }
   return row;
 }
+
+// The state of a row left out before the gateway, in an export.
+constexpr std::string_view kLeftOutState = "left out";
+
+// Where a left-out row was: "row N" of its sheet.
+std::string LeftOutPlace(const JournalLeftOut& row) { return "row " + std::to_string(row.place); }
 
 // A reservation still ahead keeps its time; one passed sends now (12 digits, local time).
 std::string ReservationLeft(const std::string& reserve_date) {
@@ -125,6 +132,11 @@ std::string OnJobExport(Engine& engine, const std::string& body) {
                                 std::string(StateName(state)), AnsiToUtf8(content)});
           ++written;
         });
+    for (const JournalLeftOut& row : journal->LeftOut(job->id)) {
+      sheet.rows.push_back({LeftOutPlace(row), AnsiToUtf8(row.value), std::string(kLeftOutState),
+                            row.reason});
+      ++written;
+    }
     std::string error;
     if (!WriteXlsx(path, {sheet}, XlsxOptions{}, &error)) {
       return Refusal("cannot write " + path + ": " + error);
@@ -141,6 +153,11 @@ std::string OnJobExport(Engine& engine, const std::string& body) {
             << CsvField(AnsiToUtf8(content)) << "\r\n";
         ++written;
       });
+  for (const JournalLeftOut& row : journal->LeftOut(job->id)) {
+    out << LeftOutPlace(row) << ',' << CsvField(AnsiToUtf8(row.value)) << ',' << kLeftOutState
+        << ',' << CsvField(row.reason) << "\r\n";
+    ++written;
+  }
   out.close();
   if (!out) return Refusal("cannot write " + path);
   return std::to_string(written);

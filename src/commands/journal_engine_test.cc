@@ -36,7 +36,7 @@ std::string Number(int i) { return "010" + std::to_string(100000000 + i).substr(
 std::string SmsTo(int n) {
   std::string list;
   for (int i = 0; i < n; ++i) list += (i > 0 ? "," : "") + Number(i);
-  return "1<QX>" + std::to_string(n) + "<QX>T<QX><QX>" + list + "<QX>021<QX>hi";
+  return "1<QX>" + std::to_string(n) + "<QX>T<QX><QX>" + list + "<QX>0212345678<QX>hi";
 }
 
 class JournalEngineTest : public ::testing::Test {
@@ -147,7 +147,7 @@ TEST_F(JournalEngineTest, EveryJobIsRecordedAsTheGatewayTookIt) {
     EXPECT_EQ(job.info.kind, "SMS");
     // Every recipient and the text are recorded before the job header goes out.
     EXPECT_EQ(job.info.text, "hi");
-    EXPECT_EQ(job.info.callback, "021");
+    EXPECT_EQ(job.info.callback, "0212345678");
     EXPECT_EQ(job.info.source, "typed numbers");
     EXPECT_EQ(numbers.size(), 300u);
     EXPECT_EQ(job.total, 300);
@@ -405,7 +405,7 @@ TEST_F(JournalEngineTest, TheRestOfALongTextJobGoesAsTheSamePackage) {
   std::string list;
   for (int i = 0; i < 120; ++i) list += (i > 0 ? "," : "") + Number(i);
   // Mode 2 without pictures: a long text, sent as a package.
-  engine_.Exchange("DSEND", "2<QX>120<QX>T<QX><QX>" + list + "<QX>021<QX>" + std::string(300, 'L'));
+  engine_.Exchange("DSEND", "2<QX>120<QX>T<QX><QX>" + list + "<QX>0212345678<QX>" + std::string(300, 'L'));
   const std::vector<testing::GateJob> cut = gate_->WaitForJobs(1);
   ASSERT_EQ(cut.size(), 1u);
   ASSERT_FALSE(cut[0].messages.empty());

@@ -34,7 +34,7 @@ std::string Numbers(int n) {
 
 // A DSEND of an SMS to n recipients.
 std::string SmsTo(int n) {
-  return "1<QX>" + std::to_string(n) + "<QX>T<QX><QX>" + Numbers(n) + "<QX>021<QX>hi";
+  return "1<QX>" + std::to_string(n) + "<QX>T<QX><QX>" + Numbers(n) + "<QX>0212345678<QX>hi";
 }
 
 class StatusEngineTest : public ::testing::Test {
@@ -167,7 +167,7 @@ TEST_F(StatusEngineTest, CancelStopsAtTheNextAcknowledgement) {
   };
   const Case cases[] = {
       {"DSEND", SmsTo(kTotal), true},
-      {"ASEND", "1<QX>300<QX>T<QX><QX><QX>" + Numbers(kTotal) + "<QX>021<QX>hi", false},
+      {"ASEND", "1<QX>300<QX>T<QX><QX><QX>" + Numbers(kTotal) + "<QX>0212345678<QX>hi", false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.code);

@@ -104,7 +104,9 @@ std::optional<JobListReply> JobListReply::Parse(std::string_view body) {
   while (!body.empty()) {
     const size_t end = body.find(kRowSep);
     const std::vector<std::string_view> f = SplitAtSeparators(body.substr(0, end));
-    if (f.size() != JobRow::kFields) return std::nullopt;
+    if (f.size() != JobRow::kFields && f.size() != JobRow::kFieldsBeforeLeftOut) {
+      return std::nullopt;
+    }
     JobRow row;
     row.id = Decimal(f[0]);
     row.started = Decimal(f[1]);
@@ -126,6 +128,7 @@ std::optional<JobListReply> JobListReply::Parse(std::string_view body) {
     row.report = f[17];
     row.resend_of = Decimal(f[18]);
     row.resent_as = Decimal(f[19]);
+    if (f.size() > 20) row.left_out = Decimal(f[20]);
     r.jobs.push_back(std::move(row));
     if (end == std::string_view::npos) break;
     body.remove_prefix(end + kRowSep.size());
@@ -157,7 +160,8 @@ std::string JobListReply::Build() const {
                         to_string(j.ending_at),
                         j.report,
                         to_string(j.resend_of),
-                        to_string(j.resent_as)});
+                        to_string(j.resent_as),
+                        to_string(j.left_out)});
   }
   return body;
 }

@@ -85,7 +85,8 @@ struct JobListRequest {
 // source, text) with EscapeField, the ending as the status reply names it ("running" for the job
 // that runs, "interrupted" for one a stopped engine left).
 struct JobRow {
-  static constexpr size_t kFields = 20;
+  static constexpr size_t kFields = 21;
+  static constexpr size_t kFieldsBeforeLeftOut = 20;  // an engine before rows were left out
   int64_t id = 0;
   int64_t started = 0;  // Unix seconds
   int64_t ended = 0;    // Unix seconds; 0 while it runs
@@ -106,6 +107,7 @@ struct JobRow {
   std::string report;     // "none" (no sent report made), "pending", "posted" or "refused"
   int64_t resend_of = 0;  // the job this one sent the rest of; 0 for none
   int64_t resent_as = 0;  // the newest job that sent this one's rest; 0 for none
+  int64_t left_out = 0;   // rows left out before the gateway (never sent), not in total
 
   bool operator==(const JobRow&) const = default;
 };

@@ -5,6 +5,8 @@
 #include <ostream>
 
 #include "client/message_text.h"
+#include "client/workbook_check.h"
+#include "protocol/excel_check.h"
 #include "client/phone_number.h"
 #include "client/picture_check.h"
 #include "client/reservation.h"
@@ -206,28 +208,32 @@ std::string ExcelSendBody(const ExcelOptions& o, int mode, int64_t count,
                                     o.title,
                                     o.reserve,
                                     SheetTable(o.sheet),
-                                    o.dedupe,
+                                    false,
                                     Replaced(o.phone_column, ",", "&comma;"),
                                     second,
                                     ExcelMessage(o.text),
                                     column_mode,
-                                    pictures}
+                                    pictures,
+                                    o.dedupe}
       .Build();
+}
+
+std::string ExcelCheckBody(const ExcelOptions& o) {
+  std::vector<std::string> names;
+  for (const std::string& image : o.images) {
+    names.push_back(std::filesystem::path(image).filename().string());
+  }
+  return ExcelSendBody(o, ExcelSendMode(o), 0, names);
 }
 
 int RunExcelCommand(const ExcelOptions& given, const LinkTarget& target, std::ostream& out,
                     std::ostream& err) {
   ExcelOptions options = given;
   const Language lang = options.language;
-  const bool recipients = options.action == "preview" || options.action == "send";
+  const bool recipients =
+      options.action == "preview" || options.action == "send" || options.action == "check";
   if (recipients && !CheckRecipientOptions(options, err)) return kExitUsage;
-  if (options.action == "send") {
-    // Every row is sent unless --dedupe: the count is the sheet's rows, which only the listing
-    // of --file tells.
-    if (options.count == 0 && !options.dedupe && options.file.empty()) {
-      err << "qx excel send: " << Text(lang, Msg::kExcelNeedsFile) << "\n";
-      return kExitUsage;
-    }
+  if (options.action == "send" || options.action == "check") {
     const ReservationResult reserve = ParseReservation(options.reserve, LocalMinuteNow(), lang);
     if (!reserve.ok()) {
       err << "qx excel send: " << reserve.problem << "\n";
@@ -306,25 +312,30 @@ int RunExcelCommand(const ExcelOptions& given, const LinkTarget& target, std::os
     return kExitOk;
   }
 
-  // The send: the number of recipients (every row; the distinct rows with --dedupe), the check,
-  // then the rows.
-  int64_t count = options.count;
-  if (count == 0 && !options.dedupe && sheet != nullptr) count = Atoi(Utf8ToAnsi(sheet->rows));
-  if (count == 0 && options.dedupe) {
-    const std::string body =
-        protocol::CountRequest{SheetTable(options.sheet), Bracketed(options.phone_column)}.Build();
-    if (!session.Ask("EXCEL", body, &reply)) return kExitNoEngine;
-    const std::string n = AfterPrefix(reply, ExcelPrefix(protocol::ExcelQuery::kCount));
-    if (IsException(n) || !reply.starts_with(ExcelPrefix(protocol::ExcelQuery::kCount)))
-      return Fail("count", n, err);
-    count = Atoi(n);
-  }
-  if (count <= 0) {
-    err << "qx excel send: " << Text(lang, Msg::kNoRecipients) << "\n";
+  // The full check of every row, then the send to the rows it found valid.
+  if (!session.Ask("EXCHK", ExcelCheckBody(options), &reply)) return kExitNoEngine;
+  const std::optional<protocol::ExcelCheckReply> check = protocol::ExcelCheckReply::Parse(reply);
+  if (!check) {
+    if (IsException(reply)) return Fail(options.action, reply, err);
+    err << "qx excel " << options.action << ": " << Text(lang, Msg::kEngineAnsweredNothing)
+        << "\n";
     return kExitRefused;
   }
+  for (const std::string& line : DescribeWorkbookCheck(*check, lang)) out << line << "\n";
+  const WorkbookSendPlan plan = PlanWorkbookSend(*check, !options.images.empty(),
+                                                 options.skip_invalid, options.allow_cut);
+  for (WorkbookBlock block : plan.blocks) {
+    err << "qx excel " << options.action << ": " << BlockText(block, *check, lang) << "\n";
+  }
+  if (!plan.ok()) return kExitUsage;
+  if (options.action == "check") return kExitOk;
+  if (check->invalid > 0) {
+    out << Text(lang, Msg::kCheckSkipping, {std::to_string(check->invalid)}) << "\n";
+  }
+  const int64_t count =
+      options.count > 0 ? std::min(options.count, plan.messages) : plan.messages;
   out << Text(lang, Msg::kRecipientsCount, {std::to_string(count)}) << "\n";
-  const int mode = ExcelSendMode(options);
+  const int mode = plan.mode;
   bool passed = false;
   if (!RunSendCheck(session, "ESEND", count, std::to_string(mode), options.reserve, lang, out,
                     &passed)) {

@@ -19,7 +19,7 @@
 namespace parley {
 
 struct ExcelOptions {
-  std::string action;  // "list", "count", "preview" or "send", set by the sub-command parsed
+  std::string action;  // "list", "count", "preview", "check" or "send", set by the sub-command
   std::string file;    // the workbook; for the others optional (the engine keeps the last one)
   std::string sheet;
   std::string column;           // count
@@ -31,8 +31,10 @@ struct ExcelOptions {
   std::string reserve;
   std::vector<std::string> images;
   std::string home;
-  int64_t count = 0;  // 0: the sheet's row count (needs --file), or the distinct count with dedupe
-  bool dedupe = false;
+  int64_t count = 0;  // 0: every valid row (as the full check counts them); else at most this many
+  bool dedupe = false;        // each number once
+  bool skip_invalid = false;  // send to the valid rows when some have wrong numbers
+  bool allow_cut = false;     // send values that their marker's width cuts
   bool dry_run = false;           // stop after the send check
   bool yes = false;               // --yes: never ask
   bool confirm = false;           // ask before sending (stdin is a terminal and --yes is absent)
@@ -96,7 +98,12 @@ std::string ExcelSendBody(const ExcelOptions& options, int mode, int64_t count,
 // The preview body.
 std::string ExcelPreviewBody(const ExcelOptions& options);
 
-// Runs the action, printing tables to out. Returns kExitOk; kExitRefused when the engine reports
+// The EXCHK body of a send: as ExcelSendBody with every row (no count) and the pictures named.
+std::string ExcelCheckBody(const ExcelOptions& options);
+
+// Runs the action, printing tables to out. "check" and "send" first ask the engine to check every
+// row (EXCHK) and print what it found; a send goes only when nothing in the check stops it
+// (PlanWorkbookSend), to the number of messages the check counted. Returns kExitOk; kExitRefused when the engine reports
 // an error (an "Exception:[...]" text), the check is refused or the send fails; kExitUsage;
 // kExitNoEngine.
 int RunExcelCommand(const ExcelOptions& options, const LinkTarget& target, std::ostream& out,

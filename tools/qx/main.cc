@@ -187,7 +187,9 @@ CLI::App* AddExcelCommand(CLI::App& app, ExcelOptions* options) {
   CLI::App* preview = excel->add_subcommand("preview", "Show the first five composed messages");
   CLI::App* send =
       excel->add_subcommand("send", "Run the send check and send one message per row of a sheet");
-  for (CLI::App* sub : {preview, send}) {
+  CLI::App* check = excel->add_subcommand(
+      "check", "Check every row of a sheet as the send would read it; send nothing");
+  for (CLI::App* sub : {preview, send, check}) {
     sub->add_option("SHEET", options->sheet, "Sheet name")->required();
     sub->add_option("--phone", options->phone_column, "Column of the recipient numbers")
         ->required();
@@ -199,6 +201,15 @@ CLI::App* AddExcelCommand(CLI::App& app, ExcelOptions* options) {
         ->required();
   }
   preview->callback([options] { options->action = "preview"; });
+  for (CLI::App* sub : {send, check}) {
+    sub->add_flag("--dedupe", options->dedupe, "Send each number once (the first row keeps it)");
+    sub->add_option("--image", options->images, "Picture file (up to three): an MMS send");
+  }
+  check->callback([options] { options->action = "check"; });
+  send->add_flag("--skip-invalid", options->skip_invalid,
+                 "Leave out the rows whose phone or callback cell is no valid number");
+  send->add_flag("--allow-cut", options->allow_cut,
+                 "Send values that their marker's width cuts, cut");
   send->add_option("--title", options->title, "Title");
   send->add_option("--reserve", options->reserve,
                    "Reservation: YYYY-MM-DD HH:MM, YYYY-MM-DDTHH:MM or YYYYMMDDHHMM; empty sends "
@@ -206,21 +217,19 @@ CLI::App* AddExcelCommand(CLI::App& app, ExcelOptions* options) {
   send->add_option("--count", options->count,
                    "Number of rows to send (default: every row of the sheet, read with --file)")
       ->check(CLI::Range(int64_t{1}, int64_t{999999}));
-  send->add_flag("--dedupe", options->dedupe, "Send once per distinct row");
   send->add_flag("--dry-run", options->dry_run, "Run the checks, send nothing");
   send->add_flag("--yes,-y", options->yes,
                  "Send without asking (qx asks only when standard input is a terminal)");
-  send->add_option("--image", options->images, "Picture file (up to three): an MMS send");
   send->add_option("--home", options->home, "The engine's home, where pictures are staged");
   AddProgressOption(send, &options->progress);
   send->callback([options] { options->action = "send"; });
 
-  for (CLI::App* sub : {count, preview, send}) {
+  for (CLI::App* sub : {count, preview, send, check}) {
     sub->add_option("--file", options->file,
                     "Workbook to choose first (default: the one last listed)")
         ->check(ExistingFileIn(options->language));
   }
-  for (CLI::App* sub : {list, count, preview, send}) sub->footer(kExitCodesHelp);
+  for (CLI::App* sub : {list, count, preview, send, check}) sub->footer(kExitCodesHelp);
   return excel;
 }
 
