@@ -48,7 +48,7 @@ TEST(FormEngineTest, ValuesWithFormSyntaxStayInTheirFields) {
   // The sent report keeps its eight fields: the list shows the job as sent.
   const std::string numbers = "01000000000,01000000001,01000000002";
   const std::string sent = engine.Exchange(
-      "DSEND", "1<QX>3<QX>T&type=MMS<QX>" + forged + "<QX>" + numbers + "<QX>" + forged + "<QX>hi");
+      "DSEND", "1<QX>3<QX>T&type=MMS<QX>" + forged + "<QX>" + numbers + "<QX>0212345678<QX>hi");
   ASSERT_FALSE(sent.starts_with("<QX>")) << "nothing was sent: " << sent;
   const std::vector<testing::GateJob> jobs = gate.WaitForJobs(1);
   ASSERT_EQ(jobs.size(), 1u);
@@ -56,11 +56,11 @@ TEST(FormEngineTest, ValuesWithFormSyntaxStayInTheirFields) {
   EXPECT_EQ(LastBody(web, "/QX/sended.asp"),
             "jobid=X%26totcnt%3D0%26type%3DMMS%26jobid%3DY"
             "&type=SMS&totcnt=3&title=T%26type%3DMMS&msg=hi&resflag=2"
-            "&reserdate=%26totcnt%3D0&fromnumber=%26totcnt%3D0");
+            "&reserdate=%26totcnt%3D0&fromnumber=0212345678");
   // Rows: number, time, kind, call-back number, title, result, count.
   const std::string list = engine.Exchange("SENDL", "2<QX><QX><QX><QX><QX>1<QX>1");
   EXPECT_TRUE(list.starts_with("2<DATA>")) << list;
-  EXPECT_NE(list.find("<QX>SMS<QX>" + forged + "<QX>T&type=MMS<QX>"), std::string::npos) << list;
+  EXPECT_NE(list.find("<QX>SMS<QX>0212345678<QX>T&type=MMS<QX>"), std::string::npos) << list;
   EXPECT_TRUE(list.ends_with("<QX>3<END>")) << list;
 }
 

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include "numbers/korean_number.h"
+
 #include "commands/send_engine_fixture.h"
 #include "db/address_book.h"
 #include "db/test_util.h"
@@ -159,7 +161,8 @@ TEST_F(ASendEngineTest, SmsJobsSendGroupsThenNumbers) {
     std::vector<std::string> recipients;
     for (const testing::GateMessage& m : job.messages) {
       recipients.push_back(m.recipient);
-      EXPECT_EQ(m.callback, c.callback);
+      // The callback goes as its digits.
+      EXPECT_EQ(m.callback, CheckKoreanNumber(c.callback, NumberUse::kCallback).digits);
       EXPECT_EQ(m.text, "a<b");
     }
     EXPECT_EQ(recipients, c.recipients);
@@ -227,7 +230,7 @@ TEST_F(ASendEngineTest, MmsJobsSendTheirPackageToGroupsAndNumbers) {
   std::filesystem::create_directories(images);
   std::ofstream(images / "a.jpg", std::ios::binary) << std::string(2000, 'A');
   const std::vector<testing::GateJob> jobs =
-      ASend("3<QX>3<QX><QX><QX>Work<QX>" + Numbers(2) + "<QX>02-1<QX>long<QX><IMG>a.jpg", 1);
+      ASend("3<QX>3<QX><QX><QX>Work<QX>" + Numbers(2) + "<QX>02-1234-5678<QX>long<QX><IMG>a.jpg", 1);
   ASSERT_EQ(jobs.size(), 1u);
   const testing::GateJob& job = jobs.back();
   EXPECT_EQ(job.header.type_code, "IMT");
@@ -237,7 +240,7 @@ TEST_F(ASendEngineTest, MmsJobsSendTheirPackageToGroupsAndNumbers) {
   ASSERT_EQ(job.packages.size(), 1u);
   for (const testing::GateMessage& m : job.messages) {
     recipients.push_back(m.recipient);
-    EXPECT_EQ(m.callback, "02-1");
+    EXPECT_EQ(m.callback, "0212345678");
     EXPECT_EQ(m.checksum, job.packages[0].checksum);
   }
   EXPECT_EQ(recipients, Concat({kWork, FirstNumbers(2)}));

@@ -132,17 +132,17 @@ TEST_F(DSendEngineTest, SmsJobsReachTheGatewayAndAreReported) {
        {},
        "&type=SMS&totcnt=3&title=" + untitled +
            "&msg=a<b>c&resflag=2&reserdate=202612241800&fromnumber=0212345678"},
-      // No recipient: the job is opened all the same; the callback keeps its hyphens.
+      // No recipient: the job is opened all the same; the callback loses its hyphens.
       {0,
        "",
        "T",
-       "02-1",
+       "02-1234-5678",
        "",
        "x",
        "T",
        "",
        {},
-       "&type=SMS&totcnt=0&title=T&msg=x&resflag=1&reserdate=&fromnumber=02-1"},
+       "&type=SMS&totcnt=0&title=T&msg=x&resflag=1&reserdate=&fromnumber=0212345678"},
   };
   for (const Case& c : cases) {
     ASSERT_EQ(Check(std::max(c.count, 1)), '1');
@@ -246,7 +246,7 @@ TEST_F(DSendEngineTest, MmsJobsSendTheirPackageToEveryRecipient) {
     SCOPED_TRACE(c.pictures);
     ASSERT_EQ(Check(60, "3"), '1');
     const size_t jobs_before = gate_->Jobs().size();
-    EXPECT_EQ(Send(c.mode + "<QX>60<QX><QX><QX>" + Numbers(60) + "<QX>02-1<QX>long &lt;text&gt;" +
+    EXPECT_EQ(Send(c.mode + "<QX>60<QX><QX><QX>" + Numbers(60) + "<QX>02-1234-5678<QX>long &lt;text&gt;" +
                    (c.pictures.empty() ? "" : "<QX>" + c.pictures)),
               SentText(60));
     const std::vector<testing::GateJob> jobs = gate_->WaitForJobs(jobs_before + 1);

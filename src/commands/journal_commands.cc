@@ -21,8 +21,9 @@ namespace parley {
 
 namespace {
 
-// The number older engines sent to for a sheet cell they could not use.
-constexpr std::string_view kSubstituteNumber = "01000000000";
+// The number older engines sent to (and journaled, as written here) for a sheet cell they could
+// not use.
+constexpr std::string_view kSubstituteNumber = "010-0000-0000";
 
 // A CSV field: quoted when it holds a comma, a quote or a line break.
 std::string CsvField(std::string_view text) {
@@ -75,6 +76,28 @@ constexpr std::string_view kLeftOutState = "left out";
 
 // Where a left-out row was: "row N" of its sheet.
 std::string LeftOutPlace(const JournalLeftOut& row) { return "row " + std::to_string(row.place); }
+
+// The callback (normalised) and the recipients of job's rest into *order; a recipient that is no
+// mobile number (a substitute an older engine sent for a sheet cell it could not use) is never
+// sent again: it goes to *left_out. A plain function: the resend coroutine calls it.
+SendRefusal TakeRest(SendJournal& journal, const JournalJob& job, bool include_in_doubt,
+                     RestOrder* order, std::vector<JournalLeftOut>* left_out) {
+  if (const SendRefusal refusal = NormalizeCallback(&order->callback);
+      refusal != SendRefusal::kNone) {
+    return refusal;
+  }
+  for (JournalRecipient& r : journal.RestOf(job, include_in_doubt)) {
+    CheckedNumber number = CheckKoreanNumber(r.number, NumberUse::kRecipient);
+    if (!number.ok() || r.number == kSubstituteNumber) {
+      const NumberProblem problem = number.ok() ? NumberProblem::kNotMobile : number.problem;
+      left_out->push_back({static_cast<int64_t>(left_out->size()) + 1, r.number,
+                           "phone " + std::string(ProblemToken(problem))});
+      continue;
+    }
+    order->messages.push_back({std::move(number.digits), std::move(r.content)});
+  }
+  return SendRefusal::kNone;
+}
 
 // A reservation still ahead keeps its time; one passed sends now (12 digits, local time).
 std::string ReservationLeft(const std::string& reserve_date) {
@@ -191,24 +214,10 @@ asio::awaitable<std::string> OnJobResend(Engine& engine, std::string body) {
   order.reserve_date = ReservationLeft(job->info.reserve_date);
   order.callback = job->info.callback;
   order.text = job->info.text;
-  if (const SendRefusal refusal = NormalizeCallback(&order.callback);
-      refusal != SendRefusal::kNone) {
-    co_return protocol::ExceptionText(RefusalReason(refusal));
-  }
-  // A number that is no mobile number (a substitute an older engine sent for a sheet cell it
-  // could not use) is never sent again.
-  JobSource source{"rest of job " + std::to_string(job->id), job->id};
-  for (JournalRecipient& r : journal->RestOf(*job, request.include_in_doubt)) {
-    CheckedNumber number = CheckKoreanNumber(r.number, NumberUse::kRecipient);
-    if (!number.ok() || number.digits == kSubstituteNumber) {
-      source.left_out.push_back({static_cast<int64_t>(source.left_out.size()) + 1, r.number,
-                                 "phone " + std::string(ProblemToken(number.ok()
-                                                                        ? NumberProblem::kNotMobile
-                                                                        : number.problem))});
-      continue;
-    }
-    order.messages.push_back({std::move(number.digits), std::move(r.content)});
-  }
+  std::vector<JournalLeftOut> left_out;
+  const SendRefusal refusal =
+      TakeRest(*journal, *job, request.include_in_doubt, &order, &left_out);
+  if (refusal != SendRefusal::kNone) co_return protocol::ExceptionText(RefusalReason(refusal));
   if (order.messages.empty()) {
     co_return protocol::ExceptionText(RefusalReason(SendRefusal::kNothingLeft));
   }
@@ -235,6 +244,7 @@ asio::awaitable<std::string> OnJobResend(Engine& engine, std::string body) {
     co_return protocol::ExceptionText(std::string(reason));
   }
   spdlog::info("JOBRS: sending the rest of journal job {}: {} recipients", job->id, count);
+  JobSource source{"rest of job " + std::to_string(job->id), job->id, std::move(left_out)};
   const SendSetup setup = engine.services().MakeSendSetup(engine.session(), std::move(source));
   const SendResult sent = co_await engine.link().dispatcher().turn().Aside(SendRest(setup, order));
   const std::string text = SendAnswer(sent, kRestJob, order.kind);

@@ -415,9 +415,10 @@ TEST_F(JournalEngineTest, TheRestOfALongTextJobGoesAsTheSamePackage) {
   EXPECT_EQ(first.kind, "LMS");
 
   ASSERT_NO_FATAL_FAILURE(RestartWithCleanGateway());
-  const auto reply = protocol::JobResendReply::Parse(
-      engine_.Exchange("JOBRS", protocol::JobResendRequest{first.id, false}.Build()));
-  ASSERT_TRUE(reply.has_value());
+  const std::string raw =
+      engine_.Exchange("JOBRS", protocol::JobResendRequest{first.id, false}.Build());
+  const auto reply = protocol::JobResendReply::Parse(raw);
+  ASSERT_TRUE(reply.has_value()) << raw;
   EXPECT_EQ(reply->text, SentText(first.not_sent));
   const std::vector<testing::GateJob> resent = clean_->WaitForJobs(1);
   ASSERT_EQ(resent.size(), 1u);

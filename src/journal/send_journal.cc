@@ -130,7 +130,9 @@ class Stmt {
     return *this;
   }
   Stmt& Bytes(int i, std::string_view value) {
-    sqlite3_bind_blob64(stmt_, i, value.data(), value.size(), SQLITE_TRANSIENT);
+    // An empty view may have no data pointer, which SQLite would bind as NULL.
+    sqlite3_bind_blob64(stmt_, i, value.data() != nullptr ? value.data() : "", value.size(),
+                        SQLITE_TRANSIENT);
     return *this;
   }
   Stmt& Text(int i, std::string_view value) {
