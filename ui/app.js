@@ -17,8 +17,9 @@ const texts = {
     'wb.phone': '전화번호 열', 'wb.callback': '회신번호',
     'wb.template': '내용 (열 이름을 누르면 [열:바이트]를 넣습니다)', 'wb.dedupe': '같은 번호는 한 번만',
     'wb.width.help': '[열:바이트]의 숫자는 그 값에 쓸 수 있는 바이트 수입니다 (한글 한 글자 2바이트, 영문·숫자 1바이트). 넘는 부분은 잘립니다. 열 이름을 누르면 그 열에서 가장 긴 값에 맞춘 숫자를 넣습니다.',
-    widthNote: (c, n) => `'${c}' 열에서 가장 긴 값이 ${n}바이트라서 [${c}:${n}]을 넣었습니다.`,
-    widthUnknown: (c) => `'${c}' 열의 길이를 잴 수 없어 [${c}:10]을 넣었습니다. 잘리는 값은 확인 단계에서 보여 드립니다.`,
+    widthNote: (c, n) => `'${c}' 열의 가장 긴 값은 ${n}바이트입니다 → [${c}:${n}]`,
+    widthUnknown: (c) => `'${c}' 열의 길이를 잴 수 없어 10바이트로 넣었습니다 → [${c}:10]. 잘리는 값은 보내기 전 확인에서 보여 드립니다.`,
+    checkPassed: '잔액과 발송 한도를 확인했습니다. 보낼 수 있습니다.',
     'wb.messages': '보낼 메시지', 'wb.check': '확인하고 보내기',
     'wb.skip': '오류 행 빼고 보내기', 'wb.allowcut': '잘린 채 보내기',
     'check.row': '행', 'check.cell': '셀 내용', 'check.reason': '이유', 'check.column': '열',
@@ -90,7 +91,8 @@ const texts = {
     'wb.sheet': 'Sheet', 'wb.phone': 'Phone column', 'wb.callback': 'Callback',
     'wb.template': 'Text (click a column to insert [column:bytes])', 'wb.dedupe': 'Each number once',
     'wb.width.help': 'The number in [column:bytes] is how many bytes of the value go into the message (a Korean letter takes 2 bytes, a Latin letter or digit 1); the rest is cut. Clicking a column inserts the bytes of its longest value.',
-    widthNote: (c, n) => `The longest value of "${c}" has ${n} bytes: [${c}:${n}] inserted.`,
+    widthNote: (c, n) => `The longest value of "${c}" has ${n} bytes → [${c}:${n}]`,
+    checkPassed: 'Balance and sending limits checked: it can go.',
     widthUnknown: (c) => `The values of "${c}" could not be measured: [${c}:10] inserted. Values cut are shown before sending.`,
     'wb.messages': 'Messages', 'wb.check': 'Check and send',
     'wb.skip': 'Leave out rows with errors', 'wb.allowcut': 'Send with the values cut',
@@ -283,6 +285,7 @@ let pictureVerdict = null;
 async function choosePictures() {
   const files = [...$('pictures').files];
   pictureVerdict = null;
+  clearNotice();
   showThumbs(files, null);
   scheduleCheck();
   scheduleWorkbookCount();
@@ -311,7 +314,7 @@ function showThumbs(files, verdict) {
       figure.className = p.problem ? 'bad' : 'good';
       const said = document.createElement('span');
       said.className = 'verdict';
-      said.textContent = ` — ${p.problem ? pictureProblem(p, verdict) : t('pic.ok')}`;
+      said.textContent = p.problem ? pictureProblem(p, verdict) : t('pic.ok');
       caption.append(said);
     }
     figure.append(img, caption);
@@ -440,9 +443,14 @@ async function login(event) {
   showRecent().catch(showError);
 }
 
+function clearNotice() {
+  $('notice').hidden = true;
+}
+
 async function askToSend(event) {
   event.preventDefault();
   pendingSend = null;
+  clearNotice();
   if (!picturesReady()) return;
   const answer = await checkCompose();
   if (!answer.ok) return;
@@ -559,6 +567,8 @@ async function uploadWorkbook() {
     return;
   }
   problems.replaceChildren();
+  $('preview').tBodies[0].replaceChildren();
+  $('wb-width-note').textContent = '';
   sheets = answer.sheets;
   $('sheet').replaceChildren(...sheets.map((s) => option(s.name, `${s.name} (${s.rows})`)));
   $('workbook-form').hidden = false;
@@ -623,7 +633,8 @@ async function showCheck(count, mode, workbook) {
     workbook: workbook ? '1' : '0',
   });
   serviceCheckPassed = answer.ok;
-  $('confirm-check').textContent = answer.said;
+  // A refusal says why in the web service's words; a pass needs none of its figures.
+  $('confirm-check').textContent = answer.ok ? t('checkPassed') : answer.said;
   updateConfirm();
 }
 
@@ -682,6 +693,7 @@ function showWorkbookCheck(c) {
 }
 
 async function askToSendWorkbook() {
+  clearNotice();
   if (!picturesReady()) return;
   const preview = await previewWorkbook();
   if (!preview || !preview.ok) return;

@@ -323,6 +323,17 @@ ApiReply UiApi::Compose(const ApiFields& fields, Language language) {
   const size_t pictures =
       static_cast<size_t>(std::clamp(std::atoi(Field(fields, "pictures").c_str()), 0, 3));
   const TextCheck text = CheckText(options.text, pictures, options.limits, language);
+  // The summary's kind line as the pictures make it (the check above saw none: they are judged
+  // when chosen).
+  std::vector<std::string> summary = Lines(out.str());
+  if (pictures > 0) {
+    const auto line = [&](const TextCheck& t) {
+      return Text(language, Msg::kTextSummary,
+                  {KindName(t.kind), std::to_string(t.bytes), std::to_string(t.limit)});
+    };
+    const std::string without = line(CheckText(options.text, 0, options.limits, language));
+    std::replace(summary.begin(), summary.end(), without, line(text));
+  }
   JsonWriter json;
   json.BeginObject()
       .Field("ok", ok)
@@ -330,7 +341,7 @@ ApiReply UiApi::Compose(const ApiFields& fields, Language language) {
       .Field("kind", KindName(text.kind))
       .Field("limit", static_cast<int64_t>(text.limit))
       .Strings("recipients", checked.to)
-      .Strings("summary", Lines(out.str()))
+      .Strings("summary", summary)
       .Strings("problems", Lines(err.str()))
       .EndObject();
   return {200, json.text()};

@@ -125,6 +125,8 @@ async function main() {
   const browser = await chromium.launch({ executablePath: browserPath, headless: true, args: ['--no-sandbox'] });
   const page = await browser.newPage({ viewport: { width: 1280, height: 800 }, locale: 'ko-KR' });
   const shot = (name) => page.screenshot({ path: path.join(outDir, `${name}.png`), fullPage: true });
+  // One part of the page, as the user looks at it.
+  const shotOf = (name, selector) => page.locator(selector).screenshot({ path: path.join(outDir, `${name}.png`) });
   page.setDefaultTimeout(15000);
 
   await page.goto(url);
@@ -276,6 +278,7 @@ async function main() {
   check((await page.textContent('#wb-facts')).includes('한 번만'), 'the check says the repeated number goes once');
   await waitForAsync('the send button', async () => !(await page.isDisabled('#confirm-yes')));
   await shot('11-workbook-once');
+  await shotOf('11b-workbook-once-card', '#confirm-view');
   await page.click('#confirm-yes');
   jobs = await waitFor('the job of each number once', () => { const j = gateJobs(record); return j.length === before + 1 && j; }, 30000);
   check(jobs.at(-1).messages.map((m) => m.recipient).join() === '01012123434,01056567878', 'each number once');
@@ -296,6 +299,7 @@ async function main() {
   await waitForText(page, '#notice', (t) => t.includes('사진'));
   check(await page.isHidden('#confirm-view'), 'and the send does not get to the confirmation');
   await shot('12-picture-refused');
+  await shotOf('12b-picture-refused-card', '#compose-form');
   await page.setInputFiles('#pictures', []);
   await waitForText(page, '#kind', (t) => t === 'SMS');
 
@@ -310,6 +314,7 @@ async function main() {
     `the confirmation says the reservation in words (${await page.textContent('#confirm-when')})`);
   await waitForAsync('the send button', async () => !(await page.isDisabled('#confirm-yes')));
   await shot('13-reserve-confirm');
+  await shotOf('13b-reserve-confirm-card', '#confirm-view');
   await page.click('#confirm-yes');
   await waitForText(page, '#result-text', (t) => t.includes('예약했습니다'));
   check((await page.textContent('#result-text')).includes(`${words}`), 'the result says it is reserved for that time');
@@ -335,6 +340,7 @@ async function main() {
   await page.keyboard.type('님, 12월 행사 안내입니다.');
   await waitForText(page, '#wb-count', (t) => t === '4');
   await shot('8-workbook-width');
+  await shotOf('8b-workbook-width-card', '#workbook-card');
   const beforeBad = gateJobs(record).length;
   await page.click('#wb-send');
   await page.waitForSelector('#wb-faults-box:not([hidden])');
@@ -348,6 +354,7 @@ async function main() {
   check(await page.isDisabled('#confirm-yes'), 'a send with wrong rows waits for the user\'s yes');
   check((await page.textContent('#wb-blocks')).includes('오류 행 빼고 보내기'), 'and says which box to tick');
   await shot('9-workbook-check');
+  await shotOf('9b-workbook-check-card', '#confirm-view');
   check(gateJobs(record).length === beforeBad, 'nothing went to the gateway');
   await page.check('#skip-invalid');
   await waitForAsync('the send button', async () => !(await page.isDisabled('#confirm-yes')));
@@ -361,6 +368,7 @@ async function main() {
   await waitForText(page, '#result-text', (t) => t.includes('4건을 보냈습니다') && t.includes('4개 행은 보내지 않았습니다'));
   check(true, 'the result says what went and what was left out');
   await shot('10-workbook-result');
+  await shotOf('10b-workbook-result-card', '#result-view');
 
   await page.click('#lang');
   check((await page.textContent('#send-view h2')) === 'New message', 'one click switches to English');
