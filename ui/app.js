@@ -10,12 +10,57 @@ const texts = {
     'compose.title': '메시지 작성', 'compose.subject': '제목', 'compose.text': '내용',
     'compose.callback': '회신번호', 'compose.reserve': '예약 (비우면 즉시)',
     'compose.to': '받는 사람 (쉼표나 줄바꿈으로 구분)', 'compose.count': '받는 사람',
-    'compose.send': '보내기', 'compose.pictures': '사진 (JPEG, 3장까지)',
+    'compose.send': '보내기', 'compose.pictures': '사진 (JPEG, 한 장에 300 KB까지, 3장까지)',
     'compose.groups': '주소록 그룹', 'results.title': '전송 결과', 'results.from': '시작일',
     'results.to': '종료일', 'results.show': '보기', 'results.time': '시간', 'results.result': '결과',
     'wb.title': '엑셀 개인화 전송', 'wb.file': '엑셀 파일 (xlsx, xls, ods, csv)', 'wb.sheet': '시트',
     'wb.phone': '전화번호 열', 'wb.callback': '회신번호',
-    'wb.template': '내용 (열 이름을 눌러 [열:글자수]를 넣습니다)', 'wb.dedupe': '같은 번호는 한 번만',
+    'wb.template': '내용 (열 이름을 누르면 [열:바이트]를 넣습니다)', 'wb.dedupe': '같은 번호는 한 번만',
+    'wb.width.help': '[열:바이트]의 숫자는 그 값에 쓸 수 있는 바이트 수입니다 (한글 한 글자 2바이트, 영문·숫자 1바이트). 넘는 부분은 잘립니다. 열 이름을 누르면 그 열에서 가장 긴 값에 맞춘 숫자를 넣습니다.',
+    widthNote: (c, n) => `'${c}' 열의 가장 긴 값은 ${n}바이트입니다 → [${c}:${n}]`,
+    widthUnknown: (c) => `'${c}' 열의 길이를 잴 수 없어 10바이트로 넣었습니다 → [${c}:10]. 잘리는 값은 보내기 전 확인에서 보여 드립니다.`,
+    checkPassed: '잔액과 발송 한도를 확인했습니다. 보낼 수 있습니다.',
+    'wb.messages': '보낼 메시지', 'wb.check': '확인하고 보내기',
+    'wb.skip': '오류 행 빼고 보내기', 'wb.allowcut': '잘린 채 보내기',
+    'check.row': '행', 'check.cell': '셀 내용', 'check.reason': '이유', 'check.column': '열',
+    'check.value': '값', 'check.kept': '보내는 값', 'check.emptyCell': '(빈 칸)',
+    checkRows: (c) => `엑셀 ${num(c.rows)}행을 모두 확인했습니다.`,
+    checkMessages: (c) => `보낼 메시지: ${num(c.messages)}건 (${c.kind}) · 가장 긴 메시지 ${num(c.largest)}바이트`,
+    checkKinds: (c) => `SMS ${num(c.sms_rows)}건 · LMS ${num(c.lms_rows)}건`,
+    checkDuplicates: (n) => `같은 번호가 다시 나온 ${num(n)}행은 빼고, 번호마다 한 번만 보냅니다.`,
+    checkCallback: (c) => `회신번호: ${c.callback}`,
+    faultsTitle: (n) => `번호가 잘못된 행 ${num(n)}개 — 이 행들은 보내지 않습니다`,
+    cutsTitle: (rows, bytes) => `값이 잘리는 메시지 ${num(rows)}건 (모두 ${num(bytes)}바이트가 잘립니다)`,
+    unencodableTitle: (n) => `보낼 수 없는 글자가 든 메시지 ${num(n)}건 — 그 글자는 ?로 바뀝니다`,
+    unencodableRow: (u) => `${u.row}행 '${u.column}' 열`,
+    more: (n) => `… 외 ${num(n)}개`,
+    cutValue: (v, b) => `${v} (${b}바이트)`,
+    'problem.phone.empty': '전화번호 칸이 비어 있습니다',
+    'problem.phone.not-digits': '전화번호가 아닙니다 (숫자가 아닌 글자)',
+    'problem.phone.not-mobile': '휴대전화 번호가 아닙니다 (문자를 받을 수 없는 번호)',
+    'problem.callback.empty': '회신번호 칸이 비어 있습니다',
+    'problem.callback.not-digits': '회신번호가 아닙니다 (숫자가 아닌 글자)',
+    'problem.callback.not-callback': '회신번호로 쓸 수 없는 번호입니다',
+    'block.callback': '위의 회신번호를 쓸 수 없습니다. 회신번호를 고쳐 주세요.',
+    'block.no-messages': '보낼 수 있는 행이 없습니다.',
+    'block.invalid-rows': '번호가 잘못된 행이 있어 보내지 않았습니다. 그 행만 빼고 보내려면 "오류 행 빼고 보내기"를 선택하세요.',
+    'block.cut-values': '잘리는 값이 있습니다. 바이트 수를 늘리거나, 잘린 채 보내려면 "잘린 채 보내기"를 선택하세요.',
+    'block.too-long': '2,000바이트를 넘는 메시지가 있어 보낼 수 없습니다. 내용을 줄여 주세요.',
+    'error.unreadable': '엑셀 파일을 읽을 수 없습니다. 파일을 다시 올려 주세요.',
+    'error.pictures': '보낼 수 없는 사진이 있습니다. 사진 옆의 안내를 확인해 주세요.',
+    'pic.ok': '보낼 수 있습니다',
+    'pic.not-jpeg': 'JPEG 사진이 아닙니다 (파일 이름이 아니라 내용으로 확인합니다). JPEG로 저장해서 다시 고르세요.',
+    'pic.too-large': (max) => `너무 큽니다. 사진 한 장은 ${kb(max)}까지입니다 (국내 통신사가 MMS 사진을 한 장에 300 KB까지만 받습니다). 줄여서 다시 고르세요.`,
+    'pic.unreadable': '읽을 수 없는 파일입니다.',
+    picTooMany: (n, max) => `사진을 ${n}장 골랐습니다. 한 번에 ${max}장까지 보낼 수 있습니다.`,
+    picSize: (b) => kb(b),
+    when: (w) => `${w.y}년 ${w.m}월 ${w.d}일 (${'일월화수목금토'[w.day]}) ${w.hh}:${w.mm}`,
+    reservedConfirm: (w) => `${w}에 예약 발송합니다.`,
+    nowConfirm: '확인을 누르면 바로 보냅니다.',
+    sent: (n) => `${num(n)}건을 보냈습니다.`,
+    reserved: (w, n) => `${num(n)}건을 ${w}에 보내도록 예약했습니다.`,
+    leftOut: (n) => `번호가 잘못된 ${num(n)}개 행은 보내지 않았습니다.`,
+    ended: (s, n) => `${num(n)}건 중 ${num(s)}건을 보내고 멈췄습니다.`,
     'wb.max': '최대', 'table.no': '번호', 'unit.bytes': '바이트', 'wb.preview': '미리 보기', 'wb.fixed': '위의 회신번호',
     'box.saved': '저장한 메시지', 'box.catalogue': '문자 카탈로그', 'box.save': '이 메시지 저장',
     'box.insert': '넣기', 'box.empty': '없습니다', 'results.all': '전체',
@@ -44,7 +89,52 @@ const texts = {
     'results.to': 'To', 'results.show': 'Show', 'results.time': 'Time', 'results.result': 'Result',
     'wb.title': 'Personalised send from a workbook', 'wb.file': 'Workbook (xlsx, xls, ods, csv)',
     'wb.sheet': 'Sheet', 'wb.phone': 'Phone column', 'wb.callback': 'Callback',
-    'wb.template': 'Text (click a column to insert [column:width])', 'wb.dedupe': 'Each number once',
+    'wb.template': 'Text (click a column to insert [column:bytes])', 'wb.dedupe': 'Each number once',
+    'wb.width.help': 'The number in [column:bytes] is how many bytes of the value go into the message (a Korean letter takes 2 bytes, a Latin letter or digit 1); the rest is cut. Clicking a column inserts the bytes of its longest value.',
+    widthNote: (c, n) => `The longest value of "${c}" has ${n} bytes → [${c}:${n}]`,
+    checkPassed: 'Balance and sending limits checked: it can go.',
+    widthUnknown: (c) => `The values of "${c}" could not be measured: [${c}:10] inserted. Values cut are shown before sending.`,
+    'wb.messages': 'Messages', 'wb.check': 'Check and send',
+    'wb.skip': 'Leave out rows with errors', 'wb.allowcut': 'Send with the values cut',
+    'check.row': 'Row', 'check.cell': 'Cell', 'check.reason': 'Why', 'check.column': 'Column',
+    'check.value': 'Value', 'check.kept': 'Sent as', 'check.emptyCell': '(empty)',
+    checkRows: (c) => `All ${num(c.rows)} rows of the sheet checked.`,
+    checkMessages: (c) => `Messages to send: ${num(c.messages)} (${c.kind}) · the longest ${num(c.largest)} bytes`,
+    checkKinds: (c) => `SMS ${num(c.sms_rows)} · LMS ${num(c.lms_rows)}`,
+    checkDuplicates: (n) => `${num(n)} row(s) repeat a number and are left out: each number once.`,
+    checkCallback: (c) => `Callback: ${c.callback}`,
+    faultsTitle: (n) => `${num(n)} row(s) with a wrong number — these are not sent`,
+    cutsTitle: (rows, bytes) => `${num(rows)} message(s) with a value cut (${num(bytes)} bytes in all)`,
+    unencodableTitle: (n) => `${num(n)} message(s) with characters that cannot be sent — they become ?`,
+    unencodableRow: (u) => `row ${u.row}, column "${u.column}"`,
+    more: (n) => `… and ${num(n)} more`,
+    cutValue: (v, b) => `${v} (${b} bytes)`,
+    'problem.phone.empty': 'the phone cell is empty',
+    'problem.phone.not-digits': 'not a phone number (not digits)',
+    'problem.phone.not-mobile': 'not a mobile number (cannot take text messages)',
+    'problem.callback.empty': 'the callback cell is empty',
+    'problem.callback.not-digits': 'not a callback number (not digits)',
+    'problem.callback.not-callback': 'not a number replies can reach',
+    'block.callback': 'The callback number above cannot be used. Please correct it.',
+    'block.no-messages': 'No row can be sent.',
+    'block.invalid-rows': 'Some rows have wrong numbers, so nothing was sent. To send the other rows, tick "Leave out rows with errors".',
+    'block.cut-values': 'Some values would be cut. Give the marker more bytes, or tick "Send with the values cut".',
+    'block.too-long': 'A message is over 2,000 bytes and cannot be sent. Please shorten the text.',
+    'error.unreadable': 'The workbook cannot be read. Please upload it again.',
+    'error.pictures': 'A picture cannot be sent. See the note beside it.',
+    'pic.ok': 'can be sent',
+    'pic.not-jpeg': 'not a JPEG picture (judged by its content, not its name). Save it as JPEG and choose it again.',
+    'pic.too-large': (max) => `too large: a picture may have at most ${kb(max)} (Korean carriers take MMS pictures of at most 300 KB each). Make it smaller and choose it again.`,
+    'pic.unreadable': 'the file cannot be read.',
+    picTooMany: (n, max) => `${n} pictures chosen: at most ${max} go in one message.`,
+    picSize: (b) => kb(b),
+    when: (w) => `${['Sun', 'Mon', 'Tue', 'Wed', 'Thu', 'Fri', 'Sat'][w.day]} ${w.d} ${['January', 'February', 'March', 'April', 'May', 'June', 'July', 'August', 'September', 'October', 'November', 'December'][w.m - 1]} ${w.y}, ${w.hh}:${w.mm}`,
+    reservedConfirm: (w) => `Reserved: it goes on ${w}.`,
+    nowConfirm: 'It goes as soon as you confirm.',
+    sent: (n) => `${num(n)} message(s) sent.`,
+    reserved: (w, n) => `${num(n)} message(s) reserved for ${w}.`,
+    leftOut: (n) => `${num(n)} row(s) with a wrong number were not sent.`,
+    ended: (s, n) => `Stopped after ${num(s)} of ${num(n)}.`,
     'wb.max': 'at most', 'table.no': 'No', 'unit.bytes': 'bytes', 'wb.preview': 'Preview', 'wb.fixed': 'The callback above',
     'box.saved': 'Saved messages', 'box.catalogue': 'Ready-made texts', 'box.save': 'Save this message',
     'box.insert': 'Insert', 'box.empty': 'None', 'results.all': 'All',
@@ -66,6 +156,8 @@ const texts = {
 
 let lang = localStorage.getItem('parley.lang') === 'en' ? 'en' : 'ko';
 const $ = (id) => document.getElementById(id);
+const num = (n) => Number(n).toLocaleString('en-US');
+const kb = (b) => `${Math.ceil(Number(b) / 1024).toLocaleString('en-US')} KB`;
 const t = (key) => texts[lang][key];
 
 function applyLanguage() {
@@ -187,14 +279,85 @@ async function refreshGroups() {
   }));
 }
 
-function showThumbs() {
-  $('thumbs').replaceChildren(...[...$('pictures').files].map((file) => {
+// The pictures are judged by the server as soon as they are chosen (JPEG by their first bytes,
+// the size, how many); the verdict shows beside each one and holds the send back.
+let pictureVerdict = null;
+async function choosePictures() {
+  const files = [...$('pictures').files];
+  pictureVerdict = null;
+  clearNotice();
+  showThumbs(files, null);
+  scheduleCheck();
+  scheduleWorkbookCount();
+  if (files.length === 0) return;
+  pictureVerdict = await call('/api/pictures/check', { pictures: files });
+  showThumbs(files, pictureVerdict);
+}
+
+function pictureProblem(p, verdict) {
+  const text = t(`pic.${p.problem}`);
+  return typeof text === 'function' ? text(verdict.max_bytes) : text;
+}
+
+function showThumbs(files, verdict) {
+  $('thumbs').replaceChildren(...files.map((file, i) => {
+    const figure = document.createElement('figure');
     const img = document.createElement('img');
     img.src = URL.createObjectURL(file);
     img.alt = file.name;
-    return img;
+    const caption = document.createElement('figcaption');
+    const name = document.createElement('span');
+    name.textContent = `${file.name} · ${t('picSize')(file.size)}`;
+    caption.append(name);
+    const p = verdict && verdict.pictures[i];
+    if (p) {
+      figure.className = p.problem ? 'bad' : 'good';
+      const said = document.createElement('span');
+      said.className = 'verdict';
+      said.textContent = p.problem ? pictureProblem(p, verdict) : t('pic.ok');
+      caption.append(said);
+    }
+    figure.append(img, caption);
+    return figure;
   }));
-  scheduleCheck();
+  const note = $('pictures-note');
+  note.hidden = !(verdict && verdict.too_many);
+  note.textContent = verdict && verdict.too_many ? t('picTooMany')(files.length, verdict.max_pictures) : '';
+}
+
+// False (with the reason shown) while a chosen picture cannot be sent.
+function picturesReady() {
+  if ($('pictures').files.length === 0 || (pictureVerdict && pictureVerdict.all_good)) return true;
+  showError(new Error(t('error.pictures')));
+  return false;
+}
+
+// A reservation in words, from the page's field ("YYYY-MM-DDTHH:MM"); empty for now.
+function whenWords(value) {
+  const m = /^(\d{4})-(\d{2})-(\d{2})[T ](\d{2}):(\d{2})$/.exec(value || '');
+  if (!m) return '';
+  const [y, mo, d] = [Number(m[1]), Number(m[2]), Number(m[3])];
+  return t('when')({ y, m: mo, d, hh: m[4], mm: m[5], day: new Date(y, mo - 1, d).getDay() });
+}
+
+function showWhen() {
+  const words = whenWords($('reserve').value);
+  $('confirm-when').textContent = words ? t('reservedConfirm')(words) : t('nowConfirm');
+}
+
+// The result of a send in words: how many went, or for when they are reserved, and the rows left
+// out; a send the gateway ended says how (the client core's words).
+function resultWords(answer, reserve) {
+  if (answer.problems) return answer.problems.join('\n');
+  if (answer.error) {
+    const blocks = (answer.blocks || []).map((b) => t(`block.${b}`));
+    return blocks.length ? blocks.join('\n') : t(`error.${answer.error}`) || answer.error;
+  }
+  if (!answer.ok) return answer.text || t('ended')(answer.sent, answer.total);
+  const words = whenWords(reserve);
+  const lines = [words ? t('reserved')(words, answer.total) : t('sent')(answer.sent)];
+  if (answer.left_out > 0) lines.push(t('leftOut')(answer.left_out));
+  return lines.join('\n');
 }
 
 function cells(row, values, numeric = []) {
@@ -280,12 +443,19 @@ async function login(event) {
   showRecent().catch(showError);
 }
 
+function clearNotice() {
+  $('notice').hidden = true;
+}
+
 async function askToSend(event) {
   event.preventDefault();
   pendingSend = null;
+  clearNotice();
+  if (!picturesReady()) return;
   const answer = await checkCompose();
   if (!answer.ok) return;
   const count = answer.recipients.length + groupMembers();
+  $('wb-check').hidden = true;
   $('confirm-text').textContent = t('confirm')(count, answer.kind);
   await showCheck(count, { SMS: 1, LMS: 2, MMS: 3 }[answer.kind] || 1, false);
 }
@@ -310,9 +480,10 @@ async function send() {
       }
     } catch (e) { /* the send's own answer tells */ }
   }, 250);
+  const reserve = $('reserve').value;
   try {
     const answer = await (pendingSend ? pendingSend() : call('/api/send', sendFields()));
-    $('result-text').textContent = answer.text || (answer.problems || []).join('\n');
+    $('result-text').textContent = resultWords(answer, reserve);
     $('result-view').hidden = false;
     showAccount(answer.account);
     refreshJobs().catch(showError);
@@ -361,16 +532,28 @@ function showSheet() {
     const b = document.createElement('button');
     b.type = 'button';
     b.textContent = c;
-    b.addEventListener('click', () => {
-      const area = $('template');
-      const at = area.selectionStart ?? area.value.length;
-      const marker = `[${c}:10]`;
-      area.value = area.value.slice(0, at) + marker + area.value.slice(area.selectionEnd ?? at);
-      area.focus();
-      scheduleWorkbookCount();
-    });
+    b.addEventListener('click', () => insertMarker(c).catch(showError));
     return b;
   }));
+  scheduleWorkbookCount();
+}
+
+// Inserts [column:bytes] at the cursor, the bytes those of the column's longest value over every
+// row the send would take (the engine's full check of that one marker).
+async function insertMarker(column) {
+  const area = $('template');
+  const from = area.selectionStart ?? area.value.length;
+  const to = area.selectionEnd ?? from;
+  const answer = await call('/api/workbook/width', {
+    sheet: $('sheet').value, phone: $('phone-column').value, column,
+  });
+  const measured = answer.ok && answer.bytes > 0;
+  const width = measured ? answer.bytes : 10;
+  const marker = `[${column}:${width}]`;
+  area.value = area.value.slice(0, from) + marker + area.value.slice(to);
+  area.focus();
+  area.setSelectionRange(from + marker.length, from + marker.length);
+  $('wb-width-note').textContent = measured ? t('widthNote')(column, width) : t('widthUnknown')(column);
   scheduleWorkbookCount();
 }
 
@@ -384,6 +567,8 @@ async function uploadWorkbook() {
     return;
   }
   problems.replaceChildren();
+  $('preview').tBodies[0].replaceChildren();
+  $('wb-width-note').textContent = '';
   sheets = answer.sheets;
   $('sheet').replaceChildren(...sheets.map((s) => option(s.name, `${s.name} (${s.rows})`)));
   $('workbook-form').hidden = false;
@@ -395,7 +580,8 @@ function workbookFields() {
     sheet: $('sheet').value, phone: $('phone-column').value,
     callback_column: $('callback-column').value, callback: $('callback').value,
     text: $('template').value, title: $('title').value, reserve: $('reserve').value.replace('T', ' '),
-    dedupe: $('dedupe').checked ? '1' : '0', rows: currentSheet() ? currentSheet().rows : '0',
+    dedupe: $('dedupe').checked ? '1' : '0', pictures: String($('pictures').files.length),
+    skip_invalid: $('skip-invalid').checked ? '1' : '0', allow_cut: $('allow-cut').checked ? '1' : '0',
   };
 }
 
@@ -405,15 +591,18 @@ function scheduleWorkbookCount() {
   workbookTimer = setTimeout(() => workbookCount().catch(showError), 250);
 }
 
+// The counter shows what the engine's full check says the send would make: its messages (valid
+// rows, each number once when asked), the longest message's bytes and the kind.
 async function workbookCount() {
-  const sheet = currentSheet();
-  if (!sheet) return;
-  let count = sheet.rows;
-  if ($('dedupe').checked) {
-    const answer = await call('/api/workbook/count', { sheet: sheet.name, column: $('phone-column').value });
-    if (answer.ok) count = answer.count;
+  if (!currentSheet() || !$('template').value.trim()) {
+    $('wb-count').textContent = '-';
+    return;
   }
-  $('wb-count').textContent = count;
+  const answer = await call('/api/workbook/check', workbookFields());
+  if (answer.messages === undefined) return;
+  $('wb-count').textContent = num(answer.messages);
+  $('wb-bytes').textContent = num(answer.largest);
+  $('wb-kind').textContent = answer.kind;
 }
 
 async function previewWorkbook() {
@@ -421,8 +610,7 @@ async function previewWorkbook() {
   const problems = $('wb-problems');
   problems.replaceChildren(...(answer.problems || []).map((p) => { const li = document.createElement('li'); li.textContent = p; return li; }));
   if (!answer.ok) return answer;
-  $('wb-bytes').textContent = answer.max_bytes;
-  $('wb-kind').textContent = $('pictures').files.length > 0 ? 'MMS' : answer.max_bytes > 90 ? 'LMS' : 'SMS';
+  scheduleWorkbookCount();
   $('preview').tBodies[0].replaceChildren(...answer.rows.map((r) => {
     const tr = cells(null, [r.phone, r.callback, r.text, r.bytes], [3]);
     if (r.bytes > (answer.max_bytes > 90 ? 2000 : 90)) tr.className = 'over';
@@ -437,21 +625,99 @@ let pendingSend = null;
 async function showCheck(count, mode, workbook) {
   $('confirm-check').textContent = '';
   $('confirm-yes').disabled = true;
+  showWhen();
   $('confirm-view').hidden = false;
   $('result-view').hidden = true;
   const answer = await call('/api/check', {
     count: String(count), mode: String(mode), reserve: $('reserve').value.replace('T', ' '),
     workbook: workbook ? '1' : '0',
   });
-  $('confirm-check').textContent = answer.said;
-  $('confirm-yes').disabled = !answer.ok;
+  serviceCheckPassed = answer.ok;
+  // A refusal says why in the web service's words; a pass needs none of its figures.
+  $('confirm-check').textContent = answer.ok ? t('checkPassed') : answer.said;
+  updateConfirm();
 }
+
+// The workbook send: the engine's full check over every row comes first and is shown (rows left
+// out with the reason, duplicates, values cut, characters that cannot be sent); rows with wrong
+// numbers and cut values need the user's tick before the send button works.
+let serviceCheckPassed = false;
+let workbookCheck = null;
+
+function updateConfirm() {
+  let blocks = [];
+  if (workbookCheck && !$('wb-check').hidden) {
+    blocks = workbookCheck.blocks.filter((b) => !(b === 'invalid-rows' && $('skip-invalid').checked)
+      && !(b === 'cut-values' && $('allow-cut').checked));
+  }
+  $('wb-blocks').replaceChildren(...blocks.map((b) => {
+    const li = document.createElement('li');
+    li.textContent = t(`block.${b}`);
+    return li;
+  }));
+  $('confirm-yes').disabled = !serviceCheckPassed || blocks.length > 0;
+}
+
+function showWorkbookCheck(c) {
+  $('wb-check').hidden = false;
+  const facts = [t('checkRows')(c), t('checkMessages')(c)];
+  if (c.mode !== 3 && c.lms_rows > 0 && c.sms_rows > 0) facts.push(t('checkKinds')(c));
+  if (c.callback) facts.push(t('checkCallback')(c));
+  if (c.duplicates > 0) facts.push(t('checkDuplicates')(c.duplicates));
+  $('wb-facts').replaceChildren(...facts.map((f) => {
+    const li = document.createElement('li');
+    li.textContent = f;
+    return li;
+  }));
+  $('wb-faults-box').hidden = c.invalid === 0;
+  $('wb-faults-title').textContent = t('faultsTitle')(c.invalid);
+  $('wb-faults').tBodies[0].replaceChildren(...c.faults.map((f) => {
+    const tr = cells(null, [f.row, f.cell || t('check.emptyCell'), t(`problem.${f.what}.${f.problem}`) || f.problem], [0]);
+    if (!f.cell) tr.cells[1].className = 'empty';
+    tr.cells[2].className = 'reason';
+    return tr;
+  }));
+  $('wb-faults-more').textContent = c.invalid > c.faults.length ? t('more')(c.invalid - c.faults.length) : '';
+  $('wb-cuts-box').hidden = c.cut_rows === 0;
+  $('wb-cuts-title').textContent = t('cutsTitle')(c.cut_rows, c.cut_bytes);
+  $('wb-cuts').tBodies[0].replaceChildren(...c.cuts.map((x) => cells(null,
+    [x.row, x.column, t('cutValue')(x.value, x.value_bytes), `→ ${t('cutValue')(x.kept, x.kept_bytes)}`], [0])));
+  $('wb-cuts-more').textContent = c.cut_rows > c.cuts.length ? t('more')(c.cut_rows - c.cuts.length) : '';
+  $('wb-unencodable-box').hidden = c.unencodable_rows === 0;
+  $('wb-unencodable-title').textContent = t('unencodableTitle')(c.unencodable_rows);
+  $('wb-unencodable').replaceChildren(...c.unencodable.map((u) => {
+    const li = document.createElement('li');
+    li.textContent = t('unencodableRow')(u);
+    return li;
+  }));
+}
+
 async function askToSendWorkbook() {
-  const answer = await previewWorkbook();
-  if (!answer || !answer.ok) return;
+  clearNotice();
+  if (!picturesReady()) return;
+  const preview = await previewWorkbook();
+  if (!preview || !preview.ok) return;
+  $('skip-invalid').checked = false;
+  $('allow-cut').checked = false;
+  const check = await call('/api/workbook/check', { ...workbookFields(), skip_invalid: '0', allow_cut: '0' });
+  if (check.messages === undefined) {
+    const problems = check.problems || [t(`error.${check.error}`) || check.error];
+    $('wb-problems').replaceChildren(...problems.map((p) => { const li = document.createElement('li'); li.textContent = p; return li; }));
+    return;
+  }
+  workbookCheck = check;
   pendingSend = () => call('/api/workbook/send', { ...workbookFields(), pictures: [...$('pictures').files] });
-  $('confirm-text').textContent = t('confirm')($('wb-count').textContent, $('wb-kind').textContent);
-  await showCheck(Number($('wb-count').textContent), { SMS: 1, LMS: 2, MMS: 3 }[$('wb-kind').textContent], true);
+  serviceCheckPassed = false;
+  showWorkbookCheck(check);
+  $('confirm-text').textContent = t('confirm')(num(check.messages), check.kind);
+  if (check.messages === 0) {
+    showWhen();
+    $('confirm-view').hidden = false;
+    $('confirm-check').textContent = '';
+    updateConfirm();
+    return;
+  }
+  await showCheck(check.messages, check.mode, true);
 }
 
 // The message box: the user's saved messages and the catalogue of ready-made texts, a page at a
@@ -526,7 +792,9 @@ function start() {
   for (const id of ['text', 'to', 'callback', 'reserve', 'title']) {
     $(id).addEventListener('input', scheduleCheck);
   }
-  $('pictures').addEventListener('change', showThumbs);
+  $('pictures').addEventListener('change', () => choosePictures().catch(showError));
+  $('skip-invalid').addEventListener('change', updateConfirm);
+  $('allow-cut').addEventListener('change', updateConfirm);
   $('show-saved').addEventListener('click', () => { Object.assign(box, { kind: 'saved', page: 1, group: '' }); showBox().catch(showError); });
   $('show-catalogue').addEventListener('click', () => { Object.assign(box, { kind: 'catalogue', page: 1, group: '' }); showBox().catch(showError); });
   $('box-prev').addEventListener('click', () => { if (box.page > 1) { box.page -= 1; showBox().catch(showError); } });
@@ -537,11 +805,13 @@ function start() {
   $('results-next').addEventListener('click', () => { resultsPage += 1; showResults().catch(showError); });
   $('stats-form').addEventListener('submit', (e) => showStats(e).catch(showError));
   $('confirm-yes').addEventListener('click', () => send());
-  $('confirm-no').addEventListener('click', () => { $('confirm-view').hidden = true; pendingSend = null; });
+  $('confirm-no').addEventListener('click', () => { $('confirm-view').hidden = true; pendingSend = null; workbookCheck = null; });
   $('workbook').addEventListener('change', () => uploadWorkbook().catch(showError));
   $('sheet').addEventListener('change', showSheet);
   $('phone-column').addEventListener('change', scheduleWorkbookCount);
   $('dedupe').addEventListener('change', scheduleWorkbookCount);
+  $('template').addEventListener('input', scheduleWorkbookCount);
+  $('callback-column').addEventListener('change', scheduleWorkbookCount);
   $('wb-preview').addEventListener('click', () => previewWorkbook().catch(showError));
   $('wb-send').addEventListener('click', () => askToSendWorkbook().catch(showError));
   $('cancel').addEventListener('click', () => call('/api/cancel', {}).catch(showError));

@@ -9,7 +9,9 @@
 #define PARLEY_CLIENT_PICTURE_CHECK_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "client/messages.h"
@@ -18,6 +20,18 @@ namespace parley {
 
 inline constexpr size_t kMaxPictures = 3;
 inline constexpr size_t kMaxPictureBytes = 300 * 1024;
+
+// What is wrong with one picture, judged by its first bytes and its size.
+enum class PictureProblem {
+  kNone,
+  kUnreadable,  // the file cannot be read
+  kNotJpeg,     // its first bytes are not FF D8 FF, whatever its name says
+  kTooLarge,    // over max_bytes
+};
+PictureProblem JudgePicture(std::string_view head, uint64_t size,
+                            size_t max_bytes = kMaxPictureBytes);
+// The same for a file.
+PictureProblem JudgePictureFile(const std::string& path, size_t max_bytes = kMaxPictureBytes);
 
 // The problems of the pictures (none when they may be sent), one line each.
 std::vector<std::string> CheckPictures(const std::vector<std::string>& paths, Language language,

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <filesystem>
 #include <cstdlib>
 #include <functional>
 #include <optional>
@@ -12,6 +14,8 @@
 #include "client/message_text.h"
 #include "client/picture_check.h"
 #include "client/reservation.h"
+#include "client/workbook_check.h"
+#include "protocol/excel_check.h"
 #include "protocol/markup.h"
 #include "protocol/query_requests.h"
 #include "protocol/replies.h"
@@ -25,6 +29,7 @@
 #include "qx/send_command.h"
 #include "qx/text_table.h"
 #include "text/cp949.h"
+#include "text/mbcs.h"
 #include "ui/json_writer.h"
 #include "ui/ui_link.h"
 
@@ -135,9 +140,12 @@ std::optional<std::string> SendCheckRefusal(UiLink& link, std::string_view code,
 
 // The answer of a send whose reply came: how the job ended (STATE), said as the engine said it
 // (`said`, UTF-8) unless the gateway ended it, and the account figures of the reply.
+// `texts` and `numbers`: more fields for the page.
 ApiReply SendOutcome(UiLink& link, const std::string& reply,
                      const std::function<std::string(const EngineState&, bool done)>& said,
-                     Language language) {
+                     Language language,
+                     const std::vector<std::pair<std::string, std::string>>& texts = {},
+                     const std::vector<std::pair<std::string, int64_t>>& numbers = {}) {
   EngineState state;
   const auto state_reply = link.Ask("STATE", "", kCommandWait);
   const bool have_state = state_reply && ParseEngineState(*state_reply, &state);
@@ -150,10 +158,60 @@ ApiReply SendOutcome(UiLink& link, const std::string& reply,
       .Field("outcome", have_state ? state.outcome : std::string())
       .Field("sent", state.sent)
       .Field("total", state.total);
+  for (const auto& [key, value] : texts) json.Field(key, value);
+  for (const auto& [key, value] : numbers) json.Field(key, value);
   AccountInfo info;
   if (ParseAccountTail(reply, &info)) WriteAccount(json, info, language);
   json.EndObject();
   return {200, json.text()};
+}
+
+std::string_view PictureCode(PictureProblem problem) {
+  switch (problem) {
+    case PictureProblem::kNone:
+      return "";
+    case PictureProblem::kUnreadable:
+      return "unreadable";
+    case PictureProblem::kNotJpeg:
+      return "not-jpeg";
+    case PictureProblem::kTooLarge:
+      return "too-large";
+  }
+  return "";
+}
+
+// A call the page should not have made as it stands (a check it skipped): the problem by code.
+ApiReply RefusedCode(std::string_view code, int status = 422) {
+  JsonWriter json;
+  json.BeginObject().Field("ok", false).Field("error", code).EndObject();
+  return {status, json.text()};
+}
+
+// The pictures' verdict by code, each by its file name only (never a path), when one is wrong;
+// none when they may go.
+std::optional<ApiReply> PicturesRefused(const std::vector<std::string>& paths) {
+  bool wrong = paths.size() > kMaxPictures;
+  std::vector<PictureProblem> problems;
+  for (const std::string& path : paths) {
+    problems.push_back(JudgePictureFile(path));
+    wrong = wrong || problems.back() != PictureProblem::kNone;
+  }
+  if (!wrong) return std::nullopt;
+  JsonWriter json;
+  json.BeginObject()
+      .Field("ok", false)
+      .Field("error", "pictures")
+      .Field("too_many", paths.size() > kMaxPictures)
+      .Key("pictures")
+      .BeginArray();
+  for (size_t i = 0; i < paths.size(); ++i) {
+    json.BeginObject()
+        .Field("name", std::filesystem::path(paths[i]).filename().string())
+        .Field("problem", PictureCode(problems[i]))
+        .EndObject();
+  }
+  json.EndArray().EndObject();
+  return ApiReply{422, json.text()};
 }
 
 }  // namespace
@@ -265,6 +323,17 @@ ApiReply UiApi::Compose(const ApiFields& fields, Language language) {
   const size_t pictures =
       static_cast<size_t>(std::clamp(std::atoi(Field(fields, "pictures").c_str()), 0, 3));
   const TextCheck text = CheckText(options.text, pictures, options.limits, language);
+  // The summary's kind line as the pictures make it (the check above saw none: they are judged
+  // when chosen).
+  std::vector<std::string> summary = Lines(out.str());
+  if (pictures > 0) {
+    const auto line = [&](const TextCheck& t) {
+      return Text(language, Msg::kTextSummary,
+                  {KindName(t.kind), std::to_string(t.bytes), std::to_string(t.limit)});
+    };
+    const std::string without = line(CheckText(options.text, 0, options.limits, language));
+    std::replace(summary.begin(), summary.end(), without, line(text));
+  }
   JsonWriter json;
   json.BeginObject()
       .Field("ok", ok)
@@ -272,7 +341,7 @@ ApiReply UiApi::Compose(const ApiFields& fields, Language language) {
       .Field("kind", KindName(text.kind))
       .Field("limit", static_cast<int64_t>(text.limit))
       .Strings("recipients", checked.to)
-      .Strings("summary", Lines(out.str()))
+      .Strings("summary", summary)
       .Strings("problems", Lines(err.str()))
       .EndObject();
   return {200, json.text()};
@@ -282,6 +351,7 @@ ApiReply UiApi::Send(const ApiFields& fields, const std::vector<std::string>& pi
                      Language language) {
   SendOptions options = OptionsOf(fields, language);
   options.images = pictures;
+  if (auto refused = PicturesRefused(pictures)) return *refused;
   if (!pictures.empty() && (options.home = EngineHome()).empty()) return NoEngine();
   SendOptions checked;
   std::ostringstream out;
@@ -318,7 +388,7 @@ ApiReply UiApi::Send(const ApiFields& fields, const std::vector<std::string>& pi
         return Text(language, done ? Msg::kGroupSendDone : Msg::kGroupSendEnded,
                     {std::to_string(state.sent)});
       },
-      language);
+      language, {{"reserve", checked.reserve}});
 }
 
 namespace {
@@ -432,49 +502,229 @@ ApiReply UiApi::WorkbookPreview(const ApiFields& fields, Language language) {
   return {200, json.text()};
 }
 
-ApiReply UiApi::WorkbookSend(const ApiFields& fields, const std::vector<std::string>& pictures,
-                             Language language) {
-  ExcelOptions o = ExcelOptionsOf(fields, language);
+namespace {
+
+// The width of the marker that asks a column's longest value: wider than any cell.
+constexpr int kWideMarker = 65535;
+// The callback of that query: any valid number (nothing is sent, and the column's values are the
+// same whatever it is).
+constexpr std::string_view kAnyCallback = "021234567";
+
+// The ESEND body of a workbook send as the page makes it: each recipient number once ("<ONCE>",
+// the first row keeping it) when the user asked for it.
+std::string WorkbookBody(const ExcelOptions& o, int mode, int64_t count,
+                         const std::vector<std::string>& pictures) {
+  const auto [column_mode, second] = SecondNumber(o);
+  protocol::ExcelSendRequest request;
+  request.mode = mode;
+  request.count = static_cast<int>(count);
+  request.title = o.title;
+  request.reserve = o.reserve;
+  request.sheet = SheetTable(o.sheet);
+  request.once = o.dedupe;
+  request.phone_column = Replaced(o.phone_column, ",", "&comma;");
+  request.second = second;
+  request.message = ExcelMessage(o.text);
+  request.callback_mode = column_mode;
+  request.pictures = pictures;
+  return request.Build();
+}
+
+std::string_view BlockCode(WorkbookBlock block) {
+  switch (block) {
+    case WorkbookBlock::kCallback:
+      return "callback";
+    case WorkbookBlock::kNoMessages:
+      return "no-messages";
+    case WorkbookBlock::kInvalidRows:
+      return "invalid-rows";
+    case WorkbookBlock::kCutValues:
+      return "cut-values";
+    case WorkbookBlock::kTooLong:
+      return "too-long";
+  }
+  return "";
+}
+
+}  // namespace
+
+struct UiApi::WorkbookRun {
+  ExcelOptions options;
+  protocol::ExcelCheckReply check;
+  WorkbookSendPlan plan;
+};
+
+std::optional<ApiReply> UiApi::RunWorkbookCheck(const ApiFields& fields, size_t pictures,
+                                                Language language, WorkbookRun* run) {
+  ExcelOptions& o = run->options;
+  o = ExcelOptionsOf(fields, language);
   std::ostringstream err;
   if (!CheckRecipientOptions(o, err)) return Refused(Lines(err.str()), 400);
-  o.images = pictures;
-  std::vector<std::string> staged;
-  if (!pictures.empty()) {
-    const std::string home = EngineHome();
-    if (home.empty()) return NoEngine();
-    if (const auto problems = CheckPictures(pictures, language); !problems.empty()) {
-      return Refused(problems);
+  {
+    // An unknown column is named here, in the user's words, rather than by the engine's query.
+    std::lock_guard lock(sheets_mutex_);
+    std::ostringstream ignored;
+    std::ostringstream problems;
+    const SheetListing* sheet = FindSheet(sheets_, o.sheet, language, ignored);
+    if (sheet != nullptr && !CheckAgainstSheet(o, *sheet, problems)) {
+      return Refused(Lines(problems.str()));
     }
-    if (!StagePictures(pictures, home, &staged, language, err)) return Refused(Lines(err.str()));
   }
   const ReservationResult reserve = ParseReservation(o.reserve, LocalMinuteNow(), language);
   if (!reserve.ok()) return Refused({reserve.problem});
   o.reserve = reserve.engine_text;
-  // Every row, or each distinct phone number once.
-  int64_t count = 0;
-  const std::string column = o.dedupe ? o.phone_column : std::string();
-  if (o.dedupe) {
-    const auto reply = link_.Ask(
-        "EXCEL", protocol::CountRequest{SheetTable(o.sheet), Bracketed(o.phone_column)}.Build(),
-        kSendWait);
-    std::string n;
-    if (!reply) return NoEngine();
-    if (!ExcelAnswer(*reply, protocol::ExcelQuery::kCount, &n)) return Refused({ScreenText(n)});
-    count = std::atoll(n.c_str());
-  } else {
-    count = std::atoll(Field(fields, "rows").c_str());
+  // The pictures' names do not matter to the check, only that there are some.
+  const int mode = pictures > 0 ? 3 : 1;
+  const auto reply = link_.Ask(
+      "EXCHK", WorkbookBody(o, mode, 0, std::vector<std::string>(pictures, "picture.jpg")),
+      kSendWait);
+  if (!reply) return NoEngine();
+  const std::optional<protocol::ExcelCheckReply> check = protocol::ExcelCheckReply::Parse(*reply);
+  if (!check) {
+    // The workbook or its rows cannot be read (the engine's reason is for the log only).
+    std::fprintf(stderr, "parley-ui: EXCHK: %s\n", ScreenText(*reply).c_str());
+    return RefusedCode("unreadable");
   }
-  if (count <= 0) return Refused({Text(language, Msg::kNoRecipients)});
-  const int mode = ExcelSendMode(o);
+  run->check = *check;
+  run->plan = PlanWorkbookSend(*check, pictures > 0, Field(fields, "skip_invalid") == "1",
+                               Field(fields, "allow_cut") == "1");
+  return std::nullopt;
+}
+
+ApiReply UiApi::WorkbookCheck(const ApiFields& fields, Language language) {
+  const size_t pictures =
+      static_cast<size_t>(std::clamp(std::atoi(Field(fields, "pictures").c_str()), 0, 9));
+  WorkbookRun run;
+  if (auto refused = RunWorkbookCheck(fields, pictures, language, &run)) return *refused;
+  const protocol::ExcelCheckReply& c = run.check;
+  JsonWriter json;
+  json.BeginObject()
+      .Field("ok", run.plan.ok())
+      .Field("rows", c.rows)
+      .Field("messages", run.plan.messages)
+      .Field("mode", static_cast<int64_t>(run.plan.mode))
+      .Field("kind", run.plan.mode == 3 ? std::string("MMS") : c.kind)
+      .Field("largest", c.largest)
+      .Field("sms_rows", c.sms_rows)
+      .Field("lms_rows", c.lms_rows)
+      .Field("over_rows", c.over_rows)
+      .Field("invalid", c.invalid)
+      .Field("duplicates", c.duplicates)
+      .Field("cut_rows", c.cut_rows)
+      .Field("cut_bytes", c.cut_bytes)
+      .Field("unencodable_rows", c.unencodable_rows)
+      .Field("callback", AnsiToUtf8(c.callback))
+      .Field("callback_problem", c.callback_problem)
+      .Field("reserve", run.options.reserve);
+  json.Key("blocks").BeginArray();
+  for (const WorkbookBlock block : run.plan.blocks) json.String(BlockCode(block));
+  json.EndArray().Key("faults").BeginArray();
+  for (const protocol::CheckFault& f : c.faults) {
+    json.BeginObject()
+        .Field("row", f.row)
+        .Field("what", f.what)
+        .Field("problem", f.problem)
+        .Field("cell", AnsiToUtf8(f.cell))
+        .EndObject();
+  }
+  json.EndArray().Key("cuts").BeginArray();
+  for (const protocol::CheckCut& cut : c.cuts) {
+    const size_t kept = static_cast<size_t>(std::max<int64_t>(cut.kept, 0));
+    json.BeginObject()
+        .Field("row", cut.row)
+        .Field("column", AnsiToUtf8(cut.column))
+        .Field("value", AnsiToUtf8(cut.value))
+        .Field("value_bytes", static_cast<int64_t>(cut.value.size()))
+        .Field("kept", AnsiToUtf8(std::string_view(cut.value).substr(0, kept)))
+        .Field("kept_bytes", cut.kept)
+        .EndObject();
+  }
+  json.EndArray().Key("unencodable").BeginArray();
+  for (const protocol::CheckUnencodable& u : c.unencodable) {
+    json.BeginObject().Field("row", u.row).Field("column", AnsiToUtf8(u.column)).EndObject();
+  }
+  json.EndArray().EndObject();
+  return {200, json.text()};
+}
+
+ApiReply UiApi::ColumnWidth(const ApiFields& fields, Language language) {
+  const std::string column = Field(fields, "column");
+  if (column.empty()) return RefusedCode("column", 400);
+  ApiFields asked = {{"sheet", Field(fields, "sheet")},
+                     {"phone", Field(fields, "phone")},
+                     {"callback", std::string(kAnyCallback)},
+                     {"text", "[" + column + ":" + std::to_string(kWideMarker) + "]"}};
+  WorkbookRun run;
+  if (auto refused = RunWorkbookCheck(asked, 0, language, &run)) return *refused;
+  // The template is the marker alone, wider than any value: the largest message is the longest
+  // value, in bytes, over every row the send would take.
+  JsonWriter json;
+  json.BeginObject()
+      .Field("ok", run.check.messages > 0)
+      .Field("column", column)
+      .Field("bytes", run.check.largest)
+      .Field("rows", run.check.messages)
+      .EndObject();
+  return {200, json.text()};
+}
+
+ApiReply UiApi::JudgePictures(const std::vector<PictureFile>& files) {
+  JsonWriter json;
+  json.BeginObject()
+      .Field("ok", true)
+      .Field("max_bytes", static_cast<int64_t>(kMaxPictureBytes))
+      .Field("max_pictures", static_cast<int64_t>(kMaxPictures))
+      .Field("too_many", files.size() > kMaxPictures)
+      .Key("pictures")
+      .BeginArray();
+  bool all_good = files.size() <= kMaxPictures;
+  for (const PictureFile& file : files) {
+    const PictureProblem problem = JudgePicture(file.content, file.content.size());
+    all_good = all_good && problem == PictureProblem::kNone;
+    json.BeginObject()
+        .Field("name", file.name)
+        .Field("bytes", static_cast<int64_t>(file.content.size()))
+        .Field("problem", PictureCode(problem))
+        .EndObject();
+  }
+  json.EndArray().Field("all_good", all_good).EndObject();
+  return {200, json.text()};
+}
+
+ApiReply UiApi::WorkbookSend(const ApiFields& fields, const std::vector<std::string>& pictures,
+                             Language language) {
+  if (auto refused = PicturesRefused(pictures)) return *refused;
+  WorkbookRun run;
+  if (auto refused = RunWorkbookCheck(fields, pictures.size(), language, &run)) return *refused;
+  // The page cannot be bypassed: rows left out, values cut and the rest need the user's yes.
+  if (!run.plan.ok()) {
+    JsonWriter json;
+    json.BeginObject().Field("ok", false).Field("error", "blocked").Key("blocks").BeginArray();
+    for (const WorkbookBlock block : run.plan.blocks) json.String(BlockCode(block));
+    json.EndArray().EndObject();
+    return {422, json.text()};
+  }
+  const ExcelOptions& o = run.options;
+  std::vector<std::string> staged;
+  if (!pictures.empty()) {
+    const std::string home = EngineHome();
+    if (home.empty()) return NoEngine();
+    std::ostringstream err;
+    if (!StagePictures(pictures, home, &staged, language, err)) return RefusedCode("pictures");
+  }
+  const int64_t count = run.plan.messages;
   const std::optional<std::string> refusal =
-      SendCheckRefusal(link_, "ESEND", count, mode, o.reserve, language);
+      SendCheckRefusal(link_, "ESEND", count, run.plan.mode, o.reserve, language);
   if (!refusal) return NoEngine();
   if (!refusal->empty()) return Refused({*refusal}, 200);
-  const auto reply = link_.Ask("ESEND", ExcelSendBody(o, mode, count, staged), kSendWait);
+  const auto reply =
+      link_.Ask("ESEND", WorkbookBody(o, run.plan.mode, count, staged), kSendWait);
   if (!reply) return NoEngine();
-  const std::string text = reply->substr(0, reply->find(kFieldSep));
+  // Said by the page from the counts: how many went, for when, and the rows left out.
   return SendOutcome(
-      link_, *reply, [&](const EngineState&, bool) { return ScreenText(text); }, language);
+      link_, *reply, [](const EngineState&, bool) { return std::string(); }, language,
+      {{"reserve", o.reserve}},
+      {{"left_out", run.check.invalid}, {"duplicates", run.check.duplicates}});
 }
 
 namespace {

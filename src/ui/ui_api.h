@@ -6,6 +6,7 @@
 
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -56,11 +57,27 @@ class UiApi {
   // The first composed messages of a workbook send (EXCEL 3), each with its CP949 byte count,
   // and the template's problems: sheet, phone, callback_column or callback, text.
   ApiReply WorkbookPreview(const ApiFields& fields, Language language);
-  // Checks, asks the send check (ESEND 4) and sends one message per row of the sheet (ESEND):
-  // sheet, phone, callback_column or callback, text, title, reserve, dedupe; with pictures (paths
-  // of uploaded files) as MMS.
+  // The engine's full check of a workbook send (EXCHK) over every row of the sheet, asked as the
+  // send would ask: sheet, phone, callback_column or callback, text, title, reserve, dedupe,
+  // pictures (how many are attached), skip_invalid, allow_cut. Facts and codes only: the counts,
+  // the rows left out (row, cell, what, problem), the values cut (row, column, value, kept), the
+  // rows with characters CP949 lacks, the plan's messages, mode and blocks; the page words them.
+  ApiReply WorkbookCheck(const ApiFields& fields, Language language);
+  // The bytes of the longest value of a column over the rows the send would take (EXCHK with a
+  // template of that one marker): sheet, phone, column.
+  ApiReply ColumnWidth(const ApiFields& fields, Language language);
+  // Runs the full check and sends only when its plan allows it (skip_invalid when rows are left
+  // out, allow_cut when values are cut): the send check (ESEND 4) and ESEND for the check's
+  // messages, each number once with dedupe; with pictures (paths of uploaded files) as MMS.
   ApiReply WorkbookSend(const ApiFields& fields, const std::vector<std::string>& pictures,
                         Language language);
+  // The verdict on pictures as they are chosen: each by name, its size and its problem ("",
+  // "not-jpeg", "too-large"), and whether there are too many.
+  struct PictureFile {
+    std::string name;
+    std::string content;
+  };
+  static ApiReply JudgePictures(const std::vector<PictureFile>& files);
   // The user's saved messages (MYMSG): type (SMS or LMS), page; the counts of both with SMS.
   ApiReply SavedMessages(const ApiFields& fields);
   // The catalogue of ready-made texts (EMOTN): type (the category), group (empty: the first page,
@@ -84,6 +101,11 @@ class UiApi {
  private:
   // The engine's home (STATE), whose TempIMG/ takes the pictures of a send; empty when unknown.
   std::string EngineHome();
+  // The full check of a workbook send as the fields ask it; an answer for the page instead when
+  // the fields or the reservation are refused, or the check cannot run.
+  struct WorkbookRun;
+  std::optional<ApiReply> RunWorkbookCheck(const ApiFields& fields, size_t pictures,
+                                           Language language, WorkbookRun* run);
 
   UiLink& link_;
   std::mutex sheets_mutex_;

@@ -183,6 +183,23 @@ void UiServer::Install() {
   s.Post("/api/workbook/preview", [api](const httplib::Request& req, httplib::Response& res) {
     Answer(res, api->WorkbookPreview(FieldsOf(req), LanguageOf(req)));
   });
+  s.Post("/api/workbook/check", [api](const httplib::Request& req, httplib::Response& res) {
+    Answer(res, api->WorkbookCheck(FieldsOf(req), LanguageOf(req)));
+  });
+  s.Post("/api/workbook/width", [api](const httplib::Request& req, httplib::Response& res) {
+    Answer(res, api->ColumnWidth(FieldsOf(req), LanguageOf(req)));
+  });
+  // The pictures as they are chosen, judged from their bytes; nothing is kept.
+  s.Post("/api/pictures/check", [](const httplib::Request& req, httplib::Response& res) {
+    std::vector<UiApi::PictureFile> files;
+    const auto [first, last] = req.files.equal_range("pictures");
+    for (auto it = first; it != last; ++it) {
+      if (it->second.filename.empty()) continue;
+      files.push_back({std::filesystem::path(it->second.filename).filename().string(),
+                       it->second.content});
+    }
+    Answer(res, UiApi::JudgePictures(files));
+  });
   s.Post("/api/workbook/send", [this, api](const httplib::Request& req, httplib::Response& res) {
     Answer(res, api->WorkbookSend(FieldsOf(req), SaveFiles(&req, "pictures"), LanguageOf(req)));
   });

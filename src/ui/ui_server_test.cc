@@ -2,6 +2,7 @@
 // the user's browser, and a send made through the page's calls reaches the gateway as checked.
 #include <httplib.h>
 
+#include <algorithm>
 #include <regex>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 
 #include "gatesim/gate_sim_process.h"
 #include "testing/engine_process.h"
+#include "text/cp949.h"
 #include "ui/ui_guard.h"
 #include "websim/web_sim_process.h"
 
@@ -51,6 +53,13 @@ class UiServerTest : public ::testing::Test {
   httplib::Result Post(const std::string& path, const httplib::MultipartFormDataItems& fields) {
     return Client().Post(path.c_str(), WithCookie({{"Origin", origin_}, {"X-Parley-Lang", "en"}}),
                          fields);
+  }
+
+  void LogIn() {
+    const auto login =
+        Post("/api/login", {{"id", "qxuser", "", ""}, {"password", "qxpass", "", ""}});
+    ASSERT_TRUE(login);
+    ASSERT_NE(login->body.find("\"ok\":true"), std::string::npos) << login->body;
   }
 
   testing::TempDir dir_;
@@ -152,6 +161,188 @@ TEST_F(UiServerTest, ASendThroughThePageReachesTheGatewayAsChecked) {
   EXPECT_TRUE(engine_->Wait(10000, &status));
   EXPECT_TRUE(ui_->Wait(10000, &status));
   EXPECT_EQ(status, 0);
+}
+
+// A sheet with every kind of wrong number, good rows and one number twice (rows 7 and 9).
+constexpr std::string_view kBadRows =
+    "전화,이름\n"
+    ",김빈칸\n"
+    "abc,이문자\n"
+    "+82 10 5555 6666,박국제\n"
+    "02-123-4567,최유선\n"
+    "1588-1234,정대표\n"
+    "010-1111-2222,한가람\n"
+    "010-3333-4444,윤보라\n"
+    "01011112222,한가람둘\n";
+
+std::vector<std::string> Recipients(const testing::GateJob& job) {
+  std::vector<std::string> numbers;
+  for (const testing::GateMessage& m : job.messages) numbers.push_back(m.recipient);
+  return numbers;
+}
+
+TEST_F(UiServerTest, TheWorkbookCheckNamesEveryRowLeftOutAndMeasuresColumns) {
+  LogIn();
+  const auto listed = Post("/api/workbook", {{"workbook", std::string(kBadRows), "bad.csv", "text/csv"}});
+  ASSERT_TRUE(listed);
+  ASSERT_EQ(listed->status, 200) << listed->body;
+  const auto check = Post("/api/workbook/check", {{"sheet", "bad", "", ""},
+                                                  {"phone", "전화", "", ""},
+                                                  {"callback", "02-123-4567", "", ""},
+                                                  {"text", "[이름:8]님 안녕하세요", "", ""}});
+  ASSERT_TRUE(check);
+  const std::string& body = check->body;
+  for (const char* fact :
+       {"\"rows\":8", "\"messages\":4", "\"invalid\":4", "\"kind\":\"SMS\"",
+        "\"blocks\":[\"invalid-rows\"]", "\"callback\":\"021234567\"",
+        R"({"row":2,"what":"phone","problem":"empty","cell":""})",
+        R"({"row":3,"what":"phone","problem":"not-digits","cell":"abc"})",
+        R"({"row":5,"what":"phone","problem":"not-mobile","cell":"02-123-4567"})",
+        R"({"row":6,"what":"phone","problem":"not-mobile","cell":"1588-1234"})"}) {
+    EXPECT_NE(body.find(fact), std::string::npos) << fact << " in " << body;
+  }
+  EXPECT_EQ(body.find("Exception"), std::string::npos);
+
+  // Each number once: the second 010-1111-2222 is a duplicate.
+  const auto once = Post("/api/workbook/check", {{"sheet", "bad", "", ""},
+                                                 {"phone", "전화", "", ""},
+                                                 {"callback", "02-123-4567", "", ""},
+                                                 {"text", "[이름:8]님", "", ""},
+                                                 {"dedupe", "1", "", ""}});
+  ASSERT_TRUE(once);
+  EXPECT_NE(once->body.find("\"messages\":3"), std::string::npos) << once->body;
+  EXPECT_NE(once->body.find("\"duplicates\":1"), std::string::npos) << once->body;
+
+  // A cut value: the whole value and what is kept, with their bytes.
+  const auto cut = Post("/api/workbook/check", {{"sheet", "bad", "", ""},
+                                                {"phone", "전화", "", ""},
+                                                {"callback", "02-123-4567", "", ""},
+                                                {"text", "[이름:2]님", "", ""}});
+  ASSERT_TRUE(cut);
+  EXPECT_NE(cut->body.find(R"({"row":4,"column":"이름","value":"박국제","value_bytes":6,"kept":"박","kept_bytes":2})"),
+            std::string::npos)
+      << cut->body;
+
+  // The width of a column: its longest value over every row sent ("한가람둘", 8 bytes), not
+  // only the first rows.
+  const auto width = Post("/api/workbook/width",
+                          {{"sheet", "bad", "", ""}, {"phone", "전화", "", ""}, {"column", "이름", "", ""}});
+  ASSERT_TRUE(width);
+  EXPECT_NE(width->body.find("\"bytes\":8"), std::string::npos) << width->body;
+}
+
+// What a workbook send takes, send after send: the same check as the page's, enforced here.
+TEST_F(UiServerTest, AWorkbookSendReachesExactlyTheValidNumbers) {
+  LogIn();
+  ASSERT_EQ(Post("/api/workbook", {{"workbook", std::string(kBadRows), "bad.csv", "text/csv"}})->status,
+            200);
+  struct Case {
+    const char* what;
+    httplib::MultipartFormDataItems fields;
+    int status;
+    const char* said;                     // in the answer
+    std::vector<std::string> recipients;  // of the job it made; none when refused
+    std::string first_text;               // UTF-8
+  };
+  const std::vector<Case> cases = {
+      {"rows with wrong numbers need the user's yes", {}, 422, "\"blocks\":[\"invalid-rows\"]", {}, ""},
+      {"values cut need the user's yes",
+       {{"skip_invalid", "1", "", ""}, {"text", "[이름:2]님", "", ""}},
+       422,
+       "\"blocks\":[\"cut-values\"]",
+       {},
+       ""},
+      {"the valid rows only, +82 normalised",
+       {{"skip_invalid", "1", "", ""}},
+       200,
+       "\"left_out\":4",
+       {"01055556666", "01011112222", "01033334444", "01011112222"},
+       "박국제님"},
+      {"each number once, the first row keeping it",
+       {{"skip_invalid", "1", "", ""}, {"dedupe", "1", "", ""}},
+       200,
+       "\"duplicates\":1",
+       {"01055556666", "01011112222", "01033334444"},
+       "박국제님"},
+      {"cut values once the user said yes",
+       {{"skip_invalid", "1", "", ""}, {"allow_cut", "1", "", ""}, {"text", "[이름:2]님", "", ""}},
+       200,
+       "\"ok\":true",
+       {"01055556666", "01011112222", "01033334444", "01011112222"},
+       "박님"},
+  };
+  size_t jobs = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    httplib::MultipartFormDataItems fields = c.fields;
+    for (const auto& [name, value] : std::vector<std::pair<std::string, std::string>>{
+             {"sheet", "bad"}, {"phone", "전화"}, {"callback", "02-123-4567"}, {"text", "[이름:8]님"}}) {
+      const bool given = std::any_of(fields.begin(), fields.end(),
+                                     [&](const auto& f) { return f.name == name; });
+      if (!given) fields.push_back({name, value, "", ""});
+    }
+    const auto sent = Post("/api/workbook/send", fields);
+    ASSERT_TRUE(sent);
+    EXPECT_EQ(sent->status, c.status) << sent->body << engine_->Log();
+    EXPECT_NE(sent->body.find(c.said), std::string::npos) << sent->body;
+    if (c.recipients.empty()) continue;
+    const std::vector<testing::GateJob> recorded = gate_.WaitForJobs(++jobs);
+    ASSERT_EQ(recorded.size(), jobs);
+    EXPECT_EQ(Recipients(recorded.back()), c.recipients);
+    EXPECT_EQ(recorded.back().messages.front().text, Utf8ToAnsi(c.first_text));
+  }
+  // The refused sends made no job.
+  EXPECT_EQ(gate_.Jobs().size(), jobs);
+}
+
+TEST_F(UiServerTest, PicturesAreJudgedByTheirBytesAsTheyAreChosen) {
+  const std::string jpeg = "\xFF\xD8\xFF\xE0";
+  struct Case {
+    const char* name;
+    std::string content;
+    const char* problem;
+  };
+  const std::vector<Case> cases = {
+      {"photo.jpg", jpeg + std::string(1000, 'x'), ""},
+      {"limit.jpg", jpeg + std::string(300 * 1024 - jpeg.size(), 'x'), ""},
+      {"over.jpg", jpeg + std::string(300 * 1024 - jpeg.size() + 1, 'x'), "too-large"},
+      {"shot.png", "\x89PNG\r\n\x1A\n" + std::string(100, 'x'), "not-jpeg"},
+      {"renamed.jpg", "GIF89a" + std::string(100, 'x'), "not-jpeg"},
+      {"empty.jpg", "", "not-jpeg"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto verdict = Post("/api/pictures/check", {{"pictures", c.content, c.name, "image/jpeg"}});
+    ASSERT_TRUE(verdict);
+    EXPECT_NE(verdict->body.find(std::string(R"("name":")") + c.name +
+                                 R"(","bytes":)" + std::to_string(c.content.size()) +
+                                 R"(,"problem":")" + c.problem + "\""),
+              std::string::npos)
+        << verdict->body;
+    EXPECT_NE(verdict->body.find(std::string("\"all_good\":") + (*c.problem ? "false" : "true")),
+              std::string::npos);
+  }
+  // Four good pictures are one too many; no path of the server's is ever named.
+  httplib::MultipartFormDataItems four;
+  for (int i = 0; i < 4; ++i) four.push_back({"pictures", jpeg, "p" + std::to_string(i) + ".jpg", ""});
+  const auto many = Post("/api/pictures/check", four);
+  ASSERT_TRUE(many);
+  EXPECT_NE(many->body.find("\"too_many\":true"), std::string::npos) << many->body;
+  EXPECT_NE(many->body.find("\"max_bytes\":307200"), std::string::npos);
+  EXPECT_EQ(many->body.find("/tmp"), std::string::npos);
+
+  // A send with a picture that is no JPEG is refused by name, never by the upload's path.
+  LogIn();
+  const auto sent = Post("/api/send", {{"to", "01012345678", "", ""},
+                                       {"text", "사진", "", ""},
+                                       {"callback", "02-123-4567", "", ""},
+                                       {"pictures", "\x89PNG\r\n\x1A\n", "shot.png", "image/png"}});
+  ASSERT_TRUE(sent);
+  EXPECT_EQ(sent->status, 422);
+  EXPECT_NE(sent->body.find(R"({"name":"shot.png","problem":"not-jpeg"})"), std::string::npos)
+      << sent->body;
+  EXPECT_EQ(sent->body.find("/tmp"), std::string::npos);
+  EXPECT_TRUE(gate_.Jobs().empty());
 }
 
 }  // namespace

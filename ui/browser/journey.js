@@ -125,6 +125,8 @@ async function main() {
   const browser = await chromium.launch({ executablePath: browserPath, headless: true, args: ['--no-sandbox'] });
   const page = await browser.newPage({ viewport: { width: 1280, height: 800 }, locale: 'ko-KR' });
   const shot = (name) => page.screenshot({ path: path.join(outDir, `${name}.png`), fullPage: true });
+  // One part of the page, as the user looks at it.
+  const shotOf = (name, selector) => page.locator(selector).screenshot({ path: path.join(outDir, `${name}.png`) });
   page.setDefaultTimeout(15000);
 
   await page.goto(url);
@@ -261,6 +263,112 @@ async function main() {
   const groupText = await page.textContent('#jobs tbody tr:nth-child(4)');
   check(groupText.includes(String(friends + 1)), 'the group send counts its members in the journal');
   await shot('6-jobs');
+
+  // The same number twice with different names: "같은 번호는 한 번만" reaches each number once.
+  const twiceSheet = path.join(work, 'twice.csv');
+  fs.writeFileSync(twiceSheet, '전화,이름\n010-1212-3434,김하나\n01012123434,김두리\n010-5656-7878,이세진\n');
+  const before = gateJobs(record).length;
+  await page.setInputFiles('#workbook', twiceSheet);
+  await waitForAsync('the second sheet', async () => (await page.inputValue('#sheet')) === 'twice');
+  await page.fill('#template', '[이름:6]님 안녕하세요');
+  await page.check('#dedupe');
+  await waitForText(page, '#wb-count', (t) => t === '2');
+  await page.click('#wb-send');
+  await page.waitForSelector('#confirm-view:not([hidden])');
+  check((await page.textContent('#wb-facts')).includes('한 번만'), 'the check says the repeated number goes once');
+  await waitForAsync('the send button', async () => !(await page.isDisabled('#confirm-yes')));
+  await shot('11-workbook-once');
+  await shotOf('11b-workbook-once-card', '#confirm-view');
+  await page.click('#confirm-yes');
+  jobs = await waitFor('the job of each number once', () => { const j = gateJobs(record); return j.length === before + 1 && j; }, 30000);
+  check(jobs.at(-1).messages.map((m) => m.recipient).join() === '01012123434,01056567878', 'each number once');
+  check(jobs.at(-1).messages[0].text === '김하나님 안녕하세요', 'the first row keeps the number');
+  await page.waitForSelector('#result-view:not([hidden])');
+  await page.uncheck('#dedupe');
+
+  // A picture that is no JPEG is refused as soon as it is chosen, beside the picture.
+  const png = Buffer.from('iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mNk+M9QDwADhgGAWjR9awAAAABJRU5ErkJggg==', 'base64');
+  await page.fill('#to', '01044445555');
+  await page.fill('#text', '행사 사진입니다');
+  await page.setInputFiles('#pictures', { name: 'poster.png', mimeType: 'image/png', buffer: png });
+  await page.waitForSelector('#thumbs figure.bad');
+  check((await page.textContent('#thumbs')).includes('JPEG 사진이 아닙니다'), 'a PNG is refused when chosen, in Korean');
+  check(!(await page.textContent('#thumbs')).includes('/tmp'), 'without a path of the server');
+  await waitForText(page, '#kind', (t) => t === 'MMS');
+  await page.click('#send');
+  await waitForText(page, '#notice', (t) => t.includes('사진'));
+  check(await page.isHidden('#confirm-view'), 'and the send does not get to the confirmation');
+  await shot('12-picture-refused');
+  await shotOf('12b-picture-refused-card', '#compose-form');
+  await page.setInputFiles('#pictures', []);
+  await waitForText(page, '#kind', (t) => t === 'SMS');
+
+  // A reservation: the confirmation and the result say when, in words.
+  const at = new Date(Date.now() + 30 * 86400000);
+  const pad = (n) => String(n).padStart(2, '0');
+  await page.fill('#reserve', `${at.getFullYear()}-${pad(at.getMonth() + 1)}-${pad(at.getDate())}T14:05`);
+  const words = `${at.getFullYear()}년 ${at.getMonth() + 1}월 ${at.getDate()}일`;
+  await page.click('#send');
+  await page.waitForSelector('#confirm-view:not([hidden])');
+  check((await page.textContent('#confirm-when')).startsWith(words) && (await page.textContent('#confirm-when')).includes('14:05에 예약 발송합니다'),
+    `the confirmation says the reservation in words (${await page.textContent('#confirm-when')})`);
+  await waitForAsync('the send button', async () => !(await page.isDisabled('#confirm-yes')));
+  await shot('13-reserve-confirm');
+  await shotOf('13b-reserve-confirm-card', '#confirm-view');
+  await page.click('#confirm-yes');
+  await waitForText(page, '#result-text', (t) => t.includes('예약했습니다'));
+  check((await page.textContent('#result-text')).includes(`${words}`), 'the result says it is reserved for that time');
+  check(!(await page.textContent('#result-text')).includes('전송되었습니다'), 'not that it was sent');
+  await shot('14-reserve-result');
+  await page.fill('#reserve', '');
+
+  // A workbook with wrong numbers: the full check lists every one before the confirmation, the
+  // send waits for "오류 행 빼고 보내기", and then exactly the valid numbers go.
+  const badSheet = path.join(work, 'customers.csv');
+  fs.writeFileSync(badSheet, ['전화,이름', ',김빈칸', 'abc,이문자', '+82 10 5555 6666,박국제',
+    '02-123-4567,최유선', '1588-1234,정대표', '010-1111-2222,한가람', '010-3333-4444,윤보라',
+    '01077778888,장미', ''].join('\n'));
+  await page.fill('#callback', '02-123-4567');
+  await page.fill('#title', '');
+  await page.setInputFiles('#workbook', badSheet);
+  await waitForAsync('the new sheet', async () => (await page.inputValue('#sheet')) === 'customers');
+  await page.fill('#template', '');
+  await page.click('#markers button:has-text("이름")');
+  await waitForAsync('the measured marker', async () => (await page.inputValue('#template')) === '[이름:6]');
+  check((await page.textContent('#wb-width-note')).includes('6바이트'),
+    'a column goes in with the bytes of its longest value, and says so in bytes');
+  await page.keyboard.type('님, 12월 행사 안내입니다.');
+  await waitForText(page, '#wb-count', (t) => t === '4');
+  await shot('8-workbook-width');
+  await shotOf('8b-workbook-width-card', '#workbook-card');
+  const beforeBad = gateJobs(record).length;
+  await page.click('#wb-send');
+  await page.waitForSelector('#wb-faults-box:not([hidden])');
+  const faults = await page.locator('#wb-faults tbody tr').allTextContents();
+  check(faults.length === 4 && ['(빈 칸)', 'abc', '02-123-4567', '1588-1234'].every((c, i) => faults[i].includes(c)),
+    'the check lists the four rows with wrong numbers, each with its cell');
+  check(faults[0].includes('비어') && faults[1].includes('숫자가 아닌') && faults[2].includes('휴대전화 번호가 아닙니다'),
+    'each with its reason in Korean');
+  check((await page.textContent('#wb-facts')).includes('4건'), 'the check counts the messages the send makes');
+  await waitForText(page, '#confirm-check', (t) => t.length > 0);
+  check(await page.isDisabled('#confirm-yes'), 'a send with wrong rows waits for the user\'s yes');
+  check((await page.textContent('#wb-blocks')).includes('오류 행 빼고 보내기'), 'and says which box to tick');
+  await shot('9-workbook-check');
+  await shotOf('9b-workbook-check-card', '#confirm-view');
+  check(gateJobs(record).length === beforeBad, 'nothing went to the gateway');
+  await page.check('#skip-invalid');
+  await waitForAsync('the send button', async () => !(await page.isDisabled('#confirm-yes')));
+  await shot('9a-workbook-check-ticked');
+  await page.click('#confirm-yes');
+  jobs = await waitFor('the workbook job without the wrong rows', () => { const j = gateJobs(record); return j.length === beforeBad + 1 && j; }, 30000);
+  check(jobs.at(-1).messages.map((m) => m.recipient).join() === '01055556666,01011112222,01033334444,01077778888',
+    'exactly the valid numbers reached the gateway, +82 10 5555 6666 as 01055556666');
+  check(jobs.at(-1).messages[0].text === '박국제님, 12월 행사 안내입니다.', 'composed from their own rows');
+  await page.waitForSelector('#result-view:not([hidden])');
+  await waitForText(page, '#result-text', (t) => t.includes('4건을 보냈습니다') && t.includes('4개 행은 보내지 않았습니다'));
+  check(true, 'the result says what went and what was left out');
+  await shot('10-workbook-result');
+  await shotOf('10b-workbook-result-card', '#result-view');
 
   await page.click('#lang');
   check((await page.textContent('#send-view h2')) === 'New message', 'one click switches to English');
