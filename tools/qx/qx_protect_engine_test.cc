@@ -176,12 +176,14 @@ TEST_F(QxProtectTest, ExcelSendsEveryRowAndReportsTheTemplate) {
     int sent;          // messages at the gateway; 0: no job
     std::string said;  // a piece of what qx printed
   } cases[] = {
-      // Without the workbook qx cannot count the rows: it refuses instead of capping the send.
-      {"", "고객", "안내", false, kExitUsage, 0, "--file"},
+      // Before any workbook was chosen the engine has none to check: nothing is sent.
+      {"", "고객", "안내", false, kExitRefused, 0, "no workbook"},
       {workbook.string(), "고객", "안내", false, kExitOk, 3, "3 recipient(s)"},
       {"", "고객", "안내", true, kExitOk, 2, "2 recipient(s)"},
-      {workbook.string(), "고객", "[이름:6]님 안내", false, kExitOk, 3,
+      // A value cut is named and needs --allow-cut; a width that fits sends.
+      {workbook.string(), "고객", "[이름:6]님 안내", false, kExitUsage, 0,
        "row 3: 이름 \"남궁민수\" is cut to \"남궁민\""},
+      {workbook.string(), "고객", "[이름:8]님 안내", false, kExitOk, 3, "3 recipient(s)"},
       {workbook.string(), "고객", "[이름]님 안내", false, kExitUsage, 0, "[이름] has no width"},
       {workbook.string(), "고객", "[고객명:8]님", false, kExitUsage, 0,
        "no column \"고객명\"; the columns are: 이름, 전화"},

@@ -112,7 +112,7 @@ TEST(ExcelFormatTest, TemplatesSheetsAndBodies) {
   o.callback.clear();
   o.callback_column = "회신";
   EXPECT_EQ(ExcelSendBody(o, 3, 300, {"a.jpg", "b.jpg"}),
-            "3<QX>300<QX>T<QX><QX>수신자$<QX><OVERLAP>전화<QX>회신<QX>이름<Q>[이름:6]님<QX>1"
+            "3<QX>300<QX>T<QX><QX>수신자$<QX><ONCE>전화<QX>회신<QX>이름<Q>[이름:6]님<QX>1"
             "<QX><IMG>a.jpg,b.jpg,");
   o.images = {"a.jpg"};
   EXPECT_EQ(ExcelSendMode(o), 3);
