@@ -398,8 +398,9 @@ TEST_F(FaultEngineTest, MmsWithoutAWritableTempImgSendsWhatItBuilt) {
     Mark();
     ASSERT_TRUE(Ask("DSEND", "4<QX>3<QX>3<QX>").starts_with("QXSENDABLECHECK<QX>1"));
     // What the engine answers is what the gateway received: the job went out without the file.
-    EXPECT_EQ(AskText("DSEND", "3<QX>3<QX><QX><QX>" + Numbers(3) + "<QX>0212345678<QX>hi" + c.pictures),
-              SentText(3));
+    EXPECT_EQ(
+        AskText("DSEND", "3<QX>3<QX><QX><QX>" + Numbers(3) + "<QX>0212345678<QX>hi" + c.pictures),
+        SentText(3));
     const std::vector<testing::GateJob> jobs = gate_->WaitForJobs(jobs_mark_ + 1);
     ASSERT_EQ(jobs.size(), jobs_mark_ + 1);
     EXPECT_EQ(jobs.back().received, 3);
@@ -447,7 +448,8 @@ TEST_F(FaultEngineTest, AnUnusableAddressBookIsLeftAsItIs) {
     // The engine serves without the book: a send goes out and its numbers are listed.
     EXPECT_EQ(Ask("ADDRB", "2"), c.groups);
     ASSERT_TRUE(Ask("DSEND", "4<QX>2<QX>1<QX>").starts_with("QXSENDABLECHECK<QX>1"));
-    EXPECT_EQ(AskText("DSEND", "1<QX>2<QX>T<QX><QX>" + Numbers(2) + "<QX>0212345678<QX>hi"), SentText(2));
+    EXPECT_EQ(AskText("DSEND", "1<QX>2<QX>T<QX><QX>" + Numbers(2) + "<QX>0212345678<QX>hi"),
+              SentText(2));
     EXPECT_TRUE(Ask("ADDRB", "4").starts_with("4<QX>" + Number(1) + "," + Number(0) + ","));
     Mark();
     EXPECT_TRUE(Ask("ASEND", "1<QX>2<QX>T<QX><QX>Friends<QX>" + Number(5) + "<QX>0212345678<QX>hi")

@@ -38,12 +38,13 @@ Msg ProblemMsg(std::string_view what, std::string_view problem) {
 std::vector<std::string> DescribeWorkbookCheck(const protocol::ExcelCheckReply& check,
                                                Language language) {
   std::vector<std::string> lines;
-  lines.push_back(Text(language, Msg::kCheckRows,
-                       {GroupThousands(std::to_string(check.rows)),
-                        GroupThousands(std::to_string(check.messages)), check.kind,
-                        GroupThousands(std::to_string(check.largest))}));
+  lines.push_back(Text(
+      language, Msg::kCheckRows,
+      {GroupThousands(std::to_string(check.rows)), GroupThousands(std::to_string(check.messages)),
+       check.kind, GroupThousands(std::to_string(check.largest))}));
   if (check.invalid > 0) {
-    lines.push_back(Text(language, Msg::kCheckInvalid, {GroupThousands(std::to_string(check.invalid))}));
+    lines.push_back(
+        Text(language, Msg::kCheckInvalid, {GroupThousands(std::to_string(check.invalid))}));
     for (const protocol::CheckFault& f : check.faults) {
       lines.push_back("  " + Text(language, Msg::kCheckFault,
                                   {std::to_string(f.row), AnsiToUtf8(f.cell),

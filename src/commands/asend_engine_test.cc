@@ -132,7 +132,13 @@ TEST_F(ASendEngineTest, SmsJobsSendGroupsThenNumbers) {
     std::vector<int64_t> waits;           // acknowledgements awaited
   };
   const Case cases[] = {
-      {6, "Friends,Work", Numbers(4), "T", "0212345678", Concat({kFriends, kWork, FirstNumbers(4)}), {}},
+      {6,
+       "Friends,Work",
+       Numbers(4),
+       "T",
+       "0212345678",
+       Concat({kFriends, kWork, FirstNumbers(4)}),
+       {}},
       {3, "", Numbers(3), "", "0212345678", FirstNumbers(3), {}},
       {120, "", Numbers(120), "T", "0212345678", FirstNumbers(120), {50, 100}},
       // Hyphens stay, in the callback and in the numbers.
@@ -141,7 +147,13 @@ TEST_F(ASendEngineTest, SmsJobsSendGroupsThenNumbers) {
       {4, "Nobody,Work", Numbers(2), "T", "0212345678", Concat({kWork, FirstNumbers(2)}), {}},
       {2, kOddGroup, Numbers(1), "T", "0212345678", Concat({kOdd, FirstNumbers(1)}), {}},
       // A member too long to be a number is skipped; the messages around it go out.
-      {2, "Long", Numbers(1), "T", "0212345678", Concat({{kLong[0], kLong[2]}, FirstNumbers(1)}), {}},
+      {2,
+       "Long",
+       Numbers(1),
+       "T",
+       "0212345678",
+       Concat({{kLong[0], kLong[2]}, FirstNumbers(1)}),
+       {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.groups + " / " + std::to_string(c.count));
@@ -214,9 +226,9 @@ TEST_F(ASendEngineTest, GroupNamesMatchExactly) {
     SCOPED_TRACE(c.names);
     const size_t jobs_before = gate_->Jobs().size();
     const int count = static_cast<int>(std::count(c.names.begin(), c.names.end(), ',')) + 1;
-    const std::vector<testing::GateJob> jobs =
-        ASend("1<QX>" + std::to_string(count) + "<QX>T<QX><QX>" + c.names + "<QX><QX>0212345678<QX>x",
-              jobs_before + 1);
+    const std::vector<testing::GateJob> jobs = ASend(
+        "1<QX>" + std::to_string(count) + "<QX>T<QX><QX>" + c.names + "<QX><QX>0212345678<QX>x",
+        jobs_before + 1);
     ASSERT_EQ(jobs.size(), jobs_before + 1);
     std::vector<std::string> recipients;
     for (const testing::GateMessage& m : jobs.back().messages) recipients.push_back(m.recipient);
@@ -229,8 +241,8 @@ TEST_F(ASendEngineTest, MmsJobsSendTheirPackageToGroupsAndNumbers) {
   const std::filesystem::path images = dir_.path() / "TempIMG";
   std::filesystem::create_directories(images);
   std::ofstream(images / "a.jpg", std::ios::binary) << std::string(2000, 'A');
-  const std::vector<testing::GateJob> jobs =
-      ASend("3<QX>3<QX><QX><QX>Work<QX>" + Numbers(2) + "<QX>02-1234-5678<QX>long<QX><IMG>a.jpg", 1);
+  const std::vector<testing::GateJob> jobs = ASend(
+      "3<QX>3<QX><QX><QX>Work<QX>" + Numbers(2) + "<QX>02-1234-5678<QX>long<QX><IMG>a.jpg", 1);
   ASSERT_EQ(jobs.size(), 1u);
   const testing::GateJob& job = jobs.back();
   EXPECT_EQ(job.header.type_code, "IMT");

@@ -53,7 +53,8 @@ void InstallCommandHandlers(Engine& engine) {
   d.SetHandler(kCmdESend, ThenSaveRecentList(engine, [&engine](CommandBody b) {
                  return OnESend(engine, std::move(b.text));
                }));
-  d.SetHandler(kCmdExChk, [&engine](CommandBody b) { return OnExCheck(engine, std::move(b.text)); });
+  d.SetHandler(kCmdExChk,
+               [&engine](CommandBody b) { return OnExCheck(engine, std::move(b.text)); });
   d.SetHandler(kCmdState, sync(&OnState));
   d.SetHandler(kCmdCancl, sync(&OnCancel));
   d.SetHandler(kCmdJobLs, sync(&OnJobList));

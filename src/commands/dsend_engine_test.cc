@@ -246,9 +246,10 @@ TEST_F(DSendEngineTest, MmsJobsSendTheirPackageToEveryRecipient) {
     SCOPED_TRACE(c.pictures);
     ASSERT_EQ(Check(60, "3"), '1');
     const size_t jobs_before = gate_->Jobs().size();
-    EXPECT_EQ(Send(c.mode + "<QX>60<QX><QX><QX>" + Numbers(60) + "<QX>02-1234-5678<QX>long &lt;text&gt;" +
-                   (c.pictures.empty() ? "" : "<QX>" + c.pictures)),
-              SentText(60));
+    EXPECT_EQ(
+        Send(c.mode + "<QX>60<QX><QX><QX>" + Numbers(60) + "<QX>02-1234-5678<QX>long &lt;text&gt;" +
+             (c.pictures.empty() ? "" : "<QX>" + c.pictures)),
+        SentText(60));
     const std::vector<testing::GateJob> jobs = gate_->WaitForJobs(jobs_before + 1);
     ASSERT_EQ(jobs.size(), jobs_before + 1);
     const testing::GateJob& job = jobs.back();

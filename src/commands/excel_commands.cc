@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <optional>
-#include <vector>
 #include <string_view>
+#include <vector>
 
 #include <spdlog/spdlog.h>
 
@@ -12,13 +12,13 @@
 #include "commands/send_orders.h"
 #include "db/db_exception.h"
 #include "engine/engine.h"
+#include "numbers/korean_number.h"
 #include "protocol/markup.h"
 #include "protocol/query_requests.h"
 #include "protocol/replies.h"
 #include "protocol/send_requests.h"
 #include "send/excel_send.h"
 #include "send/send_refusals.h"
-#include "numbers/korean_number.h"
 #include "sheets/excel_workbook.h"
 #include "sheets/rows_check.h"
 #include "sheets/workbook_rows.h"
@@ -129,8 +129,7 @@ PreparedSend PrepareSend(std::string_view body) {
 // Opens the stored workbook on the worker and checks every row as `send` reads it; the reason
 // (CP949) when the workbook or its rows cannot be read.
 asio::awaitable<std::string> CheckOnWorker(Engine& engine, ExcelWorkbook& workbook,
-                                           const ExcelSend& send,
-                                           protocol::ExcelCheckReply* check,
+                                           const ExcelSend& send, protocol::ExcelCheckReply* check,
                                            std::vector<LeftOutRow>* left_out) {
   const std::string path = engine.session().workbook_path();
   WorkbookCache* cache = &engine.services().workbooks();

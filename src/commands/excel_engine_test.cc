@@ -12,7 +12,6 @@
 #include <gtest/gtest.h>
 
 #include "commands/send_engine_fixture.h"
-#include "sheets/excel_workbook.h"
 #include "excel/workbook_writer.h"
 #include "gatesim/gate_sim_process.h"
 #include "protocol/excel_check.h"
@@ -21,6 +20,7 @@
 #include "send/picture_file.h"
 #include "send/send_refusals.h"
 #include "send/skn_package.h"
+#include "sheets/excel_workbook.h"
 #include "testing/engine_process.h"
 #include "text/cp949.h"
 #include "websim/web_sim_process.h"
@@ -140,7 +140,9 @@ TEST_F(ExcelEngineTest, SmsJobsFromSheetRows) {
   // empty title is the default subject.
   UseWorkbook("cells", "phone\n1011112222.0\n010-1111-2222\n12345\n01033334444\n");
   EXPECT_EQ(ESend("1<QX>10<QX><QX><QX>cells$<QX>phone<QX>02-123-4567<QX>hi<QX>11"),
-            SentText(3) + "\n" + Utf8ToAnsi("번호가 잘못된 1개 행은 보내지 않았습니다: 4행 \"12345\"(휴대폰 번호가 아님)"));
+            SentText(3) + "\n" +
+                Utf8ToAnsi(
+                    "번호가 잘못된 1개 행은 보내지 않았습니다: 4행 \"12345\"(휴대폰 번호가 아님)"));
   job = NextJob();
   EXPECT_EQ(job.header.count, 3);
   EXPECT_EQ(job.header.title, std::string(kSknDefaultSubject));
@@ -172,14 +174,14 @@ TEST_F(ExcelEngineTest, OnlyTheValidNumbersOfTheRowsAreSent) {
   ASSERT_NO_FATAL_FAILURE(Start());
   UseWorkbook("bad",
               "phone,back,name\n"
-              ",0212345678,Empty\n"                 // row 2
-              "abc,0212345678,Letters\n"            // row 3
+              ",0212345678,Empty\n"                   // row 2
+              "abc,0212345678,Letters\n"              // row 3
               "+82 10 5555 6666,02-1234-5678,Plus\n"  // row 4: valid
-              "02-123-4567,0212345678,Landline\n"   // row 5
-              "1588-1234,0212345678,Rep\n"          // row 6
-              "010-2222-3333,,NoBack\n"             // row 7: no callback
-              "010-2222-4444,12,ShortBack\n"        // row 8: no callback number
-              "01022225555,1588-1234,Good\n");      // row 9: valid
+              "02-123-4567,0212345678,Landline\n"     // row 5
+              "1588-1234,0212345678,Rep\n"            // row 6
+              "010-2222-3333,,NoBack\n"               // row 7: no callback
+              "010-2222-4444,12,ShortBack\n"          // row 8: no callback number
+              "01022225555,1588-1234,Good\n");        // row 9: valid
   const std::string body = "1<QX>8<QX>T<QX><QX>bad$<QX>phone<QX>back<QX>name<Q>[name:8]<QX>1";
   const std::optional<protocol::ExcelCheckReply> check =
       protocol::ExcelCheckReply::Parse(engine_.Exchange("EXCHK", body));
@@ -241,8 +243,9 @@ TEST_F(ExcelEngineTest, EachNumberOnceAndRowIdColumnsAreTheSheets) {
   UseWorkbook("dup",
               "rowid,name\n01011112222,Kim\n010-1111-2222,Lee\n01033334444,Park\n"
               "01011112222,Choi\n01055556666,Jung\n");
-  const std::string body = "1<QX>3<QX>T<QX><QX>dup$<QX><ONCE>rowid<QX>0212345678<QX>"
-                           "name<Q>[name:4]<QX>11";
+  const std::string body =
+      "1<QX>3<QX>T<QX><QX>dup$<QX><ONCE>rowid<QX>0212345678<QX>"
+      "name<Q>[name:4]<QX>11";
   const std::optional<protocol::ExcelCheckReply> check =
       protocol::ExcelCheckReply::Parse(engine_.Exchange("EXCHK", body));
   ASSERT_TRUE(check);
@@ -272,8 +275,10 @@ TEST_F(ExcelEngineTest, RefusedJobsSendNothing) {
     std::string reply_start;
   } cases[] = {
       // The second row's text would be 123 bytes: nothing is sent, the row is named.
-      {"1<QX>2<QX>T<QX><QX>long$<QX>phone<QX>0212345678<QX>name<Q>Hi [name:200]<QX>11", "Exception:[3"},
-      {"1<QX>2<QX>T<QX><QX>long$<QX>fax<QX>0212345678<QX>hi<QX>11", "Exception:[no such column: fax]"},
+      {"1<QX>2<QX>T<QX><QX>long$<QX>phone<QX>0212345678<QX>name<Q>Hi [name:200]<QX>11",
+       "Exception:[3"},
+      {"1<QX>2<QX>T<QX><QX>long$<QX>fax<QX>0212345678<QX>hi<QX>11",
+       "Exception:[no such column: fax]"},
       {"1<QX>2<QX>T<QX><QX>long$<QX>phone<QX>02-1234-5678-9999-0000<QX>hi<QX>11", "Exception:["},
       // The pictures are checked before anything else.
       {mms + "missing.jpg,link.jpg,", ExceptionText(RefusalReason(SendRefusal::kPicturesMissing))},

@@ -156,8 +156,8 @@ std::string OnJobExport(Engine& engine, const std::string& body) {
           ++written;
         });
     for (const JournalLeftOut& row : journal->LeftOut(job->id)) {
-      sheet.rows.push_back({LeftOutPlace(row), AnsiToUtf8(row.value), std::string(kLeftOutState),
-                            row.reason});
+      sheet.rows.push_back(
+          {LeftOutPlace(row), AnsiToUtf8(row.value), std::string(kLeftOutState), row.reason});
       ++written;
     }
     std::string error;
@@ -215,8 +215,7 @@ asio::awaitable<std::string> OnJobResend(Engine& engine, std::string body) {
   order.callback = job->info.callback;
   order.text = job->info.text;
   std::vector<JournalLeftOut> left_out;
-  const SendRefusal refusal =
-      TakeRest(*journal, *job, request.include_in_doubt, &order, &left_out);
+  const SendRefusal refusal = TakeRest(*journal, *job, request.include_in_doubt, &order, &left_out);
   if (refusal != SendRefusal::kNone) co_return protocol::ExceptionText(RefusalReason(refusal));
   if (order.messages.empty()) {
     co_return protocol::ExceptionText(RefusalReason(SendRefusal::kNothingLeft));

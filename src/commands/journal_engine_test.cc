@@ -405,7 +405,8 @@ TEST_F(JournalEngineTest, TheRestOfALongTextJobGoesAsTheSamePackage) {
   std::string list;
   for (int i = 0; i < 120; ++i) list += (i > 0 ? "," : "") + Number(i);
   // Mode 2 without pictures: a long text, sent as a package.
-  engine_.Exchange("DSEND", "2<QX>120<QX>T<QX><QX>" + list + "<QX>0212345678<QX>" + std::string(300, 'L'));
+  engine_.Exchange("DSEND",
+                   "2<QX>120<QX>T<QX><QX>" + list + "<QX>0212345678<QX>" + std::string(300, 'L'));
   const std::vector<testing::GateJob> cut = gate_->WaitForJobs(1);
   ASSERT_EQ(cut.size(), 1u);
   ASSERT_FALSE(cut[0].messages.empty());

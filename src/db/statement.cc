@@ -131,8 +131,7 @@ std::string_view Statement::ColumnUtf8(int i, bool* is_null) const {
   const unsigned char* text = sqlite3_column_text(stmt_, i);
   *is_null = text == nullptr;
   if (text == nullptr) return {};
-  return {reinterpret_cast<const char*>(text),
-          static_cast<size_t>(sqlite3_column_bytes(stmt_, i))};
+  return {reinterpret_cast<const char*>(text), static_cast<size_t>(sqlite3_column_bytes(stmt_, i))};
 }
 
 std::string Statement::ColumnName(int i) const {

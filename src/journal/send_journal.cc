@@ -563,8 +563,9 @@ bool SendJournal::RecordLeftOut(int64_t job, std::span<const JournalLeftOut> row
   if (!Exec("BEGIN IMMEDIATE")) return false;
   bool ok = true;
   {
-    Stmt insert(*cache_, "INSERT OR REPLACE INTO left_out(job, place, value, reason) "
-                         "VALUES(?, ?, ?, ?)");
+    Stmt insert(*cache_,
+                "INSERT OR REPLACE INTO left_out(job, place, value, reason) "
+                "VALUES(?, ?, ?, ?)");
     for (const JournalLeftOut& row : rows) {
       ok = ok && insert.Int(1, job).Int(2, row.place).Bytes(3, row.value).Text(4, row.reason).Run();
       insert.Reset();

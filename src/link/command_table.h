@@ -1,7 +1,7 @@
 // The command table: the twelve command codes of the UI link, numbered in table order, then the
-// extensions (STATE, CANCL, and JOBLS, JOBEX, JOBSH, JOBRS, JOBFG over the send journal, EXCHK), which an
-// older UI program never sends. An engine without
-// them answers their codes as every unknown code: with an empty "INIT" reply.
+// extensions (STATE, CANCL, and JOBLS, JOBEX, JOBSH, JOBRS, JOBFG over the send journal, EXCHK),
+// which an older UI program never sends. An engine without them answers their codes as every
+// unknown code: with an empty "INIT" reply.
 #ifndef PARLEY_LINK_COMMAND_TABLE_H_
 #define PARLEY_LINK_COMMAND_TABLE_H_
 

@@ -88,12 +88,12 @@ std::string ExcelCheckReply::Build() const {
     lost_text.push_back(std::to_string(u.row) + "," + EscapeListPart(u.column));
   }
   const std::vector<std::string> fields = {
-      std::to_string(rows),       std::to_string(messages),   kind,
-      std::to_string(largest),    std::to_string(sms_rows),   std::to_string(lms_rows),
-      std::to_string(over_rows),  std::to_string(invalid),    std::to_string(duplicates),
-      std::to_string(cut_rows),   std::to_string(cut_bytes),  std::to_string(unencodable_rows),
-      EscapeListPart(callback),   callback_problem,           Join(faults_text, kRowSep),
-      Join(cuts_text, kRowSep),   Join(lost_text, kRowSep)};
+      std::to_string(rows),      std::to_string(messages),  kind,
+      std::to_string(largest),   std::to_string(sms_rows),  std::to_string(lms_rows),
+      std::to_string(over_rows), std::to_string(invalid),   std::to_string(duplicates),
+      std::to_string(cut_rows),  std::to_string(cut_bytes), std::to_string(unencodable_rows),
+      EscapeListPart(callback),  callback_problem,          Join(faults_text, kRowSep),
+      Join(cuts_text, kRowSep),  Join(lost_text, kRowSep)};
   return Join(fields, kFieldSep);
 }
 
@@ -101,9 +101,9 @@ std::optional<ExcelCheckReply> ExcelCheckReply::Parse(std::string_view body) {
   const std::vector<std::string_view> f = SplitAt(body, kFieldSep);
   if (f.size() != kFields) return std::nullopt;
   ExcelCheckReply r;
-  int64_t* numbers[] = {&r.rows,       &r.messages,   nullptr,       &r.largest,
-                        &r.sms_rows,   &r.lms_rows,   &r.over_rows,  &r.invalid,
-                        &r.duplicates, &r.cut_rows,   &r.cut_bytes,  &r.unencodable_rows};
+  int64_t* numbers[] = {&r.rows,       &r.messages, nullptr,      &r.largest,
+                        &r.sms_rows,   &r.lms_rows, &r.over_rows, &r.invalid,
+                        &r.duplicates, &r.cut_rows, &r.cut_bytes, &r.unencodable_rows};
   for (size_t i = 0; i < std::size(numbers); ++i) {
     if (numbers[i] != nullptr && !ReadDecimal(f[i], numbers[i])) return std::nullopt;
   }

@@ -47,23 +47,23 @@ struct ExcelCheckReply {
   static constexpr size_t kListed = 100;
   static constexpr size_t kFields = 17;
 
-  int64_t rows = 0;       // 1: rows of the sheet read
-  int64_t messages = 0;   // 2: messages the send would make (valid rows, duplicates dropped)
-  std::string kind;       // 3: "SMS", "LMS" or "MMS": what the largest message needs
-  int64_t largest = 0;    // 4: bytes of the largest composed message
-  int64_t sms_rows = 0;   // 5: messages of at most 90 bytes
-  int64_t lms_rows = 0;   // 6: messages of 91 to 2,000 bytes
-  int64_t over_rows = 0;  // 7: messages over 2,000 bytes
-  int64_t invalid = 0;    // 8: rows never sent for a phone or callback cell
+  int64_t rows = 0;              // 1: rows of the sheet read
+  int64_t messages = 0;          // 2: messages the send would make (valid rows, duplicates dropped)
+  std::string kind;              // 3: "SMS", "LMS" or "MMS": what the largest message needs
+  int64_t largest = 0;           // 4: bytes of the largest composed message
+  int64_t sms_rows = 0;          // 5: messages of at most 90 bytes
+  int64_t lms_rows = 0;          // 6: messages of 91 to 2,000 bytes
+  int64_t over_rows = 0;         // 7: messages over 2,000 bytes
+  int64_t invalid = 0;           // 8: rows never sent for a phone or callback cell
   int64_t duplicates = 0;        // 9: rows dropped as duplicates
   int64_t cut_rows = 0;          // 10: messages with a value cut by its marker's width
   int64_t cut_bytes = 0;         // 11: bytes cut in all
   int64_t unencodable_rows = 0;  // 12: messages with a character CP949 cannot hold
   std::string callback;          // 13: the one-column callback normalised (empty: two-column)
   std::string callback_problem;  // 14: why the one-column callback cannot be used, or empty
-  std::vector<CheckFault> faults;               // 15
-  std::vector<CheckCut> cuts;                   // 16
-  std::vector<CheckUnencodable> unencodable;    // 17
+  std::vector<CheckFault> faults;             // 15
+  std::vector<CheckCut> cuts;                 // 16
+  std::vector<CheckUnencodable> unencodable;  // 17
 
   std::string Build() const;
   // None when the body is not such a reply (an "Exception:[...]" text included).

@@ -36,10 +36,10 @@ struct SheetRow {
   int64_t row = 0;  // its row in the sheet: the header is row 1, the first under it row 2
   RowVerdict verdict = RowVerdict::kSend;
   NumberProblem problem = NumberProblem::kNone;  // kBadPhone, kBadCallback: why
-  std::string cell;       // kBadPhone, kBadCallback: the cell as it is
-  std::string recipient;  // the phone cell normalised to its digits
-  std::string callback;   // the callback cell normalised, or the one-column callback
-  std::string text;       // the message template with the row's fields applied
+  std::string cell;                              // kBadPhone, kBadCallback: the cell as it is
+  std::string recipient;                         // the phone cell normalised to its digits
+  std::string callback;            // the callback cell normalised, or the one-column callback
+  std::string text;                // the message template with the row's fields applied
   std::vector<CutValue> cuts;      // the row's values its markers cut, in marker order
   std::string unencodable_column;  // the first field column holding a character CP949 lacks
 };
@@ -79,11 +79,12 @@ struct ExcelOrder {
 // not sent do not count). Before the gateway is contacted an MMS reads its pictures once
 // (ReadJobPictures; its refusal refuses the job) and the rows are read once: a query that cannot
 // run, a count over 999999, a one-column callback over 19 bytes, no row to send or (SMS) a
-// composed text over 99 bytes refuses the job with the reason (naming the row), nothing sent. The job announces the number of rows found. Failed when the gateway refuses the job,
-// stays silent, acknowledges negatively or drops the connection, or when reading a row fails
-// during the job (the rows before go out; the reason is kept). Sent with the number of messages,
-// and for SMS the sent report. Every MMS row gets a package of its own, built in memory; the
-// last one is left in TempIMG/qx.SKN.
+// composed text over 99 bytes refuses the job with the reason (naming the row), nothing sent. The
+// job announces the number of rows found. Failed when the gateway refuses the job, stays silent,
+// acknowledges negatively or drops the connection, or when reading a row fails during the job (the
+// rows before go out; the reason is kept). Sent with the number of messages, and for SMS the sent
+// report. Every MMS row gets a package of its own, built in memory; the last one is left in
+// TempIMG/qx.SKN.
 asio::awaitable<SendResult> SendExcel(const SendSetup& setup, SheetRowCursor& rows,
                                       ExcelOrder order);
 

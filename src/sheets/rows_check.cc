@@ -70,9 +70,7 @@ bool CheckSheetRows(WorkbookRows& rows, int64_t limit, bool pictures,
     if (!rows.MoveNext()) return false;
   }
   rows.Close();
-  check->kind = pictures                            ? "MMS"
-                : check->largest > kSmsTextBytes ? "LMS"
-                                                  : "SMS";
+  check->kind = pictures ? "MMS" : check->largest > kSmsTextBytes ? "LMS" : "SMS";
   return true;
 }
 

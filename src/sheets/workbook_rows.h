@@ -20,10 +20,10 @@ class ExcelWorkbook;
 
 // How an Excel send drops repeated rows.
 enum class RowDedupe {
-  kNone,       // every row
-  kRows,       // each distinct row once: phone, second number and every template field equal
-               // (letters compared without case, as the sheet's columns collate)
-  kNumbers,    // each recipient number once (after normalisation), the first row keeping it
+  kNone,     // every row
+  kRows,     // each distinct row once: phone, second number and every template field equal
+             // (letters compared without case, as the sheet's columns collate)
+  kNumbers,  // each recipient number once (after normalisation), the first row keeping it
 };
 
 // Where the rows of a send come from in the workbook.

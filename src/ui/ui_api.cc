@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <sstream>
@@ -381,14 +381,13 @@ ApiReply UiApi::Send(const ApiFields& fields, const std::vector<std::string>& pi
       link_.Ask(group_send ? "ASEND" : "DSEND", SendBody(checked, mode, staged), kSendWait);
   if (!reply) return NoEngine();
   const std::string text = reply->substr(0, reply->find(kFieldSep));
-  return SendOutcome(
-      link_, *reply,
-      [&](const EngineState& state, bool done) {
-        if (!group_send) return AnsiToUtf8(text);
-        return Text(language, done ? Msg::kGroupSendDone : Msg::kGroupSendEnded,
-                    {std::to_string(state.sent)});
-      },
-      language, {{"reserve", checked.reserve}});
+  return SendOutcome(link_, *reply,
+                     [&](const EngineState& state, bool done) {
+                       if (!group_send) return AnsiToUtf8(text);
+                       return Text(language, done ? Msg::kGroupSendDone : Msg::kGroupSendEnded,
+                                   {std::to_string(state.sent)});
+                     },
+                     language, {{"reserve", checked.reserve}});
 }
 
 namespace {
@@ -717,14 +716,12 @@ ApiReply UiApi::WorkbookSend(const ApiFields& fields, const std::vector<std::str
       SendCheckRefusal(link_, "ESEND", count, run.plan.mode, o.reserve, language);
   if (!refusal) return NoEngine();
   if (!refusal->empty()) return Refused({*refusal}, 200);
-  const auto reply =
-      link_.Ask("ESEND", WorkbookBody(o, run.plan.mode, count, staged), kSendWait);
+  const auto reply = link_.Ask("ESEND", WorkbookBody(o, run.plan.mode, count, staged), kSendWait);
   if (!reply) return NoEngine();
   // Said by the page from the counts: how many went, for when, and the rows left out.
-  return SendOutcome(
-      link_, *reply, [](const EngineState&, bool) { return std::string(); }, language,
-      {{"reserve", o.reserve}},
-      {{"left_out", run.check.invalid}, {"duplicates", run.check.duplicates}});
+  return SendOutcome(link_, *reply, [](const EngineState&, bool) { return std::string(); },
+                     language, {{"reserve", o.reserve}},
+                     {{"left_out", run.check.invalid}, {"duplicates", run.check.duplicates}});
 }
 
 namespace {

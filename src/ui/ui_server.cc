@@ -195,8 +195,8 @@ void UiServer::Install() {
     const auto [first, last] = req.files.equal_range("pictures");
     for (auto it = first; it != last; ++it) {
       if (it->second.filename.empty()) continue;
-      files.push_back({std::filesystem::path(it->second.filename).filename().string(),
-                       it->second.content});
+      files.push_back(
+          {std::filesystem::path(it->second.filename).filename().string(), it->second.content});
     }
     Answer(res, UiApi::JudgePictures(files));
   });

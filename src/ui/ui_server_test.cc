@@ -183,7 +183,8 @@ std::vector<std::string> Recipients(const testing::GateJob& job) {
 
 TEST_F(UiServerTest, TheWorkbookCheckNamesEveryRowLeftOutAndMeasuresColumns) {
   LogIn();
-  const auto listed = Post("/api/workbook", {{"workbook", std::string(kBadRows), "bad.csv", "text/csv"}});
+  const auto listed =
+      Post("/api/workbook", {{"workbook", std::string(kBadRows), "bad.csv", "text/csv"}});
   ASSERT_TRUE(listed);
   ASSERT_EQ(listed->status, 200) << listed->body;
   const auto check = Post("/api/workbook/check", {{"sheet", "bad", "", ""},
@@ -219,14 +220,17 @@ TEST_F(UiServerTest, TheWorkbookCheckNamesEveryRowLeftOutAndMeasuresColumns) {
                                                 {"callback", "02-123-4567", "", ""},
                                                 {"text", "[이름:2]님", "", ""}});
   ASSERT_TRUE(cut);
-  EXPECT_NE(cut->body.find(R"({"row":4,"column":"이름","value":"박국제","value_bytes":6,"kept":"박","kept_bytes":2})"),
-            std::string::npos)
+  EXPECT_NE(
+      cut->body.find(
+          R"({"row":4,"column":"이름","value":"박국제","value_bytes":6,"kept":"박","kept_bytes":2})"),
+      std::string::npos)
       << cut->body;
 
   // The width of a column: its longest value over every row sent ("한가람둘", 8 bytes), not
   // only the first rows.
-  const auto width = Post("/api/workbook/width",
-                          {{"sheet", "bad", "", ""}, {"phone", "전화", "", ""}, {"column", "이름", "", ""}});
+  const auto width =
+      Post("/api/workbook/width",
+           {{"sheet", "bad", "", ""}, {"phone", "전화", "", ""}, {"column", "이름", "", ""}});
   ASSERT_TRUE(width);
   EXPECT_NE(width->body.find("\"bytes\":8"), std::string::npos) << width->body;
 }
@@ -234,8 +238,9 @@ TEST_F(UiServerTest, TheWorkbookCheckNamesEveryRowLeftOutAndMeasuresColumns) {
 // What a workbook send takes, send after send: the same check as the page's, enforced here.
 TEST_F(UiServerTest, AWorkbookSendReachesExactlyTheValidNumbers) {
   LogIn();
-  ASSERT_EQ(Post("/api/workbook", {{"workbook", std::string(kBadRows), "bad.csv", "text/csv"}})->status,
-            200);
+  ASSERT_EQ(
+      Post("/api/workbook", {{"workbook", std::string(kBadRows), "bad.csv", "text/csv"}})->status,
+      200);
   struct Case {
     const char* what;
     httplib::MultipartFormDataItems fields;
@@ -245,7 +250,12 @@ TEST_F(UiServerTest, AWorkbookSendReachesExactlyTheValidNumbers) {
     std::string first_text;               // UTF-8
   };
   const std::vector<Case> cases = {
-      {"rows with wrong numbers need the user's yes", {}, 422, "\"blocks\":[\"invalid-rows\"]", {}, ""},
+      {"rows with wrong numbers need the user's yes",
+       {},
+       422,
+       "\"blocks\":[\"invalid-rows\"]",
+       {},
+       ""},
       {"values cut need the user's yes",
        {{"skip_invalid", "1", "", ""}, {"text", "[이름:2]님", "", ""}},
        422,
@@ -275,10 +285,13 @@ TEST_F(UiServerTest, AWorkbookSendReachesExactlyTheValidNumbers) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     httplib::MultipartFormDataItems fields = c.fields;
-    for (const auto& [name, value] : std::vector<std::pair<std::string, std::string>>{
-             {"sheet", "bad"}, {"phone", "전화"}, {"callback", "02-123-4567"}, {"text", "[이름:8]님"}}) {
-      const bool given = std::any_of(fields.begin(), fields.end(),
-                                     [&](const auto& f) { return f.name == name; });
+    for (const auto& [name, value] :
+         std::vector<std::pair<std::string, std::string>>{{"sheet", "bad"},
+                                                          {"phone", "전화"},
+                                                          {"callback", "02-123-4567"},
+                                                          {"text", "[이름:8]님"}}) {
+      const bool given =
+          std::any_of(fields.begin(), fields.end(), [&](const auto& f) { return f.name == name; });
       if (!given) fields.push_back({name, value, "", ""});
     }
     const auto sent = Post("/api/workbook/send", fields);
@@ -312,19 +325,21 @@ TEST_F(UiServerTest, PicturesAreJudgedByTheirBytesAsTheyAreChosen) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const auto verdict = Post("/api/pictures/check", {{"pictures", c.content, c.name, "image/jpeg"}});
+    const auto verdict =
+        Post("/api/pictures/check", {{"pictures", c.content, c.name, "image/jpeg"}});
     ASSERT_TRUE(verdict);
-    EXPECT_NE(verdict->body.find(std::string(R"("name":")") + c.name +
-                                 R"(","bytes":)" + std::to_string(c.content.size()) +
-                                 R"(,"problem":")" + c.problem + "\""),
-              std::string::npos)
+    EXPECT_NE(
+        verdict->body.find(std::string(R"("name":")") + c.name + R"(","bytes":)" +
+                           std::to_string(c.content.size()) + R"(,"problem":")" + c.problem + "\""),
+        std::string::npos)
         << verdict->body;
     EXPECT_NE(verdict->body.find(std::string("\"all_good\":") + (*c.problem ? "false" : "true")),
               std::string::npos);
   }
   // Four good pictures are one too many; no path of the server's is ever named.
   httplib::MultipartFormDataItems four;
-  for (int i = 0; i < 4; ++i) four.push_back({"pictures", jpeg, "p" + std::to_string(i) + ".jpg", ""});
+  for (int i = 0; i < 4; ++i)
+    four.push_back({"pictures", jpeg, "p" + std::to_string(i) + ".jpg", ""});
   const auto many = Post("/api/pictures/check", four);
   ASSERT_TRUE(many);
   EXPECT_NE(many->body.find("\"too_many\":true"), std::string::npos) << many->body;

@@ -5,12 +5,12 @@
 #include <ostream>
 
 #include "client/message_text.h"
-#include "client/workbook_check.h"
-#include "protocol/excel_check.h"
 #include "client/phone_number.h"
 #include "client/picture_check.h"
 #include "client/reservation.h"
 #include "client/template_check.h"
+#include "client/workbook_check.h"
+#include "protocol/excel_check.h"
 #include "protocol/markup.h"
 #include "protocol/query_requests.h"
 #include "protocol/replies.h"
@@ -317,13 +317,12 @@ int RunExcelCommand(const ExcelOptions& given, const LinkTarget& target, std::os
   const std::optional<protocol::ExcelCheckReply> check = protocol::ExcelCheckReply::Parse(reply);
   if (!check) {
     if (IsException(reply)) return Fail(options.action, reply, err);
-    err << "qx excel " << options.action << ": " << Text(lang, Msg::kEngineAnsweredNothing)
-        << "\n";
+    err << "qx excel " << options.action << ": " << Text(lang, Msg::kEngineAnsweredNothing) << "\n";
     return kExitRefused;
   }
   for (const std::string& line : DescribeWorkbookCheck(*check, lang)) out << line << "\n";
-  const WorkbookSendPlan plan = PlanWorkbookSend(*check, !options.images.empty(),
-                                                 options.skip_invalid, options.allow_cut);
+  const WorkbookSendPlan plan =
+      PlanWorkbookSend(*check, !options.images.empty(), options.skip_invalid, options.allow_cut);
   for (WorkbookBlock block : plan.blocks) {
     err << "qx excel " << options.action << ": " << BlockText(block, *check, lang) << "\n";
   }
@@ -332,8 +331,7 @@ int RunExcelCommand(const ExcelOptions& given, const LinkTarget& target, std::os
   if (check->invalid > 0) {
     out << Text(lang, Msg::kCheckSkipping, {std::to_string(check->invalid)}) << "\n";
   }
-  const int64_t count =
-      options.count > 0 ? std::min(options.count, plan.messages) : plan.messages;
+  const int64_t count = options.count > 0 ? std::min(options.count, plan.messages) : plan.messages;
   out << Text(lang, Msg::kRecipientsCount, {std::to_string(count)}) << "\n";
   const int mode = plan.mode;
   bool passed = false;

@@ -32,9 +32,9 @@ struct ExcelOptions {
   std::vector<std::string> images;
   std::string home;
   int64_t count = 0;  // 0: every valid row (as the full check counts them); else at most this many
-  bool dedupe = false;        // each number once
-  bool skip_invalid = false;  // send to the valid rows when some have wrong numbers
-  bool allow_cut = false;     // send values that their marker's width cuts
+  bool dedupe = false;            // each number once
+  bool skip_invalid = false;      // send to the valid rows when some have wrong numbers
+  bool allow_cut = false;         // send values that their marker's width cuts
   bool dry_run = false;           // stop after the send check
   bool yes = false;               // --yes: never ask
   bool confirm = false;           // ask before sending (stdin is a terminal and --yes is absent)
@@ -103,9 +103,9 @@ std::string ExcelCheckBody(const ExcelOptions& options);
 
 // Runs the action, printing tables to out. "check" and "send" first ask the engine to check every
 // row (EXCHK) and print what it found; a send goes only when nothing in the check stops it
-// (PlanWorkbookSend), to the number of messages the check counted. Returns kExitOk; kExitRefused when the engine reports
-// an error (an "Exception:[...]" text), the check is refused or the send fails; kExitUsage;
-// kExitNoEngine.
+// (PlanWorkbookSend), to the number of messages the check counted. Returns kExitOk; kExitRefused
+// when the engine reports an error (an "Exception:[...]" text), the check is refused or the send
+// fails; kExitUsage; kExitNoEngine.
 int RunExcelCommand(const ExcelOptions& options, const LinkTarget& target, std::ostream& out,
                     std::ostream& err);
 
