@@ -285,14 +285,15 @@ TEST_F(UiServerTest, AWorkbookSendReachesExactlyTheValidNumbers) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     httplib::MultipartFormDataItems fields = c.fields;
-    for (const auto& [name, value] :
+    for (const auto& field :
          std::vector<std::pair<std::string, std::string>>{{"sheet", "bad"},
                                                           {"phone", "전화"},
                                                           {"callback", "02-123-4567"},
                                                           {"text", "[이름:8]님"}}) {
+      const std::string& name = field.first;
       const bool given =
           std::any_of(fields.begin(), fields.end(), [&](const auto& f) { return f.name == name; });
-      if (!given) fields.push_back({name, value, "", ""});
+      if (!given) fields.push_back({name, field.second, "", ""});
     }
     const auto sent = Post("/api/workbook/send", fields);
     ASSERT_TRUE(sent);
