@@ -1,7 +1,8 @@
 // Measures the Excel path on a generated workbook: loading, listing, counting and previewing it,
 // and an Excel SMS send of every row to the gateway simulator and to a gateway that only counts
-// (bench/count_sink.h), both on loopback; beside Debian's xlsx2csv converting the same file, when
-// it is installed.
+// (bench/count_sink.h), both on loopback; the full check of a send (every row read as the send
+// reads it) beside the distinct count; beside Debian's xlsx2csv converting the same file, when it
+// is installed. The last line adds up a send from a cold workbook: load, check, send.
 //
 //   excel_bench [--rows N] [--keep FILE]
 //
@@ -28,6 +29,7 @@
 #include "loopback_setup.h"
 #include "send/excel_send.h"
 #include "sheets/excel_workbook.h"
+#include "sheets/rows_check.h"
 #include "sheets/workbook_rows.h"
 #include "testing/engine_process.h"
 #include "text/cp949.h"
@@ -124,6 +126,36 @@ int main(int argc, char** argv) {
   std::printf("count distinct, cached:  %8.3f s  (%s distinct phones)\n", count, distinct.c_str());
   std::printf("preview, cached:         %8.3f s\n", preview);
 
+  // The full check of a send (EXCHK): every row read as the send reads it, beside the distinct
+  // count above, the one full-sheet query the Excel commands already ran.
+  SheetColumns check_columns;
+  check_columns.sheet = sheet;
+  check_columns.phone = "phone";
+  check_columns.second = "0212345678";
+  check_columns.two_column = false;
+  const std::string check_text = "name<Q>[name:12]" + Utf8ToAnsi("님 안녕하세요");
+  protocol::ExcelCheckReply check;
+  auto check_rows = [&](RowDedupe dedupe) {
+    check_columns.dedupe = dedupe;
+    const double cpu = CpuSeconds(RUSAGE_SELF);
+    const double wall = Seconds([&] {
+      ExcelWorkbook wb;
+      wb.OpenWorkbook(path, &cache);
+      WorkbookRows cursor(wb, check_columns, check_text);
+      CheckSheetRows(cursor, 0, false, &check, nullptr);
+    });
+    return std::pair<double, double>(wall, CpuSeconds(RUSAGE_SELF) - cpu);
+  };
+  const auto [check_wall, check_cpu] = check_rows(RowDedupe::kNone);
+  std::printf(
+      "full check, cached:      %8.3f s  CPU %.3f s  (%.1fx the distinct count; "
+      "%lld messages, %lld left out)\n",
+      check_wall, check_cpu, check_wall / count, static_cast<long long>(check.messages),
+      static_cast<long long>(check.invalid));
+  const auto [once_wall, once_cpu] = check_rows(RowDedupe::kNumbers);
+  std::printf("full check, each number once: %3.3f s  CPU %.3f s  (%lld duplicates)\n", once_wall,
+              once_cpu, static_cast<long long>(check.duplicates));
+
   // An Excel SMS send of every row: to the gateway simulator, which records every message (the
   // check that all of them arrived), and to a gateway that only counts them, so that the figure
   // shows the sender and not the simulator's record.
@@ -140,6 +172,7 @@ int main(int argc, char** argv) {
   columns.two_column = false;
   ExcelWorkbook wb;
   wb.OpenWorkbook(path, &cache);
+  double counting_send = 0;
   auto send_to = [&](const char* gateway, uint16_t port) {
     asio::io_context io(1);
     const SendSetup setup = LoopbackSetup(io.get_executor(), port, dir.path().string());
@@ -153,6 +186,7 @@ int main(int argc, char** argv) {
       asio::co_spawn(io, job(), asio::detached);
       io.run();
     });
+    counting_send = send;
     std::printf("excel SMS send, %-9s %8.3f s  %10.0f messages/s  (%s; sender CPU %.3f s)\n",
                 gateway, send, static_cast<double>(rows) / send, report.empty() ? "FAILED" : "ok",
                 CpuSeconds(RUSAGE_SELF) - cpu);
@@ -172,6 +206,8 @@ int main(int argc, char** argv) {
     std::printf("the counting gateway read %lld messages of %lld\n",
                 static_cast<long long>(counts.messages), static_cast<long long>(rows));
   }
+  std::printf("end to end, counting:    %8.3f s  (cold load %.3f + full check %.3f + send %.3f)\n",
+              load + check_wall + counting_send, load, check_wall, counting_send);
   std::printf("peak RSS: %lld KB\n", static_cast<long long>(PeakRssKb()));
   return sent && counted && counts.messages == rows ? 0 : 1;
 }

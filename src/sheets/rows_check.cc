@@ -19,6 +19,7 @@ bool CheckSheetRows(WorkbookRows& rows, int64_t limit, bool pictures,
                     protocol::ExcelCheckReply* check, std::vector<LeftOutRow>* left_out) {
   using protocol::ExcelCheckReply;
   *check = ExcelCheckReply();
+  rows.set_noting(true);
   if (!rows.Open()) return false;
   SheetRow row;
   while (!rows.AtEnd() && (limit <= 0 || check->messages < limit)) {

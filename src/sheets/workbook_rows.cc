@@ -92,6 +92,17 @@ bool WorkbookRows::SeenRow() {
   return !seen_rows_.insert(key.value()).second;
 }
 
+std::string WorkbookRows::Cell(int i, bool* lost) const {
+  bool null = false;
+  const std::string_view utf8 = rs_->GetFieldUtf8(i, &null);
+  if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return (c & 0x80) == 0; })) {
+    return std::string(utf8);
+  }
+  std::string ansi = Utf8ToAnsi(utf8);
+  if (lost != nullptr) *lost = LostCharacters(utf8, ansi);
+  return ansi;
+}
+
 bool WorkbookRows::Read(SheetRow* row) {
   return Trapped(&error_, [this, row] {
     row->row = row_;
@@ -100,21 +111,20 @@ bool WorkbookRows::Read(SheetRow* row) {
     row->cell.clear();
     row->cuts.clear();
     row->unencodable_column.clear();
-    std::string phone = rs_->GetFieldValue(0);
-    CheckedNumber recipient = CheckKoreanNumber(phone, NumberUse::kRecipient);
+    bool null = false;
+    CheckedNumber recipient = CheckKoreanNumber(rs_->GetFieldUtf8(0, &null), NumberUse::kRecipient);
     if (!recipient.ok()) {
       row->verdict = RowVerdict::kBadPhone;
       row->problem = recipient.problem;
-      row->cell = std::move(phone);
+      row->cell = Cell(0, nullptr);
     }
     row->recipient = std::move(recipient.digits);
     if (columns_.two_column) {
-      std::string second = rs_->GetFieldValue(1);
-      CheckedNumber callback = CheckKoreanNumber(second, NumberUse::kCallback);
+      CheckedNumber callback = CheckKoreanNumber(rs_->GetFieldUtf8(1, &null), NumberUse::kCallback);
       if (!callback.ok() && row->verdict == RowVerdict::kSend) {
         row->verdict = RowVerdict::kBadCallback;
         row->problem = callback.problem;
-        row->cell = std::move(second);
+        row->cell = Cell(1, nullptr);
       }
       row->callback = std::move(callback.digits);
     } else {
@@ -131,18 +141,17 @@ bool WorkbookRows::Read(SheetRow* row) {
     const ExcelWorkbook& wb = workbook_;
     row->text = wb.ComposeText(
         [this, row, base, &wb](int i) {
-          std::string value = rs_->GetFieldValue(i);
+          bool lost = false;
+          std::string value = Cell(i, noting_ ? &lost : nullptr);
+          if (!noting_) return value;
           const int k = i - base;
           const int width = wb.field_width(k);
           if (value.size() > static_cast<size_t>(std::max(width, 0))) {
             const size_t kept = ExcelWorkbook::CutToBytes(value, width).size();
             row->cuts.push_back({k, value, kept});
           }
-          if (row->unencodable_column.empty()) {
-            bool null = false;
-            if (LostCharacters(rs_->GetFieldUtf8(i, &null), value)) {
-              row->unencodable_column = wb.field_names()[static_cast<size_t>(k)];
-            }
+          if (lost && row->unencodable_column.empty()) {
+            row->unencodable_column = wb.field_names()[static_cast<size_t>(k)];
           }
           return value;
         },

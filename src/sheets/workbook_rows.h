@@ -59,6 +59,10 @@ class WorkbookRows : public SheetRowCursor {
   // The template field names, in marker order (the columns of CutValue::field).
   const std::vector<std::string>& field_names() const;
 
+  // When set, Read notes the values cut and the characters CP949 lacks (SheetRow::cuts and
+  // unencodable_column), which only a check reports; a send leaves it off.
+  void set_noting(bool noting) { noting_ = noting; }
+
  private:
   struct PairHash {
     size_t operator()(const std::pair<uint64_t, uint64_t>& p) const {
@@ -67,6 +71,9 @@ class WorkbookRows : public SheetRowCursor {
   };
   // True when the current row's selected values were seen before (kRows).
   bool SeenRow();
+  // Column i of the current row as CP949; *lost, when given, is set when a character of it has
+  // no CP949 form.
+  std::string Cell(int i, bool* lost) const;
 
   ExcelWorkbook& workbook_;
   SheetColumns columns_;
@@ -74,6 +81,7 @@ class WorkbookRows : public SheetRowCursor {
   std::unique_ptr<CRecordset> rs_;
   std::string error_;
   int64_t row_ = 1;  // the sheet row of the current result row
+  bool noting_ = false;
   std::unordered_set<std::string> seen_numbers_;
   std::unordered_set<std::pair<uint64_t, uint64_t>, PairHash> seen_rows_;
 };
