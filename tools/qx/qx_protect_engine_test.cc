@@ -207,6 +207,58 @@ TEST_F(QxProtectTest, ExcelSendsEveryRowAndReportsTheTemplate) {
   EXPECT_EQ(gate_.WaitForJobs(jobs + 1, 300).size(), jobs);
 }
 
+// Bad phone and callback cells through qx: the check names every row, the send is refused
+// until the user asks to leave them out, and then exactly the valid rows reach the gateway.
+TEST_F(QxProtectTest, ExcelRowsWithWrongNumbersAreNamedAndLeftOutOnlyWhenAsked) {
+  SheetData sheet{"명단", {}};
+  sheet.rows.push_back({std::string("이름"), std::string("전화"), std::string("회신")});
+  const std::pair<const char*, const char*> rows[] = {
+      {"", "0212345678"},                   // row 2: empty phone
+      {"abc", "0212345678"},                // row 3
+      {"+82 10 5555 6666", "0212345678"},   // row 4: valid
+      {"02-123-4567", "0212345678"},        // row 5: a landline
+      {"1588-1234", "0212345678"},          // row 6: a representative number
+      {"010-2222-3333", ""},                // row 7: no callback
+      {"010-2222-4444", "12"},              // row 8: no callback number
+      {"01022225555", "1588-1234"},         // row 9: valid
+  };
+  for (const auto& [phone, back] : rows) {
+    sheet.rows.push_back({std::string("홍길동"), std::string(phone), std::string(back)});
+  }
+  const std::filesystem::path workbook = dir_.path() / "bad.xlsx";
+  std::string error;
+  ASSERT_TRUE(WriteXlsx(workbook, {sheet}, XlsxOptions{}, &error)) << error;
+  ASSERT_EQ(Login({"qxuser", "qxpass", false, false}), kExitOk) << err_.str();
+
+  ExcelOptions o;
+  o.action = "check";
+  o.file = workbook.string();
+  o.sheet = "명단";
+  o.phone_column = "전화";
+  o.callback_column = "회신";
+  o.text = "안내";
+  EXPECT_EQ(Excel(o), kExitUsage) << out_.str() << err_.str();
+  for (const char* said : {"6 row(s) have a number that cannot be sent", "row 2: \"\" (empty cell)",
+                           "row 3: \"abc\" (not a phone number)",
+                           "row 5: \"02-123-4567\" (not a mobile number)",
+                           "row 6: \"1588-1234\" (not a mobile number)",
+                           "row 7: \"\" (empty callback cell)",
+                           "row 8: \"12\" (the callback is not a phone number)", "--skip-invalid"}) {
+    EXPECT_NE((out_.str() + err_.str()).find(said), std::string::npos) << said;
+  }
+  o.action = "send";
+  EXPECT_EQ(Excel(o), kExitUsage);
+  EXPECT_EQ(gate_.WaitForJobs(1, 300).size(), 0u);
+  o.skip_invalid = true;
+  ASSERT_EQ(Excel(o), kExitOk) << out_.str() << err_.str();
+  const std::vector<testing::GateJob> jobs = gate_.WaitForJobs(1);
+  ASSERT_EQ(jobs.size(), 1u);
+  ASSERT_EQ(jobs[0].messages.size(), 2u);
+  EXPECT_EQ(jobs[0].messages[0].recipient, "01055556666");
+  EXPECT_EQ(jobs[0].messages[1].recipient, "01022225555");
+  EXPECT_EQ(jobs[0].messages[1].callback, "15881234");
+}
+
 TEST_F(QxProtectTest, GroupSendsNeedKnownGroupsWithMembersAndALogin) {
   {
     BookFile book;
