@@ -148,6 +148,24 @@ size_t DecodeReference(std::string_view s, std::string* out) {
 XmlScanner::XmlScanner(XmlHandler& handler, int max_depth, size_t max_held)
     : handler_(handler), max_depth_(max_depth), max_held_(max_held) {}
 
+bool XmlScanner::HasDuplicateName() {
+  // A few attributes, as workbook parts have, are compared pair by pair; more are sorted, so that
+  // a tag of many attributes costs n log n, not n squared.
+  constexpr size_t kPairwise = 16;
+  if (attributes_.size() <= kPairwise) {
+    for (size_t a = 0; a < attributes_.size(); ++a) {
+      for (size_t b = 0; b < a; ++b) {
+        if (SameName(attributes_[a].name, attributes_[b].name)) return true;
+      }
+    }
+    return false;
+  }
+  sorted_names_.clear();
+  for (const XmlAttribute& attribute : attributes_) sorted_names_.push_back(attribute.name);
+  std::sort(sorted_names_.begin(), sorted_names_.end());
+  return std::adjacent_find(sorted_names_.begin(), sorted_names_.end()) != sorted_names_.end();
+}
+
 std::string_view XmlScanner::OpenName() const {
   const size_t start = open_ends_.size() > 1 ? open_ends_[open_ends_.size() - 2] : 0;
   return std::string_view(open_names_).substr(start, open_ends_.back() - start);
@@ -494,6 +512,13 @@ size_t XmlScanner::StartTag(std::string_view s) {
     decoded_.push_back({attributes_.size(), start, attribute_text_.size() - start});
     attributes_.push_back({attribute, {}});
   }
+  // The attributes' own memory counts as held input: one tag of a million attributes is refused
+  // as too large, not kept.
+  if (attributes_.size() * sizeof(XmlAttribute) + attribute_text_.size() > max_held_) {
+    over_memory_ = true;
+    Fail("an element has too many attributes");
+    return 0;
+  }
   if (std::any_of(name.begin(), name.end(), [](char c) { return c & 0x80; }) &&
       InvalidCharacter(name, true) != std::string_view::npos) {
     Fail("not well-formed (invalid token)");
@@ -510,13 +535,9 @@ size_t XmlScanner::StartTag(std::string_view s) {
   for (const Decoded& d : decoded_) {
     attributes_[d.attribute].value = std::string_view(attribute_text_).substr(d.offset, d.size);
   }
-  for (size_t a = 0; a < attributes_.size(); ++a) {
-    for (size_t b = 0; b < a; ++b) {
-      if (SameName(attributes_[a].name, attributes_[b].name)) {
-        Fail("duplicate attribute");
-        return 0;
-      }
-    }
+  if (HasDuplicateName()) {
+    Fail("duplicate attribute");
+    return 0;
   }
   root_seen_ = true;
   const std::string_view local = LocalName(name);

@@ -52,6 +52,8 @@ class XmlScanner {
   size_t EndTag(std::string_view s);
   bool Characters(std::string_view text, bool raw);
   bool Fail(std::string reason);
+  // True when two attributes of the tag just read have one name.
+  bool HasDuplicateName();
   void CountLines(std::string_view consumed);
 
   XmlHandler& handler_;
@@ -80,6 +82,7 @@ class XmlScanner {
   std::vector<XmlAttribute> attributes_;
   std::string attribute_text_;
   std::vector<Decoded> decoded_;
+  std::vector<std::string_view> sorted_names_;  // the attribute names, sorted, for many of them
 };
 
 }  // namespace parley

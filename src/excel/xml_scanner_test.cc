@@ -90,6 +90,25 @@ TEST(XmlScannerTest, DocumentTypeGoesToTheGeneralParserAndLimitsHold) {
   EXPECT_EQ(held.Feed("<a><b c=\"" + std::string(100, 'x'), false), XmlScanner::Status::kError);
   EXPECT_TRUE(held.over_memory());
 
+  // A tag of many attributes: duplicates are found without comparing every pair, and the
+  // attributes' own memory counts against what the scanner may hold.
+  std::string many = "<a";
+  for (int i = 0; i < 100000; ++i) many += " a" + std::to_string(i) + "=\"\"";
+  for (const bool duplicate : {false, true}) {
+    Ignore attributes;
+    XmlScanner wide(attributes, 256, 64 << 20);
+    const std::string tag = many + (duplicate ? " a5=\"\"" : "") + "/>";
+    EXPECT_EQ(wide.Feed(tag, true),
+              duplicate ? XmlScanner::Status::kError : XmlScanner::Status::kOk);
+    if (duplicate) {
+      EXPECT_EQ(wide.error(), "duplicate attribute");
+    }
+  }
+  Ignore tight;
+  XmlScanner capped(tight, 256, 2 << 20);
+  EXPECT_EQ(capped.Feed(many + "/>", true), XmlScanner::Status::kError);
+  EXPECT_TRUE(capped.over_memory());
+
   Ignore lines;
   XmlScanner counted(lines, 256, 1 << 20);
   EXPECT_EQ(counted.Feed("<a>\n<b>\n\n</c>", true), XmlScanner::Status::kError);
