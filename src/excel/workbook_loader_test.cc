@@ -1,3 +1,4 @@
+#include "excel/workbook_bomb.h"
 #include "excel/workbook_loader.h"
 
 #include <atomic>
@@ -301,6 +302,18 @@ TEST_F(WorkbookLoaderTest, UnreadableFiles) {
        Write("c.xls", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(600, 'x')),
        "not an Excel workbook"},
   };
+  // Two parts of one name (names compare without case): which one is the part is ambiguous.
+  const fs::path twice = dir_ / "twice.xlsx";
+  std::string written;
+  ASSERT_TRUE(WriteRepeatedZip(twice,
+                               {{"[Content_Types].xml", "<Types/>", "", 0, "", false},
+                                {"xl/workbook.xml", "<workbook/>", "", 0, "", false},
+                                {"xl/Workbook.xml", "<workbook/>", "", 0, "", false}},
+                               &written))
+      << written;
+  std::string reason;
+  EXPECT_EQ(LoadWorkbook(twice, &reason), nullptr);
+  EXPECT_NE(reason.find("two parts named xl/Workbook.xml"), std::string::npos) << reason;
   for (const Case& c : cases) {
     std::string error;
     EXPECT_EQ(LoadWorkbook(c.path, &error), nullptr) << c.name;

@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace parley {
@@ -184,6 +186,22 @@ std::unique_ptr<ZipReader> ZipReader::Open(const std::filesystem::path& path, Lo
       zip_error_fini(&reason);
     }
     return nullptr;
+  }
+  // Two entries of one part name (names compare without ASCII case, as parts are found) leave
+  // it open which one is the part: readers differ, so the workbook is refused.
+  std::unordered_set<std::string> names;
+  const zip_int64_t entries = zip_get_num_entries(archive, 0);
+  for (zip_int64_t i = 0; i < entries; ++i) {
+    const char* raw = zip_get_name(archive, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW);
+    if (raw == nullptr) continue;
+    std::string key(StripSlash(raw));
+    for (char& c : key) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    if (!names.insert(std::move(key)).second) {
+      *error = "the workbook holds two parts named " + std::string(StripSlash(raw)) +
+               ": it is ambiguous which one to read";
+      zip_discard(archive);
+      return nullptr;
+    }
   }
   return std::unique_ptr<ZipReader>(new ZipReader(archive, budget));
 }
