@@ -242,6 +242,17 @@ constexpr Entry kCatalogue[] = {
     {Msg::kProblemNotCallback, "the callback is not a phone number", "회신번호가 전화번호가 아님"},
     {Msg::kCheckSkipping, "the {} row(s) with wrong numbers are left out",
      "번호가 잘못된 {}행은 빼고 보냅니다"},
+    {Msg::kGroupNameEmpty, "a group needs a name", "그룹 이름이 비어 있습니다"},
+    {Msg::kGroupNameComma,
+     "group \"{}\" has a comma in its name, which a group send cannot carry (it would reach other "
+     "groups): rename the group",
+     "\"{}\" 그룹 이름에 쉼표가 있어 보낼 수 없습니다 (다른 그룹으로 갈 수 있습니다). 그룹 이름을 "
+     "바꾸세요"},
+    {Msg::kGroupNameSpaces,
+     "group \"{}\" begins or ends with a space, which a group send cannot carry (it would reach "
+     "the group without it): rename the group",
+     "\"{}\" 그룹 이름이 공백으로 시작하거나 끝나 보낼 수 없습니다 (다른 그룹으로 갈 수 있습니다). "
+     "그룹 이름을 바꾸세요"},
 };
 
 bool StartsWithKo(const char* value) { return value[0] == 'k' && value[1] == 'o'; }

@@ -169,6 +169,10 @@ enum class Msg {
   kProblemCallbackEmpty,  // ()
   kProblemNotCallback,    // ()
   kCheckSkipping,         // (count): rows with wrong numbers left out on the user's word
+  // Group names a send can carry.
+  kGroupNameEmpty,   // ()
+  kGroupNameComma,   // (name)
+  kGroupNameSpaces,  // (name)
 };
 
 // The message in language with its arguments put in place of the "{}" in order (missing

@@ -1,5 +1,5 @@
-#include "excel/workbook_bomb.h"
 #include "excel/workbook_loader.h"
+#include "excel/workbook_bomb.h"
 
 #include <atomic>
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "client/engine_state.h"
+#include "client/group_name.h"
 #include "client/message_text.h"
 #include "client/picture_check.h"
 #include "client/reservation.h"
@@ -74,6 +75,20 @@ void WriteAccount(JsonWriter& json, const AccountInfo& info, Language language) 
       .Field("lms", info.lms_left)
       .Field("mms", info.mms_left)
       .EndObject();
+}
+
+// The groups ticked in the page (one a line) whose names a group send cannot carry: a comma
+// would split the name, an edge space would reach another group. One reason a name.
+std::vector<std::string> GroupNameRefusals(const ApiFields& fields, Language language) {
+  std::vector<std::string> reasons;
+  for (std::string_view line : SplitFields(Field(fields, "groups"), '\n')) {
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    const GroupNameProblem problem = CheckGroupName(line);
+    if (problem == GroupNameProblem::kComma || problem == GroupNameProblem::kEdgeSpace) {
+      reasons.push_back(Text(language, GroupNameMsg(problem), {line}));
+    }
+  }
+  return reasons;
 }
 
 // The options of a send as the page gives them: groups one a line or separated by commas.
@@ -349,6 +364,9 @@ ApiReply UiApi::Compose(const ApiFields& fields, Language language) {
 
 ApiReply UiApi::Send(const ApiFields& fields, const std::vector<std::string>& pictures,
                      Language language) {
+  if (const auto reasons = GroupNameRefusals(fields, language); !reasons.empty()) {
+    return Refused(reasons);
+  }
   SendOptions options = OptionsOf(fields, language);
   options.images = pictures;
   if (auto refused = PicturesRefused(pictures)) return *refused;

@@ -163,6 +163,22 @@ TEST_F(UiServerTest, ASendThroughThePageReachesTheGatewayAsChecked) {
   EXPECT_EQ(status, 0);
 }
 
+// A ticked group whose name a group send cannot carry is refused with the reason: "A,B" would
+// reach groups A and B, " VIP" the group VIP.
+TEST_F(UiServerTest, GroupNamesASendCannotCarryAreRefused) {
+  LogIn();
+  for (const char* groups : {"A,B", " VIP", "VIP ", "친구\nA,B"}) {
+    SCOPED_TRACE(groups);
+    const auto sent = Post(
+        "/api/send",
+        {{"groups", groups, "", ""}, {"text", "안내", "", ""}, {"callback", "0212345678", "", ""}});
+    ASSERT_TRUE(sent);
+    EXPECT_EQ(sent->status, 422);
+    EXPECT_NE(sent->body.find("rename the group"), std::string::npos) << sent->body;
+  }
+  EXPECT_EQ(gate_.WaitForJobs(1, 300).size(), 0u);
+}
+
 // A sheet with every kind of wrong number, good rows and one number twice (rows 7 and 9).
 constexpr std::string_view kBadRows =
     "전화,이름\n"

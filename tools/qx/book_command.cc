@@ -1,5 +1,7 @@
 #include "qx/book_command.h"
 
+#include "client/group_name.h"
+
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -196,8 +198,9 @@ bool BookFile::FindKey(std::string_view name, int64_t* key, std::string* error) 
 }
 
 bool BookFile::AddGroup(std::string_view name, std::string* error) {
-  if (name.empty()) {
-    *error = "a group needs a name";
+  // A name a group send could not carry is never made; books that hold one still list it.
+  if (const GroupNameProblem problem = CheckGroupName(name); problem != GroupNameProblem::kNone) {
+    *error = Text(Language::kEnglish, GroupNameMsg(problem), {name});
     return false;
   }
   int64_t key = 0;

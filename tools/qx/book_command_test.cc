@@ -140,6 +140,11 @@ TEST_F(BookFileTest, RefusalsLeaveTheFileAsItWas) {
   std::ostringstream out;
   EXPECT_FALSE(file_.AddGroup("친구", &error));
   EXPECT_FALSE(file_.AddGroup("", &error));
+  // Names a group send could not carry: a comma would split it, edge spaces would reach "VIP".
+  for (const char* name : {"A,B", " VIP", "VIP ", "\tVIP"}) {
+    EXPECT_FALSE(file_.AddGroup(name, &error)) << name;
+    EXPECT_NE(error.find("rename the group"), std::string::npos) << error;
+  }
   EXPECT_FALSE(file_.RemoveGroup("친", &error));
   EXPECT_FALSE(file_.RemoveGroup("%", &error));
   EXPECT_FALSE(file_.Import("없음", csv, &added, &error));

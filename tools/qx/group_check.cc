@@ -1,5 +1,7 @@
 #include "qx/group_check.h"
 
+#include "client/group_name.h"
+
 #include <ostream>
 
 #include "protocol/replies.h"
@@ -45,6 +47,12 @@ bool CheckGroups(const std::vector<std::string>& names, const std::vector<Engine
   for (const EngineGroup& group : groups) known += (known.empty() ? "" : ", ") + group.name;
   *members = 0;
   for (const std::string& name : names) {
+    const GroupNameProblem problem = CheckGroupName(name);
+    if (problem == GroupNameProblem::kComma || problem == GroupNameProblem::kEdgeSpace) {
+      err << "qx send: " << Text(language, GroupNameMsg(problem), {name}) << "\n";
+      ok = false;
+      continue;
+    }
     const EngineGroup* group = Find(groups, name);
     if (group == nullptr) {
       err << "qx send: " << Text(language, Msg::kGroupUnknown, {name, known}) << "\n";
