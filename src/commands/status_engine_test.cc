@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <thread>
+#include <chrono>
 #include <gtest/gtest.h>
 
 #include "commands/send_engine_fixture.h"
@@ -156,6 +158,33 @@ TEST_F(StatusEngineTest, ProgressWhileAJobRunsAndAfter) {
   EXPECT_EQ(done.sent, kTotal);
   EXPECT_EQ(done.acknowledged, kTotal);
   EXPECT_EQ(done.job_id, jobs[0].job_id);
+}
+
+// Two sends on one connection (two tabs of a page do this): the second waits for the first job
+// to end, so STATE and CANCL always mean the one running job, and CANCL stops only it.
+TEST_F(StatusEngineTest, OneGatewayJobAtATime) {
+  ASSERT_NO_FATAL_FAILURE(Start({"--ack-delay-ms", "200"}));
+  ASSERT_TRUE(engine_.Exchange("DSEND", "4<QX>300<QX>1<QX>").starts_with("QXSENDABLECHECK<QX>1"));
+  engine_.Post("DSEND", SmsTo(300));
+  ASSERT_TRUE(engine_.process().WaitForLog("waiting for the acknowledgement", 10000));
+  engine_.Post("DSEND", SmsTo(120));
+  // The second send waits: STATE still shows the first job alone.
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  StateReply s = State();
+  EXPECT_EQ(s.job_number, 1);
+  EXPECT_EQ(s.total, 300);
+  engine_.Post("CANCL", "");
+  EXPECT_TRUE(engine_.Receive().header.starts_with("CANCL"));
+  EXPECT_EQ(SendText(engine_.Receive().body).substr(0, 10), CancelledText(1).substr(0, 10));
+  // The second job then runs whole: the cancel was the first job's alone.
+  EXPECT_EQ(SendText(engine_.Receive().body), SentText(120));
+  s = State();
+  EXPECT_EQ(s.job_number, 2);
+  EXPECT_EQ(s.state, "done");
+  EXPECT_EQ(s.acknowledged, 120);
+  const std::vector<testing::GateJob> jobs = gate_->WaitForJobs(2);
+  ASSERT_EQ(jobs.size(), 2u);
+  EXPECT_EQ(jobs[1].messages.size(), 120u);
 }
 
 TEST_F(StatusEngineTest, CancelStopsAtTheNextAcknowledgement) {
