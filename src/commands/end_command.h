@@ -10,7 +10,9 @@ class Engine;
 
 // The ENDQX handler with the body's integer value. 0 logs out of the web service and takes back
 // the send permission; the dispatcher then answers with an empty ENDQX reply. Any other value
-// answers "EXIT" by itself and ends the engine about 1.5 seconds later; the call never returns.
+// first stops a running gateway job at its next acknowledgement boundary (as CANCL does) and
+// waits for its command to post the sent report and answer; then it answers "EXIT" by itself and
+// ends the engine about 1.5 seconds later; the call never returns.
 asio::awaitable<void> OnEnd(Engine& engine, int value);
 
 }  // namespace parley

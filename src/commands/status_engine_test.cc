@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include <thread>
-#include <chrono>
 #include <gtest/gtest.h>
+#include <chrono>
+#include <thread>
 
 #include "commands/send_engine_fixture.h"
 #include "gatesim/gate_sim_process.h"
@@ -185,6 +185,30 @@ TEST_F(StatusEngineTest, OneGatewayJobAtATime) {
   const std::vector<testing::GateJob> jobs = gate_->WaitForJobs(2);
   ASSERT_EQ(jobs.size(), 2u);
   EXPECT_EQ(jobs[1].messages.size(), 120u);
+}
+
+// Quitting during a send: the job stops at its next acknowledgement, as CANCL stops it, its
+// command answers, and only then does the engine end; nothing is left in doubt.
+TEST_F(StatusEngineTest, QuittingDuringASendEndsTheJobCleanlyFirst) {
+  ASSERT_NO_FATAL_FAILURE(Start({"--ack-delay-ms", "200"}));
+  engine_.Post("DSEND", SmsTo(300));
+  ASSERT_TRUE(engine_.process().WaitForLog("waiting for the acknowledgement", 10000));
+  engine_.Post("ENDQX", "1");
+  const RawMessage sent = engine_.Receive();
+  ASSERT_TRUE(sent.header.starts_with("DSEND")) << sent.header;
+  const std::string text = SendText(sent.body);
+  EXPECT_EQ(text.substr(0, CancelledText(0).find('\n')),
+            CancelledText(0).substr(0, CancelledText(0).find('\n')));
+  const RawMessage exit = engine_.Receive();
+  EXPECT_TRUE(exit.header.starts_with("ENDQX")) << exit.header;
+  EXPECT_EQ(exit.body, "EXIT");
+  int status = -1;
+  EXPECT_TRUE(engine_.process().Wait(10000, &status));
+  const std::vector<testing::GateJob> jobs = gate_->WaitForJobs(1);
+  ASSERT_EQ(jobs.size(), 1u);
+  EXPECT_EQ(jobs[0].end, "client closed") << "the job ended with the gateway as a finished one";
+  EXPECT_EQ(jobs[0].received % 50, 1);
+  EXPECT_EQ(text, CancelledText(jobs[0].received));
 }
 
 TEST_F(StatusEngineTest, CancelStopsAtTheNextAcknowledgement) {
