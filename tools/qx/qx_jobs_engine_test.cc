@@ -112,6 +112,15 @@ TEST_F(QxJobsTest, AJobCutShortIsShownResentOnceExportedAndForgotten) {
   export_xlsx.xlsx = (dir_.path() / "job1.xlsx").string();
   EXPECT_EQ(Jobs(export_xlsx), kExitOk) << err_.str();
   EXPECT_GT(std::filesystem::file_size(export_xlsx.xlsx), 0u);
+  // A file that is there is replaced only with --force.
+  EXPECT_EQ(Jobs(export_csv), kExitRefused);
+  EXPECT_NE(err_.str().find("exists"), std::string::npos) << err_.str();
+  export_csv.force = true;
+  EXPECT_EQ(Jobs(export_csv), kExitOk) << err_.str();
+  // A name CP949 cannot hold keeps its name.
+  export_csv.csv = (dir_.path() / "résumé😀.csv").string();
+  EXPECT_EQ(Jobs(export_csv), kExitOk) << err_.str();
+  EXPECT_TRUE(std::filesystem::exists(export_csv.csv));
 
   JobsOptions forget;
   forget.action = "forget";
@@ -125,6 +134,37 @@ TEST_F(QxJobsTest, AJobCutShortIsShownResentOnceExportedAndForgotten) {
   EXPECT_EQ(Jobs(forget), kExitUsage);
   EXPECT_EQ(Jobs({}), kExitOk);
   EXPECT_NE(out_.str().find("(none)"), std::string::npos) << out_.str();
+}
+
+// A job whose sent report has not reached the web service stays through forget until it has.
+TEST_F(QxJobsTest, ForgetKeepsAJobWhoseReportIsNotPostedAndSaysSo) {
+  const std::filesystem::path gate_dir = dir_.path() / "gate";
+  std::filesystem::create_directories(gate_dir);
+  testing::GateSim gate{gate_dir};
+  ASSERT_NO_FATAL_FAILURE(StartEngine(gate));
+  // The next web request, the report's post, finds the connection closed.
+  ASSERT_EQ(web_.Control("/_sim/fail?count=1&mode=close"), "OK");
+  SendOptions send;
+  send.to = {Number(0), Number(1)};
+  send.text = "안내";
+  send.callback = "0212345678";
+  send.yes = true;
+  send.progress = "never";
+  RunSendCommand(send, target_, out_, err_);
+  JobsOptions forget;
+  forget.action = "forget";
+  forget.before = "2999-12-31";
+  EXPECT_EQ(Jobs(forget), kExitOk) << err_.str();
+  EXPECT_NE(out_.str().find("0 jobs"), std::string::npos) << out_.str();
+  EXPECT_NE(out_.str().find("1 jobs kept: their sent reports have not reached the web service"),
+            std::string::npos)
+      << out_.str();
+  // The next login posts the report; then the job goes.
+  LoginOptions login{"qxuser", "qxpass", false, false};
+  ASSERT_EQ(RunLoginCommand(login, target_, out_, err_), kExitOk) << err_.str();
+  EXPECT_EQ(Jobs(forget), kExitOk) << err_.str();
+  EXPECT_NE(out_.str().find("1 jobs"), std::string::npos) << out_.str();
+  EXPECT_EQ(out_.str().find("kept"), std::string::npos) << out_.str();
 }
 
 }  // namespace
