@@ -197,7 +197,7 @@ TEST(ReplyTest, JobRowsKeepEveryTextWhole) {
   for (const JobForgetReply reply : {JobForgetReply{3, 0}, JobForgetReply{0, 2}}) {
     EXPECT_EQ(JobForgetReply::Parse(reply.Build()), reply);
   }
-  EXPECT_EQ(JobForgetReply{3, 0}.Build(), "3");  // as an older front end reads it
+  EXPECT_EQ((JobForgetReply{3, 0}.Build()), "3");  // as an older front end reads it
   EXPECT_FALSE(JobForgetReply::Parse("Exception:[x]"));
 }
 }  // namespace
