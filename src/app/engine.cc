@@ -17,9 +17,11 @@
 #include <asio/use_awaitable.hpp>
 
 #include "app/instance_guard.h"
+#include "app/journal_lock.h"
 #include "app/ui_launcher.h"
 #include "commands/commands.h"
 #include "engine/engine.h"
+#include "journal/send_journal.h"
 
 namespace parley {
 namespace {
@@ -64,6 +66,37 @@ int RunEngine(const EngineOptions& options) {
     }
   }
 
+  // The journal belongs to this engine alone, from before it is opened (which folds the tapes of
+  // jobs not running and marks running jobs interrupted) until the engine ends.
+  const std::filesystem::path journal =
+      config.journal_path.empty() ? std::filesystem::path(kJournalFileName) : config.journal_path;
+  JournalLock journal_lock(journal, config.link_port);
+  switch (journal_lock.result()) {
+    case JournalLock::Result::kHeld:
+      break;
+    case JournalLock::Result::kBusy:
+      if (journal_lock.holder_pid() != 0) {
+        spdlog::critical(
+            "the send journal {} is in use by another engine (process {}, UI-link port {}); "
+            "one journal serves one engine: end that engine or start this one in another folder "
+            "or with another --journal. Not starting",
+            journal.string(), journal_lock.holder_pid(), journal_lock.holder_port());
+      } else {
+        spdlog::critical(
+            "the send journal {} is in use by another engine ({} is locked); one journal serves "
+            "one engine: end that engine or start this one in another folder or with another "
+            "--journal. Not starting",
+            journal.string(), journal_lock.path().string());
+      }
+      return 1;
+    case JournalLock::Result::kNoLock:
+      // A folder that cannot hold the lock cannot hold the journal either: the journal's own
+      // open says why, and sends are refused.
+      spdlog::warn("the send journal's lock {} cannot be made: {}", journal_lock.path().string(),
+                   journal_lock.error());
+      break;
+  }
+
   asio::io_context io(1);
   Engine engine(io, config);
   InstallCommandHandlers(engine);
@@ -84,6 +117,7 @@ int RunEngine(const EngineOptions& options) {
                   ec.message());
     return 1;
   }
+  journal_lock.NameHolder(link.link_port());
   spdlog::info("Parley listening on {}:{} (UI link); gateway {}:{}, web {} port {}",
                config.link_address, link.link_port(), config.gateway_host, config.gateway_port,
                config.web_base, config.web_port);

@@ -58,7 +58,7 @@ void InstallCommandHandlers(Engine& engine) {
   d.SetHandler(kCmdState, sync(&OnState));
   d.SetHandler(kCmdCancl, sync(&OnCancel));
   d.SetHandler(kCmdJobLs, sync(&OnJobList));
-  d.SetHandler(kCmdJobEx, sync(&OnJobExport));
+  d.SetHandler(kCmdJobEx, [&engine](CommandBody b) { return OnJobExport(engine, std::move(b)); });
   d.SetHandler(kCmdJobSh, sync(&OnJobShow));
   d.SetHandler(kCmdJobFg, sync(&OnJobForget));
   d.SetHandler(kCmdJobRs,

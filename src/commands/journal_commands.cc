@@ -1,7 +1,14 @@
 #include "commands/journal_commands.h"
 
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <ctime>
-#include <fstream>
+#include <filesystem>
 #include <set>
 
 #include <spdlog/spdlog.h>
@@ -25,16 +32,143 @@ namespace {
 // not use.
 constexpr std::string_view kSubstituteNumber = "010-0000-0000";
 
-// A CSV field: quoted when it holds a comma, a quote or a line break.
+// A CSV field, always quoted. A field that starts with a character a spreadsheet program would
+// read as a formula (=, +, -, @, a tab or a carriage return) starts with a ' instead: its text is
+// shown, never run.
 std::string CsvField(std::string_view text) {
-  if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
   std::string out = "\"";
+  if (!text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos) {
+    out += '\'';
+  }
   for (const char c : text) {
     if (c == '"') out += '"';
     out += c;
   }
   return out + "\"";
 }
+
+std::string ErrnoText(int error) { return std::strerror(error); }
+
+// An export is written into a folder of the engine's own beside its file, then moved to the
+// file's name: nothing already at that name is opened or written through (a link, a pipe, a
+// device, another file), and a file is replaced only when the user asked, and only a regular one.
+class ExportStage {
+ public:
+  ExportStage() = default;
+  ~ExportStage() {
+    if (dir_.empty()) return;
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
+  }
+  ExportStage(const ExportStage&) = delete;
+  ExportStage& operator=(const ExportStage&) = delete;
+
+  // Checks what is at target and makes the folder; false with *error (UTF-8).
+  bool Make(const std::filesystem::path& target, bool replace, std::string* error) {
+    if (!Free(target, replace, error)) return false;
+    const std::filesystem::path parent =
+        target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+    std::string pattern = (parent / ".parley-export-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+      *error = "cannot write " + target.string() + ": " + ErrnoText(errno);
+      return false;
+    }
+    dir_ = pattern;
+    return true;
+  }
+
+  // The staged file's path.
+  std::filesystem::path file() const { return dir_ / "export"; }
+
+  // Moves the staged file to target: never over anything there, unless replace and then only
+  // over a regular file (a link there is replaced itself, never followed).
+  bool Publish(const std::filesystem::path& target, bool replace, std::string* error) {
+    if (replace) {
+      if (!Free(target, replace, error)) return false;
+      if (::rename(file().c_str(), target.c_str()) == 0) return true;
+    } else {
+      if (::renameat2(AT_FDCWD, file().c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) {
+        return true;
+      }
+      // A file system without it: a hard link never replaces either.
+      if ((errno == EINVAL || errno == ENOSYS) && ::link(file().c_str(), target.c_str()) == 0) {
+        return true;
+      }
+      // Something came to the name meanwhile.
+      if (errno == EEXIST && !Free(target, replace, error)) return false;
+    }
+    *error = "cannot write " + target.string() + ": " + ErrnoText(errno);
+    return false;
+  }
+
+ private:
+  // True when target may be written: nothing is there, or replace and a regular file is.
+  static bool Free(const std::filesystem::path& target, bool replace, std::string* error) {
+    struct stat st {};
+    if (::lstat(target.c_str(), &st) != 0) {
+      if (errno == ENOENT) return true;
+      *error = "cannot write " + target.string() + ": " + ErrnoText(errno);
+      return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+      *error = target.string() + " is not a regular file (a link, a folder, a pipe or a device)";
+      *error += "; nothing was written";
+      return false;
+    }
+    if (replace) return true;
+    *error = target.string() + " exists; choose a new name, or ask to replace it";
+    return false;
+  }
+
+  std::filesystem::path dir_;
+};
+
+// Writes bytes to a new file at path, in large writes; never a file that is there already, and
+// never through a link.
+class NewFileWriter {
+ public:
+  explicit NewFileWriter(const std::filesystem::path& path)
+      : fd_(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
+                   0666)),
+        error_(fd_ < 0 ? errno : 0) {}
+  ~NewFileWriter() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  NewFileWriter(const NewFileWriter&) = delete;
+  NewFileWriter& operator=(const NewFileWriter&) = delete;
+
+  NewFileWriter& operator<<(std::string_view text) {
+    buffer_.append(text);
+    if (buffer_.size() >= kFlushBytes) Flush();
+    return *this;
+  }
+  // Writes what is held and closes the file; 0, or the error (errno) of the first failure.
+  int Close() {
+    Flush();
+    if (fd_ >= 0 && ::close(fd_) != 0 && error_ == 0) error_ = errno;
+    fd_ = -1;
+    return error_;
+  }
+
+ private:
+  static constexpr size_t kFlushBytes = 1 << 20;
+  void Flush() {
+    for (size_t done = 0; error_ == 0 && done < buffer_.size();) {
+      const ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        error_ = n < 0 ? errno : EIO;
+        break;
+      }
+      done += static_cast<size_t>(n);
+    }
+    buffer_.clear();
+  }
+
+  int fd_;
+  int error_;
+  std::string buffer_;
+};
 
 std::string Refusal(std::string_view reason) { return protocol::ExceptionText(Utf8ToAnsi(reason)); }
 
@@ -131,16 +265,22 @@ std::string OnJobShow(Engine& engine, const std::string& body) {
   return protocol::JobListReply{{RowOf(*journal, *job)}}.Build();
 }
 
-std::string OnJobExport(Engine& engine, const std::string& body) {
-  const protocol::JobExportRequest request = protocol::JobExportRequest::Parse(body);
+asio::awaitable<std::string> OnJobExport(Engine& engine, CommandBody body) {
+  // The path as the UI program named it: its bytes as sent.
+  const protocol::JobExportRequest request = protocol::JobExportRequest::Parse(body.sent);
   SendJournal* journal = engine.services().journal();
-  if (journal == nullptr) return Refusal(engine.services().journal_error());
+  if (journal == nullptr) co_return Refusal(engine.services().journal_error());
   const std::optional<JournalJob> job = journal->FindJob(request.job);
-  if (!job) return NoJob(request.job);
+  if (!job) co_return NoJob(request.job);
   if (request.format != "csv" && request.format != "xlsx") {
-    return Refusal("unknown format " + AnsiToUtf8(request.format) + " (csv or xlsx)");
+    co_return Refusal("unknown format " + request.format + " (csv or xlsx)");
   }
-  const std::string path = AnsiToUtf8(request.path);
+  if (request.path.empty())
+    co_return Refusal("no file named to export job " + std::to_string(job->id) + " to");
+  const std::filesystem::path path(request.path);
+  std::string error;
+  ExportStage stage;
+  if (!stage.Make(path, request.replace, &error)) co_return Refusal(error);
   const std::string& text = job->info.text;
   int64_t written = 0;
   if (request.format == "xlsx") {
@@ -160,36 +300,42 @@ std::string OnJobExport(Engine& engine, const std::string& body) {
           {LeftOutPlace(row), AnsiToUtf8(row.value), std::string(kLeftOutState), row.reason});
       ++written;
     }
-    std::string error;
-    if (!WriteXlsx(path, {sheet}, XlsxOptions{}, &error)) {
-      return Refusal("cannot write " + path + ": " + error);
+    if (!WriteXlsx(stage.file(), {sheet}, XlsxOptions{}, &error)) {
+      co_return Refusal("cannot write " + request.path + ": " + error);
     }
-    return std::to_string(written);
+  } else {
+    NewFileWriter out(stage.file());
+    out << "\"place\",\"number\",\"state\",\"content\"\r\n";
+    journal->ForEachRecipient(
+        job->id, [&](int64_t index, const JournalRecipient& r, RecipientState state) {
+          const std::string& content = r.content.empty() ? text : r.content;
+          out << CsvField(std::to_string(index + 1)) << "," << CsvField(AnsiToUtf8(r.number)) << ","
+              << CsvField(StateName(state)) << "," << CsvField(AnsiToUtf8(content)) << "\r\n";
+          ++written;
+        });
+    for (const JournalLeftOut& row : journal->LeftOut(job->id)) {
+      out << CsvField(LeftOutPlace(row)) << "," << CsvField(AnsiToUtf8(row.value)) << ","
+          << CsvField(kLeftOutState) << "," << CsvField(row.reason) << "\r\n";
+      ++written;
+    }
+    if (const int failed = out.Close(); failed != 0) {
+      co_return Refusal("cannot write " + request.path + ": " + ErrnoText(failed));
+    }
   }
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) return Refusal("cannot write " + path);
-  out << "place,number,state,content\r\n";
-  journal->ForEachRecipient(
-      job->id, [&](int64_t index, const JournalRecipient& r, RecipientState state) {
-        const std::string& content = r.content.empty() ? text : r.content;
-        out << index + 1 << ',' << CsvField(AnsiToUtf8(r.number)) << ',' << StateName(state) << ','
-            << CsvField(AnsiToUtf8(content)) << "\r\n";
-        ++written;
-      });
-  for (const JournalLeftOut& row : journal->LeftOut(job->id)) {
-    out << LeftOutPlace(row) << ',' << CsvField(AnsiToUtf8(row.value)) << ',' << kLeftOutState
-        << ',' << CsvField(row.reason) << "\r\n";
-    ++written;
-  }
-  out.close();
-  if (!out) return Refusal("cannot write " + path);
-  return std::to_string(written);
+  if (!stage.Publish(path, request.replace, &error)) co_return Refusal(error);
+  co_return std::to_string(written);
 }
 
 std::string OnJobForget(Engine& engine, const std::string& body) {
   SendJournal* journal = engine.services().journal();
   if (journal == nullptr) return Refusal(engine.services().journal_error());
-  return std::to_string(journal->Forget(protocol::JobForgetRequest::Parse(body).before));
+  const SendJournal::Forgotten forgotten =
+      journal->Forget(protocol::JobForgetRequest::Parse(body).before);
+  if (forgotten.kept_for_report > 0) {
+    spdlog::info("JOBFG: {} jobs kept until their sent reports reach the web service",
+                 forgotten.kept_for_report);
+  }
+  return protocol::JobForgetReply{forgotten.forgotten, forgotten.kept_for_report}.Build();
 }
 
 asio::awaitable<std::string> OnJobResend(Engine& engine, std::string body) {

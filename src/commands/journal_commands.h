@@ -8,6 +8,8 @@
 
 #include <asio/awaitable.hpp>
 
+#include "link/dispatch.h"
+
 namespace parley {
 
 class Engine;
@@ -20,12 +22,15 @@ std::string OnJobList(Engine& engine, const std::string& body);
 std::string OnJobShow(Engine& engine, const std::string& body);
 
 // JOBEX: writes the job's recipients (place, number, state, content; a header row first) to the
-// path given, replacing the file, as CSV (UTF-8) or as an xlsx workbook; answers the number
-// written, or "Exception:[<reason>]" for an unknown job or format, a journal that is not open or
-// a file that cannot be written.
-std::string OnJobExport(Engine& engine, const std::string& body);
+// path given (its bytes as sent), as CSV (UTF-8, every field quoted, a leading formula character
+// neutralised) or as an xlsx workbook. The file is made new: one already there is replaced only
+// when the request asks, and only a regular one (never a link, a pipe or a device). Answers the
+// number written, or "Exception:[<reason>]" for an unknown job or format, a journal that is not
+// open, a file already there or one that cannot be written.
+asio::awaitable<std::string> OnJobExport(Engine& engine, CommandBody body);
 
-// JOBFG: forgets the ended jobs started before the time given; answers how many went.
+// JOBFG: forgets the ended jobs started before the time given, except those whose sent report
+// has not reached the web service; answers protocol::JobForgetReply.
 std::string OnJobForget(Engine& engine, const std::string& body);
 
 // JOBRS: sends the rest of a job again as a new job (protocol::JobResendReply): its recipients

@@ -1,13 +1,18 @@
 // The send journal through the engine binary, against the web service and gateway simulators:
 // every job is recorded as the gateway took it, however it ended, and an engine killed in the
 // middle of a job leaves a journal that accounts for every recipient.
+#include <sched.h>
 #include <signal.h>
+#include <sqlite3.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <random>
+#include <regex>
 #include <set>
 #include <string>
 #include <thread>
@@ -218,9 +223,9 @@ TEST_F(JournalEngineTest, JobsAreListedAndExportedThroughTheLink) {
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   ASSERT_GE(lines.size(), 2u);
   EXPECT_EQ(written, std::to_string(lines.size() - 1));
-  EXPECT_EQ(lines[0], "place,number,state,content\r");
-  EXPECT_EQ(lines[1], "1," + Number(0) + ",acknowledged,hi\r");
-  EXPECT_EQ(lines[52], "52," + Number(51) + ",in doubt,hi\r");
+  EXPECT_EQ(lines[0], "\"place\",\"number\",\"state\",\"content\"\r");
+  EXPECT_EQ(lines[1], "\"1\",\"" + Number(0) + "\",\"acknowledged\",\"hi\"\r");
+  EXPECT_EQ(lines[52], "\"52\",\"" + Number(51) + "\",\"in doubt\",\"hi\"\r");
 
   EXPECT_TRUE(engine_.Exchange("JOBEX", "999<QX>" + csv.string()).starts_with("Exception:["));
 }
@@ -383,9 +388,37 @@ TEST_F(JournalEngineTest, WithoutAJournalNothingIsSentAndTheUserIsToldWhy) {
   EXPECT_NE(state->journal_notice.find("nothing can be sent"), std::string::npos);
 }
 
+std::string Bytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The names in a folder that start with prefix.
+int CountNamed(const std::filesystem::path& dir, const std::string& prefix) {
+  int n = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    n += entry.path().filename().string().starts_with(prefix) ? 1 : 0;
+  }
+  return n;
+}
+
 TEST_F(JournalEngineTest, ADamagedJournalIsMovedAsideAndTheUserTold) {
   const std::filesystem::path path = dir_.path() / "damaged.db";
-  std::ofstream(path) << std::string(4096, 'x');
+  {
+    auto opened = SendJournal::Open(path, 1);
+    ASSERT_NE(opened.journal, nullptr) << opened.error;
+    std::string error;
+    ASSERT_TRUE(opened.journal->BeginJob(
+        JournalJobInfo{}, 1, std::vector<JournalRecipient>{{Number(0), ""}}, 1, &error));
+  }
+  {
+    // Every page after the first overwritten.
+    const auto size = std::filesystem::file_size(path);
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    file.seekp(4096);
+    const std::string junk(size - 4096, '\x5a');
+    file.write(junk.data(), static_cast<std::streamsize>(junk.size()));
+  }
   ASSERT_NO_FATAL_FAILURE(Start({}, {"--journal", path.string()}));
   const auto state = protocol::StateReply::Parse(engine_.Exchange("STATE", ""));
   ASSERT_TRUE(state.has_value());
@@ -393,11 +426,201 @@ TEST_F(JournalEngineTest, ADamagedJournalIsMovedAsideAndTheUserTold) {
       << state->journal_notice;
   // Sends go on, into the new journal.
   EXPECT_EQ(engine_.Exchange("DSEND", SmsTo(3)).substr(0, SentText(3).size()), SentText(3));
+  // The damaged file, its -wal and -shm beside it under the same name.
   int aside = 0;
   for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
-    aside += entry.path().filename().string().starts_with("damaged.db.corrupt-") ? 1 : 0;
+    aside += std::regex_match(entry.path().filename().string(),
+                              std::regex(R"(damaged\.db\.corrupt-\d+)"))
+                 ? 1
+                 : 0;
   }
   EXPECT_EQ(aside, 1);
+}
+
+// --journal naming a file that is no journal: the file stays as it was, and the engine runs
+// without a journal (sends refused, the reason in STATE).
+TEST_F(JournalEngineTest, AFileThatIsNoJournalIsLeftAsItIsAndSendsAreRefused) {
+  struct Case {
+    const char* name;
+    void (*write)(const std::filesystem::path&);
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"QXBOOK.mdb",
+       [](const std::filesystem::path& p) {
+         sqlite3* db = nullptr;
+         sqlite3_open(p.c_str(), &db);
+         sqlite3_exec(db,
+                      "CREATE TABLE GROUP_TB(GROUP_NAME TEXT); INSERT INTO GROUP_TB "
+                      "VALUES('고객'),('직원')",
+                      nullptr, nullptr, nullptr);
+         sqlite3_close(db);
+       },
+       "another database"},
+      {"notes.txt", [](const std::filesystem::path& p) { std::ofstream(p) << "010-1234-5678\n"; },
+       "no SQLite database"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::filesystem::path path = dir_.path() / c.name;
+    c.write(path);
+    const std::string before = Bytes(path);
+    ASSERT_NO_FATAL_FAILURE(Start({}, {"--journal", path.string()}));
+    const auto state = protocol::StateReply::Parse(engine_.Exchange("STATE", ""));
+    ASSERT_TRUE(state.has_value());
+    EXPECT_NE(state->journal_notice.find(c.reason), std::string::npos) << state->journal_notice;
+    EXPECT_NE(state->journal_notice.find("nothing can be sent"), std::string::npos);
+    EXPECT_EQ(
+        engine_.Exchange("DSEND", SmsTo(3)).substr(0, RefusalText(SendRefusal::kNoJournal).size()),
+        RefusalText(SendRefusal::kNoJournal));
+    engine_.Stop();
+    EXPECT_EQ(Bytes(path), before);
+    EXPECT_EQ(CountNamed(dir_.path(), std::string(c.name) + ".corrupt-"), 0);
+    EXPECT_TRUE(gate_->Jobs().empty());
+  }
+}
+
+// A second engine in the same folder (another link port) finds the journal held and does not
+// start; the first one's job runs on to its end, recorded as it went.
+TEST_F(JournalEngineTest, ASecondEngineOnTheSameJournalDoesNotStart) {
+  ASSERT_NO_FATAL_FAILURE(Start({"--ack-delay-ms", "20"}));
+  const int total = 3000;
+  engine_.Post("DSEND", SmsTo(total));
+  for (int i = 0; i < 2000; ++i) {
+    const auto state = protocol::StateReply::Parse(engine_.Exchange("STATE", ""));
+    if (state && state->sent > 0) break;
+    std::this_thread::sleep_for(5ms);
+  }
+  const uint16_t second_port = testing::FreePort();
+  // Its working directory, and so its journal, is the first one's.
+  testing::ChildProcess second(testing::EngineBinary(),
+                               {"--link-port", std::to_string(second_port), "--ui-program", "none",
+                                "--gateway", "127.0.0.1:" + std::to_string(gate_->port())},
+                               gate_dir_ / "second-engine.log");
+  int status = 0;
+  ASSERT_TRUE(second.Wait(10000, &status)) << second.Log();
+  EXPECT_NE(status, 0);
+  EXPECT_NE(second.Log().find("is in use by another engine (process " +
+                              std::to_string(engine_.process().pid())),
+            std::string::npos)
+      << second.Log();
+  EXPECT_FALSE(testing::WaitForPort(second_port, 100));
+
+  const RawMessage reply = engine_.Receive();
+  EXPECT_EQ(reply.body.substr(0, SentText(total).size()), SentText(total));
+  const auto list = protocol::JobListReply::Parse(engine_.Exchange("JOBLS", ""));
+  ASSERT_TRUE(list && list->jobs.size() == 1);
+  EXPECT_EQ(list->jobs[0].ending, "done");
+  EXPECT_EQ(list->jobs[0].acknowledged, total);
+  // Once the first has ended, an engine starts on the journal.
+  ASSERT_NO_FATAL_FAILURE(RestartWithCleanGateway());
+}
+
+// JOBEX makes a new regular file: nothing already at the name is replaced unless asked, and
+// then only a regular file; never through a link, never a pipe or a device.
+TEST_F(JournalEngineTest, AnExportWritesOnlyANewFileOrAFileItWasAskedToReplace) {
+  ASSERT_NO_FATAL_FAILURE(Start({}));
+  engine_.Exchange("DSEND", SmsTo(3));
+  const std::filesystem::path dir = dir_.path() / "exports";
+  std::filesystem::create_directories(dir);
+  const std::filesystem::path victim = dir / "victim";
+  std::ofstream(victim) << "keep me\n";
+  std::filesystem::create_symlink(victim, dir / "link.csv");
+  std::filesystem::create_symlink(victim, dir / "link.xlsx");
+  std::ofstream(dir / "old.csv") << "old\n";
+  std::ofstream(dir / "old.xlsx") << "old\n";
+  ASSERT_EQ(::mkfifo((dir / "pipe.csv").c_str(), 0600), 0);
+  struct Case {
+    std::string path;
+    std::string format;
+    bool replace;
+    std::string refusal;  // empty: written
+  };
+  const Case cases[] = {
+      {(dir / "new.csv").string(), "csv", false, ""},
+      {(dir / "new.xlsx").string(), "xlsx", false, ""},
+      {(dir / "résumé😀.csv").string(), "csv", false, ""},
+      {(dir / "old.csv").string(), "csv", false, "exists"},
+      {(dir / "old.xlsx").string(), "xlsx", false, "exists"},
+      {(dir / "old.csv").string(), "csv", true, ""},
+      {(dir / "old.xlsx").string(), "xlsx", true, ""},
+      {(dir / "link.csv").string(), "csv", false, "not a regular file"},
+      {(dir / "link.csv").string(), "csv", true, "not a regular file"},
+      {(dir / "link.xlsx").string(), "xlsx", true, "not a regular file"},
+      {(dir / "pipe.csv").string(), "csv", true, "not a regular file"},
+      {"/dev/null", "csv", true, "not a regular file"},
+      {(dir / "missing" / "x.csv").string(), "csv", false, "cannot write"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path + (c.replace ? " (replace)" : ""));
+    const std::string reply = engine_.Exchange(
+        "JOBEX", protocol::JobExportRequest{1, c.path, c.format, c.replace}.Build());
+    if (c.refusal.empty()) {
+      EXPECT_EQ(reply, "3");
+      ASSERT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(c.path)));
+      EXPECT_EQ(Bytes(c.path).substr(0, 2), c.format == "xlsx" ? "PK" : "\"p");
+    } else {
+      EXPECT_TRUE(reply.starts_with("Exception:[")) << reply;
+      EXPECT_NE(reply.find(c.refusal), std::string::npos) << reply;
+    }
+  }
+  EXPECT_EQ(Bytes(victim), "keep me\n");
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.csv"));
+  EXPECT_TRUE(std::filesystem::is_fifo(dir / "pipe.csv"));
+  EXPECT_EQ(CountNamed(dir, ".parley-export-"), 0);
+}
+
+// A job's text (any sender may make one) never becomes a formula or a line of its own in a CSV
+// export.
+TEST_F(JournalEngineTest, ACsvExportQuotesEveryFieldAndDisarmsFormulas) {
+  ASSERT_NO_FATAL_FAILURE(Start({}));
+  const std::string texts[] = {"=1+2", "+1", "-1", "@SUM(A1)", "\tx", "a\"b\ncurl x|sh"};
+  const std::string expected[] = {"'=1+2", "'+1", "'-1", "'@SUM(A1)", "'\tx", "a\"\"b\ncurl x|sh"};
+  for (size_t i = 0; i < std::size(texts); ++i) {
+    SCOPED_TRACE(texts[i]);
+    engine_.Exchange("DSEND", "1<QX>1<QX>T<QX><QX>" + Number(0) + "<QX>0212345678<QX>" + texts[i]);
+    const std::filesystem::path csv = dir_.path() / ("text" + std::to_string(i) + ".csv");
+    ASSERT_EQ(
+        engine_.Exchange(
+            "JOBEX", protocol::JobExportRequest{static_cast<int64_t>(i) + 1, csv.string()}.Build()),
+        "1");
+    EXPECT_EQ(Bytes(csv), "\"place\",\"number\",\"state\",\"content\"\r\n\"1\",\"" + Number(0) +
+                              "\",\"acknowledged\",\"" + expected[i] + "\"\r\n");
+  }
+}
+
+// A tmpfs of `kilobytes` mounted at dir (in a mount namespace of this process's own, which the
+// engines it starts share); false where the environment cannot give one.
+bool MountSmallDisk(const std::filesystem::path& dir, int kilobytes) {
+  static const bool unshared = ::unshare(CLONE_NEWNS) == 0 &&
+                               ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+  const std::string size = "size=" + std::to_string(kilobytes) + "k";
+  return unshared &&
+         ::mount("tmpfs", dir.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, size.c_str()) == 0;
+}
+
+// A send whose journal has no room is refused before anything reaches the gateway, and the
+// engine goes on.
+TEST_F(JournalEngineTest, ASendTheFullDiskCannotRecordIsRefusedAndTheEngineLivesOn) {
+  const std::filesystem::path disk = dir_.path() / "disk";
+  std::filesystem::create_directories(disk);
+  if (!MountSmallDisk(disk, 256)) GTEST_SKIP() << "no tmpfs can be mounted here";
+  struct Unmount {
+    std::filesystem::path dir;
+    ~Unmount() { ::umount2(dir.c_str(), MNT_DETACH); }
+  } unmount{disk};
+  ASSERT_NO_FATAL_FAILURE(Start({}, {"--journal", (disk / kJournalFileName).string()}));
+  const std::string reply = engine_.Exchange("DSEND", SmsTo(100000));
+  EXPECT_EQ(reply.find(SentText(100000)), std::string::npos) << reply;
+  int messages = 0;
+  for (const testing::GateJob& job : gate_->Jobs())
+    messages += static_cast<int>(job.messages.size());
+  EXPECT_EQ(messages, 0);
+  ASSERT_TRUE(engine_.process().Running());
+  EXPECT_TRUE(protocol::StateReply::Parse(engine_.Exchange("STATE", "")).has_value());
+  // A send that fits goes.
+  EXPECT_EQ(engine_.Exchange("DSEND", SmsTo(3)).substr(0, SentText(3).size()), SentText(3));
+  engine_.Stop();
 }
 
 TEST_F(JournalEngineTest, TheRestOfALongTextJobGoesAsTheSamePackage) {

@@ -26,7 +26,7 @@ constexpr size_t kGrowBytes = 4 << 20;
 }  // namespace
 
 std::optional<JobTapeWriter> JobTapeWriter::Create(const std::filesystem::path& path, int64_t job,
-                                                   std::string* error) {
+                                                   size_t reserve, std::string* error) {
   const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   if (fd < 0) {
     *error = "cannot write " + path.string() + ": " + std::strerror(errno);
@@ -35,8 +35,10 @@ std::optional<JobTapeWriter> JobTapeWriter::Create(const std::filesystem::path& 
   JobTapeWriter writer(fd);
   std::string header(kMagic);
   PutVarint(static_cast<uint64_t>(job), &header);
-  if (!writer.Reserve(header.size())) {
-    *error = "cannot write " + path.string() + ": " + std::strerror(errno);
+  if (!writer.Reserve(std::max(header.size(), reserve))) {
+    *error = "no room for " + path.string() + ": " + std::strerror(errno);
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
     return std::nullopt;
   }
   std::memcpy(writer.map_, header.data(), header.size());
@@ -74,11 +76,22 @@ void JobTapeWriter::Unmap() {
 
 bool JobTapeWriter::Reserve(size_t bytes) {
   if (end_ + bytes <= mapped_) return true;
-  const size_t size = std::max(mapped_ * 2, end_ + bytes + kGrowBytes);
-  Unmap();
-  if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) return false;
+  // A large step when the disk has room for it, else just what is needed.
+  return Grow(std::max(mapped_ * 2, end_ + bytes + kGrowBytes)) || Grow(end_ + bytes);
+}
+
+bool JobTapeWriter::Grow(size_t size) {
+  // The file's blocks are allocated before they are mapped: a store into a hole that the disk
+  // has no room for would end the engine with SIGBUS. The mapping stays as it was on failure.
+  const int result =
+      ::posix_fallocate(fd_, static_cast<off_t>(mapped_), static_cast<off_t>(size - mapped_));
+  if (result != 0) {
+    errno = result;
+    return false;
+  }
   void* map = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, fd_, 0);
   if (map == MAP_FAILED) return false;
+  Unmap();
   map_ = static_cast<char*>(map);
   mapped_ = size;
   return true;

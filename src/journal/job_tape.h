@@ -8,7 +8,8 @@
 //
 // Format: "PJT1", the journal id of the job as a varint, then records of a tag byte and a
 // payload: 'R' count, byte length and packed recipients (recipient_chunk.h); 'P' acknowledged and
-// handed. Numbers are base-128 varints. The file grows in zeroed steps; each record's tag is
+// handed. Numbers are base-128 varints. The file grows in zeroed steps, allocated on the disk
+// before they are mapped (a full disk fails a write, never the engine); each record's tag is
 // stored after its payload, so a reader stops at the first zero tag and a record cut short by a
 // stop is never read: the messages it named had not been handed on yet.
 #ifndef PARLEY_JOURNAL_JOB_TAPE_H_
@@ -27,10 +28,11 @@ namespace parley {
 
 class JobTapeWriter {
  public:
-  // Starts the tape of job `job` at path (replacing any file there); nullopt with *error set
-  // when it cannot be written.
+  // Starts the tape of job `job` at path (replacing any file there), with at least `reserve`
+  // bytes allocated on the disk; nullopt with *error set when it cannot be written or the disk
+  // has no room for them.
   static std::optional<JobTapeWriter> Create(const std::filesystem::path& path, int64_t job,
-                                             std::string* error);
+                                             size_t reserve, std::string* error);
   JobTapeWriter(JobTapeWriter&& other) noexcept;
   JobTapeWriter& operator=(JobTapeWriter&& other) noexcept;
   ~JobTapeWriter();
@@ -38,7 +40,8 @@ class JobTapeWriter {
   // Held in memory until the next Write.
   void AddRecipient(std::string_view number, std::string_view content);
   void SetProgress(int64_t acknowledged, int64_t handed);
-  // Stores what is held on the tape; false when the file could not grow.
+  // Stores what is held on the tape; false when the file could not grow (the disk is full):
+  // nothing more is stored then, and what was stored stays readable.
   bool Write();
 
  private:
@@ -46,7 +49,9 @@ class JobTapeWriter {
   void FlushRecipients();
   // Appends one record: its payload, then its tag.
   bool Append(char tag, std::string_view payload);
+  // Room for `bytes` more; the file grows only into blocks allocated on the disk.
   bool Reserve(size_t bytes);
+  bool Grow(size_t size);
   void Unmap();
 
   int fd_ = -1;

@@ -6,7 +6,10 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
+#include <fstream>
 #include <map>
+#include <memory>
 #include <system_error>
 #include <utility>
 
@@ -16,6 +19,10 @@ namespace {
 // The schema of the first version, then the steps to the current one; user_version tells a
 // journal from any other SQLite file.
 constexpr int kSchemaVersion = 3;
+
+// The tape's room taken per recipient as a job begins: a number and its length, and its share of
+// the progress records. A job whose recipients have their own texts grows the tape as it goes.
+constexpr size_t kTapeBytesPerRecipient = 32;
 constexpr char kSchema[] = R"sql(
 CREATE TABLE jobs(
   id INTEGER PRIMARY KEY,
@@ -204,71 +211,186 @@ JournalJob ReadJob(const Stmt& s) {
   return job;
 }
 
-// Opens path as a journal: 1 when it is one (or was created), 0 when the file is something
-// else, -1 when it cannot be opened or written at all.
-int OpenAsJournal(const std::filesystem::path& path, sqlite3** out, std::string* error) {
+// The journal's own SQLite application id ("PJNL"), set when a journal is created or upgraded:
+// it tells a journal from any other SQLite file. Journals from before it carry none and are known
+// by their user_version and their tables.
+constexpr int64_t kApplicationId = 0x504A4E4C;
+
+// What the file at a journal's path is.
+enum class FileKind {
+  kNew,       // missing, empty, or an SQLite file without tables: a journal is started there
+  kJournal,   // a journal of this or an older version
+  kDamaged,   // a journal whose pages do not read back: moved aside
+  kOther,     // anything else: left as it is, and not used
+  kNoAccess,  // cannot be read at all
+};
+
+int64_t BigEndian32(const unsigned char* p) {
+  return static_cast<int64_t>((uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) |
+                              (uint32_t{p[2]} << 8) | uint32_t{p[3]});
+}
+
+// Tells what the file at path is, reading it only (an SQLite file in WAL mode may get its -shm
+// beside it). *why says why it is not a journal or why it cannot be told.
+FileKind ClassifyFile(const std::filesystem::path& path, std::string* why) {
+  std::error_code ec;
+  const std::filesystem::file_status status = std::filesystem::status(path, ec);
+  if (status.type() == std::filesystem::file_type::not_found) return FileKind::kNew;
+  if (ec) {
+    *why = ec.message();
+    return FileKind::kNoAccess;
+  }
+  if (status.type() != std::filesystem::file_type::regular) {
+    *why = "it is not a regular file";
+    return FileKind::kOther;
+  }
+  unsigned char header[100] = {};
+  std::ifstream file(path, std::ios::binary);
+  if (!file) {
+    *why = "it cannot be read";
+    return FileKind::kNoAccess;
+  }
+  file.read(reinterpret_cast<char*>(header), sizeof header);
+  const std::streamsize got = file.gcount();
+  if (got == 0) return FileKind::kNew;
+  static constexpr char kMagic[] = "SQLite format 3";  // with its NUL: 16 bytes
+  if (got < static_cast<std::streamsize>(sizeof header) ||
+      std::memcmp(header, kMagic, sizeof kMagic) != 0) {
+    *why = "it is not a send journal (no SQLite database)";
+    return FileKind::kOther;
+  }
+  const int64_t header_id = BigEndian32(header + 68);
+  if (header_id != 0 && header_id != kApplicationId) {
+    *why = "it is another program's database";
+    return FileKind::kOther;
+  }
+
+  sqlite3* db = nullptr;
+  const int opened = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+  std::unique_ptr<sqlite3, int (*)(sqlite3*)> closer(db, sqlite3_close_v2);
+  if (opened != SQLITE_OK) {
+    *why = db != nullptr ? sqlite3_errmsg(db) : "out of memory";
+    return FileKind::kNoAccess;
+  }
+  sqlite3_busy_timeout(db, 2000);
+  // A file SQLite cannot read: the journal's own, by the id in its header, is damaged; any
+  // other is not ours to move.
+  auto unreadable = [&] {
+    const int code = sqlite3_errcode(db);
+    if (code != SQLITE_NOTADB && code != SQLITE_CORRUPT) {
+      *why = sqlite3_errmsg(db);
+      return FileKind::kNoAccess;
+    }
+    if (header_id == kApplicationId) return FileKind::kDamaged;
+    *why = std::string("it is an SQLite file that cannot be read (") + sqlite3_errmsg(db) +
+           ") and not known as a send journal";
+    return FileKind::kOther;
+  };
+  auto number = [&](const char* sql, int64_t* value) {
+    Stmt s(db, sql);
+    if (!s.Row()) return false;
+    *value = s.ColInt(0);
+    return true;
+  };
+  int64_t id = 0;
+  int64_t version = 0;
+  if (!number("PRAGMA application_id", &id) || !number("PRAGMA user_version", &version)) {
+    return unreadable();
+  }
+  if (id != 0 && id != kApplicationId) {
+    *why = "it is another program's database";
+    return FileKind::kOther;
+  }
+  if (id == kApplicationId && version > kSchemaVersion) {
+    *why = "it is the journal of a newer engine (version " + std::to_string(version) + ")";
+    return FileKind::kOther;
+  }
+  if (id == 0) {
+    int64_t tables = 0;
+    int64_t journal_tables = 0;
+    if (!number("SELECT count(*) FROM sqlite_master", &tables) ||
+        !number("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND "
+                "name IN ('jobs', 'chunks')",
+                &journal_tables)) {
+      return unreadable();
+    }
+    if (tables == 0 && version == 0) return FileKind::kNew;
+    // A journal from before the id: its version and its own tables.
+    if (version < 1 || version > kSchemaVersion || journal_tables != 2) {
+      *why = "it holds another database";
+      return FileKind::kOther;
+    }
+  }
+  // A quick check that pages read back: a damaged journal is not one to write into.
+  Stmt check(db, "PRAGMA quick_check(1)");
+  if (!check.Row()) {
+    const int code = sqlite3_errcode(db);
+    if (code == SQLITE_NOTADB || code == SQLITE_CORRUPT) return FileKind::kDamaged;
+    *why = sqlite3_errmsg(db);
+    return FileKind::kNoAccess;
+  }
+  return check.ColBytes(0) == "ok" ? FileKind::kJournal : FileKind::kDamaged;
+}
+
+// Opens the journal (or starts one) at path, which ClassifyFile found new or a journal, and
+// brings it to the current version; null with *error set when it cannot be opened or written.
+sqlite3* OpenJournal(const std::filesystem::path& path, std::string* error) {
   sqlite3* db = nullptr;
   if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
       SQLITE_OK) {
     *error = db != nullptr ? sqlite3_errmsg(db) : "out of memory";
     sqlite3_close_v2(db);
-    return -1;
+    return nullptr;
   }
   sqlite3_busy_timeout(db, 2000);
-  auto fail = [&](int result) {
+  auto fail = [&]() -> sqlite3* {
     *error = sqlite3_errmsg(db);
     sqlite3_close_v2(db);
-    return result;
+    return nullptr;
   };
-  int version = -1;
+  if (sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr) != SQLITE_OK ||
+      sqlite3_exec(db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr) != SQLITE_OK ||
+      sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    return fail();
+  }
+  // The schema, each step and the id in one transaction: a stop in between leaves the file as
+  // it was.
+  int64_t version = -1;
   {
     Stmt s(db, "PRAGMA user_version");
-    if (!s.Row()) {
-      const int code = sqlite3_errcode(db);
-      return fail(code == SQLITE_NOTADB || code == SQLITE_CORRUPT ? 0 : -1);
-    }
-    version = static_cast<int>(s.ColInt(0));
+    if (!s.Row()) return fail();
+    version = s.ColInt(0);
   }
-  if (version < 0 || version > kSchemaVersion) return fail(0);
-  if (version == 0) {
-    // A file without our schema: new and empty, or some other database.
-    Stmt tables(db, "SELECT count(*) FROM sqlite_master");
-    if (!tables.Row()) return fail(0);
-    if (tables.ColInt(0) != 0) {
-      *error = "it holds another database";
-      sqlite3_close_v2(db);
-      return 0;
-    }
+  const std::string id = "PRAGMA application_id = " + std::to_string(kApplicationId);
+  if ((version == 0 && sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr) != SQLITE_OK) ||
+      (version <= 1 && sqlite3_exec(db, kUpgradeFrom1, nullptr, nullptr, nullptr) != SQLITE_OK) ||
+      (version <= 2 && sqlite3_exec(db, kUpgradeFrom2, nullptr, nullptr, nullptr) != SQLITE_OK) ||
+      sqlite3_exec(db, id.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK ||
+      sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    const std::string message = sqlite3_errmsg(db);
+    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    *error = message;
+    sqlite3_close_v2(db);
+    return nullptr;
   }
-  if (sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr) != SQLITE_OK ||
-      sqlite3_exec(db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr) != SQLITE_OK) {
-    return fail(-1);
-  }
-  if (version == 0 && sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr) != SQLITE_OK) {
-    return fail(-1);
-  }
-  if (version <= 1 && sqlite3_exec(db, kUpgradeFrom1, nullptr, nullptr, nullptr) != SQLITE_OK) {
-    return fail(-1);
-  }
-  if (version <= 2 && sqlite3_exec(db, kUpgradeFrom2, nullptr, nullptr, nullptr) != SQLITE_OK) {
-    return fail(-1);
-  }
-  // A quick check that pages read back: a damaged file is not a journal to write into.
-  {
-    Stmt check(db, "PRAGMA quick_check(1)");
-    if (!check.Row() || check.ColBytes(0) != "ok") return fail(0);
-  }
-  *out = db;
-  return 1;
+  return db;
 }
 
 }  // namespace
 
 SendJournal::Opened SendJournal::Open(const std::filesystem::path& path, int64_t now) {
   Opened opened;
-  sqlite3* db = nullptr;
-  int result = OpenAsJournal(path, &db, &opened.error);
-  if (result == 0) {
+  std::string why;
+  const FileKind kind = ClassifyFile(path, &why);
+  if (kind == FileKind::kOther) {
+    opened.error = why + "; it was left as it is";
+    return opened;
+  }
+  if (kind == FileKind::kNoAccess) {
+    opened.error = why;
+    return opened;
+  }
+  if (kind == FileKind::kDamaged) {
     std::error_code ec;
     std::filesystem::path aside = path;
     aside += ".corrupt-" + std::to_string(now);
@@ -280,13 +402,14 @@ SendJournal::Opened SendJournal::Open(const std::filesystem::path& path, int64_t
     for (const char* suffix : {"-wal", "-shm"}) {
       std::filesystem::path side = path;
       side += suffix;
-      std::filesystem::remove(side, ec);
+      std::filesystem::path side_aside = aside;
+      side_aside += suffix;
+      std::filesystem::rename(side, side_aside, ec);
     }
     opened.moved_aside = aside;
-    opened.error.clear();
-    result = OpenAsJournal(path, &db, &opened.error);
   }
-  if (result != 1) {
+  sqlite3* db = OpenJournal(path, &opened.error);
+  if (db == nullptr) {
     if (opened.error.empty()) opened.error = "not a journal";
     return opened;
   }
@@ -337,7 +460,10 @@ std::optional<int64_t> SendJournal::BeginJob(const JournalJobInfo& info, int64_t
   if (!job.Run()) return fail();
   const int64_t id = sqlite3_last_insert_rowid(db_);
   if (!InsertChunk(id, recipients) || !Exec("COMMIT")) return fail();
-  std::optional<JobTapeWriter> tape = JobTapeWriter::Create(TapePath(id), id, error);
+  // The tape's room for every recipient is taken before anything is sent: a disk without it
+  // refuses the job now rather than stopping it half way.
+  const size_t reserve = static_cast<size_t>(std::max<int64_t>(total, 0)) * kTapeBytesPerRecipient;
+  std::optional<JobTapeWriter> tape = JobTapeWriter::Create(TapePath(id), id, reserve, error);
   if (!tape) {
     EndJob(id, JobEnding::kFailed, 0, now);
     return std::nullopt;
@@ -385,23 +511,28 @@ void SendJournal::FoldTapes() {
 }
 
 void SendJournal::FoldTape(const std::filesystem::path& path) {
+  // The tape goes once its job holds what it recorded (or it names no job of this journal):
+  // a fold that fails, on a full disk say, leaves it for the next.
+  bool done = true;
   if (const std::optional<JobTape> tape = ReadJobTape(path)) {
     Stmt folded(*cache_, "SELECT folded FROM jobs WHERE id = ?");
     const bool fold = folded.Int(1, tape->job).Row() && folded.ColInt(0) == 0;
     folded.Reset();
-    if (fold && Exec("BEGIN IMMEDIATE")) {
-      bool ok = true;
+    if (fold) {
+      done = Exec("BEGIN IMMEDIATE");
       for (const PackedRun& run : tape->runs)
-        ok = ok && InsertPacked(tape->job, run.count, run.data);
+        done = done && InsertPacked(tape->job, run.count, run.data);
       Stmt progress(*cache_,
                     "UPDATE jobs SET acknowledged = max(acknowledged, ?), handed = max(handed, ?), "
                     "folded = 1 WHERE id = ?");
-      ok = ok && progress.Int(1, tape->acknowledged).Int(2, tape->handed).Int(3, tape->job).Run();
-      Exec(ok ? "COMMIT" : "ROLLBACK");
+      done =
+          done && progress.Int(1, tape->acknowledged).Int(2, tape->handed).Int(3, tape->job).Run();
+      done = done && Exec("COMMIT");
+      if (!done) Exec("ROLLBACK");
     }
   }
   std::error_code ignored;
-  std::filesystem::remove(path, ignored);
+  if (done) std::filesystem::remove(path, ignored);
 }
 
 bool SendJournal::InsertChunk(int64_t job, std::span<const JournalRecipient> recipients) {
@@ -601,25 +732,36 @@ std::vector<JournalRecipient> SendJournal::RestOf(const JournalJob& job, bool in
   return rest;
 }
 
-int64_t SendJournal::Forget(int64_t before) {
-  if (!Exec("BEGIN IMMEDIATE")) return 0;
-  Stmt rows(*cache_,
-            "DELETE FROM chunks WHERE job IN (SELECT id FROM jobs WHERE started < ? AND "
-            "ending != 'running')");
-  Stmt packages(*cache_,
-                "DELETE FROM packages WHERE job IN (SELECT id FROM jobs WHERE started < ? AND "
-                "ending != 'running')");
-  Stmt left_out(*cache_,
-                "DELETE FROM left_out WHERE job IN (SELECT id FROM jobs WHERE started < ? AND "
-                "ending != 'running')");
-  Stmt jobs(*cache_, "DELETE FROM jobs WHERE started < ? AND ending != 'running'");
+SendJournal::Forgotten SendJournal::Forget(int64_t before) {
+  Forgotten result;
+  if (!Exec("BEGIN IMMEDIATE")) return result;
+  // The jobs that go: ended, started before the day, and with no sent report still waiting for
+  // the web service's answer (it is posted from here).
+  constexpr char kGoing[] =
+      "SELECT id FROM jobs WHERE started < ?1 AND ending != 'running' AND "
+      "(report IS NULL OR report_posted != 0)";
+  Stmt kept(*cache_,
+            "SELECT count(*) FROM jobs WHERE started < ? AND ending != 'running' AND "
+            "report IS NOT NULL AND report_posted = 0");
+  Stmt rows(*cache_, std::string("DELETE FROM chunks WHERE job IN (") + kGoing + ")");
+  Stmt packages(*cache_, std::string("DELETE FROM packages WHERE job IN (") + kGoing + ")");
+  Stmt left_out(*cache_, std::string("DELETE FROM left_out WHERE job IN (") + kGoing + ")");
+  Stmt jobs(*cache_, std::string("DELETE FROM jobs WHERE id IN (") + kGoing + ")");
+  if (!kept.Int(1, before).Row()) {
+    Exec("ROLLBACK");
+    return result;
+  }
+  const int64_t waiting = kept.ColInt(0);
   if (!rows.Int(1, before).Run() || !packages.Int(1, before).Run() ||
       !left_out.Int(1, before).Run() || !jobs.Int(1, before).Run()) {
     Exec("ROLLBACK");
-    return 0;
+    return result;
   }
   const int64_t gone = sqlite3_changes(db_);
-  return Exec("COMMIT") ? gone : 0;
+  if (!Exec("COMMIT")) return result;
+  result.forgotten = gone;
+  result.kept_for_report = waiting;
+  return result;
 }
 
 }  // namespace parley

@@ -38,13 +38,17 @@ class SendJournal {
   struct Opened {
     std::unique_ptr<SendJournal> journal;  // null when the journal cannot be used
     std::string error;                     // why not (UTF-8), when journal is null
-    std::filesystem::path moved_aside;     // a corrupt file found at the path now lives here
+    std::filesystem::path moved_aside;     // a damaged journal found at the path now lives here
     int64_t interrupted = 0;  // jobs left running by an engine that stopped, now marked so
   };
 
-  // Opens the journal at path, creating it when missing. A file that is not a journal (corrupt,
-  // or another database) is renamed to "<path>.corrupt-<unix time>" and a new one started. A
-  // folder that cannot be written fails the open: a send must not go unrecorded.
+  // Opens the journal at path, creating it when missing. A journal is known by its SQLite
+  // application id (set at creation and on upgrade), or, from before the id, by its version and
+  // tables. A journal whose pages do not read back is renamed to "<path>.corrupt-<unix time>"
+  // (with its -wal and -shm) and a new one started; any other file (a text, the address book,
+  // another program's database, a newer engine's journal) is left as it is and the open fails
+  // with the reason. A folder that cannot be written fails the open: a send must not go
+  // unrecorded.
   static Opened Open(const std::filesystem::path& path, int64_t now);
 
   ~SendJournal();
@@ -115,10 +119,14 @@ class SendJournal {
   // The recorded recipients of job that the gateway never took: not sent, and in doubt when
   // asked.
   std::vector<JournalRecipient> RestOf(const JournalJob& job, bool include_in_doubt);
-  // Removes the jobs started before `before` (Unix seconds) with their recipients and packages;
-  // returns how
-  // many went. A running job stays.
-  int64_t Forget(int64_t before);
+  struct Forgotten {
+    int64_t forgotten = 0;        // jobs removed
+    int64_t kept_for_report = 0;  // old enough, but kept: their sent report waits to be posted
+  };
+  // Removes the ended jobs started before `before` (Unix seconds) with their recipients and
+  // packages. A running job stays, and so does a job whose sent report the web service has not
+  // answered yet (it is posted from the journal).
+  Forgotten Forget(int64_t before);
 
   const std::filesystem::path& path() const { return path_; }
 

@@ -2,8 +2,10 @@
 
 #include "journal/recipient_chunk.h"
 
+#include <sched.h>
 #include <signal.h>
 #include <sqlite3.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -198,34 +200,119 @@ TEST_F(SendJournalTest, RestartMarksRunningJobsInterruptedOnce) {
   EXPECT_EQ(SendJournal::Open(path_, 3000).interrupted, 0);
 }
 
-TEST_F(SendJournalTest, AFileThatIsNoJournalIsMovedAsideAndANewOneStarted) {
+// The bytes of the file at path.
+std::string Bytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// An SQLite file at path made by sql.
+void MakeDatabase(const fs::path& path, const char* sql) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+  sqlite3_close(db);
+}
+
+int64_t PragmaOf(const fs::path& path, const char* pragma) {
+  sqlite3* db = nullptr;
+  sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+  sqlite3_stmt* stmt = nullptr;
+  sqlite3_prepare_v2(db, pragma, -1, &stmt, nullptr);
+  const int64_t value = sqlite3_step(stmt) == SQLITE_ROW ? sqlite3_column_int64(stmt, 0) : -1;
+  sqlite3_finalize(stmt);
+  sqlite3_close(db);
+  return value;
+}
+
+// A journal with one job, closed, whose pages after the first are then overwritten.
+void MakeDamagedJournal(const fs::path& path) {
+  {
+    auto opened = SendJournal::Open(path, 1);
+    ASSERT_NE(opened.journal, nullptr) << opened.error;
+    std::string error;
+    ASSERT_TRUE(opened.journal->BeginJob(
+        JournalJobInfo{}, 1, std::vector<JournalRecipient>{{"01012345678", ""}}, 1, &error));
+  }
+  ASSERT_FALSE(fs::exists(path.string() + "-wal"));  // all in the file once closed
+  const auto size = fs::file_size(path);
+  ASSERT_GT(size, 4096u);
+  std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+  file.seekp(4096);
+  const std::string junk(size - 4096, '\x5a');
+  file.write(junk.data(), static_cast<std::streamsize>(junk.size()));
+}
+
+TEST_F(SendJournalTest, OnlyADamagedJournalIsMovedAsideAnyOtherFileIsLeftAsItIs) {
   struct Case {
     const char* name;
     void (*write)(const fs::path&);
+    bool journal;  // the file is a damaged journal: moved aside and a new one started
   };
   const Case cases[] = {
-      {"garbage", [](const fs::path& p) { std::ofstream(p) << std::string(8192, 'x'); }},
-      {"another database",
+      {"a text", [](const fs::path& p) { std::ofstream(p) << "고객,01012345678\n"; }, false},
+      {"garbage", [](const fs::path& p) { std::ofstream(p) << std::string(8192, 'x'); }, false},
+      {"an address book",
        [](const fs::path& p) {
-         sqlite3* db = nullptr;
-         sqlite3_open(p.c_str(), &db);
-         sqlite3_exec(db, "CREATE TABLE groups(name TEXT)", nullptr, nullptr, nullptr);
-         sqlite3_close(db);
-       }},
+         MakeDatabase(p,
+                      "CREATE TABLE GROUP_TB(GROUP_NAME TEXT); INSERT INTO GROUP_TB "
+                      "VALUES('고객')");
+       },
+       false},
+      {"another program's database with its own id",
+       [](const fs::path& p) { MakeDatabase(p, "PRAGMA application_id = 7; CREATE TABLE t(x)"); },
+       false},
+      {"another database at a journal's user_version",
+       [](const fs::path& p) { MakeDatabase(p, "CREATE TABLE jobs(x); PRAGMA user_version = 2"); },
+       false},
+      {"a newer engine's journal",
+       [](const fs::path& p) {
+         SendJournal::Open(p, 1);
+         MakeDatabase(p, "PRAGMA user_version = 99");
+       },
+       false},
+      {"a damaged journal", [](const fs::path& p) { MakeDamagedJournal(p); }, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     fs::remove_all(dir_);
     fs::create_directories(dir_);
-    c.write(path_);
-    const auto size_before = fs::file_size(path_);
+    ASSERT_NO_FATAL_FAILURE(c.write(path_));
+    const std::string before = Bytes(path_);
     auto opened = SendJournal::Open(path_, 777);
-    ASSERT_NE(opened.journal, nullptr) << opened.error;
-    EXPECT_EQ(opened.moved_aside, fs::path(path_.string() + ".corrupt-777"));
-    EXPECT_EQ(fs::file_size(opened.moved_aside), size_before);  // kept for the user
-    std::string error;
-    EXPECT_TRUE(opened.journal->BeginJob(Info(), 3, Recipients(3), 777, &error)) << error;
+    const fs::path aside = path_.string() + ".corrupt-777";
+    if (c.journal) {
+      ASSERT_NE(opened.journal, nullptr) << opened.error;
+      EXPECT_EQ(opened.moved_aside, aside);
+      EXPECT_EQ(Bytes(aside), before);  // kept for the user
+      std::string error;
+      EXPECT_TRUE(opened.journal->BeginJob(Info(), 3, Recipients(3), 777, &error)) << error;
+    } else {
+      EXPECT_EQ(opened.journal, nullptr);
+      EXPECT_NE(opened.error.find("left as it is"), std::string::npos) << opened.error;
+      EXPECT_TRUE(opened.moved_aside.empty());
+      EXPECT_FALSE(fs::exists(aside));
+      EXPECT_EQ(Bytes(path_), before);
+    }
   }
+}
+
+TEST_F(SendJournalTest, AJournalCarriesItsIdAndAnOlderOneIsKnownByItsTables) {
+  {
+    auto opened = SendJournal::Open(path_, 1);
+    ASSERT_NE(opened.journal, nullptr);
+    std::string error;
+    ASSERT_TRUE(opened.journal->BeginJob(Info(), 3, Recipients(3), 1, &error)) << error;
+  }
+  EXPECT_EQ(PragmaOf(path_, "PRAGMA application_id"), 0x504A4E4C);
+  // As a journal from before the id: version 3, no id.
+  MakeDatabase(path_, "PRAGMA application_id = 0");
+  auto opened = SendJournal::Open(path_, 2);
+  ASSERT_NE(opened.journal, nullptr) << opened.error;
+  EXPECT_TRUE(opened.moved_aside.empty());
+  EXPECT_EQ(opened.journal->ListJobs(10).size(), 1u);
+  opened.journal.reset();
+  EXPECT_EQ(PragmaOf(path_, "PRAGMA application_id"), 0x504A4E4C);
 }
 
 TEST_F(SendJournalTest, AFolderThatCannotBeWrittenRefusesToOpen) {
@@ -262,7 +349,7 @@ TEST_F(SendJournalTest, AnUnpostedReportIsRetriedAtMostOnceAMinuteUntilPosted) {
   EXPECT_EQ(journal.FindJob(*refused)->report, ReportState::kRefused);
 }
 
-TEST_F(SendJournalTest, ForgetRemovesOnlyOldEndedJobs) {
+TEST_F(SendJournalTest, ForgetRemovesOnlyOldEndedJobsWhoseReportsWereAnswered) {
   auto opened = SendJournal::Open(path_, 0);
   SendJournal& journal = *opened.journal;
   std::string error;
@@ -271,10 +358,28 @@ TEST_F(SendJournalTest, ForgetRemovesOnlyOldEndedJobs) {
   const auto old_running = journal.BeginJob(Info(), 5, Recipients(5), 100, &error);
   const auto recent = journal.BeginJob(Info(), 5, Recipients(5), 500, &error);
   journal.EndJob(*recent, JobEnding::kDone, 5, 501);
-  EXPECT_EQ(journal.Forget(200), 1);
+  // Old and ended, with a sent report: posted, refused by the service, and not posted yet.
+  int64_t reported[3] = {};
+  for (int64_t& id : reported) {
+    id = *journal.BeginJob(Info(), 5, Recipients(5), 100, &error);
+    journal.EndJob(id, JobEnding::kDone, 5, 101);
+    journal.SaveReport(id, "form");
+  }
+  journal.MarkReportAnswered(reported[0], true, 102);
+  journal.MarkReportAnswered(reported[1], false, 102);
+  const SendJournal::Forgotten forgotten = journal.Forget(200);
+  EXPECT_EQ(forgotten.forgotten, 3);
+  EXPECT_EQ(forgotten.kept_for_report, 1);
   EXPECT_FALSE(journal.FindJob(*old_done));
+  EXPECT_FALSE(journal.FindJob(reported[0]));
+  EXPECT_FALSE(journal.FindJob(reported[1]));
+  EXPECT_TRUE(journal.FindJob(reported[2])) << "its report is still to be posted";
+  EXPECT_EQ(journal.TakeReportsToRetry(1000, 60).size(), 1u);
   EXPECT_TRUE(journal.FindJob(*old_running));
   EXPECT_TRUE(journal.FindJob(*recent));
+  // Once the service has answered, the job goes.
+  journal.MarkReportAnswered(reported[2], true, 1000);
+  EXPECT_EQ(journal.Forget(200).forgotten, 1);
   int rows = 0;
   journal.ForEachRecipient(*old_done,
                            [&](int64_t, const JournalRecipient&, RecipientState) { ++rows; });
@@ -402,6 +507,55 @@ TEST_F(SendJournalTest, KilledWriterLeavesConsistentJobs) {
       ASSERT_GE(rows, counts.acknowledged + counts.in_doubt) << "job " << job.id;
     }
   }
+}
+
+// A tmpfs of `kilobytes` mounted at dir (a mount namespace of this process's own keeps it from
+// outliving the test); false where the environment cannot give one (not root, no namespaces).
+bool MountSmallDisk(const fs::path& dir, int kilobytes) {
+  static const bool unshared = ::unshare(CLONE_NEWNS) == 0 &&
+                               ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+  const std::string size = "size=" + std::to_string(kilobytes) + "k";
+  return unshared &&
+         ::mount("tmpfs", dir.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, size.c_str()) == 0;
+}
+
+// On a full disk a job that cannot have its tape's room is refused as it begins, and one that
+// fills the disk as it runs has its next write refused: the process lives on, and what the tape
+// took reads back whole.
+TEST_F(SendJournalTest, AFullDiskRefusesTheTapeNeverTheProcess) {
+  const fs::path disk = dir_ / "disk";
+  fs::create_directories(disk);
+  if (!MountSmallDisk(disk, 512)) GTEST_SKIP() << "no tmpfs can be mounted here";
+  struct Unmount {
+    fs::path dir;
+    ~Unmount() { ::umount2(dir.c_str(), MNT_DETACH); }
+  } unmount{disk};
+  const fs::path path = disk / kJournalFileName;
+  auto opened = SendJournal::Open(path, 1);
+  ASSERT_NE(opened.journal, nullptr) << opened.error;
+  SendJournal& journal = *opened.journal;
+  std::string error;
+  EXPECT_FALSE(journal.BeginJob(Info(), 100000, {}, 1, &error));
+  EXPECT_NE(error.find("No space left"), std::string::npos) << error;
+
+  const auto id = journal.BeginJob(Info(), 10, {}, 1, &error);
+  ASSERT_TRUE(id) << error;
+  const auto recipients = Recipients(1000);
+  int64_t stored = 0;
+  bool full = false;
+  for (int batch = 0; batch < 200 && !full; ++batch) {
+    for (const JournalRecipient& r : recipients) journal.AddRecipient(*id, r.number, r.content);
+    full = !journal.Checkpoint(*id, 0, stored + 1000);
+    if (!full) stored += 1000;
+  }
+  ASSERT_TRUE(full) << "the disk never filled";
+  EXPECT_GT(stored, 0);
+  const auto tape = ReadJobTape(path.string() + ".tape-" + std::to_string(*id));
+  ASSERT_TRUE(tape);
+  int64_t read = 0;
+  for (const PackedRun& run : tape->runs) read += run.count;
+  EXPECT_EQ(read, stored);
+  EXPECT_EQ(tape->handed, stored);
 }
 
 }  // namespace

@@ -191,6 +191,14 @@ TEST(ReplyTest, JobRowsKeepEveryTextWhole) {
   EXPECT_FALSE(JobResendReply::Parse("Exception:[x]").has_value());
   EXPECT_EQ(JobExportRequest::Parse("5<QX>/tmp/a.csv"), (JobExportRequest{5, "/tmp/a.csv", "csv"}));
   EXPECT_EQ(JobExportRequest::Parse("5<QX>/t.xlsx<QX>xlsx").format, "xlsx");
+  EXPECT_FALSE(JobExportRequest::Parse("5<QX>/t.xlsx<QX>xlsx").replace);
+  const JobExportRequest replace{5, "/tmp/é😀.csv", "csv", true};
+  EXPECT_EQ(JobExportRequest::Parse(replace.Build()), replace);
+  for (const JobForgetReply reply : {JobForgetReply{3, 0}, JobForgetReply{0, 2}}) {
+    EXPECT_EQ(JobForgetReply::Parse(reply.Build()), reply);
+  }
+  EXPECT_EQ((JobForgetReply{3, 0}.Build()), "3");  // as an older front end reads it
+  EXPECT_FALSE(JobForgetReply::Parse("Exception:[x]"));
 }
 }  // namespace
 }  // namespace parley::protocol

@@ -168,16 +168,18 @@ std::string JobListReply::Build() const {
 
 JobRequest JobRequest::Parse(std::string_view body) { return JobRequest{Decimal(body)}; }
 
-JobExportRequest JobExportRequest::Parse(std::string_view body) {
-  const std::vector<std::string_view> f = SplitAtSeparators(body);
+JobExportRequest JobExportRequest::Parse(std::string_view sent) {
+  const std::vector<std::string_view> f = SplitAtSeparators(sent);
   JobExportRequest r;
   r.job = Decimal(f[0]);
   if (f.size() > 1) r.path = f[1];
   if (f.size() > 2 && !f[2].empty()) r.format = f[2];
+  r.replace = f.size() > 3 && f[3] == "1";
   return r;
 }
 
 std::string JobExportRequest::Build() const {
+  if (replace) return JoinFields({std::to_string(job), path, format, "1"});
   return JoinFields({std::to_string(job), path, format});
 }
 
@@ -204,6 +206,20 @@ std::string JobResendReply::Build() const { return JoinFields({std::to_string(jo
 
 JobForgetRequest JobForgetRequest::Parse(std::string_view body) {
   return JobForgetRequest{Decimal(body)};
+}
+
+std::optional<JobForgetReply> JobForgetReply::Parse(std::string_view body) {
+  const std::vector<std::string_view> f = SplitAtSeparators(body);
+  if (f[0].empty() ||
+      !std::all_of(f[0].begin(), f[0].end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    return std::nullopt;
+  }
+  return JobForgetReply{Decimal(f[0]), f.size() > 1 ? Decimal(f[1]) : 0};
+}
+
+std::string JobForgetReply::Build() const {
+  if (kept_for_report == 0) return std::to_string(forgotten);
+  return JoinFields({std::to_string(forgotten), std::to_string(kept_for_report)});
 }
 
 }  // namespace parley::protocol

@@ -137,14 +137,20 @@ struct JobRequest {
 };
 
 // JOBEX: a job's recipients and their states written to a file for the user, as CSV (UTF-8) or
-// as an xlsx workbook. Request: the journal id, the file's path and the format ("csv" when the
-// field is missing or empty). Reply: the number of recipients written, or "Exception:[<reason>]".
+// as an xlsx workbook. Request: the journal id, the file's path (UTF-8, as the UI program names
+// it), the format ("csv" when the field is missing or empty) and "1" to replace a regular file
+// already there ("0" or missing: a new file only). Reply: the number of recipients written, or
+// "Exception:[<reason>]".
 struct JobExportRequest {
   int64_t job = 0;
-  std::string path;
+  std::string path;            // UTF-8
   std::string format = "csv";  // "csv" or "xlsx"
+  bool replace = false;
 
-  static JobExportRequest Parse(std::string_view body);
+  // Every field from the body as sent (UTF-8): the path must reach the file system as the UI
+  // program named it, which the CP949 text of the body cannot always hold.
+  static JobExportRequest Parse(std::string_view sent);
+  // The 4th field only when set: an older engine reads the first three.
   std::string Build() const;
   bool operator==(const JobExportRequest&) const = default;
 };
@@ -180,6 +186,19 @@ struct JobForgetRequest {
   static JobForgetRequest Parse(std::string_view body);
   std::string Build() const { return std::to_string(before); }
   bool operator==(const JobForgetRequest&) const = default;
+};
+
+// The JOBFG reply: how many jobs went, then, only when some stayed for it, how many old enough
+// jobs were kept because their sent report has not reached the web service yet ("3" or
+// "3<QX>1"). A refusal answers "Exception:[<reason>]" instead.
+struct JobForgetReply {
+  int64_t forgotten = 0;
+  int64_t kept_for_report = 0;
+
+  // None unless the body starts with a number.
+  static std::optional<JobForgetReply> Parse(std::string_view body);
+  std::string Build() const;
+  bool operator==(const JobForgetReply&) const = default;
 };
 
 }  // namespace parley::protocol

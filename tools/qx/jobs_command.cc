@@ -202,8 +202,9 @@ int Export(const JobsOptions& o, LinkSession& session, std::ostream& out, std::o
   // The engine writes the file: it gets an absolute path, whatever its own folder.
   std::error_code ec;
   const std::filesystem::path file = std::filesystem::absolute(o.csv.empty() ? o.xlsx : o.csv, ec);
-  protocol::JobExportRequest request{o.job, Utf8ToAnsi(file.string()),
-                                     o.csv.empty() ? "xlsx" : "csv"};
+  // The path goes as it is (UTF-8): the engine takes it from the bytes sent, so a name CP949
+  // cannot hold keeps its name.
+  protocol::JobExportRequest request{o.job, file.string(), o.csv.empty() ? "xlsx" : "csv", o.force};
   std::string reply;
   int status = kExitOk;
   if (!AskJournal(session, "JOBEX", request.Build(), &reply, &status, err)) return status;
@@ -228,7 +229,24 @@ int Forget(const JobsOptions& o, LinkSession& session, std::ostream& out, std::o
                   err)) {
     return status;
   }
-  out << Text(o.language, Msg::kJobsForgotten, {reply, o.before}) << "\n";
+  const std::optional<protocol::JobForgetReply> forgotten = protocol::JobForgetReply::Parse(reply);
+  if (!forgotten) {
+    err << "qx jobs: the engine does not answer JOBFG (an older engine?)\n";
+    return kExitRefused;
+  }
+  out << Text(o.language, Msg::kJobsForgotten, {std::to_string(forgotten->forgotten), o.before})
+      << "\n";
+  if (forgotten->kept_for_report > 0) {
+    const std::string kept = std::to_string(forgotten->kept_for_report);
+    out << (o.language == Language::kKorean
+                ? kept +
+                      "건은 발송 보고가 아직 웹 서비스에 전달되지 않아 남겨 두었습니다 "
+                      "(전달되면 지울 수 있습니다)"
+                : kept +
+                      " jobs kept: their sent reports have not reached the web service yet "
+                      "(they can be forgotten once they have)")
+        << "\n";
+  }
   return kExitOk;
 }
 

@@ -25,6 +25,7 @@ struct JobsOptions {
   std::string progress = "auto";
   std::string csv;     // export: the file, one of csv and xlsx
   std::string xlsx;    //
+  bool force = false;  // export: replace a regular file already there
   std::string before;  // forget: "YYYY-MM-DD", local time
 };
 

@@ -326,6 +326,8 @@ CLI::App* AddJobsCommand(CLI::App& app, JobsOptions* options) {
   exp->add_option("ID", options->job, "Job number")->required();
   exp->add_option("--csv", options->csv, "CSV file to write (UTF-8)");
   exp->add_option("--xlsx", options->xlsx, "Workbook file to write");
+  exp->add_flag("--force", options->force,
+                "Replace the file when it is there (a regular file only, never through a link)");
   exp->callback([options] { options->action = "export"; });
 
   CLI::App* forget =

@@ -13,6 +13,7 @@
 
 #include "qx/exit_codes.h"
 #include "qx/jobs_command.h"
+#include "qx/link_client.h"
 #include "qx/qx_engine_fixture.h"
 #include "qx/send_command.h"
 
@@ -112,6 +113,15 @@ TEST_F(QxJobsTest, AJobCutShortIsShownResentOnceExportedAndForgotten) {
   export_xlsx.xlsx = (dir_.path() / "job1.xlsx").string();
   EXPECT_EQ(Jobs(export_xlsx), kExitOk) << err_.str();
   EXPECT_GT(std::filesystem::file_size(export_xlsx.xlsx), 0u);
+  // A file that is there is replaced only with --force.
+  EXPECT_EQ(Jobs(export_csv), kExitRefused);
+  EXPECT_NE(err_.str().find("exists"), std::string::npos) << err_.str();
+  export_csv.force = true;
+  EXPECT_EQ(Jobs(export_csv), kExitOk) << err_.str();
+  // A name CP949 cannot hold keeps its name.
+  export_csv.csv = (dir_.path() / "résumé😀.csv").string();
+  EXPECT_EQ(Jobs(export_csv), kExitOk) << err_.str();
+  EXPECT_TRUE(std::filesystem::exists(export_csv.csv));
 
   JobsOptions forget;
   forget.action = "forget";
@@ -125,6 +135,40 @@ TEST_F(QxJobsTest, AJobCutShortIsShownResentOnceExportedAndForgotten) {
   EXPECT_EQ(Jobs(forget), kExitUsage);
   EXPECT_EQ(Jobs({}), kExitOk);
   EXPECT_NE(out_.str().find("(none)"), std::string::npos) << out_.str();
+}
+
+// A job whose sent report has not reached the web service stays through forget, and qx says so.
+TEST_F(QxJobsTest, ForgetKeepsAJobWhoseReportIsNotPostedAndSaysSo) {
+  const std::filesystem::path gate_dir = dir_.path() / "gate";
+  std::filesystem::create_directories(gate_dir);
+  testing::GateSim gate{gate_dir};
+  ASSERT_NO_FATAL_FAILURE(StartEngine(gate));
+  {
+    // A direct SMS as the UI program sends it: the send check, then the send, whose report's
+    // post finds the connection closed.
+    LinkClient client;
+    std::string error;
+    ASSERT_TRUE(client.Connect("127.0.0.1", target_.port, &error)) << error;
+    RawMessage reply;
+    ASSERT_TRUE(client.SendMessage("DSEND", "4<QX>2<QX>1<QX>", &error));
+    ASSERT_TRUE(client.ReadMessage(&reply, 20000, &error)) << error;
+    ASSERT_EQ(web_.Control("/_sim/fail?count=1&mode=close"), "OK");
+    ASSERT_TRUE(client.SendMessage(
+        "DSEND", "1<QX>2<QX>T<QX><QX>" + Number(0) + "," + Number(1) + "<QX>0212345678<QX>hi",
+        &error));
+    ASSERT_TRUE(client.ReadMessage(&reply, 20000, &error)) << error;
+  }
+  JobsOptions forget;
+  forget.action = "forget";
+  forget.before = "2999-12-31";
+  EXPECT_EQ(Jobs(forget), kExitOk) << err_.str();
+  EXPECT_NE(out_.str().find("0 jobs"), std::string::npos) << out_.str();
+  EXPECT_NE(out_.str().find("1 jobs kept: their sent reports have not reached the web service"),
+            std::string::npos)
+      << out_.str();
+  // The job and its report are there to be posted (once the service answers it, forget takes it).
+  EXPECT_EQ(Jobs({}), kExitOk);
+  EXPECT_NE(out_.str().find("pending"), std::string::npos) << out_.str();
 }
 
 }  // namespace
