@@ -1,5 +1,8 @@
 #include "link/link_server.h"
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <deque>
 #include <limits>
 #include <optional>
@@ -20,6 +23,7 @@
 #include <asio/write.hpp>
 
 #include "link/message.h"
+#include "link/peer_owner.h"
 #include "text/cp949.h"
 
 namespace parley {
@@ -277,6 +281,38 @@ class LinkServer::Impl : public std::enable_shared_from_this<LinkServer::Impl> {
     state_->message_timeout = message_timeout;
   }
 
+  // A loopback connection is taken only from a process of the engine's own user: on a shared
+  // machine another account's processes could otherwise send as the logged-in user, export files
+  // as the engine's user or read its jobs. Logged and closed otherwise. A connection from another
+  // machine (a link address that is not loopback) has no owner to look up and is taken as before.
+  static bool FromOurUser(const tcp::socket& socket) {
+    std::error_code ec;
+    const tcp::endpoint remote = socket.remote_endpoint(ec);
+    const tcp::endpoint local = ec ? tcp::endpoint() : socket.local_endpoint(ec);
+    if (ec || !remote.address().is_loopback()) return true;
+    const std::optional<uint32_t> owner = LoopbackPeerOwner(AddressOf(local), AddressOf(remote));
+    if (owner && *owner == static_cast<uint32_t>(geteuid())) return true;
+    spdlog::warn("UI link: connection from {}:{} refused: {}", remote.address().to_string(),
+                 remote.port(),
+                 owner ? "it belongs to user " + std::to_string(*owner) + ", not the engine's"
+                       : std::string("its owner cannot be found"));
+    return false;
+  }
+
+  static SocketAddress AddressOf(const tcp::endpoint& endpoint) {
+    SocketAddress address;
+    address.port = endpoint.port();
+    if (endpoint.address().is_v4()) {
+      const auto bytes = endpoint.address().to_v4().to_bytes();
+      std::copy(bytes.begin(), bytes.end(), address.bytes.begin());
+    } else {
+      address.v6 = true;
+      const auto bytes = endpoint.address().to_v6().to_bytes();
+      std::copy(bytes.begin(), bytes.end(), address.bytes.begin());
+    }
+    return address;
+  }
+
   awaitable<void> AcceptLoop() {
     auto self = shared_from_this();
     for (;;) {
@@ -293,6 +329,10 @@ class LinkServer::Impl : public std::enable_shared_from_this<LinkServer::Impl> {
       socket.set_option(tcp::no_delay(true), ignored);
       auto remote = socket.remote_endpoint(ignored);
       spdlog::debug("UI link: connected from {}:{}", remote.address().to_string(), remote.port());
+      if (!FromOurUser(socket)) {
+        socket.close(ignored);
+        continue;
+      }
       session_ = std::make_shared<Session>(std::move(socket), state_);
       co_await session_->Run();
       session_.reset();

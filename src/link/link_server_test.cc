@@ -4,6 +4,9 @@
 #include <chrono>
 #include <thread>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 #include <asio/executor_work_guard.hpp>
 #include <asio/io_context.hpp>
@@ -160,6 +163,31 @@ TEST_F(LinkServerTest, ASecondClientWaitsUntilTheFirstCloses) {
   first.reset();
   EXPECT_EQ(Reply(second), "LOGIN got:second");
   EXPECT_EQ(closed_.load(), 1);
+}
+
+// Another local user's process is closed at once, unanswered; the engine's own user is served.
+TEST_F(LinkServerTest, OnlyTheEnginesOwnUserIsServed) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+  const uint16_t port = server_.port();
+  const pid_t child = fork();
+  if (child == 0) {
+    if (setgid(65534) != 0 || setuid(65534) != 0) _exit(3);
+    LinkClient other;
+    std::string error;
+    if (!other.Connect("127.0.0.1", port, &error)) _exit(2);
+    (void)other.SendMessage("LOGIN", "other", &error);
+    RawMessage m;
+    _exit(other.ReadMessage(&m, 3000, &error) ? 1 : 0);
+  }
+  int status = -1;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: another user's request was answered";
+  LinkClient own;
+  Connect(own);
+  std::string error;
+  ASSERT_TRUE(own.SendMessage("LOGIN", "own", &error));
+  EXPECT_EQ(Reply(own), "LOGIN got:own");
 }
 
 }  // namespace
