@@ -223,9 +223,11 @@ TEST_F(ExcelEngineTest, OnlyTheValidNumbersOfTheRowsAreSent) {
             "8");
   std::ifstream in(csv);
   const std::string exported((std::istreambuf_iterator<char>(in)), {});
-  EXPECT_NE(exported.find("row 3,abc,left out,phone not-digits\r\n"), std::string::npos)
+  EXPECT_NE(exported.find("\"row 3\",\"abc\",\"left out\",\"phone not-digits\"\r\n"),
+            std::string::npos)
       << exported;
-  EXPECT_NE(exported.find("row 8,12,left out,callback not-callback\r\n"), std::string::npos);
+  EXPECT_NE(exported.find("\"row 8\",\"12\",\"left out\",\"callback not-callback\"\r\n"),
+            std::string::npos);
 
   // A one-column callback that is no number refuses the send; nothing goes out.
   for (const std::string callback : {"", "12", "abc"}) {
