@@ -2,7 +2,12 @@
 // the user's browser, and a send made through the page's calls reaches the gateway as checked.
 #include <httplib.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <regex>
 #include <string>
 #include <vector>
@@ -30,23 +35,48 @@ class UiServerTest : public ::testing::Test {
                                  "127.0.0.1:" + std::to_string(gate_.port())},
         dir_.path() / "engine.log");
     ASSERT_TRUE(engine_->WaitForLog("listening on", 10000)) << engine_->Log();
-    ui_ = std::make_unique<testing::ChildProcess>(
-        testing::BuiltBinary("PARLEY_UI_BIN", "parley-ui"),
-        std::vector<std::string>{"--link-port", std::to_string(link_port), "--no-browser",
-                                 "--max-request-mb", "1"},
-        dir_.path() / "ui.log");
+    // The program, through env(1) with the environment the test gives it.
+    std::vector<std::string> args = Environment();
+    args.insert(args.end(), {testing::BuiltBinary("PARLEY_UI_BIN", "parley-ui"), "--link-port",
+                             std::to_string(link_port), "--max-request-mb", "1"});
+    if (!OpensBrowser()) args.push_back("--no-browser");
+    ui_ = std::make_unique<testing::ChildProcess>("/usr/bin/env", args, dir_.path() / "ui.log");
     ASSERT_TRUE(ui_->WaitForLog("/?token=", 10000)) << ui_->Log();
-    std::smatch m;
-    const std::string log = ui_->Log();
-    ASSERT_TRUE(std::regex_search(log, m, std::regex("127\\.0\\.0\\.1:(\\d+)/\\?token=(\\w+)")));
-    port_ = std::stoi(m[1]);
-    token_ = m[2];
-    origin_ = "http://127.0.0.1:" + std::to_string(port_);
+    ASSERT_TRUE(ParseAddress(ui_->Log(), &address_, &port_, &token_)) << ui_->Log();
+    origin_ = "http://" + address_ + ":" + std::to_string(port_);
   }
 
-  httplib::Client Client() { return httplib::Client("127.0.0.1", port_); }
+  virtual std::vector<std::string> Environment() { return {}; }
+  virtual bool OpensBrowser() { return false; }
+
+  // The address to open in a line "open http://ADDRESS:PORT/?token=TOKEN".
+  static bool ParseAddress(const std::string& text, std::string* address, int* port,
+                           std::string* token) {
+    std::smatch m;
+    if (!std::regex_search(text, m,
+                           std::regex(R"(open http://(127\.\d+\.\d+\.\d+):(\d+)/\?token=(\w+))"))) {
+      return false;
+    }
+    *address = m[1];
+    *port = std::stoi(m[2]);
+    *token = m[3];
+    return true;
+  }
+
+  // Opens the page with the printed address once: the session cookie it is answered with.
+  std::string Session() {
+    if (session_.empty()) {
+      const auto first = Client().Get(("/?token=" + token_).c_str());
+      if (first && first->status == 303) {
+        session_ = CookieValue(first->get_header_value("Set-Cookie"), kUiCookieName);
+      }
+    }
+    return session_;
+  }
+
+  httplib::Client Client() { return httplib::Client(address_, port_); }
   httplib::Headers WithCookie(httplib::Headers headers = {}) {
-    headers.emplace("Cookie", std::string(kUiCookieName) + "=" + token_);
+    headers.emplace("Cookie", std::string(kUiCookieName) + "=" + Session());
     return headers;
   }
   // A call of the page: a multipart form, with the cookie and the page's Origin.
@@ -67,23 +97,37 @@ class UiServerTest : public ::testing::Test {
   testing::GateSim gate_{dir_.path()};
   std::unique_ptr<testing::ChildProcess> engine_;
   std::unique_ptr<testing::ChildProcess> ui_;
+  std::string address_;
   int port_ = 0;
   std::string token_;
+  std::string session_;
   std::string origin_;
 };
 
 TEST_F(UiServerTest, OnlyTheUsersBrowserGetsIn) {
+  // The page has a loopback address of its own, where no other local server's cookies are.
+  EXPECT_NE(address_, "127.0.0.1");
+  EXPECT_FALSE(address_.starts_with("127.0."));
   httplib::Client c = Client();
   EXPECT_EQ(c.Get("/")->status, 403);                         // no cookie
   EXPECT_EQ(c.Get("/?token=0123456789abcdef")->status, 403);  // a wrong token
   EXPECT_EQ(c.Get("/", {{"Cookie", "parley_ui=wrong"}})->status, 403);
+  EXPECT_EQ(c.Get("/", {{"Cookie", "parley_ui=" + token_}})->status, 403);  // not yet a session
   const auto first = c.Get(("/?token=" + token_).c_str());
   ASSERT_TRUE(first);
   EXPECT_EQ(first->status, 303);
   const std::string cookie = first->get_header_value("Set-Cookie");
-  EXPECT_NE(cookie.find(token_), std::string::npos);
+  EXPECT_EQ(cookie.find(token_), std::string::npos) << "the session is not the token";
   EXPECT_NE(cookie.find("HttpOnly"), std::string::npos);
   EXPECT_NE(cookie.find("SameSite=Strict"), std::string::npos);
+  EXPECT_EQ(cookie.find("Domain"), std::string::npos);
+  session_ = CookieValue(cookie, kUiCookieName);
+  // The token is spent: the same address opens nothing a second time, nor is it a cookie.
+  const auto again = c.Get(("/?token=" + token_).c_str());
+  ASSERT_TRUE(again);
+  EXPECT_EQ(again->status, 403);
+  EXPECT_EQ(again->get_header_value("Set-Cookie"), "");
+  EXPECT_EQ(c.Get("/", {{"Cookie", "parley_ui=" + token_}})->status, 403);
 
   const auto page = c.Get("/", WithCookie());
   ASSERT_TRUE(page);
@@ -92,9 +136,12 @@ TEST_F(UiServerTest, OnlyTheUsersBrowserGetsIn) {
   EXPECT_EQ(page->get_header_value("Content-Security-Policy"), kContentSecurityPolicy);
   EXPECT_EQ(page->get_header_value("X-Frame-Options"), "DENY");
 
-  // A name rebound to 127.0.0.1 by another site, and calls from another site.
-  EXPECT_EQ(c.Get("/", WithCookie({{"Host", "evil.example:" + std::to_string(port_)}}))->status,
-            403);
+  // A name rebound to the address by another site, other loopback names, calls from another
+  // site.
+  for (const std::string host : {"evil.example", "localhost", "127.0.0.1"}) {
+    EXPECT_EQ(c.Get("/", WithCookie({{"Host", host + ":" + std::to_string(port_)}}))->status, 403)
+        << host;
+  }
   const httplib::MultipartFormDataItems login = {{"id", "qxuser", "", ""},
                                                  {"password", "qxpass", "", ""}};
   EXPECT_EQ(c.Post("/api/login", WithCookie(), login)->status, 403);  // no Origin
@@ -161,6 +208,55 @@ TEST_F(UiServerTest, ASendThroughThePageReachesTheGatewayAsChecked) {
   EXPECT_TRUE(engine_->Wait(10000, &status));
   EXPECT_TRUE(ui_->Wait(10000, &status));
   EXPECT_EQ(status, 0);
+}
+
+// With a display, the browser is handed a private file that leads it to an address of its own;
+// the address never appears on a command line, where every local user could read it.
+class UiBrowserOpenTest : public UiServerTest {
+ protected:
+  std::vector<std::string> Environment() override {
+    // An xdg-open that records what it was given and follows the file as a browser would.
+    const std::filesystem::path bin = dir_.path() / "bin";
+    std::filesystem::create_directories(bin);
+    testing::WriteScript(bin / "xdg-open",
+                         "printf '%s\\n' \"$@\" > \"" + (dir_.path() / "argv").string() +
+                             "\"\n"
+                             "stat -c '%a %U' \"$1\" \"$(dirname \"$1\")\" > \"" +
+                             (dir_.path() / "modes").string() + "\"\n" + "cp \"$1\" \"" +
+                             (dir_.path() / "page").string() + "\"\n");
+    return {"DISPLAY=:99", "PATH=" + bin.string() + ":" + std::getenv("PATH")};
+  }
+  bool OpensBrowser() override { return true; }
+
+  static std::string Read(const std::filesystem::path& path) {
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+};
+
+TEST_F(UiBrowserOpenTest, TheBrowserGetsItsOwnAddressFromAPrivateFile) {
+  for (int i = 0; i < 100 && Read(dir_.path() / "page").empty(); ++i) usleep(50'000);
+  const std::string argv = Read(dir_.path() / "argv");
+  EXPECT_EQ(argv.find("token"), std::string::npos) << argv;
+  EXPECT_EQ(argv.find("http"), std::string::npos) << argv;
+  EXPECT_TRUE(argv.ends_with(".html\n")) << argv;
+  EXPECT_TRUE(Read(dir_.path() / "modes").starts_with("600 ")) << Read(dir_.path() / "modes");
+  EXPECT_NE(Read(dir_.path() / "modes").find("\n700 "), std::string::npos);
+
+  std::string address;
+  int port = 0;
+  std::string token;
+  const std::string page = Read(dir_.path() / "page");
+  ASSERT_TRUE(ParseAddress("open " + page.substr(page.find("http://")), &address, &port, &token))
+      << page;
+  EXPECT_EQ(address, address_);
+  EXPECT_EQ(port, port_);
+  EXPECT_NE(token, token_) << "the browser's address is not the printed one";
+  // Each opens the page once.
+  for (const std::string& t : {token, token_}) {
+    EXPECT_EQ(Client().Get(("/?token=" + t).c_str())->status, 303);
+    EXPECT_EQ(Client().Get(("/?token=" + t).c_str())->status, 403);
+  }
 }
 
 // A sheet with every kind of wrong number, good rows and one number twice (rows 7 and 9).
