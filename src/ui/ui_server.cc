@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "ui/page_http_server.h"
 #include "ui/ui_api.h"
 #include "ui/ui_guard.h"
 #include "ui/ui_link.h"
@@ -58,7 +59,7 @@ void Answer(httplib::Response& res, const ApiReply& reply) {
 }  // namespace
 
 UiServer::UiServer(UiLink& link, UiServerOptions options)
-    : link_(link), options_(std::move(options)), server_(std::make_unique<httplib::Server>()) {
+    : link_(link), options_(std::move(options)), server_(std::make_unique<PageHttpServer>()) {
   std::string folder = (std::filesystem::temp_directory_path() / "parley-ui-XXXXXX").string();
   if (::mkdtemp(folder.data()) != nullptr) uploads_ = folder;  // mode 0700
 }
@@ -127,6 +128,10 @@ void UiServer::Stop() { server_->stop(); }
 void UiServer::Install() {
   httplib::Server& s = *server_;
   s.set_payload_max_length(options_.max_request_bytes);
+  // A read may wait 5 s for its next bytes, an idle connection 5 s for its next request; the
+  // whole request has PageHttpServer::kRequestReadTime.
+  s.set_read_timeout(5, 0);
+  s.set_keep_alive_timeout(5);
   s.set_default_headers({{"Content-Security-Policy", kContentSecurityPolicy},
                          {"X-Content-Type-Options", "nosniff"},
                          {"Referrer-Policy", "no-referrer"},
@@ -154,6 +159,7 @@ void UiServer::Install() {
       Refuse(res, 403, "forbidden: open the address parley-ui printed");
       return Handled::Handled;
     }
+    PageHttpServer::AdmitCurrentConnection();
     if (req.method != "GET" && !OriginAllowed(req.get_header_value("Origin"), address_, port_)) {
       Refuse(res, 403, "forbidden: a request from another site");
       return Handled::Handled;

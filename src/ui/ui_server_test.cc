@@ -2,14 +2,21 @@
 // the user's browser, and a send made through the page's calls reaches the gateway as checked.
 #include <httplib.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -94,7 +101,8 @@ class UiServerTest : public ::testing::Test {
 
   testing::TempDir dir_;
   testing::WebSim web_{dir_.path()};
-  testing::GateSim gate_{dir_.path()};
+  // Acknowledgements a little slow: a long send lasts long enough to be stopped.
+  testing::GateSim gate_{dir_.path(), {"--ack-delay-ms", "10"}};
   std::unique_ptr<testing::ChildProcess> engine_;
   std::unique_ptr<testing::ChildProcess> ui_;
   std::string address_;
@@ -208,6 +216,95 @@ TEST_F(UiServerTest, ASendThroughThePageReachesTheGatewayAsChecked) {
   EXPECT_TRUE(engine_->Wait(10000, &status));
   EXPECT_TRUE(ui_->Wait(10000, &status));
   EXPECT_EQ(status, 0);
+}
+
+// Connections that send a byte of a header every few seconds, or nothing, from the same user as
+// the browser: neither the page nor the stop button of a send waits for them, and a request that
+// trickles in is cut off when its time is up.
+TEST_F(UiServerTest, SlowAndIdleConnectionsHoldUpNeitherThePageNorTheStopButton) {
+  LogIn();
+  std::string many;
+  for (int i = 0; i < 3000; ++i) many += "0107" + std::to_string(1000000 + i) + "\n";
+  std::thread send([&] {
+    httplib::Client c = Client();
+    c.set_read_timeout(120);  // a send that is not stopped lasts about 30 s
+    const auto sent = c.Post(
+        "/api/send", WithCookie({{"Origin", origin_}}),
+        {{"to", many, "", ""}, {"text", "안내", "", ""}, {"callback", "02-123-4567", "", ""}});
+    EXPECT_TRUE(sent && sent->body.find("\"outcome\":\"cancelled\"") != std::string::npos)
+        << (sent ? sent->body : "no answer");
+  });
+  for (int i = 0; i < 200; ++i) {
+    const auto state = Client().Get("/api/state", WithCookie());
+    if (state && state->body.find("\"state\":\"running\"") != std::string::npos) break;
+    usleep(50'000);
+  }
+
+  auto open = [&] {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(static_cast<uint16_t>(port_));
+    ::inet_pton(AF_INET, address_.c_str(), &to.sin_addr);
+    EXPECT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+    return fd;
+  };
+  // The page answers within a few seconds, whatever else is open.
+  auto answers = [&](const std::string& what) {
+    httplib::Client c = Client();
+    c.set_connection_timeout(3);
+    c.set_read_timeout(3);
+    const auto started = std::chrono::steady_clock::now();
+    const auto state = c.Get("/api/state", WithCookie());
+    EXPECT_TRUE(state && state->status == 200) << what;
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3)) << what;
+  };
+
+  std::vector<int> slow;
+  for (int i = 0; i < 8; ++i) slow.push_back(open());
+  const auto slow_since = std::chrono::steady_clock::now();
+  std::atomic<bool> dripping{true};
+  std::thread drip([&] {
+    const std::string head = "GET /api/state HTTP/1.1\r\nHost: x\r\nX-Slow: ";
+    for (size_t i = 0; dripping; ++i) {
+      for (const int fd : slow) ::send(fd, &head[std::min(i, head.size() - 1)], 1, MSG_NOSIGNAL);
+      for (int t = 0; t < 30 && dripping; ++t) usleep(100'000);  // a byte every 3 s
+    }
+  });
+  usleep(500'000);
+  answers("beside eight slow connections");
+  httplib::Client c = Client();
+  c.set_connection_timeout(3);
+  c.set_read_timeout(3);
+  const auto cancel = c.Post("/api/cancel", WithCookie({{"Origin", origin_}}), "", "text/plain");
+  EXPECT_TRUE(cancel && cancel->status == 200) << "the stop button did not answer";
+  send.join();
+  const std::vector<testing::GateJob> jobs = gate_.WaitForJobs(1);
+  EXPECT_EQ(jobs.size(), 1u);
+  if (!jobs.empty()) EXPECT_LT(jobs[0].messages.size(), 3000u) << "the stop kept the rest going";
+
+  // The slow requests are cut off (an answer or the end of the connection) when their time is
+  // up, not a moment before.
+  auto cut_off = [](int fd) {
+    pollfd p{fd, POLLIN, 0};
+    return ::poll(&p, 1, 0) > 0;
+  };
+  EXPECT_FALSE(std::any_of(slow.begin(), slow.end(), cut_off));
+  while (std::chrono::steady_clock::now() - slow_since < std::chrono::seconds(25) &&
+         !std::all_of(slow.begin(), slow.end(), cut_off)) {
+    usleep(200'000);
+  }
+  EXPECT_TRUE(std::all_of(slow.begin(), slow.end(), cut_off));
+  dripping = false;
+  drip.join();
+  for (const int fd : slow) ::close(fd);
+
+  // Many connections that say nothing: the oldest make way for the browser's.
+  std::vector<int> idle;
+  for (int i = 0; i < 64; ++i) idle.push_back(open());
+  usleep(500'000);
+  answers("beside 64 idle connections");
+  for (const int fd : idle) ::close(fd);
 }
 
 // With a display, the browser is handed a private file that leads it to an address of its own;
