@@ -19,6 +19,7 @@
 #include <CLI/CLI.hpp>
 
 #include "ui/ui_guard.h"
+#include "ui/ui_handover.h"
 #include "ui/ui_link.h"
 #include "ui/ui_server.h"
 
@@ -124,6 +125,22 @@ int main(int argc, char** argv) {
   const bool display = std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY");
   const bool open_browser = !no_browser && display;
 
+  // Parley started again on the same link port: the engine's page is already served, by the
+  // parley-ui that holds the link. That one hands out an address to open (and opens it).
+  parley::UiHandover handover(static_cast<uint16_t>(link_port));
+  if (!handover.held()) {
+    const std::string url = handover.AskHolder(open_browser, std::chrono::seconds(15));
+    if (url.empty()) {
+      std::cerr << "parley-ui: another parley-ui serves the engine on UI-link port " << link_port
+                << " but does not answer\n";
+      return 4;
+    }
+    std::cout << "parley-ui: Parley is already running (UI-link port " << link_port
+              << ") and its page is served" << (open_browser ? " (opening it in the browser)" : "")
+              << "; open " << url << std::endl;
+    return 0;
+  }
+
   parley::UiLink link("127.0.0.1", static_cast<uint16_t>(link_port));
   // The engine launches its UI program as it starts listening: give it a moment.
   bool reached = false;
@@ -133,6 +150,14 @@ int main(int argc, char** argv) {
   if (!reached) {
     std::cerr << "parley-ui: no engine answers on UI-link port " << link_port << "\n";
     return 3;
+  }
+  // The engine serves one connection at a time: while another program (qx, another UI program)
+  // is connected, this one waits behind it and a page would not work.
+  if (!link.Ask("STATE", "", std::chrono::seconds(10))) {
+    std::cerr << "parley-ui: the engine on UI-link port " << link_port
+              << " is serving another program (it serves one at a time); end that program and "
+                 "start Parley again\n";
+    return 4;
   }
   parley::UiServer server(link, {static_dir, static_cast<size_t>(max_request_mb) << 20, address});
   const int bound = server.Bind(port);
@@ -151,6 +176,11 @@ int main(int argc, char** argv) {
   std::cout << "parley-ui: open " << url << std::endl;
   const PrivateFolder private_folder;
   if (open_browser) OpenBrowser(server.NewAddressToOpen(), private_folder);
+  handover.Serve([&](bool open) {
+    if (open && display) OpenBrowser(server.NewAddressToOpen(), private_folder);
+    return server.NewAddressToOpen();
+  });
+
   // Ends the server on a signal, when the page ended the engine, or when the engine is gone.
   std::atomic<bool> done{false};
   std::thread watcher([&] {
@@ -170,5 +200,6 @@ int main(int argc, char** argv) {
   server.Run();
   done = true;
   watcher.join();
+  handover.Stop();
   return 0;
 }
