@@ -1,14 +1,22 @@
 #include "ui/ui_guard.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 
 namespace parley {
+namespace {
+
+bool RandomBytes(unsigned char* bytes, size_t size) {
+  std::ifstream random("/dev/urandom", std::ios::binary);
+  return static_cast<bool>(random.read(reinterpret_cast<char*>(bytes), size));
+}
+
+}  // namespace
 
 std::optional<std::string> NewUiToken() {
-  std::ifstream random("/dev/urandom", std::ios::binary);
   unsigned char bytes[16];
-  if (!random.read(reinterpret_cast<char*>(bytes), sizeof bytes)) return std::nullopt;
+  if (!RandomBytes(bytes, sizeof bytes)) return std::nullopt;
   std::string token;
   char hex[3];
   for (const unsigned char b : bytes) {
@@ -18,14 +26,38 @@ std::optional<std::string> NewUiToken() {
   return token;
 }
 
-bool HostAllowed(std::string_view host, uint16_t port) {
-  const std::string suffix = ":" + std::to_string(port);
-  return host == "127.0.0.1" + suffix || host == "localhost" + suffix;
+std::optional<std::string> RandomLoopbackAddress() {
+  unsigned char bytes[3];
+  if (!RandomBytes(bytes, sizeof bytes)) return std::nullopt;
+  // 127.1.1.1 to 127.254.254.254: no network or broadcast-like parts, never 127.0.x.y.
+  auto part = [](unsigned char b) { return std::to_string(1 + b % 254); };
+  return "127." + part(bytes[0]) + "." + part(bytes[1]) + "." + part(bytes[2]);
 }
 
-bool OriginAllowed(std::string_view origin, uint16_t port) {
+bool IsLoopbackAddress(std::string_view address) {
+  int parts[4];
+  char end = 0;
+  const std::string text(address);
+  if (std::sscanf(text.c_str(), "%d.%d.%d.%d%c", &parts[0], &parts[1], &parts[2], &parts[3],
+                  &end) != 4) {
+    return false;
+  }
+  const bool in_range = std::all_of(parts, parts + 4, [](int p) { return p >= 0 && p <= 255; });
+  // The canonical form only (no leading zeros, signs or spaces).
+  return in_range && parts[0] == 127 &&
+         text == "127." + std::to_string(parts[1]) + "." + std::to_string(parts[2]) + "." +
+                     std::to_string(parts[3]);
+}
+
+bool HostAllowed(std::string_view host, std::string_view address, uint16_t port) {
+  const std::string suffix = ":" + std::to_string(port);
+  if (host == std::string(address) + suffix) return true;
+  return address == "127.0.0.1" && host == "localhost" + suffix;
+}
+
+bool OriginAllowed(std::string_view origin, std::string_view address, uint16_t port) {
   constexpr std::string_view kScheme = "http://";
-  return origin.starts_with(kScheme) && HostAllowed(origin.substr(kScheme.size()), port);
+  return origin.starts_with(kScheme) && HostAllowed(origin.substr(kScheme.size()), address, port);
 }
 
 std::string CookieValue(std::string_view header, std::string_view name) {
@@ -52,9 +84,38 @@ bool TokensEqual(std::string_view a, std::string_view b) {
   return differ == 0;
 }
 
-std::string TokenCookie(std::string_view token) {
-  return std::string(kUiCookieName) + "=" + std::string(token) +
+std::string SessionCookie(std::string_view session) {
+  return std::string(kUiCookieName) + "=" + std::string(session) +
          "; Path=/; HttpOnly; SameSite=Strict";
+}
+
+std::optional<std::string> UiDoor::IssueToken() {
+  std::optional<std::string> token = NewUiToken();
+  if (!token) return std::nullopt;
+  std::lock_guard lock(mutex_);
+  tokens_.push_back(*token);
+  return token;
+}
+
+std::optional<std::string> UiDoor::Redeem(std::string_view token) {
+  std::optional<std::string> session = NewUiToken();
+  std::lock_guard lock(mutex_);
+  // Every token is compared, each in constant time.
+  auto found = tokens_.end();
+  for (auto it = tokens_.begin(); it != tokens_.end(); ++it) {
+    if (TokensEqual(*it, token) && !token.empty()) found = it;
+  }
+  if (found == tokens_.end() || !session) return std::nullopt;
+  tokens_.erase(found);
+  sessions_.push_back(*session);
+  return session;
+}
+
+bool UiDoor::Admits(std::string_view session) const {
+  std::lock_guard lock(mutex_);
+  bool admitted = false;
+  for (const std::string& s : sessions_) admitted |= !session.empty() && TokensEqual(s, session);
+  return admitted;
 }
 
 }  // namespace parley

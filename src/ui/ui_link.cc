@@ -52,25 +52,31 @@ void UiLink::ReadReplies() {
   std::string error;
   while (client->ReadMessage(&m, -1, &error)) {
     std::lock_guard lock(mutex_);
-    // A reply nobody waits for (one that came after its request gave up) is dropped.
+    // The late reply of a request that gave up is dropped, and the code is free again; so is a
+    // reply nobody waits for.
     const std::string code = m.header.substr(0, kCommandCodeSize);
-    if (busy_.contains(code)) replies_[code] = std::move(m.body);
+    if (owed_.erase(code) == 0 && busy_.contains(code)) replies_[code] = std::move(m.body);
     changed_.notify_all();
   }
   std::lock_guard lock(mutex_);
   client_.reset();
+  owed_.clear();
   changed_.notify_all();
 }
 
 std::optional<std::string> UiLink::Ask(std::string_view code, std::string_view body,
                                        std::chrono::milliseconds timeout) {
   const std::string key(code);
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
   std::unique_lock lock(mutex_);
   changed_.wait(lock, [&] { return !busy_.contains(key); });
   busy_.insert(key);
   replies_.erase(key);
   std::optional<std::string> reply;
-  if (ConnectLocked()) {
+  // An earlier request of this code gave up: its reply is still to come and would be taken for
+  // this one's. Wait for it (it is dropped as it comes, or the connection ends).
+  const bool free = changed_.wait_until(lock, deadline, [&] { return !owed_.contains(key); });
+  if (free && ConnectLocked()) {
     const uint64_t connection = connection_;
     const std::shared_ptr<LinkClient> client = client_;
     lock.unlock();
@@ -82,10 +88,14 @@ std::optional<std::string> UiLink::Ask(std::string_view code, std::string_view b
     }
     lock.lock();
     if (written) {
-      changed_.wait_for(lock, timeout, [&] {
+      changed_.wait_until(lock, deadline, [&] {
         return replies_.contains(key) || client_ == nullptr || connection_ != connection;
       });
-      if (auto it = replies_.find(key); it != replies_.end()) reply = std::move(it->second);
+      if (auto it = replies_.find(key); it != replies_.end()) {
+        reply = std::move(it->second);
+      } else if (client_ != nullptr && connection_ == connection) {
+        owed_.insert(key);  // given up; its reply will still come on this connection
+      }
     }
   }
   replies_.erase(key);

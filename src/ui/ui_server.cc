@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "ui/page_http_server.h"
 #include "ui/ui_api.h"
 #include "ui/ui_guard.h"
 #include "ui/ui_link.h"
@@ -57,11 +58,8 @@ void Answer(httplib::Response& res, const ApiReply& reply) {
 
 }  // namespace
 
-UiServer::UiServer(UiLink& link, std::string token, UiServerOptions options)
-    : link_(link),
-      token_(std::move(token)),
-      options_(std::move(options)),
-      server_(std::make_unique<httplib::Server>()) {
+UiServer::UiServer(UiLink& link, UiServerOptions options)
+    : link_(link), options_(std::move(options)), server_(std::make_unique<PageHttpServer>()) {
   std::string folder = (std::filesystem::temp_directory_path() / "parley-ui-XXXXXX").string();
   if (::mkdtemp(folder.data()) != nullptr) uploads_ = folder;  // mode 0700
 }
@@ -95,12 +93,32 @@ std::vector<std::string> UiServer::SaveFiles(const void* request, const std::str
 }
 
 int UiServer::Bind(int port) {
-  const int bound = port == 0 ? server_->bind_to_any_port("127.0.0.1")
-                              : (server_->bind_to_port("127.0.0.1", port) ? port : -1);
-  if (bound <= 0) return 0;
-  port_ = static_cast<uint16_t>(bound);
-  Install();
-  return bound;
+  std::vector<std::string> addresses;
+  if (!options_.address.empty()) {
+    addresses.push_back(options_.address);
+  } else {
+    // A system that routes only 127.0.0.1 to itself gets the page there.
+    for (int i = 0; i < 4; ++i) {
+      if (const auto address = RandomLoopbackAddress()) addresses.push_back(*address);
+    }
+    addresses.push_back("127.0.0.1");
+  }
+  for (const std::string& address : addresses) {
+    const int bound = port == 0 ? server_->bind_to_any_port(address)
+                                : (server_->bind_to_port(address, port) ? port : -1);
+    if (bound <= 0) continue;
+    address_ = address;
+    port_ = static_cast<uint16_t>(bound);
+    Install();
+    return bound;
+  }
+  return 0;
+}
+
+std::string UiServer::NewAddressToOpen() {
+  const std::optional<std::string> token = door_.IssueToken();
+  if (!token) return {};
+  return "http://" + address_ + ":" + std::to_string(port_) + "/?token=" + *token;
 }
 
 void UiServer::Run() { server_->listen_after_bind(); }
@@ -110,31 +128,39 @@ void UiServer::Stop() { server_->stop(); }
 void UiServer::Install() {
   httplib::Server& s = *server_;
   s.set_payload_max_length(options_.max_request_bytes);
+  // A read may wait 5 s for its next bytes, an idle connection 5 s for its next request; the
+  // whole request has PageHttpServer::kRequestReadTime.
+  s.set_read_timeout(5, 0);
+  s.set_keep_alive_timeout(5);
   s.set_default_headers({{"Content-Security-Policy", kContentSecurityPolicy},
                          {"X-Content-Type-Options", "nosniff"},
                          {"Referrer-Policy", "no-referrer"},
                          {"Cache-Control", "no-store"},
                          {"X-Frame-Options", "DENY"}});
   s.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
-    if (!HostAllowed(req.get_header_value("Host"), port_)) {
-      Refuse(res, 403, "forbidden: this address serves 127.0.0.1 only");
+    if (!HostAllowed(req.get_header_value("Host"), address_, port_)) {
+      Refuse(res, 403, "forbidden: this server answers its own address only");
       return Handled::Handled;
     }
-    // The first visit: the token of the printed address becomes the cookie.
+    // An address to open: its token is spent for a session of its own.
     if (req.method == "GET" && req.path == "/" && req.has_param("token")) {
-      if (!TokensEqual(req.get_param_value("token"), token_)) {
-        Refuse(res, 403, "forbidden: open the address parley-ui printed");
+      const std::optional<std::string> session = door_.Redeem(req.get_param_value("token"));
+      if (!session) {
+        Refuse(res, 403,
+               "forbidden: this address has been opened already (each opens the page once); "
+               "start Parley again for a new one");
         return Handled::Handled;
       }
-      res.set_header("Set-Cookie", TokenCookie(token_));
+      res.set_header("Set-Cookie", SessionCookie(*session));
       res.set_redirect("/", 303);
       return Handled::Handled;
     }
-    if (!TokensEqual(CookieValue(req.get_header_value("Cookie"), kUiCookieName), token_)) {
+    if (!door_.Admits(CookieValue(req.get_header_value("Cookie"), kUiCookieName))) {
       Refuse(res, 403, "forbidden: open the address parley-ui printed");
       return Handled::Handled;
     }
-    if (req.method != "GET" && !OriginAllowed(req.get_header_value("Origin"), port_)) {
+    PageHttpServer::AdmitCurrentConnection();
+    if (req.method != "GET" && !OriginAllowed(req.get_header_value("Origin"), address_, port_)) {
       Refuse(res, 403, "forbidden: a request from another site");
       return Handled::Handled;
     }

@@ -2,9 +2,21 @@
 // the user's browser, and a send made through the page's calls reaches the gateway as checked.
 #include <httplib.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -30,23 +42,48 @@ class UiServerTest : public ::testing::Test {
                                  "127.0.0.1:" + std::to_string(gate_.port())},
         dir_.path() / "engine.log");
     ASSERT_TRUE(engine_->WaitForLog("listening on", 10000)) << engine_->Log();
-    ui_ = std::make_unique<testing::ChildProcess>(
-        testing::BuiltBinary("PARLEY_UI_BIN", "parley-ui"),
-        std::vector<std::string>{"--link-port", std::to_string(link_port), "--no-browser",
-                                 "--max-request-mb", "1"},
-        dir_.path() / "ui.log");
+    // The program, through env(1) with the environment the test gives it.
+    std::vector<std::string> args = Environment();
+    args.insert(args.end(), {testing::BuiltBinary("PARLEY_UI_BIN", "parley-ui"), "--link-port",
+                             std::to_string(link_port), "--max-request-mb", "1"});
+    if (!OpensBrowser()) args.push_back("--no-browser");
+    ui_ = std::make_unique<testing::ChildProcess>("/usr/bin/env", args, dir_.path() / "ui.log");
     ASSERT_TRUE(ui_->WaitForLog("/?token=", 10000)) << ui_->Log();
-    std::smatch m;
-    const std::string log = ui_->Log();
-    ASSERT_TRUE(std::regex_search(log, m, std::regex("127\\.0\\.0\\.1:(\\d+)/\\?token=(\\w+)")));
-    port_ = std::stoi(m[1]);
-    token_ = m[2];
-    origin_ = "http://127.0.0.1:" + std::to_string(port_);
+    ASSERT_TRUE(ParseAddress(ui_->Log(), &address_, &port_, &token_)) << ui_->Log();
+    origin_ = "http://" + address_ + ":" + std::to_string(port_);
   }
 
-  httplib::Client Client() { return httplib::Client("127.0.0.1", port_); }
+  virtual std::vector<std::string> Environment() { return {}; }
+  virtual bool OpensBrowser() { return false; }
+
+  // The address to open in a line "open http://ADDRESS:PORT/?token=TOKEN".
+  static bool ParseAddress(const std::string& text, std::string* address, int* port,
+                           std::string* token) {
+    std::smatch m;
+    if (!std::regex_search(text, m,
+                           std::regex(R"(open http://(127\.\d+\.\d+\.\d+):(\d+)/\?token=(\w+))"))) {
+      return false;
+    }
+    *address = m[1];
+    *port = std::stoi(m[2]);
+    *token = m[3];
+    return true;
+  }
+
+  // Opens the page with the printed address once: the session cookie it is answered with.
+  std::string Session() {
+    if (session_.empty()) {
+      const auto first = Client().Get(("/?token=" + token_).c_str());
+      if (first && first->status == 303) {
+        session_ = CookieValue(first->get_header_value("Set-Cookie"), kUiCookieName);
+      }
+    }
+    return session_;
+  }
+
+  httplib::Client Client() { return httplib::Client(address_, port_); }
   httplib::Headers WithCookie(httplib::Headers headers = {}) {
-    headers.emplace("Cookie", std::string(kUiCookieName) + "=" + token_);
+    headers.emplace("Cookie", std::string(kUiCookieName) + "=" + Session());
     return headers;
   }
   // A call of the page: a multipart form, with the cookie and the page's Origin.
@@ -64,26 +101,41 @@ class UiServerTest : public ::testing::Test {
 
   testing::TempDir dir_;
   testing::WebSim web_{dir_.path()};
-  testing::GateSim gate_{dir_.path()};
+  // Acknowledgements a little slow: a long send lasts long enough to be stopped.
+  testing::GateSim gate_{dir_.path(), {"--ack-delay-ms", "10"}};
   std::unique_ptr<testing::ChildProcess> engine_;
   std::unique_ptr<testing::ChildProcess> ui_;
+  std::string address_;
   int port_ = 0;
   std::string token_;
+  std::string session_;
   std::string origin_;
 };
 
 TEST_F(UiServerTest, OnlyTheUsersBrowserGetsIn) {
+  // The page has a loopback address of its own, where no other local server's cookies are.
+  EXPECT_NE(address_, "127.0.0.1");
+  EXPECT_FALSE(address_.starts_with("127.0."));
   httplib::Client c = Client();
   EXPECT_EQ(c.Get("/")->status, 403);                         // no cookie
   EXPECT_EQ(c.Get("/?token=0123456789abcdef")->status, 403);  // a wrong token
   EXPECT_EQ(c.Get("/", {{"Cookie", "parley_ui=wrong"}})->status, 403);
+  EXPECT_EQ(c.Get("/", {{"Cookie", "parley_ui=" + token_}})->status, 403);  // not yet a session
   const auto first = c.Get(("/?token=" + token_).c_str());
   ASSERT_TRUE(first);
   EXPECT_EQ(first->status, 303);
   const std::string cookie = first->get_header_value("Set-Cookie");
-  EXPECT_NE(cookie.find(token_), std::string::npos);
+  EXPECT_EQ(cookie.find(token_), std::string::npos) << "the session is not the token";
   EXPECT_NE(cookie.find("HttpOnly"), std::string::npos);
   EXPECT_NE(cookie.find("SameSite=Strict"), std::string::npos);
+  EXPECT_EQ(cookie.find("Domain"), std::string::npos);
+  session_ = CookieValue(cookie, kUiCookieName);
+  // The token is spent: the same address opens nothing a second time, nor is it a cookie.
+  const auto again = c.Get(("/?token=" + token_).c_str());
+  ASSERT_TRUE(again);
+  EXPECT_EQ(again->status, 403);
+  EXPECT_EQ(again->get_header_value("Set-Cookie"), "");
+  EXPECT_EQ(c.Get("/", {{"Cookie", "parley_ui=" + token_}})->status, 403);
 
   const auto page = c.Get("/", WithCookie());
   ASSERT_TRUE(page);
@@ -92,9 +144,12 @@ TEST_F(UiServerTest, OnlyTheUsersBrowserGetsIn) {
   EXPECT_EQ(page->get_header_value("Content-Security-Policy"), kContentSecurityPolicy);
   EXPECT_EQ(page->get_header_value("X-Frame-Options"), "DENY");
 
-  // A name rebound to 127.0.0.1 by another site, and calls from another site.
-  EXPECT_EQ(c.Get("/", WithCookie({{"Host", "evil.example:" + std::to_string(port_)}}))->status,
-            403);
+  // A name rebound to the address by another site, other loopback names, calls from another
+  // site.
+  for (const std::string host : {"evil.example", "localhost", "127.0.0.1"}) {
+    EXPECT_EQ(c.Get("/", WithCookie({{"Host", host + ":" + std::to_string(port_)}}))->status, 403)
+        << host;
+  }
   const httplib::MultipartFormDataItems login = {{"id", "qxuser", "", ""},
                                                  {"password", "qxpass", "", ""}};
   EXPECT_EQ(c.Post("/api/login", WithCookie(), login)->status, 403);  // no Origin
@@ -177,6 +232,144 @@ TEST_F(UiServerTest, GroupNamesASendCannotCarryAreRefused) {
     EXPECT_NE(sent->body.find("rename the group"), std::string::npos) << sent->body;
   }
   EXPECT_EQ(gate_.WaitForJobs(1, 300).size(), 0u);
+}
+
+// Connections that send a byte of a header every few seconds, or nothing, from the same user as
+// the browser: neither the page nor the stop button of a send waits for them, and a request that
+// trickles in is cut off when its time is up.
+TEST_F(UiServerTest, SlowAndIdleConnectionsHoldUpNeitherThePageNorTheStopButton) {
+  LogIn();
+  std::string many;
+  for (int i = 0; i < 3000; ++i) many += "0107" + std::to_string(1000000 + i) + "\n";
+  std::thread send([&] {
+    httplib::Client c = Client();
+    c.set_read_timeout(120);  // a send that is not stopped lasts about 30 s
+    const auto sent = c.Post(
+        "/api/send", WithCookie({{"Origin", origin_}}),
+        {{"to", many, "", ""}, {"text", "안내", "", ""}, {"callback", "02-123-4567", "", ""}});
+    EXPECT_TRUE(sent && sent->body.find("\"outcome\":\"cancelled\"") != std::string::npos)
+        << (sent ? sent->body : "no answer");
+  });
+  for (int i = 0; i < 200; ++i) {
+    const auto state = Client().Get("/api/state", WithCookie());
+    if (state && state->body.find("\"state\":\"running\"") != std::string::npos) break;
+    usleep(50'000);
+  }
+
+  auto open = [&] {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(static_cast<uint16_t>(port_));
+    ::inet_pton(AF_INET, address_.c_str(), &to.sin_addr);
+    EXPECT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+    return fd;
+  };
+  // The page answers within a few seconds, whatever else is open.
+  auto answers = [&](const std::string& what) {
+    httplib::Client c = Client();
+    c.set_connection_timeout(3);
+    c.set_read_timeout(3);
+    const auto started = std::chrono::steady_clock::now();
+    const auto state = c.Get("/api/state", WithCookie());
+    EXPECT_TRUE(state && state->status == 200) << what;
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3)) << what;
+  };
+
+  std::vector<int> slow;
+  for (int i = 0; i < 8; ++i) slow.push_back(open());
+  const auto slow_since = std::chrono::steady_clock::now();
+  std::atomic<bool> dripping{true};
+  std::thread drip([&] {
+    const std::string head = "GET /api/state HTTP/1.1\r\nHost: x\r\nX-Slow: ";
+    for (size_t i = 0; dripping; ++i) {
+      for (const int fd : slow) ::send(fd, &head[std::min(i, head.size() - 1)], 1, MSG_NOSIGNAL);
+      for (int t = 0; t < 30 && dripping; ++t) usleep(100'000);  // a byte every 3 s
+    }
+  });
+  usleep(500'000);
+  answers("beside eight slow connections");
+  httplib::Client c = Client();
+  c.set_connection_timeout(3);
+  c.set_read_timeout(3);
+  const auto cancel = c.Post("/api/cancel", WithCookie({{"Origin", origin_}}), "", "text/plain");
+  EXPECT_TRUE(cancel && cancel->status == 200) << "the stop button did not answer";
+  send.join();
+  const std::vector<testing::GateJob> jobs = gate_.WaitForJobs(1);
+  EXPECT_EQ(jobs.size(), 1u);
+  if (!jobs.empty()) EXPECT_LT(jobs[0].messages.size(), 3000u) << "the stop kept the rest going";
+
+  // The slow requests are cut off (an answer or the end of the connection) when their time is
+  // up, not a moment before.
+  auto cut_off = [](int fd) {
+    pollfd p{fd, POLLIN, 0};
+    return ::poll(&p, 1, 0) > 0;
+  };
+  EXPECT_FALSE(std::any_of(slow.begin(), slow.end(), cut_off));
+  while (std::chrono::steady_clock::now() - slow_since < std::chrono::seconds(25) &&
+         !std::all_of(slow.begin(), slow.end(), cut_off)) {
+    usleep(200'000);
+  }
+  EXPECT_TRUE(std::all_of(slow.begin(), slow.end(), cut_off));
+  dripping = false;
+  drip.join();
+  for (const int fd : slow) ::close(fd);
+
+  // Many connections that say nothing: the oldest make way for the browser's.
+  std::vector<int> idle;
+  for (int i = 0; i < 64; ++i) idle.push_back(open());
+  usleep(500'000);
+  answers("beside 64 idle connections");
+  for (const int fd : idle) ::close(fd);
+}
+
+// With a display, the browser is handed a private file that leads it to an address of its own;
+// the address never appears on a command line, where every local user could read it.
+class UiBrowserOpenTest : public UiServerTest {
+ protected:
+  std::vector<std::string> Environment() override {
+    // An xdg-open that records what it was given and follows the file as a browser would.
+    const std::filesystem::path bin = dir_.path() / "bin";
+    std::filesystem::create_directories(bin);
+    testing::WriteScript(bin / "xdg-open",
+                         "printf '%s\\n' \"$@\" > \"" + (dir_.path() / "argv").string() +
+                             "\"\n"
+                             "stat -c '%a %U' \"$1\" \"$(dirname \"$1\")\" > \"" +
+                             (dir_.path() / "modes").string() + "\"\n" + "cp \"$1\" \"" +
+                             (dir_.path() / "page").string() + "\"\n");
+    return {"DISPLAY=:99", "PATH=" + bin.string() + ":" + std::getenv("PATH")};
+  }
+  bool OpensBrowser() override { return true; }
+
+  static std::string Read(const std::filesystem::path& path) {
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+};
+
+TEST_F(UiBrowserOpenTest, TheBrowserGetsItsOwnAddressFromAPrivateFile) {
+  for (int i = 0; i < 100 && Read(dir_.path() / "page").empty(); ++i) usleep(50'000);
+  const std::string argv = Read(dir_.path() / "argv");
+  EXPECT_EQ(argv.find("token"), std::string::npos) << argv;
+  EXPECT_EQ(argv.find("http"), std::string::npos) << argv;
+  EXPECT_TRUE(argv.ends_with(".html\n")) << argv;
+  EXPECT_TRUE(Read(dir_.path() / "modes").starts_with("600 ")) << Read(dir_.path() / "modes");
+  EXPECT_NE(Read(dir_.path() / "modes").find("\n700 "), std::string::npos);
+
+  std::string address;
+  int port = 0;
+  std::string token;
+  const std::string page = Read(dir_.path() / "page");
+  ASSERT_TRUE(ParseAddress("open " + page.substr(page.find("http://")), &address, &port, &token))
+      << page;
+  EXPECT_EQ(address, address_);
+  EXPECT_EQ(port, port_);
+  EXPECT_NE(token, token_) << "the browser's address is not the printed one";
+  // Each opens the page once.
+  for (const std::string& t : {token, token_}) {
+    EXPECT_EQ(Client().Get(("/?token=" + t).c_str())->status, 303);
+    EXPECT_EQ(Client().Get(("/?token=" + t).c_str())->status, 403);
+  }
 }
 
 // A sheet with every kind of wrong number, good rows and one number twice (rows 7 and 9).

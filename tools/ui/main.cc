@@ -1,7 +1,9 @@
 // parley-ui: the engine's UI program on Linux, as a local web application. The engine launches
-// it (--ui-program); it takes the UI link as the UI program does, serves the page on 127.0.0.1
-// behind a token printed with the address, opens the browser when there is a display, and ends
+// it (--ui-program); it takes the UI link as the UI program does, serves the page on a loopback
+// address of its own behind one-time addresses (one printed, one handed to the browser in a
+// private file, never on a command line), opens the browser when there is a display, and ends
 // when the engine ends or the page ends the engine.
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -17,6 +19,7 @@
 #include <CLI/CLI.hpp>
 
 #include "ui/ui_guard.h"
+#include "ui/ui_handover.h"
 #include "ui/ui_link.h"
 #include "ui/ui_server.h"
 
@@ -37,9 +40,48 @@ int DefaultLinkPort() {
   return port > 0 && port < 65536 ? port : 12012;
 }
 
-void OpenBrowser(const std::string& url) {
+// A private folder (0700) for the pages that hand the browser its address, removed at the end.
+class PrivateFolder {
+ public:
+  PrivateFolder() {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    std::filesystem::path base = runtime != nullptr && *runtime == '/'
+                                     ? std::filesystem::path(runtime)
+                                     : std::filesystem::temp_directory_path();
+    std::string folder = (base / "parley-ui-open-XXXXXX").string();
+    if (::mkdtemp(folder.data()) != nullptr) path_ = folder;
+  }
+  ~PrivateFolder() {
+    std::error_code ignored;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+  }
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Opens `url` (a one-time address) in the user's browser without naming it on a command line,
+// where every local user could read it: the browser is given a file of the private folder,
+// readable by the user only, that leads it to the address.
+void OpenBrowser(const std::string& url, const PrivateFolder& folder) {
+  if (folder.path().empty()) return;
+  static std::atomic<int> opened = 0;
+  const std::string file =
+      (folder.path() / ("open-" + std::to_string(++opened) + ".html")).string();
+  const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) return;
+  // The address holds only letters, digits and ":/.?=": nothing to escape.
+  const std::string page =
+      "<!doctype html>\n<meta charset=\"utf-8\">\n<meta name=\"referrer\" "
+      "content=\"no-referrer\">\n"
+      "<meta http-equiv=\"refresh\" content=\"0; url=" +
+      url + "\">\n<title>Parley</title>\n<a href=\"" + url + "\">Parley</a>\n";
+  const bool written = ::write(fd, page.data(), page.size()) == static_cast<ssize_t>(page.size());
+  ::close(fd);
+  if (!written) return;
   if (::fork() == 0) {
-    ::execlp("xdg-open", "xdg-open", url.c_str(), static_cast<char*>(nullptr));
+    ::execlp("xdg-open", "xdg-open", file.c_str(), static_cast<char*>(nullptr));
     ::_exit(127);
   }
 }
@@ -51,13 +93,20 @@ int main(int argc, char** argv) {
   int link_port = DefaultLinkPort();
   int port = 0;
   std::string static_dir = (ExecutableDir() / "ui").string();
+  std::string address;
   bool no_browser = false;
   int max_request_mb = 20;
   app.add_option("--link-port", link_port, "The engine's UI-link port ($PARLEY_LINK_PORT, 12012)")
       ->check(CLI::Range(1, 65535));
-  app.add_option("--port", port, "Port of the page on 127.0.0.1 (0: a free one)")
+  app.add_option("--port", port, "Port of the page (0: a free one)")
       ->capture_default_str()
       ->check(CLI::Range(0, 65535));
+  app.add_option("--address", address,
+                 "Loopback address of the page (default: a new 127.x.y.z for each launch)")
+      ->check([](const std::string& value) {
+        return parley::IsLoopbackAddress(value) ? std::string()
+                                                : "an address of 127.0.0.0/8, such as 127.0.0.1";
+      });
   app.add_option("--static-dir", static_dir, "Folder of the page's files")->capture_default_str();
   app.add_flag("--no-browser", no_browser, "Print the address only; do not open a browser");
   app.add_option("--max-request-mb", max_request_mb, "Largest request (uploads included), in MB")
@@ -73,11 +122,25 @@ int main(int argc, char** argv) {
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
   std::signal(SIGPIPE, SIG_IGN);
 
-  const std::optional<std::string> token = parley::NewUiToken();
-  if (!token) {
-    std::cerr << "parley-ui: no random source for the access token\n";
-    return 1;
+  const bool display = std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY");
+  const bool open_browser = !no_browser && display;
+
+  // Parley started again on the same link port: the engine's page is already served, by the
+  // parley-ui that holds the link. That one hands out an address to open (and opens it).
+  parley::UiHandover handover(static_cast<uint16_t>(link_port));
+  if (!handover.held()) {
+    const std::string url = handover.AskHolder(open_browser, std::chrono::seconds(15));
+    if (url.empty()) {
+      std::cerr << "parley-ui: another parley-ui serves the engine on UI-link port " << link_port
+                << " but does not answer\n";
+      return 4;
+    }
+    std::cout << "parley-ui: Parley is already running (UI-link port " << link_port
+              << ") and its page is served" << (open_browser ? " (opening it in the browser)" : "")
+              << "; open " << url << std::endl;
+    return 0;
   }
+
   parley::UiLink link("127.0.0.1", static_cast<uint16_t>(link_port));
   // The engine launches its UI program as it starts listening: give it a moment.
   bool reached = false;
@@ -88,16 +151,35 @@ int main(int argc, char** argv) {
     std::cerr << "parley-ui: no engine answers on UI-link port " << link_port << "\n";
     return 3;
   }
-  parley::UiServer server(link, *token, {static_dir, static_cast<size_t>(max_request_mb) << 20});
+  // The engine serves one connection at a time: while another program (qx, another UI program)
+  // is connected, this one waits behind it and a page would not work.
+  if (!link.Ask("STATE", "", std::chrono::seconds(10))) {
+    std::cerr << "parley-ui: the engine on UI-link port " << link_port
+              << " is serving another program (it serves one at a time); end that program and "
+                 "start Parley again\n";
+    return 4;
+  }
+  parley::UiServer server(link, {static_dir, static_cast<size_t>(max_request_mb) << 20, address});
   const int bound = server.Bind(port);
   if (bound == 0) {
-    std::cerr << "parley-ui: cannot listen on 127.0.0.1:" << port << "\n";
+    std::cerr << "parley-ui: cannot listen on "
+              << (address.empty() ? "a loopback address" : address) << " port " << port << "\n";
     return 1;
   }
-  const std::string url = "http://127.0.0.1:" + std::to_string(bound) + "/?token=" + *token;
+  // Each address opens the page once: one for the person who reads this line, one for the
+  // browser.
+  const std::string url = server.NewAddressToOpen();
+  if (url.empty()) {
+    std::cerr << "parley-ui: no random source for the access token\n";
+    return 1;
+  }
   std::cout << "parley-ui: open " << url << std::endl;
-  const bool display = std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY");
-  if (!no_browser && display) OpenBrowser(url);
+  const PrivateFolder private_folder;
+  if (open_browser) OpenBrowser(server.NewAddressToOpen(), private_folder);
+  handover.Serve([&](bool open) {
+    if (open && display) OpenBrowser(server.NewAddressToOpen(), private_folder);
+    return server.NewAddressToOpen();
+  });
 
   // Ends the server on a signal, when the page ended the engine, or when the engine is gone.
   std::atomic<bool> done{false};
@@ -118,5 +200,6 @@ int main(int argc, char** argv) {
   server.Run();
   done = true;
   watcher.join();
+  handover.Stop();
   return 0;
 }

@@ -10,6 +10,7 @@
 const { chromium } = require('playwright-core');
 const { spawn } = require('node:child_process');
 const fs = require('node:fs');
+const http = require('node:http');
 const net = require('node:net');
 const os = require('node:os');
 const path = require('node:path');
@@ -23,6 +24,7 @@ const outDir = path.resolve(option('--out', path.join(binDir, 'ui-screens')));
 const browserPath = option('--browser', '/usr/bin/chromium');
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'parley-ui-journey-'));
 const children = [];
+const servers = [];
 const { execFileSync } = require('node:child_process');
 
 function start(program, args, log, cwd) {
@@ -120,10 +122,17 @@ async function main() {
     '--home', work, '--web-base', 'http://127.0.0.1', '--web-port', webPort,
     '--gateway', `127.0.0.1:${gatePort}`], engineLog);
   // The engine launches parley-ui, which prints its address into the engine's output.
-  const url = await waitFor('parley-ui', () => (read(engineLog).match(/open (http:\/\/127\.0\.0\.1:\d+\/\?token=\w+)/) || [])[1]);
+  const url = await waitFor('parley-ui', () => (read(engineLog).match(/open (http:\/\/127\.\d+\.\d+\.\d+:\d+\/\?token=\w+)/) || [])[1]);
+  // Another web server on the machine, at the usual loopback address: it notes every cookie it
+  // is sent.
+  const cookiesSeen = [];
+  const other = http.createServer((req, res) => { cookiesSeen.push(req.headers.cookie || ''); res.end('other'); });
+  await new Promise((resolve) => other.listen(0, '127.0.0.1', resolve));
+  servers.push(other);
 
   const browser = await chromium.launch({ executablePath: browserPath, headless: true, args: ['--no-sandbox'] });
-  const page = await browser.newPage({ viewport: { width: 1280, height: 800 }, locale: 'ko-KR' });
+  const context = await browser.newContext({ viewport: { width: 1280, height: 800 }, locale: 'ko-KR' });
+  const page = await context.newPage();
   const shot = (name) => page.screenshot({ path: path.join(outDir, `${name}.png`), fullPage: true });
   // One part of the page, as the user looks at it.
   const shotOf = (name, selector) => page.locator(selector).screenshot({ path: path.join(outDir, `${name}.png`) });
@@ -131,6 +140,14 @@ async function main() {
 
   await page.goto(url);
   check(!page.url().includes('token='), 'the token is traded for a cookie and leaves the address bar');
+  check(!/^http:\/\/127\.0\./.test(url), `the page has a loopback address of its own (${new URL(url).host})`);
+  // The address opens the page once: a second browser that reads it (from a log, a terminal)
+  // gets nothing.
+  const stranger = await browser.newContext();
+  const strangerPage = await stranger.newPage();
+  const second = await strangerPage.goto(url);
+  check(second.status() === 403, 'the printed address, once used, opens nothing');
+  await stranger.close();
   await page.waitForSelector('#login-view:not([hidden])');
   check((await page.textContent('#login-view h2')) === '로그인', 'the page speaks Korean first');
   await page.fill('#login-id', 'qxuser');
@@ -143,6 +160,12 @@ async function main() {
   await page.click('#login-submit');
   await page.waitForSelector('#send-view:not([hidden])');
   check((await page.textContent('#account')).includes('qxuser'), 'the account bar shows the user');
+  // The same browser visits another local web server: the page's cookie stays with the page.
+  const otherPage = await context.newPage();
+  await otherPage.goto(`http://127.0.0.1:${other.address().port}/`);
+  await otherPage.close();
+  check(cookiesSeen.length === 1 && !cookiesSeen[0].includes('parley_ui'),
+    `another local server gets no cookie of the page (it got "${cookiesSeen[0]}")`);
 
   await page.fill('#title', '안내');
   await page.fill('#text', '안녕하세요 고객님');
@@ -253,8 +276,23 @@ async function main() {
   await page.waitForSelector('#progress-view:not([hidden])');
   await waitForText(page, '#progress-text', (t) => /\d/.test(t));
   await shot('5-progress');
+  // Other programs hold connections to the page open: eight that send a byte of a request every
+  // 3 s, and 64 that say nothing. The stop button is answered all the same.
+  const { hostname, port } = new URL(url);
+  const held = [];
+  for (let i = 0; i < 72; i++) {
+    const socket = net.connect(Number(port), hostname);
+    socket.on('error', () => {});
+    held.push(socket);
+  }
+  const drip = setInterval(() => { for (const socket of held.slice(0, 8)) socket.write('G'); }, 3000);
+  await new Promise((r) => setTimeout(r, 500));
+  const stopAt = Date.now();
   await page.click('#cancel');
   await page.waitForSelector('#result-view:not([hidden])');
+  check(Date.now() - stopAt < 5000, `the stop button is answered beside 72 slow and idle connections (${Date.now() - stopAt} ms)`);
+  clearInterval(drip);
+  for (const socket of held) socket.destroy();
   jobs = await waitFor('the stopped job', () => { const j = gateJobs(record); return j.length === 5 && j; });
   check(jobs[4].messages.length < 600, `the stop kept the rest from going (${jobs[4].messages.length} of 600 sent)`);
   await page.click('#jobs-refresh');
@@ -392,5 +430,6 @@ main()
 
 function cleanup(remove = true) {
   for (const child of children) if (child.exitCode === null) child.kill('SIGTERM');
+  for (const server of servers) server.close();
   if (remove) fs.rmSync(work, { recursive: true, force: true });
 }
