@@ -5,6 +5,7 @@
 const texts = {
   ko: {
     'lang.switch': 'English', logout: '로그아웃', quit: '끝내기',
+    quitRunning: '지금 보내는 중인 문자가 있습니다. 끝내면 다음 확인 지점(50건 단위)에서 멈추고, 나머지는 보내지 않습니다. 끝낼까요?',
     'login.title': '로그인', 'login.id': '아이디', 'login.password': '비밀번호',
     'login.save': '아이디 저장', 'login.submit': '로그인',
     'compose.title': '메시지 작성', 'compose.subject': '제목', 'compose.text': '내용',
@@ -79,6 +80,7 @@ const texts = {
   },
   en: {
     'lang.switch': '한국어', logout: 'Log out', quit: 'Quit',
+    quitRunning: 'A send is running. Quitting stops it at its next acknowledgement (every 50 messages) and the rest is not sent. Quit?',
     'login.title': 'Log in', 'login.id': 'ID', 'login.password': 'Password',
     'login.save': 'Remember the ID', 'login.submit': 'Log in',
     'compose.title': 'New message', 'compose.subject': 'Title', 'compose.text': 'Text',
@@ -821,6 +823,8 @@ function start() {
     showView(false);
   });
   $('quit').addEventListener('click', async () => {
+    const state = await call('/api/state').catch(() => null);
+    if (state && state.job && state.job.state === 'running' && !window.confirm(t('quitRunning'))) return;
     await call('/api/quit', {});
     document.body.textContent = lang === 'ko' ? 'Parley를 끝냈습니다.' : 'Parley has ended.';
   });

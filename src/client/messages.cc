@@ -253,6 +253,10 @@ constexpr Entry kCatalogue[] = {
      "the group without it): rename the group",
      "\"{}\" 그룹 이름이 공백으로 시작하거나 끝나 보낼 수 없습니다 (다른 그룹으로 갈 수 있습니다). "
      "그룹 이름을 바꾸세요"},
+    {Msg::kQuitStopsSend,
+     "a send is running ({} of {} sent): it stops at its next acknowledgement before the engine "
+     "ends",
+     "보내는 중인 전송({}/{}건)이 다음 확인 지점에서 멈춘 뒤 엔진이 끝납니다"},
 };
 
 bool StartsWithKo(const char* value) { return value[0] == 'k' && value[1] == 'o'; }

@@ -173,6 +173,7 @@ enum class Msg {
   kGroupNameEmpty,   // ()
   kGroupNameComma,   // (name)
   kGroupNameSpaces,  // (name)
+  kQuitStopsSend,    // (sent, total)
 };
 
 // The message in language with its arguments put in place of the "{}" in order (missing
