@@ -164,8 +164,9 @@ async function main() {
   const otherPage = await context.newPage();
   await otherPage.goto(`http://127.0.0.1:${other.address().port}/`);
   await otherPage.close();
-  check(cookiesSeen.length === 1 && !cookiesSeen[0].includes('parley_ui'),
-    `another local server gets no cookie of the page (it got "${cookiesSeen[0]}")`);
+  // The browser may ask that server for its icon too: no request of any may carry the cookie.
+  check(cookiesSeen.length >= 1 && cookiesSeen.every((c) => !c.includes('parley_ui')),
+    `another local server gets no cookie of the page (it got ${JSON.stringify(cookiesSeen)})`);
 
   await page.fill('#title', '안내');
   await page.fill('#text', '안녕하세요 고객님');
