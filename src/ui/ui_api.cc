@@ -81,7 +81,8 @@ void WriteAccount(JsonWriter& json, const AccountInfo& info, Language language) 
 // would split the name, an edge space would reach another group. One reason a name.
 std::vector<std::string> GroupNameRefusals(const ApiFields& fields, Language language) {
   std::vector<std::string> reasons;
-  for (std::string_view line : SplitFields(Field(fields, "groups"), '\n')) {
+  const std::string groups = Field(fields, "groups");
+  for (std::string_view line : SplitFields(groups, '\n')) {
     if (line.ends_with('\r')) line.remove_suffix(1);
     const GroupNameProblem problem = CheckGroupName(line);
     if (problem == GroupNameProblem::kComma || problem == GroupNameProblem::kEdgeSpace) {
