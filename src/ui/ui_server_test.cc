@@ -101,8 +101,9 @@ class UiServerTest : public ::testing::Test {
 
   testing::TempDir dir_;
   testing::WebSim web_{dir_.path()};
-  // Acknowledgements a little slow: a long send lasts long enough to be stopped.
-  testing::GateSim gate_{dir_.path(), {"--ack-delay-ms", "10"}};
+  // Acknowledgements slow (one after every 50 messages): a send of 3,000 lasts about 24 s, long
+  // enough to be stopped; a send of a few messages waits for none.
+  testing::GateSim gate_{dir_.path(), {"--ack-delay-ms", "400"}};
   std::unique_ptr<testing::ChildProcess> engine_;
   std::unique_ptr<testing::ChildProcess> ui_;
   std::string address_;
@@ -243,7 +244,7 @@ TEST_F(UiServerTest, SlowAndIdleConnectionsHoldUpNeitherThePageNorTheStopButton)
   for (int i = 0; i < 3000; ++i) many += "0107" + std::to_string(1000000 + i) + "\n";
   std::thread send([&] {
     httplib::Client c = Client();
-    c.set_read_timeout(120);  // a send that is not stopped lasts about 30 s
+    c.set_read_timeout(120);  // a send that is not stopped lasts about 24 s
     const auto sent = c.Post(
         "/api/send", WithCookie({{"Origin", origin_}}),
         {{"to", many, "", ""}, {"text", "안내", "", ""}, {"callback", "02-123-4567", "", ""}});
@@ -301,6 +302,8 @@ TEST_F(UiServerTest, SlowAndIdleConnectionsHoldUpNeitherThePageNorTheStopButton)
   c.set_read_timeout(3);
   const auto cancel = c.Post("/api/cancel", WithCookie({{"Origin", origin_}}), "", "text/plain");
   EXPECT_TRUE(cancel && cancel->status == 200) << "the stop button did not answer";
+  EXPECT_TRUE(cancel && cancel->body.find("\"asked\":true") != std::string::npos)
+      << (cancel ? cancel->body : "");
   send.join();
   const std::vector<testing::GateJob> jobs = gate_.WaitForJobs(1);
   EXPECT_EQ(jobs.size(), 1u);
