@@ -75,11 +75,9 @@ int64_t ZipEntryReader::Read(void* buffer, size_t capacity, std::string* error) 
   z.next_out = static_cast<uint8_t*>(buffer);
   z.avail_out = static_cast<uint32_t>(capacity);
   while (z.avail_out > 0 && z.block_state != ISAL_BLOCK_FINISH) {
-    if (z.avail_in == 0) {
-      if (s.compressed_left == 0) {
-        *error = "cannot read " + s.name + ": the compressed data ends early";
-        return -1;
-      }
+    // The inflater may hold the last bits of the input and output not yet written: once all the
+    // compressed data is read, it is called on with no new input until it finishes.
+    if (z.avail_in == 0 && s.compressed_left > 0) {
       const size_t want =
           static_cast<size_t>(std::min<uint64_t>(s.input.size(), s.compressed_left));
       const zip_int64_t got = zip_fread(s.file, s.input.data(), want);
@@ -98,9 +96,11 @@ int64_t ZipEntryReader::Read(void* buffer, size_t capacity, std::string* error) 
       *error = "cannot read " + s.name + ": the compressed data is damaged";
       return -1;
     }
-    if (z.avail_in == before_in && z.avail_out == before_out && z.avail_in != 0 &&
+    if (z.avail_in == before_in && z.avail_out == before_out &&
         z.block_state != ISAL_BLOCK_FINISH) {
-      *error = "cannot read " + s.name + ": the compressed data is damaged";
+      *error =
+          "cannot read " + s.name + ": " +
+          (z.avail_in == 0 ? "the compressed data ends early" : "the compressed data is damaged");
       return -1;
     }
     if (s.inflated + (capacity - z.avail_out) > s.size) {
