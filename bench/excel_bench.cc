@@ -25,7 +25,7 @@
 #include "count_sink.h"
 #include "excel/workbook_loader.h"
 #include "excel/workbook_writer.h"
-#include "gatesim/gate_sim_process.h"
+#include "testing/gate_sim_process.h"
 #include "loopback_setup.h"
 #include "send/excel_send.h"
 #include "sheets/excel_workbook.h"

@@ -29,10 +29,10 @@
 #include <vector>
 
 #include "link/message.h"
-#include "qx/link_client.h"
+#include "client/link_client.h"
 #include "send/direct_send.h"
 #include "testing/engine_process.h"
-#include "websim/web_sim_process.h"
+#include "testing/web_sim_process.h"
 
 namespace parley {
 namespace {

@@ -23,11 +23,11 @@
 #include <vector>
 
 #include "bench_support.h"
-#include "gatesim/gate_sim_process.h"
+#include "testing/gate_sim_process.h"
 #include "qx/exit_codes.h"
 #include "qx/send_command.h"
 #include "testing/engine_process.h"
-#include "websim/web_sim_process.h"
+#include "testing/web_sim_process.h"
 
 namespace parley {
 namespace {

@@ -12,7 +12,7 @@
 
 #include "journal/send_journal.h"
 #include "link/message.h"
-#include "qx/link_client.h"
+#include "client/link_client.h"
 #include "testing/engine_process.h"
 
 namespace parley {

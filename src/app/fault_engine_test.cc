@@ -25,13 +25,13 @@
 
 #include "db/address_book.h"
 #include "db/test_util.h"
-#include "gatesim/gate_sim_process.h"
+#include "testing/gate_sim_process.h"
 #include "link/message.h"
-#include "qx/link_client.h"
+#include "client/link_client.h"
 #include "send/direct_send.h"
 #include "send/skn_package.h"
 #include "testing/engine_process.h"
-#include "websim/web_sim_process.h"
+#include "testing/web_sim_process.h"
 
 namespace parley {
 namespace {

@@ -8,9 +8,9 @@
 #include <gtest/gtest.h>
 
 #include "commands/send_engine_fixture.h"
-#include "gatesim/gate_sim_process.h"
+#include "testing/gate_sim_process.h"
 #include "testing/engine_process.h"
-#include "websim/web_sim_process.h"
+#include "testing/web_sim_process.h"
 
 namespace parley {
 namespace {

@@ -20,13 +20,13 @@
 #include <gtest/gtest.h>
 
 #include "excel/workbook_bomb.h"
-#include "gatesim/gate_sim_process.h"
+#include "testing/gate_sim_process.h"
 #include "link/message.h"
-#include "qx/link_client.h"
+#include "client/link_client.h"
 #include "send/direct_send.h"
 #include "send/skn_package.h"
 #include "testing/engine_process.h"
-#include "websim/web_sim_process.h"
+#include "testing/web_sim_process.h"
 
 // Set in a build with AddressSanitizer: GCC says so with __SANITIZE_ADDRESS__, clang with
 // __has_feature.

@@ -14,7 +14,7 @@
 #include "text/cp949.h"
 #include "web/endpoints.h"
 #include "web/web_service.h"
-#include "websim/web_sim_process.h"
+#include "testing/web_sim_process.h"
 
 namespace parley {
 namespace {

@@ -7,9 +7,9 @@
 #include <gtest/gtest.h>
 
 #include "link/message.h"
-#include "qx/link_client.h"
+#include "client/link_client.h"
 #include "testing/engine_process.h"
-#include "websim/web_sim_process.h"
+#include "testing/web_sim_process.h"
 
 namespace parley {
 namespace {

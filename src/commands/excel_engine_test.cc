@@ -13,7 +13,7 @@
 
 #include "commands/send_engine_fixture.h"
 #include "excel/workbook_writer.h"
-#include "gatesim/gate_sim_process.h"
+#include "testing/gate_sim_process.h"
 #include "protocol/excel_check.h"
 #include "protocol/status_messages.h"
 #include "send/direct_send.h"
@@ -23,7 +23,7 @@
 #include "sheets/excel_workbook.h"
 #include "testing/engine_process.h"
 #include "text/cp949.h"
-#include "websim/web_sim_process.h"
+#include "testing/web_sim_process.h"
 
 namespace parley {
 namespace {

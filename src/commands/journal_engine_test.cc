@@ -21,14 +21,14 @@
 #include <gtest/gtest.h>
 
 #include "commands/send_engine_fixture.h"
-#include "gatesim/gate_sim_process.h"
+#include "testing/gate_sim_process.h"
 #include "journal/send_journal.h"
 #include "protocol/markup.h"
 #include "protocol/status_messages.h"
 #include "send/send_refusals.h"
 #include "send/send_result.h"
 #include "testing/engine_process.h"
-#include "websim/web_sim_process.h"
+#include "testing/web_sim_process.h"
 
 namespace parley {
 namespace {

@@ -12,12 +12,12 @@
 #include "db/address_book.h"
 #include "db/test_util.h"
 #include "link/message.h"
-#include "qx/book_command.h"
-#include "qx/link_client.h"
+#include "client/book_file.h"
+#include "client/link_client.h"
 #include "testing/engine_process.h"
 #include "text/cp949.h"
 #include "text/mbcs.h"
-#include "websim/web_sim_process.h"
+#include "testing/web_sim_process.h"
 
 namespace parley {
 namespace {

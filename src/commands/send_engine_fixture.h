@@ -11,11 +11,11 @@
 
 #include <gtest/gtest.h>
 
-#include "gatesim/gate_sim_process.h"
+#include "testing/gate_sim_process.h"
 #include "link/message.h"
-#include "qx/link_client.h"
+#include "client/link_client.h"
 #include "testing/engine_process.h"
-#include "websim/web_sim_process.h"
+#include "testing/web_sim_process.h"
 
 namespace parley::testing {
 

@@ -12,12 +12,12 @@
 #include <thread>
 
 #include "commands/send_engine_fixture.h"
-#include "gatesim/gate_sim_process.h"
+#include "testing/gate_sim_process.h"
 #include "link/message.h"
 #include "protocol/status_messages.h"
 #include "send/send_result.h"
 #include "testing/engine_process.h"
-#include "websim/web_sim_process.h"
+#include "testing/web_sim_process.h"
 
 namespace parley {
 namespace {

@@ -15,7 +15,7 @@
 #include <asio/use_awaitable.hpp>
 
 #include "link/message.h"
-#include "qx/link_client.h"
+#include "client/link_client.h"
 #include "text/cp949.h"
 
 namespace parley {

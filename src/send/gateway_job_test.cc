@@ -12,7 +12,7 @@
 #include <asio/co_spawn.hpp>
 #include <asio/io_context.hpp>
 
-#include "gatesim/gate_sim_process.h"
+#include "testing/gate_sim_process.h"
 #include "send/direct_send.h"
 #include "send/excel_send.h"
 #include "send/group_send.h"

@@ -16,7 +16,7 @@
 #include <asio/error.hpp>
 #include <asio/io_context.hpp>
 
-#include "gatesim/gate_sim_process.h"
+#include "testing/gate_sim_process.h"
 #include "send/skn_builder.h"
 #include "testing/engine_process.h"
 

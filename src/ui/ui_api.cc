@@ -10,25 +10,23 @@
 #include <sstream>
 #include <vector>
 
+#include "client/content_requests.h"
 #include "client/engine_state.h"
+#include "client/group_check.h"
 #include "client/group_name.h"
 #include "client/message_text.h"
 #include "client/picture_check.h"
+#include "client/reply_fields.h"
 #include "client/reservation.h"
+#include "client/send_request.h"
 #include "client/workbook_check.h"
+#include "client/workbook_request.h"
 #include "protocol/excel_check.h"
 #include "protocol/markup.h"
 #include "protocol/query_requests.h"
 #include "protocol/replies.h"
 #include "protocol/send_requests.h"
 #include "protocol/status_messages.h"
-#include "qx/excel_command.h"
-#include "qx/group_check.h"
-#include "qx/messages_command.h"
-#include "qx/reply_text.h"
-#include "qx/results_command.h"
-#include "qx/send_command.h"
-#include "qx/text_table.h"
 #include "text/cp949.h"
 #include "text/mbcs.h"
 #include "ui/json_writer.h"
@@ -59,7 +57,6 @@ std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) {
-    if (line.starts_with("qx send: ")) line.erase(0, 9);
     if (!line.empty()) lines.push_back(line);
   }
   return lines;

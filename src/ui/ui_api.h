@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "client/messages.h"
-#include "qx/excel_command.h"
+#include "client/workbook_request.h"
 
 namespace parley {
 

@@ -25,7 +25,7 @@
 #include <string_view>
 #include <thread>
 
-#include "qx/link_client.h"
+#include "client/link_client.h"
 
 namespace parley {
 

@@ -10,9 +10,9 @@
 #include "protocol/markup.h"
 #include "protocol/query_requests.h"
 #include "protocol/send_requests.h"
-#include "qx/reply_text.h"
+#include "client/reply_fields.h"
 #include "testing/engine_process.h"
-#include "websim/web_sim_process.h"
+#include "testing/web_sim_process.h"
 
 namespace parley {
 namespace {

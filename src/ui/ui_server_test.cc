@@ -21,11 +21,11 @@
 
 #include <gtest/gtest.h>
 
-#include "gatesim/gate_sim_process.h"
+#include "testing/gate_sim_process.h"
 #include "testing/engine_process.h"
 #include "text/cp949.h"
 #include "ui/ui_guard.h"
-#include "websim/web_sim_process.h"
+#include "testing/web_sim_process.h"
 
 namespace parley {
 namespace {

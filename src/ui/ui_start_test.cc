@@ -11,10 +11,10 @@
 
 #include <httplib.h>
 
-#include "qx/link_client.h"
+#include "client/link_client.h"
 #include "testing/engine_process.h"
 #include "ui/ui_guard.h"
-#include "websim/web_sim_process.h"
+#include "testing/web_sim_process.h"
 
 namespace parley {
 namespace {

@@ -17,7 +17,7 @@
 #include "web/endpoints.h"
 #include "web/reply_data.h"
 #include "web/web_service.h"
-#include "websim/web_sim_process.h"
+#include "testing/web_sim_process.h"
 
 namespace parley {
 namespace {

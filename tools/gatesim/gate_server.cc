@@ -23,7 +23,7 @@
 #include <asio/use_awaitable.hpp>
 #include <asio/write.hpp>
 
-#include "gatesim/gate_record.h"
+#include "testing/gate_record.h"
 #include "send/gateway_records.h"
 
 namespace parley::gatesim {

@@ -8,7 +8,7 @@
 #include <asio/ip/tcp.hpp>
 #include <asio/write.hpp>
 
-#include "gatesim/gate_sim_process.h"
+#include "testing/gate_sim_process.h"
 #include "send/gateway_records.h"
 
 namespace parley::testing {

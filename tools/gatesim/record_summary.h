@@ -8,7 +8,7 @@
 #include <iosfwd>
 #include <vector>
 
-#include "gatesim/gate_record.h"
+#include "testing/gate_record.h"
 
 namespace parley::gatesim {
 

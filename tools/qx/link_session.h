@@ -10,8 +10,8 @@
 #include <string_view>
 
 #include "client/engine_state.h"
+#include "client/link_client.h"
 #include "client/messages.h"
-#include "qx/link_client.h"
 
 namespace parley {
 

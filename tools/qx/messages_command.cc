@@ -45,23 +45,6 @@ void PrintGroups(std::string_view rows, Language language, std::ostream& out) {
 
 }  // namespace
 
-std::pair<std::string, std::string> MessagesRequest(const MessagesOptions& o) {
-  const std::string page = std::to_string(o.page);
-  const std::string size = std::to_string(o.size);
-  if (o.action == "save") {
-    return {"MYMSG",
-            protocol::SaveMessageRequest{EscapeUiText(o.text), EscapeUiText(o.subject), o.type}
-                .Build()};
-  }
-  if (o.action == "catalogue") {
-    if (o.group.empty())
-      return {"EMOTN", protocol::CatalogueFirstRequest{o.type, page, size}.Build()};
-    return {"EMOTN", protocol::CataloguePageRequest{o.type, o.group, page, size}.Build()};
-  }
-  return {"MYMSG",
-          protocol::SavedMessagesRequest{o.type == "SMS" ? "CNT" : o.type, page, size}.Build()};
-}
-
 int RunMessagesCommand(const MessagesOptions& options, const LinkTarget& target, std::ostream& out,
                        std::ostream& err) {
   // The engine puts a saved text into the web form as it is: "&" or "=" would end or split its

@@ -6,24 +6,11 @@
 #include <iosfwd>
 #include <string>
 
+#include "client/content_requests.h"
 #include "client/messages.h"
 #include "qx/link_session.h"
 
 namespace parley {
-
-struct MessagesOptions {
-  std::string action;        // "saved", "save" or "catalogue", set by the sub-command parsed
-  std::string type = "SMS";  // saved messages: SMS or LMS; catalogue: the category
-  std::string group;         // catalogue group; empty: the first page with the group list
-  int page = 1;
-  int size = 10;
-  std::string text;  // save
-  std::string subject;
-  Language language = Language::kEnglish;
-};
-
-// The MYMSG or EMOTN request of the action: {code, body}.
-std::pair<std::string, std::string> MessagesRequest(const MessagesOptions& options);
 
 // Asks and prints the tables. Returns kExitOk, kExitRefused for an empty or unexpected reply,
 // kExitUsage, kExitNoEngine.

@@ -11,11 +11,11 @@
 
 #include <gtest/gtest.h>
 
-#include "gatesim/gate_sim_process.h"
 #include "qx/link_session.h"
 #include "qx/login_command.h"
 #include "testing/engine_process.h"
-#include "websim/web_sim_process.h"
+#include "testing/gate_sim_process.h"
+#include "testing/web_sim_process.h"
 
 namespace parley {
 

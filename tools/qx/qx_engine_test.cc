@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include "excel/workbook_writer.h"
-#include "gatesim/gate_sim_process.h"
 #include "qx/check_command.h"
 #include "qx/end_command.h"
 #include "qx/excel_command.h"
@@ -19,8 +18,9 @@
 #include "qx/results_command.h"
 #include "qx/send_command.h"
 #include "testing/engine_process.h"
+#include "testing/gate_sim_process.h"
+#include "testing/web_sim_process.h"
 #include "text/cp949.h"
-#include "websim/web_sim_process.h"
 
 namespace parley {
 namespace {

@@ -11,9 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include "client/link_client.h"
 #include "qx/exit_codes.h"
 #include "qx/jobs_command.h"
-#include "qx/link_client.h"
 #include "qx/qx_engine_fixture.h"
 #include "qx/send_command.h"
 

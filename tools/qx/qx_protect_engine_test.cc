@@ -213,14 +213,14 @@ TEST_F(QxProtectTest, ExcelRowsWithWrongNumbersAreNamedAndLeftOutOnlyWhenAsked) 
   SheetData sheet{"명단", {}};
   sheet.rows.push_back({std::string("이름"), std::string("전화"), std::string("회신")});
   const std::pair<const char*, const char*> rows[] = {
-      {"", "0212345678"},                   // row 2: empty phone
-      {"abc", "0212345678"},                // row 3
-      {"+82 10 5555 6666", "0212345678"},   // row 4: valid
-      {"02-123-4567", "0212345678"},        // row 5: a landline
-      {"1588-1234", "0212345678"},          // row 6: a representative number
-      {"010-2222-3333", ""},                // row 7: no callback
-      {"010-2222-4444", "12"},              // row 8: no callback number
-      {"01022225555", "1588-1234"},         // row 9: valid
+      {"", "0212345678"},                  // row 2: empty phone
+      {"abc", "0212345678"},               // row 3
+      {"+82 10 5555 6666", "0212345678"},  // row 4: valid
+      {"02-123-4567", "0212345678"},       // row 5: a landline
+      {"1588-1234", "0212345678"},         // row 6: a representative number
+      {"010-2222-3333", ""},               // row 7: no callback
+      {"010-2222-4444", "12"},             // row 8: no callback number
+      {"01022225555", "1588-1234"},        // row 9: valid
   };
   for (const auto& [phone, back] : rows) {
     sheet.rows.push_back({std::string("홍길동"), std::string(phone), std::string(back)});
@@ -238,12 +238,11 @@ TEST_F(QxProtectTest, ExcelRowsWithWrongNumbersAreNamedAndLeftOutOnlyWhenAsked) 
   o.callback_column = "회신";
   o.text = "안내";
   EXPECT_EQ(Excel(o), kExitUsage) << out_.str() << err_.str();
-  for (const char* said : {"6 row(s) have a number that cannot be sent", "row 2: \"\" (empty cell)",
-                           "row 3: \"abc\" (not a phone number)",
-                           "row 5: \"02-123-4567\" (not a mobile number)",
-                           "row 6: \"1588-1234\" (not a mobile number)",
-                           "row 7: \"\" (empty callback cell)",
-                           "row 8: \"12\" (the callback is not a phone number)", "--skip-invalid"}) {
+  for (const char* said :
+       {"6 row(s) have a number that cannot be sent", "row 2: \"\" (empty cell)",
+        "row 3: \"abc\" (not a phone number)", "row 5: \"02-123-4567\" (not a mobile number)",
+        "row 6: \"1588-1234\" (not a mobile number)", "row 7: \"\" (empty callback cell)",
+        "row 8: \"12\" (the callback is not a phone number)", "--skip-invalid"}) {
     EXPECT_NE((out_.str() + err_.str()).find(said), std::string::npos) << said;
   }
   o.action = "send";

@@ -18,27 +18,6 @@ using protocol::kDataTag;
 using protocol::kRowEnd;
 constexpr size_t kTitleColumns = 30;
 
-// "YYYY-MM" or "YYYYMM" as year and month texts; an empty text gives two empty texts.
-bool SplitMonth(const std::string& text, std::string* year, std::string* month) {
-  if (text.empty()) {
-    year->clear();
-    month->clear();
-    return true;
-  }
-  std::string digits;
-  for (char c : text) {
-    if (c >= '0' && c <= '9') {
-      digits += c;
-    } else if (c != '-' && c != '/' && c != '.') {
-      return false;
-    }
-  }
-  if (digits.size() != 6 || digits.substr(4) < "01" || digits.substr(4) > "12") return false;
-  *year = digits.substr(0, 4);
-  *month = std::to_string(std::stoi(digits.substr(4)));
-  return true;
-}
-
 // Asks code with body on a new session once the engine says a login is active: kExitOk with
 // *reply, kExitRefused when no login is active, kExitNoEngine.
 int AskLoggedIn(const LinkTarget& target, std::string_view who, std::string_view code,
@@ -53,23 +32,6 @@ int AskLoggedIn(const LinkTarget& target, std::string_view who, std::string_view
 }
 
 }  // namespace
-
-std::string ResultsBody(const ResultsOptions& o) {
-  return protocol::SendResultsRequest{
-      1,  o.from, o.to, o.kind, o.result, std::to_string(o.page), std::to_string(o.size),
-      "", o.phone}
-      .Build();
-}
-
-bool StatsBody(const StatsOptions& o, std::string* body) {
-  protocol::UsageRequest request;
-  if (!SplitMonth(o.from, &request.start_year, &request.start_month) ||
-      !SplitMonth(o.to, &request.end_year, &request.end_month)) {
-    return false;
-  }
-  *body = request.Build();
-  return true;
-}
 
 int RunResultsCommand(const ResultsOptions& options, const LinkTarget& target, std::ostream& out,
                       std::ostream& err) {

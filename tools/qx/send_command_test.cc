@@ -11,12 +11,12 @@
 
 #include <gtest/gtest.h>
 
+#include "client/send_input.h"
 #include "db/address_book.h"
-#include "gatesim/gate_sim_process.h"
 #include "qx/book_command.h"
-#include "qx/send_input.h"
 #include "testing/engine_process.h"
-#include "websim/web_sim_process.h"
+#include "testing/gate_sim_process.h"
+#include "testing/web_sim_process.h"
 
 namespace parley {
 namespace {

@@ -66,17 +66,6 @@ std::string Ellipsize(std::string_view utf8, size_t max_width) {
   return out + "...";
 }
 
-std::vector<std::vector<std::string>> WebRows(std::string_view cp949) {
-  std::vector<std::vector<std::string>> rows;
-  if (cp949.empty()) return rows;
-  for (const std::string& row : SplitOn(cp949, "<BR>")) {
-    std::vector<std::string> cells;
-    for (const std::string& cell : SplitOn(row, "<COL>")) cells.push_back(ScreenText(cell));
-    rows.push_back(std::move(cells));
-  }
-  return rows;
-}
-
 TextTable::TextTable(std::vector<std::string> headings, std::string empty)
     : headings_(std::move(headings)), empty_(std::move(empty)) {}
 

@@ -17,10 +17,6 @@ size_t DisplayWidth(std::string_view utf8);
 // The text cut to at most max_width columns, ending in "..." when it was cut.
 std::string Ellipsize(std::string_view utf8, size_t max_width);
 
-// The rows and columns of a web service list: rows split at "<BR>", columns at "<COL>", each
-// cell through ScreenText. An empty text has no rows.
-std::vector<std::vector<std::string>> WebRows(std::string_view cp949);
-
 class TextTable {
  public:
   // empty is printed in place of the rows of a table without any.

@@ -13,7 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "testing/engine_process.h"
-#include "websim/web_sim_process.h"
+#include "testing/web_sim_process.h"
 
 namespace parley::testing {
 namespace {

@@ -1,6 +1,6 @@
-// A blocking client of the UI link, for the qx front end and the tests.
-#ifndef PARLEY_QX_LINK_CLIENT_H_
-#define PARLEY_QX_LINK_CLIENT_H_
+// A blocking client of the UI link, for the front ends (qx, parley-ui) and the tests.
+#ifndef PARLEY_CLIENT_LINK_CLIENT_H_
+#define PARLEY_CLIENT_LINK_CLIENT_H_
 
 #include <cstdint>
 #include <functional>
@@ -47,4 +47,4 @@ class LinkClient {
 
 }  // namespace parley
 
-#endif  // PARLEY_QX_LINK_CLIENT_H_
+#endif  // PARLEY_CLIENT_LINK_CLIENT_H_

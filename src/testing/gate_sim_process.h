@@ -1,7 +1,7 @@
 // Test support: the gateway simulator gatesim as a child process on a free port of 127.0.0.1,
 // with its job records read back.
-#ifndef PARLEY_GATESIM_GATE_SIM_PROCESS_H_
-#define PARLEY_GATESIM_GATE_SIM_PROCESS_H_
+#ifndef PARLEY_TESTING_GATE_SIM_PROCESS_H_
+#define PARLEY_TESTING_GATE_SIM_PROCESS_H_
 
 #include <cstdint>
 #include <filesystem>
@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "gatesim/gate_record.h"
 #include "testing/engine_process.h"
+#include "testing/gate_record.h"
 
 namespace parley::testing {
 
@@ -51,4 +51,4 @@ class GateSim {
 
 }  // namespace parley::testing
 
-#endif  // PARLEY_GATESIM_GATE_SIM_PROCESS_H_
+#endif  // PARLEY_TESTING_GATE_SIM_PROCESS_H_

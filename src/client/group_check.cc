@@ -1,11 +1,11 @@
-#include "qx/group_check.h"
+#include "client/group_check.h"
 
 #include "client/group_name.h"
 
 #include <ostream>
 
+#include "client/reply_fields.h"
 #include "protocol/replies.h"
-#include "qx/reply_text.h"
 #include "text/mbcs.h"
 
 namespace parley {
@@ -49,16 +49,16 @@ bool CheckGroups(const std::vector<std::string>& names, const std::vector<Engine
   for (const std::string& name : names) {
     const GroupNameProblem problem = CheckGroupName(name);
     if (problem == GroupNameProblem::kComma || problem == GroupNameProblem::kEdgeSpace) {
-      err << "qx send: " << Text(language, GroupNameMsg(problem), {name}) << "\n";
+      err << Text(language, GroupNameMsg(problem), {name}) << "\n";
       ok = false;
       continue;
     }
     const EngineGroup* group = Find(groups, name);
     if (group == nullptr) {
-      err << "qx send: " << Text(language, Msg::kGroupUnknown, {name, known}) << "\n";
+      err << Text(language, Msg::kGroupUnknown, {name, known}) << "\n";
       ok = false;
     } else if (group->members <= 0) {
-      err << "qx send: " << Text(language, Msg::kGroupEmpty, {name}) << "\n";
+      err << Text(language, Msg::kGroupEmpty, {name}) << "\n";
       ok = false;
     } else {
       out << Text(language, Msg::kGroupMembers, {group->name, std::to_string(group->members)})

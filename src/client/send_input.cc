@@ -1,4 +1,4 @@
-#include "qx/send_input.h"
+#include "client/send_input.h"
 
 #include <sqlite3.h>
 
@@ -76,7 +76,7 @@ bool ItemsOfFile(const std::string& path, const std::string& column,
   if (column.empty()) {
     std::string text;
     if (!ReadWhole(path, &text)) {
-      err << "qx: " << Text(language, Msg::kFileUnreadable, {path}) << "\n";
+      err << Text(language, Msg::kFileUnreadable, {path}) << "\n";
       return false;
     }
     for (ListItem& item : SplitNumberList(text)) {
@@ -88,8 +88,7 @@ bool ItemsOfFile(const std::string& path, const std::string& column,
   std::vector<std::string> cells;
   std::string error;
   if (!ColumnCells(path, column, &cells, &error)) {
-    err << "qx: " << (error.empty() ? Text(language, Msg::kCsvNoColumn, {column, path}) : error)
-        << "\n";
+    err << (error.empty() ? Text(language, Msg::kCsvNoColumn, {column, path}) : error) << "\n";
     return false;
   }
   for (size_t i = 0; i < cells.size(); ++i) {
@@ -103,7 +102,7 @@ bool ItemsOfFile(const std::string& path, const std::string& column,
 bool ReadTextFile(const std::string& path, std::string* text, Language language,
                   std::ostream& err) {
   if (!ReadWhole(path, text)) {
-    err << "qx: " << Text(language, Msg::kFileUnreadable, {path}) << "\n";
+    err << Text(language, Msg::kFileUnreadable, {path}) << "\n";
     return false;
   }
   while (!text->empty() && (text->back() == '\n' || text->back() == '\r')) text->pop_back();

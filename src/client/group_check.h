@@ -1,7 +1,7 @@
 // The groups of a group send, checked against the engine's own address book (ADDRB 2) before the
 // engine is asked to send: each must exist and have members.
-#ifndef PARLEY_QX_GROUP_CHECK_H_
-#define PARLEY_QX_GROUP_CHECK_H_
+#ifndef PARLEY_CLIENT_GROUP_CHECK_H_
+#define PARLEY_CLIENT_GROUP_CHECK_H_
 
 #include <cstdint>
 #include <iosfwd>
@@ -31,4 +31,4 @@ bool CheckGroups(const std::vector<std::string>& names, const std::vector<Engine
 
 }  // namespace parley
 
-#endif  // PARLEY_QX_GROUP_CHECK_H_
+#endif  // PARLEY_CLIENT_GROUP_CHECK_H_

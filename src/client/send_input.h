@@ -1,8 +1,9 @@
-// Where qx send takes its recipients and its text from: --to lists, a --to-file (one number a
-// line, or with --to-column the named column of a CSV, xlsx, xls or ods file), --text or a
-// --text-file. Every item keeps where it came from, so a refused number names its line or cell.
-#ifndef PARLEY_QX_SEND_INPUT_H_
-#define PARLEY_QX_SEND_INPUT_H_
+// Where a send takes its recipients and its text from: typed lists, a file of numbers (one a
+// line, or the named column of a CSV, xlsx, xls or ods file), or a text file. Every item keeps
+// where it came from, so a refused number names its line or cell. Refusals are plain lines on
+// the stream given; the front end words where they come from.
+#ifndef PARLEY_CLIENT_SEND_INPUT_H_
+#define PARLEY_CLIENT_SEND_INPUT_H_
 
 #include <iosfwd>
 #include <string>
@@ -33,4 +34,4 @@ bool ReadTextFile(const std::string& path, std::string* text, Language language,
 
 }  // namespace parley
 
-#endif  // PARLEY_QX_SEND_INPUT_H_
+#endif  // PARLEY_CLIENT_SEND_INPUT_H_

@@ -1,4 +1,4 @@
-#include "gatesim/gate_sim_process.h"
+#include "testing/gate_sim_process.h"
 
 #include <signal.h>
 

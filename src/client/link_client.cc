@@ -1,4 +1,4 @@
-#include "qx/link_client.h"
+#include "client/link_client.h"
 
 #include <arpa/inet.h>
 #include <netdb.h>

@@ -1,4 +1,4 @@
-#include "websim/web_sim_process.h"
+#include "testing/web_sim_process.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -21,8 +21,8 @@
 // - An acknowledgement's "due" is the message count it answers, "sent_at" the number of messages
 //   received when it was written (-1 when it never was): a sender that waits for each
 //   acknowledgement shows sent_at = due + 1 with a delayed acknowledgement (--ack-delay-ms).
-#ifndef PARLEY_GATESIM_GATE_RECORD_H_
-#define PARLEY_GATESIM_GATE_RECORD_H_
+#ifndef PARLEY_TESTING_GATE_RECORD_H_
+#define PARLEY_TESTING_GATE_RECORD_H_
 
 #include <cstdint>
 #include <optional>
@@ -88,4 +88,4 @@ std::optional<GateJob> ParseJsonLine(std::string_view line);
 
 }  // namespace parley::gatesim
 
-#endif  // PARLEY_GATESIM_GATE_RECORD_H_
+#endif  // PARLEY_TESTING_GATE_RECORD_H_

@@ -1,7 +1,7 @@
 // Test support: the web service simulator websim as a child process on a free port of 127.0.0.1,
 // with the requests it received read back byte for byte.
-#ifndef PARLEY_WEBSIM_WEB_SIM_PROCESS_H_
-#define PARLEY_WEBSIM_WEB_SIM_PROCESS_H_
+#ifndef PARLEY_TESTING_WEB_SIM_PROCESS_H_
+#define PARLEY_TESTING_WEB_SIM_PROCESS_H_
 
 #include <cstdint>
 #include <filesystem>
@@ -51,4 +51,4 @@ class WebSim {
 
 }  // namespace parley::testing
 
-#endif  // PARLEY_WEBSIM_WEB_SIM_PROCESS_H_
+#endif  // PARLEY_TESTING_WEB_SIM_PROCESS_H_

@@ -1,4 +1,4 @@
-#include "gatesim/gate_record.h"
+#include "testing/gate_record.h"
 
 #include <charconv>
 #include <cstdio>
