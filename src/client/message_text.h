@@ -16,11 +16,12 @@
 #include <vector>
 
 #include "client/messages.h"
+#include "protocol/excel_check.h"
 
 namespace parley {
 
-inline constexpr size_t kSmsBytes = 90;
-inline constexpr size_t kLmsBytes = 2000;
+inline constexpr size_t kSmsBytes = protocol::kSmsTextBytes;
+inline constexpr size_t kLmsBytes = protocol::kLongTextBytes;
 
 struct TextLimits {
   size_t sms_bytes = kSmsBytes;

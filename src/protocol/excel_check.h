@@ -8,6 +8,7 @@
 #ifndef PARLEY_PROTOCOL_EXCEL_CHECK_H_
 #define PARLEY_PROTOCOL_EXCEL_CHECK_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -15,6 +16,12 @@
 #include <vector>
 
 namespace parley::protocol {
+
+// The sizes a message is counted by, as users and carriers count them (CP949 bytes): an SMS up
+// to 90 (the gateway's own field holds 99), a long text up to 2,000. The check's fields 5 to 7
+// count by them, and the front ends choose the kind by them.
+inline constexpr size_t kSmsTextBytes = 90;
+inline constexpr size_t kLongTextBytes = 2000;
 
 // A row that is never sent: its sheet row, which cell ("phone" or "callback"), the problem
 // ("empty", "not-digits", "not-mobile", "not-callback") and the cell as it is.

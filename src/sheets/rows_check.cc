@@ -5,6 +5,9 @@
 namespace parley {
 namespace {
 
+constexpr int64_t kSmsTextBytes = static_cast<int64_t>(protocol::kSmsTextBytes);
+constexpr int64_t kLongTextBytes = static_cast<int64_t>(protocol::kLongTextBytes);
+
 std::string_view CellName(RowVerdict verdict) {
   return verdict == RowVerdict::kBadCallback ? "callback" : "phone";
 }

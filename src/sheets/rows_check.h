@@ -13,10 +13,6 @@
 
 namespace parley {
 
-// The most bytes of a text message, and of a long one, as users and carriers count them.
-inline constexpr int64_t kSmsTextBytes = 90;
-inline constexpr int64_t kLongTextBytes = 2000;
-
 // A row the send leaves out as never to be sent: its sheet row, the cell, and the reason as
 // "<phone|callback> <problem token>" ("phone not-mobile").
 struct LeftOutRow {
