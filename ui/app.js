@@ -5,6 +5,8 @@
 const texts = {
   ko: {
     'lang.switch': 'English', logout: '로그아웃', quit: '끝내기',
+    'file.choose': '파일 선택', 'file.none': '선택한 파일 없음', 'file.count': (n) => `파일 ${n}개`,
+    'reserve.example': '예: 2026-12-24 14:00', 'date.example': '예: 2026-12-01', 'month.example': '예: 2026-12',
     quitRunning: '지금 보내는 중인 문자가 있습니다. 끝내면 다음 확인 지점(50건 단위)에서 멈추고, 나머지는 보내지 않습니다. 끝낼까요?',
     'login.title': '로그인', 'login.id': '아이디', 'login.password': '비밀번호',
     'login.save': '아이디 저장', 'login.submit': '로그인',
@@ -73,6 +75,8 @@ const texts = {
     'result.title': '결과', 'jobs.title': '최근 작업', 'jobs.refresh': '새로 고침',
     'jobs.id': '작업', 'jobs.kind': '종류', 'jobs.subject': '제목', 'jobs.total': '전체',
     'jobs.ack': '확인', 'jobs.doubt': '불확실', 'jobs.notsent': '미전송', 'jobs.ending': '종료',
+    endings: { running: '보내는 중', done: '완료', cancelled: '취소됨', refused: '게이트웨이 거절', 'no-answer': '응답 없음',
+      closed: '연결 끊김', nack: '전송 실패 응답', failed: '실패', interrupted: '중단됨' },
     confirm: (n, kind) => `${kind} ${n}건을 보냅니다.`,
     progress: (s, t, rate, left) => `${t}건 중 ${s}건 전송 · 초당 ${rate}건 · 남은 시간 ${left}`,
     account: (a) => `${a.name} (${a.grade}) · ${a.amount} · SMS ${a.sms} / LMS ${a.lms} / MMS ${a.mms}`,
@@ -80,6 +84,8 @@ const texts = {
   },
   en: {
     'lang.switch': '한국어', logout: 'Log out', quit: 'Quit',
+    'file.choose': 'Choose file', 'file.none': 'No file chosen', 'file.count': (n) => `${n} files`,
+    'reserve.example': 'e.g. 2026-12-24 14:00', 'date.example': 'e.g. 2026-12-01', 'month.example': 'e.g. 2026-12',
     quitRunning: 'A send is running. Quitting stops it at its next acknowledgement (every 50 messages) and the rest is not sent. Quit?',
     'login.title': 'Log in', 'login.id': 'ID', 'login.password': 'Password',
     'login.save': 'Remember the ID', 'login.submit': 'Log in',
@@ -149,6 +155,9 @@ const texts = {
     'jobs.id': 'Job', 'jobs.kind': 'Kind', 'jobs.subject': 'Title', 'jobs.total': 'Total',
     'jobs.ack': 'Acknowledged', 'jobs.doubt': 'In doubt', 'jobs.notsent': 'Not sent',
     'jobs.ending': 'Ended',
+    endings: { running: 'sending', done: 'done', cancelled: 'cancelled', refused: 'refused by the gateway',
+      'no-answer': 'no answer', closed: 'connection closed', nack: 'refused messages', failed: 'failed',
+      interrupted: 'interrupted' },
     confirm: (n, kind) => `Send ${n} ${kind} message(s).`,
     progress: (s, t, rate, left) => `${s} of ${t} sent · ${rate}/s · ${left} left`,
     account: (a) => `${a.name} (${a.grade}) · ${a.amount} · SMS ${a.sms} / LMS ${a.lms} / MMS ${a.mms}`,
@@ -165,6 +174,16 @@ const t = (key) => texts[lang][key];
 function applyLanguage() {
   document.documentElement.lang = lang;
   for (const el of document.querySelectorAll('[data-t]')) el.textContent = t(el.dataset.t);
+  for (const el of document.querySelectorAll('[data-tp]')) el.placeholder = t(el.dataset.tp);
+  for (const id of ['pictures', 'workbook']) showFileNames(id);
+}
+
+// The names of the files chosen in a picker, in the page's words (the browser's own control is
+// hidden: it speaks the browser's language, not the page's).
+function showFileNames(id) {
+  const files = [...$(id).files];
+  $(`${id}-name`).textContent = files.length === 0 ? t('file.none')
+    : files.length === 1 ? files[0].name : `${t('file.count')(files.length)}: ${files.map((f) => f.name).join(', ')}`;
 }
 
 async function call(path, fields) {
@@ -415,7 +434,8 @@ async function refreshJobs() {
   body.replaceChildren(...answer.jobs.map((j) => {
     const tr = document.createElement('tr');
     for (const [value, num] of [[j.id, true], [j.kind], [j.title], [j.total, true],
-      [j.acknowledged, true], [j.in_doubt, true], [j.not_sent, true], [j.ending]]) {
+      [j.acknowledged, true], [j.in_doubt, true], [j.not_sent, true],
+      [t('endings')[j.ending] || j.ending]]) {
       const td = document.createElement('td');
       td.textContent = value;
       if (num) td.className = 'num';
@@ -795,6 +815,7 @@ function start() {
     $(id).addEventListener('input', scheduleCheck);
   }
   $('pictures').addEventListener('change', () => choosePictures().catch(showError));
+  for (const id of ['pictures', 'workbook']) $(id).addEventListener('change', () => showFileNames(id));
   $('skip-invalid').addEventListener('change', updateConfirm);
   $('allow-cut').addEventListener('change', updateConfirm);
   $('show-saved').addEventListener('click', () => { Object.assign(box, { kind: 'saved', page: 1, group: '' }); showBox().catch(showError); });

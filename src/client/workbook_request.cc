@@ -93,10 +93,8 @@ const SheetListing* FindSheet(const std::vector<SheetListing>& sheets, const std
   return nullptr;
 }
 
-// Checks the phone and callback columns and the template against a sheet's columns and first
-// rows, printing every problem on err. False when a column is unknown or a marker has no width
-// (cut values are only reported).
-bool CheckAgainstSheet(const ExcelOptions& o, const SheetListing& sheet, std::ostream& err) {
+bool CheckAgainstSheet(const ExcelOptions& o, const SheetListing& sheet, std::ostream& err,
+                       bool warn_cuts) {
   bool ok = true;
   std::string known;
   for (const std::string& c : sheet.columns) known += (known.empty() ? "" : ", ") + c;
@@ -110,7 +108,7 @@ bool CheckAgainstSheet(const ExcelOptions& o, const SheetListing& sheet, std::os
   }
   for (const TemplateProblem& problem :
        CheckTemplate(o.text, sheet.columns, sheet.first_rows, 2, o.language)) {
-    err << problem.text << "\n";
+    if (!problem.cut || warn_cuts) err << problem.text << "\n";
     ok = ok && problem.cut;
   }
   return ok;

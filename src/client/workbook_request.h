@@ -68,9 +68,11 @@ bool CheckRecipientOptions(const ExcelOptions& o, std::ostream& err);
 const SheetListing* FindSheet(const std::vector<SheetListing>& sheets, const std::string& sheet,
                               Language language, std::ostream& err);
 // Checks the phone and callback columns and the template against a sheet's columns and first
-// rows, printing every problem on err. False when a column is unknown or a marker has no width
-// (cut values are only reported).
-bool CheckAgainstSheet(const ExcelOptions& o, const SheetListing& sheet, std::ostream& err);
+// rows, printing every problem on err. False when a column is unknown or a marker has no width.
+// Values of the first rows that a width cuts are only warned of, and only with warn_cuts (the
+// full check of a send reports them over every row).
+bool CheckAgainstSheet(const ExcelOptions& o, const SheetListing& sheet, std::ostream& err,
+                       bool warn_cuts = true);
 
 // The table name the engine queries for a sheet: the name with "$" appended unless it ends in
 // "$" already (or in "$'" for a quoted name).

@@ -238,13 +238,20 @@ TEST_F(ExcelEngineTest, OnlyTheValidNumbersOfTheRowsAreSent) {
   EXPECT_NE(exported.find("\"row 8\",\"12\",\"left out\",\"callback not-callback\"\r\n"),
             std::string::npos);
 
+  // A count of exactly the valid rows (as the front ends send it) still names the wrong rows
+  // after the last valid one.
+  UseWorkbook("tail", "phone\n01011112222\nabc\n\n");
+  EXPECT_EQ(ESend("1<QX>1<QX>T<QX><QX>tail$<QX>phone<QX>0212345678<QX>hi<QX>11"),
+            SentText(1) + "\n" + A("번호가 잘못된 1개 행은 보내지 않았습니다: 3행 \"abc\"(번호가 아님)"));
+  EXPECT_EQ(NextJob().messages.size(), 1u);
+
   // A one-column callback that is no number refuses the send; nothing goes out.
   for (const std::string callback : {"", "12", "abc"}) {
     EXPECT_TRUE(ESend("1<QX>8<QX>T<QX><QX>bad$<QX>phone<QX>" + callback + "<QX>hi<QX>11")
                     .starts_with("Exception:["))
         << callback;
   }
-  EXPECT_EQ(gate_->Jobs().size(), 1u);
+  EXPECT_EQ(gate_->Jobs().size(), 2u);
 }
 
 // Each number once: rows with one number and different names reach that number once, and every

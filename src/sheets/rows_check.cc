@@ -25,8 +25,11 @@ bool CheckSheetRows(WorkbookRows& rows, int64_t limit, bool pictures,
   rows.set_noting(true);
   if (!rows.Open()) return false;
   SheetRow row;
-  while (!rows.AtEnd() && (limit <= 0 || check->messages < limit)) {
+  // A limit ends the rows at the first one it would not send: the rows left out before that one
+  // (trailing ones included) are still the send's.
+  while (!rows.AtEnd()) {
     if (!rows.Read(&row)) return false;
+    if (row.verdict == RowVerdict::kSend && limit > 0 && check->messages >= limit) break;
     ++check->rows;
     switch (row.verdict) {
       case RowVerdict::kBadPhone:

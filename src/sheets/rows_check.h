@@ -21,7 +21,8 @@ struct LeftOutRow {
   std::string reason;
 };
 
-// Reads every row of rows from the first (at most `limit` messages when limit > 0) into *check,
+// Reads every row of rows from the first into *check (with limit > 0, up to the first row that
+// would be a message past `limit`: the rows left out before it still count),
 // listing at most ExcelCheckReply::kListed entries of each list; every left-out row also goes to
 // *left_out when it is not null. `pictures`: the send attaches pictures (its kind is MMS).
 // False, with the reason in rows.error(), when reading fails.

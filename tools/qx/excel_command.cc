@@ -114,7 +114,8 @@ int RunExcelCommand(const ExcelOptions& given, const LinkTarget& target, std::os
     sheet = FindSheet(sheets, options.sheet, lang, PrefixedLines("qx excel: ", err).stream());
     if (sheet == nullptr) return kExitUsage;
     if (recipients &&
-        !CheckAgainstSheet(options, *sheet, PrefixedLines("qx excel: ", err).stream())) {
+        !CheckAgainstSheet(options, *sheet, PrefixedLines("qx excel: ", err).stream(),
+                           /*warn_cuts=*/options.action == "preview")) {
       return kExitUsage;
     }
   }

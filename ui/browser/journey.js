@@ -130,7 +130,7 @@ async function main() {
   await new Promise((resolve) => other.listen(0, '127.0.0.1', resolve));
   servers.push(other);
 
-  const browser = await chromium.launch({ executablePath: browserPath, headless: true, args: ['--no-sandbox'] });
+  const browser = await chromium.launch({ executablePath: browserPath, headless: true, args: ['--no-sandbox', '--lang=ko-KR'] });
   const context = await browser.newContext({ viewport: { width: 1280, height: 800 }, locale: 'ko-KR' });
   const page = await context.newPage();
   const shot = (name) => page.screenshot({ path: path.join(outDir, `${name}.png`), fullPage: true });
@@ -298,7 +298,7 @@ async function main() {
   check(jobs[4].messages.length < 600, `the stop kept the rest from going (${jobs[4].messages.length} of 600 sent)`);
   await page.click('#jobs-refresh');
   await waitForAsync('five jobs', async () => (await page.$$('#jobs tbody tr')).length === 5);
-  check((await page.textContent('#jobs tbody tr:first-child')).includes('cancelled'), 'the journal lists the stopped job');
+  check((await page.textContent('#jobs tbody tr:first-child')).includes('취소됨'), 'the journal lists the stopped job, in Korean');
   const groupText = await page.textContent('#jobs tbody tr:nth-child(4)');
   check(groupText.includes(String(friends + 1)), 'the group send counts its members in the journal');
   await shot('6-jobs');
@@ -411,6 +411,9 @@ async function main() {
 
   await page.click('#lang');
   check((await page.textContent('#send-view h2')) === 'New message', 'one click switches to English');
+  // The page's own check speaks the new language too once it has run again.
+  await waitForText(page, '#summary', (t) => /recipient|bytes/.test(t) && !/받는 사람|바이트/.test(t));
+  check(true, 'the summary follows the language');
   await page.setViewportSize({ width: 390, height: 800 });
   await shot('7-narrow-english');
 
