@@ -81,6 +81,14 @@ const texts = {
     progress: (s, t, rate, left) => `${t}건 중 ${s}건 전송 · 초당 ${rate}건 · 남은 시간 ${left}`,
     account: (a) => `${a.name} (${a.grade}) · ${a.amount} · SMS ${a.sms} / LMS ${a.lms} / MMS ${a.mms}`,
     noEngine: '엔진이 응답하지 않습니다',
+    'numbers.removeBad': '잘못된 번호 빼기',
+    'http.unreachable': 'Parley에 연결할 수 없습니다. Parley가 끝났다면 다시 시작해 주세요.',
+    'http.403': '이 창의 접속이 끝났습니다. Parley를 다시 열어 주세요.',
+    'http.413': '파일이 너무 큽니다.',
+    'http.408': '요청이 너무 오래 걸려 끊겼습니다. 다시 해 주세요.',
+    'http.other': '요청을 처리하지 못했습니다. 다시 해 주세요.',
+    numberCounts: (c) => `입력 ${num(c.typed)}개 · 올바른 번호 ${num(c.valid)}개`
+      + (c.duplicates ? ` · 중복 제거 ${num(c.duplicates)}개` : '') + (c.invalid ? ` · 잘못된 번호 ${num(c.invalid)}개` : ''),
   },
   en: {
     'lang.switch': '한국어', logout: 'Log out', quit: 'Quit',
@@ -162,6 +170,14 @@ const texts = {
     progress: (s, t, rate, left) => `${s} of ${t} sent · ${rate}/s · ${left} left`,
     account: (a) => `${a.name} (${a.grade}) · ${a.amount} · SMS ${a.sms} / LMS ${a.lms} / MMS ${a.mms}`,
     noEngine: 'The engine does not answer',
+    'numbers.removeBad': 'Remove the wrong numbers',
+    'http.unreachable': 'Parley cannot be reached. If it has ended, start it again.',
+    'http.403': 'This window\'s session has ended. Open Parley again.',
+    'http.413': 'The file is too large.',
+    'http.408': 'The request took too long and was cut off. Please try again.',
+    'http.other': 'The request could not be done. Please try again.',
+    numberCounts: (c) => `${num(c.typed)} typed · ${num(c.valid)} valid`
+      + (c.duplicates ? ` · ${num(c.duplicates)} duplicate(s) removed` : '') + (c.invalid ? ` · ${num(c.invalid)} wrong` : ''),
   },
 };
 
@@ -170,6 +186,15 @@ const $ = (id) => document.getElementById(id);
 const num = (n) => Number(n).toLocaleString('en-US');
 const kb = (b) => `${Math.ceil(Number(b) / 1024).toLocaleString('en-US')} KB`;
 const t = (key) => texts[lang][key];
+// A verdict of the server in the page's language (it sends both); a plain text as it is.
+const said = (v) => (typeof v === 'string' ? v : v && v.text ? v.text[lang] : '');
+// A verdict with where its item stands ("3번째 줄: ...") when the number box names it.
+const verdictLine = (v) => (v && v.where ? `${v.where[lang]}: ${said(v)}` : said(v));
+const listItems = (id, texts) => $(id).replaceChildren(...texts.map((p) => {
+  const li = document.createElement('li');
+  li.textContent = p;
+  return li;
+}));
 
 function applyLanguage() {
   document.documentElement.lang = lang;
@@ -198,8 +223,17 @@ async function call(path, fields) {
       options.body = form;
     }
   }
-  const res = await fetch(path, options);
+  let res;
+  try {
+    res = await fetch(path, options);
+  } catch (e) {
+    throw new Error(t('http.unreachable'));
+  }
   if (res.status === 503) throw new Error(t('noEngine'));
+  // The door's and the server's own refusals are plain text: said in the page's words instead.
+  if (!(res.headers.get('Content-Type') || '').includes('application/json')) {
+    throw new Error(t(`http.${res.status}`) || t('http.other'));
+  }
   return res.json();
 }
 
@@ -242,20 +276,39 @@ let checkTimer = 0;
 async function checkCompose() {
   const answer = await call('/api/compose', composeFields());
   lastCheck = answer;
-  $('bytes').textContent = answer.bytes;
-  $('limit').textContent = answer.limit;
+  showCompose();
+  return answer;
+}
+
+// The last check of the message in the page's language: the byte counter and kind, and the
+// number box (the counts, one line per wrong number with its line, the button that removes them).
+function showCompose() {
+  const answer = lastCheck;
+  if (!answer) return;
+  $('bytes').textContent = num(answer.bytes);
+  $('limit').textContent = num(answer.limit);
   $('kind').textContent = answer.kind;
   $('bytes').parentElement.classList.toggle('over', answer.bytes > answer.limit);
-  $('count').textContent = answer.recipients.length + groupMembers();
-  const lines = (id, texts) => $(id).replaceChildren(...texts.map((p) => {
-    const li = document.createElement('li');
-    li.textContent = p;
-    return li;
-  }));
-  // The summary says how many duplicates were taken out; the problems name each refused number.
-  lines('summary', answer.summary);
-  lines('problems', answer.problems);
-  return answer;
+  $('count').textContent = num(answer.recipients.length + groupMembers());
+  const c = answer.counts;
+  $('number-box').hidden = c.typed === 0 && answer.problems.length === 0;
+  $('number-counts').textContent = c.typed ? t('numberCounts')(c) : '';
+  listItems('problems', answer.problems.map(verdictLine));
+  $('remove-bad').hidden = !answer.problems.some((p) => p.field === 'to' && p.line > 0);
+}
+
+// Takes the wrong numbers out of the box: the items the last check refused, by their line and
+// place on it; the rest stay, each line's items joined by ", ".
+async function removeBadNumbers() {
+  const answer = await checkCompose();
+  const bad = new Set(answer.problems.filter((p) => p.field === 'to' && p.line > 0)
+    .map((p) => `${p.line}:${p.position}`));
+  if (bad.size === 0) return;
+  const lines = $('to').value.split(/\r?\n/).map((line, l) => line.split(/[,;\t]/)
+    .map((item, i) => (bad.has(`${l + 1}:${i + 1}`) ? '' : item.trim()))
+    .filter((item) => item !== '').join(', '));
+  $('to').value = lines.filter((line) => line !== '').join('\n');
+  await checkCompose();
 }
 function scheduleCheck() {
   clearTimeout(checkTimer);
@@ -369,12 +422,12 @@ function showWhen() {
 // The result of a send in words: how many went, or for when they are reserved, and the rows left
 // out; a send the gateway ended says how (the client core's words).
 function resultWords(answer, reserve) {
-  if (answer.problems) return answer.problems.join('\n');
+  if (answer.problems) return answer.problems.map(verdictLine).join('\n');
   if (answer.error) {
     const blocks = (answer.blocks || []).map((b) => t(`block.${b}`));
-    return blocks.length ? blocks.join('\n') : t(`error.${answer.error}`) || answer.error;
+    return blocks.length ? blocks.join('\n') : t(`error.${answer.error}`) || t('noEngine');
   }
-  if (!answer.ok) return answer.text || t('ended')(answer.sent, answer.total);
+  if (!answer.ok) return answer.failure ? said(answer.failure) : t('ended')(answer.sent, answer.total);
   const words = whenWords(reserve);
   const lines = [words ? t('reserved')(words, answer.total) : t('sent')(answer.sent)];
   if (answer.left_out > 0) lines.push(t('leftOut')(answer.left_out));
@@ -482,6 +535,7 @@ async function askToSend(event) {
   await showCheck(count, { SMS: 1, LMS: 2, MMS: 3 }[answer.kind] || 1, false);
 }
 
+let lastResult = null;
 async function send() {
   $('confirm-view').hidden = true;
   $('progress-view').hidden = false;
@@ -505,6 +559,7 @@ async function send() {
   const reserve = $('reserve').value;
   try {
     const answer = await (pendingSend ? pendingSend() : call('/api/send', sendFields()));
+    lastResult = { answer, reserve };
     $('result-text').textContent = resultWords(answer, reserve);
     $('result-view').hidden = false;
     showAccount(answer.account);
@@ -585,7 +640,7 @@ async function uploadWorkbook() {
   const answer = await call('/api/workbook', { workbook: file });
   const problems = $('wb-problems');
   if (!answer.ok) {
-    problems.replaceChildren(...answer.problems.map((p) => { const li = document.createElement('li'); li.textContent = p; return li; }));
+    listItems('wb-problems', (answer.problems || []).map(verdictLine));
     return;
   }
   problems.replaceChildren();
@@ -629,8 +684,7 @@ async function workbookCount() {
 
 async function previewWorkbook() {
   const answer = await call('/api/workbook/preview', workbookFields());
-  const problems = $('wb-problems');
-  problems.replaceChildren(...(answer.problems || []).map((p) => { const li = document.createElement('li'); li.textContent = p; return li; }));
+  listItems('wb-problems', (answer.problems || []).map(verdictLine));
   if (!answer.ok) return answer;
   scheduleWorkbookCount();
   $('preview').tBodies[0].replaceChildren(...answer.rows.map((r) => {
@@ -655,9 +709,17 @@ async function showCheck(count, mode, workbook) {
     workbook: workbook ? '1' : '0',
   });
   serviceCheckPassed = answer.ok;
-  // A refusal says why in the web service's words; a pass needs none of its figures.
-  $('confirm-check').textContent = answer.ok ? t('checkPassed') : answer.said;
+  lastServiceCheck = answer;
+  showServiceCheck();
   updateConfirm();
+}
+
+// The web service's answer in the page's language: a refusal says why and with what figures, a
+// pass needs none of them.
+let lastServiceCheck = null;
+function showServiceCheck() {
+  if (!lastServiceCheck) return;
+  $('confirm-check').textContent = lastServiceCheck.ok ? t('checkPassed') : said(lastServiceCheck.said);
 }
 
 // The workbook send: the engine's full check over every row comes first and is shown (rows left
@@ -723,8 +785,8 @@ async function askToSendWorkbook() {
   $('allow-cut').checked = false;
   const check = await call('/api/workbook/check', { ...workbookFields(), skip_invalid: '0', allow_cut: '0' });
   if (check.messages === undefined) {
-    const problems = check.problems || [t(`error.${check.error}`) || check.error];
-    $('wb-problems').replaceChildren(...problems.map((p) => { const li = document.createElement('li'); li.textContent = p; return li; }));
+    const problems = check.problems ? check.problems.map(verdictLine) : [t(`error.${check.error}`) || t('noEngine')];
+    listItems('wb-problems', problems);
     return;
   }
   workbookCheck = check;
@@ -784,7 +846,7 @@ async function showBox() {
 
 async function saveText() {
   const answer = await call('/api/save', { text: $('text').value, subject: $('title').value, type: $('kind').textContent === 'SMS' ? 'SMS' : 'LMS' });
-  $('box-note').textContent = answer.ok ? answer.answer : (answer.problems || [answer.answer]).join(' ');
+  $('box-note').textContent = answer.ok ? answer.answer : (answer.problems || []).map(said).join(' ') || answer.answer;
 }
 
 async function showRecent() {
@@ -807,8 +869,12 @@ function start() {
     lang = lang === 'ko' ? 'en' : 'ko';
     localStorage.setItem('parley.lang', lang);
     applyLanguage();
-    scheduleCheck();
+    // What the server said is kept in both languages: switching asks nothing again.
+    showCompose();
+    showServiceCheck();
+    if (lastResult) $('result-text').textContent = resultWords(lastResult.answer, lastResult.reserve);
   });
+  $('remove-bad').addEventListener('click', () => removeBadNumbers().catch(showError));
   $('login-form').addEventListener('submit', (e) => login(e).catch(showError));
   $('compose-form').addEventListener('submit', (e) => askToSend(e).catch(showError));
   for (const id of ['text', 'to', 'callback', 'reserve', 'title']) {

@@ -54,14 +54,20 @@ bool ParseEngineState(std::string_view body, EngineState* state) {
   return true;
 }
 
+std::optional<Verdict> GatewayFailure(const EngineState& state) {
+  std::string sent = std::to_string(state.sent);
+  if (state.outcome == "refused") return Verdict{Msg::kGatewayRefused};
+  if (state.outcome == "no-answer") return Verdict{Msg::kGatewayNoAnswer, {sent}};
+  if (state.outcome == "closed") return Verdict{Msg::kGatewayClosed, {sent}};
+  if (state.outcome == "nack") {
+    return Verdict{Msg::kGatewayNack, {std::to_string(state.acknowledged), sent}};
+  }
+  return std::nullopt;
+}
+
 std::string GatewayFailureText(const EngineState& state, Language language) {
-  const std::string sent = std::to_string(state.sent);
-  const std::string acknowledged = std::to_string(state.acknowledged);
-  if (state.outcome == "refused") return Text(language, Msg::kGatewayRefused);
-  if (state.outcome == "no-answer") return Text(language, Msg::kGatewayNoAnswer, {sent});
-  if (state.outcome == "closed") return Text(language, Msg::kGatewayClosed, {sent});
-  if (state.outcome == "nack") return Text(language, Msg::kGatewayNack, {acknowledged, sent});
-  return "";
+  const std::optional<Verdict> failure = GatewayFailure(state);
+  return failure ? Word(language, *failure) : std::string();
 }
 
 }  // namespace parley

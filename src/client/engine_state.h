@@ -6,10 +6,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "client/messages.h"
+#include "client/verdict.h"
 
 namespace parley {
 
@@ -41,6 +43,10 @@ bool ParseEngineState(std::string_view body, EngineState* state);
 // A job that ended at the gateway in the user's words ("the gateway refused the job", "... closed
 // the connection after 120 messages", ...); empty for a job that is running, done, cancelled or
 // failed before the gateway.
+// How the gateway ended the job, when it did (refused, no answer, closed, a negative
+// acknowledgement); nullopt for a job that ended otherwise.
+std::optional<Verdict> GatewayFailure(const EngineState& state);
+
 std::string GatewayFailureText(const EngineState& state, Language language);
 
 }  // namespace parley

@@ -41,7 +41,8 @@ std::vector<EngineGroup> ParseGroupList(std::string_view reply) {
 }
 
 bool CheckGroups(const std::vector<std::string>& names, const std::vector<EngineGroup>& groups,
-                 int64_t* members, Language language, std::ostream& out, std::ostream& err) {
+                 int64_t* members, std::vector<Verdict>* problems,
+                 std::vector<EngineGroup>* chosen) {
   bool ok = true;
   std::string known;
   for (const EngineGroup& group : groups) known += (known.empty() ? "" : ", ") + group.name;
@@ -49,20 +50,19 @@ bool CheckGroups(const std::vector<std::string>& names, const std::vector<Engine
   for (const std::string& name : names) {
     const GroupNameProblem problem = CheckGroupName(name);
     if (problem == GroupNameProblem::kComma || problem == GroupNameProblem::kEdgeSpace) {
-      err << Text(language, GroupNameMsg(problem), {name}) << "\n";
+      problems->push_back({GroupNameMsg(problem), {name}, kFieldGroup, name});
       ok = false;
       continue;
     }
     const EngineGroup* group = Find(groups, name);
     if (group == nullptr) {
-      err << Text(language, Msg::kGroupUnknown, {name, known}) << "\n";
+      problems->push_back({Msg::kGroupUnknown, {name, known}, kFieldGroup, name});
       ok = false;
     } else if (group->members <= 0) {
-      err << Text(language, Msg::kGroupEmpty, {name}) << "\n";
+      problems->push_back({Msg::kGroupEmpty, {name}, kFieldGroup, name});
       ok = false;
     } else {
-      out << Text(language, Msg::kGroupMembers, {group->name, std::to_string(group->members)})
-          << "\n";
+      if (chosen != nullptr) chosen->push_back(*group);
       *members += group->members;
     }
   }

@@ -4,12 +4,12 @@
 #define PARLEY_CLIENT_GROUP_CHECK_H_
 
 #include <cstdint>
-#include <iosfwd>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "client/messages.h"
+#include "client/verdict.h"
 
 namespace parley {
 
@@ -23,11 +23,12 @@ struct EngineGroup {
 std::vector<EngineGroup> ParseGroupList(std::string_view reply);
 
 // Finds every name among groups as the engine does (the exact name, else the one group with that
-// name in another letter case), prints each with its member count to out, and adds the members up
-// in *members. False, with a line on err for every unknown group (listing the groups there are)
-// and every empty one.
+// name in another letter case), adds the members up in *members and, when chosen is given, lists
+// each group found there. False, with a verdict for every name a send cannot carry, every
+// unknown group (listing the groups there are) and every empty one.
 bool CheckGroups(const std::vector<std::string>& names, const std::vector<EngineGroup>& groups,
-                 int64_t* members, Language language, std::ostream& out, std::ostream& err);
+                 int64_t* members, std::vector<Verdict>* problems,
+                 std::vector<EngineGroup>* chosen = nullptr);
 
 }  // namespace parley
 

@@ -50,8 +50,7 @@ std::string_view KindName(MessageKind kind) {
   return "";
 }
 
-TextCheck CheckText(std::string_view utf8, size_t pictures, const TextLimits& limits,
-                    Language language) {
+TextCheck CheckText(std::string_view utf8, size_t pictures, const TextLimits& limits) {
   TextCheck check;
   check.bytes = Utf8ToAnsi(utf8).size();
   if (pictures > 0) {
@@ -65,16 +64,21 @@ TextCheck CheckText(std::string_view utf8, size_t pictures, const TextLimits& li
     check.limit = limits.lms_bytes;
   }
   if (utf8.find_first_not_of(" \t\r\n") == std::string_view::npos) {
-    check.problems.push_back(Text(language, Msg::kTextEmpty));
+    check.problems.push_back({Msg::kTextEmpty, {}, kFieldText});
   }
   if (check.bytes > limits.lms_bytes) {
-    check.problems.push_back(Text(language, Msg::kTextTooLong,
-                                  {std::to_string(check.bytes), std::to_string(limits.lms_bytes)}));
+    check.problems.push_back({Msg::kTextTooLong,
+                              {std::to_string(check.bytes), std::to_string(limits.lms_bytes)},
+                              kFieldText});
   }
   check.unencodable = FindUnencodable(utf8);
   for (const Unencodable& u : check.unencodable) {
-    check.problems.push_back(Text(language, Msg::kTextUnencodable,
-                                  {u.character, std::to_string(u.line), std::to_string(u.column)}));
+    check.problems.push_back({Msg::kTextUnencodable,
+                              {u.character, std::to_string(u.line), std::to_string(u.column)},
+                              kFieldText,
+                              u.character,
+                              u.line,
+                              u.column});
   }
   return check;
 }

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "client/messages.h"
+#include "client/verdict.h"
 #include "protocol/excel_check.h"
 
 namespace parley {
@@ -45,13 +46,12 @@ struct TextCheck {
   MessageKind kind = MessageKind::kSms;
   size_t limit = 0;  // the limit of that kind
   std::vector<Unencodable> unencodable;
-  std::vector<std::string> problems;  // empty when the text may be sent
+  std::vector<Verdict> problems;  // empty when the text may be sent
 };
 
 // Checks a UTF-8 text for a send with `pictures` pictures: empty texts, texts over the LMS
 // limit and characters CP949 cannot hold are problems.
-TextCheck CheckText(std::string_view utf8, size_t pictures, const TextLimits& limits,
-                    Language language);
+TextCheck CheckText(std::string_view utf8, size_t pictures, const TextLimits& limits);
 
 // Encodes the characters the UI link reserves inside a field: "<" as "&lt;", ">" as "&gt;" and
 // the backtick as "&gacct;", which the engine decodes (DecodeUiText) before sending.

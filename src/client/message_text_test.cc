@@ -33,7 +33,7 @@ TEST(CheckTextTest, BytesAndKind) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text.substr(0, 20));
-    const TextCheck check = CheckText(c.text, c.pictures, TextLimits{}, Language::kEnglish);
+    const TextCheck check = CheckText(c.text, c.pictures, TextLimits{});
     EXPECT_EQ(check.bytes, c.bytes);
     EXPECT_EQ(check.bytes, Utf8ToAnsi(c.text).size());  // the engine's count
     EXPECT_EQ(check.kind, c.kind);
@@ -43,12 +43,12 @@ TEST(CheckTextTest, BytesAndKind) {
 
 TEST(CheckTextTest, LimitsAreChangeable) {
   const TextLimits limits{80, 1000};
-  EXPECT_EQ(CheckText(std::string(81, 'a'), 0, limits, Language::kEnglish).kind, MessageKind::kLms);
-  EXPECT_EQ(CheckText(std::string(1001, 'a'), 0, limits, Language::kEnglish).problems.size(), 1u);
+  EXPECT_EQ(CheckText(std::string(81, 'a'), 0, limits).kind, MessageKind::kLms);
+  EXPECT_EQ(CheckText(std::string(1001, 'a'), 0, limits).problems.size(), 1u);
 }
 
 TEST(CheckTextTest, CharactersCp949CannotHoldAreNamedWithTheirPlace) {
-  const TextCheck check = CheckText("안녕 😀\n세계 ✓ 한", 0, TextLimits{}, Language::kEnglish);
+  const TextCheck check = CheckText("안녕 😀\n세계 ✓ 한", 0, TextLimits{});
   ASSERT_EQ(check.unencodable.size(), 2u);
   EXPECT_EQ(check.unencodable[0].character, "😀");
   EXPECT_EQ(check.unencodable[0].line, 1);
@@ -58,7 +58,7 @@ TEST(CheckTextTest, CharactersCp949CannotHoldAreNamedWithTheirPlace) {
   EXPECT_EQ(check.unencodable[1].column, 4);
   EXPECT_EQ(check.problems.size(), 2u);
   // Korean, Hanja and the symbols CP949 has are fine.
-  EXPECT_TRUE(CheckText("한글 漢字 ※ ★ ①", 0, TextLimits{}, Language::kEnglish).problems.empty());
+  EXPECT_TRUE(CheckText("한글 漢字 ※ ★ ①", 0, TextLimits{}).problems.empty());
 }
 
 TEST(EscapeUiTextTest, TheEngineDecodesWhatIsEncoded) {

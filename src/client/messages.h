@@ -174,11 +174,36 @@ enum class Msg {
   kGroupNameComma,   // (name)
   kGroupNameSpaces,  // (name)
   kQuitStopsSend,    // (sent, total)
+  // Where a refused item came from.
+  kWhereToItem,         // (list, item): a --to value and the item's place in it
+  kWhereToLineItem,     // (list, line, item): the same in a value of several lines
+  kWhereFileLine,       // (file, line)
+  kWhereFileRow,        // (file, row)
+  kWhereLine,           // (line): a line of the page's number box
+  kWorkbookUnreadable,  // (file, reason)
+  // The web service's send check, as typed values.
+  kSendCheckPassed,        // (kind, count, allowed)
+  kSendCheckRefused,       // (reason, kind, count, allowed)
+  kNumberCounts,           // (typed, valid, duplicates, invalid)
+  kSendCheckRefusedPlain,  // (reason)
+  // The engine's refusals of a workbook query.
+  kEngineNoSheet,           // (sheet)
+  kEngineNoColumn,          // (column)
+  kEngineFileUnreadable,    // (file, reason)
+  kEngineNotWorkbook,       // ()
+  kEngineNoWorkbook,        // ()
+  kEngineWorkbookTooLarge,  // (limit)
+  kEngineStopping,          // ()
+  kEngineRefusedOther,      // (the engine's text)
 };
 
 // The message in language with its arguments put in place of the "{}" in order (missing
 // arguments leave the "{}"; extra ones are ignored).
 std::string Text(Language language, Msg id, std::initializer_list<std::string_view> args = {});
+
+// The message's stable name, for front ends that word it themselves ("number-not-digits" for
+// kNumberNotDigits).
+std::string_view MsgKey(Msg id);
 
 // The headings of a table message (kJobsHeadings, kSavedHeadings...), split at "|".
 std::vector<std::string> Headings(Language language, Msg id);

@@ -62,14 +62,14 @@ std::vector<ListItem> SplitNumberList(std::string_view text) {
   return items;
 }
 
-RecipientList CheckRecipients(const std::vector<ListItem>& items, bool keep_duplicates,
-                              Language language) {
+RecipientList CheckRecipients(const std::vector<ListItem>& items, bool keep_duplicates) {
   RecipientList list;
   std::unordered_set<std::string> seen;
   for (const ListItem& item : items) {
     NumberResult result = NormalizeNumber(item.text, NumberUse::kRecipient);
     if (!result.ok()) {
-      list.refused.push_back({item, Text(language, result.reason, {item.text})});
+      list.refused.push_back(
+          {item, Verdict{result.reason, {item.text}, kFieldTo, item.text, item.line, item.item}});
       continue;
     }
     if (!keep_duplicates && !seen.insert(result.number).second) {

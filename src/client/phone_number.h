@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "client/messages.h"
+#include "client/verdict.h"
 #include "numbers/korean_number.h"
 
 namespace parley {
@@ -37,10 +38,10 @@ struct ListItem {
 // or only blanks are left out, so ",," is no number at all.
 std::vector<ListItem> SplitNumberList(std::string_view text);
 
-// A refused list item and its reason, in the language the list was checked for.
+// A refused list item and why (its field is "to", its item, line and position the list item's).
 struct RefusedNumber {
   ListItem item;
-  std::string reason;
+  Verdict verdict;
 };
 
 // The checked recipients of a send: the normalised numbers in the order given, the count of
@@ -53,8 +54,7 @@ struct RecipientList {
 
 // Checks every item as a recipient (a mobile number). Duplicates (after normalisation) are
 // removed unless keep_duplicates, the first one staying in place.
-RecipientList CheckRecipients(const std::vector<ListItem>& items, bool keep_duplicates,
-                              Language language);
+RecipientList CheckRecipients(const std::vector<ListItem>& items, bool keep_duplicates);
 
 }  // namespace parley
 

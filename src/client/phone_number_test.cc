@@ -109,14 +109,18 @@ TEST(SplitNumberListTest, ItemsKnowTheirLineAndPlace) {
 TEST(CheckRecipientsTest, DuplicatesAfterNormalisationAndRefusals) {
   const std::vector<ListItem> items =
       SplitNumberList("010-1234-5678\n01012345678\n+82 10 1234 5678\n홍길동\n01098765432");
-  const RecipientList list = CheckRecipients(items, false, Language::kEnglish);
+  const RecipientList list = CheckRecipients(items, false);
   EXPECT_EQ(list.numbers, (std::vector<std::string>{"01012345678", "01098765432"}));
   EXPECT_EQ(list.duplicates_removed, 2u);
   ASSERT_EQ(list.refused.size(), 1u);
   EXPECT_EQ(list.refused[0].item.line, 4);
-  EXPECT_EQ(list.refused[0].reason, "\"홍길동\" is not a phone number");
+  const Verdict& refused = list.refused[0].verdict;
+  EXPECT_EQ(refused.code, Msg::kNumberNotDigits);
+  EXPECT_EQ((std::tuple(refused.field, refused.item, refused.line, refused.position)),
+            (std::tuple(std::string(kFieldTo), std::string("홍길동"), 4, 1)));
+  EXPECT_EQ(Word(Language::kEnglish, refused), "\"홍길동\" is not a phone number");
 
-  const RecipientList kept = CheckRecipients(items, true, Language::kEnglish);
+  const RecipientList kept = CheckRecipients(items, true);
   EXPECT_EQ(kept.numbers.size(), 4u);
   EXPECT_EQ(kept.duplicates_removed, 0u);
 }

@@ -23,30 +23,39 @@ PictureProblem JudgePictureFile(const std::string& path, size_t max_bytes) {
   return JudgePicture(std::string_view(head, static_cast<size_t>(in.gcount())), size, max_bytes);
 }
 
-std::vector<std::string> CheckPictures(const std::vector<std::string>& paths, Language language,
-                                       size_t max_bytes) {
-  std::vector<std::string> problems;
-  if (paths.size() > kMaxPictures) {
-    problems.push_back(Text(language, Msg::kPictureTooMany,
-                            {std::to_string(paths.size()), std::to_string(kMaxPictures)}));
+std::optional<Verdict> PictureVerdict(PictureProblem problem, const std::string& name,
+                                      uint64_t size, size_t max_bytes) {
+  switch (problem) {
+    case PictureProblem::kNone:
+      return std::nullopt;
+    case PictureProblem::kUnreadable:
+      return Verdict{Msg::kPictureUnreadable, {name}, kFieldPicture, name};
+    case PictureProblem::kNotJpeg:
+      return Verdict{Msg::kPictureNotJpeg, {name}, kFieldPicture, name};
+    case PictureProblem::kTooLarge:
+      return Verdict{Msg::kPictureTooLarge,
+                     {name, std::to_string(size), std::to_string(max_bytes)},
+                     kFieldPicture,
+                     name};
   }
+  return std::nullopt;
+}
+
+std::optional<Verdict> PictureCountVerdict(size_t count) {
+  if (count <= kMaxPictures) return std::nullopt;
+  return Verdict{
+      Msg::kPictureTooMany, {std::to_string(count), std::to_string(kMaxPictures)}, kFieldPicture};
+}
+
+std::vector<Verdict> CheckPictures(const std::vector<std::string>& paths, size_t max_bytes) {
+  std::vector<Verdict> problems;
+  if (auto too_many = PictureCountVerdict(paths.size())) problems.push_back(std::move(*too_many));
   for (const std::string& path : paths) {
-    switch (JudgePictureFile(path, max_bytes)) {
-      case PictureProblem::kNone:
-        break;
-      case PictureProblem::kUnreadable:
-        problems.push_back(Text(language, Msg::kPictureUnreadable, {path}));
-        break;
-      case PictureProblem::kNotJpeg:
-        problems.push_back(Text(language, Msg::kPictureNotJpeg, {path}));
-        break;
-      case PictureProblem::kTooLarge: {
-        std::error_code ec;
-        problems.push_back(Text(language, Msg::kPictureTooLarge,
-                                {path, std::to_string(std::filesystem::file_size(path, ec)),
-                                 std::to_string(max_bytes)}));
-        break;
-      }
+    std::error_code ec;
+    const uint64_t size = std::filesystem::file_size(path, ec);
+    if (auto v =
+            PictureVerdict(JudgePictureFile(path, max_bytes), path, ec ? 0 : size, max_bytes)) {
+      problems.push_back(std::move(*v));
     }
   }
   return problems;

@@ -10,11 +10,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "client/messages.h"
+#include "client/verdict.h"
 
 namespace parley {
 
@@ -33,9 +35,16 @@ PictureProblem JudgePicture(std::string_view head, uint64_t size,
 // The same for a file.
 PictureProblem JudgePictureFile(const std::string& path, size_t max_bytes = kMaxPictureBytes);
 
+// The verdict on one picture named `name` of `size` bytes (nullopt for kNone).
+std::optional<Verdict> PictureVerdict(PictureProblem problem, const std::string& name,
+                                      uint64_t size, size_t max_bytes = kMaxPictureBytes);
+
+// The verdict on the number of pictures (nullopt for at most kMaxPictures).
+std::optional<Verdict> PictureCountVerdict(size_t count);
+
 // The problems of the pictures (none when they may be sent), one line each.
-std::vector<std::string> CheckPictures(const std::vector<std::string>& paths, Language language,
-                                       size_t max_bytes = kMaxPictureBytes);
+std::vector<Verdict> CheckPictures(const std::vector<std::string>& paths,
+                                   size_t max_bytes = kMaxPictureBytes);
 
 }  // namespace parley
 

@@ -47,7 +47,9 @@ TEST_F(PictureCheckTest, JpegOnlyWithinTheSizeAndCount) {
       {{small, small, small, small}, {"4 pictures: at most 3"}},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(CheckPictures(c.paths, Language::kEnglish), c.problems);
+    std::vector<std::string> words;
+    for (const Verdict& v : CheckPictures(c.paths)) words.push_back(Word(Language::kEnglish, v));
+    EXPECT_EQ(words, c.problems);
   }
 }
 

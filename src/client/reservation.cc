@@ -42,14 +42,14 @@ std::string TwelveDigits(std::string_view t) {
 
 }  // namespace
 
-ReservationResult ParseReservation(std::string_view text, const Minute& now, Language language) {
+ReservationResult ParseReservation(std::string_view text, const Minute& now) {
   ReservationResult result;
   const size_t first = text.find_first_not_of(" \t");
   if (first == std::string_view::npos) return result;
   const std::string_view t = text.substr(first, text.find_last_not_of(" \t") - first + 1);
   const std::string digits = TwelveDigits(t);
   if (digits.empty()) {
-    result.problem = Text(language, Msg::kReserveFormat, {t});
+    result.problem = Verdict{Msg::kReserveFormat, {std::string(t)}, kFieldReserve, std::string(t)};
     return result;
   }
   const std::string_view d = digits;
@@ -57,12 +57,13 @@ ReservationResult ParseReservation(std::string_view text, const Minute& now, Lan
                   Number(d.substr(8, 2)), Number(d.substr(10, 2))};
   if (at.year < 1970 || at.month < 1 || at.month > 12 || at.day < 1 ||
       at.day > DaysIn(at.year, at.month) || at.hour > 23 || at.minute > 59) {
-    result.problem = Text(language, Msg::kReserveInvalidDate, {t});
+    result.problem =
+        Verdict{Msg::kReserveInvalidDate, {std::string(t)}, kFieldReserve, std::string(t)};
     return result;
   }
   if (std::tie(at.year, at.month, at.day, at.hour, at.minute) <=
       std::tie(now.year, now.month, now.day, now.hour, now.minute)) {
-    result.problem = Text(language, Msg::kReservePast, {t});
+    result.problem = Verdict{Msg::kReservePast, {std::string(t)}, kFieldReserve, std::string(t)};
     return result;
   }
   result.engine_text = digits;

@@ -8,10 +8,12 @@
 #ifndef PARLEY_CLIENT_RESERVATION_H_
 #define PARLEY_CLIENT_RESERVATION_H_
 
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "client/messages.h"
+#include "client/verdict.h"
 
 namespace parley {
 
@@ -27,11 +29,11 @@ struct Minute {
 // The engine's field ("" for now, else "YYYYMMDDHHMM"), or the reason in `problem`.
 struct ReservationResult {
   std::string engine_text;
-  std::string problem;
-  bool ok() const { return problem.empty(); }
+  std::optional<Verdict> problem;
+  bool ok() const { return !problem; }
 };
 
-ReservationResult ParseReservation(std::string_view text, const Minute& now, Language language);
+ReservationResult ParseReservation(std::string_view text, const Minute& now);
 
 // The local time now, for ParseReservation.
 Minute LocalMinuteNow();

@@ -43,16 +43,18 @@ TEST(ParseReservationTest, AcceptedFormsPastTimesAndTheRest) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
-    const ReservationResult r = ParseReservation(c.text, now, Language::kEnglish);
+    const ReservationResult r = ParseReservation(c.text, now);
     if (c.engine != nullptr) {
-      EXPECT_TRUE(r.ok()) << r.problem;
+      EXPECT_TRUE(r.ok()) << Word(Language::kEnglish, *r.problem);
       EXPECT_EQ(r.engine_text, c.engine);
     } else {
       EXPECT_FALSE(r.ok());
       EXPECT_EQ(r.engine_text, "");
       // The reason is the catalogue's message for that text.
       const std::string_view t = std::string_view(c.text);
-      EXPECT_EQ(r.problem,
+      ASSERT_TRUE(r.problem);
+      EXPECT_EQ(r.problem->field, kFieldReserve);
+      EXPECT_EQ(Word(Language::kEnglish, *r.problem),
                 Text(Language::kEnglish, c.reason,
                      {t.substr(t.find_first_not_of(' '),
                                t.find_last_not_of(' ') - t.find_first_not_of(' ') + 1)}));

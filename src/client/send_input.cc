@@ -3,7 +3,6 @@
 #include <sqlite3.h>
 
 #include <fstream>
-#include <ostream>
 #include <sstream>
 
 #include "db/sql_text.h"
@@ -61,52 +60,40 @@ std::vector<SourcedItem> ItemsOfToOptions(const std::vector<std::string>& values
       cut = kQuotedBytes;
       while (cut > 0 && (static_cast<unsigned char>(value[cut]) & 0xC0) == 0x80) --cut;
     }
-    const std::string quote =
-        "--to \"" + value.substr(0, cut) + (cut < value.size() ? "...\"" : "\"");
-    for (ListItem& item : SplitNumberList(value)) {
-      const std::string where = quote + " item " + std::to_string(item.item);
-      items.push_back({std::move(item), where});
-    }
+    const ItemSource source{kFieldTo, value.substr(0, cut) + (cut < value.size() ? "..." : "")};
+    for (ListItem& item : SplitNumberList(value)) items.push_back({std::move(item), source});
   }
   return items;
 }
 
-bool ItemsOfFile(const std::string& path, const std::string& column,
-                 std::vector<SourcedItem>* items, Language language, std::ostream& err) {
+std::optional<Verdict> ItemsOfFile(const std::string& path, const std::string& column,
+                                   std::vector<SourcedItem>* items) {
   if (column.empty()) {
     std::string text;
-    if (!ReadWhole(path, &text)) {
-      err << Text(language, Msg::kFileUnreadable, {path}) << "\n";
-      return false;
-    }
-    for (ListItem& item : SplitNumberList(text)) {
-      const std::string where = path + " line " + std::to_string(item.line);
-      items->push_back({std::move(item), where});
-    }
-    return true;
+    if (!ReadWhole(path, &text)) return Verdict{Msg::kFileUnreadable, {path}, kFieldToFile, path};
+    const ItemSource source{kFieldToFile, path};
+    for (ListItem& item : SplitNumberList(text)) items->push_back({std::move(item), source});
+    return std::nullopt;
   }
   std::vector<std::string> cells;
   std::string error;
   if (!ColumnCells(path, column, &cells, &error)) {
-    err << (error.empty() ? Text(language, Msg::kCsvNoColumn, {column, path}) : error) << "\n";
-    return false;
+    if (error.empty()) return Verdict{Msg::kCsvNoColumn, {column, path}, kFieldToFile, path};
+    return Verdict{Msg::kWorkbookUnreadable, {path, error}, kFieldToFile, path};
   }
+  const ItemSource source{kFieldToFile, path, true};
   for (size_t i = 0; i < cells.size(); ++i) {
     const int row = static_cast<int>(i) + 2;  // row 1 is the heading
     if (cells[i].find_first_not_of(" \t") == std::string::npos) continue;
-    items->push_back({ListItem{cells[i], row, 1}, path + " row " + std::to_string(row)});
+    items->push_back({ListItem{cells[i], row, 1}, source});
   }
-  return true;
+  return std::nullopt;
 }
 
-bool ReadTextFile(const std::string& path, std::string* text, Language language,
-                  std::ostream& err) {
-  if (!ReadWhole(path, text)) {
-    err << Text(language, Msg::kFileUnreadable, {path}) << "\n";
-    return false;
-  }
+std::optional<Verdict> ReadTextFile(const std::string& path, std::string* text) {
+  if (!ReadWhole(path, text)) return Verdict{Msg::kFileUnreadable, {path}, kFieldText, path};
   while (!text->empty() && (text->back() == '\n' || text->back() == '\r')) text->pop_back();
-  return true;
+  return std::nullopt;
 }
 
 }  // namespace parley

@@ -70,19 +70,15 @@ std::string CopyInto(const std::filesystem::path& source, const std::filesystem:
 
 }  // namespace
 
-bool StagePictures(const std::vector<std::string>& images, const std::string& home,
-                   std::vector<std::string>* names, Language language, std::ostream& err) {
-  if (images.empty()) return true;
+std::optional<Verdict> StagePictures(const std::vector<std::string>& images,
+                                     const std::string& home, std::vector<std::string>* names) {
+  if (images.empty()) return std::nullopt;
   if (images.size() > kMaxPictures) {
-    err << Text(language, Msg::kPictureTooMany,
-                {std::to_string(images.size()), std::to_string(kMaxPictures)})
-        << "\n";
-    return false;
+    return Verdict{Msg::kPictureTooMany,
+                   {std::to_string(images.size()), std::to_string(kMaxPictures)},
+                   kFieldPicture};
   }
-  if (home.empty()) {
-    err << Text(language, Msg::kPicturesNeedHome) << "\n";
-    return false;
-  }
+  if (home.empty()) return Verdict{Msg::kPicturesNeedHome, {}, kFieldPicture};
   const std::filesystem::path folder = std::filesystem::path(home) / "TempIMG";
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
@@ -96,12 +92,12 @@ bool StagePictures(const std::vector<std::string>& images, const std::string& ho
       continue;
     }
     if (const std::string reason = CopyInto(source, folder); !reason.empty()) {
-      err << Text(language, Msg::kPictureCopyFailed, {image, folder.string(), reason}) << "\n";
-      return false;
+      return Verdict{
+          Msg::kPictureCopyFailed, {image, folder.string(), reason}, kFieldPicture, image};
     }
     names->push_back(source.filename().string());
   }
-  return true;
+  return std::nullopt;
 }
 
 int SendMode(const SendOptions& options) {
@@ -132,90 +128,6 @@ std::string SendBody(const SendOptions& options, int mode,
                                     EscapeUiText(options.text),
                                     pictures}
       .Build();
-}
-
-bool CheckSendRequest(const SendOptions& options, SendOptions* checked, std::ostream& out,
-                      std::ostream& err) {
-  const Language lang = options.language;
-  *checked = options;
-  bool ok = true;
-  checked->groups.clear();
-  for (const std::string& value : options.groups) {
-    for (std::string_view name : SplitFields(value, ',')) {
-      if (!name.empty()) checked->groups.emplace_back(name);
-    }
-  }
-  // Recipients.
-  std::vector<SourcedItem> items = ItemsOfToOptions(options.to);
-  if (!options.to_file.empty() &&
-      !ItemsOfFile(options.to_file, options.to_column, &items, lang, err)) {
-    return false;
-  }
-  std::vector<ListItem> list;
-  for (const SourcedItem& s : items) list.push_back(s.item);
-  const RecipientList recipients = CheckRecipients(list, options.keep_duplicates, lang);
-  for (const RefusedNumber& refused : recipients.refused) {
-    for (const SourcedItem& s : items) {
-      if (s.item.text == refused.item.text && s.item.line == refused.item.line &&
-          s.item.item == refused.item.item) {
-        err << Text(lang, Msg::kNumberSource, {s.where, refused.reason}) << "\n";
-        break;
-      }
-    }
-    ok = false;
-  }
-  checked->to = recipients.numbers;
-  if (checked->to.empty() && options.groups.empty() && recipients.refused.empty()) {
-    err << Text(lang, Msg::kNoRecipients) << "\n";
-    ok = false;
-  }
-  // Callback: optional, as the engine leaves it to the web service; a given one must be valid.
-  if (!options.callback.empty()) {
-    const NumberResult callback = NormalizeNumber(options.callback, NumberUse::kCallback);
-    if (!callback.ok()) {
-      err << Text(lang, callback.reason, {options.callback}) << "\n";
-      ok = false;
-    }
-    checked->callback = callback.number;
-  }
-  // Text.
-  if (!options.text_file.empty() && !ReadTextFile(options.text_file, &checked->text, lang, err)) {
-    return false;
-  }
-  const TextCheck text = CheckText(checked->text, options.images.size(), options.limits, lang);
-  for (const std::string& problem : text.problems) err << problem << "\n";
-  ok = ok && text.problems.empty();
-  // Reservation and pictures.
-  const ReservationResult reserve = ParseReservation(options.reserve, LocalMinuteNow(), lang);
-  if (!reserve.ok()) err << reserve.problem << "\n";
-  ok = ok && reserve.ok();
-  checked->reserve = reserve.engine_text;
-  for (const std::string& problem : CheckPictures(options.images, lang)) {
-    err << problem << "\n";
-    ok = false;
-  }
-  if (!ok) return false;
-
-  // What will be sent.
-  if (!checked->to.empty()) {
-    out << Text(lang, Msg::kRecipientsCount, {std::to_string(checked->to.size())}) << ": ";
-    constexpr size_t kShown = 10;
-    for (size_t i = 0; i < checked->to.size() && i < kShown; ++i) {
-      out << (i > 0 ? ", " : "") << checked->to[i];
-    }
-    out << (checked->to.size() > kShown ? ", ...\n" : "\n");
-  }
-  if (recipients.duplicates_removed > 0) {
-    out << Text(lang, Msg::kDuplicatesRemoved, {std::to_string(recipients.duplicates_removed)})
-        << "\n";
-  }
-  out << Text(lang, Msg::kTextSummary,
-              {KindName(text.kind), std::to_string(text.bytes), std::to_string(text.limit)})
-      << "\n";
-  out << (checked->reserve.empty() ? Text(lang, Msg::kReserveNow)
-                                   : Text(lang, Msg::kReserveAt, {options.reserve}))
-      << "\n";
-  return true;
 }
 
 }  // namespace parley

@@ -5,12 +5,13 @@
 #define PARLEY_CLIENT_SEND_REQUEST_H_
 
 #include <cstdint>
-#include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "client/message_text.h"
 #include "client/messages.h"
+#include "client/verdict.h"
 
 namespace parley {
 
@@ -49,18 +50,10 @@ int SendMode(const SendOptions& options);
 std::string SendBody(const SendOptions& options, int mode,
                      const std::vector<std::string>& pictures = {});
 
-// The client core's checks of a send: fills *checked with the options as the engine will get
-// them (normalised recipients and callback, the text read from --text-file, the reservation in
-// the engine's form) and prints what will be sent to out. False, with every problem on err (each
-// refused number with the --to item, line or row it came from), when anything is refused.
-bool CheckSendRequest(const SendOptions& options, SendOptions* checked, std::ostream& out,
-                      std::ostream& err);
-
-// Copies the picture files into <home>/TempIMG/, where the engine reads them, and returns their
-// file names. False, with a line on err, for more than three pictures, an empty home or a copy
-// that fails.
-bool StagePictures(const std::vector<std::string>& images, const std::string& home,
-                   std::vector<std::string>* names, Language language, std::ostream& err);
+// Copies the picture files into <home>/TempIMG/, where the engine reads them, and gives their
+// file names. The verdict for more than three pictures, an empty home or a copy that fails.
+std::optional<Verdict> StagePictures(const std::vector<std::string>& images,
+                                     const std::string& home, std::vector<std::string>* names);
 
 }  // namespace parley
 

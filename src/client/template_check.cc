@@ -29,7 +29,7 @@ std::vector<TemplateMarker> FindMarkers(std::string_view text) {
 std::vector<TemplateProblem> CheckTemplate(std::string_view text,
                                            const std::vector<std::string>& columns,
                                            const std::vector<std::vector<std::string>>& rows,
-                                           int first_row, Language language) {
+                                           int first_row) {
   std::vector<TemplateProblem> problems;
   auto column_of = [&columns](std::string_view name) {
     return static_cast<size_t>(std::find(columns.begin(), columns.end(), name) - columns.begin());
@@ -37,7 +37,7 @@ std::vector<TemplateProblem> CheckTemplate(std::string_view text,
   for (const std::string& column : columns) {
     const std::string bare = "[" + column + "]";
     if (text.find(bare) != std::string_view::npos) {
-      problems.push_back({Text(language, Msg::kTemplateNoWidth, {bare})});
+      problems.push_back({Verdict{Msg::kTemplateNoWidth, {bare}, kFieldText, bare}});
     }
   }
   std::string known;
@@ -48,7 +48,8 @@ std::vector<TemplateProblem> CheckTemplate(std::string_view text,
     checked.push_back(m.name);
     const size_t column = column_of(m.name);
     if (column == columns.size()) {
-      problems.push_back({Text(language, Msg::kTemplateUnknownColumn, {m.name, known})});
+      problems.push_back(
+          {Verdict{Msg::kTemplateUnknownColumn, {m.name, known}, kFieldText, m.name}});
       continue;
     }
     for (size_t r = 0; r < rows.size(); ++r) {
@@ -57,9 +58,12 @@ std::vector<TemplateProblem> CheckTemplate(std::string_view text,
       // The engine's own cut, so what is reported is what the engine sends.
       const std::string cut = ExcelWorkbook::CutToBytes(value, static_cast<int>(m.width));
       if (cut.size() == value.size()) continue;
-      problems.push_back({Text(language, Msg::kTemplateCut,
-                               {std::to_string(first_row + static_cast<int>(r)), m.name,
-                                rows[r][column], AnsiToUtf8(cut)}),
+      const int row = first_row + static_cast<int>(r);
+      problems.push_back({Verdict{Msg::kTemplateCut,
+                                  {std::to_string(row), m.name, rows[r][column], AnsiToUtf8(cut)},
+                                  kFieldText,
+                                  rows[r][column],
+                                  row},
                           true});
     }
   }

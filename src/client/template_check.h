@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "client/messages.h"
+#include "client/verdict.h"
 
 namespace parley {
 
@@ -33,9 +34,8 @@ std::vector<TemplateMarker> FindMarkers(std::string_view text);
 // One problem of a template: its line, and whether it is a value cut (a warning: the send can
 // go) rather than a marker the engine cannot fill (the send should not go).
 struct TemplateProblem {
-  std::string text;
+  Verdict verdict;
   bool cut = false;
-  bool operator==(const TemplateProblem&) const = default;
 };
 
 // The problems of a UTF-8 template against the sheet's columns and sample rows (each row holds
@@ -43,7 +43,7 @@ struct TemplateProblem {
 std::vector<TemplateProblem> CheckTemplate(std::string_view text,
                                            const std::vector<std::string>& columns,
                                            const std::vector<std::vector<std::string>>& rows,
-                                           int first_row, Language language);
+                                           int first_row);
 
 }  // namespace parley
 

@@ -31,9 +31,9 @@ TEST(CheckTemplateTest, MarkersAgainstColumnsAndRows) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
     std::vector<std::string> texts;
-    for (const TemplateProblem& p : CheckTemplate(c.text, columns, rows, 1, Language::kEnglish)) {
-      texts.push_back(p.text);
-      EXPECT_EQ(p.cut, p.text.starts_with("row "));
+    for (const TemplateProblem& p : CheckTemplate(c.text, columns, rows, 1)) {
+      texts.push_back(Word(Language::kEnglish, p.verdict));
+      EXPECT_EQ(p.cut, texts.back().starts_with("row "));
     }
     EXPECT_EQ(texts, c.problems);
   }

@@ -68,33 +68,29 @@ std::pair<std::string, std::string> SecondNumber(const ExcelOptions& o) {
   return {std::string(kOneColumnMode), o.callback};
 }
 
-bool CheckRecipientOptions(const ExcelOptions& o, std::ostream& err) {
-  if (o.sheet.empty() || o.phone_column.empty() || o.text.empty()) {
-    err << Text(o.language, Msg::kExcelUsage) << "\n";
-    return false;
-  }
+std::optional<Verdict> CheckRecipientOptions(const ExcelOptions& o) {
+  if (o.sheet.empty() || o.phone_column.empty() || o.text.empty()) return Verdict{Msg::kExcelUsage};
   if (o.callback_column.empty() == o.callback.empty()) {
-    err << Text(o.language, Msg::kExcelCallbackChoice) << "\n";
-    return false;
+    return Verdict{Msg::kExcelCallbackChoice, {}, kFieldCallback};
   }
-  return true;
+  return std::nullopt;
 }
 
 // The listing of the sheet named by the user, or null (with the sheets there are on err).
 const SheetListing* FindSheet(const std::vector<SheetListing>& sheets, const std::string& sheet,
-                              Language language, std::ostream& err) {
+                              Verdict* unknown) {
   const std::string display = AnsiToUtf8(Utf8ToAnsi(sheet));
   for (const SheetListing& listing : sheets) {
     if (listing.name == display || listing.name + "$" == display) return &listing;
   }
   std::string names;
   for (const SheetListing& listing : sheets) names += (names.empty() ? "" : ", ") + listing.name;
-  err << Text(language, Msg::kUnknownSheet, {sheet, names}) << "\n";
+  *unknown = {Msg::kUnknownSheet, {sheet, names}, "sheet", sheet};
   return nullptr;
 }
 
-bool CheckAgainstSheet(const ExcelOptions& o, const SheetListing& sheet, std::ostream& err,
-                       bool warn_cuts) {
+bool CheckAgainstSheet(const ExcelOptions& o, const SheetListing& sheet,
+                       std::vector<Verdict>* problems, bool warn_cuts) {
   bool ok = true;
   std::string known;
   for (const std::string& c : sheet.columns) known += (known.empty() ? "" : ", ") + c;
@@ -103,12 +99,11 @@ bool CheckAgainstSheet(const ExcelOptions& o, const SheetListing& sheet, std::os
         std::find(sheet.columns.begin(), sheet.columns.end(), *column) != sheet.columns.end()) {
       continue;
     }
-    err << Text(o.language, Msg::kTemplateUnknownColumn, {*column, known}) << "\n";
+    problems->push_back({Msg::kTemplateUnknownColumn, {*column, known}, "column", *column});
     ok = false;
   }
-  for (const TemplateProblem& problem :
-       CheckTemplate(o.text, sheet.columns, sheet.first_rows, 2, o.language)) {
-    if (!problem.cut || warn_cuts) err << problem.text << "\n";
+  for (const TemplateProblem& problem : CheckTemplate(o.text, sheet.columns, sheet.first_rows, 2)) {
+    if (!problem.cut || warn_cuts) problems->push_back(problem.verdict);
     ok = ok && problem.cut;
   }
   return ok;

@@ -5,13 +5,14 @@
 #define PARLEY_CLIENT_WORKBOOK_REQUEST_H_
 
 #include <cstdint>
-#include <iosfwd>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "client/messages.h"
+#include "client/verdict.h"
 #include "protocol/query_requests.h"
 
 namespace parley {
@@ -62,17 +63,17 @@ std::string Bracketed(const std::string& column);
 // one callback number.
 std::pair<std::string, std::string> SecondNumber(const ExcelOptions& o);
 // Checks that a preview or send names its sheet, phone column, text and one of the callback
-// column and the callback number; every problem on err.
-bool CheckRecipientOptions(const ExcelOptions& o, std::ostream& err);
-// The listing of the sheet named by the user, or null (with the sheets there are on err).
+// column and the callback number: the verdict when one is missing.
+std::optional<Verdict> CheckRecipientOptions(const ExcelOptions& o);
+// The listing of the sheet named by the user, or null (*unknown names the sheets there are).
 const SheetListing* FindSheet(const std::vector<SheetListing>& sheets, const std::string& sheet,
-                              Language language, std::ostream& err);
+                              Verdict* unknown);
 // Checks the phone and callback columns and the template against a sheet's columns and first
-// rows, printing every problem on err. False when a column is unknown or a marker has no width.
+// rows, adding every verdict to problems. False when a column is unknown or a marker has no width.
 // Values of the first rows that a width cuts are only warned of, and only with warn_cuts (the
 // full check of a send reports them over every row).
-bool CheckAgainstSheet(const ExcelOptions& o, const SheetListing& sheet, std::ostream& err,
-                       bool warn_cuts = true);
+bool CheckAgainstSheet(const ExcelOptions& o, const SheetListing& sheet,
+                       std::vector<Verdict>* problems, bool warn_cuts = true);
 
 // The table name the engine queries for a sheet: the name with "$" appended unless it ends in
 // "$" already (or in "$'" for a quoted name).

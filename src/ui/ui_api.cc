@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "client/content_requests.h"
+#include "client/engine_refusal.h"
 #include "client/engine_state.h"
 #include "client/group_check.h"
 #include "client/group_name.h"
@@ -18,7 +19,10 @@
 #include "client/picture_check.h"
 #include "client/reply_fields.h"
 #include "client/reservation.h"
+#include "client/send_check.h"
+#include "client/send_plan.h"
 #include "client/send_request.h"
+#include "client/verdict.h"
 #include "client/workbook_check.h"
 #include "client/workbook_request.h"
 #include "protocol/excel_check.h"
@@ -52,16 +56,6 @@ ApiReply NoEngine() {
   return {503, json.text()};
 }
 
-// The lines a check wrote, without the program's name before them.
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty()) lines.push_back(line);
-  }
-  return lines;
-}
-
 void WriteAccount(JsonWriter& json, const AccountInfo& info, Language language) {
   json.Key("account")
       .BeginObject()
@@ -75,15 +69,16 @@ void WriteAccount(JsonWriter& json, const AccountInfo& info, Language language) 
 }
 
 // The groups ticked in the page (one a line) whose names a group send cannot carry: a comma
-// would split the name, an edge space would reach another group. One reason a name.
-std::vector<std::string> GroupNameRefusals(const ApiFields& fields, Language language) {
-  std::vector<std::string> reasons;
+// would split the name, an edge space would reach another group. One verdict a name.
+std::vector<Verdict> GroupNameRefusals(const ApiFields& fields) {
+  std::vector<Verdict> reasons;
   const std::string groups = Field(fields, "groups");
   for (std::string_view line : SplitFields(groups, '\n')) {
     if (line.ends_with('\r')) line.remove_suffix(1);
     const GroupNameProblem problem = CheckGroupName(line);
     if (problem == GroupNameProblem::kComma || problem == GroupNameProblem::kEdgeSpace) {
-      reasons.push_back(Text(language, GroupNameMsg(problem), {line}));
+      reasons.push_back(
+          {GroupNameMsg(problem), {std::string(line)}, kFieldGroup, std::string(line)});
     }
   }
   return reasons;
@@ -111,66 +106,82 @@ SendOptions OptionsOf(const ApiFields& fields, Language language) {
   return o;
 }
 
-// A refused call: the problems in the user's words.
-ApiReply Refused(const std::vector<std::string>& problems, int status = 422) {
+// Words in both of the page's languages under key, so that switching needs no new request.
+template <typename Say>
+void WriteWords(JsonWriter& json, std::string_view key, const Say& say) {
+  json.Key(key)
+      .BeginObject()
+      .Field("ko", say(Language::kKorean))
+      .Field("en", say(Language::kEnglish))
+      .EndObject();
+}
+
+// One verdict: its code, the item and where it stands (the page's number box names the line),
+// and its words.
+void WriteVerdict(JsonWriter& json, const Verdict& v) {
+  json.BeginObject()
+      .Field("code", MsgKey(v.code))
+      .Field("field", v.field)
+      .Field("item", v.item)
+      .Field("line", static_cast<int64_t>(v.line))
+      .Field("position", static_cast<int64_t>(v.position));
+  WriteWords(json, "text", [&](Language l) { return Word(l, v); });
+  if (v.field == kFieldTo && v.line > 0) {
+    WriteWords(json, "where",
+               [&](Language l) { return Text(l, Msg::kWhereLine, {std::to_string(v.line)}); });
+  }
+  json.EndObject();
+}
+
+void WriteVerdicts(JsonWriter& json, std::string_view key, const std::vector<Verdict>& verdicts) {
+  json.Key(key).BeginArray();
+  for (const Verdict& v : verdicts) WriteVerdict(json, v);
+  json.EndArray();
+}
+
+// A refused call: its verdicts.
+ApiReply Refused(const std::vector<Verdict>& problems, int status = 422) {
   JsonWriter json;
-  json.BeginObject().Field("ok", false).Strings("problems", problems).EndObject();
+  json.BeginObject().Field("ok", false);
+  WriteVerdicts(json, "problems", problems);
+  json.EndObject();
   return {status, json.text()};
 }
 
-// The send check of `code` (DSEND or ESEND, mode 4) for count messages of the mode, in the user's
-// words; nullopt when the engine does not answer.
-struct CheckAnswer {
-  bool passed = false;
-  std::string said;
-};
-std::optional<CheckAnswer> AskSendCheck(UiLink& link, std::string_view code, int64_t count,
-                                        int mode, const std::string& reserve, Language language) {
+// The send check of `code` (DSEND or ESEND, mode 4) for count messages of the mode; nullopt when
+// the engine does not answer.
+std::optional<SendCheckAnswer> AskSendCheck(UiLink& link, std::string_view code, int64_t count,
+                                            int mode, const std::string& reserve) {
   const auto check = link.Ask(
       code,
       protocol::SendCheckRequest{std::to_string(count), std::to_string(mode), reserve}.Build(),
       kCommandWait);
   if (!check) return std::nullopt;
-  // "QXSENDABLECHECK", the check's text (its own columns joined by "<QX>"), ...
-  const std::vector<std::string> f = SplitOn(*check, kFieldSep);
-  const bool passed = f.size() >= 2 && f[0] == protocol::kSendCheckTag && f[1] == "1";
-  std::string answer;
-  for (size_t i = 1; i < f.size() && i < 4; ++i) answer += (i > 1 ? " " : "") + ScreenText(f[i]);
-  return CheckAnswer{passed,
-                     Text(language, passed ? Msg::kCheckPassed : Msg::kCheckRefused, {answer})};
+  SendCheckAnswer answer;
+  if (!ParseSendCheckReply(*check, &answer)) answer = {};
+  return answer;
 }
 
-// The send check as a send asks it: empty when it passed, else the refusal in the user's words;
-// nullopt when the engine does not answer.
-std::optional<std::string> SendCheckRefusal(UiLink& link, std::string_view code, int64_t count,
-                                            int mode, const std::string& reserve,
-                                            Language language) {
-  const std::optional<CheckAnswer> answer =
-      AskSendCheck(link, code, count, mode, reserve, language);
-  if (!answer) return std::nullopt;
-  return answer->passed ? std::string() : answer->said;
-}
-
-// The answer of a send whose reply came: how the job ended (STATE), said as the engine said it
-// (`said`, UTF-8) unless the gateway ended it, and the account figures of the reply.
+// The answer of a send whose reply came: how the job ended (STATE; the gateway's ending as a
+// verdict when it ended the job) and the account figures of the reply; the page words the counts.
 // `texts` and `numbers`: more fields for the page.
-ApiReply SendOutcome(UiLink& link, const std::string& reply,
-                     const std::function<std::string(const EngineState&, bool done)>& said,
-                     Language language,
+ApiReply SendOutcome(UiLink& link, const std::string& reply, Language language,
                      const std::vector<std::pair<std::string, std::string>>& texts = {},
                      const std::vector<std::pair<std::string, int64_t>>& numbers = {}) {
   EngineState state;
   const auto state_reply = link.Ask("STATE", "", kCommandWait);
   const bool have_state = state_reply && ParseEngineState(*state_reply, &state);
-  const std::string failure = have_state ? GatewayFailureText(state, language) : "";
   const bool done = have_state && state.outcome == "done";
   JsonWriter json;
   json.BeginObject()
       .Field("ok", done)
-      .Field("text", failure.empty() ? said(state, done) : failure)
       .Field("outcome", have_state ? state.outcome : std::string())
       .Field("sent", state.sent)
       .Field("total", state.total);
+  if (const std::optional<Verdict> failure = have_state ? GatewayFailure(state) : std::nullopt) {
+    json.Key("failure");
+    WriteVerdict(json, *failure);
+  }
   for (const auto& [key, value] : texts) json.Field(key, value);
   for (const auto& [key, value] : numbers) json.Field(key, value);
   AccountInfo info;
@@ -313,70 +324,63 @@ ApiReply UiApi::Quit() {
   return {200, R"({"ok":true})"};
 }
 
-ApiReply UiApi::Check(const ApiFields& fields, Language language) {
+ApiReply UiApi::Check(const ApiFields& fields) {
   const int64_t count = std::atoll(Field(fields, "count").c_str());
   const int mode = std::clamp(std::atoi(Field(fields, "mode").c_str()), 1, 3);
   const std::string code = Field(fields, "workbook") == "1" ? "ESEND" : "DSEND";
-  const ReservationResult reserve =
-      ParseReservation(Field(fields, "reserve"), LocalMinuteNow(), language);
-  const std::optional<CheckAnswer> answer = AskSendCheck(
-      link_, code, count, mode, reserve.ok() ? reserve.engine_text : std::string(), language);
+  const ReservationResult reserve = ParseReservation(Field(fields, "reserve"), LocalMinuteNow());
+  const std::optional<SendCheckAnswer> answer =
+      AskSendCheck(link_, code, count, mode, reserve.ok() ? reserve.engine_text : std::string());
   if (!answer) return NoEngine();
   JsonWriter json;
-  json.BeginObject().Field("ok", answer->passed).Field("said", answer->said).EndObject();
+  json.BeginObject().Field("ok", answer->passed).Key("said");
+  WriteVerdict(json, SendCheckVerdict(*answer));
+  json.EndObject();
   return {200, json.text()};
 }
 
 ApiReply UiApi::Compose(const ApiFields& fields, Language language) {
   const SendOptions options = OptionsOf(fields, language);
-  SendOptions checked;
-  std::ostringstream out;
-  std::ostringstream err;
-  const bool ok = CheckSendRequest(options, &checked, out, err);
+  // The pictures are judged when chosen; here only their number counts, for the kind.
+  const SendPlan plan = PlanSend(options, LocalMinuteNow());
   const size_t pictures =
       static_cast<size_t>(std::clamp(std::atoi(Field(fields, "pictures").c_str()), 0, 3));
-  const TextCheck text = CheckText(options.text, pictures, options.limits, language);
-  // The summary's kind line as the pictures make it (the check above saw none: they are judged
-  // when chosen).
-  std::vector<std::string> summary = Lines(out.str());
-  if (pictures > 0) {
-    const auto line = [&](const TextCheck& t) {
-      return Text(language, Msg::kTextSummary,
-                  {KindName(t.kind), std::to_string(t.bytes), std::to_string(t.limit)});
-    };
-    const std::string without = line(CheckText(options.text, 0, options.limits, language));
-    std::replace(summary.begin(), summary.end(), without, line(text));
-  }
+  const TextCheck text = CheckText(plan.checked.text, pictures, options.limits);
   JsonWriter json;
   json.BeginObject()
-      .Field("ok", ok)
+      .Field("ok", plan.ok())
       .Field("bytes", static_cast<int64_t>(text.bytes))
       .Field("kind", KindName(text.kind))
       .Field("limit", static_cast<int64_t>(text.limit))
-      .Strings("recipients", checked.to)
-      .Strings("summary", summary)
-      .Strings("problems", Lines(err.str()))
-      .EndObject();
+      .Field("sms_limit", static_cast<int64_t>(options.limits.sms_bytes))
+      .Strings("recipients", plan.checked.to)
+      .Key("counts")
+      .BeginObject()
+      .Field("typed", static_cast<int64_t>(plan.counts.typed))
+      .Field("valid", static_cast<int64_t>(plan.counts.valid))
+      .Field("duplicates", static_cast<int64_t>(plan.counts.duplicates))
+      .Field("invalid", static_cast<int64_t>(plan.counts.invalid))
+      .EndObject()
+      .Field("reserve", plan.checked.reserve);
+  WriteVerdicts(json, "problems", plan.problems);
+  json.EndObject();
   return {200, json.text()};
 }
 
 ApiReply UiApi::Send(const ApiFields& fields, const std::vector<std::string>& pictures,
                      Language language) {
-  if (const auto reasons = GroupNameRefusals(fields, language); !reasons.empty()) {
-    return Refused(reasons);
-  }
+  if (const auto reasons = GroupNameRefusals(fields); !reasons.empty()) return Refused(reasons);
   SendOptions options = OptionsOf(fields, language);
   options.images = pictures;
   if (auto refused = PicturesRefused(pictures)) return *refused;
   if (!pictures.empty() && (options.home = EngineHome()).empty()) return NoEngine();
-  SendOptions checked;
-  std::ostringstream out;
-  std::ostringstream err;
-  if (!CheckSendRequest(options, &checked, out, err)) return Refused(Lines(err.str()));
+  const SendPlan plan = PlanSend(options, LocalMinuteNow());
+  if (!plan.ok()) return Refused(plan.problems);
+  const SendOptions& checked = plan.checked;
   const int mode = SendMode(checked);
   std::vector<std::string> staged;
-  if (!StagePictures(checked.images, checked.home, &staged, language, err)) {
-    return Refused(Lines(err.str()));
+  if (auto staging = StagePictures(checked.images, checked.home, &staged)) {
+    return Refused({*staging});
   }
   int64_t count = static_cast<int64_t>(checked.to.size());
   const bool group_send = !checked.groups.empty();
@@ -384,26 +388,21 @@ ApiReply UiApi::Send(const ApiFields& fields, const std::vector<std::string>& pi
     const auto groups = link_.Ask("ADDRB", protocol::AddressRequest{}.Build(), kCommandWait);
     if (!groups) return NoEngine();
     int64_t members = 0;
-    if (!CheckGroups(checked.groups, ParseGroupList(*groups), &members, language, out, err)) {
-      return Refused(Lines(err.str()));
+    std::vector<Verdict> problems;
+    if (!CheckGroups(checked.groups, ParseGroupList(*groups), &members, &problems)) {
+      return Refused(problems);
     }
     count += members;
   }
-  const std::optional<std::string> refusal =
-      SendCheckRefusal(link_, "DSEND", count, mode, checked.reserve, language);
-  if (!refusal) return NoEngine();
-  if (!refusal->empty()) return Refused({*refusal}, 200);
+  const std::optional<SendCheckAnswer> check =
+      AskSendCheck(link_, "DSEND", count, mode, checked.reserve);
+  if (!check) return NoEngine();
+  if (!check->passed) return Refused({SendCheckVerdict(*check)}, 200);
   const auto reply =
       link_.Ask(group_send ? "ASEND" : "DSEND", SendBody(checked, mode, staged), kSendWait);
   if (!reply) return NoEngine();
-  const std::string text = reply->substr(0, reply->find(kFieldSep));
-  return SendOutcome(link_, *reply,
-                     [&](const EngineState& state, bool done) {
-                       if (!group_send) return AnsiToUtf8(text);
-                       return Text(language, done ? Msg::kGroupSendDone : Msg::kGroupSendEnded,
-                                   {std::to_string(state.sent)});
-                     },
-                     language, {{"reserve", checked.reserve}});
+  return SendOutcome(link_, *reply, language, {{"reserve", checked.reserve}},
+                     {{"group_send", group_send ? 1 : 0}});
 }
 
 namespace {
@@ -436,7 +435,7 @@ ApiReply UiApi::WorkbookSheets(const std::string& path) {
   if (!reply) return NoEngine();
   std::string listing;
   if (!ExcelAnswer(*reply, protocol::ExcelQuery::kListing, &listing)) {
-    return Refused({ScreenText(listing)});
+    return Refused({EngineRefusalVerdict(listing)});
   }
   std::vector<SheetListing> sheets = ParseListing(listing);
   {
@@ -467,7 +466,7 @@ ApiReply UiApi::WorkbookCount(const ApiFields& fields) {
   if (!reply) return NoEngine();
   std::string count;
   if (!ExcelAnswer(*reply, protocol::ExcelQuery::kCount, &count)) {
-    return Refused({ScreenText(count)});
+    return Refused({EngineRefusalVerdict(count)});
   }
   JsonWriter json;
   json.BeginObject().Field("ok", true).Field("count", ScreenText(count)).EndObject();
@@ -476,32 +475,29 @@ ApiReply UiApi::WorkbookCount(const ApiFields& fields) {
 
 ApiReply UiApi::WorkbookPreview(const ApiFields& fields, Language language) {
   const ExcelOptions o = ExcelOptionsOf(fields, language);
-  std::ostringstream err;
-  if (!CheckRecipientOptions(o, err)) return Refused(Lines(err.str()), 400);
+  if (const auto missing = CheckRecipientOptions(o)) return Refused({*missing}, 400);
   // The template against the sheet's columns and first rows: unknown columns refuse the preview,
   // values cut to their marker's width are warned of.
   bool template_ok = true;
+  std::vector<Verdict> problems;
   {
     std::lock_guard lock(sheets_mutex_);
-    std::ostringstream ignored;
-    if (const SheetListing* sheet = FindSheet(sheets_, o.sheet, language, ignored)) {
-      template_ok = CheckAgainstSheet(o, *sheet, err);
+    Verdict unknown;
+    if (const SheetListing* sheet = FindSheet(sheets_, o.sheet, &unknown)) {
+      template_ok = CheckAgainstSheet(o, *sheet, &problems);
     }
   }
-  if (!template_ok) return Refused(Lines(err.str()));
+  if (!template_ok) return Refused(problems);
   const auto reply = link_.Ask("EXCEL", ExcelPreviewBody(o), kSendWait);
   if (!reply) return NoEngine();
   std::string lines;
   if (!ExcelAnswer(*reply, protocol::ExcelQuery::kPreview, &lines)) {
-    return Refused({ScreenText(lines)});
+    return Refused({EngineRefusalVerdict(lines)});
   }
   JsonWriter json;
-  json.BeginObject()
-      .Field("ok", true)
-      .Strings("problems", Lines(err.str()))
-      .Field("max_bytes", static_cast<int64_t>(ComposedMaxBytes(o.text)))
-      .Key("rows")
-      .BeginArray();
+  json.BeginObject().Field("ok", true);
+  WriteVerdicts(json, "problems", problems);
+  json.Field("max_bytes", static_cast<int64_t>(ComposedMaxBytes(o.text))).Key("rows").BeginArray();
   for (const std::string& line : SplitOn(lines, kFieldSep)) {
     if (line.empty()) continue;
     std::vector<std::string> cells = SplitOn(line, ",");
@@ -573,20 +569,17 @@ std::optional<ApiReply> UiApi::RunWorkbookCheck(const ApiFields& fields, size_t 
                                                 Language language, WorkbookRun* run) {
   ExcelOptions& o = run->options;
   o = ExcelOptionsOf(fields, language);
-  std::ostringstream err;
-  if (!CheckRecipientOptions(o, err)) return Refused(Lines(err.str()), 400);
+  if (const auto missing = CheckRecipientOptions(o)) return Refused({*missing}, 400);
   {
     // An unknown column is named here, in the user's words, rather than by the engine's query.
     std::lock_guard lock(sheets_mutex_);
-    std::ostringstream ignored;
-    std::ostringstream problems;
-    const SheetListing* sheet = FindSheet(sheets_, o.sheet, language, ignored);
-    if (sheet != nullptr && !CheckAgainstSheet(o, *sheet, problems)) {
-      return Refused(Lines(problems.str()));
-    }
+    Verdict unknown;
+    std::vector<Verdict> problems;
+    const SheetListing* sheet = FindSheet(sheets_, o.sheet, &unknown);
+    if (sheet != nullptr && !CheckAgainstSheet(o, *sheet, &problems)) return Refused(problems);
   }
-  const ReservationResult reserve = ParseReservation(o.reserve, LocalMinuteNow(), language);
-  if (!reserve.ok()) return Refused({reserve.problem});
+  const ReservationResult reserve = ParseReservation(o.reserve, LocalMinuteNow());
+  if (!reserve.ok()) return Refused({*reserve.problem});
   o.reserve = reserve.engine_text;
   // The pictures' names do not matter to the check, only that there are some.
   const int mode = pictures > 0 ? 3 : 1;
@@ -596,9 +589,8 @@ std::optional<ApiReply> UiApi::RunWorkbookCheck(const ApiFields& fields, size_t 
   if (!reply) return NoEngine();
   const std::optional<protocol::ExcelCheckReply> check = protocol::ExcelCheckReply::Parse(*reply);
   if (!check) {
-    // The workbook or its rows cannot be read (the engine's reason is for the log only).
-    std::fprintf(stderr, "parley-ui: EXCHK: %s\n", ScreenText(*reply).c_str());
-    return RefusedCode("unreadable");
+    // The workbook or its rows cannot be read: the engine's reason, in words.
+    return Refused({EngineRefusalVerdict(*reply)});
   }
   run->check = *check;
   run->plan = PlanWorkbookSend(*check, pictures > 0, Field(fields, "skip_invalid") == "1",
@@ -692,17 +684,20 @@ ApiReply UiApi::JudgePictures(const std::vector<PictureFile>& files) {
       .Field("too_many", files.size() > kMaxPictures)
       .Key("pictures")
       .BeginArray();
-  bool all_good = files.size() <= kMaxPictures;
+  std::vector<Verdict> problems;
+  if (auto too_many = PictureCountVerdict(files.size())) problems.push_back(*too_many);
   for (const PictureFile& file : files) {
     const PictureProblem problem = JudgePicture(file.content, file.content.size());
-    all_good = all_good && problem == PictureProblem::kNone;
+    if (auto v = PictureVerdict(problem, file.name, file.content.size())) problems.push_back(*v);
     json.BeginObject()
         .Field("name", file.name)
         .Field("bytes", static_cast<int64_t>(file.content.size()))
         .Field("problem", PictureCode(problem))
         .EndObject();
   }
-  json.EndArray().Field("all_good", all_good).EndObject();
+  json.EndArray().Field("all_good", problems.empty());
+  WriteVerdicts(json, "problems", problems);
+  json.EndObject();
   return {200, json.text()};
 }
 
@@ -724,19 +719,17 @@ ApiReply UiApi::WorkbookSend(const ApiFields& fields, const std::vector<std::str
   if (!pictures.empty()) {
     const std::string home = EngineHome();
     if (home.empty()) return NoEngine();
-    std::ostringstream err;
-    if (!StagePictures(pictures, home, &staged, language, err)) return RefusedCode("pictures");
+    if (StagePictures(pictures, home, &staged)) return RefusedCode("pictures");
   }
   const int64_t count = run.plan.messages;
-  const std::optional<std::string> refusal =
-      SendCheckRefusal(link_, "ESEND", count, run.plan.mode, o.reserve, language);
-  if (!refusal) return NoEngine();
-  if (!refusal->empty()) return Refused({*refusal}, 200);
+  const std::optional<SendCheckAnswer> check =
+      AskSendCheck(link_, "ESEND", count, run.plan.mode, o.reserve);
+  if (!check) return NoEngine();
+  if (!check->passed) return Refused({SendCheckVerdict(*check)}, 200);
   const auto reply = link_.Ask("ESEND", WorkbookBody(o, run.plan.mode, count, staged), kSendWait);
   if (!reply) return NoEngine();
   // Said by the page from the counts: how many went, for when, and the rows left out.
-  return SendOutcome(link_, *reply, [](const EngineState&, bool) { return std::string(); },
-                     language, {{"reserve", o.reserve}},
+  return SendOutcome(link_, *reply, language, {{"reserve", o.reserve}},
                      {{"left_out", run.check.invalid}, {"duplicates", run.check.duplicates}});
 }
 
@@ -812,12 +805,12 @@ ApiReply UiApi::Catalogue(const ApiFields& fields) {
   return {200, json.text()};
 }
 
-ApiReply UiApi::SaveMessage(const ApiFields& fields, Language language) {
+ApiReply UiApi::SaveMessage(const ApiFields& fields) {
   const MessagesOptions o = MessagesOf(fields, "save");
   // The engine puts a saved text into the web form as it is: "&" or "=" would cut it.
   if (o.text.empty() || o.text.find_first_of("&=") != std::string::npos ||
       o.subject.find_first_of("&=") != std::string::npos) {
-    return Refused({Text(language, Msg::kSaveRefused)}, 400);
+    return Refused({{Msg::kSaveRefused, {}, kFieldText}}, 400);
   }
   const auto reply = AskMessages(link_, o);
   if (!reply) return NoEngine();

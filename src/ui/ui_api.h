@@ -1,6 +1,8 @@
 // The web UI's calls: each is one or more UI-link commands through the one UiLink, with the
-// client core's checks before anything reaches the engine (the same checks as qx: CheckSendRequest
-// and the text's byte count); each answers JSON in the user's language (UTF-8).
+// client core's checks before anything reaches the engine (the same plan as qx: PlanSend, the
+// groups, the workbook's full check); each answers JSON (UTF-8) with facts and codes, and every
+// verdict in both of the page's languages ({"code", "field", "item", "line", "position",
+// "text": {"ko", "en"}}), so that the page words nothing itself and switching asks nothing.
 #ifndef PARLEY_UI_UI_API_H_
 #define PARLEY_UI_UI_API_H_
 
@@ -39,10 +41,12 @@ class UiApi {
   ApiReply Logout();
   ApiReply Quit();
   // The web service's send check (DSEND or, with workbook=1, ESEND mode 4) for count messages of
-  // mode (1 SMS, 2 LMS, 3 MMS) and the reservation: its answer in words, for the confirmation.
-  ApiReply Check(const ApiFields& fields, Language language);
-  // Checks a send without sending: its recipients (normalised, duplicates removed), the text's
-  // bytes and kind, and every problem in the user's words.
+  // mode (1 SMS, 2 LMS, 3 MMS) and the reservation: whether it passed and its verdict, for the
+  // confirmation.
+  ApiReply Check(const ApiFields& fields);
+  // Checks a send without sending: its recipients (normalised, duplicates removed), the counts of
+  // the number box (typed, valid, duplicates, invalid), the text's bytes and kind, and every
+  // verdict.
   ApiReply Compose(const ApiFields& fields, Language language);
   // Checks, asks the send check and sends: DSEND to typed numbers (with up to three pictures,
   // uploaded files whose paths are given), or ASEND to address-book groups and numbers; the
@@ -84,7 +88,7 @@ class UiApi {
   // with the groups), page.
   ApiReply Catalogue(const ApiFields& fields);
   // Saves a message to the user's box (MYMSG SAVE): text, subject, type.
-  ApiReply SaveMessage(const ApiFields& fields, Language language);
+  ApiReply SaveMessage(const ApiFields& fields);
   // The recent numbers (ADDRB 4), newest first.
   ApiReply RecentNumbers();
   // The address book's groups with their member counts (ADDRB 2).

@@ -190,7 +190,7 @@ void UiServer::Install() {
   s.Post("/api/logout",
          [api](const httplib::Request&, httplib::Response& res) { Answer(res, api->Logout()); });
   s.Post("/api/check", [api](const httplib::Request& req, httplib::Response& res) {
-    Answer(res, api->Check(FieldsOf(req), LanguageOf(req)));
+    Answer(res, api->Check(FieldsOf(req)));
   });
   s.Post("/api/compose", [api](const httplib::Request& req, httplib::Response& res) {
     Answer(res, api->Compose(FieldsOf(req), LanguageOf(req)));
@@ -236,7 +236,7 @@ void UiServer::Install() {
     Answer(res, api->Catalogue(FieldsOf(req)));
   });
   s.Post("/api/save", [api](const httplib::Request& req, httplib::Response& res) {
-    Answer(res, api->SaveMessage(FieldsOf(req), LanguageOf(req)));
+    Answer(res, api->SaveMessage(FieldsOf(req)));
   });
   s.Get("/api/recent", [api](const httplib::Request&, httplib::Response& res) {
     Answer(res, api->RecentNumbers());

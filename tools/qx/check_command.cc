@@ -2,24 +2,12 @@
 
 #include <ostream>
 
+#include "client/send_check.h"
 #include "protocol/send_requests.h"
 #include "qx/exit_codes.h"
 #include "qx/reply_text.h"
 
 namespace parley {
-namespace {
-
-constexpr size_t kAccountFields = 6;
-
-// Trims blanks at both ends.
-std::string Trim(std::string text) {
-  const char* blanks = " \t\r\n";
-  text.erase(0, text.find_first_not_of(blanks));
-  text.erase(text.find_last_not_of(blanks) + 1);
-  return text;
-}
-
-}  // namespace
 
 std::string KindCode(std::string_view kind) {
   std::string lower;
@@ -38,20 +26,12 @@ bool RunSendCheck(LinkSession& session, std::string_view code, int64_t count,
                                .Build();
   std::string reply;
   if (!session.Ask(code, body, &reply)) return false;
-  // "QXSENDABLECHECK", the check text (whose own columns are "<QX>" too), the type code, the
-  // count, then the six account fields.
-  std::vector<std::string> fields = SplitOn(reply, kFieldSep);
-  std::string text;
-  if (fields.size() >= kAccountFields + 4 && fields[0] == protocol::kSendCheckTag) {
-    for (size_t i = 1; i + kAccountFields + 2 < fields.size(); ++i) {
-      if (i > 1) text += " | ";
-      text += Trim(ScreenText(fields[i]));
-    }
-  }
-  *passed = !text.empty() && text[0] == '1';
-  out << Text(language, *passed ? Msg::kCheckPassed : Msg::kCheckRefused, {text}) << "\n";
-  AccountInfo info;
-  if (ParseAccountTail(reply, &info)) PrintAccount(info, language, out);
+  SendCheckAnswer answer;
+  if (!ParseSendCheckReply(reply, &answer)) answer = {};
+  *passed = answer.passed;
+  out << Word(language, SendCheckVerdict(answer)) << "\n";
+  if (answer.have_account && !answer.account.name.empty())
+    PrintAccount(answer.account, language, out);
   return true;
 }
 

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <ostream>
 
+#include "client/engine_refusal.h"
 #include "client/message_text.h"
 #include "client/phone_number.h"
 #include "client/picture_check.h"
@@ -48,9 +49,16 @@ void PrintListing(const std::vector<SheetListing>& sheets, Language language, st
   }
 }
 
-int Fail(std::string_view what, std::string_view text, std::ostream& err) {
-  err << "qx excel " << what << ": " << ScreenText(text) << "\n";
+int Fail(std::string_view what, std::string_view text, Language language, std::ostream& err) {
+  err << "qx excel " << what << ": " << Word(language, EngineRefusalVerdict(text)) << "\n";
   return kExitRefused;
+}
+
+// Each verdict on its own line after prefix; returns whether there were none.
+bool NoProblems(const std::vector<Verdict>& problems, Language language, std::string_view prefix,
+                std::ostream& err) {
+  for (const Verdict& problem : problems) err << prefix << Word(language, problem) << "\n";
+  return problems.empty();
 }
 
 }  // namespace
@@ -61,13 +69,16 @@ int RunExcelCommand(const ExcelOptions& given, const LinkTarget& target, std::os
   const Language lang = options.language;
   const bool recipients =
       options.action == "preview" || options.action == "send" || options.action == "check";
-  if (recipients && !CheckRecipientOptions(options, PrefixedLines("qx excel: ", err).stream())) {
-    return kExitUsage;
+  if (recipients) {
+    if (const auto missing = CheckRecipientOptions(options)) {
+      err << "qx excel: " << Word(lang, *missing) << "\n";
+      return kExitUsage;
+    }
   }
   if (options.action == "send" || options.action == "check") {
-    const ReservationResult reserve = ParseReservation(options.reserve, LocalMinuteNow(), lang);
+    const ReservationResult reserve = ParseReservation(options.reserve, LocalMinuteNow());
     if (!reserve.ok()) {
-      err << "qx excel send: " << reserve.problem << "\n";
+      err << "qx excel send: " << Word(lang, *reserve.problem) << "\n";
       return kExitUsage;
     }
     options.reserve = reserve.engine_text;
@@ -81,16 +92,17 @@ int RunExcelCommand(const ExcelOptions& given, const LinkTarget& target, std::os
       options.callback = callback.number;
     }
     bool pictures_ok = true;
-    for (const std::string& problem : CheckPictures(options.images, lang)) {
-      err << "qx excel send: " << problem << "\n";
+    for (const Verdict& problem : CheckPictures(options.images)) {
+      err << "qx excel send: " << Word(lang, problem) << "\n";
       pictures_ok = false;
     }
     if (!pictures_ok) return kExitUsage;
   }
   std::vector<std::string> pictures;
-  if (options.action == "send" && !options.dry_run &&
-      !StagePictures(options.images, options.home, &pictures, lang,
-                     PrefixedLines("qx: ", err).stream())) {
+  if (const auto staging = options.action == "send" && !options.dry_run
+                               ? StagePictures(options.images, options.home, &pictures)
+                               : std::nullopt) {
+    err << "qx: " << Word(lang, *staging) << "\n";
     return kExitUsage;
   }
 
@@ -105,19 +117,24 @@ int RunExcelCommand(const ExcelOptions& given, const LinkTarget& target, std::os
     if (!session.Ask("EXCEL", protocol::ListingRequest{path}.Build(), &reply)) return kExitNoEngine;
     const std::string listing = AfterPrefix(reply, ExcelPrefix(protocol::ExcelQuery::kListing));
     if (IsException(listing) || !reply.starts_with(ExcelPrefix(protocol::ExcelQuery::kListing)))
-      return Fail("list", listing, err);
+      return Fail("list", listing, lang, err);
     sheets = ParseListing(listing);
     if (options.action == "list") {
       PrintListing(sheets, options.language, out);
       return kExitOk;
     }
-    sheet = FindSheet(sheets, options.sheet, lang, PrefixedLines("qx excel: ", err).stream());
-    if (sheet == nullptr) return kExitUsage;
-    if (recipients &&
-        !CheckAgainstSheet(options, *sheet, PrefixedLines("qx excel: ", err).stream(),
-                           /*warn_cuts=*/options.action == "preview")) {
+    Verdict unknown;
+    sheet = FindSheet(sheets, options.sheet, &unknown);
+    if (sheet == nullptr) {
+      err << "qx excel: " << Word(lang, unknown) << "\n";
       return kExitUsage;
     }
+    std::vector<Verdict> problems;
+    const bool sheet_ok =
+        !recipients || CheckAgainstSheet(options, *sheet, &problems,
+                                         /*warn_cuts=*/options.action == "preview");
+    NoProblems(problems, lang, "qx excel: ", err);
+    if (!sheet_ok) return kExitUsage;
   }
 
   if (options.action == "count") {
@@ -126,7 +143,7 @@ int RunExcelCommand(const ExcelOptions& given, const LinkTarget& target, std::os
     if (!session.Ask("EXCEL", body, &reply)) return kExitNoEngine;
     const std::string n = AfterPrefix(reply, ExcelPrefix(protocol::ExcelQuery::kCount));
     if (IsException(n) || !reply.starts_with(ExcelPrefix(protocol::ExcelQuery::kCount)))
-      return Fail("count", n, err);
+      return Fail("count", n, lang, err);
     out << n << "\n";
     return kExitOk;
   }
@@ -135,7 +152,7 @@ int RunExcelCommand(const ExcelOptions& given, const LinkTarget& target, std::os
     if (!session.Ask("EXCEL", ExcelPreviewBody(options), &reply)) return kExitNoEngine;
     const std::string lines = AfterPrefix(reply, ExcelPrefix(protocol::ExcelQuery::kPreview));
     if (IsException(lines) || !reply.starts_with(ExcelPrefix(protocol::ExcelQuery::kPreview)))
-      return Fail("preview", lines, err);
+      return Fail("preview", lines, lang, err);
     TextTable table(Headings(options.language, Msg::kPreviewHeadings),
                     Text(options.language, Msg::kTableEmpty));
     for (const std::string& line : SplitOn(lines, kFieldSep)) {
@@ -152,7 +169,7 @@ int RunExcelCommand(const ExcelOptions& given, const LinkTarget& target, std::os
   if (!session.Ask("EXCHK", ExcelCheckBody(options), &reply)) return kExitNoEngine;
   const std::optional<protocol::ExcelCheckReply> check = protocol::ExcelCheckReply::Parse(reply);
   if (!check) {
-    if (IsException(reply)) return Fail(options.action, reply, err);
+    if (IsException(reply)) return Fail(options.action, reply, lang, err);
     err << "qx excel " << options.action << ": " << Text(lang, Msg::kEngineAnsweredNothing) << "\n";
     return kExitRefused;
   }

@@ -41,7 +41,8 @@ TEST_F(QxEngineTest, LoginCheckBrowseLogoutQuit) {
   CheckOptions check{15, "lms", "", false};
   EXPECT_EQ(Qx([&](auto& t, auto& o, auto& e) { return RunCheckCommand(check, t, o, e); }),
             kExitOk);
-  EXPECT_NE(out_.str().find("check: passed (1 | LMS | 15 |"), std::string::npos) << out_.str();
+  EXPECT_NE(out_.str().find("the service allows the send: LMS 15 message(s)"), std::string::npos)
+      << out_.str();
   check.count = 999999;  // more than the balance allows
   EXPECT_EQ(Qx([&](auto& t, auto& o, auto& e) { return RunCheckCommand(check, t, o, e); }),
             kExitRefused);

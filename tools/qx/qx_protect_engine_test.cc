@@ -147,7 +147,8 @@ TEST_F(QxProtectTest, DryRunStopsAfterTheCheckAndCallbacksAreChecked) {
   o.callback = "1588-1234";
   o.dry_run = true;
   EXPECT_EQ(Send(o), kExitOk) << err_.str();
-  EXPECT_NE(out_.str().find("check: passed"), std::string::npos) << out_.str();
+  EXPECT_NE(out_.str().find("the service allows the send: SMS 1 message(s)"), std::string::npos)
+      << out_.str();
   EXPECT_NE(out_.str().find("dry run: nothing sent"), std::string::npos) << out_.str();
   o.dry_run = false;
   o.callback = "12345";
@@ -277,8 +278,8 @@ TEST_F(QxProtectTest, GroupSendsNeedKnownGroupsWithMembersAndALogin) {
     int sent;  // messages at the gateway; 0: no job
     std::string said;
   } cases[] = {
-      {false, "친구", false, kExitRefused, 0, "check: refused"},
-      {true, "친구", true, kExitOk, 0, "check: passed (1 | SMS | 3 |"},
+      {false, "친구", false, kExitRefused, 0, "not logged in"},
+      {true, "친구", true, kExitOk, 0, "the service allows the send: SMS 3 message(s)"},
       {true, "친구", false, kExitOk, 3, "group 친구: 2 member(s)"},
       {true, "동창", false, kExitUsage, 0, "no group \"동창\" in the engine's address book"},
       {true, "빈그룹", false, kExitUsage, 0, "group \"빈그룹\" has no members"},

@@ -26,6 +26,7 @@
 #include "qx/exit_codes.h"
 #include "qx/interrupt.h"
 #include "qx/link_session.h"
+#include "qx/plan_words.h"
 #include "qx/prefixed_lines.h"
 #include "qx/reply_text.h"
 #include "qx/saved_message.h"
@@ -70,16 +71,18 @@ int RunSendCommand(const SendOptions& request, const LinkTarget& target, std::os
     err << "qx send: " << Text(lang, Msg::kTextEmpty) << "\n";
     return kExitUsage;
   }
-  SendOptions options;
-  if (!CheckSendRequest(given, &options, out, PrefixedLines("qx send: ", err).stream())) {
+  const SendPlan plan = PlanSend(given, LocalMinuteNow());
+  if (!PrintPlan(plan, given, lang, out, PrefixedLines("qx send: ", err).stream())) {
     return kExitUsage;
   }
+  const SendOptions& options = plan.checked;
   const int mode = SendMode(options);
   const bool group_send = !options.groups.empty();
   std::vector<std::string> pictures;
-  if (!options.check_only && !options.dry_run &&
-      !StagePictures(options.images, options.home, &pictures, lang,
-                     PrefixedLines("qx: ", err).stream())) {
+  if (const auto staging = !options.check_only && !options.dry_run
+                               ? StagePictures(options.images, options.home, &pictures)
+                               : std::nullopt) {
+    err << "qx: " << Word(lang, *staging) << "\n";
     return kExitUsage;
   }
 
@@ -103,10 +106,15 @@ int RunSendCommand(const SendOptions& request, const LinkTarget& target, std::os
   if (group_send) {
     if (!session.Ask("ADDRB", protocol::AddressRequest{}.Build(), &reply)) return kExitNoEngine;
     int64_t members = 0;
-    if (!CheckGroups(options.groups, ParseGroupList(reply), &members, lang, out,
-                     PrefixedLines("qx send: ", err).stream())) {
-      return kExitUsage;
+    std::vector<Verdict> problems;
+    std::vector<EngineGroup> chosen;
+    const bool groups_ok =
+        CheckGroups(options.groups, ParseGroupList(reply), &members, &problems, &chosen);
+    for (const EngineGroup& group : chosen) {
+      out << Text(lang, Msg::kGroupMembers, {group.name, std::to_string(group.members)}) << "\n";
     }
+    for (const Verdict& problem : problems) err << "qx send: " << Word(lang, problem) << "\n";
+    if (!groups_ok) return kExitUsage;
     count += members;
   }
   bool passed = false;

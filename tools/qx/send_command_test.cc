@@ -2,6 +2,7 @@
 // the web service and gateway simulators.
 #include "qx/send_command.h"
 #include "qx/exit_codes.h"
+#include "qx/plan_words.h"
 
 #include <filesystem>
 #include <fstream>
@@ -77,7 +78,10 @@ TEST(SendCommandTest, ToItemsQuoteAShortValueWholeAndALongOneByItsStart) {
   for (const Case& c : cases) {
     const std::vector<SourcedItem> items = ItemsOfToOptions({c.value});
     ASSERT_GT(items.size(), c.item);
-    EXPECT_EQ(items[c.item].where, c.where);
+    Verdict refused{Msg::kNumberNotDigits, {items[c.item].item.text}, items[c.item].source.field};
+    refused.position = items[c.item].item.item;
+    refused.source = items[c.item].source.name;
+    EXPECT_EQ(WhereWords(Language::kEnglish, refused), c.where);
   }
 }
 
@@ -91,10 +95,8 @@ TEST(SendCommandTest, StagingAPictureReplacesALinkInsteadOfWritingThroughIt) {
   std::filesystem::create_symlink(victim, dir.path() / "TempIMG" / "pic.jpg");
 
   std::vector<std::string> names;
-  std::ostringstream err;
-  ASSERT_TRUE(
-      StagePictures({picture.string()}, dir.path().string(), &names, Language::kEnglish, err))
-      << err.str();
+  const auto refused = StagePictures({picture.string()}, dir.path().string(), &names);
+  ASSERT_FALSE(refused) << Word(Language::kEnglish, *refused);
   EXPECT_EQ(names, (std::vector<std::string>{"pic.jpg"}));
   const std::filesystem::path staged = dir.path() / "TempIMG" / "pic.jpg";
   EXPECT_FALSE(std::filesystem::is_symlink(staged));

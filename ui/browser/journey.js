@@ -171,12 +171,27 @@ async function main() {
   await page.fill('#title', '안내');
   await page.fill('#text', '안녕하세요 고객님');
   await page.fill('#callback', '02-123-4567');
-  await page.fill('#to', '010-1234-5678, 01098765432\n01055556666\n010-1234-5678');
+  // A pasted list with a name and a landline among the numbers: the number box names each wrong
+  // one by its line, in Korean, and takes them out on request.
+  await page.fill('#to', '010-1234-5678, 01098765432\n홍길동, 01055556666\n010-1234-5678\n02-123-4567');
+  await waitForText(page, '#problems', (t) => t.includes('홍길동'));
+  const bad = await page.$$eval('#problems li', (els) => els.map((e) => e.textContent));
+  check(bad.length === 2 && bad[0].startsWith('2번째 줄: ') && bad[0].includes('전화번호가 아닙니다')
+    && bad[1].startsWith('4번째 줄: ') && bad[1].includes('휴대폰 번호가 아닙니다'),
+    `one line per wrong number, with its line and the reason in Korean (${JSON.stringify(bad)})`);
+  const box = await page.textContent('#number-box');
+  check(!/--to|item|qx |[A-Za-z]{4,}/.test(box.replace('SMS', '')), `no command-line or English words in the number box (${box})`);
+  check((await page.textContent('#number-counts')) === '입력 6개 · 올바른 번호 3개 · 중복 제거 1개 · 잘못된 번호 2개',
+    'the box counts what was typed, what is valid, the duplicates removed and the wrong ones');
+  await shot('2a-number-box');
+  await shotOf('2b-number-box-card', '#number-box');
+  await page.click('#remove-bad');
+  await waitForText(page, '#problems', (t) => t.length === 0);
+  check((await page.inputValue('#to')) === '010-1234-5678, 01098765432\n01055556666\n010-1234-5678',
+    '"잘못된 번호 빼기" takes out the wrong numbers and keeps the rest');
   await waitForText(page, '#count', (t) => t === '3');
   check((await page.textContent('#bytes')) === '17', 'the byte counter counts as the engine does');
   check((await page.textContent('#kind')) === 'SMS', 'the kind follows the bytes');
-  check(/1/.test(await page.textContent('#summary')) && (await page.textContent('#summary')).includes('01055556666'),
-    'the recipients are listed as they will go, the duplicate taken out and said');
   await shot('2-compose');
   await page.click('#send');
   await page.waitForSelector('#confirm-view:not([hidden])');
@@ -409,11 +424,17 @@ async function main() {
   await shot('10-workbook-result');
   await shotOf('10b-workbook-result-card', '#result-view');
 
+  // Switching the language asks the server nothing again: what it said came in both languages.
+  let asked = 0;
+  const countCalls = (request) => { if (request.url().includes('/api/')) asked += 1; };
+  page.on('request', countCalls);
   await page.click('#lang');
   check((await page.textContent('#send-view h2')) === 'New message', 'one click switches to English');
-  // The page's own check speaks the new language too once it has run again.
-  await waitForText(page, '#summary', (t) => /recipient|bytes/.test(t) && !/받는 사람|바이트/.test(t));
-  check(true, 'the summary follows the language');
+  check(/typed .* valid/.test(await page.textContent('#number-counts')), 'the number box follows the language');
+  check(/\d/.test(await page.textContent('#result-text')) && !/[가-힣]/.test(await page.textContent('#result-text')),
+    'the last result follows the language');
+  page.off('request', countCalls);
+  check(asked === 0, `switching the language made no request (${asked})`);
   await page.setViewportSize({ width: 390, height: 800 });
   await shot('7-narrow-english');
 
