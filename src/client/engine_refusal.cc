@@ -1,5 +1,6 @@
 #include "client/engine_refusal.h"
 
+#include <regex>
 #include <string>
 
 #include "client/reply_fields.h"
@@ -42,6 +43,21 @@ Verdict EngineRefusalVerdict(std::string_view cp949) {
   }
   if (text == "no workbook was given") return {Msg::kEngineNoWorkbook};
   if (text == "the engine is stopping") return {Msg::kEngineStopping};
+  // The journal's refusals.
+  std::smatch m;
+  if (text == "not logged in") return {Msg::kNotLoggedIn};
+  if (std::regex_match(text, m, std::regex(R"(no job (\d+) in the send journal)"))) {
+    return {Msg::kEngineNoJob, {m[1]}};
+  }
+  if (std::regex_match(text, m, std::regex(R"(job (\d+) is still running)"))) {
+    return {Msg::kEngineJobRunning, {m[1]}};
+  }
+  if (std::regex_match(text, m, std::regex(R"(the rest of job (\d+) was sent as job (\d+);.*)"))) {
+    return {Msg::kJobAlreadyResent, {m[1], m[2]}};
+  }
+  if (std::regex_match(text, m, std::regex(R"(cannot write (.*): (.*))"))) {
+    return {Msg::kEngineCannotWrite, {m[1], m[2]}};
+  }
   for (std::string_view prefix : {"cannot open ", "cannot read "}) {
     if (After(text, prefix, &rest)) {
       const size_t colon = rest.rfind(": ");

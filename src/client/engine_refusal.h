@@ -13,7 +13,9 @@ namespace parley {
 // The verdict of an engine refusal (CP949, with or without its "Exception:[...]"):
 // kEngineNoSheet (sheet), kEngineNoColumn (column), kEngineFileUnreadable (file, reason),
 // kEngineNotWorkbook (), kEngineNoWorkbook (), kEngineWorkbookTooLarge (limit), kEngineStopping
-// (), or kEngineRefusedOther (the text) for a reason it does not know.
+// (); the journal's kNotLoggedIn, kEngineNoJob (job), kEngineJobRunning (job), kJobAlreadyResent
+// (job, resent as), kEngineCannotWrite (file, reason); or kEngineRefusedOther (the text) for a
+// reason it does not know (the engine's Korean refusals are already a user's words).
 Verdict EngineRefusalVerdict(std::string_view cp949);
 
 }  // namespace parley

@@ -329,6 +329,12 @@ constexpr Entry kCatalogue[] = {
     {Msg::kEngineStopping, "engine-stopping", "the engine is stopping", "엔진이 끝나는 중입니다"},
     {Msg::kEngineRefusedOther, "engine-refused-other", "the engine could not do it: {}",
      "엔진이 요청을 처리하지 못했습니다: {}"},
+    {Msg::kEngineNoJob, "engine-no-job", "there is no job #{} in the send journal",
+     "전송 기록에 작업 #{}이(가) 없습니다"},
+    {Msg::kEngineJobRunning, "engine-job-running", "job #{} is still sending",
+     "작업 #{}은(는) 아직 보내는 중입니다"},
+    {Msg::kEngineCannotWrite, "engine-cannot-write", "the engine cannot write {} ({})",
+     "엔진이 {} 파일을 쓸 수 없습니다 ({})"},
     {Msg::kNumberCounts, "number-counts", "{} typed, {} valid, {} duplicate(s) removed, {} wrong",
      "입력 {}개, 올바른 번호 {}개, 중복 제거 {}개, 잘못된 번호 {}개"},
 };

@@ -195,6 +195,9 @@ enum class Msg {
   kEngineWorkbookTooLarge,  // (limit)
   kEngineStopping,          // ()
   kEngineRefusedOther,      // (the engine's text)
+  kEngineNoJob,             // (job)
+  kEngineJobRunning,        // (job)
+  kEngineCannotWrite,       // (file, reason)
 };
 
 // The message in language with its arguments put in place of the "{}" in order (missing

@@ -5,6 +5,7 @@
 #include <iostream>
 #include <ostream>
 
+#include "client/engine_refusal.h"
 #include "protocol/markup.h"
 #include "protocol/status_messages.h"
 #include "qx/exit_codes.h"
@@ -36,21 +37,15 @@ std::string ReservedFor(const std::string& digits) {
          digits.substr(8, 2) + ":" + digits.substr(10, 2);
 }
 
-// A refusal's reason, or the whole reply when it is none.
-std::string ReasonOf(const std::string& reply) {
-  if (!protocol::IsExceptionText(reply)) return ScreenText(reply);
-  return ScreenText(reply.substr(11, reply.size() - 12));  // inside "Exception:[...]"
-}
-
 // Asks code with body; false (reported) when the engine cannot be reached or refuses.
-bool AskJournal(LinkSession& session, std::string_view code, const std::string& body,
-                std::string* reply, int* status, std::ostream& err) {
+bool AskJournal(LinkSession& session, Language language, std::string_view code,
+                const std::string& body, std::string* reply, int* status, std::ostream& err) {
   if (!session.Ask(code, body, reply)) {
     *status = kExitNoEngine;
     return false;
   }
   if (protocol::IsExceptionText(*reply)) {
-    err << "qx jobs: " << ReasonOf(*reply) << "\n";
+    err << "qx jobs: " << Word(language, EngineRefusalVerdict(*reply)) << "\n";
     *status = kExitRefused;
     return false;
   }
@@ -58,10 +53,11 @@ bool AskJournal(LinkSession& session, std::string_view code, const std::string& 
 }
 
 // The one job of a JOBSH reply.
-bool ShowJob(LinkSession& session, int64_t id, protocol::JobRow* row, int* status,
-             std::ostream& err) {
+bool ShowJob(LinkSession& session, Language language, int64_t id, protocol::JobRow* row,
+             int* status, std::ostream& err) {
   std::string reply;
-  if (!AskJournal(session, "JOBSH", protocol::JobRequest{id}.Build(), &reply, status, err)) {
+  if (!AskJournal(session, language, "JOBSH", protocol::JobRequest{id}.Build(), &reply, status,
+                  err)) {
     return false;
   }
   const auto list = protocol::JobListReply::Parse(reply);
@@ -77,8 +73,8 @@ bool ShowJob(LinkSession& session, int64_t id, protocol::JobRow* row, int* statu
 int List(const JobsOptions& o, LinkSession& session, std::ostream& out, std::ostream& err) {
   std::string reply;
   int status = kExitOk;
-  if (!AskJournal(session, "JOBLS", protocol::JobListRequest{o.limit}.Build(), &reply, &status,
-                  err)) {
+  if (!AskJournal(session, o.language, "JOBLS", protocol::JobListRequest{o.limit}.Build(), &reply,
+                  &status, err)) {
     return status;
   }
   const auto list = protocol::JobListReply::Parse(reply);
@@ -100,7 +96,7 @@ int List(const JobsOptions& o, LinkSession& session, std::ostream& out, std::ost
 int Show(const JobsOptions& o, LinkSession& session, std::ostream& out, std::ostream& err) {
   protocol::JobRow j;
   int status = kExitOk;
-  if (!ShowJob(session, o.job, &j, &status, err)) return status;
+  if (!ShowJob(session, o.language, o.job, &j, &status, err)) return status;
   const Language l = o.language;
   out << Text(l, Msg::kJobTitleLine, {std::to_string(j.id), j.command, j.kind, ScreenText(j.title)})
       << "\n";
@@ -130,7 +126,7 @@ int Show(const JobsOptions& o, LinkSession& session, std::ostream& out, std::ost
 int Resend(const JobsOptions& o, LinkSession& session, std::ostream& out, std::ostream& err) {
   protocol::JobRow j;
   int status = kExitOk;
-  if (!ShowJob(session, o.job, &j, &status, err)) return status;
+  if (!ShowJob(session, o.language, o.job, &j, &status, err)) return status;
   const Language l = o.language;
   const int64_t count = j.not_sent + (o.include_in_doubt ? j.in_doubt : 0);
   // Refused here in the user's words before anything is announced; the engine refuses the same.
@@ -173,7 +169,7 @@ int Resend(const JobsOptions& o, LinkSession& session, std::ostream& out, std::o
     }
   }
   if (protocol::IsExceptionText(reply)) {
-    err << "qx jobs: " << ReasonOf(reply) << "\n";
+    err << "qx jobs: " << Word(o.language, EngineRefusalVerdict(reply)) << "\n";
     return kExitRefused;
   }
   const auto answer = protocol::JobResendReply::Parse(reply);
@@ -183,7 +179,7 @@ int Resend(const JobsOptions& o, LinkSession& session, std::ostream& out, std::o
   }
   out << AnsiToUtf8(answer->text) << "\n";
   protocol::JobRow resent;
-  if (answer->job == 0 || !ShowJob(session, answer->job, &resent, &status, err)) {
+  if (answer->job == 0 || !ShowJob(session, o.language, answer->job, &resent, &status, err)) {
     return kExitRefused;
   }
   out << Text(l, Msg::kJobCounts,
@@ -207,7 +203,8 @@ int Export(const JobsOptions& o, LinkSession& session, std::ostream& out, std::o
   protocol::JobExportRequest request{o.job, file.string(), o.csv.empty() ? "xlsx" : "csv", o.force};
   std::string reply;
   int status = kExitOk;
-  if (!AskJournal(session, "JOBEX", request.Build(), &reply, &status, err)) return status;
+  if (!AskJournal(session, o.language, "JOBEX", request.Build(), &reply, &status, err))
+    return status;
   out << Text(o.language, Msg::kJobExported, {reply, file.string()}) << "\n";
   return kExitOk;
 }
@@ -225,8 +222,8 @@ int Forget(const JobsOptions& o, LinkSession& session, std::ostream& out, std::o
   }
   std::string reply;
   int status = kExitOk;
-  if (!AskJournal(session, "JOBFG", protocol::JobForgetRequest{before}.Build(), &reply, &status,
-                  err)) {
+  if (!AskJournal(session, o.language, "JOBFG", protocol::JobForgetRequest{before}.Build(), &reply,
+                  &status, err)) {
     return status;
   }
   const std::optional<protocol::JobForgetReply> forgotten = protocol::JobForgetReply::Parse(reply);
