@@ -32,12 +32,13 @@ void CommandDispatcher::SetHandler(int number, CommandHandler handler) {
   handlers_[static_cast<size_t>(number)] = std::move(handler);
 }
 
-asio::awaitable<std::string> CommandDispatcher::Dispatch(std::string header, CommandBody body) {
+asio::awaitable<std::string> CommandDispatcher::Dispatch(
+    std::string header, CommandBody body, std::function<asio::awaitable<void>()> reply_room) {
   const int n = FindCommand(header);
   const bool turn = TakesTurn(n, body);
   if (turn) {
     co_await turn_.Take();
-    if (reply_room_) co_await reply_room_();
+    if (reply_room) co_await reply_room();
   }
   std::string reply_body;
   std::exception_ptr error;

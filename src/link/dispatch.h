@@ -39,13 +39,12 @@ class CommandDispatcher {
   // (SetEndHandler). A number without a handler answers with an empty body.
   void SetHandler(int number, CommandHandler handler);
   void SetEndHandler(EndHandler handler) { end_handler_ = std::move(handler); }
-  // What a command awaits once it has its turn, before it runs: room for its reply on the link.
-  void SetReplyRoom(std::function<asio::awaitable<void>()> wait) { reply_room_ = std::move(wait); }
-
   // Returns the complete reply (header and body) to a message, or an empty text when there is no
   // reply to send (the ENDQX handler ended the engine and answered by itself). `header` is the
-  // decoded CP949 text.
-  asio::awaitable<std::string> Dispatch(std::string header, CommandBody body);
+  // decoded CP949 text. Once the command has its turn, it awaits reply_room (room for its reply
+  // on its own connection) before it runs.
+  asio::awaitable<std::string> Dispatch(std::string header, CommandBody body,
+                                        std::function<asio::awaitable<void>()> reply_room = {});
 
   // The turn the commands take; a handler that waits for the gateway gives it up meanwhile.
   CommandTurn& turn() { return turn_; }
@@ -56,7 +55,6 @@ class CommandDispatcher {
 
   std::array<CommandHandler, kCommandCount> handlers_;
   EndHandler end_handler_;
-  std::function<asio::awaitable<void>()> reply_room_;
   CommandTurn turn_;
 };
 

@@ -20,14 +20,14 @@ CFlexLink::CFlexLink(asio::io_context& io, LinkConfig config)
     : io_(io), config_(std::move(config)) {
   server_ = std::make_unique<LinkServer>(
       io_,
-      [this](std::string header, std::string body,
-             std::string sent_body) -> asio::awaitable<std::string> {
+      [this](std::string header, std::string body, std::string sent_body,
+             LinkServer::ReplyRoom room) -> asio::awaitable<std::string> {
         return dispatcher_.Dispatch(std::move(header),
-                                    CommandBody{std::move(body), std::move(sent_body)});
+                                    CommandBody{std::move(body), std::move(sent_body)},
+                                    std::move(room));
       },
       config_.message_timeout);
   server_->SetOnClosed([this] { LaunchUi(); });
-  dispatcher_.SetReplyRoom([this] { return server_->WaitForReplyRoom(); });
 }
 
 CFlexLink::~CFlexLink() = default;

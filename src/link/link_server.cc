@@ -206,8 +206,13 @@ class Session : public std::enable_shared_from_this<Session> {
     }
     std::string code = header.substr(0, kCommandCodeSize);
     std::string reply;
+    std::weak_ptr<Session> weak = self;
+    LinkServer::ReplyRoom room = [weak]() -> awaitable<void> {
+      if (std::shared_ptr<Session> session = weak.lock()) co_await session->WaitForReplyRoom();
+    };
     try {
-      reply = co_await state_->handler(std::move(header), std::move(body), std::move(sent_body));
+      reply = co_await state_->handler(std::move(header), std::move(body), std::move(sent_body),
+                                       std::move(room));
     } catch (const std::exception& e) {
       spdlog::error("UI link: command {} failed: {}; no reply", AnsiToUtf8(code), e.what());
     }
@@ -316,6 +321,9 @@ class LinkServer::Impl : public std::enable_shared_from_this<LinkServer::Impl> {
   awaitable<void> AcceptLoop() {
     auto self = shared_from_this();
     for (;;) {
+      while (acceptor_.is_open() && open_sessions_ >= kMaxConnections) {
+        co_await room_signal_->Wait();
+      }
       auto [ec, socket] = co_await acceptor_.async_accept(use_tuple);
       if (ec == asio::error::operation_aborted || !acceptor_.is_open()) co_return;
       if (ec) {
@@ -333,18 +341,33 @@ class LinkServer::Impl : public std::enable_shared_from_this<LinkServer::Impl> {
         socket.close(ignored);
         continue;
       }
-      session_ = std::make_shared<Session>(std::move(socket), state_);
-      co_await session_->Run();
-      session_.reset();
-      spdlog::debug("UI link: connection closed");
-      if (on_closed_ && !state_->stopped) on_closed_();
+      auto session = std::make_shared<Session>(std::move(socket), state_);
+      // The first connection while the UI program has none is the UI program's.
+      const bool primary = !session_;
+      if (primary) session_ = session;
+      ++open_sessions_;
+      asio::co_spawn(acceptor_.get_executor(), Serve(session, primary), asio::detached);
     }
+  }
+
+  // Runs one connection to its end; the UI program's end is reported.
+  awaitable<void> Serve(std::shared_ptr<Session> session, bool primary) {
+    auto self = shared_from_this();
+    co_await session->Run();
+    --open_sessions_;
+    room_signal_->Wake();
+    spdlog::debug("UI link: {}connection closed", primary ? "the UI program's " : "");
+    if (!primary) co_return;
+    session_.reset();
+    if (on_closed_ && !state_->stopped) on_closed_();
   }
 
   tcp::acceptor acceptor_;
   std::shared_ptr<LinkServerState> state_;
   std::function<void()> on_closed_;
-  std::shared_ptr<Session> session_;
+  std::shared_ptr<Session> session_;  // the UI program's connection
+  int open_sessions_ = 0;
+  std::unique_ptr<Signal> room_signal_ = std::make_unique<Signal>(acceptor_.get_executor());
 };
 
 LinkServer::LinkServer(asio::io_context& io, MessageHandler handler,
@@ -389,10 +412,6 @@ void LinkServer::Start() {
 
 void LinkServer::Send(std::string message) {
   if (impl_->session_) impl_->session_->Enqueue(std::move(message), false);
-}
-
-awaitable<void> LinkServer::WaitForReplyRoom() {
-  if (std::shared_ptr<Session> session = impl_->session_) co_await session->WaitForReplyRoom();
 }
 
 void LinkServer::StopHandling() { impl_->state_->stopped = true; }

@@ -43,9 +43,9 @@ class FrontEndsAgreeTest : public UiServerTest {
     ASSERT_EQ(RunQx({"login", "qxuser", "qxpass"}, nullptr), 0);
   }
 
-  // Runs qx in English against its engine; its output in *said.
-  int RunQx(const std::vector<std::string>& args, std::string* said) {
-    std::vector<std::string> all = {"LC_ALL=C", "QX_PORT=" + std::to_string(qx_port_),
+  // Runs qx in English against its engine (or the page's, with port); its output in *said.
+  int RunQx(const std::vector<std::string>& args, std::string* said, uint16_t port = 0) {
+    std::vector<std::string> all = {"LC_ALL=C", "QX_PORT=" + std::to_string(port ? port : qx_port_),
                                     testing::BuiltBinary("QX_BIN", "qx")};
     all.insert(all.end(), args.begin(), args.end());
     const std::filesystem::path log = dir_.path() / ("qx-" + std::to_string(++runs_) + ".log");
@@ -249,6 +249,28 @@ TEST_F(FrontEndsAgreeTest, TemplatesGetTheSameVerdicts) {
     ASSERT_TRUE(page);
     EXPECT_EQ(qx_verdicts, ProblemVerdicts(page->body)) << said << "\n" << page->body;
   }
+}
+
+// qx works while the page is open: the engine serves both, and the page sees what qx sent.
+TEST_F(FrontEndsAgreeTest, QxWorksWhileThePageIsOpen) {
+  std::string said;
+  ASSERT_EQ(RunQx({"status"}, &said, link_port_), 0) << said;
+  EXPECT_NE(said.find("qxuser"), std::string::npos) << said;
+  ASSERT_EQ(RunQx({"send", "--yes", "--to", "01011112222,01033334444", "--callback", "0212345678",
+                   "--text", "qx 옆에서"},
+                  &said, link_port_),
+            0)
+      << said;
+  const std::vector<testing::GateJob> jobs = gate_.WaitForJobs(1);
+  ASSERT_EQ(jobs.size(), 1u);
+  EXPECT_EQ(jobs[0].messages.size(), 2u);
+  // The page, still connected, shows qx's job as the engine's last one.
+  const auto state = Client().Get("/api/state", WithCookie({{"Origin", origin_}}));
+  ASSERT_TRUE(state);
+  EXPECT_NE(state->body.find("\"total\":2"), std::string::npos) << state->body;
+  const auto page = Post("/api/compose", {{"to", "01012345678", "", ""}, {"text", "안내", "", ""}});
+  ASSERT_TRUE(page);
+  EXPECT_NE(page->body.find("\"ok\":true"), std::string::npos) << page->body;
 }
 
 }  // namespace

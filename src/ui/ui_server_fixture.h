@@ -23,7 +23,8 @@ namespace parley {
 class UiServerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const uint16_t link_port = testing::FreePort();
+    link_port_ = testing::FreePort();
+    const uint16_t link_port = link_port_;
     engine_ = std::make_unique<testing::ChildProcess>(
         testing::EngineBinary(),
         std::vector<std::string>{"--link-port", std::to_string(link_port), "--ui-program", "none",
@@ -99,6 +100,7 @@ class UiServerTest : public ::testing::Test {
   std::unique_ptr<testing::ChildProcess> ui_;
   std::string address_;
   int port_ = 0;
+  uint16_t link_port_ = 0;  // the engine's
   std::string token_;
   std::string session_;
   std::string origin_;
