@@ -345,6 +345,7 @@ class LinkServer::Impl : public std::enable_shared_from_this<LinkServer::Impl> {
       // The first connection while the UI program has none is the UI program's.
       const bool primary = !session_;
       if (primary) session_ = session;
+      sessions_.push_back(session);
       ++open_sessions_;
       asio::co_spawn(acceptor_.get_executor(), Serve(session, primary), asio::detached);
     }
@@ -354,6 +355,9 @@ class LinkServer::Impl : public std::enable_shared_from_this<LinkServer::Impl> {
   awaitable<void> Serve(std::shared_ptr<Session> session, bool primary) {
     auto self = shared_from_this();
     co_await session->Run();
+    std::erase_if(sessions_, [&](const std::weak_ptr<Session>& s) {
+      return s.expired() || s.lock() == session;
+    });
     --open_sessions_;
     room_signal_->Wake();
     spdlog::debug("UI link: {}connection closed", primary ? "the UI program's " : "");
@@ -366,6 +370,7 @@ class LinkServer::Impl : public std::enable_shared_from_this<LinkServer::Impl> {
   std::shared_ptr<LinkServerState> state_;
   std::function<void()> on_closed_;
   std::shared_ptr<Session> session_;  // the UI program's connection
+  std::vector<std::weak_ptr<Session>> sessions_;  // every open connection
   int open_sessions_ = 0;
   std::unique_ptr<Signal> room_signal_ = std::make_unique<Signal>(acceptor_.get_executor());
 };
@@ -411,7 +416,9 @@ void LinkServer::Start() {
 }
 
 void LinkServer::Send(std::string message) {
-  if (impl_->session_) impl_->session_->Enqueue(std::move(message), false);
+  for (const std::weak_ptr<Session>& weak : impl_->sessions_) {
+    if (std::shared_ptr<Session> session = weak.lock()) session->Enqueue(message, false);
+  }
 }
 
 void LinkServer::StopHandling() { impl_->state_->stopped = true; }

@@ -2,8 +2,8 @@
 // each connection, hands each to a message handler and writes the replies back whole, each
 // connection's replies on that connection.
 //
-// The first connection taken while none is the UI program's becomes the UI program's: messages
-// the engine sends by itself go to it, and its end is reported (SetOnClosed). Further front ends
+// The first connection taken while none is the UI program's becomes the UI program's: its end is
+// reported (SetOnClosed), so the UI program can be launched again. Further front ends
 // (qx beside the page) are served at the same time, up to kMaxConnections; the handler decides
 // the order in which their commands run. A connected client may stay idle as long as it likes,
 // but a message it has begun must arrive whole within the message time-out, or the connection is
@@ -62,7 +62,8 @@ class LinkServer {
   // Starts accepting.
   void Start();
 
-  // Queues a complete message on the UI program's connection; dropped when none is open.
+  // Queues a complete message the engine sends by itself (its EXIT as it ends) on every open
+  // connection: the UI program's and any other front end's.
   void Send(std::string message);
 
   // Stops handling further messages (the engine is ending); replies already queued still go.

@@ -151,12 +151,11 @@ int main(int argc, char** argv) {
     std::cerr << "parley-ui: no engine answers on UI-link port " << link_port << "\n";
     return 3;
   }
-  // The engine serves one connection at a time: while another program (qx, another UI program)
-  // is connected, this one waits behind it and a page would not work.
+  // An engine that accepts but never answers (an old engine serving another program) would leave
+  // the page without an engine behind it.
   if (!link.Ask("STATE", "", std::chrono::seconds(10))) {
     std::cerr << "parley-ui: the engine on UI-link port " << link_port
-              << " is serving another program (it serves one at a time); end that program and "
-                 "start Parley again\n";
+              << " does not answer; end the programs connected to it and start Parley again\n";
     return 4;
   }
   parley::UiServer server(link, {static_dir, static_cast<size_t>(max_request_mb) << 20, address});
