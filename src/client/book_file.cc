@@ -238,14 +238,10 @@ bool BookFile::Import(std::string_view group, std::istream& csv, int* added, std
   return true;
 }
 
-bool BookFile::ImportWorkbook(std::string_view group, const std::filesystem::path& path, int* added,
-                              std::string* error, std::ostream* warnings) {
-  *added = 0;
+bool ReadContactRows(const std::filesystem::path& path,
+                     std::vector<std::vector<std::string>>* rows, std::string* error) {
   std::shared_ptr<sqlite3> db = LoadWorkbook(path, error);
   if (!db) return false;
-  // The first two columns of the first sheet, the heading line included: a heading whose second
-  // cell is no phone number is skipped by Import like any such line.
-  std::ostringstream csv;
   sqlite3_stmt* stmt = nullptr;
   const char* first_table =
       "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY rowid LIMIT 1";
@@ -273,13 +269,24 @@ bool BookFile::ImportWorkbook(std::string_view group, const std::filesystem::pat
     return text ? std::string(reinterpret_cast<const char*>(text)) : std::string();
   };
   if (sqlite3_column_count(stmt) >= 2) {
-    csv << CsvField(sqlite3_column_name(stmt, 0)) << ','
-        << CsvField(PhoneCell(sqlite3_column_name(stmt, 1))) << '\n';
-    while (sqlite3_step(stmt) == SQLITE_ROW) {
-      csv << CsvField(cell(0)) << ',' << CsvField(PhoneCell(cell(1))) << '\n';
-    }
+    rows->push_back({sqlite3_column_name(stmt, 0), PhoneCell(sqlite3_column_name(stmt, 1))});
+    while (sqlite3_step(stmt) == SQLITE_ROW) rows->push_back({cell(0), PhoneCell(cell(1))});
   }
   sqlite3_finalize(stmt);
+  return true;
+}
+
+bool BookFile::ImportWorkbook(std::string_view group, const std::filesystem::path& path, int* added,
+                              std::string* error, std::ostream* warnings) {
+  *added = 0;
+  // The first two columns of the first sheet, the heading line included: a heading whose second
+  // cell is no phone number is skipped by Import like any such line.
+  std::vector<std::vector<std::string>> rows;
+  if (!ReadContactRows(path, &rows, error)) return false;
+  std::ostringstream csv;
+  for (const std::vector<std::string>& row : rows) {
+    csv << CsvField(row[0]) << ',' << CsvField(row[1]) << '\n';
+  }
   std::istringstream in(csv.str());
   return Import(group, in, added, error, warnings);
 }
@@ -297,6 +304,122 @@ bool BookFile::Export(std::string_view group, std::ostream& out, std::string* er
   } catch (const CDBException& e) {
     *error = AnsiToUtf8(e.what());
     return false;
+  }
+  return true;
+}
+
+bool BookFile::Members(std::string_view group, std::vector<BookContact>* contacts,
+                       std::string* error) {
+  int64_t key = 0;
+  if (!FindKey(group, &key, error)) return false;
+  try {
+    CRecordset rs(book_->database());
+    rs.Open("SELECT rowid, ADDRNAME, ADDRPHONE FROM ADDRESS_TB WHERE GPSEQ = ? ORDER BY rowid",
+            {key});
+    for (; !rs.IsEOF(); rs.MoveNext()) {
+      contacts->push_back({Atoi(rs.GetFieldValue(0)), AnsiToUtf8(rs.GetFieldValue(1)),
+                           AnsiToUtf8(rs.GetFieldValue(2))});
+    }
+  } catch (const CDBException& e) {
+    *error = AnsiToUtf8(e.what());
+    return false;
+  }
+  return true;
+}
+
+namespace {
+
+// Brings the counts of the groups with these keys up to date.
+bool RecountGroups(CExcelDatabase& db, std::initializer_list<int64_t> keys) {
+  for (const int64_t key : keys) {
+    if (!db.ExecuteWithParam("UPDATE GROUPADDR_TB SET ADDRNUM = "
+                             "(SELECT COUNT(*) FROM ADDRESS_TB WHERE GPSEQ = ?) WHERE ORGSEQ = ?",
+                             {key, key})) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The group key of a contact; false when there is no such contact.
+bool ContactGroup(CExcelDatabase& db, int64_t id, int64_t* key, std::string* error) {
+  try {
+    CRecordset rs(db);
+    rs.Open("SELECT GPSEQ FROM ADDRESS_TB WHERE rowid = ?", {id});
+    if (rs.IsEOF()) {
+      *error = "no contact " + std::to_string(id);
+      return false;
+    }
+    *key = Atoi(rs.GetFieldValue(0));
+  } catch (const CDBException& e) {
+    *error = AnsiToUtf8(e.what());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool BookFile::AddContact(std::string_view group, std::string_view name, std::string_view phone,
+                          std::string* error) {
+  int64_t key = 0;
+  if (!FindKey(group, &key, error)) return false;
+  const std::string digits = CleanPhone(phone);
+  if (digits.empty()) {
+    *error = "\"" + std::string(phone) + "\" is not a phone number";
+    return false;
+  }
+  CExcelDatabase& db = book_->database();
+  Transaction transaction(db);
+  if (!transaction.active() ||
+      !db.InsertRow("ADDRESS_TB", "ADDRNAME, ADDRPHONE, GPSEQ", "?, ?, ?",
+                    {Utf8ToAnsi(name), digits, key}) ||
+      !RecountGroups(db, {key}) || !transaction.Commit()) {
+    return DbError(db, error);
+  }
+  return true;
+}
+
+bool BookFile::UpdateContact(int64_t id, std::string_view name, std::string_view phone,
+                             std::string* error) {
+  CExcelDatabase& db = book_->database();
+  int64_t key = 0;
+  if (!ContactGroup(db, id, &key, error)) return false;
+  const std::string digits = CleanPhone(phone);
+  if (digits.empty()) {
+    *error = "\"" + std::string(phone) + "\" is not a phone number";
+    return false;
+  }
+  if (!db.ExecuteWithParam("UPDATE ADDRESS_TB SET ADDRNAME = ?, ADDRPHONE = ? WHERE rowid = ?",
+                           {Utf8ToAnsi(name), digits, id})) {
+    return DbError(db, error);
+  }
+  return true;
+}
+
+bool BookFile::MoveContact(int64_t id, std::string_view group, std::string* error) {
+  CExcelDatabase& db = book_->database();
+  int64_t from = 0;
+  int64_t to = 0;
+  if (!ContactGroup(db, id, &from, error) || !FindKey(group, &to, error)) return false;
+  Transaction transaction(db);
+  if (!transaction.active() ||
+      !db.ExecuteWithParam("UPDATE ADDRESS_TB SET GPSEQ = ? WHERE rowid = ?", {to, id}) ||
+      !RecountGroups(db, {from, to}) || !transaction.Commit()) {
+    return DbError(db, error);
+  }
+  return true;
+}
+
+bool BookFile::RemoveContact(int64_t id, std::string* error) {
+  CExcelDatabase& db = book_->database();
+  int64_t key = 0;
+  if (!ContactGroup(db, id, &key, error)) return false;
+  Transaction transaction(db);
+  if (!transaction.active() ||
+      !db.ExecuteWithParam("DELETE FROM ADDRESS_TB WHERE rowid = ?", {id}) ||
+      !RecountGroups(db, {key}) || !transaction.Commit()) {
+    return DbError(db, error);
   }
   return true;
 }

@@ -25,6 +25,19 @@ struct BookGroup {
   int64_t orgseq = 0;   // the key ADDRESS_TB.GPSEQ refers to
 };
 
+// The first two columns of the first sheet of a workbook (.xlsx, .xls, .ods or .csv), the heading
+// line first: names and phone numbers as the cells hold them (a number cell's lost leading zero put
+// back). False with *error when the file cannot be read or has no sheet.
+bool ReadContactRows(const std::filesystem::path& path,
+                     std::vector<std::vector<std::string>>* rows, std::string* error);
+
+// One contact of a group, text in UTF-8; id is its row's key in the file.
+struct BookContact {
+  int64_t id = 0;
+  std::string name;
+  std::string phone;
+};
+
 // An address book file opened for editing. Every operation returns false with *error set (UTF-8)
 // on failure and leaves the file as it was.
 class BookFile {
@@ -63,6 +76,20 @@ class BookFile {
 
   // Writes the group's contacts as CSV lines "name,phone", in stored order.
   bool Export(std::string_view group, std::ostream& out, std::string* error);
+
+  // The group's contacts in stored order, each with the key the calls below take.
+  bool Members(std::string_view group, std::vector<BookContact>* contacts, std::string* error);
+  // Adds one contact to the group; the phone loses its hyphens and blanks (a phone that is no
+  // number is refused).
+  bool AddContact(std::string_view group, std::string_view name, std::string_view phone,
+                  std::string* error);
+  // Changes a contact's name and phone.
+  bool UpdateContact(int64_t id, std::string_view name, std::string_view phone,
+                     std::string* error);
+  // Moves a contact to another group; both groups' counts follow.
+  bool MoveContact(int64_t id, std::string_view group, std::string* error);
+  // Removes a contact; its group's count follows.
+  bool RemoveContact(int64_t id, std::string* error);
 
  private:
   // The group's key; false with *error when there is no such group.

@@ -161,5 +161,40 @@ TEST_F(BookFileTest, RefusalsLeaveTheFileAsItWas) {
   EXPECT_EQ(testing::ReadFileBytes(other), access);
 }
 
+// Contacts edited one at a time, as the page's address book does: each group's count follows
+// every change, and a contact that is gone or a group that is not refuse.
+TEST_F(BookFileTest, ContactsAreAddedEditedMovedAndRemovedWithTheirGroupsCounts) {
+  std::string error;
+  ASSERT_TRUE(file_.AddGroup("친구", &error)) << error;
+  ASSERT_TRUE(file_.AddGroup("고객", &error)) << error;
+  ASSERT_TRUE(file_.AddContact("친구", "김철수", "010-1234-5678", &error)) << error;
+  ASSERT_TRUE(file_.AddContact("친구", "이영희", "010 9876 5432", &error)) << error;
+  EXPECT_FALSE(file_.AddContact("친구", "박", "전화없음", &error));
+  EXPECT_FALSE(file_.AddContact("가족", "박", "01011112222", &error));
+  std::vector<BookContact> friends;
+  ASSERT_TRUE(file_.Members("친구", &friends, &error)) << error;
+  ASSERT_EQ(friends.size(), 2u);
+  EXPECT_EQ(friends[1].phone, "01098765432");
+
+  ASSERT_TRUE(file_.UpdateContact(friends[0].id, "김철수(회사)", "02-123-4567", &error)) << error;
+  ASSERT_TRUE(file_.MoveContact(friends[1].id, "고객", &error)) << error;
+  EXPECT_EQ(Export("친구"), "김철수(회사),021234567\n");
+  EXPECT_EQ(Export("고객"), "이영희,01098765432\n");
+  auto count = [&](const char* name) {
+    for (const BookGroup& g : Groups()) {
+      if (g.name == name) return g.addrnum;
+    }
+    return int64_t{-1};
+  };
+  EXPECT_EQ(count("친구"), 1);
+  EXPECT_EQ(count("고객"), 1);
+
+  ASSERT_TRUE(file_.RemoveContact(friends[1].id, &error)) << error;
+  EXPECT_EQ(count("고객"), 0);
+  EXPECT_FALSE(file_.RemoveContact(friends[1].id, &error));
+  EXPECT_FALSE(file_.MoveContact(friends[0].id, "가족", &error));
+  EXPECT_EQ(count("친구"), 1);
+}
+
 }  // namespace
 }  // namespace parley

@@ -198,6 +198,12 @@ enum class Msg {
   kEngineNoJob,             // (job)
   kEngineJobRunning,        // (job)
   kEngineCannotWrite,       // (file, reason)
+  // The page's address book.
+  kBookFailed,       // (reason)
+  kBookNoGroup,      // (group)
+  kBookGroupExists,  // (group)
+  kBookNoContact,    // ()
+  kBookNoName,       // ()
 };
 
 // The message in language with its arguments put in place of the "{}" in order (missing

@@ -33,6 +33,7 @@
 #include "protocol/status_messages.h"
 #include "text/cp949.h"
 #include "text/mbcs.h"
+#include "ui/api_reply.h"
 #include "ui/json_writer.h"
 #include "ui/ui_link.h"
 
@@ -45,16 +46,7 @@ using namespace std::chrono_literals;
 constexpr auto kSendWait = std::chrono::milliseconds(std::chrono::hours(2));
 constexpr auto kCommandWait = std::chrono::milliseconds(60s);
 
-std::string Field(const ApiFields& fields, const std::string& name) {
-  const auto it = fields.find(name);
-  return it == fields.end() ? std::string() : it->second;
-}
 
-ApiReply NoEngine() {
-  JsonWriter json;
-  json.BeginObject().Field("ok", false).Field("error", "the engine does not answer").EndObject();
-  return {503, json.text()};
-}
 
 void WriteAccount(JsonWriter& json, const AccountInfo& info, Language language) {
   json.Key("account")
@@ -106,47 +98,6 @@ SendOptions OptionsOf(const ApiFields& fields, Language language) {
   return o;
 }
 
-// Words in both of the page's languages under key, so that switching needs no new request.
-template <typename Say>
-void WriteWords(JsonWriter& json, std::string_view key, const Say& say) {
-  json.Key(key)
-      .BeginObject()
-      .Field("ko", say(Language::kKorean))
-      .Field("en", say(Language::kEnglish))
-      .EndObject();
-}
-
-// One verdict: its code, the item and where it stands (the page's number box names the line),
-// and its words.
-void WriteVerdict(JsonWriter& json, const Verdict& v) {
-  json.BeginObject()
-      .Field("code", MsgKey(v.code))
-      .Field("field", v.field)
-      .Field("item", v.item)
-      .Field("line", static_cast<int64_t>(v.line))
-      .Field("position", static_cast<int64_t>(v.position));
-  WriteWords(json, "text", [&](Language l) { return Word(l, v); });
-  if (v.field == kFieldTo && v.line > 0) {
-    WriteWords(json, "where",
-               [&](Language l) { return Text(l, Msg::kWhereLine, {std::to_string(v.line)}); });
-  }
-  json.EndObject();
-}
-
-void WriteVerdicts(JsonWriter& json, std::string_view key, const std::vector<Verdict>& verdicts) {
-  json.Key(key).BeginArray();
-  for (const Verdict& v : verdicts) WriteVerdict(json, v);
-  json.EndArray();
-}
-
-// A refused call: its verdicts.
-ApiReply Refused(const std::vector<Verdict>& problems, int status = 422) {
-  JsonWriter json;
-  json.BeginObject().Field("ok", false);
-  WriteVerdicts(json, "problems", problems);
-  json.EndObject();
-  return {status, json.text()};
-}
 
 // The send check of `code` (DSEND or ESEND, mode 4) for count messages of the mode; nullopt when
 // the engine does not answer.
@@ -204,12 +155,6 @@ std::string_view PictureCode(PictureProblem problem) {
   return "";
 }
 
-// A call the page should not have made as it stands (a check it skipped): the problem by code.
-ApiReply RefusedCode(std::string_view code, int status = 422) {
-  JsonWriter json;
-  json.BeginObject().Field("ok", false).Field("error", code).EndObject();
-  return {status, json.text()};
-}
 
 // The pictures' verdict by code, each by its file name only (never a path), when one is wrong;
 // none when they may go.
@@ -246,7 +191,7 @@ std::string UiApi::EngineHome() {
   return reply && ParseEngineState(*reply, &state) ? state.home : std::string();
 }
 
-ApiReply UiApi::State() {
+ApiReply UiApi::State(Language language) {
   const std::optional<std::string> reply = link_.Ask("STATE", "", kCommandWait);
   EngineState s;
   if (!reply || !ParseEngineState(*reply, &s)) return NoEngine();
@@ -266,9 +211,23 @@ ApiReply UiApi::State() {
       .Field("total", s.total)
       .Field("sent", s.sent)
       .Field("acknowledged", s.acknowledged)
-      .EndObject()
       .EndObject();
+  std::optional<AccountInfo> account;
+  {
+    std::lock_guard lock(account_mutex_);
+    if (!s.logged_in) account_.reset();
+    account = account_;
+  }
+  if (account) WriteAccount(json, *account, language);
+  json.EndObject();
   return {200, json.text()};
+}
+
+void UiApi::KeepAccount(const std::string& reply) {
+  AccountInfo info;
+  if (!ParseAccountTail(reply, &info) || info.name.empty()) return;
+  std::lock_guard lock(account_mutex_);
+  account_ = info;
 }
 
 ApiReply UiApi::SavedId() {
@@ -304,6 +263,10 @@ ApiReply UiApi::Login(const ApiFields& fields, Language language) {
   const std::vector<std::string> f = SplitOn(*reply, kFieldSep);
   AccountInfo info;
   if (f.size() >= 2 && f[0] == "2" && f[1] == "1" && AccountFromFields(f, 2, &info)) {
+    {
+      std::lock_guard lock(account_mutex_);
+      account_ = info;
+    }
     json.Field("ok", true);
     WriteAccount(json, info, language);
     json.EndObject();
@@ -315,6 +278,10 @@ ApiReply UiApi::Login(const ApiFields& fields, Language language) {
 
 ApiReply UiApi::Logout() {
   if (!link_.Ask("ENDQX", "0", kCommandWait)) return NoEngine();
+  {
+    std::lock_guard lock(account_mutex_);
+    account_.reset();
+  }
   return {200, R"({"ok":true})"};
 }
 
@@ -401,6 +368,7 @@ ApiReply UiApi::Send(const ApiFields& fields, const std::vector<std::string>& pi
   const auto reply =
       link_.Ask(group_send ? "ASEND" : "DSEND", SendBody(checked, mode, staged), kSendWait);
   if (!reply) return NoEngine();
+  KeepAccount(*reply);
   return SendOutcome(link_, *reply, language, {{"reserve", checked.reserve}},
                      {{"group_send", group_send ? 1 : 0}});
 }
@@ -729,6 +697,7 @@ ApiReply UiApi::WorkbookSend(const ApiFields& fields, const std::vector<std::str
   const auto reply = link_.Ask("ESEND", WorkbookBody(o, run.plan.mode, count, staged), kSendWait);
   if (!reply) return NoEngine();
   // Said by the page from the counts: how many went, for when, and the rows left out.
+  KeepAccount(*reply);
   return SendOutcome(link_, *reply, language, {{"reserve", o.reserve}},
                      {{"left_out", run.check.invalid}, {"duplicates", run.check.duplicates}});
 }
@@ -900,29 +869,5 @@ ApiReply UiApi::Cancel() {
   return {200, json.text()};
 }
 
-ApiReply UiApi::Jobs() {
-  const auto reply = link_.Ask("JOBLS", "50", kCommandWait);
-  if (!reply) return NoEngine();
-  const auto list = protocol::JobListReply::Parse(*reply);
-  JsonWriter json;
-  json.BeginObject().Field("ok", list.has_value()).Key("jobs").BeginArray();
-  for (const protocol::JobRow& j : list ? list->jobs : std::vector<protocol::JobRow>{}) {
-    json.BeginObject()
-        .Field("id", j.id)
-        .Field("started", j.started)
-        .Field("kind", j.kind)
-        .Field("title", AnsiToUtf8(j.title))
-        .Field("source", AnsiToUtf8(j.source))
-        .Field("total", j.total)
-        .Field("acknowledged", j.acknowledged)
-        .Field("in_doubt", j.in_doubt)
-        .Field("not_sent", j.not_sent)
-        .Field("ending", j.ending)
-        .Field("report", j.report)
-        .EndObject();
-  }
-  json.EndArray().EndObject();
-  return {200, json.text()};
-}
 
 }  // namespace parley

@@ -13,26 +13,21 @@
 #include <vector>
 
 #include "client/messages.h"
+#include "client/reply_fields.h"
+#include "ui/api_reply.h"
 #include "client/workbook_request.h"
 
 namespace parley {
 
 class UiLink;
 
-struct ApiReply {
-  int status = 200;
-  std::string json;
-};
-
-// A call's fields by name (UTF-8), as the page sent them.
-using ApiFields = std::map<std::string, std::string>;
-
 class UiApi {
  public:
   explicit UiApi(UiLink& link) : link_(link) {}
 
-  // The engine's state (STATE): login, the current or last job, the journal's notice.
-  ApiReply State();
+  // The engine's state (STATE): login, the current or last job, the journal's notice, and the
+  // account figures last seen while logged in (so that a page opened again shows them at once).
+  ApiReply State(Language language);
   // The id the engine remembers (LOGIN's short form).
   ApiReply SavedId();
   // Logs in (id, password, save); refused with the reason, or the account figures.
@@ -99,8 +94,6 @@ class UiApi {
   ApiReply Stats(const ApiFields& fields, Language language);
   // Stops the running send at its next acknowledgement (CANCL).
   ApiReply Cancel();
-  // The newest jobs of the send journal (JOBLS).
-  ApiReply Jobs();
 
  private:
   // The engine's home (STATE), whose TempIMG/ takes the pictures of a send; empty when unknown.
@@ -111,7 +104,12 @@ class UiApi {
   std::optional<ApiReply> RunWorkbookCheck(const ApiFields& fields, size_t pictures,
                                            Language language, WorkbookRun* run);
 
+  // Keeps the account figures a reply ends with, for a page opened again (STATE has none).
+  void KeepAccount(const std::string& reply);
+
   UiLink& link_;
+  std::mutex account_mutex_;
+  std::optional<AccountInfo> account_;  // the last figures seen while logged in
   std::mutex sheets_mutex_;
   std::vector<SheetListing> sheets_;  // the sheets of the last workbook listed
 };

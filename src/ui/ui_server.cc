@@ -9,6 +9,8 @@
 #include <sstream>
 
 #include "ui/page_http_server.h"
+#include "ui/book_api.h"
+#include "ui/journal_api.h"
 #include "ui/ui_api.h"
 #include "ui/ui_guard.h"
 #include "ui/ui_link.h"
@@ -54,6 +56,13 @@ ApiFields FieldsOf(const httplib::Request& req) {
 void Answer(httplib::Response& res, const ApiReply& reply) {
   res.status = reply.status;
   res.set_content(reply.json, "application/json; charset=utf-8");
+}
+
+// A file for the browser to save under name (ASCII letters, digits, '-', '_' and '.' only).
+void Attach(httplib::Response& res, const std::string& name, const std::string& bytes,
+            const std::string& type) {
+  res.set_header("Content-Disposition", "attachment; filename=\"" + name + "\"");
+  res.set_content(bytes, type);
 }
 
 }  // namespace
@@ -179,11 +188,58 @@ void UiServer::Install() {
 
   auto api = std::make_shared<UiApi>(link_);
   s.Get("/api/state",
-        [api](const httplib::Request&, httplib::Response& res) { Answer(res, api->State()); });
+        [api](const httplib::Request& req, httplib::Response& res) {
+          Answer(res, api->State(LanguageOf(req)));
+        });
   s.Get("/api/saved-id",
         [api](const httplib::Request&, httplib::Response& res) { Answer(res, api->SavedId()); });
-  s.Get("/api/jobs",
-        [api](const httplib::Request&, httplib::Response& res) { Answer(res, api->Jobs()); });
+  auto journal = std::make_shared<JournalApi>(link_, uploads_);
+  s.Get("/api/jobs", [journal](const httplib::Request&, httplib::Response& res) {
+    Answer(res, journal->Jobs());
+  });
+  s.Get("/api/jobs/recipients", [journal](const httplib::Request& req, httplib::Response& res) {
+    Answer(res, journal->Recipients(FieldsOf(req)));
+  });
+  s.Get("/api/jobs/export", [journal](const httplib::Request& req, httplib::Response& res) {
+    ApiReply refused;
+    const auto file = journal->Export(FieldsOf(req), &refused);
+    if (!file) return Answer(res, refused);
+    Attach(res, file->name, file->bytes, file->type);
+  });
+  s.Post("/api/jobs/resend", [journal](const httplib::Request& req, httplib::Response& res) {
+    Answer(res, journal->Resend(FieldsOf(req)));
+  });
+  auto book = std::make_shared<BookApi>(link_);
+  s.Get("/api/book", [book](const httplib::Request&, httplib::Response& res) {
+    Answer(res, book->Groups());
+  });
+  s.Get("/api/book/members", [book](const httplib::Request& req, httplib::Response& res) {
+    Answer(res, book->Members(FieldsOf(req)));
+  });
+  const std::pair<const char*, ApiReply (BookApi::*)(const ApiFields&)> book_calls[] = {
+      {"/api/book/group/add", &BookApi::AddGroup},
+      {"/api/book/group/remove", &BookApi::RemoveGroup},
+      {"/api/book/contact/add", &BookApi::AddContact},
+      {"/api/book/contact/update", &BookApi::UpdateContact},
+      {"/api/book/contact/move", &BookApi::MoveContact},
+      {"/api/book/contact/remove", &BookApi::RemoveContact},
+  };
+  for (const auto& [path, call] : book_calls) {
+    s.Post(path, [book, call = call](const httplib::Request& req, httplib::Response& res) {
+      Answer(res, ((*book).*call)(FieldsOf(req)));
+    });
+  }
+  s.Post("/api/book/import", [this, book](const httplib::Request& req, httplib::Response& res) {
+    const std::vector<std::string> files = SaveFiles(&req, "file");
+    if (files.size() != 1) return Answer(res, RefusedCode("file", 400));
+    Answer(res, book->Import(FieldsOf(req), files[0]));
+  });
+  s.Get("/api/book/export", [book](const httplib::Request& req, httplib::Response& res) {
+    ApiReply refused;
+    const auto csv = book->Export(FieldsOf(req), &refused);
+    if (!csv) return Answer(res, refused);
+    Attach(res, "contacts.csv", *csv, "text/csv; charset=utf-8");
+  });
   s.Post("/api/login", [api](const httplib::Request& req, httplib::Response& res) {
     Answer(res, api->Login(FieldsOf(req), LanguageOf(req)));
   });
@@ -200,7 +256,7 @@ void UiServer::Install() {
   });
   s.Post("/api/workbook", [this, api](const httplib::Request& req, httplib::Response& res) {
     const std::vector<std::string> files = SaveFiles(&req, "workbook");
-    if (files.size() != 1) return Refuse(res, 400, "one workbook file, please");
+    if (files.size() != 1) return Answer(res, RefusedCode("file", 400));
     Answer(res, api->WorkbookSheets(files[0]));
   });
   s.Post("/api/workbook/count", [api](const httplib::Request& req, httplib::Response& res) {

@@ -95,6 +95,7 @@ int main(int argc, char** argv) {
   std::string static_dir = (ExecutableDir() / "ui").string();
   std::string address;
   bool no_browser = false;
+  bool open_only = false;
   int max_request_mb = 20;
   app.add_option("--link-port", link_port, "The engine's UI-link port ($PARLEY_LINK_PORT, 12012)")
       ->check(CLI::Range(1, 65535));
@@ -109,6 +110,9 @@ int main(int argc, char** argv) {
       });
   app.add_option("--static-dir", static_dir, "Folder of the page's files")->capture_default_str();
   app.add_flag("--no-browser", no_browser, "Print the address only; do not open a browser");
+  app.add_flag("--open", open_only,
+               "Open the page of the Parley already running (a fresh one-time address); start "
+               "nothing when none runs");
   app.add_option("--max-request-mb", max_request_mb, "Largest request (uploads included), in MB")
       ->capture_default_str()
       ->check(CLI::Range(1, 1024));
@@ -128,6 +132,11 @@ int main(int argc, char** argv) {
   // Parley started again on the same link port: the engine's page is already served, by the
   // parley-ui that holds the link. That one hands out an address to open (and opens it).
   parley::UiHandover handover(static_cast<uint16_t>(link_port));
+  if (open_only && handover.held()) {
+    std::cerr << "parley-ui: Parley is not running (no page is served for UI-link port "
+              << link_port << "); start it with parley\n";
+    return 3;
+  }
   if (!handover.held()) {
     const std::string url = handover.AskHolder(open_browser, std::chrono::seconds(15));
     if (url.empty()) {
