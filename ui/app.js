@@ -64,10 +64,10 @@ const texts = {
     reserved: (w, n) => `${num(n)}건을 ${w}에 보내도록 예약했습니다.`,
     leftOut: (n) => `번호가 잘못된 ${num(n)}개 행은 보내지 않았습니다.`,
     ended: (s, n) => `${num(n)}건 중 ${num(s)}건을 보내고 멈췄습니다.`,
-    'wb.max': '최대', 'table.no': '번호', 'unit.bytes': '바이트', 'wb.preview': '미리 보기', 'wb.fixed': '위의 회신번호',
+    'wb.max': '최대', 'table.no': '번호', 'unit.bytes': '바이트', 'wb.preview': '미리 보기', 'wb.fixed': '아래 회신번호', 'wb.callbackNumber': '회신번호 (모든 행에 같은 번호)', 'wb.pictures': '사진을 붙이면 MMS로 보냅니다 (JPEG, 3장까지)',
     'box.saved': '저장한 메시지', 'box.catalogue': '문자 카탈로그', 'box.save': '이 메시지 저장',
     'box.insert': '넣기', 'box.empty': '없습니다', 'results.all': '전체',
-    'stats.title': '월별 사용량', 'stats.from': '시작 월', 'stats.to': '종료 월',
+    'stats.title': '일별 사용량', 'stats.from': '시작 월', 'stats.to': '종료 월',
     totals: (t) => `전체 ${t[0]}건 · 성공 ${t[1]}건 · 실패 ${t[2]}건 · 대기 ${t[3]}건`,
     members: (n) => `${n}명`,
     'confirm.title': '보내기 전 확인', 'confirm.yes': '보내기',
@@ -82,6 +82,38 @@ const texts = {
     account: (a) => `${a.name} (${a.grade}) · ${a.amount} · SMS ${a.sms} / LMS ${a.lms} / MMS ${a.mms}`,
     noEngine: '엔진이 응답하지 않습니다',
     'numbers.removeBad': '잘못된 번호 빼기',
+    'nav.send': '문자 보내기', 'nav.workbook': '엑셀 보내기', 'nav.book': '주소록', 'nav.results': '전송 결과',
+    'nav.reserved': '예약', 'nav.settings': '설정', 'result.close': '닫기', 'jobs.time': '시간',
+    'job.search': '번호 찾기', 'job.state': '상태', 'job.csv': 'CSV로 받기', 'job.xlsx': '엑셀로 받기',
+    'job.rest': '나머지 보내기', 'job.doubt': '확인 안 된 번호도 보내기', 'job.place': '순서', 'job.number': '번호',
+    'job.open': '자세히', 'state.acknowledged': '전송 확인', 'state.in doubt': '확인 안 됨', 'state.not sent': '보내지 않음',
+    'state.left out': '제외됨',
+    jobTitle: (j) => `작업 #${j.id} · ${j.kind} · ${j.title || '제목 없음'}`,
+    jobFacts: (j) => `${when(j.started)} 시작 · 전체 ${num(j.total)}건 · 전송 확인 ${num(j.acknowledged)}건 · 확인 안 됨 ${num(j.in_doubt)}건 · 보내지 않음 ${num(j.not_sent)}건`
+      + (j.left_out ? ` · 제외 ${num(j.left_out)}행` : '') + (j.reserve ? ` · ${reserveWords(j.reserve)} 예약` : ''),
+    jobMatching: (shown, n) => (n > shown ? `${num(n)}건 중 ${num(shown)}건을 보여 드립니다. 번호로 찾아 보세요.` : ''),
+    jobNone: '해당하는 수신자가 없습니다.',
+    restConfirm: (j, doubt) => `작업 #${j.id}의 보내지 않은 ${num(j.not_sent)}건${doubt ? `과 확인 안 된 ${num(j.in_doubt)}건` : ''}을 새 작업으로 보낼까요?`
+      + (doubt ? ' 확인 안 된 번호는 이미 받았을 수도 있어 두 번 받을 수 있습니다.' : ''),
+    restSent: (a) => `작업 #${a.job}(으)로 ${num(a.sent)}건을 보냈습니다.`,
+    restNothing: '다시 보낼 번호가 없습니다.',
+    jobsEmpty: '아직 보낸 작업이 없습니다.', loading: '불러오는 중…',
+    'book.title': '주소록', 'book.groups': '그룹', 'book.newGroup': '새 그룹 이름', 'book.addGroup': '그룹 추가',
+    'book.pickGroup': '그룹을 고르세요', 'book.search': '찾기 (이름이나 번호)', 'book.name': '이름',
+    'book.phone': '휴대폰 번호', 'book.addContact': '추가', 'book.actions': '관리', 'book.empty': '이 그룹에 연락처가 없습니다.',
+    'book.import': '엑셀에서 가져오기', 'book.export': 'CSV로 내보내기', 'book.removeGroup': '이 그룹 지우기',
+    'book.edit': '고치기', 'book.save': '저장', 'book.cancel': '취소', 'book.remove': '지우기', 'book.move': '옮기기…',
+    'book.noGroups': '그룹이 없습니다. 아래에서 그룹을 만드세요.',
+    bookGroupTitle: (g, n) => `${g} (${num(n)}명)`,
+    bookRemoveGroup: (g, n) => `"${g}" 그룹과 연락처 ${num(n)}개를 지울까요? 되돌릴 수 없습니다.`,
+    bookRemoveContact: (c) => `${c.name} (${c.phone})을(를) 지울까요?`,
+    bookImported: (n, bad) => `${num(n)}명을 가져왔습니다.` + (bad ? ` 휴대폰 번호가 아닌 ${num(bad)}행은 빼고 가져왔습니다:` : ''),
+    bookRow: (v) => `${v.line}행: ${said(v)}`,
+    'reserved.title': '예약 문자', 'reserved.when': '보낼 시각', 'reserved.empty': '예약한 문자가 없습니다.',
+    'reserved.help': '예약한 문자는 정한 시각에 보내집니다. 아래는 이 컴퓨터에서 예약한 작업입니다.',
+    'settings.title': '설정', 'settings.language': '화면 언어',
+    busyOther: (j) => `다른 창이나 qx에서 문자를 보내는 중입니다 (${num(j.total)}건 중 ${num(j.sent)}건). 끝나면 보낼 수 있습니다.`,
+
     'http.unreachable': 'Parley에 연결할 수 없습니다. Parley가 끝났다면 다시 시작해 주세요.',
     'http.403': '이 창의 접속이 끝났습니다. Parley를 다시 열어 주세요.',
     'http.413': '파일이 너무 큽니다.',
@@ -151,7 +183,7 @@ const texts = {
     reserved: (w, n) => `${num(n)} message(s) reserved for ${w}.`,
     leftOut: (n) => `${num(n)} row(s) with a wrong number were not sent.`,
     ended: (s, n) => `Stopped after ${num(s)} of ${num(n)}.`,
-    'wb.max': 'at most', 'table.no': 'No', 'unit.bytes': 'bytes', 'wb.preview': 'Preview', 'wb.fixed': 'The callback above',
+    'wb.max': 'at most', 'table.no': 'No', 'unit.bytes': 'bytes', 'wb.preview': 'Preview', 'wb.fixed': 'The number below', 'wb.callbackNumber': 'Callback (the same for every row)', 'wb.pictures': 'Pictures make it an MMS send (JPEG, up to 3)',
     'box.saved': 'Saved messages', 'box.catalogue': 'Ready-made texts', 'box.save': 'Save this message',
     'box.insert': 'Insert', 'box.empty': 'None', 'results.all': 'All',
     'stats.title': 'Usage per day', 'stats.from': 'From month', 'stats.to': 'To month',
@@ -171,6 +203,38 @@ const texts = {
     account: (a) => `${a.name} (${a.grade}) · ${a.amount} · SMS ${a.sms} / LMS ${a.lms} / MMS ${a.mms}`,
     noEngine: 'The engine does not answer',
     'numbers.removeBad': 'Remove the wrong numbers',
+    'nav.send': 'Send a message', 'nav.workbook': 'Send from Excel', 'nav.book': 'Address book', 'nav.results': 'Results',
+    'nav.reserved': 'Reserved', 'nav.settings': 'Settings', 'result.close': 'Close', 'jobs.time': 'Time',
+    'job.search': 'Find a number', 'job.state': 'State', 'job.csv': 'Download CSV', 'job.xlsx': 'Download Excel',
+    'job.rest': 'Send the rest', 'job.doubt': 'Also send to those in doubt', 'job.place': 'Place', 'job.number': 'Number',
+    'job.open': 'Details', 'state.acknowledged': 'acknowledged', 'state.in doubt': 'in doubt', 'state.not sent': 'not sent',
+    'state.left out': 'left out',
+    jobTitle: (j) => `Job #${j.id} · ${j.kind} · ${j.title || 'no title'}`,
+    jobFacts: (j) => `started ${when(j.started)} · ${num(j.total)} in all · ${num(j.acknowledged)} acknowledged · ${num(j.in_doubt)} in doubt · ${num(j.not_sent)} not sent`
+      + (j.left_out ? ` · ${num(j.left_out)} row(s) left out` : '') + (j.reserve ? ` · reserved for ${reserveWords(j.reserve)}` : ''),
+    jobMatching: (shown, n) => (n > shown ? `Showing ${num(shown)} of ${num(n)}. Search by number to find one.` : ''),
+    jobNone: 'No recipient matches.',
+    restConfirm: (j, doubt) => `Send the ${num(j.not_sent)} not sent${doubt ? ` and the ${num(j.in_doubt)} in doubt` : ''} of job #${j.id} as a new job?`
+      + (doubt ? ' Those in doubt may have had the message already and may get it twice.' : ''),
+    restSent: (a) => `Sent ${num(a.sent)} as job #${a.job}.`,
+    restNothing: 'There is nothing left to send.',
+    jobsEmpty: 'No jobs sent yet.', loading: 'Loading…',
+    'book.title': 'Address book', 'book.groups': 'Groups', 'book.newGroup': 'New group name', 'book.addGroup': 'Add group',
+    'book.pickGroup': 'Choose a group', 'book.search': 'Find (name or number)', 'book.name': 'Name',
+    'book.phone': 'Mobile number', 'book.addContact': 'Add', 'book.actions': 'Manage', 'book.empty': 'This group has no contacts.',
+    'book.import': 'Import from Excel', 'book.export': 'Export CSV', 'book.removeGroup': 'Delete this group',
+    'book.edit': 'Edit', 'book.save': 'Save', 'book.cancel': 'Cancel', 'book.remove': 'Delete', 'book.move': 'Move to…',
+    'book.noGroups': 'No groups yet. Make one below.',
+    bookGroupTitle: (g, n) => `${g} (${num(n)})`,
+    bookRemoveGroup: (g, n) => `Delete the group "${g}" and its ${num(n)} contact(s)? This cannot be undone.`,
+    bookRemoveContact: (c) => `Delete ${c.name} (${c.phone})?`,
+    bookImported: (n, bad) => `${num(n)} contact(s) imported.` + (bad ? ` ${num(bad)} row(s) without a mobile number were left out:` : ''),
+    bookRow: (v) => `row ${v.line}: ${said(v)}`,
+    'reserved.title': 'Reserved messages', 'reserved.when': 'Goes at', 'reserved.empty': 'No reserved messages.',
+    'reserved.help': 'Reserved messages go at the time set. These are the jobs reserved from this computer.',
+    'settings.title': 'Settings', 'settings.language': 'Language',
+    busyOther: (j) => `Another window or qx is sending (${num(j.sent)} of ${num(j.total)}). You can send when it has finished.`,
+
     'http.unreachable': 'Parley cannot be reached. If it has ended, start it again.',
     'http.403': 'This window\'s session has ended. Open Parley again.',
     'http.413': 'The file is too large.',
@@ -200,7 +264,7 @@ function applyLanguage() {
   document.documentElement.lang = lang;
   for (const el of document.querySelectorAll('[data-t]')) el.textContent = t(el.dataset.t);
   for (const el of document.querySelectorAll('[data-tp]')) el.placeholder = t(el.dataset.tp);
-  for (const id of ['pictures', 'workbook']) showFileNames(id);
+  for (const id of ['pictures', 'workbook', 'wb-pictures']) showFileNames(id);
 }
 
 // The names of the files chosen in a picker, in the page's words (the browser's own control is
@@ -246,6 +310,7 @@ function showAccount(account) {
 function showView(loggedIn) {
   $('login-view').hidden = loggedIn;
   $('send-view').hidden = !loggedIn;
+  $('tabs').hidden = !loggedIn;
   $('logout').hidden = !loggedIn;
   if (!loggedIn) $('account').hidden = true;
 }
@@ -328,6 +393,10 @@ async function refreshState() {
     $('notice').hidden = false;
   }
   if (state.logged_in) {
+    // A reload or a new tab: the account, the screen it was on, and a send running elsewhere.
+    showAccount(state.account);
+    showScreen();
+    watchRunningSend(state);
     refreshJobs().catch(showError);
     refreshGroups().catch(showError);
     showRecent().catch(showError);
@@ -406,6 +475,11 @@ function picturesReady() {
   return false;
 }
 
+// The reservation of the send being confirmed: the workbook screen's or the message's.
+function activeReserve() {
+  return ($('screen-workbook').hidden ? $('reserve') : $('wb-reserve')).value;
+}
+
 // A reservation in words, from the page's field ("YYYY-MM-DDTHH:MM"); empty for now.
 function whenWords(value) {
   const m = /^(\d{4})-(\d{2})-(\d{2})[T ](\d{2}):(\d{2})$/.exec(value || '');
@@ -415,7 +489,7 @@ function whenWords(value) {
 }
 
 function showWhen() {
-  const words = whenWords($('reserve').value);
+  const words = whenWords(activeReserve());
   $('confirm-when').textContent = words ? t('reservedConfirm')(words) : t('nowConfirm');
 }
 
@@ -481,21 +555,289 @@ async function showStats(event) {
   }));
 }
 
+// Times as an office writes them: 2026-12-11 14:05.
+const pad = (n) => String(n).padStart(2, '0');
+function when(seconds) {
+  if (!seconds) return '-';
+  const d = new Date(Number(seconds) * 1000);
+  return `${d.getFullYear()}-${pad(d.getMonth() + 1)}-${pad(d.getDate())} ${pad(d.getHours())}:${pad(d.getMinutes())}`;
+}
+function reserveWords(digits) {
+  const m = /^(\d{4})(\d{2})(\d{2})(\d{2})(\d{2})$/.exec(digits || '');
+  return m ? `${m[1]}-${m[2]}-${m[3]} ${m[4]}:${m[5]}` : '';
+}
+// A table row of cells, numbers right-aligned with thousands separators.
+function row(values, numeric = []) {
+  return cells(null, values.map((v, i) => (numeric.includes(i) && v !== '' && !Number.isNaN(Number(v)) ? num(v) : v)), numeric);
+}
+function emptyRow(table, words) {
+  const tr = document.createElement('tr');
+  const td = document.createElement('td');
+  td.colSpan = $(table).tHead.rows[0].cells.length;
+  td.className = 'empty-state';
+  td.textContent = words;
+  tr.append(td);
+  $(table).tBodies[0].replaceChildren(tr);
+}
+
+let jobs = [];
 async function refreshJobs() {
   const answer = await call('/api/jobs');
-  const body = $('jobs').tBodies[0];
-  body.replaceChildren(...answer.jobs.map((j) => {
-    const tr = document.createElement('tr');
-    for (const [value, num] of [[j.id, true], [j.kind], [j.title], [j.total, true],
-      [j.acknowledged, true], [j.in_doubt, true], [j.not_sent, true],
-      [t('endings')[j.ending] || j.ending]]) {
-      const td = document.createElement('td');
-      td.textContent = value;
-      if (num) td.className = 'num';
-      tr.append(td);
-    }
+  jobs = answer.jobs || [];
+  showJobs();
+  showReserved();
+}
+function showJobs() {
+  if (jobs.length === 0) { emptyRow('jobs', t('jobsEmpty')); return; }
+  $('jobs').tBodies[0].replaceChildren(...jobs.map((j) => {
+    const tr = row([j.id, when(j.started), j.kind, j.title, j.total, j.acknowledged, j.in_doubt, j.not_sent,
+      t('endings')[j.ending] || j.ending], [0, 4, 5, 6, 7]);
+    const td = document.createElement('td');
+    const b = document.createElement('button');
+    b.type = 'button';
+    b.className = 'secondary';
+    b.textContent = t('job.open');
+    b.addEventListener('click', () => openJob(j.id).catch(showError));
+    td.append(b);
+    tr.append(td);
     return tr;
   }));
+}
+
+// Reserved jobs: those whose time is still to come.
+function showReserved() {
+  const now = new Date();
+  const nowDigits = `${now.getFullYear()}${pad(now.getMonth() + 1)}${pad(now.getDate())}${pad(now.getHours())}${pad(now.getMinutes())}`;
+  const reserved = jobs.filter((j) => j.reserve && j.reserve > nowDigits && j.ending !== 'cancelled')
+    .sort((a, b) => a.reserve.localeCompare(b.reserve));
+  $('reserved-empty').hidden = reserved.length > 0;
+  $('reserved').tBodies[0].replaceChildren(...reserved.map((j) => row(
+    [reserveWords(j.reserve), j.kind, j.title, j.total, `#${j.id}`], [3])));
+}
+
+// One job: its facts, its recipients by state and number, its download, sending its rest.
+let openedJob = null;
+let jobSearchTimer = 0;
+async function openJob(id) {
+  openedJob = jobs.find((j) => j.id === id) || { id };
+  $('job-card').hidden = false;
+  $('job-search').value = '';
+  $('job-state').value = '';
+  $('job-note').textContent = '';
+  showJobHead();
+  $('job-csv').href = `/api/jobs/export?id=${id}&format=csv`;
+  $('job-xlsx').href = `/api/jobs/export?id=${id}&format=xlsx`;
+  await showJobRecipients();
+  $('job-card').scrollIntoView({ block: 'start' });
+}
+function showJobHead() {
+  const j = openedJob;
+  if (!j) return;
+  $('job-title').textContent = t('jobTitle')(j);
+  $('job-facts').textContent = j.total !== undefined ? t('jobFacts')(j) : '';
+  $('job-rest').hidden = !(j.not_sent > 0) || j.resent_as > 0 || j.ending === 'running';
+  $('job-doubt').hidden = !(j.in_doubt > 0) || j.resent_as > 0 || j.ending === 'running';
+}
+async function showJobRecipients() {
+  if (!openedJob) return;
+  const query = new URLSearchParams({ id: String(openedJob.id), number: $('job-search').value, state: $('job-state').value });
+  emptyRow('job-recipients', t('loading'));
+  const answer = await call(`/api/jobs/recipients?${query}`);
+  if (!answer.ok) { emptyRow('job-recipients', (answer.problems || []).map(said).join(' ')); return; }
+  if (answer.recipients.length === 0) emptyRow('job-recipients', t('jobNone'));
+  else {
+    $('job-recipients').tBodies[0].replaceChildren(...answer.recipients.map((r) => {
+      const tr = row([r.place, r.number, (t(`state.${r.state}`) || r.state) + (r.reason ? ` (${r.reason})` : '')]);
+      tr.cells[2].className = `state-${r.state.replace(' ', '-')}`;
+      return tr;
+    }));
+  }
+  $('job-more').textContent = t('jobMatching')(answer.recipients.length, answer.matching);
+}
+async function sendRest(doubt) {
+  const j = openedJob;
+  if (!j || !window.confirm(t('restConfirm')(j, doubt))) return;
+  $('job-rest').disabled = true;
+  $('job-doubt').disabled = true;
+  try {
+    const answer = await call('/api/jobs/resend', { id: String(j.id), in_doubt: doubt ? '1' : '0' });
+    $('job-note').textContent = answer.problems ? answer.problems.map(said).join(' ')
+      : answer.ok ? t('restSent')(answer) : (answer.failure ? said(answer.failure) : t('ended')(answer.sent, answer.total));
+    await refreshJobs();
+    openedJob = jobs.find((x) => x.id === j.id) || j;
+    showJobHead();
+    showAccountFromState().catch(() => {});
+  } finally {
+    $('job-rest').disabled = false;
+    $('job-doubt').disabled = false;
+  }
+}
+
+// The address book: groups, the chosen group's contacts, each one edited in its row.
+const book = { groups: [], group: '', contacts: [] };
+async function refreshBook() {
+  const answer = await call('/api/book');
+  book.groups = answer.groups || [];
+  if (book.group && !book.groups.some((g) => g.name === book.group)) book.group = '';
+  showBookGroups();
+  if (book.group) await openGroup(book.group);
+  else showContacts();
+}
+function showBookGroups() {
+  const list = $('book-groups');
+  if (book.groups.length === 0) {
+    const li = document.createElement('li');
+    li.className = 'empty-state';
+    li.textContent = t('book.noGroups');
+    list.replaceChildren(li);
+    return;
+  }
+  list.replaceChildren(...book.groups.map((g) => {
+    const li = document.createElement('li');
+    const b = document.createElement('button');
+    b.type = 'button';
+    b.setAttribute('aria-pressed', String(g.name === book.group));
+    const name = document.createElement('span');
+    name.textContent = g.name;
+    const n = document.createElement('span');
+    n.textContent = num(g.members);
+    b.append(name, n);
+    b.addEventListener('click', () => openGroup(g.name).catch(showError));
+    li.append(b);
+    return li;
+  }));
+}
+async function openGroup(name) {
+  book.group = name;
+  showBookGroups();
+  const answer = await call(`/api/book/members?${new URLSearchParams({ group: name })}`);
+  book.contacts = answer.contacts || [];
+  $('book-export').href = `/api/book/export?${new URLSearchParams({ group: name })}`;
+  showContacts();
+}
+function showContacts() {
+  $('book-group-tools').hidden = !book.group;
+  const g = book.groups.find((x) => x.name === book.group);
+  $('book-group-title').textContent = g ? t('bookGroupTitle')(g.name, book.contacts.length) : t('book.pickGroup');
+  if (!book.group) return;
+  const q = $('book-search').value.trim();
+  const digits = q.replace(/\D/g, '');
+  const shown = book.contacts.filter((c) => !q || c.name.includes(q) || (digits && c.phone.includes(digits)));
+  $('book-empty').hidden = shown.length > 0;
+  $('book-contacts').tBodies[0].replaceChildren(...shown.map(contactRow));
+}
+function contactRow(c) {
+  const tr = row([c.name, c.phone]);
+  const td = document.createElement('td');
+  const tools = document.createElement('div');
+  tools.className = 'row-actions';
+  const button = (key, action) => {
+    const b = document.createElement('button');
+    b.type = 'button';
+    b.textContent = t(key);
+    b.addEventListener('click', () => action().catch(showError));
+    return b;
+  };
+  const move = document.createElement('select');
+  move.setAttribute('aria-label', t('book.move'));
+  move.append(option('', t('book.move')), ...book.groups.filter((g) => g.name !== book.group).map((g) => option(g.name, g.name)));
+  move.addEventListener('change', () => bookCall('/api/book/contact/move', { id: String(c.id), group: move.value }, 'book-contact-problem').catch(showError));
+  tools.append(
+    button('book.edit', async () => editContact(tr, c)),
+    move,
+    button('book.remove', async () => {
+      if (window.confirm(t('bookRemoveContact')(c))) await bookCall('/api/book/contact/remove', { id: String(c.id) }, 'book-contact-problem');
+    }),
+  );
+  td.append(tools);
+  tr.append(td);
+  return tr;
+}
+function editContact(tr, c) {
+  const name = document.createElement('input');
+  name.value = c.name;
+  const phone = document.createElement('input');
+  phone.value = c.phone;
+  phone.inputMode = 'tel';
+  tr.cells[0].replaceChildren(name);
+  tr.cells[1].replaceChildren(phone);
+  const save = document.createElement('button');
+  save.type = 'button';
+  save.textContent = t('book.save');
+  save.addEventListener('click', () => bookCall('/api/book/contact/update', { id: String(c.id), name: name.value, phone: phone.value }, 'book-contact-problem').catch(showError));
+  const cancel = document.createElement('button');
+  cancel.type = 'button';
+  cancel.textContent = t('book.cancel');
+  cancel.addEventListener('click', showContacts);
+  tr.cells[2].firstChild.replaceChildren(save, cancel);
+  name.focus();
+}
+// A change of the book; its refusal is said next to what caused it, else the book is read again.
+async function bookCall(path, fields, problemId) {
+  const answer = await call(path, fields);
+  $(problemId).textContent = answer.ok ? '' : (answer.problems || []).map(said).join(' ');
+  if (answer.ok) {
+    await refreshBook();
+    refreshGroups().catch(() => {});
+  }
+  return answer;
+}
+async function importContacts() {
+  const file = $('book-import').files[0];
+  if (!file || !book.group) return;
+  const answer = await call('/api/book/import', { group: book.group, file, name: file.name });
+  $('book-import').value = '';
+  if (!answer.ok) { $('book-import-note').textContent = (answer.problems || []).map(said).join(' '); return; }
+  $('book-import-note').textContent = t('bookImported')(answer.added, answer.left_out.length);
+  listItems('book-import-problems', answer.left_out.slice(0, 50).map((v) => t('bookRow')(v)));
+  await refreshBook();
+  refreshGroups().catch(() => {});
+}
+
+// The screens: one at a time, chosen by the address's #name so that a reload stays on it.
+const screens = ['send', 'workbook', 'book', 'results', 'reserved', 'settings'];
+function showScreen() {
+  const name = screens.includes(location.hash.slice(1)) ? location.hash.slice(1) : 'send';
+  for (const s of screens) {
+    $(`screen-${s}`).hidden = s !== name;
+    if (s === name) $(`nav-${s}`).setAttribute('aria-current', 'page');
+    else $(`nav-${s}`).removeAttribute('aria-current');
+  }
+  if (name === 'book') refreshBook().catch(showError);
+  if (name === 'results' || name === 'reserved') refreshJobs().catch(showError);
+}
+
+// The dialog over the screen shows while the confirmation or the progress does.
+function watchFlow() {
+  const flow = $('flow');
+  const update = () => { flow.hidden = $('confirm-view').hidden && $('progress-view').hidden; };
+  const observer = new MutationObserver(update);
+  for (const id of ['confirm-view', 'progress-view']) observer.observe($(id), { attributes: true, attributeFilter: ['hidden'] });
+  update();
+}
+
+// A send running elsewhere (another tab, qx) or from before a reload: its progress is shown, and
+// sending waits for it with a word why.
+let watchingElsewhere = 0;
+function watchRunningSend(state) {
+  const job = state.job || {};
+  const running = job.state === 'running' && !sending;
+  $('busy-note').hidden = !running;
+  $('send').disabled = running || sending;
+  $('wb-send').disabled = running || sending;
+  if (running) {
+    $('busy-text').textContent = t('busyOther')(job);
+    clearTimeout(watchingElsewhere);
+    watchingElsewhere = setTimeout(() => call('/api/state').then(watchRunningSend).catch(() => {}), 1000);
+  } else if (watchingElsewhere) {
+    watchingElsewhere = 0;
+    refreshJobs().catch(() => {});
+    showAccountFromState().catch(() => {});
+  }
+}
+async function showAccountFromState() {
+  const state = await call('/api/state');
+  showAccount(state.account);
 }
 
 async function login(event) {
@@ -513,6 +855,7 @@ async function login(event) {
   $('login-password').value = '';
   showAccount(answer.account);
   showView(true);
+  showScreen();
   refreshJobs().catch(showError);
   refreshGroups().catch(showError);
   showRecent().catch(showError);
@@ -536,7 +879,10 @@ async function askToSend(event) {
 }
 
 let lastResult = null;
+let sending = false;
 async function send() {
+  sending = true;
+  $('busy-note').hidden = true;
   $('confirm-view').hidden = true;
   $('progress-view').hidden = false;
   $('send').disabled = true;
@@ -556,7 +902,7 @@ async function send() {
       }
     } catch (e) { /* the send's own answer tells */ }
   }, 250);
-  const reserve = $('reserve').value;
+  const reserve = activeReserve();
   try {
     const answer = await (pendingSend ? pendingSend() : call('/api/send', sendFields()));
     lastResult = { answer, reserve };
@@ -569,9 +915,11 @@ async function send() {
     showError(e);
   } finally {
     pendingSend = null;
+    sending = false;
     clearInterval(poll);
     $('progress-view').hidden = true;
     $('send').disabled = false;
+    $('result-view').scrollIntoView({ block: 'nearest' });
   }
 }
 
@@ -655,9 +1003,9 @@ async function uploadWorkbook() {
 function workbookFields() {
   return {
     sheet: $('sheet').value, phone: $('phone-column').value,
-    callback_column: $('callback-column').value, callback: $('callback').value,
-    text: $('template').value, title: $('title').value, reserve: $('reserve').value.replace('T', ' '),
-    dedupe: $('dedupe').checked ? '1' : '0', pictures: String($('pictures').files.length),
+    callback_column: $('callback-column').value, callback: $('wb-callback').value,
+    text: $('template').value, title: $('wb-title').value, reserve: $('wb-reserve').value.replace('T', ' '),
+    dedupe: $('dedupe').checked ? '1' : '0', pictures: String($('wb-pictures').files.length),
     skip_invalid: $('skip-invalid').checked ? '1' : '0', allow_cut: $('allow-cut').checked ? '1' : '0',
   };
 }
@@ -705,7 +1053,7 @@ async function showCheck(count, mode, workbook) {
   $('confirm-view').hidden = false;
   $('result-view').hidden = true;
   const answer = await call('/api/check', {
-    count: String(count), mode: String(mode), reserve: $('reserve').value.replace('T', ' '),
+    count: String(count), mode: String(mode), reserve: activeReserve().replace('T', ' '),
     workbook: workbook ? '1' : '0',
   });
   serviceCheckPassed = answer.ok;
@@ -778,7 +1126,6 @@ function showWorkbookCheck(c) {
 
 async function askToSendWorkbook() {
   clearNotice();
-  if (!picturesReady()) return;
   const preview = await previewWorkbook();
   if (!preview || !preview.ok) return;
   $('skip-invalid').checked = false;
@@ -790,7 +1137,7 @@ async function askToSendWorkbook() {
     return;
   }
   workbookCheck = check;
-  pendingSend = () => call('/api/workbook/send', { ...workbookFields(), pictures: [...$('pictures').files] });
+  pendingSend = () => call('/api/workbook/send', { ...workbookFields(), pictures: [...$('wb-pictures').files] });
   serviceCheckPassed = false;
   showWorkbookCheck(check);
   $('confirm-text').textContent = t('confirm')(num(check.messages), check.kind);
@@ -872,16 +1219,57 @@ function start() {
     // What the server said is kept in both languages: switching asks nothing again.
     showCompose();
     showServiceCheck();
+    showJobs();
+    showReserved();
+    showJobHead();
+    if (book.group || book.groups.length) { showBookGroups(); showContacts(); }
+    $('settings-lang').value = lang;
     if (lastResult) $('result-text').textContent = resultWords(lastResult.answer, lastResult.reserve);
   });
   $('remove-bad').addEventListener('click', () => removeBadNumbers().catch(showError));
+  window.addEventListener('hashchange', showScreen);
+  watchFlow();
+  $('busy-stop').addEventListener('click', () => call('/api/cancel', {}).catch(showError));
+  $('result-close').addEventListener('click', () => { $('result-view').hidden = true; });
+  $('job-state').addEventListener('change', () => showJobRecipients().catch(showError));
+  $('job-search').addEventListener('input', () => {
+    clearTimeout(jobSearchTimer);
+    jobSearchTimer = setTimeout(() => showJobRecipients().catch(showError), 300);
+  });
+  $('job-rest').addEventListener('click', () => sendRest(false).catch(showError));
+  $('job-doubt').addEventListener('click', () => sendRest(true).catch(showError));
+  $('book-group-form').addEventListener('submit', (e) => {
+    e.preventDefault();
+    bookCall('/api/book/group/add', { name: $('book-group-name').value.trim() }, 'book-group-problem')
+      .then((a) => { if (a.ok) { book.group = $('book-group-name').value.trim(); $('book-group-name').value = ''; refreshBook(); } })
+      .catch(showError);
+  });
+  $('book-contact-form').addEventListener('submit', (e) => {
+    e.preventDefault();
+    bookCall('/api/book/contact/add', { group: book.group, name: $('book-name').value, phone: $('book-phone').value }, 'book-contact-problem')
+      .then((a) => { if (a.ok) { $('book-name').value = ''; $('book-phone').value = ''; $('book-name').focus(); } })
+      .catch(showError);
+  });
+  $('book-search').addEventListener('input', showContacts);
+  $('book-import').addEventListener('change', () => importContacts().catch(showError));
+  $('book-remove-group').addEventListener('click', () => {
+    const g = book.groups.find((x) => x.name === book.group);
+    if (g && window.confirm(t('bookRemoveGroup')(g.name, book.contacts.length))) {
+      bookCall('/api/book/group/remove', { name: g.name }, 'book-group-problem').catch(showError);
+    }
+  });
+  $('settings-lang').value = lang;
+  $('settings-lang').addEventListener('change', () => { if ($('settings-lang').value !== lang) $('lang').click(); });
   $('login-form').addEventListener('submit', (e) => login(e).catch(showError));
   $('compose-form').addEventListener('submit', (e) => askToSend(e).catch(showError));
   for (const id of ['text', 'to', 'callback', 'reserve', 'title']) {
     $(id).addEventListener('input', scheduleCheck);
   }
   $('pictures').addEventListener('change', () => choosePictures().catch(showError));
-  for (const id of ['pictures', 'workbook']) $(id).addEventListener('change', () => showFileNames(id));
+  for (const id of ['pictures', 'workbook', 'wb-pictures']) $(id).addEventListener('change', () => showFileNames(id));
+  $('wb-pictures').addEventListener('change', scheduleWorkbookCount);
+  $('wb-callback').addEventListener('input', scheduleWorkbookCount);
+  $('callback-column').addEventListener('change', () => { $('wb-callback-box').hidden = $('callback-column').value !== ''; });
   $('skip-invalid').addEventListener('change', updateConfirm);
   $('allow-cut').addEventListener('change', updateConfirm);
   $('show-saved').addEventListener('click', () => { Object.assign(box, { kind: 'saved', page: 1, group: '' }); showBox().catch(showError); });

@@ -238,8 +238,8 @@ bool BookFile::Import(std::string_view group, std::istream& csv, int* added, std
   return true;
 }
 
-bool ReadContactRows(const std::filesystem::path& path,
-                     std::vector<std::vector<std::string>>* rows, std::string* error) {
+bool ReadContactRows(const std::filesystem::path& path, std::vector<std::vector<std::string>>* rows,
+                     std::string* error) {
   std::shared_ptr<sqlite3> db = LoadWorkbook(path, error);
   if (!db) return false;
   sqlite3_stmt* stmt = nullptr;

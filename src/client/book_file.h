@@ -28,8 +28,8 @@ struct BookGroup {
 // The first two columns of the first sheet of a workbook (.xlsx, .xls, .ods or .csv), the heading
 // line first: names and phone numbers as the cells hold them (a number cell's lost leading zero put
 // back). False with *error when the file cannot be read or has no sheet.
-bool ReadContactRows(const std::filesystem::path& path,
-                     std::vector<std::vector<std::string>>* rows, std::string* error);
+bool ReadContactRows(const std::filesystem::path& path, std::vector<std::vector<std::string>>* rows,
+                     std::string* error);
 
 // One contact of a group, text in UTF-8; id is its row's key in the file.
 struct BookContact {
@@ -84,8 +84,7 @@ class BookFile {
   bool AddContact(std::string_view group, std::string_view name, std::string_view phone,
                   std::string* error);
   // Changes a contact's name and phone.
-  bool UpdateContact(int64_t id, std::string_view name, std::string_view phone,
-                     std::string* error);
+  bool UpdateContact(int64_t id, std::string_view name, std::string_view phone, std::string* error);
   // Moves a contact to another group; both groups' counts follow.
   bool MoveContact(int64_t id, std::string_view group, std::string* error);
   // Removes a contact; its group's count follows.

@@ -44,7 +44,8 @@ bool HasGroup(BookFile& book, const std::string& name) {
 
 // A contact's name and phone as the page gave them: the verdict that refuses them, if any.
 std::optional<Verdict> ContactProblem(const std::string& name, const std::string& phone) {
-  if (name.find_first_not_of(" \t") == std::string::npos) return Verdict{Msg::kBookNoName, {}, "name"};
+  if (name.find_first_not_of(" \t") == std::string::npos)
+    return Verdict{Msg::kBookNoName, {}, "name"};
   const NumberResult number = NormalizeNumber(phone, NumberUse::kRecipient);
   if (!number.ok()) return Verdict{number.reason, {phone}, "phone", phone};
   return std::nullopt;
@@ -91,7 +92,8 @@ ApiReply BookApi::Members(const ApiFields& fields) {
   const auto book = Open(&failure);
   if (!book) return failure;
   const std::string group = Field(fields, "group");
-  if (!HasGroup(*book, group)) return Refused({Verdict{Msg::kBookNoGroup, {group}, kFieldGroup, group}});
+  if (!HasGroup(*book, group))
+    return Refused({Verdict{Msg::kBookNoGroup, {group}, kFieldGroup, group}});
   std::vector<BookContact> contacts;
   std::string error;
   if (!book->Members(group, &contacts, &error)) return Failed(error);
@@ -112,7 +114,8 @@ ApiReply BookApi::AddGroup(const ApiFields& fields) {
   if (const GroupNameProblem problem = CheckGroupName(name); problem != GroupNameProblem::kNone) {
     return Refused({Verdict{GroupNameMsg(problem), {name}, kFieldGroup, name}});
   }
-  if (HasGroup(*book, name)) return Refused({Verdict{Msg::kBookGroupExists, {name}, kFieldGroup, name}});
+  if (HasGroup(*book, name))
+    return Refused({Verdict{Msg::kBookGroupExists, {name}, kFieldGroup, name}});
   std::string error;
   if (!book->AddGroup(name, &error)) return Failed(error);
   return Done();
@@ -123,7 +126,8 @@ ApiReply BookApi::RemoveGroup(const ApiFields& fields) {
   const auto book = Open(&failure);
   if (!book) return failure;
   const std::string name = Field(fields, "name");
-  if (!HasGroup(*book, name)) return Refused({Verdict{Msg::kBookNoGroup, {name}, kFieldGroup, name}});
+  if (!HasGroup(*book, name))
+    return Refused({Verdict{Msg::kBookNoGroup, {name}, kFieldGroup, name}});
   std::string error;
   if (!book->RemoveGroup(name, &error)) return Failed(error);
   return Done();
@@ -136,10 +140,12 @@ ApiReply BookApi::AddContact(const ApiFields& fields) {
   const std::string group = Field(fields, "group");
   const std::string name = Field(fields, "name");
   const std::string phone = Field(fields, "phone");
-  if (!HasGroup(*book, group)) return Refused({Verdict{Msg::kBookNoGroup, {group}, kFieldGroup, group}});
+  if (!HasGroup(*book, group))
+    return Refused({Verdict{Msg::kBookNoGroup, {group}, kFieldGroup, group}});
   if (auto problem = ContactProblem(name, phone)) return Refused({*problem});
   std::string error;
-  if (!book->AddContact(group, name, NormalizeNumber(phone, NumberUse::kRecipient).number, &error)) {
+  if (!book->AddContact(group, name, NormalizeNumber(phone, NumberUse::kRecipient).number,
+                        &error)) {
     return Failed(error);
   }
   return Done();
@@ -165,7 +171,8 @@ ApiReply BookApi::MoveContact(const ApiFields& fields) {
   const auto book = Open(&failure);
   if (!book) return failure;
   const std::string group = Field(fields, "group");
-  if (!HasGroup(*book, group)) return Refused({Verdict{Msg::kBookNoGroup, {group}, kFieldGroup, group}});
+  if (!HasGroup(*book, group))
+    return Refused({Verdict{Msg::kBookNoGroup, {group}, kFieldGroup, group}});
   std::string error;
   if (!book->MoveContact(Id(fields), group, &error)) return Refused({Verdict{Msg::kBookNoContact}});
   return Done();
@@ -185,7 +192,8 @@ ApiReply BookApi::Import(const ApiFields& fields, const std::string& path) {
   const auto book = Open(&failure);
   if (!book) return failure;
   const std::string group = Field(fields, "group");
-  if (!HasGroup(*book, group)) return Refused({Verdict{Msg::kBookNoGroup, {group}, kFieldGroup, group}});
+  if (!HasGroup(*book, group))
+    return Refused({Verdict{Msg::kBookNoGroup, {group}, kFieldGroup, group}});
   // Its own check first: every row's phone by the number rule; rows that fail are named, the
   // rest go in.
   std::vector<std::vector<std::string>> cells;
@@ -202,8 +210,7 @@ ApiReply BookApi::Import(const ApiFields& fields, const std::string& path) {
     if (!number.ok()) {
       // A heading row is no contact and no fault.
       if (i == 0 && phone.find_first_of("0123456789") == std::string::npos) continue;
-      left_out.push_back(
-          Verdict{number.reason, {phone}, "row", phone, static_cast<int>(i) + 1});
+      left_out.push_back(Verdict{number.reason, {phone}, "row", phone, static_cast<int>(i) + 1});
       continue;
     }
     std::string quoted = "\"";

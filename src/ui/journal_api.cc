@@ -53,7 +53,8 @@ std::vector<std::string> CsvFields(const std::string& line) {
   }
   fields.push_back(std::move(field));
   for (std::string& f : fields) {
-    if (f.size() > 1 && f[0] == '\'' && std::string_view("=+-@\t\r").find(f[1]) != std::string::npos) {
+    if (f.size() > 1 && f[0] == '\'' &&
+        std::string_view("=+-@\t\r").find(f[1]) != std::string::npos) {
       f.erase(0, 1);
     }
   }
@@ -162,8 +163,7 @@ ApiReply JournalApi::Recipients(const ApiFields& fields) {
   return {200, json.text()};
 }
 
-std::optional<JournalApi::Download> JournalApi::Export(const ApiFields& fields,
-                                                      ApiReply* refused) {
+std::optional<JournalApi::Download> JournalApi::Export(const ApiFields& fields, ApiReply* refused) {
   const int64_t id = std::atoll(Field(fields, "id").c_str());
   const std::string format = Field(fields, "format") == "xlsx" ? "xlsx" : "csv";
   const auto path = ExportToFile(id, format, refused);

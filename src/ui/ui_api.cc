@@ -46,8 +46,6 @@ using namespace std::chrono_literals;
 constexpr auto kSendWait = std::chrono::milliseconds(std::chrono::hours(2));
 constexpr auto kCommandWait = std::chrono::milliseconds(60s);
 
-
-
 void WriteAccount(JsonWriter& json, const AccountInfo& info, Language language) {
   json.Key("account")
       .BeginObject()
@@ -97,7 +95,6 @@ SendOptions OptionsOf(const ApiFields& fields, Language language) {
   o.language = language;
   return o;
 }
-
 
 // The send check of `code` (DSEND or ESEND, mode 4) for count messages of the mode; nullopt when
 // the engine does not answer.
@@ -154,7 +151,6 @@ std::string_view PictureCode(PictureProblem problem) {
   }
   return "";
 }
-
 
 // The pictures' verdict by code, each by its file name only (never a path), when one is wrong;
 // none when they may go.
@@ -868,6 +864,5 @@ ApiReply UiApi::Cancel() {
   json.BeginObject().Field("ok", true).Field("asked", *reply == "1").EndObject();
   return {200, json.text()};
 }
-
 
 }  // namespace parley

@@ -14,8 +14,8 @@
 
 #include "client/messages.h"
 #include "client/reply_fields.h"
-#include "ui/api_reply.h"
 #include "client/workbook_request.h"
+#include "ui/api_reply.h"
 
 namespace parley {
 

@@ -7,10 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include "client/reply_fields.h"
 #include "protocol/markup.h"
 #include "protocol/query_requests.h"
 #include "protocol/send_requests.h"
-#include "client/reply_fields.h"
 #include "testing/engine_process.h"
 #include "testing/web_sim_process.h"
 

@@ -8,9 +8,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "ui/page_http_server.h"
 #include "ui/book_api.h"
 #include "ui/journal_api.h"
+#include "ui/page_http_server.h"
 #include "ui/ui_api.h"
 #include "ui/ui_guard.h"
 #include "ui/ui_link.h"
@@ -187,10 +187,9 @@ void UiServer::Install() {
   }
 
   auto api = std::make_shared<UiApi>(link_);
-  s.Get("/api/state",
-        [api](const httplib::Request& req, httplib::Response& res) {
-          Answer(res, api->State(LanguageOf(req)));
-        });
+  s.Get("/api/state", [api](const httplib::Request& req, httplib::Response& res) {
+    Answer(res, api->State(LanguageOf(req)));
+  });
   s.Get("/api/saved-id",
         [api](const httplib::Request&, httplib::Response& res) { Answer(res, api->SavedId()); });
   auto journal = std::make_shared<JournalApi>(link_, uploads_);
@@ -210,9 +209,8 @@ void UiServer::Install() {
     Answer(res, journal->Resend(FieldsOf(req)));
   });
   auto book = std::make_shared<BookApi>(link_);
-  s.Get("/api/book", [book](const httplib::Request&, httplib::Response& res) {
-    Answer(res, book->Groups());
-  });
+  s.Get("/api/book",
+        [book](const httplib::Request&, httplib::Response& res) { Answer(res, book->Groups()); });
   s.Get("/api/book/members", [book](const httplib::Request& req, httplib::Response& res) {
     Answer(res, book->Members(FieldsOf(req)));
   });

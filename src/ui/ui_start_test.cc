@@ -3,8 +3,8 @@
 // never served as a page that cannot work.
 #include <sys/stat.h>
 
-#include <regex>
 #include <csignal>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -14,8 +14,8 @@
 
 #include "client/link_client.h"
 #include "testing/engine_process.h"
-#include "ui/ui_guard.h"
 #include "testing/web_sim_process.h"
+#include "ui/ui_guard.h"
 
 namespace parley {
 namespace {

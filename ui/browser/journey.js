@@ -135,6 +135,11 @@ async function main() {
   const page = await context.newPage();
   const shot = (name) => page.screenshot({ path: path.join(outDir, `${name}.png`), fullPage: true });
   // One part of the page, as the user looks at it.
+  // One screen of the page at a time, chosen from the bar of tasks.
+  const go = async (name) => {
+    await page.click(`#nav-${name}`);
+    await page.waitForSelector(`#screen-${name}:not([hidden])`);
+  };
   const shotOf = (name, selector) => page.locator(selector).screenshot({ path: path.join(outDir, `${name}.png`) });
   page.setDefaultTimeout(15000);
 
@@ -251,8 +256,10 @@ async function main() {
   await page.setInputFiles('#pictures', []);
 
   // A personalised send from a workbook of 300 rows, previewed first.
+  await go('workbook');
   await page.setInputFiles('#workbook', path.join(data, 'recipients.xlsx'));
   await page.waitForSelector('#workbook-form:not([hidden])');
+  await page.fill('#wb-callback', '02-123-4567');
   check((await page.inputValue('#phone-column')) === '전화', 'the phone column is found by its name');
   // A marker too narrow for the names is warned of before anything is sent.
   await page.fill('#template', '[이름:2]님');
@@ -277,6 +284,7 @@ async function main() {
   await page.waitForSelector('#result-view:not([hidden])');
 
   // Results and statistics from the web service.
+  await go('results');
   await page.click('#results-form button');
   await waitForText(page, '#results-totals', (t) => t.length > 0);
   await page.click('#stats-form button');
@@ -284,6 +292,7 @@ async function main() {
   await shot('4c-results');
 
   // A long send, stopped from the page.
+  await go('send');
   const many = Array.from({ length: 600 }, (_, i) => `0107${String(i).padStart(7, '0')}`).join('\n');
   await page.fill('#to', many);
   await waitForText(page, '#count', (t) => t === '600');
@@ -311,6 +320,7 @@ async function main() {
   for (const socket of held) socket.destroy();
   jobs = await waitFor('the stopped job', () => { const j = gateJobs(record); return j.length === 5 && j; });
   check(jobs[4].messages.length < 600, `the stop kept the rest from going (${jobs[4].messages.length} of 600 sent)`);
+  await go('results');
   await page.click('#jobs-refresh');
   await waitForAsync('five jobs', async () => (await page.$$('#jobs tbody tr')).length === 5);
   check((await page.textContent('#jobs tbody tr:first-child')).includes('취소됨'), 'the journal lists the stopped job, in Korean');
@@ -322,6 +332,7 @@ async function main() {
   const twiceSheet = path.join(work, 'twice.csv');
   fs.writeFileSync(twiceSheet, '전화,이름\n010-1212-3434,김하나\n01012123434,김두리\n010-5656-7878,이세진\n');
   const before = gateJobs(record).length;
+  await go('workbook');
   await page.setInputFiles('#workbook', twiceSheet);
   await waitForAsync('the second sheet', async () => (await page.inputValue('#sheet')) === 'twice');
   await page.fill('#template', '[이름:6]님 안녕하세요');
@@ -341,6 +352,7 @@ async function main() {
   await page.uncheck('#dedupe');
 
   // A picture that is no JPEG is refused as soon as it is chosen, beside the picture.
+  await go('send');
   const png = Buffer.from('iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mNk+M9QDwADhgGAWjR9awAAAABJRU5ErkJggg==', 'base64');
   await page.fill('#to', '01044445555');
   await page.fill('#text', '행사 사진입니다');
@@ -382,8 +394,9 @@ async function main() {
   fs.writeFileSync(badSheet, ['전화,이름', ',김빈칸', 'abc,이문자', '+82 10 5555 6666,박국제',
     '02-123-4567,최유선', '1588-1234,정대표', '010-1111-2222,한가람', '010-3333-4444,윤보라',
     '01077778888,장미', ''].join('\n'));
-  await page.fill('#callback', '02-123-4567');
-  await page.fill('#title', '');
+  await go('workbook');
+  await page.fill('#wb-callback', '02-123-4567');
+  await page.fill('#wb-title', '');
   await page.setInputFiles('#workbook', badSheet);
   await waitForAsync('the new sheet', async () => (await page.inputValue('#sheet')) === 'customers');
   await page.fill('#template', '');
@@ -424,15 +437,141 @@ async function main() {
   await shot('10-workbook-result');
   await shotOf('10b-workbook-result-card', '#result-view');
 
+  // The address book: a group chosen, a contact added, a wrong number refused beside the form,
+  // a contact changed and moved, a spreadsheet imported with its own check.
+  page.on('dialog', (dialog) => dialog.accept());
+  await go('book');
+  await waitForAsync('the groups', async () => (await page.$$('#book-groups button')).length > 0);
+  await page.click('#book-groups button:has-text("친구")');
+  await waitForText(page, '#book-group-title', (t) => t.startsWith('친구'));
+  check((await page.$$('#book-contacts tbody tr')).length === friends, 'the group shows its contacts');
+  await page.fill('#book-name', '새친구');
+  await page.fill('#book-phone', '02-123-4567');
+  await page.click('#book-contact-form button');
+  await waitForText(page, '#book-contact-problem', (t) => t.includes('휴대폰 번호가 아닙니다'));
+  check(true, 'a landline is refused beside the form, in Korean');
+  await page.fill('#book-phone', '010-2222-3333');
+  await page.click('#book-contact-form button');
+  await waitForAsync('the new contact', async () => (await page.$$('#book-contacts tbody tr')).length === friends + 1);
+  await page.fill('#book-group-name', '고객');
+  await page.click('#book-group-form button');
+  await waitForText(page, '#book-group-title', (t) => t.startsWith('고객'));
+  const importSheet = path.join(work, 'new-customers.csv');
+  fs.writeFileSync(importSheet, '이름,휴대폰\n가나다,010-4444-0001\n라마바,0212345678\n사아자,01044440003\n');
+  await page.setInputFiles('#book-import', importSheet);
+  await waitForText(page, '#book-import-note', (t) => t.includes('2명을 가져왔습니다'));
+  check((await page.textContent('#book-import-problems')).includes('3행'), 'an imported row without a mobile number is named by its row');
+  await page.click('#book-groups button:has-text("친구")');
+  await waitForText(page, '#book-group-title', (t) => t.startsWith('친구'));
+  await page.fill('#book-search', '2222');
+  await waitForAsync('the search', async () => (await page.$$('#book-contacts tbody tr')).length === 1);
+  await page.click('#book-contacts tbody tr button:has-text("고치기")');
+  await page.fill('#book-contacts tbody tr td:nth-child(1) input', '새친구(회사)');
+  await page.click('#book-contacts tbody tr button:has-text("저장")');
+  await waitForText(page, '#book-contacts tbody', (t) => t.includes('새친구(회사)'));
+  await shot('15-book');
+  await page.selectOption('#book-contacts tbody tr select', '고객');
+  await waitForAsync('the move', async () => (await page.$$('#book-contacts tbody tr')).length === 0);
+  await page.fill('#book-search', '');
+  check((await page.textContent('#book-groups')).includes('고객3'), 'the moved contact counts in its new group');
+
+  // A first send to a group, in as few clicks as a person needs: the task, the group, the text,
+  // send, confirm.
+  let clicks = 0;
+  const click = async (selector) => { clicks += 1; await page.click(selector); };
+  await click('#nav-send');
+  await page.fill('#to', '');
+  await page.fill('#text', '이번 주 모임 안내');
+  clicks += 1;  // typing the text
+  await click('#groups input[value="고객"]');
+  await waitForText(page, '#count', (t) => t === '3');
+  const beforeGroup = gateJobs(record).length;
+  await click('#send');
+  await page.waitForSelector('#confirm-view:not([hidden])');
+  await waitForAsync('the send button', async () => !(await page.isDisabled('#confirm-yes')));
+  await click('#confirm-yes');
+  jobs = await waitFor('the first group send', () => { const j = gateJobs(record); return j.length === beforeGroup + 1 && j; });
+  check(jobs.at(-1).messages.length === 3, `a first send to a group took ${clicks} clicks`);
+  await page.uncheck('#groups input[value="고객"]');
+
+  // The journal: a job's recipients by state, found by number, downloaded, and its rest sent.
+  await go('results');
+  await waitForAsync('the jobs', async () => (await page.$$('#jobs tbody tr')).length > 5);
+  const stopped = await page.$('#jobs tbody tr:has-text("취소됨")');
+  check(/\d{4}-\d{2}-\d{2} \d{2}:\d{2}/.test(await stopped.textContent()), 'each job says when it ran, as 2026-12-11 14:05');
+  await (await stopped.$('button')).click();
+  await page.waitForSelector('#job-card:not([hidden])');
+  await waitForAsync('the recipients', async () => (await page.$$('#job-recipients tbody tr')).length > 0);
+  check((await page.textContent('#job-recipients')).includes('전송 확인') && (await page.textContent('#job-recipients')).includes('보내지 않음'),
+    'each recipient has its state in words');
+  await page.fill('#job-search', '0107000059');
+  await waitForAsync('the search', async () => (await page.$$('#job-recipients tbody tr')).length === 10);
+  const csv = await page.request.get(new URL(await page.getAttribute('#job-csv', 'href'), page.url()).href);
+  check(csv.ok() && (await csv.text()).startsWith('"place","number","state"'), 'the job downloads as CSV');
+  await shot('16-job');
+  const beforeRest = gateJobs(record).length;
+  const notSent = Number((await page.textContent('#job-facts')).match(/보내지 않음 ([\d,]+)건/)[1].replace(/,/g, ''));
+  await page.click('#job-rest');
+  await waitForText(page, '#job-note', (t) => t.includes('보냈습니다'));
+  jobs = await waitFor('the rest', () => { const j = gateJobs(record); return j.length === beforeRest + 1 && j; });
+  check(jobs.at(-1).messages.length === notSent, `"나머지 보내기" sent exactly the ${notSent} not sent`);
+
+  // Reservations from the journal, with their time.
+  await go('reserved');
+  await waitForText(page, '#reserved tbody', (t) => t.includes('14:05'));
+  check(true, 'the reservation is listed with its time');
+
+  // qx works while the page is open.
+  const qxStatus = execFileSync(qx, ['status'], { env: { ...process.env, QX_PORT: String(linkPort), LC_ALL: 'C' } }).toString();
+  check(qxStatus.includes('qxuser'), 'qx works while the page is open');
+
+  // A reload and a second tab during a long send: both show it at once and say why to wait.
+  await go('send');
+  await page.fill('#text', '안녕하세요 고객님');
+  await page.fill('#to', Array.from({ length: 600 }, (_, i) => `0108${String(i).padStart(7, '0')}`).join('\n'));
+  await waitForText(page, '#count', (t) => t === '600');
+  await page.click('#send');
+  await waitForAsync('the send button', async () => !(await page.isDisabled('#confirm-yes')));
+  await page.click('#confirm-yes');
+  await page.waitForSelector('#progress-view:not([hidden])');
+  await page.reload();
+  await page.waitForSelector('#busy-note:not([hidden])');
+  check((await page.textContent('#account')).includes('qxuser'), 'after a reload the account is shown at once');
+  check((await page.textContent('#busy-note')).includes('보내는 중'), 'and the running send with its progress');
+  check(await page.isDisabled('#send'), 'and sending waits for it');
+  const otherTab = await context.newPage();
+  await otherTab.goto(new URL('/#send', url).href);
+  await otherTab.waitForSelector('#busy-note:not([hidden])');
+  check((await otherTab.textContent('#busy-note')).includes('끝나면 보낼 수 있습니다'), 'a otherTab tab is told why it must wait');
+  await otherTab.screenshot({ path: path.join(outDir, '17-otherTab-tab.png') });
+  await page.click('#busy-stop');
+  await page.waitForSelector('#busy-note', { state: 'hidden', timeout: 30000 });
+  await otherTab.waitForSelector('#busy-note', { state: 'hidden', timeout: 30000 });
+  check(!(await otherTab.isDisabled('#send')), 'once it has stopped, both may send again');
+  await otherTab.close();
+
+  // Every screen at an office screen's size and a phone's.
+  for (const [w, h] of [[1280, 800], [390, 844]]) {
+    await page.setViewportSize({ width: w, height: h });
+    for (const name of ['send', 'workbook', 'book', 'results', 'reserved', 'settings']) {
+      await go(name);
+      await page.waitForTimeout(150);
+      await page.screenshot({ path: path.join(outDir, `screen-${name}-${w}.png`) });
+    }
+  }
+  await page.setViewportSize({ width: 1280, height: 800 });
+  await go('send');
+  await page.fill('#to', '01012345678, 홍길동');
+  await waitForText(page, '#problems', (t) => t.includes('홍길동'));
+
   // Switching the language asks the server nothing again: what it said came in both languages.
   let asked = 0;
   const countCalls = (request) => { if (request.url().includes('/api/')) asked += 1; };
   page.on('request', countCalls);
   await page.click('#lang');
-  check((await page.textContent('#send-view h2')) === 'New message', 'one click switches to English');
+  check((await page.textContent('#nav-send')) === 'Send a message', 'one click switches to English');
   check(/typed .* valid/.test(await page.textContent('#number-counts')), 'the number box follows the language');
-  check(/\d/.test(await page.textContent('#result-text')) && !/[가-힣]/.test(await page.textContent('#result-text')),
-    'the last result follows the language');
+  check((await page.textContent('#problems')).includes('is not a phone number'), 'and so do its verdicts');
   page.off('request', countCalls);
   check(asked === 0, `switching the language made no request (${asked})`);
   await page.setViewportSize({ width: 390, height: 800 });
