@@ -97,7 +97,7 @@ const texts = {
       + (doubt ? ' 확인 안 된 번호는 이미 받았을 수도 있어 두 번 받을 수 있습니다.' : ''),
     restSent: (a) => `작업 #${a.job}(으)로 ${num(a.sent)}건을 보냈습니다.`,
     restNothing: '다시 보낼 번호가 없습니다.',
-    jobsEmpty: '아직 보낸 작업이 없습니다.', loading: '불러오는 중…',
+    jobsEmpty: '아직 보낸 작업이 없습니다.', loading: '불러오는 중…', resultsEmpty: '이 기간에 보낸 문자가 없습니다.',
     'book.title': '주소록', 'book.groups': '그룹', 'book.newGroup': '새 그룹 이름', 'book.addGroup': '그룹 추가',
     'book.pickGroup': '그룹을 고르세요', 'book.search': '찾기 (이름이나 번호)', 'book.name': '이름',
     'book.phone': '휴대폰 번호', 'book.addContact': '추가', 'book.actions': '관리', 'book.empty': '이 그룹에 연락처가 없습니다.',
@@ -218,7 +218,7 @@ const texts = {
       + (doubt ? ' Those in doubt may have had the message already and may get it twice.' : ''),
     restSent: (a) => `Sent ${num(a.sent)} as job #${a.job}.`,
     restNothing: 'There is nothing left to send.',
-    jobsEmpty: 'No jobs sent yet.', loading: 'Loading…',
+    jobsEmpty: 'No jobs sent yet.', loading: 'Loading…', resultsEmpty: 'Nothing was sent in this period.',
     'book.title': 'Address book', 'book.groups': 'Groups', 'book.newGroup': 'New group name', 'book.addGroup': 'Add group',
     'book.pickGroup': 'Choose a group', 'book.search': 'Find (name or number)', 'book.name': 'Name',
     'book.phone': 'Mobile number', 'book.addContact': 'Add', 'book.actions': 'Manage', 'book.empty': 'This group has no contacts.',
@@ -385,13 +385,19 @@ function showError(error) {
   $('notice').hidden = false;
 }
 
+// What the journal tells the user (it cannot be opened, it was damaged, jobs were interrupted).
+let lastNotices = [];
+function showNotices() {
+  if (lastNotices.length === 0) return;
+  $('notice').textContent = lastNotices.map(said).join(' ');
+  $('notice').hidden = false;
+}
+
 async function refreshState() {
   const state = await call('/api/state');
   showView(state.logged_in);
-  if (state.journal_notice) {
-    $('notice').textContent = state.journal_notice;
-    $('notice').hidden = false;
-  }
+  lastNotices = state.notices || [];
+  showNotices();
   if (state.logged_in) {
     // A reload or a new tab: the account, the screen it was on, and a send running elsewhere.
     showAccount(state.account);
@@ -527,9 +533,12 @@ async function showResults(event) {
     from: $('results-from').value, to: $('results-to').value, kind: $('results-kind').value,
     page: String(resultsPage),
   });
+  emptyRow('results', t('loading'));
   const answer = await call(`/api/results?${query}`);
-  $('results-totals').textContent = answer.totals ? t('totals')(answer.totals) : '';
-  $('results').tBodies[0].replaceChildren(...(answer.rows || []).map((r) => cells(null, r, [0, 6])));
+  $('results-totals').textContent = answer.totals ? t('totals')(answer.totals.map(num)) : '';
+  const rows = answer.rows || [];
+  if (rows.length === 0) emptyRow('results', t('resultsEmpty'));
+  else $('results').tBodies[0].replaceChildren(...rows.map((r) => row(r, [0, 6])));
 }
 
 async function showStats(event) {
@@ -549,7 +558,7 @@ async function showStats(event) {
     fill.style.width = `${(100 * (Number(r[4]) || 0)) / most}%`;
     const n = document.createElement('span');
     n.className = 'n';
-    n.textContent = r[4];
+    n.textContent = num(r[4]);
     bar.append(day, fill, n);
     return bar;
   }));
@@ -1051,6 +1060,7 @@ async function showCheck(count, mode, workbook) {
   $('confirm-yes').disabled = true;
   showWhen();
   $('confirm-view').hidden = false;
+  $('confirm-no').focus();
   $('result-view').hidden = true;
   const answer = await call('/api/check', {
     count: String(count), mode: String(mode), reserve: activeReserve().replace('T', ' '),
@@ -1088,6 +1098,7 @@ function updateConfirm() {
     return li;
   }));
   $('confirm-yes').disabled = !serviceCheckPassed || blocks.length > 0;
+  if (!$('confirm-yes').disabled) $('confirm-yes').focus();
 }
 
 function showWorkbookCheck(c) {
@@ -1219,6 +1230,7 @@ function start() {
     // What the server said is kept in both languages: switching asks nothing again.
     showCompose();
     showServiceCheck();
+    showNotices();
     showJobs();
     showReserved();
     showJobHead();
@@ -1228,6 +1240,10 @@ function start() {
   });
   $('remove-bad').addEventListener('click', () => removeBadNumbers().catch(showError));
   window.addEventListener('hashchange', showScreen);
+  // Esc closes the confirmation as 취소 does.
+  document.addEventListener('keydown', (e) => {
+    if (e.key === 'Escape' && !$('confirm-view').hidden) $('confirm-no').click();
+  });
   watchFlow();
   $('busy-stop').addEventListener('click', () => call('/api/cancel', {}).catch(showError));
   $('result-close').addEventListener('click', () => { $('result-view').hidden = true; });

@@ -1,5 +1,7 @@
 #include "client/engine_state.h"
 
+#include <regex>
+
 #include <charconv>
 #include <vector>
 
@@ -68,6 +70,34 @@ std::optional<Verdict> GatewayFailure(const EngineState& state) {
 std::string GatewayFailureText(const EngineState& state, Language language) {
   const std::optional<Verdict> failure = GatewayFailure(state);
   return failure ? Word(language, *failure) : std::string();
+}
+
+std::vector<Verdict> JournalNotices(std::string_view notice) {
+  std::vector<Verdict> verdicts;
+  if (notice.empty()) return verdicts;
+  const std::string text(notice);
+  std::smatch m;
+  bool known = false;
+  if (std::regex_search(
+          text, m,
+          std::regex(R"(the send journal (.*) cannot be opened: (.*?); nothing can be sent)"))) {
+    verdicts.push_back({Msg::kJournalUnopened, {m[1], m[2]}});
+    known = true;
+  }
+  if (std::regex_search(
+          text, m,
+          std::regex(
+              R"(the send journal (.*) was damaged; it was moved to (.*) and a new one started)"))) {
+    verdicts.push_back({Msg::kJournalMovedAside, {m[1], m[2]}});
+    known = true;
+  }
+  if (std::regex_search(
+          text, m, std::regex(R"((\d+) jobs were interrupted when the engine last stopped)"))) {
+    verdicts.push_back({Msg::kJournalInterrupted, {m[1]}});
+    known = true;
+  }
+  if (!known) verdicts.push_back({Msg::kEngineRefusedOther, {text}});
+  return verdicts;
 }
 
 }  // namespace parley

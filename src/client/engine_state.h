@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "client/messages.h"
 #include "client/verdict.h"
@@ -43,6 +44,11 @@ bool ParseEngineState(std::string_view body, EngineState* state);
 // A job that ended at the gateway in the user's words ("the gateway refused the job", "... closed
 // the connection after 120 messages", ...); empty for a job that is running, done, cancelled or
 // failed before the gateway.
+// What the journal's notice (STATE) tells the user, as verdicts: kJournalUnopened (file, reason:
+// nothing can be sent), kJournalMovedAside (file, where it went), kJournalInterrupted (jobs);
+// a notice of another shape is kept whole (kEngineRefusedOther).
+std::vector<Verdict> JournalNotices(std::string_view notice);
+
 // How the gateway ended the job, when it did (refused, no answer, closed, a negative
 // acknowledgement); nullopt for a job that ended otherwise.
 std::optional<Verdict> GatewayFailure(const EngineState& state);

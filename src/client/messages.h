@@ -198,6 +198,9 @@ enum class Msg {
   kEngineNoJob,             // (job)
   kEngineJobRunning,        // (job)
   kEngineCannotWrite,       // (file, reason)
+  kJournalUnopened,     // (file, reason)
+  kJournalMovedAside,   // (file, moved to)
+  kJournalInterrupted,  // (jobs)
   // The page's address book.
   kBookFailed,       // (reason)
   kBookNoGroup,      // (group)

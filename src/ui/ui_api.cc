@@ -197,7 +197,9 @@ ApiReply UiApi::State(Language language) {
       .Field("version", s.version)
       .Field("logged_in", s.logged_in)
       .Field("login_id", s.login_id)
-      .Field("journal_notice", s.journal_notice)
+      .Field("journal_notice", s.journal_notice);
+  WriteVerdicts(json, "notices", JournalNotices(s.journal_notice));
+  json
       .Key("job")
       .BeginObject()
       .Field("number", s.job)
