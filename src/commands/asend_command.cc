@@ -129,7 +129,8 @@ RuledGroup RuleGroup(Engine& engine, std::string_view body) {
       kept.push_back(order.numbers[i]);
     }
   }
-  const int64_t reached = members.recipients + std::max<int64_t>(typed, 0);
+  const int64_t reached = members.recipients +
+                          std::clamp<int64_t>(typed, 0, static_cast<int64_t>(order.numbers.size()));
   if (!source.left_out.empty() && static_cast<int64_t>(source.left_out.size()) >= reached) {
     ruled.fault = AllOptedOutReason();
     return ruled;
