@@ -170,6 +170,12 @@ TEST_F(RulesEngineTest, AdvertisingTextsNeedTheMarkerTheBusinessNameAndAFreeOptO
   EXPECT_EQ(AdSend(kAdText), A("총 1건이\n성공적으로 전송되었습니다"));
   EXPECT_EQ(AdSend("(광고)파란상사 봄세일 무료수신거부 080-999-9999"),
             failed + A("무료수신거부 번호가 설정된 번호 0801234567와 다릅니다"));
+  // A long text carries the marker in its text: a title does not count.
+  EXPECT_TRUE(Ex("DSEND", "4<QX>1<QX>2<QX>").starts_with("QXSENDABLECHECK<QX>1"));
+  const std::string long_text =
+      Ex("DSEND", "2<QX>1<QX><AD>(광고)파란상사<QX><QX>" + Number(0) +
+                      "<QX>0212345678<QX>봄세일 안내 무료수신거부 080-123-4567");
+  EXPECT_TRUE(long_text.starts_with(failed + marker)) << AnsiToUtf8(long_text);
   // An ordinary send keeps no advertising rule.
   EXPECT_EQ(AdSend("봄세일", ""), A("총 1건이\n성공적으로 전송되었습니다"));
 }
