@@ -362,8 +362,13 @@ TEST_F(RulesEngineTest, TheRestOfAnAdvertisingJobIsSentUnderTheSameRules) {
   EXPECT_TRUE(night.starts_with(A("Exception:[지금이 22:00입니다."))) << AnsiToUtf8(night);
   EXPECT_EQ(Jobs(), 0u);
 
-  // By day the rest goes, without the numbers that opted out since.
+  // By day, once the job's callback is registered (if any is), the rest goes, without the
+  // numbers that opted out since.
   ASSERT_NO_FATAL_FAILURE(Start(kNoon, {}, {"--close-after", "60"}));
+  EXPECT_EQ(Ex("CBKAD", "0211112222"), "1<QX>0<QX>");
+  EXPECT_EQ(Ex("JOBRS", rest), A("Exception:[회신번호 0212345678은(는) 등록된 발신번호가 아닙니다. "
+                                 "먼저 발신번호로 등록해야 합니다]"));
+  EXPECT_EQ(Ex("CBKAD", "0212345678"), "1<QX>0<QX>");
   EXPECT_EQ(Ex("OPTAD", Numbers(60, 10)), "10<QX>0<QX>");
   const auto resent = protocol::JobResendReply::Parse(Ex("JOBRS", rest));
   ASSERT_TRUE(resent.has_value());
