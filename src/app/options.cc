@@ -87,6 +87,10 @@ std::optional<EngineOptions> ParseOptions(int argc, char** argv, const std::stri
                  "service")
       ->capture_default_str()
       ->check(CLI::Range(0, 86400));
+  app.add_option("--test-clock-offset", c.test_clock_offset_seconds,
+                 "For tests only: seconds added to the clock the sending rules read (the night "
+                 "hours of advertising)")
+      ->check(CLI::Range(int64_t{-366} * 86400, int64_t{366} * 86400));
   app.add_option("--log-level", options.log_level,
                  "trace, debug, info, warn, error, critical or off")
       ->capture_default_str()

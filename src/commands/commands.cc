@@ -9,6 +9,7 @@
 #include "commands/journal_commands.h"
 #include "commands/login_command.h"
 #include "commands/recent_numbers.h"
+#include "commands/rules_commands.h"
 #include "commands/status_commands.h"
 #include "engine/engine.h"
 
@@ -63,6 +64,15 @@ void InstallCommandHandlers(Engine& engine) {
   d.SetHandler(kCmdJobFg, sync(&OnJobForget));
   d.SetHandler(kCmdJobRs,
                [&engine](CommandBody b) { return OnJobResend(engine, std::move(b.text)); });
+  d.SetHandler(kCmdOptLs, sync(&OnOptOutList));
+  d.SetHandler(kCmdOptAd, sync(&OnOptOutAdd));
+  d.SetHandler(kCmdOptRm, sync(&OnOptOutRemove));
+  d.SetHandler(kCmdCbkLs, sync(&OnCallbackList));
+  d.SetHandler(kCmdCbkAd, sync(&OnCallbackAdd));
+  d.SetHandler(kCmdCbkRm, sync(&OnCallbackRemove));
+  d.SetHandler(kCmdSetGt, sync(&OnSettingsGet));
+  d.SetHandler(kCmdSetPt, sync(&OnSettingsPut));
+  d.SetHandler(kCmdOptCk, sync(&OnOptOutCheck));
   d.SetEndHandler([&engine](int value) { return OnEnd(engine, value); });
 }
 

@@ -9,6 +9,7 @@
 #include <asio/awaitable.hpp>
 
 #include "protocol/send_requests.h"
+#include "send/send_result.h"
 
 namespace parley {
 
@@ -31,9 +32,16 @@ asio::awaitable<std::string> AfterSend(Engine& engine, std::string result, std::
 std::optional<std::string> RefuseSend(const Engine& engine, const JobPolicy& policy, int mode,
                                       std::string_view body, std::string_view command);
 
+// result followed by a line feed and OptedOutLine when `opted_out` recipients were left out for
+// the opt-out list and the send went out (or was cancelled); result alone otherwise.
+std::string WithOptedOutLine(std::string result, const SendResult& sent, size_t opted_out);
+
 // The DSEND handler. Mode (field 0) 4 is the send check; modes 1 (SMS) and 2 or 3 (MMS) run a
 // direct send while the send permission is 1, then post the sent report (also an empty one) and
-// answer the send's user text followed by the user information string; any other mode, or a
+// answer the send's user text followed by the user information string. The sending rules
+// (send_rules.h) refuse a send that breaks them (the refusal text and the user information
+// string) and leave out the numbers on the opt-out list (named after the user text); any other
+// mode, or a
 // send without permission, sends nothing and answers the user information string alone. A send
 // whose body holds a raw backtick (protocol::HoldsRawBacktick) is refused: nothing is sent, and
 // the answer is the refusal text followed by the user information string.

@@ -1,8 +1,10 @@
 #include "commands/excel_commands.h"
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include <spdlog/spdlog.h>
@@ -10,6 +12,7 @@
 #include "commands/dsend_command.h"
 #include "commands/send_answer.h"
 #include "commands/send_orders.h"
+#include "commands/send_rules.h"
 #include "db/db_exception.h"
 #include "engine/engine.h"
 #include "numbers/korean_number.h"
@@ -115,32 +118,73 @@ std::string QuotedCell(std::string_view cell) {
 struct PreparedSend {
   ExcelSend send;
   SendRefusal callback = SendRefusal::kNone;
+  SendMarks marks;
+  SendingRules rules;
 };
 
-PreparedSend PrepareSend(std::string_view body) {
-  PreparedSend p{ExcelSendOf(protocol::ExcelSendRequest::Parse(body))};
+// The send of body under the engine's sending rules: the rows of recipients on the opt-out list
+// are left out when the rules say so.
+PreparedSend PrepareSend(Engine& engine, std::string_view body) {
+  const protocol::ExcelSendRequest request = protocol::ExcelSendRequest::Parse(body);
+  PreparedSend p{ExcelSendOf(request), SendRefusal::kNone, MarksOf(request.tags),
+                 LoadSendingRules(engine)};
   if (!p.send.order.two_column) {
     p.callback = NormalizeCallback(&p.send.order.second);
     p.send.columns.second = p.send.order.second;
   }
+  if (!p.rules.opted_out.empty() && (p.marks.advert || p.rules.optout_applies_all)) {
+    p.send.columns.opted_out =
+        std::make_shared<const std::unordered_set<std::string>>(p.rules.opted_out);
+  }
   return p;
+}
+
+// The rule each row of a send keeps: an advertising text's marker and footer, and a callback cell
+// that is registered.
+RowRule RowRuleOf(const PreparedSend& p) {
+  const SendingRules* rules = &p.rules;
+  const bool advert = p.marks.advert;
+  const bool two_column = p.send.order.two_column;
+  return [rules, advert, two_column](const SheetRow& row) {
+    if (advert) {
+      if (std::string fault = AdTextFault(*rules, row.text); !fault.empty()) return fault;
+    }
+    return two_column ? CallbackFault(*rules, row.callback) : std::string();
+  };
+}
+
+// Why the send may not go before its rows are read (CP949), or empty: its one-column callback,
+// and the rules that do not depend on a row.
+std::string SendFaultOf(Engine& engine, const PreparedSend& p) {
+  std::string fault = RefusalReason(p.callback);
+  if (!fault.empty()) return fault;
+  const ExcelOrder& order = p.send.order;
+  return SendFault(p.rules, p.marks, RulesNow(engine), nullptr, order.reserve_date,
+                   order.two_column ? std::string_view() : std::string_view(order.second));
+}
+
+// The reason of a row that breaks the rules: "N행: " and why.
+std::string RowFaultText(const RowFault& fault) {
+  return std::to_string(fault.row) + Utf8ToAnsi("행: ") + fault.reason;
 }
 
 // Opens the stored workbook on the worker and checks every row as `send` reads it; the reason
 // (CP949) when the workbook or its rows cannot be read.
 asio::awaitable<std::string> CheckOnWorker(Engine& engine, ExcelWorkbook& workbook,
                                            const ExcelSend& send, protocol::ExcelCheckReply* check,
-                                           std::vector<LeftOutRow>* left_out) {
+                                           std::vector<LeftOutRow>* left_out,
+                                           const RowRule& rule = {},
+                                           std::optional<RowFault>* fault = nullptr) {
   const std::string path = engine.session().workbook_path();
   WorkbookCache* cache = &engine.services().workbooks();
   co_return co_await engine.services().workbook_worker().Run(
-      [&workbook, &path, cache, &send, check, left_out] {
+      [&workbook, &path, cache, &send, check, left_out, &rule, fault] {
         try {
           workbook.OpenWorkbook(path, cache);
           WorkbookRows rows(workbook, send.columns, send.order.text);
           if (std::string bad = rows.CheckQuery(); !bad.empty()) return bad;
           const bool pictures = send.order.kind == SendKind::kMms && !send.order.pictures.empty();
-          if (!CheckSheetRows(rows, send.order.count, pictures, check, left_out)) {
+          if (!CheckSheetRows(rows, send.order.count, pictures, check, left_out, rule, fault)) {
             return rows.error();
           }
         } catch (const CDBException& e) {
@@ -170,7 +214,7 @@ std::string LeftOutText(const protocol::ExcelCheckReply& check) {
 }
 
 asio::awaitable<std::string> OnExCheck(Engine& engine, std::string body) {
-  PreparedSend prepared = PrepareSend(body);
+  PreparedSend prepared = PrepareSend(engine, body);
   // Every row of the sheet, whatever the count says.
   prepared.send.order.count = 0;
   protocol::ExcelCheckReply check;
@@ -187,6 +231,7 @@ asio::awaitable<std::string> OnExCheck(Engine& engine, std::string body) {
     check.callback = callback.digits;
     check.callback_problem = std::string(ProblemToken(callback.problem));
   }
+  check.with_opt_out = !prepared.rules.opted_out.empty();
   co_return check.Build();
 }
 
@@ -199,24 +244,29 @@ asio::awaitable<std::string> OnESend(Engine& engine, std::string body) {
   std::string report;
   std::optional<std::string> result = RefuseSend(engine, kExcelJob, mode, body, "ESEND");
   if (!result) {
-    PreparedSend prepared = PrepareSend(body);
+    PreparedSend prepared = PrepareSend(engine, body);
     ExcelSend& send = prepared.send;
     ExcelWorkbook workbook;
     protocol::ExcelCheckReply check;
     std::vector<LeftOutRow> left_out;
     const std::string path = engine.session().workbook_path();
+    const RowRule rule = RowRuleOf(prepared);
+    std::optional<RowFault> fault;
     // Loaded and checked on the workbook worker; the rows are then read here, between gateway
     // waits.
     // Awaited in a statement of its own: GCC 12 mishandles a co_await inside a conditional.
-    std::string failure = RefusalReason(prepared.callback);
+    std::string failure = SendFaultOf(engine, prepared);
     if (failure.empty()) {
-      failure = co_await CheckOnWorker(engine, workbook, send, &check, &left_out);
+      failure = co_await CheckOnWorker(engine, workbook, send, &check, &left_out, rule, &fault);
     }
+    if (failure.empty() && fault) failure = RowFaultText(*fault);
     if (!failure.empty()) {
       spdlog::error("ESEND: workbook {}: {}", path, AnsiToUtf8(failure));
       result = protocol::ExceptionText(failure);
     } else {
       JobSource source{Utf8ToAnsi("workbook " + path + ", sheet ") + send.columns.sheet};
+      source.advert = prepared.marks.advert;
+      source.night_consent = prepared.marks.night_consent;
       for (LeftOutRow& row : left_out) {
         source.left_out.push_back({row.row, std::move(row.cell), std::move(row.reason)});
       }
@@ -232,6 +282,9 @@ asio::awaitable<std::string> OnESend(Engine& engine, std::string body) {
       result = SendAnswer(sent, kExcelJob, kind);
       if (check.invalid > 0 && !protocol::IsExceptionText(*result)) {
         *result += "\n" + LeftOutText(check);
+      }
+      if (check.opted_out > 0 && !protocol::IsExceptionText(*result)) {
+        *result += "\n" + OptedOutLine(check.opted_out);
       }
       report = sent.report;
     }

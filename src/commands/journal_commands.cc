@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -13,7 +14,9 @@
 
 #include <spdlog/spdlog.h>
 
+#include "commands/dsend_command.h"
 #include "commands/send_answer.h"
+#include "commands/send_rules.h"
 #include "commands/sent_reports.h"
 #include "engine/engine.h"
 #include "excel/workbook_writer.h"
@@ -215,7 +218,9 @@ std::string LeftOutPlace(const JournalLeftOut& row) { return "row " + std::to_st
 // mobile number (a substitute an older engine sent for a sheet cell it could not use) is never
 // sent again: it goes to *left_out. A plain function: the resend coroutine calls it.
 SendRefusal TakeRest(SendJournal& journal, const JournalJob& job, bool include_in_doubt,
-                     RestOrder* order, std::vector<JournalLeftOut>* left_out) {
+                     const SendingRules& rules, RestOrder* order,
+                     std::vector<JournalLeftOut>* left_out) {
+  const SendMarks marks{job.info.advert, job.info.night_consent};
   if (const SendRefusal refusal = NormalizeCallback(&order->callback);
       refusal != SendRefusal::kNone) {
     return refusal;
@@ -228,9 +233,30 @@ SendRefusal TakeRest(SendJournal& journal, const JournalJob& job, bool include_i
                            "phone " + std::string(ProblemToken(problem))});
       continue;
     }
+    if (LeavesOut(rules, marks, number.digits)) {
+      left_out->push_back({static_cast<int64_t>(left_out->size()) + 1, std::move(number.digits),
+                           std::string(kOptedOutReason)});
+      continue;
+    }
     order->messages.push_back({std::move(number.digits), std::move(r.content)});
   }
   return SendRefusal::kNone;
+}
+
+// Why the rest of job may not be sent now under the sending rules (CP949), or empty: the job's
+// marks as recorded, the time, the callback and, for an advertising SMS, every text (a package's
+// text was checked when the job was first sent).
+std::string RestFault(Engine& engine, const JournalJob& job, const SendingRules& rules,
+                      const RestOrder& order) {
+  const SendMarks marks{job.info.advert, job.info.night_consent};
+  std::string fault =
+      SendFault(rules, marks, RulesNow(engine), nullptr, order.reserve_date, order.callback);
+  if (!fault.empty() || !marks.advert || order.kind != SendKind::kSms) return fault;
+  fault = AdTextFault(rules, order.text);
+  for (size_t i = 0; fault.empty() && i < order.messages.size(); ++i) {
+    if (!order.messages[i].content.empty()) fault = AdTextFault(rules, order.messages[i].content);
+  }
+  return fault;
 }
 
 // A reservation still ahead keeps its time; one passed sends now (12 digits, local time).
@@ -361,11 +387,20 @@ asio::awaitable<std::string> OnJobResend(Engine& engine, std::string body) {
   order.callback = job->info.callback;
   order.text = job->info.text;
   std::vector<JournalLeftOut> left_out;
-  const SendRefusal refusal = TakeRest(*journal, *job, request.include_in_doubt, &order, &left_out);
+  const SendingRules rules = LoadSendingRules(engine);
+  const SendRefusal refusal =
+      TakeRest(*journal, *job, request.include_in_doubt, rules, &order, &left_out);
   if (refusal != SendRefusal::kNone) co_return protocol::ExceptionText(RefusalReason(refusal));
   if (order.messages.empty()) {
     co_return protocol::ExceptionText(RefusalReason(SendRefusal::kNothingLeft));
   }
+  if (const std::string fault = RestFault(engine, *job, rules, order); !fault.empty()) {
+    spdlog::warn("JOBRS refused by the sending rules: {}", AnsiToUtf8(fault));
+    co_return protocol::ExceptionText(fault);
+  }
+  const size_t opted_out = static_cast<size_t>(
+      std::count_if(left_out.begin(), left_out.end(),
+                    [](const JournalLeftOut& row) { return row.reason == kOptedOutReason; }));
   if (order.kind == SendKind::kMms) {
     std::set<std::string> digests;
     for (const RestMessage& m : order.messages) digests.insert(m.content);
@@ -389,10 +424,12 @@ asio::awaitable<std::string> OnJobResend(Engine& engine, std::string body) {
     co_return protocol::ExceptionText(std::string(reason));
   }
   spdlog::info("JOBRS: sending the rest of journal job {}: {} recipients", job->id, count);
-  JobSource source{"rest of job " + std::to_string(job->id), job->id, std::move(left_out)};
+  JobSource source{"rest of job " + std::to_string(job->id), job->id, std::move(left_out),
+                   job->info.advert, job->info.night_consent};
   const SendSetup setup = engine.services().MakeSendSetup(engine.session(), std::move(source));
   const SendResult sent = co_await engine.link().dispatcher().turn().Aside(SendRest(setup, order));
-  const std::string text = SendAnswer(sent, kRestJob, order.kind);
+  const std::string text =
+      WithOptedOutLine(SendAnswer(sent, kRestJob, order.kind), sent, opted_out);
   if (!sent.report.empty()) co_await PostSentReports(engine, sent.report);
   co_return protocol::JobResendReply{EngineServices::JournaledJob(setup).value_or(0), text}.Build();
 }

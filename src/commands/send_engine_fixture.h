@@ -11,10 +11,10 @@
 
 #include <gtest/gtest.h>
 
-#include "testing/gate_sim_process.h"
-#include "link/message.h"
 #include "client/link_client.h"
+#include "link/message.h"
 #include "testing/engine_process.h"
+#include "testing/gate_sim_process.h"
 #include "testing/web_sim_process.h"
 
 namespace parley::testing {
@@ -22,10 +22,11 @@ namespace parley::testing {
 class SendEngine {
  public:
   // Starts the engine with its home in `home` and its log in `log_dir`, pointed at `web` and
-  // `gate` (gateway time-out 2 s), with `extra_args`, connects and logs in. Use inside
-  // ASSERT_NO_FATAL_FAILURE.
+  // `gate` (gateway time-out 2 s), with `extra_args` and `env` ("NAME=value" entries added to
+  // its environment), connects and logs in. Use inside ASSERT_NO_FATAL_FAILURE.
   void Start(const std::filesystem::path& home, const std::filesystem::path& log_dir,
-             const WebSim& web, const GateSim& gate, std::vector<std::string> extra_args = {}) {
+             const WebSim& web, const GateSim& gate, std::vector<std::string> extra_args = {},
+             const std::vector<std::string>& env = {}) {
     const uint16_t link_port = FreePort();
     std::vector<std::string> args{"--link-port",
                                   std::to_string(link_port),
@@ -44,8 +45,8 @@ class SendEngine {
                                   "--log-level",
                                   "debug"};
     args.insert(args.end(), extra_args.begin(), extra_args.end());
-    process_ =
-        std::make_unique<ChildProcess>(EngineBinary(), std::move(args), log_dir / "engine.log");
+    process_ = std::make_unique<ChildProcess>(EngineBinary(), std::move(args),
+                                              log_dir / "engine.log", env);
     ASSERT_TRUE(process_->WaitForLog("listening on", 10000)) << process_->Log();
     std::string error;
     client_ = std::make_unique<LinkClient>();

@@ -10,6 +10,7 @@
 #include "db/db_exception.h"
 #include "db/recent_table.h"
 #include "db/recordset.h"
+#include "db/transaction.h"
 #include "text/cp949.h"
 #include "text/mbcs.h"
 
@@ -48,32 +49,6 @@ std::optional<int64_t> ParseGroupKey(std::string_view text) {
   if (text.empty() || ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
   return key;
 }
-
-// Runs the statements between its construction and Commit() as one transaction; rolls them back
-// if Commit() is never reached.
-class Transaction {
- public:
-  explicit Transaction(CExcelDatabase& db) : db_(db), open_(db.BeginTrans()) {}
-  ~Transaction() {
-    if (open_) db_.Rollback();
-  }
-  Transaction(const Transaction&) = delete;
-  Transaction& operator=(const Transaction&) = delete;
-
-  bool active() const { return open_; }
-
-  bool Commit() {
-    if (!open_) return false;
-    open_ = false;
-    if (db_.CommitTrans()) return true;
-    db_.Rollback();
-    return false;
-  }
-
- private:
-  CExcelDatabase& db_;
-  bool open_;
-};
 
 }  // namespace
 

@@ -53,6 +53,9 @@ struct EngineConfig {
   std::filesystem::path journal_path;
   // The least seconds between two posts of a sent report that the web service did not take.
   int report_retry_seconds = 60;
+  // For tests only (--test-clock-offset): seconds added to the system clock where the sending
+  // rules read the time, so that a test can stand at any Korean time of day. 0 otherwise.
+  int64_t test_clock_offset_seconds = 0;
 
   // The engine directory with a trailing "/" (UTF-8, as the file system names it).
   std::string GetModuleDir() const;

@@ -48,6 +48,8 @@ void JournalRecorder::Opened(const JobOpening& opening, std::string_view command
   info.reserve_date = opening.reserve_date;
   info.source = source_.description;
   info.resend_of = source_.resend_of;
+  info.advert = source_.advert;
+  info.night_consent = source_.night_consent;
   std::string error;
   job_ = journal_->BeginJob(info, opening.count, {}, std::time(nullptr), &error);
   if (!job_) spdlog::error("send journal: the job cannot be recorded ({}); it is not sent", error);

@@ -24,7 +24,9 @@ class SendJournal;
 struct JobSource {
   std::string description;  // CP949, for example the workbook's path and sheet
   int64_t resend_of = 0;    // the journal id of the job whose rest this job sends; 0: none
-  std::vector<JournalLeftOut> left_out;  // rows left out before the gateway, with why
+  std::vector<JournalLeftOut> left_out{};  // rows left out before the gateway, with why
+  bool advert = false;                     // an advertising send
+  bool night_consent = false;              // its recipients consented apart to night advertising
 };
 
 // The most package bytes one job keeps in the journal (a job of one package keeps it whatever its

@@ -35,9 +35,11 @@ struct JournalJobInfo {
   std::string title;
   std::string text;  // the text, or the template of a workbook send
   std::string callback;
-  std::string reserve_date;  // 12 digits, or empty for now
-  std::string source;        // where the recipients came from, for people to read
-  int64_t resend_of = 0;     // the journal id of the job this one sends the rest of; 0: none
+  std::string reserve_date;    // 12 digits, or empty for now
+  std::string source;          // where the recipients came from, for people to read
+  int64_t resend_of = 0;       // the journal id of the job this one sends the rest of; 0: none
+  bool advert = false;         // an advertising send (the sending rules apply to its rest)
+  bool night_consent = false;  // its recipients consented apart to night advertising
 };
 
 // One recipient in job order. `content` is the composed text when it differs from the job's
@@ -49,9 +51,11 @@ struct JournalRecipient {
 
 // A row (or number) a send left out before the gateway: never sent, with why.
 struct JournalLeftOut {
-  int64_t place = 0;   // its row in the sheet
-  std::string value;   // the cell as it was (CP949)
-  std::string reason;  // which cell and the problem, e.g. "phone not-mobile"
+  int64_t place = 0;  // its row in the sheet, or its place among the numbers left out
+  std::string value;  // the cell as it was (CP949)
+  // which cell and the problem, e.g. "phone not-mobile"; "opted-out" for a number on the
+  // opt-out list
+  std::string reason;
 };
 
 enum class RecipientState {

@@ -18,7 +18,7 @@ namespace {
 
 // The schema of the first version, then the steps to the current one; user_version tells a
 // journal from any other SQLite file.
-constexpr int kSchemaVersion = 3;
+constexpr int kSchemaVersion = 4;
 
 // The tape's room taken per recipient as a job begins: a number and its length, and its share of
 // the progress records. A job whose recipients have their own texts grows the tape as it goes.
@@ -81,6 +81,17 @@ CREATE TABLE left_out(
 ALTER TABLE jobs ADD COLUMN left_out INTEGER NOT NULL DEFAULT 0;
 PRAGMA user_version = 3;
 )sql";
+
+// The fourth version keeps what a job said of itself under the sending rules (advertising, night
+// consent), so that its rest is sent under the same rules.
+constexpr char kUpgradeFrom3[] = R"sql(
+ALTER TABLE jobs ADD COLUMN marks INTEGER NOT NULL DEFAULT 0;
+PRAGMA user_version = 4;
+)sql";
+
+// jobs.marks: one bit for each mark.
+constexpr int64_t kAdvertMark = 1;
+constexpr int64_t kNightConsentMark = 2;
 
 }  // namespace
 
@@ -180,7 +191,7 @@ constexpr int64_t kReportRefused = 2;  // the web service answered, and did not 
 constexpr char kJobColumns[] =
     "SELECT id, started, ended, command, kind, title, text, callback, reserve, source, total, "
     "resend_of, gateway_job_id, handed, acknowledged, ending, ending_at, report IS NOT NULL, "
-    "report_posted, left_out FROM jobs ";
+    "report_posted, left_out, marks FROM jobs ";
 
 JournalJob ReadJob(const Stmt& s) {
   JournalJob job;
@@ -208,6 +219,9 @@ JournalJob ReadJob(const Stmt& s) {
                : posted == kReportRefused ? ReportState::kRefused
                                           : ReportState::kPending;
   job.left_out = s.ColInt(19);
+  const int64_t marks = s.ColInt(20);
+  job.info.advert = (marks & kAdvertMark) != 0;
+  job.info.night_consent = (marks & kNightConsentMark) != 0;
   return job;
 }
 
@@ -365,6 +379,7 @@ sqlite3* OpenJournal(const std::filesystem::path& path, std::string* error) {
   if ((version == 0 && sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr) != SQLITE_OK) ||
       (version <= 1 && sqlite3_exec(db, kUpgradeFrom1, nullptr, nullptr, nullptr) != SQLITE_OK) ||
       (version <= 2 && sqlite3_exec(db, kUpgradeFrom2, nullptr, nullptr, nullptr) != SQLITE_OK) ||
+      (version <= 3 && sqlite3_exec(db, kUpgradeFrom3, nullptr, nullptr, nullptr) != SQLITE_OK) ||
       sqlite3_exec(db, id.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK ||
       sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
     const std::string message = sqlite3_errmsg(db);
@@ -446,7 +461,7 @@ std::optional<int64_t> SendJournal::BeginJob(const JournalJobInfo& info, int64_t
   }
   Stmt job(*cache_,
            "INSERT INTO jobs(started, command, kind, title, text, callback, reserve, source, "
-           "total, resend_of) VALUES (?,?,?,?,?,?,?,?,?,?)");
+           "total, resend_of, marks) VALUES (?,?,?,?,?,?,?,?,?,?,?)");
   job.Int(1, now)
       .Text(2, info.command)
       .Text(3, info.kind)
@@ -457,6 +472,7 @@ std::optional<int64_t> SendJournal::BeginJob(const JournalJobInfo& info, int64_t
       .Bytes(8, info.source)
       .Int(9, total);
   if (info.resend_of != 0) job.Int(10, info.resend_of);
+  job.Int(11, (info.advert ? kAdvertMark : 0) | (info.night_consent ? kNightConsentMark : 0));
   if (!job.Run()) return fail();
   const int64_t id = sqlite3_last_insert_rowid(db_);
   if (!InsertChunk(id, recipients) || !Exec("COMMIT")) return fail();

@@ -558,5 +558,34 @@ TEST_F(SendJournalTest, AFullDiskRefusesTheTapeNeverTheProcess) {
   EXPECT_EQ(tape->handed, stored);
 }
 
+TEST_F(SendJournalTest, AJobKeepsItsAdvertisingMarksAndAnOlderJournalGainsThem) {
+  {
+    auto opened = SendJournal::Open(path_, 1);
+    ASSERT_NE(opened.journal, nullptr) << opened.error;
+    std::string error;
+    ASSERT_TRUE(opened.journal->BeginJob(Info(), 1, Recipients(1), 1, &error)) << error;
+  }
+  // As a journal of the version before the marks: no marks column, user_version 3.
+  MakeDatabase(path_, "ALTER TABLE jobs DROP COLUMN marks; PRAGMA user_version = 3");
+  auto opened = SendJournal::Open(path_, 2);
+  ASSERT_NE(opened.journal, nullptr) << opened.error;
+  EXPECT_TRUE(opened.moved_aside.empty());
+  JournalJobInfo advert = Info();
+  advert.advert = true;
+  JournalJobInfo consented = advert;
+  consented.night_consent = true;
+  std::string error;
+  ASSERT_TRUE(opened.journal->BeginJob(advert, 1, Recipients(1), 3, &error)) << error;
+  ASSERT_TRUE(opened.journal->BeginJob(consented, 1, Recipients(1), 4, &error)) << error;
+  const std::vector<JournalJob> jobs = opened.journal->ListJobs(10);  // newest first
+  ASSERT_EQ(jobs.size(), 3u);
+  const std::pair<bool, bool> marks[] = {{true, true}, {true, false}, {false, false}};
+  for (size_t i = 0; i < jobs.size(); ++i) {
+    EXPECT_EQ(std::make_pair(jobs[i].info.advert, jobs[i].info.night_consent), marks[i]) << i;
+  }
+  opened.journal.reset();
+  EXPECT_EQ(PragmaOf(path_, "PRAGMA user_version"), 4);
+}
+
 }  // namespace
 }  // namespace parley

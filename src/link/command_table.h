@@ -1,5 +1,6 @@
 // The command table: the twelve command codes of the UI link, numbered in table order, then the
-// extensions (STATE, CANCL, and JOBLS, JOBEX, JOBSH, JOBRS, JOBFG over the send journal, EXCHK),
+// extensions (STATE, CANCL, and JOBLS, JOBEX, JOBSH, JOBRS, JOBFG over the send journal, EXCHK,
+// and the sending rules' OPTLS, OPTAD, OPTRM, CBKLS, CBKAD, CBKRM, SETGT, SETPT, OPTCK),
 // which an older UI program never sends. An engine without them answers their codes as every
 // unknown code: with an empty "INIT" reply.
 #ifndef PARLEY_LINK_COMMAND_TABLE_H_
@@ -32,18 +33,28 @@ enum CommandNumber : int {
   kCmdJobRs = 17,  // send the rest of a job again
   kCmdJobFg = 18,  // forget old jobs
   kCmdExChk = 19,  // the full check of a workbook send, nothing sent
+  kCmdOptLs = 20,  // the opt-out list
+  kCmdOptAd = 21,  // add numbers to the opt-out list
+  kCmdOptRm = 22,  // remove numbers from the opt-out list
+  kCmdCbkLs = 23,  // the registered callback numbers
+  kCmdCbkAd = 24,  // register callback numbers
+  kCmdCbkRm = 25,  // remove registered callback numbers
+  kCmdSetGt = 26,  // the sending rules' settings
+  kCmdSetPt = 27,  // set one of the sending rules' settings
+  kCmdOptCk = 28,  // the recipients of a planned send that the opt-out list leaves out
 };
 
-inline constexpr int kCommandCount = 20;
+inline constexpr int kCommandCount = 29;
 
 inline constexpr std::array<std::string_view, kCommandCount> kCommandCodes = {
     "INIT",  "LOGIN", "MYMSG", "EMOTN", "EXCEL", "SENDL", "CASHL", "ADDRB", "DSEND", "ESEND",
     "ASEND", "ENDQX", "STATE", "CANCL", "JOBLS", "JOBEX", "JOBSH", "JOBRS", "JOBFG", "EXCHK",
+    "OPTLS", "OPTAD", "OPTRM", "CBKLS", "CBKAD", "CBKRM", "SETGT", "SETPT", "OPTCK",
 };
 
 // Returns the command number of a message header: the first five characters (all of the header
-// when shorter) compared exactly, case-sensitively, with the codes 1 to 19. A header that matches
-// none of them, "INIT" included, gives kCmdInit.
+// when shorter) compared exactly, case-sensitively, with the codes 1 to kCommandCount - 1. A header
+// that matches none of them, "INIT" included, gives kCmdInit.
 int FindCommand(std::string_view header);
 
 // True for the three send commands, after which the recent-numbers list is stored.

@@ -15,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+#include "protocol/list_fields.h"
+
 namespace parley::protocol {
 
 // The sizes a message is counted by, as users and carriers count them (CP949 bytes): an SMS up
@@ -49,10 +51,19 @@ struct CheckUnencodable {
   bool operator==(const CheckUnencodable&) const = default;
 };
 
+// A row whose recipient is on the opt-out list: its sheet row and the number (digits).
+struct CheckOptedOut {
+  int64_t row = 0;
+  std::string number;
+  bool operator==(const CheckOptedOut&) const = default;
+};
+
 struct ExcelCheckReply {
   // At most this many entries of each list are sent; the counts cover every row.
   static constexpr size_t kListed = 100;
   static constexpr size_t kFields = 17;
+  // With the opt-out fields 18 and 19.
+  static constexpr size_t kFieldsWithOptOut = 19;
 
   int64_t rows = 0;              // 1: rows of the sheet read
   int64_t messages = 0;          // 2: messages the send would make (valid rows, duplicates dropped)
@@ -71,16 +82,17 @@ struct ExcelCheckReply {
   std::vector<CheckFault> faults;             // 15
   std::vector<CheckCut> cuts;                 // 16
   std::vector<CheckUnencodable> unencodable;  // 17
+  // Fields 18 and 19 are sent only when this is set: the opt-out list holds numbers (so a reply
+  // stays as it was while the list is empty).
+  bool with_opt_out = false;
+  int64_t opted_out = 0;                        // 18: rows left out for the opt-out list
+  std::vector<CheckOptedOut> opted_out_rows{};  // 19: "row,number" entries
 
   std::string Build() const;
   // None when the body is not such a reply (an "Exception:[...]" text included).
   static std::optional<ExcelCheckReply> Parse(std::string_view body);
   bool operator==(const ExcelCheckReply&) const = default;
 };
-
-// A text part of a list entry: "%" as "%25", "<" as "%3C", "," as "%2C"; and back.
-std::string EscapeListPart(std::string_view text);
-std::string UnescapeListPart(std::string_view text);
 
 }  // namespace parley::protocol
 

@@ -20,6 +20,10 @@ inline constexpr std::string_view kAddressTag = "<ADDR>";     // before each add
 inline constexpr std::string_view kImageTag = "<IMG>";        // before a send's picture names
 inline constexpr std::string_view kOverlapTag = "<OVERLAP>";  // before a deduplicated column
 inline constexpr std::string_view kOnceTag = "<ONCE>";  // before a phone column: each number once
+// Extensions at the start of a send's title, in any order: the send is advertising, and every
+// recipient consented apart to advertising at night.
+inline constexpr std::string_view kAdvertTag = "<AD>";
+inline constexpr std::string_view kNightConsentTag = "<NIGHT>";
 inline constexpr std::string_view kFirstPageTag = "<FIRST>";  // catalogue request and reply
 inline constexpr std::string_view kSendCheckTag = "QXSENDABLECHECK";
 inline constexpr std::string_view kSaveFlag = "SAVE";  // LOGIN: remember the id

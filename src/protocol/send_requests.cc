@@ -52,14 +52,21 @@ void ReadHead(const BodyFields& f, Request* r) {
   r->mode = f.Number(0);
   r->count = f.Number(1);
   r->title = f.Text(2);
+  r->tags = TakeTitleTags(&r->title);
   r->reserve = f.Text(3);
+}
+
+// The title as sent: its tags in front.
+template <typename Request>
+std::string TaggedTitle(const Request& r) {
+  return TitleTagText(r.tags) + r.title;
 }
 
 // The head fields, then the rest, joined.
 template <typename Request>
 std::string BuildWithHead(const Request& r, std::initializer_list<std::string_view> rest) {
   std::string body =
-      JoinFields({std::to_string(r.mode), std::to_string(r.count), r.title, r.reserve});
+      JoinFields({std::to_string(r.mode), std::to_string(r.count), TaggedTitle(r), r.reserve});
   for (std::string_view field : rest) {
     body += kFieldSep;
     body += field;
@@ -74,6 +81,29 @@ int SendModeOf(std::string_view body) { return Atoi(body); }
 
 bool IsSendingMode(int mode) {
   return mode == kSendSms || mode == kSendLongText || mode == kSendPicture;
+}
+
+TitleTags TakeTitleTags(std::string* title) {
+  TitleTags tags;
+  for (bool more = true; more;) {
+    more = false;
+    if (!tags.advert && title->starts_with(kAdvertTag)) {
+      tags.advert = more = true;
+      title->erase(0, kAdvertTag.size());
+    }
+    if (!tags.night_consent && title->starts_with(kNightConsentTag)) {
+      tags.night_consent = more = true;
+      title->erase(0, kNightConsentTag.size());
+    }
+  }
+  return tags;
+}
+
+std::string TitleTagText(const TitleTags& tags) {
+  std::string text;
+  if (tags.advert) text += kAdvertTag;
+  if (tags.night_consent) text += kNightConsentTag;
+  return text;
 }
 
 bool HoldsRawBacktick(std::string_view body) { return body.find('`') != std::string_view::npos; }
@@ -99,8 +129,8 @@ DirectSendRequest DirectSendRequest::Parse(std::string_view body) {
 }
 
 std::string DirectSendRequest::Build() const {
-  return JoinFields({std::to_string(mode), std::to_string(count), title, reserve, numbers, callback,
-                     text}) +
+  return JoinFields({std::to_string(mode), std::to_string(count), TaggedTitle(*this), reserve,
+                     numbers, callback, text}) +
          PictureTail(pictures, false);
 }
 
@@ -117,8 +147,8 @@ GroupSendRequest GroupSendRequest::Parse(std::string_view body) {
 }
 
 std::string GroupSendRequest::Build() const {
-  return JoinFields({std::to_string(mode), std::to_string(count), title, reserve, groups, numbers,
-                     callback, text}) +
+  return JoinFields({std::to_string(mode), std::to_string(count), TaggedTitle(*this), reserve,
+                     groups, numbers, callback, text}) +
          PictureTail(pictures, false);
 }
 

@@ -28,6 +28,18 @@ bool IsSendingMode(int mode);
 // short and shift the fields after it. DSEND and ESEND refuse such a send.
 bool HoldsRawBacktick(std::string_view body);
 
+// The extension tags at the start of a send's title (kAdvertTag, kNightConsentTag, in any order;
+// an older UI program never sends them): read off the title, and put back in front of it.
+struct TitleTags {
+  bool advert = false;
+  bool night_consent = false;
+  bool operator==(const TitleTags&) const = default;
+};
+// Removes the tags from the start of *title and returns them.
+TitleTags TakeTitleTags(std::string* title);
+// The tags' text, to put in front of a title ("" when neither is set).
+std::string TitleTagText(const TitleTags& tags);
+
 // "4<QX>count<QX>kind<QX>reserve".
 struct SendCheckRequest {
   std::string count;    // field 1, as sent
@@ -43,7 +55,7 @@ struct SendCheckRequest {
 struct DirectSendRequest {
   int mode = kSendSms;
   int count = 0;
-  std::string title;
+  std::string title;  // without its tags
   std::string reserve;
   std::string numbers;  // comma separated
   std::string callback;
@@ -51,6 +63,8 @@ struct DirectSendRequest {
   // Read only when "<IMG>" is somewhere in the body after its first byte: field 7 without its
   // first five bytes, split at commas, up to three names, ending at the first empty one.
   std::vector<std::string> pictures;
+  // The extension tags at the start of the title (an older UI program never sends them).
+  TitleTags tags{};
 
   static DirectSendRequest Parse(std::string_view body);
   std::string Build() const;
@@ -62,13 +76,15 @@ struct DirectSendRequest {
 struct GroupSendRequest {
   int mode = kSendSms;
   int count = 0;
-  std::string title;
+  std::string title;  // without its tags
   std::string reserve;
   std::string groups;   // comma separated group names
   std::string numbers;  // comma separated
   std::string callback;
   std::string text;
   std::vector<std::string> pictures;
+  // The extension tags at the start of the title (an older UI program never sends them).
+  TitleTags tags{};
 
   static GroupSendRequest Parse(std::string_view body);
   std::string Build() const;
@@ -80,7 +96,7 @@ struct GroupSendRequest {
 struct ExcelSendRequest {
   int mode = kSendSms;
   int count = 0;
-  std::string title;
+  std::string title;  // without its tags
   std::string reserve;
   std::string sheet;
   // "<OVERLAP>" somewhere in field 5: the field's first nine bytes are dropped from the phone
@@ -97,6 +113,8 @@ struct ExcelSendRequest {
   // "<ONCE>" at the start of field 5 (an extension): each recipient number once, the first row
   // keeping it; the tag is dropped from the phone column.
   bool once = false;
+  // The extension tags at the start of the title (an older UI program never sends them).
+  TitleTags tags{};
 
   // True when `second` names a column of callback numbers (the mode has fewer than two bytes).
   bool CallbackColumn() const { return callback_mode.size() < 2; }

@@ -22,6 +22,7 @@ enum class RowVerdict {
   kBadPhone,     // its phone cell is no mobile number: never sent
   kBadCallback,  // its callback cell is no number a reply can reach: never sent
   kDuplicate,    // the same as an earlier row (as the send dedupes): not sent again
+  kOptedOut,     // its recipient is on the opt-out list the send keeps: never sent
 };
 
 // A value a template marker cut to its width.

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "send/sending_rules.h"
+
 namespace parley {
 namespace {
 
@@ -19,7 +21,8 @@ std::string LeftOutReason(const SheetRow& row) {
 }
 
 bool CheckSheetRows(WorkbookRows& rows, int64_t limit, bool pictures,
-                    protocol::ExcelCheckReply* check, std::vector<LeftOutRow>* left_out) {
+                    protocol::ExcelCheckReply* check, std::vector<LeftOutRow>* left_out,
+                    const RowRule& rule, std::optional<RowFault>* fault) {
   using protocol::ExcelCheckReply;
   *check = ExcelCheckReply();
   rows.set_noting(true);
@@ -44,8 +47,22 @@ bool CheckSheetRows(WorkbookRows& rows, int64_t limit, bool pictures,
       case RowVerdict::kDuplicate:
         ++check->duplicates;
         break;
+      case RowVerdict::kOptedOut:
+        ++check->opted_out;
+        if (check->opted_out_rows.size() < ExcelCheckReply::kListed) {
+          check->opted_out_rows.push_back({row.row, row.recipient});
+        }
+        if (left_out != nullptr) {
+          left_out->push_back({row.row, row.recipient, std::string(kOptedOutReason)});
+        }
+        break;
       case RowVerdict::kSend: {
         ++check->messages;
+        if (rule && fault != nullptr && !fault->has_value()) {
+          if (std::string reason = rule(row); !reason.empty()) {
+            *fault = RowFault{row.row, std::move(reason)};
+          }
+        }
         const int64_t bytes = static_cast<int64_t>(row.text.size());
         check->largest = std::max(check->largest, bytes);
         if (bytes <= kSmsTextBytes) {

@@ -130,6 +130,10 @@ bool WorkbookRows::Read(SheetRow* row) {
     } else {
       row->callback = columns_.second;
     }
+    if (row->verdict == RowVerdict::kSend && columns_.opted_out != nullptr &&
+        columns_.opted_out->contains(row->recipient)) {
+      row->verdict = RowVerdict::kOptedOut;
+    }
     if (row->verdict == RowVerdict::kSend) {
       if (columns_.dedupe == RowDedupe::kNumbers && !seen_numbers_.insert(row->recipient).second) {
         row->verdict = RowVerdict::kDuplicate;

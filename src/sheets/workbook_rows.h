@@ -33,6 +33,9 @@ struct SheetColumns {
   std::string second;  // the second-number column, or the one-column callback (normalised)
   bool two_column = true;
   RowDedupe dedupe = RowDedupe::kNone;
+  // The recipients (digits) the send leaves out as opted out (send/sending_rules.h); none when
+  // null.
+  std::shared_ptr<const std::unordered_set<std::string>> opted_out{};
 };
 
 class WorkbookRows : public SheetRowCursor {
@@ -48,7 +51,8 @@ class WorkbookRows : public SheetRowCursor {
   // Recipient: the phone cell normalised by the one number rule (numbers/korean_number.h); a
   // cell that is no mobile number makes the row kBadPhone. Callback: in two-column mode the
   // second cell normalised the same way (kBadCallback when it is no callback number); in
-  // one-column mode the callback as given. Then the dedupe's duplicates. Text: the template with
+  // one-column mode the callback as given. Then a recipient on the opt-out list makes the row
+  // kOptedOut, and then the dedupe's duplicates. Text: the template with
   // the row's fields applied; the values cut and the first column with a character CP949
   // cannot hold are noted.
   bool Read(SheetRow* row) override;

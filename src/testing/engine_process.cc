@@ -8,6 +8,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+extern char** environ;
+
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -67,10 +70,24 @@ TempDir::~TempDir() {
 }
 
 ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args,
-                           const std::filesystem::path& log_path)
+                           const std::filesystem::path& log_path,
+                           const std::vector<std::string>& env)
     : log_path_(log_path) {
   std::vector<std::string> all{program};
   all.insert(all.end(), args.begin(), args.end());
+  // The child's environment, made before the fork: the inherited one with `env` over it.
+  std::vector<std::string> environment = env;
+  for (char** e = environ; *e != nullptr; ++e) {
+    const std::string_view entry(*e);
+    const std::string_view name = entry.substr(0, entry.find('='));
+    const bool replaced = std::any_of(env.begin(), env.end(), [name](const std::string& mine) {
+      return std::string_view(mine).substr(0, mine.find('=')) == name;
+    });
+    if (!replaced) environment.emplace_back(entry);
+  }
+  std::vector<char*> envp;
+  for (auto& e : environment) envp.push_back(e.data());
+  envp.push_back(nullptr);
   pid_ = ::fork();
   if (pid_ < 0) throw std::runtime_error("fork failed");
   if (pid_ == 0) {
@@ -84,7 +101,7 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
     std::vector<char*> argv;
     for (auto& a : all) argv.push_back(a.data());
     argv.push_back(nullptr);
-    ::execv(program.c_str(), argv.data());
+    ::execve(program.c_str(), argv.data(), envp.data());
     ::_exit(127);
   }
 }

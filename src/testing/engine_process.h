@@ -35,9 +35,10 @@ class TempDir {
 class ChildProcess {
  public:
   // Starts `program` with `args` in the folder of `log_path`; stdout and stderr go to
-  // `log_path` (appended).
+  // `log_path` (appended). `env` ("NAME=value" entries) is added to the environment the child
+  // inherits, replacing a variable of the same name; the test's own environment is unchanged.
   ChildProcess(const std::string& program, const std::vector<std::string>& args,
-               const std::filesystem::path& log_path);
+               const std::filesystem::path& log_path, const std::vector<std::string>& env = {});
   ~ChildProcess();  // kills the child if it still runs
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
