@@ -201,6 +201,21 @@ enum class Msg {
   kJournalUnopened,     // (file, reason)
   kJournalMovedAside,   // (file, moved to)
   kJournalInterrupted,  // (jobs)
+  // Korea's sending rules.
+  kAdNoBusinessName,       // ()
+  kAdNoMarker,             // ()
+  kAdNoNameAfterMarker,    // (business name)
+  kAdNoFooter,             // ()
+  kAdFooterNotFree,        // ()
+  kAdFooterNotSetting,     // (the set number)
+  kAdNightNow,             // (time)
+  kAdNightReserved,        // (time)
+  kAdReserveUnreadable,    // ()
+  kCallbackNotRegistered,  // (number)
+  kAdMakesLms,             // (bytes): the marker and the footer make the text an LMS
+  kCostEstimate,           // (messages, total, balance)
+  kCostOverBalance,        // (total, balance)
+  kOptedOutLeftOut,        // (count)
   // The page's address book.
   kBookFailed,       // (reason)
   kBookNoGroup,      // (group)

@@ -1,5 +1,6 @@
 #include "client/send_plan.h"
 
+#include <ctime>
 #include <string_view>
 
 #include "client/phone_number.h"
@@ -63,7 +64,8 @@ void PlanRecipients(const SendOptions& options, SendPlan& plan) {
 
 }  // namespace
 
-SendPlan PlanSend(const SendOptions& options, const Minute& now) {
+SendPlan PlanSend(const SendOptions& options, const Minute& now, const RulesData* rules,
+                  int64_t now_unix) {
   SendPlan plan;
   plan.checked = options;
   plan.checked.groups = GroupNames(options.groups);
@@ -88,6 +90,21 @@ SendPlan PlanSend(const SendOptions& options, const Minute& now) {
   if (reserve.problem) plan.problems.push_back(std::move(*reserve.problem));
   plan.checked.reserve = reserve.engine_text;
   for (Verdict& problem : CheckPictures(options.images)) plan.problems.push_back(problem);
+  // Korea's sending rules, with the engine's data.
+  const RulesData none;
+  const RulesData& data = rules != nullptr ? *rules : none;
+  if (options.advert || rules != nullptr) {
+    for (Verdict& v : CheckSendRules(data, options.advert, options.night_consent, plan.checked.text,
+                                     plan.checked.reserve, plan.checked.callback,
+                                     now_unix != 0 ? now_unix : std::time(nullptr))) {
+      plan.problems.push_back(std::move(v));
+    }
+  }
+  if (options.advert && plan.text.kind == MessageKind::kLms &&
+      CheckText(WithoutAdvertising(plan.checked.text), options.images.size(), options.limits)
+              .kind == MessageKind::kSms) {
+    plan.notes.push_back({Msg::kAdMakesLms, {std::to_string(plan.text.bytes)}, kFieldText});
+  }
   return plan;
 }
 

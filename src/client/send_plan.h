@@ -11,6 +11,7 @@
 #include "client/message_text.h"
 #include "client/reservation.h"
 #include "client/send_request.h"
+#include "client/send_rules.h"
 #include "client/verdict.h"
 
 namespace parley {
@@ -27,14 +28,19 @@ struct RecipientCounts {
 struct SendPlan {
   SendOptions checked;            // the options as the engine will get them
   std::vector<Verdict> problems;  // empty when the send may go, in the order of the fields
+  std::vector<Verdict> notes;     // what the user should know that does not stop the send
   RecipientCounts counts;
   TextCheck text;  // the text's bytes and kind (with the pictures counted)
   bool ok() const { return problems.empty(); }
 };
 
-// Plans the send of options against the local time now. Nothing is sent and nothing is asked of
-// the engine; a --to-file or --text-file is read.
-SendPlan PlanSend(const SendOptions& options, const Minute& now);
+// Plans the send of options against the local time now (and, for the night hours, the Unix time
+// now_unix). Nothing is sent and nothing is asked of the engine; a --to-file or --text-file is
+// read. With the engine's sending-rule data (rules), an advertising send's text and hours and a
+// callback outside the registered ones are verdicts too; without it an advertising send is
+// refused (its business name is unknown).
+SendPlan PlanSend(const SendOptions& options, const Minute& now, const RulesData* rules = nullptr,
+                  int64_t now_unix = 0);
 
 }  // namespace parley
 

@@ -16,6 +16,7 @@
 #include "client/picture_check.h"
 #include "client/reservation.h"
 #include "client/send_input.h"
+#include "protocol/markup.h"
 #include "protocol/send_requests.h"
 #include "text/cp949.h"
 #include "text/mbcs.h"
@@ -107,10 +108,16 @@ int SendMode(const SendOptions& options) {
 
 std::string SendBody(const SendOptions& options, int mode,
                      const std::vector<std::string>& pictures) {
+  std::string title = options.title;
+  if (options.advert) {
+    title = std::string(protocol::kAdvertTag) +
+            (options.night_consent ? std::string(protocol::kNightConsentTag) : std::string()) +
+            title;
+  }
   if (options.groups.empty()) {
     return protocol::DirectSendRequest{mode,
                                        static_cast<int>(options.to.size()),
-                                       options.title,
+                                       title,
                                        options.reserve,
                                        Join(options.to, ','),
                                        options.callback,
@@ -120,7 +127,7 @@ std::string SendBody(const SendOptions& options, int mode,
   }
   return protocol::GroupSendRequest{mode,
                                     static_cast<int>(options.groups.size() + options.to.size()),
-                                    options.title,
+                                    title,
                                     options.reserve,
                                     Join(options.groups, ','),
                                     Join(options.to, ','),

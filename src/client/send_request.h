@@ -30,6 +30,8 @@ struct SendOptions {
   std::string home;     // the engine's home, whose TempIMG/ receives the pictures
   std::string login;    // log in first when set
   std::string password;
+  bool advert = false;         // an advertising (광고) send
+  bool night_consent = false;  // every recipient agreed apart to advertising at night
   bool check_only = false;
   bool keep_duplicates = false;
   bool dry_run = false;  // stop after the send check
@@ -46,7 +48,8 @@ int SendMode(const SendOptions& options);
 
 // The DSEND body of the send (fields after the mode as the engine reads them; the text escaped),
 // or with groups the ASEND body: the count of groups plus numbers, and the group names
-// before the numbers.
+// before the numbers. An advertising send's title begins with "<AD>" (and "<NIGHT>" with the
+// recipients' night consent).
 std::string SendBody(const SendOptions& options, int mode,
                      const std::vector<std::string>& pictures = {});
 

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "rules/advert_rules.h"
+
 namespace parley {
 
 // The data the rules are checked against.
@@ -34,13 +36,6 @@ struct SendMarks {
 // line: "무료수신거부" or "무료거부", then (after spaces or a colon) an 080 number, hyphens
 // optional, which is the optout_number when one is set.
 std::string AdTextFault(const SendingRules& rules, std::string_view text);
-
-// Korean time (UTC+9; Korea has kept no daylight saving time since 1988) of a Unix time, as
-// minutes since midnight.
-int KoreanMinuteOfDay(int64_t unix_seconds);
-
-// True for a minute of the day in the night hours of advertising, 21:00 to 07:59.
-bool IsNightMinute(int minute_of_day);
 
 // Why an advertising send may not go at its time, or empty: a reservation (12 digits
 // YYYYMMDDHHMM, Korean time; hyphens, colons and spaces between are ignored) or, without one,
