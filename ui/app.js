@@ -31,6 +31,7 @@ const texts = {
     checkMessages: (c) => `보낼 메시지: ${num(c.messages)}건 (${c.kind}) · 가장 긴 메시지 ${num(c.largest)}바이트`,
     checkKinds: (c) => `SMS ${num(c.sms_rows)}건 · LMS ${num(c.lms_rows)}건`,
     checkDuplicates: (n) => `같은 번호가 다시 나온 ${num(n)}행은 빼고, 번호마다 한 번만 보냅니다.`,
+    checkOptedOut: (n) => `수신거부 ${num(n)}명 제외`,
     checkCallback: (c) => `회신번호: ${c.callback}`,
     faultsTitle: (n) => `번호가 잘못된 행 ${num(n)}개 — 이 행들은 보내지 않습니다`,
     cutsTitle: (rows, bytes) => `값이 잘리는 메시지 ${num(rows)}건 (모두 ${num(bytes)}바이트가 잘립니다)`,
@@ -82,6 +83,22 @@ const texts = {
     account: (a) => `${a.name} (${a.grade}) · ${a.amount} · SMS ${a.sms} / LMS ${a.lms} / MMS ${a.mms}`,
     noEngine: '엔진이 응답하지 않습니다',
     'numbers.removeBad': '잘못된 번호 빼기',
+    'ad.kind': '문자 종류', 'ad.normal': '일반', 'ad.advert': '광고', 'ad.insert': '광고 표시와 수신거부 문구 넣기',
+    'ad.help': '광고 문자는 맨 앞에 (광고)와 사업자명, 끝에 무료수신거부 번호를 넣어야 하고, 밤 9시부터 아침 8시까지는 보낼 수 없습니다 (정보통신망법 제50조).',
+    'ad.night': '받는 사람 모두에게서 야간 광고 수신 동의를 따로 받았습니다 (보낼 때마다 다시 확인합니다)',
+    'compose.testSend': '내 번호로 먼저 보내 보기', testNoOwn: '설정에서 내 휴대폰 번호를 먼저 적어 주세요.',
+    testSent: (n) => `${n}(으)로 보냈습니다. 받은 문자를 확인해 보세요.`, testConfirm: (n) => `이 문자를 내 번호 ${n}(으)로 먼저 보냅니다.`,
+    'settings.business': '사업자명 (광고 문자의 (광고) 뒤에 넣습니다)', 'settings.optout': '무료수신거부 번호 (080)',
+    'settings.own': '내 휴대폰 번호 (먼저 보내 보기에 씁니다)', 'settings.applies': '수신거부 목록을 적용할 문자',
+    'settings.appliesAd': '광고 문자만', 'settings.appliesAll': '모든 문자', 'settings.save': '저장', settingsSaved: '저장했습니다.',
+    'callbacks.title': '발신번호 (등록된 회신번호)', 'callbacks.add': '등록', 'callbacks.new': '예: 02-123-4567', 'callbacks.remove': '지우기',
+    'callbacks.help': '문자 서비스에 등록한 번호만 회신번호로 쓸 수 있습니다 (전기통신사업법 제84조의2). 등록한 번호가 있으면 다른 번호로는 보내지 않습니다.',
+    callbacksNone: '등록한 발신번호가 없습니다.',
+    'optout.title': '수신거부 목록', 'optout.numbers': '번호 (쉼표나 줄바꿈으로 여러 개)', 'optout.note': '메모', 'optout.add': '목록에 넣기',
+    'optout.import': '파일에서 가져오기', 'optout.export': 'CSV로 내보내기', 'optout.when': '넣은 때', 'optout.remove': '빼기',
+    'optout.help': '이 목록의 번호로는 광고 문자를 보내지 않습니다 (설정에서 모든 문자로 넓힐 수 있습니다). 보낼 때 빠진 번호는 확인 화면과 전송 기록에 나옵니다.',
+    optoutCount: (n) => `수신거부 번호 ${num(n)}개`, optoutAdded: (a) => `${num(a.added)}개를 넣었습니다` + (a.already ? ` (이미 있던 번호 ${num(a.already)}개)` : '') + '.',
+
     'nav.send': '문자 보내기', 'nav.workbook': '엑셀 보내기', 'nav.book': '주소록', 'nav.results': '전송 결과',
     'nav.reserved': '예약', 'nav.settings': '설정', 'result.close': '닫기', 'jobs.time': '시간',
     'job.search': '번호 찾기', 'job.state': '상태', 'job.csv': 'CSV로 받기', 'job.xlsx': '엑셀로 받기',
@@ -150,6 +167,7 @@ const texts = {
     checkMessages: (c) => `Messages to send: ${num(c.messages)} (${c.kind}) · the longest ${num(c.largest)} bytes`,
     checkKinds: (c) => `SMS ${num(c.sms_rows)} · LMS ${num(c.lms_rows)}`,
     checkDuplicates: (n) => `${num(n)} row(s) repeat a number and are left out: each number once.`,
+    checkOptedOut: (n) => `${num(n)} on the opt-out list left out`,
     checkCallback: (c) => `Callback: ${c.callback}`,
     faultsTitle: (n) => `${num(n)} row(s) with a wrong number — these are not sent`,
     cutsTitle: (rows, bytes) => `${num(rows)} message(s) with a value cut (${num(bytes)} bytes in all)`,
@@ -203,6 +221,22 @@ const texts = {
     account: (a) => `${a.name} (${a.grade}) · ${a.amount} · SMS ${a.sms} / LMS ${a.lms} / MMS ${a.mms}`,
     noEngine: 'The engine does not answer',
     'numbers.removeBad': 'Remove the wrong numbers',
+    'ad.kind': 'Kind', 'ad.normal': 'Ordinary', 'ad.advert': 'Advertising', 'ad.insert': 'Insert the advertising marker and opt-out line',
+    'ad.help': 'An advertising message must begin with (광고) and the business name and end with a free opt-out number, and may not go from 21:00 to 08:00 (Korean law, 정보통신망법 제50조).',
+    'ad.night': 'Every recipient agreed separately to advertising at night (asked again at each send)',
+    'compose.testSend': 'Send it to my own number first', testNoOwn: 'Write your own mobile number in the settings first.',
+    testSent: (n) => `Sent to ${n}. Check the message you got.`, testConfirm: (n) => `This message goes to your own number ${n} first.`,
+    'settings.business': 'Business name (after (광고) in advertising messages)', 'settings.optout': 'Free opt-out number (080)',
+    'settings.own': 'My mobile number (for a test send)', 'settings.applies': 'The opt-out list covers',
+    'settings.appliesAd': 'advertising messages', 'settings.appliesAll': 'every message', 'settings.save': 'Save', settingsSaved: 'Saved.',
+    'callbacks.title': 'Registered callback numbers', 'callbacks.add': 'Register', 'callbacks.new': 'e.g. 02-123-4567', 'callbacks.remove': 'Remove',
+    'callbacks.help': 'Only numbers registered with the service may be callbacks (Korean law, 전기통신사업법 제84조의2). Once any is registered, no other is sent.',
+    callbacksNone: 'No callback numbers registered.',
+    'optout.title': 'Opt-out list', 'optout.numbers': 'Numbers (commas or one a line)', 'optout.note': 'Note', 'optout.add': 'Add to the list',
+    'optout.import': 'Import a file', 'optout.export': 'Export CSV', 'optout.when': 'Added', 'optout.remove': 'Remove',
+    'optout.help': 'Advertising messages never go to these numbers (the settings can make it every message). Numbers left out are shown before sending and in the journal.',
+    optoutCount: (n) => `${num(n)} opted-out number(s)`, optoutAdded: (a) => `${num(a.added)} added` + (a.already ? ` (${num(a.already)} were on it)` : '') + '.',
+
     'nav.send': 'Send a message', 'nav.workbook': 'Send from Excel', 'nav.book': 'Address book', 'nav.results': 'Results',
     'nav.reserved': 'Reserved', 'nav.settings': 'Settings', 'result.close': 'Close', 'jobs.time': 'Time',
     'job.search': 'Find a number', 'job.state': 'State', 'job.csv': 'Download CSV', 'job.xlsx': 'Download Excel',
@@ -282,6 +316,7 @@ async function call(path, fields) {
     if (Object.keys(fields).length > 0) {
       const form = new FormData();
       for (const [k, v] of Object.entries(fields)) {
+        if (v === undefined) continue;
         for (const item of Array.isArray(v) ? v : [v]) form.append(k, item);
       }
       options.body = form;
@@ -322,8 +357,9 @@ function chosenGroups() {
 function composeFields() {
   return {
     title: $('title').value, text: $('text').value, callback: $('callback').value,
-    to: $('to').value, reserve: $('reserve').value.replace('T', ' '),
-    groups: chosenGroups().map((box) => box.value).join('\n'),
+    to: testTarget || $('to').value, reserve: $('reserve').value.replace('T', ' '),
+    ad: $('ad-advert').checked ? '1' : '0', night: $('night-consent').checked ? '1' : '0',
+    groups: testTarget ? '' : chosenGroups().map((box) => box.value).join('\n'),
     pictures: String($('pictures').files.length),
   };
 }
@@ -359,6 +395,7 @@ function showCompose() {
   $('number-box').hidden = c.typed === 0 && answer.problems.length === 0;
   $('number-counts').textContent = c.typed ? t('numberCounts')(c) : '';
   listItems('problems', answer.problems.map(verdictLine));
+  listItems('notes', (answer.notes || []).map(said));
   $('remove-bad').hidden = !answer.problems.some((p) => p.field === 'to' && p.line > 0);
 }
 
@@ -803,6 +840,107 @@ async function importContacts() {
   refreshGroups().catch(() => {});
 }
 
+// Korea's sending rules: the settings, the registered callbacks, the opt-out list.
+let rules = { settings: {}, callbacks: [] };
+async function refreshRules() {
+  const answer = await call('/api/settings');
+  if (!answer.ok) return;
+  rules = answer;
+  const s = answer.settings;
+  $('set-business').value = s.business_name;
+  $('set-optout').value = s.optout_number;
+  $('set-own').value = s.own_number;
+  $('set-applies').value = s.optout_applies;
+  $('callback-list').replaceChildren(...answer.callbacks.map((n) => option(n, n)));
+  showCallbacks();
+}
+function showCallbacks() {
+  const list = $('callbacks');
+  if (rules.callbacks.length === 0) {
+    const li = document.createElement('li');
+    li.className = 'empty-state';
+    li.textContent = t('callbacksNone');
+    list.replaceChildren(li);
+    return;
+  }
+  list.replaceChildren(...rules.callbacks.map((n) => {
+    const li = document.createElement('li');
+    const span = document.createElement('span');
+    span.textContent = n;
+    const b = document.createElement('button');
+    b.type = 'button';
+    b.textContent = t('callbacks.remove');
+    b.addEventListener('click', () => call('/api/callbacks/remove', { numbers: n }).then(refreshRules).catch(showError));
+    li.append(span, b);
+    return li;
+  }));
+}
+async function saveSettings(event) {
+  event.preventDefault();
+  const wanted = { business_name: $('set-business').value.trim(), optout_number: $('set-optout').value.replace(/\D/g, ''),
+    own_number: $('set-own').value.replace(/\D/g, ''), optout_applies: $('set-applies').value };
+  const problems = [];
+  for (const [name, value] of Object.entries(wanted)) {
+    if (value === rules.settings[name]) continue;
+    const answer = await call('/api/settings/set', { name, value });
+    if (!answer.ok) problems.push(...(answer.problems || []).map(said));
+  }
+  listItems('settings-problems', problems);
+  $('settings-note').textContent = problems.length ? '' : t('settingsSaved');
+  await refreshRules();
+  scheduleCheck();
+}
+async function addCallback(event) {
+  event.preventDefault();
+  const answer = await call('/api/callbacks/add', { numbers: $('callback-new').value, label: '' });
+  listItems('callback-problems', (answer.problems || answer.refused || []).map(said));
+  if (answer.ok && (answer.refused || []).length === 0) $('callback-new').value = '';
+  await refreshRules();
+}
+async function refreshOptOuts() {
+  const answer = await call('/api/optout');
+  const numbers = answer.numbers || [];
+  $('optout-count').textContent = t('optoutCount')(numbers.length);
+  $('optout-table').tBodies[0].replaceChildren(...numbers.map((n) => {
+    const tr = row([n.number, when(n.added), n.note]);
+    const td = document.createElement('td');
+    const b = document.createElement('button');
+    b.type = 'button';
+    b.className = 'secondary';
+    b.textContent = t('optout.remove');
+    b.addEventListener('click', () => call('/api/optout/remove', { numbers: n.number }).then(refreshOptOuts).catch(showError));
+    td.append(b);
+    tr.append(td);
+    return tr;
+  }));
+}
+async function addOptOuts(fields) {
+  const answer = await call(fields.file ? '/api/optout/import' : '/api/optout/add', fields);
+  const lines = answer.ok ? [t('optoutAdded')(answer)] : [];
+  listItems('optout-problems', [...lines, ...(answer.problems || answer.refused || []).map(said)]);
+  if (answer.ok) $('optout-numbers').value = '';
+  await refreshOptOuts();
+}
+async function insertAdvertising() {
+  const answer = await call('/api/ad-text', { text: $('text').value });
+  if (!answer.ok) return;
+  $('text').value = answer.text;
+  await checkCompose();
+}
+function showAdBox() {
+  $('ad-box').hidden = !$('ad-advert').checked;
+  if (!$('ad-advert').checked) $('night-consent').checked = false;
+}
+// A test send to the user's own number: the message as it is, to that one number.
+let testTarget = '';
+async function testSend() {
+  const own = rules.settings.own_number;
+  $('test-send-note').textContent = '';
+  if (!own) { $('test-send-note').textContent = t('testNoOwn'); return; }
+  testTarget = own;
+  await askToSend(new Event('submit'));
+}
+
 // The screens: one at a time, chosen by the address's #name so that a reload stays on it.
 const screens = ['send', 'workbook', 'book', 'results', 'reserved', 'settings'];
 function showScreen() {
@@ -812,7 +950,8 @@ function showScreen() {
     if (s === name) $(`nav-${s}`).setAttribute('aria-current', 'page');
     else $(`nav-${s}`).removeAttribute('aria-current');
   }
-  if (name === 'book') refreshBook().catch(showError);
+  if (name === 'book') { refreshBook().catch(showError); refreshOptOuts().catch(showError); }
+  if (name === 'settings' || name === 'send') refreshRules().catch(showError);
   if (name === 'results' || name === 'reserved') refreshJobs().catch(showError);
 }
 
@@ -881,9 +1020,9 @@ async function askToSend(event) {
   if (!picturesReady()) return;
   const answer = await checkCompose();
   if (!answer.ok) return;
-  const count = answer.recipients.length + groupMembers();
+  const count = answer.recipients.length + (testTarget ? 0 : groupMembers());
   $('wb-check').hidden = true;
-  $('confirm-text').textContent = t('confirm')(count, answer.kind);
+  $('confirm-text').textContent = testTarget ? t('testConfirm')(testTarget) : t('confirm')(count, answer.kind);
   await showCheck(count, { SMS: 1, LMS: 2, MMS: 3 }[answer.kind] || 1, false);
 }
 
@@ -925,6 +1064,14 @@ async function send() {
   } finally {
     pendingSend = null;
     sending = false;
+    if (testTarget) {
+      $('test-send-note').textContent = t('testSent')(testTarget);
+      testTarget = '';
+      $('result-view').hidden = true;
+      scheduleCheck();
+    }
+    // Night consent is asked again at each send.
+    $('night-consent').checked = false;
     clearInterval(poll);
     $('progress-view').hidden = true;
     $('send').disabled = false;
@@ -1063,8 +1210,9 @@ async function showCheck(count, mode, workbook) {
   $('confirm-no').focus();
   $('result-view').hidden = true;
   const answer = await call('/api/check', {
+    ...(workbook ? {} : composeFields()), pictures: undefined,
     count: String(count), mode: String(mode), reserve: activeReserve().replace('T', ' '),
-    workbook: workbook ? '1' : '0',
+    workbook: workbook ? '1' : '0', opted_out: workbook && workbookCheck ? String(workbookCheck.opted_out || 0) : '0',
   });
   serviceCheckPassed = answer.ok;
   lastServiceCheck = answer;
@@ -1078,6 +1226,9 @@ let lastServiceCheck = null;
 function showServiceCheck() {
   if (!lastServiceCheck) return;
   $('confirm-check').textContent = lastServiceCheck.ok ? t('checkPassed') : said(lastServiceCheck.said);
+  $('confirm-cost').textContent = lastServiceCheck.cost ? said(lastServiceCheck.cost) : '';
+  $('confirm-optout').hidden = !lastServiceCheck.opted_out_said;
+  $('confirm-optout').textContent = lastServiceCheck.opted_out_said ? said(lastServiceCheck.opted_out_said) : '';
 }
 
 // The workbook send: the engine's full check over every row comes first and is shown (rows left
@@ -1107,6 +1258,7 @@ function showWorkbookCheck(c) {
   if (c.mode !== 3 && c.lms_rows > 0 && c.sms_rows > 0) facts.push(t('checkKinds')(c));
   if (c.callback) facts.push(t('checkCallback')(c));
   if (c.duplicates > 0) facts.push(t('checkDuplicates')(c.duplicates));
+  if (c.opted_out > 0) facts.push(t('checkOptedOut')(c.opted_out));
   $('wb-facts').replaceChildren(...facts.map((f) => {
     const li = document.createElement('li');
     li.textContent = f;
@@ -1235,6 +1387,7 @@ function start() {
     showReserved();
     showJobHead();
     if (book.group || book.groups.length) { showBookGroups(); showContacts(); }
+    showCallbacks();
     $('settings-lang').value = lang;
     if (lastResult) $('result-text').textContent = resultWords(lastResult.answer, lastResult.reserve);
   });
@@ -1298,7 +1451,26 @@ function start() {
   $('results-next').addEventListener('click', () => { resultsPage += 1; showResults().catch(showError); });
   $('stats-form').addEventListener('submit', (e) => showStats(e).catch(showError));
   $('confirm-yes').addEventListener('click', () => send());
-  $('confirm-no').addEventListener('click', () => { $('confirm-view').hidden = true; pendingSend = null; workbookCheck = null; });
+  $('confirm-no').addEventListener('click', () => {
+    $('confirm-view').hidden = true;
+    pendingSend = null;
+    workbookCheck = null;
+    if (testTarget) { testTarget = ''; scheduleCheck(); }
+  });
+  for (const id of ['ad-normal', 'ad-advert']) $(id).addEventListener('change', () => { showAdBox(); scheduleCheck(); });
+  $('night-consent').addEventListener('change', scheduleCheck);
+  $('ad-insert').addEventListener('click', () => insertAdvertising().catch(showError));
+  $('test-send').addEventListener('click', () => testSend().catch(showError));
+  $('settings-form').addEventListener('submit', (e) => saveSettings(e).catch(showError));
+  $('callback-form').addEventListener('submit', (e) => addCallback(e).catch(showError));
+  $('optout-form').addEventListener('submit', (e) => {
+    e.preventDefault();
+    addOptOuts({ numbers: $('optout-numbers').value, note: $('optout-note').value }).catch(showError);
+  });
+  $('optout-import').addEventListener('change', () => {
+    const file = $('optout-import').files[0];
+    if (file) addOptOuts({ file }).then(() => { $('optout-import').value = ''; }).catch(showError);
+  });
   $('workbook').addEventListener('change', () => uploadWorkbook().catch(showError));
   $('sheet').addEventListener('change', showSheet);
   $('phone-column').addEventListener('change', scheduleWorkbookCount);

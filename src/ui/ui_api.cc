@@ -22,6 +22,7 @@
 #include "client/send_check.h"
 #include "client/send_plan.h"
 #include "client/send_request.h"
+#include "client/send_rules.h"
 #include "client/verdict.h"
 #include "client/workbook_check.h"
 #include "client/workbook_request.h"
@@ -29,12 +30,14 @@
 #include "protocol/markup.h"
 #include "protocol/query_requests.h"
 #include "protocol/replies.h"
+#include "protocol/rules_messages.h"
 #include "protocol/send_requests.h"
 #include "protocol/status_messages.h"
 #include "text/cp949.h"
 #include "text/mbcs.h"
 #include "ui/api_reply.h"
 #include "ui/json_writer.h"
+#include "ui/rules_api.h"
 #include "ui/ui_link.h"
 
 namespace parley {
@@ -92,6 +95,8 @@ SendOptions OptionsOf(const ApiFields& fields, Language language) {
   o.title = Field(fields, "title");
   o.callback = Field(fields, "callback");
   o.reserve = Field(fields, "reserve");
+  o.advert = Field(fields, "ad") == "1";
+  o.night_consent = o.advert && Field(fields, "night") == "1";
   o.language = language;
   return o;
 }
@@ -199,8 +204,7 @@ ApiReply UiApi::State(Language language) {
       .Field("login_id", s.login_id)
       .Field("journal_notice", s.journal_notice);
   WriteVerdicts(json, "notices", JournalNotices(s.journal_notice));
-  json
-      .Key("job")
+  json.Key("job")
       .BeginObject()
       .Field("number", s.job)
       .Field("command", s.command)
@@ -289,25 +293,86 @@ ApiReply UiApi::Quit() {
   return {200, R"({"ok":true})"};
 }
 
-ApiReply UiApi::Check(const ApiFields& fields) {
-  const int64_t count = std::atoll(Field(fields, "count").c_str());
+namespace {
+
+MessageKind KindOfMode(int mode) {
+  return mode == 1 ? MessageKind::kSms : mode == 2 ? MessageKind::kLms : MessageKind::kMms;
+}
+
+std::string Joined(const std::vector<std::string>& parts) {
+  std::string out;
+  for (const std::string& p : parts) out += (out.empty() ? "" : ",") + p;
+  return out;
+}
+
+}  // namespace
+
+std::optional<Verdict> UiApi::OverBalance(MessageKind kind, int64_t messages) {
+  std::lock_guard lock(account_mutex_);
+  if (!account_) return std::nullopt;
+  const CostEstimate cost = EstimateCost(*account_, kind, messages);
+  if (!cost.known || !cost.over_balance) return std::nullopt;
+  return CostVerdict(cost, messages);
+}
+
+ApiReply UiApi::Check(const ApiFields& fields, Language language) {
+  int64_t count = std::atoll(Field(fields, "count").c_str());
   const int mode = std::clamp(std::atoi(Field(fields, "mode").c_str()), 1, 3);
-  const std::string code = Field(fields, "workbook") == "1" ? "ESEND" : "DSEND";
+  const bool workbook = Field(fields, "workbook") == "1";
+  const std::string code = workbook ? "ESEND" : "DSEND";
   const ReservationResult reserve = ParseReservation(Field(fields, "reserve"), LocalMinuteNow());
+  // The opt-out list's share of a direct or group send, before the confirmation.
+  int64_t opted_out = 0;
+  if (!workbook) {
+    const SendPlan plan = PlanSend(OptionsOf(fields, language), LocalMinuteNow());
+    const auto reply =
+        link_.Ask("OPTCK",
+                  protocol::OptOutCheckRequest{plan.checked.advert, Joined(plan.checked.groups),
+                                               Joined(plan.checked.to)}
+                      .Build(),
+                  kCommandWait);
+    if (!reply) return NoEngine();
+    if (const auto answer = protocol::OptOutCheckReply::Parse(*reply)) {
+      opted_out = answer->opted_out;
+      count = std::max<int64_t>(0, count - opted_out);
+    }
+  } else {
+    opted_out = std::atoll(Field(fields, "opted_out").c_str());
+  }
+  JsonWriter json;
+  json.BeginObject();
+  // Over the balance: refused before the service is asked, with both figures.
+  if (auto over = OverBalance(KindOfMode(mode), count)) {
+    json.Field("ok", false).Field("opted_out", opted_out).Key("said");
+    WriteVerdict(json, *over);
+    json.EndObject();
+    return {200, json.text()};
+  }
   const std::optional<SendCheckAnswer> answer =
       AskSendCheck(link_, code, count, mode, reserve.ok() ? reserve.engine_text : std::string());
   if (!answer) return NoEngine();
-  JsonWriter json;
-  json.BeginObject().Field("ok", answer->passed).Key("said");
+  json.Field("ok", answer->passed).Field("opted_out", opted_out).Key("said");
   WriteVerdict(json, SendCheckVerdict(*answer));
+  if (opted_out > 0) {
+    json.Key("opted_out_said");
+    WriteVerdict(json, Verdict{Msg::kOptedOutLeftOut, {GroupThousands(std::to_string(opted_out))}});
+  }
+  if (answer->have_account) {
+    const CostEstimate cost = EstimateCost(answer->account, KindOfMode(mode), count);
+    if (cost.known) {
+      json.Key("cost");
+      WriteVerdict(json, CostVerdict(cost, count));
+    }
+  }
   json.EndObject();
   return {200, json.text()};
 }
 
 ApiReply UiApi::Compose(const ApiFields& fields, Language language) {
   const SendOptions options = OptionsOf(fields, language);
+  const std::optional<RulesData> rules = FetchRules(link_);
   // The pictures are judged when chosen; here only their number counts, for the kind.
-  const SendPlan plan = PlanSend(options, LocalMinuteNow());
+  const SendPlan plan = PlanSend(options, LocalMinuteNow(), rules ? &*rules : nullptr);
   const size_t pictures =
       static_cast<size_t>(std::clamp(std::atoi(Field(fields, "pictures").c_str()), 0, 3));
   const TextCheck text = CheckText(plan.checked.text, pictures, options.limits);
@@ -328,6 +393,26 @@ ApiReply UiApi::Compose(const ApiFields& fields, Language language) {
       .EndObject()
       .Field("reserve", plan.checked.reserve);
   WriteVerdicts(json, "problems", plan.problems);
+  WriteVerdicts(json, "notes", plan.notes);
+  json.EndObject();
+  return {200, json.text()};
+}
+
+ApiReply UiApi::AdvertisingText(const ApiFields& fields) {
+  const std::optional<RulesData> rules = FetchRules(link_);
+  if (!rules) return NoEngine();
+  const std::string text = WithAdvertising(Field(fields, "text"), *rules);
+  const TextLimits limits;
+  const TextCheck before = CheckText(Field(fields, "text"), 0, limits);
+  const TextCheck after = CheckText(text, 0, limits);
+  std::vector<Verdict> notes;
+  if (before.kind == MessageKind::kSms && after.kind == MessageKind::kLms) {
+    notes.push_back({Msg::kAdMakesLms, {std::to_string(after.bytes)}, kFieldText});
+  }
+  if (rules->business_name.empty()) notes.push_back({Msg::kAdNoBusinessName, {}, "business_name"});
+  JsonWriter json;
+  json.BeginObject().Field("ok", true).Field("text", text);
+  WriteVerdicts(json, "notes", notes);
   json.EndObject();
   return {200, json.text()};
 }
@@ -339,7 +424,8 @@ ApiReply UiApi::Send(const ApiFields& fields, const std::vector<std::string>& pi
   options.images = pictures;
   if (auto refused = PicturesRefused(pictures)) return *refused;
   if (!pictures.empty() && (options.home = EngineHome()).empty()) return NoEngine();
-  const SendPlan plan = PlanSend(options, LocalMinuteNow());
+  const std::optional<RulesData> rules = FetchRules(link_);
+  const SendPlan plan = PlanSend(options, LocalMinuteNow(), rules ? &*rules : nullptr);
   if (!plan.ok()) return Refused(plan.problems);
   const SendOptions& checked = plan.checked;
   const int mode = SendMode(checked);
@@ -359,6 +445,7 @@ ApiReply UiApi::Send(const ApiFields& fields, const std::vector<std::string>& pi
     }
     count += members;
   }
+  if (auto over = OverBalance(KindOfMode(mode), count)) return Refused({*over}, 200);
   const std::optional<SendCheckAnswer> check =
       AskSendCheck(link_, "DSEND", count, mode, checked.reserve);
   if (!check) return NoEngine();
@@ -583,6 +670,7 @@ ApiReply UiApi::WorkbookCheck(const ApiFields& fields, Language language) {
       .Field("over_rows", c.over_rows)
       .Field("invalid", c.invalid)
       .Field("duplicates", c.duplicates)
+      .Field("opted_out", c.opted_out)
       .Field("cut_rows", c.cut_rows)
       .Field("cut_bytes", c.cut_bytes)
       .Field("unencodable_rows", c.unencodable_rows)

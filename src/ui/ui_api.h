@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "client/message_text.h"
 #include "client/messages.h"
 #include "client/reply_fields.h"
 #include "client/workbook_request.h"
@@ -38,7 +39,14 @@ class UiApi {
   // The web service's send check (DSEND or, with workbook=1, ESEND mode 4) for count messages of
   // mode (1 SMS, 2 LMS, 3 MMS) and the reservation: whether it passed and its verdict, for the
   // confirmation.
-  ApiReply Check(const ApiFields& fields);
+  // A direct or group send (the compose fields) also says how many recipients the opt-out list
+  // leaves out (opted_out), and every send what it will cost (cost); a send over the balance is
+  // refused before the service is asked, with both figures.
+  ApiReply Check(const ApiFields& fields, Language language);
+  // The text made an advertising one (text): the marker and business name before it and the
+  // free opt-out line after it, each only when missing; notes when that makes it an LMS or no
+  // business name is set.
+  ApiReply AdvertisingText(const ApiFields& fields);
   // Checks a send without sending: its recipients (normalised, duplicates removed), the counts of
   // the number box (typed, valid, duplicates, invalid), the text's bytes and kind, and every
   // verdict.
@@ -104,6 +112,8 @@ class UiApi {
   std::optional<ApiReply> RunWorkbookCheck(const ApiFields& fields, size_t pictures,
                                            Language language, WorkbookRun* run);
 
+  // The cost's verdict when messages of kind would cost more than the balance last seen.
+  std::optional<Verdict> OverBalance(MessageKind kind, int64_t messages);
   // Keeps the account figures a reply ends with, for a page opened again (STATE has none).
   void KeepAccount(const std::string& reply);
 

@@ -11,6 +11,7 @@
 #include "ui/book_api.h"
 #include "ui/journal_api.h"
 #include "ui/page_http_server.h"
+#include "ui/rules_api.h"
 #include "ui/ui_api.h"
 #include "ui/ui_guard.h"
 #include "ui/ui_link.h"
@@ -208,6 +209,36 @@ void UiServer::Install() {
   s.Post("/api/jobs/resend", [journal](const httplib::Request& req, httplib::Response& res) {
     Answer(res, journal->Resend(FieldsOf(req)));
   });
+  auto rules = std::make_shared<RulesApi>(link_);
+  s.Get("/api/settings", [rules](const httplib::Request&, httplib::Response& res) {
+    Answer(res, rules->Settings());
+  });
+  s.Get("/api/optout", [rules](const httplib::Request&, httplib::Response& res) {
+    Answer(res, rules->OptOuts());
+  });
+  const std::pair<const char*, ApiReply (RulesApi::*)(const ApiFields&)> rules_calls[] = {
+      {"/api/settings/set", &RulesApi::SetSetting},
+      {"/api/callbacks/add", &RulesApi::AddCallbacks},
+      {"/api/callbacks/remove", &RulesApi::RemoveCallbacks},
+      {"/api/optout/add", &RulesApi::AddOptOuts},
+      {"/api/optout/remove", &RulesApi::RemoveOptOuts},
+  };
+  for (const auto& [path, call] : rules_calls) {
+    s.Post(path, [rules, call = call](const httplib::Request& req, httplib::Response& res) {
+      Answer(res, ((*rules).*call)(FieldsOf(req)));
+    });
+  }
+  s.Post("/api/optout/import", [this, rules](const httplib::Request& req, httplib::Response& res) {
+    const std::vector<std::string> files = SaveFiles(&req, "file");
+    if (files.size() != 1) return Answer(res, RefusedCode("file", 400));
+    Answer(res, rules->ImportOptOuts(files[0]));
+  });
+  s.Get("/api/optout/export", [rules](const httplib::Request&, httplib::Response& res) {
+    ApiReply refused;
+    const auto csv = rules->ExportOptOuts(&refused);
+    if (!csv) return Answer(res, refused);
+    Attach(res, "optout.csv", *csv, "text/csv; charset=utf-8");
+  });
   auto book = std::make_shared<BookApi>(link_);
   s.Get("/api/book",
         [book](const httplib::Request&, httplib::Response& res) { Answer(res, book->Groups()); });
@@ -244,7 +275,10 @@ void UiServer::Install() {
   s.Post("/api/logout",
          [api](const httplib::Request&, httplib::Response& res) { Answer(res, api->Logout()); });
   s.Post("/api/check", [api](const httplib::Request& req, httplib::Response& res) {
-    Answer(res, api->Check(FieldsOf(req)));
+    Answer(res, api->Check(FieldsOf(req), LanguageOf(req)));
+  });
+  s.Post("/api/ad-text", [api](const httplib::Request& req, httplib::Response& res) {
+    Answer(res, api->AdvertisingText(FieldsOf(req)));
   });
   s.Post("/api/compose", [api](const httplib::Request& req, httplib::Response& res) {
     Answer(res, api->Compose(FieldsOf(req), LanguageOf(req)));
