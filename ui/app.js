@@ -601,6 +601,17 @@ async function showStats(event) {
   }));
 }
 
+// A phone number as people write it: 010-1234-5678, 02-123-4567, 080-123-4567, 1588-1234.
+function phone(digits) {
+  const d = String(digits || '');
+  if (!/^\d+$/.test(d)) return d;
+  if (d.startsWith('02')) return d.length === 9 ? `02-${d.slice(2, 5)}-${d.slice(5)}` : d.length === 10 ? `02-${d.slice(2, 6)}-${d.slice(6)}` : d;
+  if (d.length === 8 && /^1[568]/.test(d)) return `${d.slice(0, 4)}-${d.slice(4)}`;
+  if (d.length === 10) return `${d.slice(0, 3)}-${d.slice(3, 6)}-${d.slice(6)}`;
+  if (d.length === 11) return `${d.slice(0, 3)}-${d.slice(3, 7)}-${d.slice(7)}`;
+  return d;
+}
+
 // Times as an office writes them: 2026-12-11 14:05.
 const pad = (n) => String(n).padStart(2, '0');
 function when(seconds) {
@@ -773,7 +784,7 @@ function showContacts() {
   $('book-contacts').tBodies[0].replaceChildren(...shown.map(contactRow));
 }
 function contactRow(c) {
-  const tr = row([c.name, c.phone]);
+  const tr = row([c.name, phone(c.phone)]);
   const td = document.createElement('td');
   const tools = document.createElement('div');
   tools.className = 'row-actions';
@@ -848,10 +859,10 @@ async function refreshRules() {
   rules = answer;
   const s = answer.settings;
   $('set-business').value = s.business_name;
-  $('set-optout').value = s.optout_number;
-  $('set-own').value = s.own_number;
+  $('set-optout').value = phone(s.optout_number);
+  $('set-own').value = phone(s.own_number);
   $('set-applies').value = s.optout_applies;
-  $('callback-list').replaceChildren(...answer.callbacks.map((n) => option(n, n)));
+  $('callback-list').replaceChildren(...answer.callbacks.map((n) => option(phone(n), phone(n))));
   showCallbacks();
 }
 function showCallbacks() {
@@ -866,7 +877,7 @@ function showCallbacks() {
   list.replaceChildren(...rules.callbacks.map((n) => {
     const li = document.createElement('li');
     const span = document.createElement('span');
-    span.textContent = n;
+    span.textContent = phone(n);
     const b = document.createElement('button');
     b.type = 'button';
     b.textContent = t('callbacks.remove');
@@ -902,7 +913,7 @@ async function refreshOptOuts() {
   const numbers = answer.numbers || [];
   $('optout-count').textContent = t('optoutCount')(numbers.length);
   $('optout-table').tBodies[0].replaceChildren(...numbers.map((n) => {
-    const tr = row([n.number, when(n.added), n.note]);
+    const tr = row([phone(n.number), when(n.added), n.note]);
     const td = document.createElement('td');
     const b = document.createElement('button');
     b.type = 'button';

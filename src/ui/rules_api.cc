@@ -57,8 +57,7 @@ ApiReply RulesApi::Settings() {
 
 ApiReply RulesApi::SetSetting(const ApiFields& fields) {
   const auto reply = link_.Ask(
-      "SETPT",
-      protocol::SettingRequest{Field(fields, "name"), Utf8ToAnsi(Field(fields, "value"))}.Build(),
+      "SETPT", protocol::SettingRequest{Field(fields, "name"), Field(fields, "value")}.Build(),
       kWait);
   if (!reply) return NoEngine();
   if (auto refused = RefusalOf(*reply)) return *refused;
@@ -68,8 +67,8 @@ ApiReply RulesApi::SetSetting(const ApiFields& fields) {
 ApiReply RulesApi::AddNumbers(const char* code, const std::string& numbers, const std::string& note,
                               bool callbacks) {
   protocol::NumbersAddRequest request;
-  request.numbers = protocol::NumberItems(Utf8ToAnsi(numbers));
-  request.note = Utf8ToAnsi(note);
+  request.numbers = protocol::NumberItems(numbers);
+  request.note = note;
   const auto reply = link_.Ask(code, request.Build(), kWait);
   if (!reply) return NoEngine();
   if (auto refused = RefusalOf(*reply)) return *refused;
@@ -93,7 +92,7 @@ ApiReply RulesApi::AddNumbers(const char* code, const std::string& numbers, cons
 
 ApiReply RulesApi::RemoveNumbers(const char* code, const std::string& numbers) {
   protocol::NumbersRemoveRequest request;
-  request.numbers = protocol::NumberItems(Utf8ToAnsi(numbers));
+  request.numbers = protocol::NumberItems(numbers);
   const auto reply = link_.Ask(code, request.Build(), kWait);
   if (!reply) return NoEngine();
   if (auto refused = RefusalOf(*reply)) return *refused;

@@ -525,6 +525,74 @@ async function main() {
   const qxStatus = execFileSync(qx, ['status'], { env: { ...process.env, QX_PORT: String(linkPort), LC_ALL: 'C' } }).toString();
   check(qxStatus.includes('qxuser'), 'qx works while the page is open');
 
+  // Korea's sending rules. The settings: the business name, the free opt-out number, the user's
+  // own number, the callback registered.
+  await go('settings');
+  await page.fill('#set-business', '파리상회');
+  await page.fill('#set-optout', '080-123-4567');
+  await page.fill('#set-own', '010-9999-0000');
+  await page.click('#settings-form button[type=submit]');
+  await waitForText(page, '#settings-note', (t) => t.includes('저장했습니다'));
+  await page.fill('#callback-new', '02-123-4567');
+  await page.click('#callback-form button');
+  await waitForText(page, '#callbacks', (t) => t.includes('02-123-4567'));
+  await shot('18-settings');
+  // A number on the opt-out list.
+  await go('book');
+  await page.fill('#optout-numbers', '010-5555-6666');
+  await page.fill('#optout-note', '전화로 거부');
+  await page.click('#optout-form button');
+  await waitForText(page, '#optout-count', (t) => t.includes('1개'));
+  await shotOf('19-optout-card', '#optout-card');
+  // An advertising send: the marker and the opt-out line inserted, the opt-out count before
+  // the confirmation, and exactly the other number reached.
+  await go('send');
+  await page.check('#ad-advert');
+  await page.fill('#to', '010-5555-6666\n010-1234-5678');
+  await page.fill('#title', '');
+  await page.fill('#callback', '02-123-4567');
+  await page.fill('#text', '봄맞이 20% 할인 행사를 합니다.');
+  // In the daytime of Korea whatever the time of this run: tomorrow at 10:00.
+  const day = new Date(Date.now() + 86400000);
+  const dayText = `${day.getFullYear()}-${pad(day.getMonth() + 1)}-${pad(day.getDate())}`;
+  await page.fill('#reserve', `${dayText} 10:00`);
+  await waitForText(page, '#problems', (t) => t.includes('(광고)'));
+  check((await page.textContent('#problems')).includes('정확히 적어야'), 'an advertising text without its marker is refused, in Korean');
+  await page.click('#ad-insert');
+  await waitForAsync('the marked text', async () => (await page.inputValue('#text')).startsWith('(광고)파리상회'));
+  check((await page.inputValue('#text')).endsWith('무료수신거부 080-123-4567'), 'the free opt-out line is inserted at the end');
+  await waitForText(page, '#problems', (t) => t.length === 0);
+  await shot('20-advert-compose');
+  const beforeAd = gateJobs(record).length;
+  await page.click('#send');
+  await page.waitForSelector('#confirm-view:not([hidden])');
+  await waitForText(page, '#confirm-optout', (t) => t.includes('수신거부 1명 제외'));
+  await waitForText(page, '#confirm-cost', (t) => t.includes('원'));
+  check(true, `the confirmation says the opt-out count and the cost (${await page.textContent('#confirm-cost')})`);
+  await shot('21-advert-confirm');
+  await shotOf('21b-advert-confirm-card', '#confirm-view');
+  await page.click('#confirm-yes');
+  jobs = await waitFor('the advertising job', () => { const j = gateJobs(record); return j.length === beforeAd + 1 && j; });
+  check(jobs.at(-1).messages.map((m) => m.recipient).join() === '01012345678', 'the opted-out number was left out at the gateway');
+  check(jobs.at(-1).messages[0].text.startsWith('(광고)파리상회'), 'the message went with its marker');
+  // A night reservation of an advertising message is refused before anything is asked.
+  await page.fill('#reserve', `${dayText} 23:30`);
+  await waitForText(page, '#problems', (t) => t.includes('23:30'));
+  check((await page.textContent('#problems')).includes('밤 9시부터 아침 8시까지'), 'a night reservation is refused with the reason');
+  await shot('22-night-refused');
+  await page.fill('#reserve', '');
+  await page.check('#ad-normal');
+  // A test send to one's own number.
+  const beforeTest = gateJobs(record).length;
+  await page.click('#test-send');
+  await page.waitForSelector('#confirm-view:not([hidden])');
+  check((await page.textContent('#confirm-text')).includes('01099990000'), 'a test send names the own number');
+  await waitForAsync('the send button', async () => !(await page.isDisabled('#confirm-yes')));
+  await page.click('#confirm-yes');
+  jobs = await waitFor('the test send', () => { const j = gateJobs(record); return j.length === beforeTest + 1 && j; });
+  check(jobs.at(-1).messages.map((m) => m.recipient).join() === '01099990000', 'the test send reached the own number only');
+  await waitForText(page, '#test-send-note', (t) => t.includes('01099990000'));
+
   // A reload and a second tab during a long send: both show it at once and say why to wait.
   await go('send');
   await page.fill('#text', '안녕하세요 고객님');
