@@ -80,7 +80,7 @@ const texts = {
       closed: '연결 끊김', nack: '전송 실패 응답', failed: '실패', interrupted: '중단됨' },
     confirm: (n, kind) => `${kind} ${n}건을 보냅니다.`,
     progress: (s, t, rate, left) => `${t}건 중 ${s}건 전송 · 초당 ${rate}건 · 남은 시간 ${left}`,
-    account: (a) => `${a.name} (${a.grade}) · ${a.amount} · SMS ${a.sms} / LMS ${a.lms} / MMS ${a.mms}`,
+    account: (a) => `${a.name} (${a.grade}) · ${a.amount} · SMS ${num(a.sms)} / LMS ${num(a.lms)} / MMS ${num(a.mms)}`,
     noEngine: '엔진이 응답하지 않습니다',
     'numbers.removeBad': '잘못된 번호 빼기',
     'ad.kind': '문자 종류', 'ad.normal': '일반', 'ad.advert': '광고', 'ad.insert': '광고 표시와 수신거부 문구 넣기',
@@ -218,7 +218,7 @@ const texts = {
       interrupted: 'interrupted' },
     confirm: (n, kind) => `Send ${n} ${kind} message(s).`,
     progress: (s, t, rate, left) => `${s} of ${t} sent · ${rate}/s · ${left} left`,
-    account: (a) => `${a.name} (${a.grade}) · ${a.amount} · SMS ${a.sms} / LMS ${a.lms} / MMS ${a.mms}`,
+    account: (a) => `${a.name} (${a.grade}) · ${a.amount} · SMS ${num(a.sms)} / LMS ${num(a.lms)} / MMS ${num(a.mms)}`,
     noEngine: 'The engine does not answer',
     'numbers.removeBad': 'Remove the wrong numbers',
     'ad.kind': 'Kind', 'ad.normal': 'Ordinary', 'ad.advert': 'Advertising', 'ad.insert': 'Insert the advertising marker and opt-out line',
@@ -281,7 +281,7 @@ const texts = {
 
 let lang = localStorage.getItem('parley.lang') === 'en' ? 'en' : 'ko';
 const $ = (id) => document.getElementById(id);
-const num = (n) => Number(n).toLocaleString('en-US');
+const num = (n) => { const x = Number(String(n).replace(/,/g, '')); return Number.isFinite(x) ? x.toLocaleString('en-US') : n; };
 const kb = (b) => `${Math.ceil(Number(b) / 1024).toLocaleString('en-US')} KB`;
 const t = (key) => texts[lang][key];
 // A verdict of the server in the page's language (it sends both); a plain text as it is.

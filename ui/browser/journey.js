@@ -611,7 +611,7 @@ async function main() {
   await otherTab.goto(new URL('/#send', url).href);
   await otherTab.waitForSelector('#busy-note:not([hidden])');
   check((await otherTab.textContent('#busy-note')).includes('끝나면 보낼 수 있습니다'), 'a otherTab tab is told why it must wait');
-  await otherTab.screenshot({ path: path.join(outDir, '17-otherTab-tab.png') });
+  await otherTab.screenshot({ path: path.join(outDir, '17-second-tab.png') });
   await page.click('#busy-stop');
   await page.waitForSelector('#busy-note', { state: 'hidden', timeout: 30000 });
   await otherTab.waitForSelector('#busy-note', { state: 'hidden', timeout: 30000 });
