@@ -618,6 +618,22 @@ async function main() {
   check(!(await otherTab.isDisabled('#send')), 'once it has stopped, both may send again');
   await otherTab.close();
 
+  // A closed tab needs no printed line: parley-ui --open asks the running one for a fresh
+  // one-time address, which opens the page in a browser that never had it.
+  const openEnv = { ...process.env };
+  delete openEnv.DISPLAY;
+  delete openEnv.WAYLAND_DISPLAY;
+  const reopened = execFileSync(path.join(binDir, 'parley-ui'), ['--open', '--no-browser', '--link-port', String(linkPort)],
+    { env: openEnv }).toString();
+  const fresh = (reopened.match(/open (http:\/\/127\.\d+\.\d+\.\d+:\d+\/\?token=\w+)/) || [])[1];
+  check(!!fresh, 'parley-ui --open gives a fresh address of the running page');
+  const freshContext = await browser.newContext({ viewport: { width: 1280, height: 800 }, locale: 'ko-KR' });
+  const freshPage = await freshContext.newPage();
+  await freshPage.goto(fresh);
+  await freshPage.waitForSelector('#send-view:not([hidden])');
+  check((await freshPage.textContent('#account')).includes('qxuser'), 'and opens it, logged in, with the account');
+  await freshContext.close();
+
   // Every screen at an office screen's size and a phone's.
   for (const [w, h] of [[1280, 800], [390, 844]]) {
     await page.setViewportSize({ width: w, height: h });
