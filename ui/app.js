@@ -575,7 +575,7 @@ async function showResults(event) {
   $('results-totals').textContent = answer.totals ? t('totals')(answer.totals.map(num)) : '';
   const rows = answer.rows || [];
   if (rows.length === 0) emptyRow('results', t('resultsEmpty'));
-  else $('results').tBodies[0].replaceChildren(...rows.map((r) => row(r, [0, 6])));
+  else $('results').tBodies[0].replaceChildren(...rows.map((r) => row([r[0], r[1], r[2], phone(r[3]), ...r.slice(4)], [0, 6])));
 }
 
 async function showStats(event) {
@@ -704,7 +704,7 @@ async function showJobRecipients() {
   if (answer.recipients.length === 0) emptyRow('job-recipients', t('jobNone'));
   else {
     $('job-recipients').tBodies[0].replaceChildren(...answer.recipients.map((r) => {
-      const tr = row([r.place, r.number, (t(`state.${r.state}`) || r.state) + (r.reason ? ` (${r.reason})` : '')]);
+      const tr = row([r.place, phone(r.number), (t(`state.${r.state}`) || r.state) + (r.reason ? ` (${r.reason})` : '')]);
       tr.cells[2].className = `state-${r.state.replace(' ', '-')}`;
       return tr;
     }));
