@@ -65,6 +65,7 @@ const texts = {
     reserved: (w, n) => `${num(n)}건을 ${w}에 보내도록 예약했습니다.`,
     leftOut: (n) => `번호가 잘못된 ${num(n)}개 행은 보내지 않았습니다.`,
     ended: (s, n) => `${num(n)}건 중 ${num(s)}건을 보내고 멈췄습니다.`,
+    'wb.ad': '광고 문자 (내용은 (광고)와 사업자명으로 시작하고 무료수신거부 번호로 끝나야 합니다)',
     'wb.max': '최대', 'table.no': '번호', 'unit.bytes': '바이트', 'wb.preview': '미리 보기', 'wb.fixed': '아래 회신번호', 'wb.callbackNumber': '회신번호 (모든 행에 같은 번호)', 'wb.pictures': '사진을 붙이면 MMS로 보냅니다 (JPEG, 3장까지)',
     'box.saved': '저장한 메시지', 'box.catalogue': '문자 카탈로그', 'box.save': '이 메시지 저장',
     'box.insert': '넣기', 'box.empty': '없습니다', 'results.all': '전체',
@@ -201,6 +202,7 @@ const texts = {
     reserved: (w, n) => `${num(n)} message(s) reserved for ${w}.`,
     leftOut: (n) => `${num(n)} row(s) with a wrong number were not sent.`,
     ended: (s, n) => `Stopped after ${num(s)} of ${num(n)}.`,
+    'wb.ad': 'Advertising (the text must begin with (광고) and the business name and end with the free opt-out number)',
     'wb.max': 'at most', 'table.no': 'No', 'unit.bytes': 'bytes', 'wb.preview': 'Preview', 'wb.fixed': 'The number below', 'wb.callbackNumber': 'Callback (the same for every row)', 'wb.pictures': 'Pictures make it an MMS send (JPEG, up to 3)',
     'box.saved': 'Saved messages', 'box.catalogue': 'Ready-made texts', 'box.save': 'Save this message',
     'box.insert': 'Insert', 'box.empty': 'None', 'results.all': 'All',
@@ -1083,6 +1085,7 @@ async function send() {
     }
     // Night consent is asked again at each send.
     $('night-consent').checked = false;
+    $('wb-night').checked = false;
     clearInterval(poll);
     $('progress-view').hidden = true;
     $('send').disabled = false;
@@ -1173,6 +1176,7 @@ function workbookFields() {
     callback_column: $('callback-column').value, callback: $('wb-callback').value,
     text: $('template').value, title: $('wb-title').value, reserve: $('wb-reserve').value.replace('T', ' '),
     dedupe: $('dedupe').checked ? '1' : '0', pictures: String($('wb-pictures').files.length),
+    ad: $('wb-ad').checked ? '1' : '0', night: $('wb-ad').checked && $('wb-night').checked ? '1' : '0',
     skip_invalid: $('skip-invalid').checked ? '1' : '0', allow_cut: $('allow-cut').checked ? '1' : '0',
   };
 }
@@ -1448,6 +1452,7 @@ function start() {
   $('pictures').addEventListener('change', () => choosePictures().catch(showError));
   for (const id of ['pictures', 'workbook', 'wb-pictures']) $(id).addEventListener('change', () => showFileNames(id));
   $('wb-pictures').addEventListener('change', scheduleWorkbookCount);
+  $('wb-ad').addEventListener('change', () => { $('wb-night-box').hidden = !$('wb-ad').checked; $('wb-night').checked = false; });
   $('wb-callback').addEventListener('input', scheduleWorkbookCount);
   $('callback-column').addEventListener('change', () => { $('wb-callback-box').hidden = $('callback-column').value !== ''; });
   $('skip-invalid').addEventListener('change', updateConfirm);
