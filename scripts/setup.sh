@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 packages=(
   build-essential cmake ninja-build pkg-config git
   libasio-dev libcurl4-openssl-dev libsqlite3-dev libzip-dev libexpat1-dev libisal-dev
-  libcli11-dev libspdlog-dev libfmt-dev libcpp-httplib-dev
+  libcli11-dev libspdlog-dev libfmt-dev libcpp-httplib-dev libpq-dev postgresql python3
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-format
   chromium fonts-nanum

@@ -14,6 +14,10 @@ stage_done() {
 }
 bash scripts/build.sh
 stage_done "build"
+# A private PostgreSQL server for the office-database tests, stopped when the script ends.
+eval "$(bash scripts/pg_server.sh start)"
+trap 'bash scripts/pg_server.sh stop "$PARLEY_PG_DIR"' EXIT
+stage_done "database server"
 (cd build && ctest -j "$(nproc)" --output-on-failure --timeout 300)
 stage_done "tests"
 

@@ -87,6 +87,16 @@ std::optional<EngineOptions> ParseOptions(int argc, char** argv, const std::stri
                  "service")
       ->capture_default_str()
       ->check(CLI::Range(0, 86400));
+  app.add_option("--database", c.database,
+                 "An office's shared database, postgresql://user@host/name: the opt-out list, the "
+                 "registered callbacks and the sending rules' settings live there (default: the "
+                 "address book file)")
+      ->check([](const std::string& value) {
+        return value.empty() || value.starts_with("postgresql://") ||
+                       value.starts_with("postgres://")
+                   ? std::string()
+                   : std::string("a postgresql:// URL");
+      });
   app.add_option("--test-clock-offset", c.test_clock_offset_seconds,
                  "For tests only: seconds added to the clock the sending rules read (the night "
                  "hours of advertising)")

@@ -24,10 +24,13 @@ constexpr char kNotWritten[] = "the address book cannot be written";
 
 // Runs answer on the engine's rules book; a database failure becomes "Exception:[<reason>]".
 std::string WithBook(Engine& engine, const char* command,
-                     const std::function<std::string(RulesBook&)>& answer) {
-  RulesBook book(engine.services().address_book());
+                     const std::function<std::string(RulesStore&)>& answer) {
   try {
-    return answer(book);
+    if (!engine.services().shared_rules_store()) {
+      RulesBook book(engine.services().address_book());
+      return answer(book);
+    }
+    return answer(engine.services().rules_store());
   } catch (const CDBException& e) {
     spdlog::error("{}: address book: {}", command, AnsiToUtf8(e.what()));
     return protocol::ExceptionText(e.what());
@@ -55,14 +58,14 @@ SortedItems SortItems(const std::vector<std::string>& items, NumberUse use) {
 }
 
 using AddNumbers =
-    std::function<ListAdded(RulesBook&, const std::vector<std::string>&, const std::string& note)>;
-using RemoveNumbers = std::function<int64_t(RulesBook&, const std::vector<std::string>&)>;
+    std::function<ListAdded(RulesStore&, const std::vector<std::string>&, const std::string& note)>;
+using RemoveNumbers = std::function<int64_t(RulesStore&, const std::vector<std::string>&)>;
 
 std::string AddTo(Engine& engine, const char* command, const std::string& body, NumberUse use,
                   const AddNumbers& add) {
   const protocol::NumbersAddRequest request = protocol::NumbersAddRequest::Parse(body);
   SortedItems sorted = SortItems(request.numbers, use);
-  return WithBook(engine, command, [&](RulesBook& book) {
+  return WithBook(engine, command, [&](RulesStore& book) {
     protocol::NumbersAddReply reply;
     reply.refused = std::move(sorted.refused);
     if (!sorted.numbers.empty()) {
@@ -79,7 +82,7 @@ std::string RemoveFrom(Engine& engine, const char* command, const std::string& b
                        const RemoveNumbers& remove) {
   const protocol::NumbersRemoveRequest request = protocol::NumbersRemoveRequest::Parse(body);
   const SortedItems sorted = SortItems(request.numbers, use);
-  return WithBook(engine, command, [&](RulesBook& book) {
+  return WithBook(engine, command, [&](RulesStore& book) {
     const int64_t removed = sorted.numbers.empty() ? 0 : remove(book, sorted.numbers);
     if (removed < 0) return protocol::ExceptionText(kNotWritten);
     const int64_t items = static_cast<int64_t>(request.numbers.size());
@@ -87,7 +90,7 @@ std::string RemoveFrom(Engine& engine, const char* command, const std::string& b
   });
 }
 
-protocol::SettingsReply SettingsOf(RulesBook& book) {
+protocol::SettingsReply SettingsOf(RulesStore& book) {
   std::map<std::string, std::string> stored = book.Settings();
   protocol::SettingsReply reply;
   reply.business_name = stored[std::string(kBusinessNameSetting)];
@@ -116,7 +119,7 @@ std::string SettingValue(std::string_view name, const std::string& value, std::s
 }  // namespace
 
 std::string OnOptOutList(Engine& engine, const std::string&) {
-  return WithBook(engine, "OPTLS", [](RulesBook& book) {
+  return WithBook(engine, "OPTLS", [](RulesStore& book) {
     protocol::NumberListReply reply;
     for (OptOutEntry& e : book.OptOuts()) {
       reply.entries.push_back({std::move(e.number), e.added, std::move(e.note)});
@@ -128,19 +131,19 @@ std::string OnOptOutList(Engine& engine, const std::string&) {
 std::string OnOptOutAdd(Engine& engine, const std::string& body) {
   const int64_t now = static_cast<int64_t>(std::time(nullptr));
   return AddTo(engine, "OPTAD", body, NumberUse::kRecipient,
-               [now](RulesBook& book, const std::vector<std::string>& numbers,
+               [now](RulesStore& book, const std::vector<std::string>& numbers,
                      const std::string& note) { return book.AddOptOuts(numbers, note, now); });
 }
 
 std::string OnOptOutRemove(Engine& engine, const std::string& body) {
   return RemoveFrom(engine, "OPTRM", body, NumberUse::kRecipient,
-                    [](RulesBook& book, const std::vector<std::string>& numbers) {
+                    [](RulesStore& book, const std::vector<std::string>& numbers) {
                       return book.RemoveOptOuts(numbers);
                     });
 }
 
 std::string OnCallbackList(Engine& engine, const std::string&) {
-  return WithBook(engine, "CBKLS", [](RulesBook& book) {
+  return WithBook(engine, "CBKLS", [](RulesStore& book) {
     protocol::NumberListReply reply;
     reply.with_time = false;
     for (CallbackEntry& e : book.Callbacks()) {
@@ -152,19 +155,19 @@ std::string OnCallbackList(Engine& engine, const std::string&) {
 
 std::string OnCallbackAdd(Engine& engine, const std::string& body) {
   return AddTo(engine, "CBKAD", body, NumberUse::kCallback,
-               [](RulesBook& book, const std::vector<std::string>& numbers,
+               [](RulesStore& book, const std::vector<std::string>& numbers,
                   const std::string& label) { return book.AddCallbacks(numbers, label); });
 }
 
 std::string OnCallbackRemove(Engine& engine, const std::string& body) {
   return RemoveFrom(engine, "CBKRM", body, NumberUse::kCallback,
-                    [](RulesBook& book, const std::vector<std::string>& numbers) {
+                    [](RulesStore& book, const std::vector<std::string>& numbers) {
                       return book.RemoveCallbacks(numbers);
                     });
 }
 
 std::string OnSettingsGet(Engine& engine, const std::string&) {
-  return WithBook(engine, "SETGT", [](RulesBook& book) { return SettingsOf(book).Build(); });
+  return WithBook(engine, "SETGT", [](RulesStore& book) { return SettingsOf(book).Build(); });
 }
 
 std::string OnSettingsPut(Engine& engine, const std::string& body) {
@@ -177,7 +180,7 @@ std::string OnSettingsPut(Engine& engine, const std::string& body) {
   std::string why;
   const std::string value = SettingValue(request.name, request.value, &why);
   if (!why.empty()) return protocol::ExceptionText(why);
-  return WithBook(engine, "SETPT", [&](RulesBook& book) {
+  return WithBook(engine, "SETPT", [&](RulesStore& book) {
     if (!book.SetSetting(request.name, value)) return protocol::ExceptionText(kNotWritten);
     return SettingsOf(book).Build();
   });
@@ -195,7 +198,7 @@ std::string OnOptOutCheck(Engine& engine, const std::string& body) {
   };
   const std::vector<std::string> groups = entries(request.groups);
   const std::vector<std::string> numbers = entries(request.numbers);
-  return WithBook(engine, "OPTCK", [&](RulesBook&) {
+  return WithBook(engine, "OPTCK", [&](RulesStore&) {
     PlannedOptOuts planned =
         FindOptedOut(engine.services().address_book(), rules, marks, groups, numbers);
     protocol::OptOutCheckReply reply;

@@ -14,10 +14,9 @@
 
 namespace parley {
 
-SendingRules LoadSendingRules(AddressBook& book) {
+SendingRules LoadSendingRules(RulesStore& rules_book) {
   SendingRules rules;
   try {
-    RulesBook rules_book(book);
     std::map<std::string, std::string> settings = rules_book.Settings();
     rules.business_name = settings[std::string(kBusinessNameSetting)];
     rules.optout_number = settings[std::string(kOptOutNumberSetting)];
@@ -25,14 +24,25 @@ SendingRules LoadSendingRules(AddressBook& book) {
     for (OptOutEntry& e : rules_book.OptOuts()) rules.opted_out.insert(std::move(e.number));
     for (CallbackEntry& e : rules_book.Callbacks()) rules.callbacks.insert(std::move(e.number));
   } catch (const CDBException& e) {
-    spdlog::warn("sending rules: the address book cannot be read: {}", AnsiToUtf8(e.what()));
-    return SendingRules();
+    spdlog::warn("sending rules: their data cannot be read: {}", AnsiToUtf8(e.what()));
+    SendingRules none;
+    none.unreadable = true;
+    return none;
   }
   return rules;
 }
 
+SendingRules LoadSendingRules(AddressBook& book) {
+  RulesBook rules_book(book);
+  SendingRules rules = LoadSendingRules(rules_book);
+  rules.unreadable = false;  // a book file that cannot be read sends as before
+  return rules;
+}
+
 SendingRules LoadSendingRules(Engine& engine) {
-  return LoadSendingRules(engine.services().address_book());
+  EngineServices& services = engine.services();
+  if (!services.shared_rules_store()) return LoadSendingRules(services.address_book());
+  return LoadSendingRules(services.rules_store());
 }
 
 int64_t RulesNow(const Engine& engine) {
@@ -45,6 +55,10 @@ SendMarks MarksOf(const protocol::TitleTags& tags) { return {tags.advert, tags.n
 std::string SendFault(const SendingRules& rules, const SendMarks& marks, int64_t now,
                       const std::string* text, std::string_view reserve,
                       std::string_view callback) {
+  if (rules.unreadable) {
+    return Utf8ToAnsi(
+        "사무실 데이터베이스에서 수신거부 목록과 발신번호를 읽을 수 없어 보내지 않았습니다");
+  }
   if (marks.advert) {
     if (text != nullptr) {
       if (std::string fault = AdTextFault(rules, *text); !fault.empty()) return fault;

@@ -17,11 +17,14 @@
 namespace parley {
 
 class AddressBook;
+class RulesStore;
 class Engine;
 
 // The rules' data from book: the settings and both lists. A book that cannot be read gives
 // empty rules (logged): the registered list is then not enforced and no number is left out.
 SendingRules LoadSendingRules(AddressBook& book);
+// The rules' data from a store; a store that cannot be read gives empty rules marked unreadable.
+SendingRules LoadSendingRules(RulesStore& store);
 SendingRules LoadSendingRules(Engine& engine);
 
 // The Unix time the rules read: the system clock plus the engine's test offset.

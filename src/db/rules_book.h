@@ -50,30 +50,56 @@ struct ListAdded {
   int64_t already = 0;
 };
 
-class RulesBook {
+// Where the rules' data lives: the address book file of one engine (RulesBook), or a database an
+// office shares (PostgreSQL, src/pgstore). Reads throw CDBException on a database error; writes
+// answer false (or -1) instead. Numbers are digits; texts are engine text (CP949).
+class RulesStore {
+ public:
+  virtual ~RulesStore() = default;
+  // The opt-out list in the order of its numbers.
+  virtual std::vector<OptOutEntry> OptOuts() = 0;
+  // Adds each number not on the list yet with `added` and `note` (a number given twice counts
+  // once); every number or none.
+  virtual ListAdded AddOptOuts(const std::vector<std::string>& numbers, std::string_view note,
+                               int64_t added) = 0;
+  // Removes the numbers; how many were on the list, or -1 when nothing could be written.
+  virtual int64_t RemoveOptOuts(const std::vector<std::string>& numbers) = 0;
+  // The registered callbacks in the order of their numbers.
+  virtual std::vector<CallbackEntry> Callbacks() = 0;
+  virtual ListAdded AddCallbacks(const std::vector<std::string>& numbers,
+                                 std::string_view label) = 0;
+  virtual int64_t RemoveCallbacks(const std::vector<std::string>& numbers) = 0;
+  // Every stored setting by name; a setting never set is absent.
+  virtual std::map<std::string, std::string> Settings() = 0;
+  // Stores value under name (one of kSettingNames); an empty value removes the setting. False for
+  // another name or when nothing could be written.
+  virtual bool SetSetting(std::string_view name, std::string_view value) = 0;
+};
+
+class RulesBook : public RulesStore {
  public:
   // REQUIRES: book outlives this object.
   explicit RulesBook(AddressBook& book) : book_(book) {}
 
   // The opt-out list in the order of its numbers.
-  std::vector<OptOutEntry> OptOuts();
+  std::vector<OptOutEntry> OptOuts() override;
   // Adds each number not on the list yet with `added` and `note` (a number given twice counts
   // once); every number or none.
   ListAdded AddOptOuts(const std::vector<std::string>& numbers, std::string_view note,
-                       int64_t added);
+                       int64_t added) override;
   // Removes the numbers; how many were on the list, or -1 when nothing could be written.
-  int64_t RemoveOptOuts(const std::vector<std::string>& numbers);
+  int64_t RemoveOptOuts(const std::vector<std::string>& numbers) override;
 
   // The registered callbacks in the order of their numbers.
-  std::vector<CallbackEntry> Callbacks();
-  ListAdded AddCallbacks(const std::vector<std::string>& numbers, std::string_view label);
-  int64_t RemoveCallbacks(const std::vector<std::string>& numbers);
+  std::vector<CallbackEntry> Callbacks() override;
+  ListAdded AddCallbacks(const std::vector<std::string>& numbers, std::string_view label) override;
+  int64_t RemoveCallbacks(const std::vector<std::string>& numbers) override;
 
   // Every stored setting by name; a setting never set is absent.
-  std::map<std::string, std::string> Settings();
+  std::map<std::string, std::string> Settings() override;
   // Stores value under name (one of kSettingNames); an empty value removes the setting. False for
   // another name or when nothing could be written.
-  bool SetSetting(std::string_view name, std::string_view value);
+  bool SetSetting(std::string_view name, std::string_view value) override;
 
  private:
   // True when table exists in the book (which is opened first).

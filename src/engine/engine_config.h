@@ -56,6 +56,10 @@ struct EngineConfig {
   // For tests only (--test-clock-offset): seconds added to the system clock where the sending
   // rules read the time, so that a test can stand at any Korean time of day. 0 otherwise.
   int64_t test_clock_offset_seconds = 0;
+  // The database an office shares (--database postgresql://...): the sending rules' data (the
+  // opt-out list, the registered callbacks, the rules' settings) lives there instead of in the
+  // address book file. Empty: the address book file.
+  std::string database;
 
   // The engine directory with a trailing "/" (UTF-8, as the file system names it).
   std::string GetModuleDir() const;

@@ -1,5 +1,7 @@
 #include "engine/engine_services.h"
 
+#include "pgstore/pg_rules_store.h"
+
 #include <algorithm>
 #include <chrono>
 #include <ctime>
@@ -29,6 +31,17 @@ EngineServices::EngineServices(asio::any_io_executor executor, EngineConfig conf
       config_(std::move(config)),
       web_(config_.web_base, config_.web_port, WebTimeoutsOf(config_)) {
   workbooks_.SetStop(&stopping_);
+  if (IsPostgresUrl(config_.database)) {
+    auto store = std::make_unique<PgRulesStore>(config_.database);
+    if (!store->Open(&database_error_)) {
+      spdlog::error("the office database cannot be opened: {}; sends are refused until it can",
+                    database_error_);
+    }
+    rules_store_ = std::move(store);
+    shared_rules_ = true;
+  } else {
+    rules_store_ = std::make_unique<RulesBook>(address_book_);
+  }
   const std::filesystem::path path =
       config_.journal_path.empty() ? std::filesystem::path(kJournalFileName) : config_.journal_path;
   SendJournal::Opened opened = SendJournal::Open(path, std::time(nullptr));

@@ -12,6 +12,7 @@
 #include <asio/any_io_executor.hpp>
 
 #include "db/address_book.h"
+#include "db/rules_book.h"
 #include "engine/engine_config.h"
 #include "engine/journal_recorder.h"
 #include "engine/workbook_worker.h"
@@ -41,6 +42,14 @@ class EngineServices {
   WebService& web() { return web_; }
   // The address book, "QXBOOK.mdb" in the current directory; opened on first use.
   AddressBook& address_book() { return address_book_; }
+  // Where the sending rules' data lives: the address book file, or the office's database.
+  RulesStore& rules_store() { return *rules_store_; }
+  // True when that is the office's database: a send whose rules cannot be read is then refused,
+  // since the opt-out list others keep could not be applied.
+  bool shared_rules_store() const { return shared_rules_; }
+  // Why the office's database could not be opened at start-up (UTF-8); empty when it was.
+  const std::string& database_error() const { return database_error_; }
+
   // The last workbook read, kept while its file is unchanged. Used on the workbook worker only.
   WorkbookCache& workbooks() { return workbooks_; }
   // The thread that loads and queries workbooks.
@@ -67,6 +76,9 @@ class EngineServices {
   EngineConfig config_;
   WebService web_;
   AddressBook address_book_{AddressBook::kFileName};
+  std::unique_ptr<RulesStore> rules_store_;
+  bool shared_rules_ = false;
+  std::string database_error_;
   std::atomic<bool> stopping_{false};  // read by workbook loads on the worker
   WorkbookCache workbooks_;
   std::unique_ptr<SendJournal> journal_;

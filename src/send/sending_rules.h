@@ -22,6 +22,7 @@ struct SendingRules {
   bool optout_applies_all = false;  // the opt-out list covers every send, not only advertising
   std::unordered_set<std::string> opted_out;  // digits
   std::unordered_set<std::string> callbacks;  // registered callbacks (digits); empty: any
+  bool unreadable = false;  // the office's database could not be read: no send may go
 };
 
 // What a send says of itself (the <AD> and <NIGHT> tags of its title).
