@@ -2,9 +2,12 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 
-#include "client/book_file.h"
+#include <sqlite3.h>
+
+#include "excel/workbook_loader.h"
 #include "text/cp949.h"
 
 namespace parley {
@@ -50,6 +53,48 @@ std::string CsvField(const std::string& text) {
   return quoted + "\"";
 }
 
+// A number cell reads back without the leading zero of a Korean number, maybe with ".0".
+std::string NumberCell(std::string text) {
+  if (text.ends_with(".0")) text.resize(text.size() - 2);
+  const bool digits = !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+  if (digits && text[0] != '0' && (text.size() == 9 || text.size() == 10)) text.insert(0, "0");
+  return text;
+}
+
+// The first column of the first sheet of a workbook, its heading (the column's name) first.
+bool FirstColumn(const std::string& path, std::vector<std::string>* cells, std::string* error) {
+  std::shared_ptr<sqlite3> db = LoadWorkbook(path, error);
+  if (!db) return false;
+  sqlite3_stmt* stmt = nullptr;
+  std::string table;
+  if (sqlite3_prepare_v2(db.get(),
+                         "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY rowid "
+                         "LIMIT 1",
+                         -1, &stmt, nullptr) == SQLITE_OK &&
+      sqlite3_step(stmt) == SQLITE_ROW) {
+    table = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+  }
+  sqlite3_finalize(stmt);
+  stmt = nullptr;
+  std::string quoted = "\"";
+  for (char c : table) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  quoted += "\"";
+  if (table.empty() || sqlite3_prepare_v2(db.get(), ("SELECT * FROM " + quoted).c_str(), -1, &stmt,
+                                          nullptr) != SQLITE_OK) {
+    sqlite3_finalize(stmt);
+    return true;  // no sheet: no numbers
+  }
+  if (sqlite3_column_count(stmt) >= 1) {
+    cells->push_back(NumberCell(sqlite3_column_name(stmt, 0)));
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+      const unsigned char* text = sqlite3_column_text(stmt, 0);
+      cells->push_back(NumberCell(text ? reinterpret_cast<const char*>(text) : ""));
+    }
+  }
+  sqlite3_finalize(stmt);
+  return true;
+}
+
 }  // namespace
 
 Verdict RefusedItemVerdict(const protocol::RefusedItem& refused) {
@@ -90,12 +135,10 @@ std::optional<Verdict> ItemsOfListFile(const std::string& path, std::vector<std:
   const std::string ext = Lower(std::filesystem::path(path).extension().string());
   std::vector<std::string> cells;
   if (ext == ".xlsx" || ext == ".xls" || ext == ".ods") {
-    std::vector<std::vector<std::string>> rows;
     std::string error;
-    if (!ReadContactRows(path, &rows, &error)) {
+    if (!FirstColumn(path, &cells, &error)) {
       return Verdict{Msg::kWorkbookUnreadable, {path, error}, kFieldToFile, path};
     }
-    for (const auto& row : rows) cells.push_back(row.empty() ? "" : row[0]);
   } else {
     std::ifstream in(path, std::ios::binary);
     if (!in) return Verdict{Msg::kFileUnreadable, {path}, kFieldToFile, path};

@@ -103,8 +103,10 @@ int RunExcelCommand(const ExcelOptions& given, const LinkTarget& target, std::os
       pictures_ok = false;
     }
     if (!pictures_ok) return kExitUsage;
-    options.night_consent = options.advert && options.action == "send" &&
-                            ConfirmNightConsent(options.night_consent, options.confirm, lang, err);
+    if (options.advert && options.action == "send") {
+      options.night_consent =
+          ConfirmNightConsent(options.night_consent, options.confirm, lang, err);
+    }
   }
   std::vector<std::string> pictures;
   if (const auto staging = options.action == "send" && !options.dry_run

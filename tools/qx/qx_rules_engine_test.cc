@@ -113,7 +113,7 @@ TEST_F(QxRulesTest, AdvertisingTextsAreRefusedBeforeTheEngineUnlessMarkedNamedAn
     if (c.exit != kExitOk) continue;
     const std::vector<testing::GateJob> got = gate_.WaitForJobs(++jobs);
     ASSERT_EQ(got.size(), jobs);
-    EXPECT_TRUE(GateTextHas(got.back().messages.at(0), "(광고)파란상사"));
+    EXPECT_TRUE(GateTextHas(got.back().messages.at(0), "파란상사 봄세일"));
   }
   // Nothing refused reached the gateway.
   EXPECT_EQ(gate_.WaitForJobs(jobs + 1, 300).size(), jobs);
