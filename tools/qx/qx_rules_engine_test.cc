@@ -3,6 +3,7 @@
 // what the opt-out list leaves out and what the send costs, and keeps the engine's lists and
 // settings. Each case is what a person types and what qx answers (English words, exit code), and
 // what reached the gateway.
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -12,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include "client/book_file.h"
+#include "db/address_book.h"
 #include "excel/workbook_writer.h"
 #include "qx/excel_command.h"
 #include "qx/exit_codes.h"
@@ -213,6 +216,34 @@ TEST_F(QxRulesTest, OptedOutRecipientsAreCountedAndNeverReachTheGateway) {
   ASSERT_EQ(Send(plain), kExitOk) << Said();
   EXPECT_NE(out_.str().find("0 recipient(s) on the opt-out list"), std::string::npos) << Said();
   EXPECT_EQ(gate_.WaitForJobs(2).size(), 2u);
+}
+
+TEST_F(QxRulesTest, GroupSendsCountTheOptedOutMembersAndTheirCost) {
+  {
+    BookFile book;
+    std::string error;
+    ASSERT_TRUE(book.Open(dir_.path() / AddressBook::kFileName, &error)) << error;
+    ASSERT_TRUE(book.AddGroup("친구", &error)) << error;
+    std::istringstream csv("김민준,010-5555-6666\n이서연,010-7777-8888\n");
+    int added = 0;
+    ASSERT_TRUE(book.Import("친구", csv, &added, &error)) << error;
+  }
+  ASSERT_NO_FATAL_FAILURE(SetUpRules());
+  ASSERT_EQ(List("optout", "add", {"01077778888"}), kExitOk) << Said();
+  SendOptions o = Ad(kAdText);
+  o.groups = {"친구"};
+  o.to = {"01011112222"};
+  ASSERT_EQ(Send(o), kExitOk) << Said();
+  EXPECT_NE(out_.str().find("1 recipient(s) on the opt-out list are left out"), std::string::npos)
+      << out_.str();
+  // Three recipients asked, one left out: two SMS of the 10,000 the account holds.
+  EXPECT_NE(out_.str().find("2 message(s) cost about 25 won"), std::string::npos) << out_.str();
+  const std::vector<testing::GateJob> got = gate_.WaitForJobs(1);
+  ASSERT_EQ(got.size(), 1u);
+  std::vector<std::string> recipients;
+  for (const testing::GateMessage& m : got[0].messages) recipients.push_back(m.recipient);
+  std::sort(recipients.begin(), recipients.end());
+  EXPECT_EQ(recipients, (std::vector<std::string>{"01011112222", "01055556666"}));
 }
 
 TEST_F(QxRulesTest, OptOutListImportsAndExportsFilesAndNamesRefusedItems) {
