@@ -385,24 +385,23 @@ CLI::App* AddBookCommand(CLI::App& app, BookOptions* options) {
   remove->add_option("NAME", options->group, "Group name")->required();
   remove->callback([options] { options->action = "remove-group"; });
 
-  CLI::App* import =
+  CLI::App* import_file =
       book->add_subcommand("import", "Add the contacts of a CSV or workbook file to a group");
-  import->add_option("GROUP", options->group, "Group name")->required();
-  import
+  import_file->add_option("GROUP", options->group, "Group name")->required();
+  import_file
       ->add_option("FILE", options->csv,
                    "CSV file (UTF-8, one name,phone per line), or a workbook (.xlsx, .xls, "
                    ".ods) whose first sheet holds names and phone numbers in its first two "
                    "columns")
       ->required()
       ->check(ExistingFileIn(options->language));
-  import->callback([options] { options->action = "import";
-});
+  import_file->callback([options] { options->action = "import"; });
 
-CLI::App* exp = book->add_subcommand("export", "Write a group's contacts as CSV to stdout");
-exp->add_option("GROUP", options->group, "Group name")->required();
-exp->callback([options] { options->action = "export"; });
-return book;
-}  // namespace
+  CLI::App* exp = book->add_subcommand("export", "Write a group's contacts as CSV to stdout");
+  exp->add_option("GROUP", options->group, "Group name")->required();
+  exp->callback([options] { options->action = "export"; });
+  return book;
+}
 
 // qx book optout and qx book callbacks: the engine's lists, under qx book.
 void AddRulesListCommands(CLI::App* book, RulesListOptions* options) {
@@ -436,24 +435,24 @@ void AddRulesListCommands(CLI::App* book, RulesListOptions* options) {
       options->action = "remove";
     });
   }
-  CLI::App* import = optout->add_subcommand(
+  CLI::App* import_file = optout->add_subcommand(
       "import", "Add the numbers of a file: one a line, or the first column of a CSV or workbook");
-  import->add_option("FILE", options->file, "Text, CSV, .xlsx, .xls or .ods file")
+  import_file->add_option("FILE", options->file, "Text, CSV, .xlsx, .xls or .ods file")
       ->required()
       ->check(ExistingFileIn(options->language));
-  import->add_option("--note", options->note, "Note kept with the numbers");
-  import->callback([options] {
+  import_file->add_option("--note", options->note, "Note kept with the numbers");
+  import_file->callback([options] {
     options->list = "optout";
-  options->action = "import";
-});
-CLI::App* exp = optout->add_subcommand(
-    "export", "Write the list to a file: one number a line, with its note after a comma");
-exp->add_option("FILE", options->file, "File to write (- for standard output)")->required();
-exp->callback([options] {
-  options->list = "optout";
-  options->action = "export";
-});
-}  // namespace parley
+    options->action = "import";
+  });
+  CLI::App* exp = optout->add_subcommand(
+      "export", "Write the list to a file: one number a line, with its note after a comma");
+  exp->add_option("FILE", options->file, "File to write (- for standard output)")->required();
+  exp->callback([options] {
+    options->list = "optout";
+    options->action = "export";
+  });
+}
 
 CLI::App* AddSettingsCommand(CLI::App& app, SettingsOptions* options) {
   CLI::App* settings = app.add_subcommand(
@@ -470,7 +469,7 @@ CLI::App* AddSettingsCommand(CLI::App& app, SettingsOptions* options) {
   set->footer(kExitCodesHelp);
   set->callback([options] { options->set = true; });
   return settings;
-}  // namespace
+}
 
 // qx raw: one message as given, the reply header and body printed.
 int RunRaw(const std::string& code, const std::string& body, const parley::LinkTarget& target) {
@@ -633,7 +632,7 @@ int RunQx(int argc, char** argv) {
   return parley::kExitUsage;
 }
 
-}  // namespace parley
+}  // namespace
 }  // namespace parley
 
 int main(int argc, char** argv) { return parley::RunQx(argc, argv); }
