@@ -58,6 +58,14 @@ Verdict EngineRefusalVerdict(std::string_view cp949) {
   if (std::regex_match(text, m, std::regex(R"(cannot write (.*): (.*))"))) {
     return {Msg::kEngineCannotWrite, {m[1], m[2]}};
   }
+  // The sending rules' lists and settings.
+  if (text == "the address book cannot be written") return {Msg::kEngineBookNotWritten};
+  if (std::regex_match(text, m, std::regex(R"(unknown setting (\S*) \(.*\))"))) {
+    return {Msg::kSettingUnknown, {m[1]}};
+  }
+  if (text == "optout_applies is ad or all") return {Msg::kSettingAppliesValue};
+  if (text == "own_number must be a mobile number") return {Msg::kSettingOwnNumber};
+  if (text == "optout_number must be an 080 number") return {Msg::kSettingOptOutNumber};
   for (std::string_view prefix : {"cannot open ", "cannot read "}) {
     if (After(text, prefix, &rest)) {
       const size_t colon = rest.rfind(": ");

@@ -14,7 +14,9 @@ namespace parley {
 // kEngineNoSheet (sheet), kEngineNoColumn (column), kEngineFileUnreadable (file, reason),
 // kEngineNotWorkbook (), kEngineNoWorkbook (), kEngineWorkbookTooLarge (limit), kEngineStopping
 // (); the journal's kNotLoggedIn, kEngineNoJob (job), kEngineJobRunning (job), kJobAlreadyResent
-// (job, resent as), kEngineCannotWrite (file, reason); or kEngineRefusedOther (the text) for a
+// (job, resent as), kEngineCannotWrite (file, reason); the sending rules' kEngineBookNotWritten
+// (), kSettingUnknown (name), kSettingAppliesValue (), kSettingOwnNumber (),
+// kSettingOptOutNumber (); or kEngineRefusedOther (the text) for a
 // reason it does not know (the engine's Korean refusals are already a user's words).
 Verdict EngineRefusalVerdict(std::string_view cp949);
 

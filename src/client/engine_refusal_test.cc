@@ -30,6 +30,13 @@ TEST(EngineRefusalTest, KnownRefusalsBecomeVerdicts) {
        Msg::kJobAlreadyResent,
        {"3", "5"}},
       {"Exception:[not logged in]", Msg::kNotLoggedIn, {}},
+      {"Exception:[the address book cannot be written]", Msg::kEngineBookNotWritten, {}},
+      {"Exception:[unknown setting colour (business_name, optout_number, optout_applies, "
+       "own_number)]",
+       Msg::kSettingUnknown,
+       {"colour"}},
+      {"Exception:[optout_applies is ad or all]", Msg::kSettingAppliesValue, {}},
+      {"Exception:[optout_number must be an 080 number]", Msg::kSettingOptOutNumber, {}},
       {"Exception:[다시 보낼 수신번호가 없습니다]",
        Msg::kEngineRefusedOther,
        {"다시 보낼 수신번호가 없습니다"}},

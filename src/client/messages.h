@@ -198,9 +198,9 @@ enum class Msg {
   kEngineNoJob,             // (job)
   kEngineJobRunning,        // (job)
   kEngineCannotWrite,       // (file, reason)
-  kJournalUnopened,     // (file, reason)
-  kJournalMovedAside,   // (file, moved to)
-  kJournalInterrupted,  // (jobs)
+  kJournalUnopened,         // (file, reason)
+  kJournalMovedAside,       // (file, moved to)
+  kJournalInterrupted,      // (jobs)
   // Korea's sending rules.
   kAdNoBusinessName,       // ()
   kAdNoMarker,             // ()
@@ -222,6 +222,27 @@ enum class Msg {
   kBookGroupExists,  // (group)
   kBookNoContact,    // ()
   kBookNoName,       // ()
+  // Advertising sends, the opt-out and callback lists and the rules' settings through the engine.
+  kNightConsentAsk,        // (): asked at each advertising send that claims night consent
+  kNightConsentDropped,    // (): the consent was not confirmed; the send goes without it
+  kAllOptedOut,            // (count): every recipient is on the opt-out list
+  kListAdded,              // (added, already)
+  kListRemoved,            // (removed, absent)
+  kListItemRefused,        // (item, reason)
+  kOptOutHeadings,         // (): table headings
+  kCallbackHeadings,       // (): table headings
+  kListExported,           // (count, file)
+  kListFileEmpty,          // (file)
+  kSettingsHeadings,       // (): table headings
+  kSettingUnknown,         // (name)
+  kSettingAppliesValue,    // ()
+  kSettingOwnNumber,       // ()
+  kSettingOptOutNumber,    // ()
+  kEngineBookNotWritten,   // ()
+  kSettingSaved,           // (name, value)
+  kRulesUnavailable,       // (): the engine gave no sending-rule data
+  kFileUnwritable,         // (file)
+  kNightConsentWithoutAd,  // (): night consent claimed for a send that is no advertising one
 };
 
 // The message in language with its arguments put in place of the "{}" in order (missing

@@ -84,6 +84,14 @@ SendPlan PlanSend(const SendOptions& options, const Minute& now, const RulesData
       plan.problems.push_back(std::move(*unread));
     }
   }
+  // An advertising text made so with the engine's business name and opt-out number.
+  plan.checked.advert = options.advert || options.insert_ad;
+  if (options.night_consent && !plan.checked.advert) {
+    plan.problems.push_back({Msg::kNightConsentWithoutAd, {}, "night_consent"});
+  }
+  if (options.insert_ad && rules != nullptr) {
+    plan.checked.text = WithAdvertising(plan.checked.text, *rules);
+  }
   plan.text = CheckText(plan.checked.text, options.images.size(), options.limits);
   for (const Verdict& problem : plan.text.problems) plan.problems.push_back(problem);
   ReservationResult reserve = ParseReservation(options.reserve, now);
@@ -93,14 +101,14 @@ SendPlan PlanSend(const SendOptions& options, const Minute& now, const RulesData
   // Korea's sending rules, with the engine's data.
   const RulesData none;
   const RulesData& data = rules != nullptr ? *rules : none;
-  if (options.advert || rules != nullptr) {
-    for (Verdict& v : CheckSendRules(data, options.advert, options.night_consent, plan.checked.text,
-                                     plan.checked.reserve, plan.checked.callback,
+  if (plan.checked.advert || rules != nullptr) {
+    for (Verdict& v : CheckSendRules(data, plan.checked.advert, options.night_consent,
+                                     plan.checked.text, plan.checked.reserve, plan.checked.callback,
                                      now_unix != 0 ? now_unix : std::time(nullptr))) {
       plan.problems.push_back(std::move(v));
     }
   }
-  if (options.advert && plan.text.kind == MessageKind::kLms &&
+  if (plan.checked.advert && plan.text.kind == MessageKind::kLms &&
       CheckText(WithoutAdvertising(plan.checked.text), options.images.size(), options.limits)
               .kind == MessageKind::kSms) {
     plan.notes.push_back({Msg::kAdMakesLms, {std::to_string(plan.text.bytes)}, kFieldText});

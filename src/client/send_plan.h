@@ -38,7 +38,8 @@ struct SendPlan {
 // now_unix). Nothing is sent and nothing is asked of the engine; a --to-file or --text-file is
 // read. With the engine's sending-rule data (rules), an advertising send's text and hours and a
 // callback outside the registered ones are verdicts too; without it an advertising send is
-// refused (its business name is unknown).
+// refused (its business name is unknown). With insert_ad and the rule data the text is made an
+// advertising one first (WithAdvertising), and a note says when that makes an SMS an LMS.
 SendPlan PlanSend(const SendOptions& options, const Minute& now, const RulesData* rules = nullptr,
                   int64_t now_unix = 0);
 

@@ -32,6 +32,7 @@ struct SendOptions {
   std::string password;
   bool advert = false;         // an advertising (광고) send
   bool night_consent = false;  // every recipient agreed apart to advertising at night
+  bool insert_ad = false;      // make the text an advertising one (WithAdvertising); implies advert
   bool check_only = false;
   bool keep_duplicates = false;
   bool dry_run = false;  // stop after the send check

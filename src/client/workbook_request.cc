@@ -153,9 +153,14 @@ std::string ExcelPreviewBody(const ExcelOptions& o) {
 std::string ExcelSendBody(const ExcelOptions& o, int mode, int64_t count,
                           const std::vector<std::string>& pictures) {
   const auto [column_mode, second] = SecondNumber(o);
+  std::string title = o.title;
+  if (o.advert) {
+    title = std::string(protocol::kAdvertTag) +
+            (o.night_consent ? std::string(protocol::kNightConsentTag) : std::string()) + title;
+  }
   return protocol::ExcelSendRequest{mode,
                                     static_cast<int>(count),
-                                    o.title,
+                                    title,
                                     o.reserve,
                                     SheetTable(o.sheet),
                                     false,

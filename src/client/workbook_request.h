@@ -34,6 +34,8 @@ struct ExcelOptions {
   bool dedupe = false;            // each number once
   bool skip_invalid = false;      // send to the valid rows when some have wrong numbers
   bool allow_cut = false;         // send values that their marker's width cuts
+  bool advert = false;            // an advertising (광고) send: the title carries "<AD>"
+  bool night_consent = false;     // every recipient agreed apart to night advertising ("<NIGHT>")
   bool dry_run = false;           // stop after the send check
   bool yes = false;               // --yes: never ask
   bool confirm = false;           // ask before sending (stdin is a terminal and --yes is absent)
@@ -92,7 +94,8 @@ size_t ComposedMaxBytes(std::string_view text);
 // else 1.
 int ExcelSendMode(const ExcelOptions& options);
 
-// The ESEND body of the send with `count` recipients and the staged picture names.
+// The ESEND body of the send with `count` recipients and the staged picture names; an
+// advertising send's title begins with "<AD>" (and "<NIGHT>" with the recipients' night consent).
 std::string ExcelSendBody(const ExcelOptions& options, int mode, int64_t count,
                           const std::vector<std::string>& pictures);
 

@@ -42,6 +42,14 @@ TEST(ExcelFormatTest, TemplatesSheetsAndBodies) {
   EXPECT_EQ(ExcelSendBody(o, 3, 300, {"a.jpg", "b.jpg"}),
             "3<QX>300<QX>T<QX><QX>수신자$<QX><ONCE>전화<QX>회신<QX>이름<Q>[이름:6]님<QX>1"
             "<QX><IMG>a.jpg,b.jpg,");
+  // The advertising tags lead the title; the night one only with the advertising one.
+  o.advert = true;
+  EXPECT_TRUE(ExcelSendBody(o, 1, 1, {}).starts_with("1<QX>1<QX><AD>T<QX>"));
+  o.night_consent = true;
+  EXPECT_TRUE(ExcelSendBody(o, 1, 1, {}).starts_with("1<QX>1<QX><AD><NIGHT>T<QX>"));
+  o.advert = false;
+  EXPECT_TRUE(ExcelSendBody(o, 1, 1, {}).starts_with("1<QX>1<QX>T<QX>"));
+  o.night_consent = false;
   o.images = {"a.jpg"};
   EXPECT_EQ(ExcelSendMode(o), 3);
   o.images.clear();

@@ -20,7 +20,7 @@ std::string KindCode(std::string_view kind) {
 
 bool RunSendCheck(LinkSession& session, std::string_view code, int64_t count,
                   std::string_view kind_code, std::string_view reserve, Language language,
-                  std::ostream& out, bool* passed) {
+                  std::ostream& out, bool* passed, SendCheckAnswer* kept) {
   const std::string body = protocol::SendCheckRequest{std::to_string(count), std::string(kind_code),
                                                       std::string(reserve)}
                                .Build();
@@ -32,6 +32,7 @@ bool RunSendCheck(LinkSession& session, std::string_view code, int64_t count,
   out << Word(language, SendCheckVerdict(answer)) << "\n";
   if (answer.have_account && !answer.account.name.empty())
     PrintAccount(answer.account, language, out);
+  if (kept != nullptr) *kept = answer;
   return true;
 }
 

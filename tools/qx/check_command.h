@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "client/messages.h"
+#include "client/send_check.h"
 #include "qx/link_session.h"
 
 namespace parley {
@@ -26,10 +27,11 @@ std::string KindCode(std::string_view kind);
 
 // Runs the check as mode 4 of `code` ("DSEND" or "ESEND") on an open session, printing the web
 // service's answer and the account figures to out. *passed is set when the answer starts with
-// "1". False when the engine did not answer.
+// "1"; with answer, the whole answer (its account figures) is kept there. False when the engine
+// did not answer.
 bool RunSendCheck(LinkSession& session, std::string_view code, int64_t count,
                   std::string_view kind_code, std::string_view reserve, Language language,
-                  std::ostream& out, bool* passed);
+                  std::ostream& out, bool* passed, SendCheckAnswer* answer = nullptr);
 
 // Returns kExitOk when the check passed, kExitRefused when it did not, kExitUsage for a bad kind
 // or count, kExitNoEngine.

@@ -1,7 +1,9 @@
 #include "qx/excel_command.h"
 
 #include <algorithm>
+#include <ctime>
 #include <filesystem>
+#include <optional>
 #include <ostream>
 
 #include "client/engine_refusal.h"
@@ -9,8 +11,11 @@
 #include "client/phone_number.h"
 #include "client/picture_check.h"
 #include "client/reservation.h"
+#include "client/send_check.h"
+#include "client/send_rules.h"
 #include "client/template_check.h"
 #include "client/workbook_check.h"
+#include "client/workbook_rules.h"
 #include "protocol/excel_check.h"
 #include "protocol/markup.h"
 #include "protocol/query_requests.h"
@@ -20,6 +25,7 @@
 #include "qx/exit_codes.h"
 #include "qx/prefixed_lines.h"
 #include "qx/reply_text.h"
+#include "qx/rules_data.h"
 #include "qx/send_command.h"
 #include "qx/text_table.h"
 #include "text/cp949.h"
@@ -97,6 +103,10 @@ int RunExcelCommand(const ExcelOptions& given, const LinkTarget& target, std::os
       pictures_ok = false;
     }
     if (!pictures_ok) return kExitUsage;
+    if (options.advert && options.action == "send") {
+      options.night_consent =
+          ConfirmNightConsent(options.night_consent, options.confirm, lang, err);
+    }
   }
   std::vector<std::string> pictures;
   if (const auto staging = options.action == "send" && !options.dry_run
@@ -109,6 +119,20 @@ int RunExcelCommand(const ExcelOptions& given, const LinkTarget& target, std::os
   LinkSession session(target, err);
   if (!session.Open()) return kExitNoEngine;
   std::string reply;
+  if (options.action == "send" || options.action == "check") {
+    // The template's advertising marker and opt-out line, the hours and the callback, before the
+    // engine checks every row.
+    std::optional<RulesData> rules;
+    if (!AskRulesData(session, &rules)) return kExitNoEngine;
+    if (!rules && options.advert) {
+      err << "qx excel send: " << Text(lang, Msg::kRulesUnavailable) << "\n";
+    }
+    const std::vector<Verdict> broken =
+        rules || options.advert
+            ? CheckWorkbookRules(options, rules ? *rules : RulesData{}, std::time(nullptr))
+            : std::vector<Verdict>{};
+    if (!NoProblems(broken, lang, "qx excel send: ", err)) return kExitUsage;
+  }
   std::vector<SheetListing> sheets;
   const SheetListing* sheet = nullptr;
   if (!options.file.empty()) {
@@ -188,9 +212,21 @@ int RunExcelCommand(const ExcelOptions& given, const LinkTarget& target, std::os
   out << Text(lang, Msg::kRecipientsCount, {std::to_string(count)}) << "\n";
   const int mode = plan.mode;
   bool passed = false;
+  SendCheckAnswer answer;
   if (!RunSendCheck(session, "ESEND", count, std::to_string(mode), options.reserve, lang, out,
-                    &passed)) {
+                    &passed, &answer)) {
     return kExitNoEngine;
+  }
+  if (answer.have_account) {
+    const MessageKind kind = mode == 3   ? MessageKind::kMms
+                             : mode == 2 ? MessageKind::kLms
+                                         : MessageKind::kSms;
+    const CostEstimate cost = EstimateCost(answer.account, kind, count);
+    if (cost.known && cost.over_balance) {
+      err << "qx excel send: " << Word(lang, CostVerdict(cost, count)) << "\n";
+      return kExitRefused;
+    }
+    if (cost.known) out << Word(lang, CostVerdict(cost, count)) << "\n";
   }
   if (!passed) {
     err << "qx excel send: " << Text(lang, Msg::kCheckNotPassed) << "\n";

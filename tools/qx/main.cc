@@ -28,7 +28,9 @@
 #include "qx/messages_command.h"
 #include "qx/reply_text.h"
 #include "qx/results_command.h"
+#include "qx/rules_list_command.h"
 #include "qx/send_command.h"
+#include "qx/settings_command.h"
 #include "qx/status_command.h"
 #include "qx/terminal.h"
 #include "send/gateway_records.h"
@@ -148,6 +150,17 @@ CLI::App* AddSendCommand(CLI::App& app, SendOptions* options) {
   send->add_option("--home", options->home, "The engine's home, where pictures are staged");
   send->add_option("--login", options->login, "Log in with this id first");
   send->add_option("--password", options->password, "Password for --login");
+  send->add_flag(
+      "--ad", options->advert,
+      "An advertising send: the text must begin with \"(광고)\" and the business name and end "
+      "with the free opt-out line (무료수신거부 080-...); not from 21:00 to 08:00 Korean time");
+  send->add_flag(
+      "--insert-ad", options->insert_ad,
+      "An advertising send whose marker, business name and opt-out line qx adds to the text from "
+      "the settings (an SMS may become an LMS)");
+  send->add_flag("--night-consent", options->night_consent,
+                 "Every recipient agreed separately to advertising at night (asked again at a "
+                 "terminal unless --yes)");
   send->add_flag("--check", options->check_only, "Only run the send check");
   send->add_flag("--dry-run", options->dry_run,
                  "Check everything and show what would be sent, but send nothing");
@@ -221,6 +234,14 @@ CLI::App* AddExcelCommand(CLI::App& app, ExcelOptions* options) {
   send->add_flag("--yes,-y", options->yes,
                  "Send without asking (qx asks only when standard input is a terminal)");
   send->add_option("--home", options->home, "The engine's home, where pictures are staged");
+  CLI::Option* ad = send->add_flag(
+      "--ad", options->advert,
+      "An advertising send: the template must begin with \"(광고)\" and the business name and "
+      "end with the free opt-out line; not from 21:00 to 08:00 Korean time");
+  send->add_flag("--night-consent", options->night_consent,
+                 "Every recipient agreed separately to advertising at night (asked again at a "
+                 "terminal unless --yes)")
+      ->needs(ad);
   AddProgressOption(send, &options->progress);
   send->callback([options] { options->action = "send"; });
 
@@ -339,7 +360,9 @@ CLI::App* AddJobsCommand(CLI::App& app, JobsOptions* options) {
 }
 
 CLI::App* AddBookCommand(CLI::App& app, BookOptions* options) {
-  CLI::App* book = app.add_subcommand("book", "Edit an address book file (QXBOOK.mdb) directly");
+  CLI::App* book = app.add_subcommand(
+      "book",
+      "Edit an address book file (QXBOOK.mdb) directly; optout and callbacks: the engine's lists");
   book->require_subcommand(1);
   CLI::Option* file =
       book->add_option(
@@ -362,24 +385,91 @@ CLI::App* AddBookCommand(CLI::App& app, BookOptions* options) {
   remove->add_option("NAME", options->group, "Group name")->required();
   remove->callback([options] { options->action = "remove-group"; });
 
-  CLI::App* import =
+  CLI::App* import_file =
       book->add_subcommand("import", "Add the contacts of a CSV or workbook file to a group");
-  import->add_option("GROUP", options->group, "Group name")->required();
-  import
+  import_file->add_option("GROUP", options->group, "Group name")->required();
+  import_file
       ->add_option("FILE", options->csv,
                    "CSV file (UTF-8, one name,phone per line), or a workbook (.xlsx, .xls, "
                    ".ods) whose first sheet holds names and phone numbers in its first two "
                    "columns")
       ->required()
       ->check(ExistingFileIn(options->language));
-  import->callback([options] { options->action = "import";
-});
+  import_file->callback([options] { options->action = "import"; });
 
-CLI::App* exp = book->add_subcommand("export", "Write a group's contacts as CSV to stdout");
-exp->add_option("GROUP", options->group, "Group name")->required();
-exp->callback([options] { options->action = "export"; });
-return book;
-}  // namespace
+  CLI::App* exp = book->add_subcommand("export", "Write a group's contacts as CSV to stdout");
+  exp->add_option("GROUP", options->group, "Group name")->required();
+  exp->callback([options] { options->action = "export"; });
+  return book;
+}
+
+// qx book optout and qx book callbacks: the engine's lists, under qx book.
+void AddRulesListCommands(CLI::App* book, RulesListOptions* options) {
+  CLI::App* optout = book->add_subcommand(
+      "optout", "The engine's opt-out list (수신거부): numbers no send reaches");
+  CLI::App* callbacks = book->add_subcommand(
+      "callbacks",
+      "The engine's registered callback numbers (발신번호): the only ones a send may use");
+  for (CLI::App* list : {optout, callbacks}) {
+    const std::string name = list->get_name();
+    list->require_subcommand(1);
+    list->footer(kExitCodesHelp);
+    list->add_subcommand("list", "Show the list")->callback([options, name] {
+      options->list = name;
+      options->action = "list";
+    });
+    CLI::App* add = list->add_subcommand("add", "Add numbers to the list");
+    add->add_option("NUMBERS", options->numbers,
+                    "Numbers, or lists of them separated by commas or semicolons")
+        ->required();
+    add->add_option("--note", options->note,
+                    name == "optout" ? "Note kept with the numbers" : "Label of the numbers");
+    add->callback([options, name] {
+      options->list = name;
+      options->action = "add";
+    });
+    CLI::App* remove = list->add_subcommand("remove", "Take numbers off the list");
+    remove->add_option("NUMBERS", options->numbers, "Numbers")->required();
+    remove->callback([options, name] {
+      options->list = name;
+      options->action = "remove";
+    });
+  }
+  CLI::App* import_file = optout->add_subcommand(
+      "import", "Add the numbers of a file: one a line, or the first column of a CSV or workbook");
+  import_file->add_option("FILE", options->file, "Text, CSV, .xlsx, .xls or .ods file")
+      ->required()
+      ->check(ExistingFileIn(options->language));
+  import_file->add_option("--note", options->note, "Note kept with the numbers");
+  import_file->callback([options] {
+    options->list = "optout";
+    options->action = "import";
+  });
+  CLI::App* exp = optout->add_subcommand(
+      "export", "Write the list to a file: one number a line, with its note after a comma");
+  exp->add_option("FILE", options->file, "File to write (- for standard output)")->required();
+  exp->callback([options] {
+    options->list = "optout";
+    options->action = "export";
+  });
+}
+
+CLI::App* AddSettingsCommand(CLI::App& app, SettingsOptions* options) {
+  CLI::App* settings = app.add_subcommand(
+      "settings", "Show the sending-rule settings the engine keeps (or change one)");
+  settings->footer(kExitCodesHelp);
+  CLI::App* set = settings->add_subcommand(
+      "set",
+      "Change a setting: business_name, optout_number (080), optout_applies (ad or all) "
+      "or own_number; an empty value clears it");
+  set->add_option("NAME", options->name, "Setting")
+      ->required()
+      ->check(CLI::IsMember({"business_name", "optout_number", "optout_applies", "own_number"}));
+  set->add_option("VALUE", options->value, "Value")->required();
+  set->footer(kExitCodesHelp);
+  set->callback([options] { options->set = true; });
+  return settings;
+}
 
 // qx raw: one message as given, the reply header and body printed.
 int RunRaw(const std::string& code, const std::string& body, const parley::LinkTarget& target) {
@@ -459,11 +549,20 @@ int RunQx(int argc, char** argv) {
   login_options.language = check_options.language = send_options.language = excel_options.language =
       results_options.language = stats_options.language = messages_options.language = language;
   login_options.prompt = terminal;
+  parley::RulesListOptions rules_list_options;
+  rules_list_options.language = language;
+  parley::SettingsOptions settings_options;
+  settings_options.language = language;
+  CLI::App* book_command = parley::AddBookCommand(app, &book_options);
+  parley::AddRulesListCommands(book_command, &rules_list_options);
   std::ostream& out = std::cout;
   std::ostream& err = std::cerr;
   const std::vector<std::pair<CLI::App*, std::function<int()>>> commands = {
-      {parley::AddBookCommand(app, &book_options),
+      {book_command,
        [&] {
+         if (!rules_list_options.list.empty()) {
+           return parley::RunRulesListCommand(rules_list_options, target, out, err);
+         }
          if (!book_options.file_given) {
            parley::ChooseBookFile(target, language, &book_options.file, err);
          }
@@ -492,6 +591,8 @@ int RunQx(int argc, char** argv) {
        [&] { return parley::RunStatusCommand(language, target, out, err); }},
       {parley::AddJobsCommand(app, &jobs_options),
        [&] { return parley::RunJobsCommand(jobs_options, target, out, err); }},
+      {parley::AddSettingsCommand(app, &settings_options),
+       [&] { return parley::RunSettingsCommand(settings_options, target, out, err); }},
       {parley::AddQuitCommand(app),
        [&] { return parley::RunEndCommand(1, language, target, out, err); }},
   };
@@ -531,7 +632,7 @@ int RunQx(int argc, char** argv) {
   return parley::kExitUsage;
 }
 
-}  // namespace parley
+}  // namespace
 }  // namespace parley
 
 int main(int argc, char** argv) { return parley::RunQx(argc, argv); }

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <ostream>
 #include <system_error>
 
@@ -18,7 +19,10 @@
 #include "client/message_text.h"
 #include "client/picture_check.h"
 #include "client/reservation.h"
+#include "client/rules_lists.h"
+#include "client/send_check.h"
 #include "client/send_input.h"
+#include "client/send_rules.h"
 #include "link/message.h"
 #include "protocol/query_requests.h"
 #include "protocol/send_requests.h"
@@ -29,6 +33,7 @@
 #include "qx/plan_words.h"
 #include "qx/prefixed_lines.h"
 #include "qx/reply_text.h"
+#include "qx/rules_data.h"
 #include "qx/saved_message.h"
 #include "qx/send_progress.h"
 #include "qx/status_command.h"
@@ -54,7 +59,7 @@ int StopBeforeSending(bool dry_run, bool confirm, Language language, std::string
 }
 
 int RunSendCommand(const SendOptions& request, const LinkTarget& target, std::ostream& out,
-                   std::ostream& err) {
+                   std::ostream& err, int64_t now_unix) {
   SendOptions given = request;
   const Language lang = given.language;
   if (given.saved > 0) {
@@ -71,10 +76,29 @@ int RunSendCommand(const SendOptions& request, const LinkTarget& target, std::os
     err << "qx send: " << Text(lang, Msg::kTextEmpty) << "\n";
     return kExitUsage;
   }
-  const SendPlan plan = PlanSend(given, LocalMinuteNow());
+  const bool advert = given.advert || given.insert_ad;
+  if (advert) {
+    given.night_consent = ConfirmNightConsent(given.night_consent, given.confirm, lang, err);
+  }
+  // What can be told without the engine is told first, even when no engine answers.
+  SendOptions local = given;
+  local.advert = local.insert_ad = false;
+  local.night_consent = local.night_consent && !advert;
+  if (const SendPlan first = PlanSend(local, LocalMinuteNow(), nullptr, now_unix); !first.ok()) {
+    PrintPlan(first, local, lang, out, PrefixedLines("qx send: ", err).stream());
+    return kExitUsage;
+  }
+
+  LinkSession session(target, err);
+  if (!session.Open()) return kExitNoEngine;
+  std::optional<RulesData> rules;
+  if (!AskRulesData(session, &rules)) return kExitNoEngine;
+  if (!rules && advert) err << "qx send: " << Text(lang, Msg::kRulesUnavailable) << "\n";
+  const SendPlan plan = PlanSend(given, LocalMinuteNow(), rules ? &*rules : nullptr, now_unix);
   if (!PrintPlan(plan, given, lang, out, PrefixedLines("qx send: ", err).stream())) {
     return kExitUsage;
   }
+  for (const Verdict& note : plan.notes) out << VerdictLine(lang, note) << "\n";
   const SendOptions& options = plan.checked;
   const int mode = SendMode(options);
   const bool group_send = !options.groups.empty();
@@ -86,8 +110,6 @@ int RunSendCommand(const SendOptions& request, const LinkTarget& target, std::os
     return kExitUsage;
   }
 
-  LinkSession session(target, err);
-  if (!session.Open()) return kExitNoEngine;
   std::string reply;
   if (!options.login.empty()) {
     const std::string login =
@@ -117,10 +139,34 @@ int RunSendCommand(const SendOptions& request, const LinkTarget& target, std::os
     if (!groups_ok) return kExitUsage;
     count += members;
   }
+  // The opt-out list leaves some recipients out (all of them: nothing to send).
+  int64_t opted_out = 0;
+  if (rules) {
+    if (!session.Ask("OPTCK", OptOutCheckBody(options), &reply)) return kExitNoEngine;
+    if (const auto check = protocol::OptOutCheckReply::Parse(reply)) {
+      const Verdict left_out = OptOutVerdict(*check);
+      if (left_out.code == Msg::kAllOptedOut) {
+        err << "qx send: " << Word(lang, left_out) << "\n";
+        return kExitRefused;
+      }
+      out << Word(lang, left_out) << "\n";
+      opted_out = check->opted_out;
+    }
+  }
   bool passed = false;
+  SendCheckAnswer answer;
   if (!RunSendCheck(session, "DSEND", count, std::to_string(mode), options.reserve, lang, out,
-                    &passed)) {
+                    &passed, &answer)) {
     return kExitNoEngine;
+  }
+  if (answer.have_account) {
+    const int64_t messages = std::max<int64_t>(count - opted_out, 0);
+    const CostEstimate cost = EstimateCost(answer.account, plan.text.kind, messages);
+    if (cost.known && cost.over_balance) {
+      err << "qx send: " << Word(lang, CostVerdict(cost, messages)) << "\n";
+      return kExitRefused;
+    }
+    if (cost.known) out << Word(lang, CostVerdict(cost, messages)) << "\n";
   }
   if (!passed) {
     err << "qx send: " << Text(lang, Msg::kCheckNotPassed) << "\n";

@@ -46,8 +46,14 @@ int RunJobSend(LinkSession& session, std::string_view code, std::string_view bod
 // send failed; kExitNoEngine. A group send first checks its groups in the engine's address book
 // (ADDRB 2; unknown or empty groups: kExitUsage) and runs the send check for members plus
 // numbers; its reply has only the account figures: kExitOk when the engine answered it.
+// The engine's sending-rule data (SETGT, CBKLS) is part of the plan: an advertising send's
+// text and hours (judged at now_unix, 0: the clock) and an unregistered callback are refused
+// before the engine sees them (kExitUsage); the recipients the opt-out list leaves out (OPTCK)
+// and the cost estimate are shown before the confirmation, and a send that would leave nobody or
+// cost more than the balance is refused (kExitRefused). An advertising send's night consent is
+// asked again with confirm.
 int RunSendCommand(const SendOptions& options, const LinkTarget& target, std::ostream& out,
-                   std::ostream& err);
+                   std::ostream& err, int64_t now_unix = 0);
 
 }  // namespace parley
 
