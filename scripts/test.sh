@@ -32,9 +32,12 @@ fi
 san="$(realpath -m "${PARLEY_SANITIZE_DIR:-build-san}")"
 echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer ($san)"
 bash scripts/setup.sh clang libclang-rt-dev
+# The PostgreSQL store is left out of this build: with libpq linked in, libcurl's first
+# curl_easy_setopt crashes under AddressSanitizer with this toolchain (libcurl and libpq bring
+# in the same system libraries); the store and its tests run in the plain build above.
 CC=clang CXX=clang++ cmake -S . -B "$san" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O0 -gline-tables-only" -DPARLEY_FUZZ=ON \
-  -DPARLEY_BUILD_BENCH=OFF >/dev/null
+  -DPARLEY_BUILD_BENCH=OFF -DPARLEY_PGSTORE=OFF >/dev/null
 cmake --build "$san"
 stage_done "sanitizer build"
 # The end-to-end tests start the engine and the simulators of this build, not of build/.

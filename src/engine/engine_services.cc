@@ -1,6 +1,8 @@
 #include "engine/engine_services.h"
 
+#ifdef PARLEY_HAVE_PGSTORE
 #include "pgstore/pg_rules_store.h"
+#endif
 
 #include <algorithm>
 #include <chrono>
@@ -31,13 +33,19 @@ EngineServices::EngineServices(asio::any_io_executor executor, EngineConfig conf
       config_(std::move(config)),
       web_(config_.web_base, config_.web_port, WebTimeoutsOf(config_)) {
   workbooks_.SetStop(&stopping_);
-  if (IsPostgresUrl(config_.database)) {
+  if (config_.database.starts_with("postgres")) {
+#ifdef PARLEY_HAVE_PGSTORE
     auto store = std::make_unique<PgRulesStore>(config_.database);
     if (!store->Open(&database_error_)) {
       spdlog::error("the office database cannot be opened: {}; sends are refused until it can",
                     database_error_);
     }
     rules_store_ = std::move(store);
+#else
+    database_error_ = "this engine was built without PostgreSQL";
+    spdlog::error("the office database cannot be opened: {}", database_error_);
+    rules_store_ = std::make_unique<RulesBook>(address_book_);
+#endif
     shared_rules_ = true;
   } else {
     rules_store_ = std::make_unique<RulesBook>(address_book_);
