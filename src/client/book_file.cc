@@ -14,6 +14,7 @@
 #include "db/address_book.h"
 #include "db/db_exception.h"
 #include "db/recordset.h"
+#include "db/transaction.h"
 #include "excel/workbook_loader.h"
 #include "text/cp949.h"
 #include "text/mbcs.h"
@@ -90,28 +91,6 @@ bool DbError(CExcelDatabase& db, std::string* error) {
   *error = AnsiToUtf8(db.last_error());
   return false;
 }
-
-// Runs the statements between its construction and Commit() as one transaction.
-class Transaction {
- public:
-  explicit Transaction(CExcelDatabase& db) : db_(db), open_(db.BeginTrans()) {}
-  ~Transaction() {
-    if (open_) db_.Rollback();
-  }
-  Transaction(const Transaction&) = delete;
-  Transaction& operator=(const Transaction&) = delete;
-  bool active() const { return open_; }
-  bool Commit() {
-    open_ = false;
-    if (db_.CommitTrans()) return true;
-    db_.Rollback();
-    return false;
-  }
-
- private:
-  CExcelDatabase& db_;
-  bool open_;
-};
 
 }  // namespace
 

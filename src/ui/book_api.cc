@@ -44,14 +44,18 @@ bool HasGroup(BookFile& book, const std::string& name) {
 
 // A contact's name and phone as the page gave them: the verdict that refuses them, if any.
 std::optional<Verdict> ContactProblem(const std::string& name, const std::string& phone) {
-  if (name.find_first_not_of(" \t") == std::string::npos)
+  if (name.find_first_not_of(" \t") == std::string::npos) {
     return Verdict{Msg::kBookNoName, {}, "name"};
+  }
   const NumberResult number = NormalizeNumber(phone, NumberUse::kRecipient);
   if (!number.ok()) return Verdict{number.reason, {phone}, "phone", phone};
   return std::nullopt;
 }
 
 int64_t Id(const ApiFields& fields) { return std::atoll(Field(fields, "id").c_str()); }
+
+// The refusal of a group the book does not have.
+ApiReply NoGroup(const std::string& group) { return NoGroup(group); }
 
 }  // namespace
 
@@ -92,8 +96,7 @@ ApiReply BookApi::Members(const ApiFields& fields) {
   const auto book = Open(&failure);
   if (!book) return failure;
   const std::string group = Field(fields, "group");
-  if (!HasGroup(*book, group))
-    return Refused({Verdict{Msg::kBookNoGroup, {group}, kFieldGroup, group}});
+  if (!HasGroup(*book, group)) return NoGroup(group);
   std::vector<BookContact> contacts;
   std::string error;
   if (!book->Members(group, &contacts, &error)) return Failed(error);
@@ -114,8 +117,9 @@ ApiReply BookApi::AddGroup(const ApiFields& fields) {
   if (const GroupNameProblem problem = CheckGroupName(name); problem != GroupNameProblem::kNone) {
     return Refused({Verdict{GroupNameMsg(problem), {name}, kFieldGroup, name}});
   }
-  if (HasGroup(*book, name))
+  if (HasGroup(*book, name)) {
     return Refused({Verdict{Msg::kBookGroupExists, {name}, kFieldGroup, name}});
+  }
   std::string error;
   if (!book->AddGroup(name, &error)) return Failed(error);
   return Done();
@@ -126,8 +130,7 @@ ApiReply BookApi::RemoveGroup(const ApiFields& fields) {
   const auto book = Open(&failure);
   if (!book) return failure;
   const std::string name = Field(fields, "name");
-  if (!HasGroup(*book, name))
-    return Refused({Verdict{Msg::kBookNoGroup, {name}, kFieldGroup, name}});
+  if (!HasGroup(*book, name)) return NoGroup(name);
   std::string error;
   if (!book->RemoveGroup(name, &error)) return Failed(error);
   return Done();
@@ -140,8 +143,7 @@ ApiReply BookApi::AddContact(const ApiFields& fields) {
   const std::string group = Field(fields, "group");
   const std::string name = Field(fields, "name");
   const std::string phone = Field(fields, "phone");
-  if (!HasGroup(*book, group))
-    return Refused({Verdict{Msg::kBookNoGroup, {group}, kFieldGroup, group}});
+  if (!HasGroup(*book, group)) return NoGroup(group);
   if (auto problem = ContactProblem(name, phone)) return Refused({*problem});
   std::string error;
   if (!book->AddContact(group, name, NormalizeNumber(phone, NumberUse::kRecipient).number,
@@ -171,8 +173,7 @@ ApiReply BookApi::MoveContact(const ApiFields& fields) {
   const auto book = Open(&failure);
   if (!book) return failure;
   const std::string group = Field(fields, "group");
-  if (!HasGroup(*book, group))
-    return Refused({Verdict{Msg::kBookNoGroup, {group}, kFieldGroup, group}});
+  if (!HasGroup(*book, group)) return NoGroup(group);
   std::string error;
   if (!book->MoveContact(Id(fields), group, &error)) return Refused({Verdict{Msg::kBookNoContact}});
   return Done();
@@ -192,8 +193,7 @@ ApiReply BookApi::Import(const ApiFields& fields, const std::string& path) {
   const auto book = Open(&failure);
   if (!book) return failure;
   const std::string group = Field(fields, "group");
-  if (!HasGroup(*book, group))
-    return Refused({Verdict{Msg::kBookNoGroup, {group}, kFieldGroup, group}});
+  if (!HasGroup(*book, group)) return NoGroup(group);
   // Its own check first: every row's phone by the number rule; rows that fail are named, the
   // rest go in.
   std::vector<std::vector<std::string>> cells;
@@ -234,7 +234,7 @@ std::optional<std::string> BookApi::Export(const ApiFields& fields, ApiReply* re
   std::ostringstream out;
   std::string error;
   if (!HasGroup(*book, group) || !book->Export(group, out, &error)) {
-    *refused = Refused({Verdict{Msg::kBookNoGroup, {group}, kFieldGroup, group}});
+    *refused = NoGroup(group);
     return std::nullopt;
   }
   return "\xEF\xBB\xBF" + out.str();  // a byte order mark, so that spreadsheet programs read UTF-8
