@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <utility>
 
-namespace parley::gatesim {
+namespace parley::testing {
 namespace {
 
 constexpr char kHexDigits[] = "0123456789abcdef";
@@ -395,4 +395,4 @@ std::optional<GateJob> ParseJsonLine(std::string_view line) {
   return job;
 }
 
-}  // namespace parley::gatesim
+}  // namespace parley::testing

@@ -1,4 +1,5 @@
-// What the gateway simulator records of each job, and the file format of that record.
+// The gateway record: what a gateway peer received of each job, and the file format it keeps
+// it in. The gateway simulator writes it; the tests read it back (GateSim::Jobs).
 //
 // The record file holds one JSON object per line, one line per job, written when the job ends:
 //
@@ -32,7 +33,7 @@
 
 #include "send/gateway_records.h"
 
-namespace parley::gatesim {
+namespace parley::testing {
 
 // FNV-1a, 64 bits, over any number of pieces.
 class Checksum {
@@ -86,6 +87,6 @@ std::string ToJsonLine(const GateJob& job);
 // Parses one line written by ToJsonLine; nothing when it is not such a line.
 std::optional<GateJob> ParseJsonLine(std::string_view line);
 
-}  // namespace parley::gatesim
+}  // namespace parley::testing
 
 #endif  // PARLEY_TESTING_GATE_RECORD_H_

@@ -45,7 +45,7 @@ std::vector<GateJob> GateSim::Jobs() const {
   std::string line;
   // A line still being written has no line end yet and is left for the next call.
   while (std::getline(in, line) && !in.eof()) {
-    if (auto job = gatesim::ParseJsonLine(line)) jobs.push_back(std::move(*job));
+    if (auto job = ParseJsonLine(line)) jobs.push_back(std::move(*job));
   }
   return jobs;
 }

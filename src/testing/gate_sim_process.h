@@ -14,10 +14,6 @@
 
 namespace parley::testing {
 
-using gatesim::GateAck;
-using gatesim::GateJob;
-using gatesim::GateMessage;
-
 // The gatesim binary under test: $GATESIM_BIN when set, else gatesim in the build directory.
 std::string GateSimBinary();
 

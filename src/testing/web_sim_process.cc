@@ -26,15 +26,7 @@ bool IsRecordName(const std::string& name) {
 
 }  // namespace
 
-std::string WebSimBinary() {
-  const char* bin = std::getenv("WEBSIM_BIN");
-  if (bin && *bin) return bin;
-#ifdef PARLEY_WEBSIM_PATH
-  std::error_code ec;
-  if (std::filesystem::exists(PARLEY_WEBSIM_PATH, ec)) return PARLEY_WEBSIM_PATH;
-#endif
-  return "build/websim";
-}
+std::string WebSimBinary() { return BuiltBinary("WEBSIM_BIN", "websim"); }
 
 WebSim::WebSim(const std::filesystem::path& dir, std::vector<std::string> extra_args)
     : record_dir_(dir / "requests") {

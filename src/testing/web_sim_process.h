@@ -13,8 +13,7 @@
 
 namespace parley::testing {
 
-// The websim binary under test: $WEBSIM_BIN (set by the test registration), else the one this
-// build made, else build/websim.
+// The websim binary under test: $WEBSIM_BIN when set, else websim in the build directory.
 std::string WebSimBinary();
 
 class WebSim {

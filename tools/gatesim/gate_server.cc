@@ -23,8 +23,9 @@
 #include <asio/use_awaitable.hpp>
 #include <asio/write.hpp>
 
-#include "testing/gate_record.h"
+#include "gatesim/record_summary.h"
 #include "send/gateway_records.h"
+#include "testing/gate_record.h"
 
 namespace parley::gatesim {
 namespace {

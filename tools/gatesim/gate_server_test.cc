@@ -8,8 +8,8 @@
 #include <asio/ip/tcp.hpp>
 #include <asio/write.hpp>
 
-#include "testing/gate_sim_process.h"
 #include "send/gateway_records.h"
+#include "testing/gate_sim_process.h"
 
 namespace parley::testing {
 namespace {

@@ -12,6 +12,16 @@
 
 namespace parley::gatesim {
 
+// The simulator writes the gateway record of the test support (testing/gate_record.h).
+using testing::Checksum;
+using testing::ChecksumOf;
+using testing::GateAck;
+using testing::GateJob;
+using testing::GateMessage;
+using testing::GatePackage;
+using testing::ParseJsonLine;
+using testing::ToJsonLine;
+
 struct RecordTotals {
   int64_t jobs = 0;
   int64_t messages = 0;   // message packets received in all jobs

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-namespace parley::gatesim {
+namespace parley::testing {
 namespace {
 
 // Every byte value survives the record line, in texts and in package bytes.
@@ -62,4 +62,4 @@ TEST(GateRecordTest, ChecksumIsFnv1a) {
 }
 
 }  // namespace
-}  // namespace parley::gatesim
+}  // namespace parley::testing
