@@ -223,7 +223,9 @@ TEST_F(UiServerTest, SlowAndIdleConnectionsHoldUpNeitherThePageNorTheStopButton)
   send.join();
   const std::vector<testing::GateJob> jobs = gate_.WaitForJobs(1);
   EXPECT_EQ(jobs.size(), 1u);
-  if (!jobs.empty()) EXPECT_LT(jobs[0].messages.size(), 3000u) << "the stop kept the rest going";
+  if (!jobs.empty()) {
+    EXPECT_LT(jobs[0].messages.size(), 3000u) << "the stop kept the rest going";
+  }
 
   // The slow requests are cut off (an answer or the end of the connection) when their time is
   // up, not a moment before.

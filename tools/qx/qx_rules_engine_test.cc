@@ -310,7 +310,9 @@ TEST_F(QxRulesTest, OnlyRegisteredCallbacksMaySend) {
     o.callback = c.callback;
     EXPECT_EQ(Send(o), c.exit) << Said();
     EXPECT_NE(Said().find(c.said), std::string::npos) << Said();
-    if (c.exit == kExitOk) EXPECT_EQ(gate_.WaitForJobs(++jobs).size(), jobs);
+    if (c.exit == kExitOk) {
+      EXPECT_EQ(gate_.WaitForJobs(++jobs).size(), jobs);
+    }
   }
   EXPECT_EQ(gate_.WaitForJobs(jobs + 1, 300).size(), jobs);
   // With none registered any valid callback goes.
