@@ -35,18 +35,7 @@ bool ColumnCells(const std::string& path, const std::string& column,
     table = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
   }
   sqlite3_finalize(stmt);
-  std::string name = column;
-  if (name == kFirstColumn && !table.empty()) {
-    // The sheet's first column, whatever its heading.
-    if (sqlite3_prepare_v2(db.get(), "SELECT name FROM pragma_table_info(?) LIMIT 1", -1, &stmt,
-                           nullptr) == SQLITE_OK &&
-        sqlite3_bind_text(stmt, 1, table.c_str(), -1, SQLITE_TRANSIENT) == SQLITE_OK &&
-        sqlite3_step(stmt) == SQLITE_ROW) {
-      name = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
-    }
-    sqlite3_finalize(stmt);
-  }
-  const std::string sql = "SELECT " + QuoteIdentifier(name) + " FROM " + QuoteIdentifier(table);
+  const std::string sql = "SELECT " + QuoteIdentifier(column) + " FROM " + QuoteIdentifier(table);
   if (table.empty() || sqlite3_prepare_v2(db.get(), sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
     sqlite3_finalize(stmt);
     return false;

@@ -32,9 +32,6 @@ struct SourcedItem {
 // The items of the typed lists (each split by SplitNumberList) in order.
 std::vector<SourcedItem> ItemsOfToOptions(const std::vector<std::string>& values);
 
-// Names the first column of a sheet, whatever its heading, for ItemsOfFile.
-inline constexpr char kFirstColumn[] = "#1";
-
 // The items of a file: one number a line when column is empty, else the cells of that column of
 // the file's first sheet (row 1 is the heading). The verdict (kFileUnreadable, kCsvNoColumn,
 // kWorkbookUnreadable) when the file cannot be read or has no such column.

@@ -5,8 +5,7 @@
 #include <vector>
 
 #include "client/engine_refusal.h"
-#include "client/send_input.h"
-#include "client/workbook_check.h"
+#include "client/rules_lists.h"
 #include "protocol/markup.h"
 #include "protocol/rules_messages.h"
 #include "text/cp949.h"
@@ -64,8 +63,8 @@ ApiReply RulesApi::SetSetting(const ApiFields& fields) {
   return Settings();
 }
 
-ApiReply RulesApi::AddNumbers(const char* code, const std::string& numbers, const std::string& note,
-                              bool callbacks) {
+ApiReply RulesApi::AddNumbers(const char* code, const std::string& numbers,
+                              const std::string& note) {
   protocol::NumbersAddRequest request;
   request.numbers = protocol::NumberItems(numbers);
   request.note = note;
@@ -75,11 +74,8 @@ ApiReply RulesApi::AddNumbers(const char* code, const std::string& numbers, cons
   const auto answer = protocol::NumbersAddReply::Parse(*reply);
   if (!answer) return Refused({EngineRefusalVerdict(*reply)});
   std::vector<Verdict> refused;
-  for (const protocol::RefusedItem& item : answer->refused) {
-    const std::string typed = AnsiToUtf8(item.item);
-    refused.push_back(
-        {ProblemMsg(callbacks ? "callback" : "phone", item.problem), {typed}, "numbers", typed});
-  }
+  for (const protocol::RefusedItem& item : answer->refused)
+    refused.push_back(RefusedItemVerdict(item));
   JsonWriter json;
   json.BeginObject()
       .Field("ok", true)
@@ -107,7 +103,7 @@ ApiReply RulesApi::RemoveNumbers(const char* code, const std::string& numbers) {
 }
 
 ApiReply RulesApi::AddCallbacks(const ApiFields& fields) {
-  return AddNumbers("CBKAD", Field(fields, "numbers"), Field(fields, "label"), true);
+  return AddNumbers("CBKAD", Field(fields, "numbers"), Field(fields, "label"));
 }
 
 ApiReply RulesApi::RemoveCallbacks(const ApiFields& fields) {
@@ -134,7 +130,7 @@ ApiReply RulesApi::OptOuts() {
 }
 
 ApiReply RulesApi::AddOptOuts(const ApiFields& fields) {
-  return AddNumbers("OPTAD", Field(fields, "numbers"), Field(fields, "note"), false);
+  return AddNumbers("OPTAD", Field(fields, "numbers"), Field(fields, "note"));
 }
 
 ApiReply RulesApi::RemoveOptOuts(const ApiFields& fields) {
@@ -142,16 +138,12 @@ ApiReply RulesApi::RemoveOptOuts(const ApiFields& fields) {
 }
 
 ApiReply RulesApi::ImportOptOuts(const std::string& path) {
-  // A workbook's first column or a text file's lines; the engine checks each number.
-  std::vector<SourcedItem> items;
-  const bool workbook = path.ends_with(".xlsx") || path.ends_with(".xls") ||
-                        path.ends_with(".ods") || path.ends_with(".csv");
-  if (auto unread = ItemsOfFile(path, workbook ? kFirstColumn : "", &items)) {
-    return Refused({*unread});
-  }
+  // One number a line, or a workbook's first column; the engine checks each number.
+  std::vector<std::string> items;
+  if (auto unread = ItemsOfListFile(path, &items)) return Refused({*unread});
   std::string numbers;
-  for (const SourcedItem& s : items) numbers += s.item.text + "\n";
-  return AddNumbers("OPTAD", numbers, "", false);
+  for (const std::string& item : items) numbers += item + "\n";
+  return AddNumbers("OPTAD", numbers, "");
 }
 
 std::optional<std::string> RulesApi::ExportOptOuts(ApiReply* refused) {
@@ -165,14 +157,8 @@ std::optional<std::string> RulesApi::ExportOptOuts(ApiReply* refused) {
     *refused = Refused({EngineRefusalVerdict(*reply)});
     return std::nullopt;
   }
-  std::ostringstream out;
-  out << "\xEF\xBB\xBF";
-  for (const protocol::ListedNumber& n : list->entries) {
-    std::string note = AnsiToUtf8(n.note);
-    out << n.number << ','
-        << (note.find_first_of(",\"") == std::string::npos ? note : "\"" + note + "\"") << '\n';
-  }
-  return out.str();
+  // A byte order mark, so that spreadsheet programs read it as UTF-8.
+  return "\xEF\xBB\xBF" + ListFileText(*list);
 }
 
 }  // namespace parley

@@ -40,8 +40,7 @@ class RulesApi {
 
  private:
   // Adds numbers with code (OPTAD or CBKAD): how many were added and each refused item.
-  ApiReply AddNumbers(const char* code, const std::string& numbers, const std::string& note,
-                      bool callbacks);
+  ApiReply AddNumbers(const char* code, const std::string& numbers, const std::string& note);
   ApiReply RemoveNumbers(const char* code, const std::string& numbers);
 
   UiLink& link_;

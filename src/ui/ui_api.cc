@@ -19,6 +19,7 @@
 #include "client/picture_check.h"
 #include "client/reply_fields.h"
 #include "client/reservation.h"
+#include "client/rules_lists.h"
 #include "client/send_check.h"
 #include "client/send_plan.h"
 #include "client/send_request.h"
@@ -299,12 +300,6 @@ MessageKind KindOfMode(int mode) {
   return mode == 1 ? MessageKind::kSms : mode == 2 ? MessageKind::kLms : MessageKind::kMms;
 }
 
-std::string Joined(const std::vector<std::string>& parts) {
-  std::string out;
-  for (const std::string& p : parts) out += (out.empty() ? "" : ",") + p;
-  return out;
-}
-
 }  // namespace
 
 std::optional<Verdict> UiApi::OverBalance(MessageKind kind, int64_t messages) {
@@ -325,12 +320,7 @@ ApiReply UiApi::Check(const ApiFields& fields, Language language) {
   int64_t opted_out = 0;
   if (!workbook) {
     const SendPlan plan = PlanSend(OptionsOf(fields, language), LocalMinuteNow());
-    const auto reply =
-        link_.Ask("OPTCK",
-                  protocol::OptOutCheckRequest{plan.checked.advert, Joined(plan.checked.groups),
-                                               Joined(plan.checked.to)}
-                      .Build(),
-                  kCommandWait);
+    const auto reply = link_.Ask("OPTCK", OptOutCheckBody(plan.checked), kCommandWait);
     if (!reply) return NoEngine();
     if (const auto answer = protocol::OptOutCheckReply::Parse(*reply)) {
       opted_out = answer->opted_out;
